@@ -1,0 +1,46 @@
+# Kovirant's front door. Each target installs the Debian packages it lacks.
+JOBS ?= $(shell nproc)
+NATIVE := build/native
+SANITIZE := build/sanitize
+WIN32 := build/win32
+CMAKE_QUIET := -Wno-dev --log-level=WARNING
+
+.PHONY: all test exe run bench clean native win32 sanitize
+
+all: exe
+
+native:
+	scripts/install-deps.sh native
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release -DKOVIRANT_WIN32_BUILD_DIR=$(CURDIR)/$(WIN32) $(CMAKE_QUIET)
+	cmake --build $(NATIVE) -j$(JOBS)
+
+sanitize:
+	scripts/install-deps.sh native
+	cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=Debug -DKOVIRANT_SANITIZE=ON $(CMAKE_QUIET)
+	cmake --build $(SANITIZE) -j$(JOBS)
+
+win32:
+	scripts/install-deps.sh win32
+	cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release $(CMAKE_QUIET)
+	cmake --build $(WIN32) -j$(JOBS)
+
+exe: win32
+
+# Every test: the native unit tests, the same tests built with the address
+# and undefined-behaviour sanitizers, and the Windows programs under Wine.
+test: win32 native sanitize
+	scripts/install-deps.sh wine gui
+	cd $(SANITIZE) && ctest --output-on-failure -j$(JOBS) -E '^wine\.' > ctest.log 2>&1 \
+	  || { cat ctest.log; exit 1; }; tail -n 3 ctest.log
+	cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
+
+run: exe
+	scripts/install-deps.sh wine gui
+	scripts/run.sh
+
+bench: native
+	scripts/install-deps.sh bench
+	scripts/bench.sh
+
+clean:
+	rm -rf build

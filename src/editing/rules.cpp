@@ -1,0 +1,74 @@
+#include "editing/rules.h"
+
+#include <climits>
+
+#include "text/format.h"
+
+namespace kovirant {
+
+bool CheckAreaCode(std::string_view areaCode, int maxtk) {
+    int v = readNumber(areaCode);
+    return v >= 1 && v <= maxtk;
+}
+
+bool CheckFormCode(std::string_view formCode, int maxcf) {
+    int v = readNumber(formCode);
+    return v >= 1 && v <= maxcf;
+}
+
+bool CheckInstitutionFormCode(std::string_view formCode) {
+    int v = readNumber(formCode);
+    return v == 2 || v == 10 || v == 17 || v == 20;
+}
+
+std::string joinCompanyNumber(const CompanyNumberParts& p) { return p.areaCode + p.formCode + p.serial; }
+
+std::string joinAccountNumber(const AccountNumberParts& p) { return p.group1 + p.group2 + p.group3; }
+
+std::string joinDate(const DateParts& d) { return d.year + "-" + d.month + "-" + d.day; }
+
+bool isDateComplete(const DateParts& d) { return d.year.size() + d.month.size() + d.day.size() == 8; }
+
+bool IsValidDate(const DateParts& d) {
+    const long long y = readNumber(d.year);
+    const int m = readNumber(d.month);
+    const int day = readNumber(d.day);
+    if (y == 0 || day == 0 || m < 1 || m > 12) return false;
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    static constexpr int kLength[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int length = kLength[m - 1];
+    if (m == 2 && leap) length = 29;
+    return day >= 1 && day <= length;
+}
+
+long long DateKey(const DateParts& d) {
+    std::string text;
+    appendZeroPad(text, d.year, 4);
+    appendZeroPad(text, d.month, 2);
+    appendZeroPad(text, d.day, 2);
+    return readNumber(text);
+}
+
+CompanyNumberParts SplitCompanyNumber(std::string_view s) {
+    if (s.size() != 10) return {};
+    return {std::string(s.substr(0, 2)), std::string(s.substr(2, 2)), std::string(s.substr(4, 6))};
+}
+
+AccountNumberParts SplitAccountNumber(std::string_view s) {
+    if (s.size() != 24) return {};
+    return {std::string(s.substr(0, 8)), std::string(s.substr(8, 8)), std::string(s.substr(16, 8))};
+}
+
+DateParts SplitDate(std::string_view s) {
+    if (s.size() != 10) return {};
+    return {std::string(s.substr(0, 4)), std::string(s.substr(5, 2)), std::string(s.substr(8, 2))};
+}
+
+CompanyNumberParts SplitCompanyNumberByPosition(std::string_view s) {
+    auto part = [s](std::size_t pos, std::size_t len) {
+        return pos >= s.size() ? std::string() : std::string(s.substr(pos, len));
+    };
+    return {part(0, 2), part(2, 2), part(4, 6)};
+}
+
+}  // namespace kovirant

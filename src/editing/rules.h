@@ -1,0 +1,45 @@
+// Form rules of the Hungarian identifiers and dates.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kovirant {
+
+struct DateParts {
+    std::string year, month, day;
+};
+
+struct CompanyNumberParts {
+    std::string areaCode, formCode, serial;
+};
+
+struct AccountNumberParts {
+    std::string group1, group2, group3;
+};
+
+bool CheckAreaCode(std::string_view areaCode, int maxtk);
+bool CheckFormCode(std::string_view formCode, int maxcf);
+// Company forms 02, 10, 17 and 20.
+bool CheckInstitutionFormCode(std::string_view formCode);
+
+std::string joinCompanyNumber(const CompanyNumberParts& parts);
+std::string joinAccountNumber(const AccountNumberParts& parts);
+std::string joinDate(const DateParts& date);  // "%s-%s-%s"
+
+// The three parts together have 8 characters.
+bool isDateComplete(const DateParts& date);
+bool IsValidDate(const DateParts& date);
+// YYYYMMDD of a complete date ("%04s%02s%02s" read as a number).
+long long DateKey(const DateParts& date);
+
+// Splits a stored value into its parts; a text of another length than 10,
+// 24 or 10 gives three empty parts.
+CompanyNumberParts SplitCompanyNumber(std::string_view stored);
+AccountNumberParts SplitAccountNumber(std::string_view stored);
+DateParts SplitDate(std::string_view stored);
+// Split by position without the length test: characters 1-2, 3-4, 5-10,
+// each short or empty past the end of the text.
+CompanyNumberParts SplitCompanyNumberByPosition(std::string_view stored);
+
+}  // namespace kovirant

@@ -1,0 +1,71 @@
+#include "records/record_tables.h"
+
+#include <cstdio>
+
+#include "text/format.h"
+
+namespace kovirant {
+
+RecordTables::RecordTables(TableWidget& registerTable, TableWidget& institutionTable,
+                           TableWidget& accountChangeTable)
+    : tables_{&registerTable, &institutionTable, &accountChangeTable} {}
+
+void RecordTables::appendRow(ViewKind kind, std::span<const std::string> record) {
+    TableWidget& t = *tables_[kind];
+    t.insertRow(t.rowCount(), record);
+    lastAppendCount_ = static_cast<long long>(t.rowCount());
+    ++statusSerial_;
+}
+
+void RecordTables::readRow(ViewKind kind, std::size_t row, std::span<std::string> record) const {
+    for (std::size_t c = 0; c < record.size(); ++c) record[c].assign(cell(kind, row, c));
+}
+
+void RecordTables::writeRow(ViewKind kind, std::size_t row, std::span<const std::string> record) {
+    tables_[kind]->setRow(row, record);
+}
+
+std::string_view RecordTables::cell(ViewKind kind, std::size_t row, std::size_t column) const {
+    return cut(tables_[kind]->cell(row, column), kFieldMax);
+}
+
+bool RecordTables::firstSelectedRow(std::size_t& index) const {
+    const TableWidget& t = *tables_[CurrentView];
+    const std::size_t n = t.rowCount();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (t.state(i).selected) {
+            index = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool RecordTables::hasSelection() const {
+    std::size_t ignored = 0;
+    return firstSelectedRow(ignored);
+}
+
+void RecordTables::deleteSelectedRow() {
+    std::size_t index = 0;
+    if (firstSelectedRow(index)) tables_[CurrentView]->deleteRow(index);
+}
+
+void RecordTables::clearSelection() {
+    TableWidget& t = *tables_[CurrentView];
+    const std::size_t n = t.rowCount();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (t.state(i) != RowState{}) t.setState(i, RowState{});
+    }
+}
+
+void RecordTables::clearTable(ViewKind kind) { tables_[kind]->deleteAll(); }
+
+std::string RecordTables::statusText() const {
+    if (lastAppendCount_ < 0) return {};
+    char buf[40];
+    std::snprintf(buf, sizeof buf, " %lld tétel", lastAppendCount_);
+    return buf;
+}
+
+}  // namespace kovirant

@@ -1,0 +1,61 @@
+// The three record tables, the row operations over them, the row-count
+// status text, and the flags kept beside them.
+#pragma once
+
+#include <array>
+#include <span>
+#include <string>
+
+#include "records/record_kinds.h"
+#include "records/table_widget.h"
+
+namespace kovirant {
+
+class RecordTables {
+public:
+    RecordTables(TableWidget& registerTable, TableWidget& institutionTable, TableWidget& accountChangeTable);
+
+    TableWidget& table(ViewKind kind) { return *tables_[kind]; }
+    const TableWidget& table(ViewKind kind) const { return *tables_[kind]; }
+
+    // Adds the record as the last row of its table and makes the status text
+    // show that table's new row count.
+    void appendRow(ViewKind kind, std::span<const std::string> record);
+    // Fills `record` from row `row`, each field cut to 511 characters.
+    void readRow(ViewKind kind, std::size_t row, std::span<std::string> record) const;
+    // Sets every cell of row `row` from `record`; counters and status stay.
+    void writeRow(ViewKind kind, std::size_t row, std::span<const std::string> record);
+    // A cell's text cut to 511 characters.
+    std::string_view cell(ViewKind kind, std::size_t row, std::size_t column) const;
+
+    // The selection operations act on the shown table (CurrentView).
+    // Stores the index of the first selected row; leaves `index` as it was
+    // when no row is selected.
+    bool firstSelectedRow(std::size_t& index) const;
+    bool hasSelection() const;
+    void deleteSelectedRow();
+    void clearSelection();
+
+    // Empties a table; its row counter becomes 0.
+    void clearTable(ViewKind kind);
+
+    // rowCounter: the number of rows of a table.
+    int rowCounter(ViewKind kind) const { return static_cast<int>(tables_[kind]->rowCount()); }
+
+    // " %d tétel" of the table that received the latest appended row; empty
+    // before the first append. Deleting and emptying leave it as it was.
+    std::string statusText() const;
+    // Counts the status text's changes, so a view can tell when to redraw.
+    unsigned long statusSerial() const { return statusSerial_; }
+
+    ViewKind CurrentView = ViewRegister;
+    // The tables changed since the last successful report or replacing load.
+    bool ReportPending = false;
+
+private:
+    std::array<TableWidget*, kViewKindCount> tables_;
+    long long lastAppendCount_ = -1;
+    unsigned long statusSerial_ = 0;
+};
+
+}  // namespace kovirant

@@ -1,0 +1,37 @@
+// The port through which the record tables reach the screen: rows of text
+// cells with a selected and a focused mark per row.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kovirant {
+
+struct RowState {
+    bool selected = false;
+    bool focused = false;
+    friend bool operator==(const RowState&, const RowState&) = default;
+};
+
+class TableWidget {
+public:
+    virtual ~TableWidget() = default;
+
+    virtual std::size_t rowCount() const = 0;
+    // Inserts a row at `index` (0..rowCount) with no marks set.
+    virtual void insertRow(std::size_t index, std::span<const std::string> cells) = 0;
+    // Replaces every cell of an existing row; the marks stay.
+    virtual void setRow(std::size_t index, std::span<const std::string> cells) = 0;
+    // The text of a cell; valid until the table next changes.
+    virtual std::string_view cell(std::size_t row, std::size_t column) const = 0;
+    virtual void deleteRow(std::size_t index) = 0;
+    virtual void deleteAll() = 0;
+    virtual RowState state(std::size_t row) const = 0;
+    // Sets both marks of a row. On a single-selection table selecting a row
+    // clears the selected mark of every other row.
+    virtual void setState(std::size_t row, RowState state) = 0;
+};
+
+}  // namespace kovirant

@@ -1,0 +1,66 @@
+// The settings file "Kovirant.ini": the limits of section "GENERAL" and the
+// data sheet of section "ADATLAP".
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "report/profile_file.h"
+
+namespace kovirant {
+
+inline constexpr std::string_view kSettingsFileName = "Kovirant.ini";
+inline constexpr std::string_view kSectionGeneral = "GENERAL";
+inline constexpr std::string_view kSectionDataSheet = "ADATLAP";
+
+// Read capacities: the value is cut to one character less.
+inline constexpr std::size_t kStartupCapacity = 128;
+inline constexpr std::size_t kDataSheetCapacity = 512;
+inline constexpr std::size_t kAdoszamCapacity = 9;
+
+struct DataSheetKey {
+    std::string_view key;
+    std::string_view defaultValue;
+};
+
+// The 23 keys of "ADATLAP" in the order the data sheet writes them.
+std::span<const DataSheetKey> DataSheetKeys();
+std::string_view dataSheetDefault(std::string_view key);
+
+// What the main window reads when it is created.
+struct StartupSettings {
+    bool pathFormed = false;             // false: "Filerendszer hiba"
+    std::filesystem::path settingsPath;  // empty when not formed
+    int maxtk = 0;
+    int maxcf = 0;
+    bool DataSheetFilled = false;
+};
+
+// Forms the settings path from `currentDirectory` (nullopt when it could not
+// be had) and reads maxtk, maxcf and Cnev.
+StartupSettings readStartupSettings(const std::optional<std::filesystem::path>& currentDirectory);
+
+// The process's current directory, or nullopt.
+std::optional<std::filesystem::path> currentDirectory();
+
+class SettingsFile {
+public:
+    explicit SettingsFile(std::filesystem::path path) : path_(std::move(path)) {}
+    const std::filesystem::path& path() const { return path_; }
+
+    // One "ADATLAP" key, fresh from the file, with its default and capacity.
+    std::string readDataSheetKey(std::string_view key, std::size_t capacity = kDataSheetCapacity) const;
+    // Writes "ADATLAP" keys in one atomic replacement; 0 or the error code.
+    int writeDataSheet(const std::vector<std::pair<std::string, std::string>>& values) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// A data sheet key of an already read profile, with its default.
+std::string dataSheetValue(const Profile& profile, std::string_view key, std::size_t capacity = kDataSheetCapacity);
+
+}  // namespace kovirant

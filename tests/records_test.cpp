@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include "records/memory_table.h"
+#include "records/record_tables.h"
+#include "test_support.h"
+
+using namespace kovirant;
+
+TEST(RecordKinds, ColumnsInOrderWithHeadersAndWidths) {
+    auto names = [](ViewKind k) {
+        std::string s;
+        for (const Column& c : columnsOf(k)) s += std::string(c.field) + ":" + std::string(c.header) + ":" + std::to_string(c.width) + " ";
+        return s;
+    };
+    EXPECT_EQ(names(ViewRegister),
+              "companyNumber:Cégszám:80 taxBaseNumber:Törzsszám:100 accountNumber:Jelzőszám:100 "
+              "openingDate:Nyitás:100 closingDate:Zárás:100 accountCode:Kód:100 ");
+    EXPECT_EQ(names(ViewInstitution),
+              "name:Név:80 companyNumber:Cégszám:70 taxBaseNumber:Törzsszám:70 postalCode:Irsz.:20 "
+              "place:Hely:80 area:Terület:60 areaType:Jelleg:50 houseNumber:Házszám:30 codeNumber:Számjel:50 "
+              "building:Épület:50 door:Ajtó:40 operationCode:Kód:50 ");
+    EXPECT_EQ(names(ViewAccountChange),
+              "taxBaseNumber:Törzsszám:70 companyNumber:Cégszám:70 originalAccountNumber:Eredeti jelzőszám:90 "
+              "originalOpeningDate:Er. nyitás:60 originalClosingDate:Er. zárás:60 newAccountNumber:Új jelzőszám:90 "
+              "newOpeningDate:Új nyitás:60 newClosingDate:Új zárás:60 ");
+    EXPECT_EQ(ViewRegister, 0);
+    EXPECT_EQ(ViewInstitution, 1);
+    EXPECT_EQ(ViewAccountChange, 2);
+    EXPECT_TRUE(showsIcon(ViewRegister));
+    EXPECT_TRUE(showsIcon(ViewInstitution));
+    EXPECT_FALSE(showsIcon(ViewAccountChange));
+}
+
+TEST(RecordTables, AppendGoesToTheEndAndSetsTheStatusOfThatTable) {
+    TestTables t;
+    EXPECT_EQ(t.tables.statusText(), "");
+    t.tables.appendRow(ViewRegister, registerRow("0109123456"));
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
+    EXPECT_EQ(t.tables.statusText(), " 1 tétel");
+    t.tables.appendRow(ViewRegister, registerRow("0109000002"));
+    EXPECT_EQ(t.tables.cell(ViewRegister, 1, 0), "0109000002");
+    EXPECT_EQ(t.tables.statusText(), " 2 tétel");
+    // An append to a hidden table shows that table's count.
+    t.tables.appendRow(ViewInstitution, InstitutionEntry{"Bank"});
+    EXPECT_EQ(t.tables.statusText(), " 1 tétel");
+}
+
+TEST(RecordTables, ReadRowCutsAt511AndWriteRowKeepsCounterAndStatus) {
+    TestTables t;
+    RegisterEntry r = registerRow("0109123456");
+    r[RegisterCol::accountCode] = std::string(600, 'x');
+    t.tables.appendRow(ViewRegister, r);
+    RegisterEntry back;
+    t.tables.readRow(ViewRegister, 0, back);
+    EXPECT_EQ(back[RegisterCol::accountCode], std::string(511, 'x'));
+    EXPECT_EQ(back[RegisterCol::companyNumber], "0109123456");
+
+    t.tables.appendRow(ViewInstitution, InstitutionEntry{"A"});
+    back[RegisterCol::companyNumber] = "0209000001";
+    t.tables.writeRow(ViewRegister, 0, back);
+    EXPECT_EQ(t.tables.cell(ViewRegister, 0, 0), "0209000001");
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
+    EXPECT_EQ(t.tables.statusText(), " 1 tétel");  // still the institution append
+}
+
+TEST(RecordTables, ReadThenWriteUnchangedKeepsEveryCell) {
+    TestTables t;
+    AccountChangeEntry a{"12345678", "", std::string(24, '1'), "2005-01-01", "2005-02-01", std::string(24, '2'),
+                         "2005-02-01", ""};
+    t.tables.appendRow(ViewAccountChange, a);
+    AccountChangeEntry back;
+    t.tables.readRow(ViewAccountChange, 0, back);
+    t.tables.writeRow(ViewAccountChange, 0, back);
+    for (std::size_t c = 0; c < a.size(); ++c) EXPECT_EQ(t.tables.cell(ViewAccountChange, 0, c), a[c]);
+}
+
+TEST(RecordTables, RegisterTableKeepsASingleSelection) {
+    TestTables t;
+    for (int i = 0; i < 3; ++i) t.tables.appendRow(ViewRegister, registerRow(std::to_string(i)));
+    t.reg.setState(0, {true, true});
+    t.reg.setState(2, {true, false});
+    EXPECT_FALSE(t.reg.state(0).selected);
+    EXPECT_TRUE(t.reg.state(2).selected);
+    std::size_t index = 99;
+    EXPECT_TRUE(t.tables.firstSelectedRow(index));
+    EXPECT_EQ(index, 2u);
+}
+
+TEST(RecordTables, DeleteTakesTheLowestSelectedRowOfTheShownTable) {
+    TestTables t;
+    t.tables.CurrentView = ViewInstitution;
+    for (const char* n : {"a", "b", "c", "d"}) t.tables.appendRow(ViewInstitution, InstitutionEntry{n});
+    t.inst.setState(1, {true, false});
+    t.inst.setState(2, {true, false});
+    t.inst.setState(3, {true, true});
+    EXPECT_TRUE(t.inst.state(1).selected);  // several rows may be selected here
+    t.tables.deleteSelectedRow();
+    EXPECT_EQ(t.tables.rowCounter(ViewInstitution), 3);
+    EXPECT_EQ(t.tables.cell(ViewInstitution, 1, 0), "c");
+    EXPECT_EQ(t.tables.statusText(), " 4 tétel");  // not refreshed by a delete
+}
+
+TEST(RecordTables, NoSelectionLeavesIndexRowsAndCounterAlone) {
+    TestTables t;
+    t.tables.appendRow(ViewRegister, registerRow("1"));
+    std::size_t index = 42;
+    EXPECT_FALSE(t.tables.firstSelectedRow(index));
+    EXPECT_EQ(index, 42u);
+    EXPECT_FALSE(t.tables.hasSelection());
+    t.tables.deleteSelectedRow();
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
+}
+
+TEST(RecordTables, SelectionOperationsActOnTheShownTableOnly) {
+    TestTables t;
+    t.tables.appendRow(ViewRegister, registerRow("1"));
+    t.reg.setState(0, {true, true});
+    t.tables.CurrentView = ViewAccountChange;
+    EXPECT_FALSE(t.tables.hasSelection());
+    t.tables.clearSelection();
+    EXPECT_TRUE(t.reg.state(0).selected);
+    t.tables.CurrentView = ViewRegister;
+    t.tables.clearSelection();
+    EXPECT_EQ(t.reg.state(0), RowState{});
+}
+
+TEST(RecordTables, ClearTableEmptiesAndKeepsStatus) {
+    TestTables t;
+    t.tables.appendRow(ViewRegister, registerRow("1"));
+    t.tables.clearTable(ViewRegister);
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 0);
+    EXPECT_EQ(t.tables.statusText(), " 1 tétel");
+    t.tables.appendRow(ViewRegister, registerRow("2"));
+    EXPECT_EQ(t.tables.cell(ViewRegister, 0, 0), "2");
+}
+
+TEST(MemoryTable, CellsEndAtANulByteAsListViewTextsDo) {
+    MemoryTable m(2, false);
+    std::string withNul("ab\0cd", 5);
+    std::string cells[2] = {withNul, "x"};
+    m.insertRow(0, cells);
+    EXPECT_EQ(m.cell(0, 0), "ab");
+    EXPECT_EQ(m.cell(0, 1), "x");
+    EXPECT_EQ(m.cell(5, 0), "");  // out of range gives nothing, not a crash
+}

@@ -1,0 +1,31 @@
+// Helpers shared by the tests: tables over in-memory widgets, rows.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "records/memory_table.h"
+#include "records/record_tables.h"
+
+namespace kovirant {
+
+struct TestTables {
+    MemoryTable reg{RegisterCol::count, true};
+    MemoryTable inst{InstitutionCol::count, false};
+    MemoryTable acc{AccountChangeCol::count, false};
+    RecordTables tables{reg, inst, acc};
+};
+
+inline RegisterEntry registerRow(std::string companyNumber, std::string tax = "12345678",
+                                 std::string account = "111111112222222233333333", std::string opening = "2005-03-01",
+                                 std::string closing = "", std::string code = "Bejegyzés") {
+    return {companyNumber, tax, account, opening, closing, code};
+}
+
+// A fresh empty directory under the system's temporary directory.
+std::filesystem::path freshTempDir(const std::string& name);
+
+std::string readFile(const std::filesystem::path& p);
+void writeFile(const std::filesystem::path& p, const std::string& bytes);
+
+}  // namespace kovirant
