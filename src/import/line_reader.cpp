@@ -1,0 +1,69 @@
+#include "import/line_reader.h"
+
+#include <cstring>
+
+namespace kovirant {
+
+TextLineReader::TextLineReader(std::FILE* file, std::size_t bufferSize, std::size_t pieceMax)
+    : file_(file), pieceMax_(pieceMax), buffer_(bufferSize < 4 * pieceMax ? 4 * pieceMax : bufferSize) {}
+
+bool TextLineReader::fill() {
+    if (begin_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    while (!eof_ && end_ < buffer_.size()) {
+        std::size_t n = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+        if (n == 0) eof_ = true;
+        end_ += n;
+    }
+    return end_ > begin_;
+}
+
+bool TextLineReader::next(std::string_view& piece) {
+    if (done_) return false;
+    // A piece may need 1,023 raw bytes (1,021 characters, CR, LF) and one
+    // more to see whether a final CR is followed by LF.
+    if (end_ - begin_ < pieceMax_ + 2 && !eof_) fill();
+    if (begin_ == end_) return false;
+
+    char* start = buffer_.data() + begin_;
+    const std::size_t avail = end_ - begin_;
+    std::size_t scan = avail < pieceMax_ + 1 ? avail : pieceMax_ + 1;
+
+    // A Ctrl-Z ends the input where it stands.
+    bool atCtrlZ = false;
+    if (const void* z = std::memchr(start, 0x1A, scan)) {
+        scan = static_cast<std::size_t>(static_cast<const char*>(z) - start);
+        atCtrlZ = true;
+    }
+
+    const void* lf = std::memchr(start, '\n', scan);
+    if (lf != nullptr) {
+        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
+        if (at > 0 && start[at - 1] == '\r') {
+            // CR LF arrives as LF; the piece has `at` characters.
+            if (at <= pieceMax_) {
+                start[at - 1] = '\n';
+                piece = std::string_view(start, at);
+                begin_ += at + 1;
+                return true;
+            }
+        } else if (at + 1 <= pieceMax_) {
+            piece = std::string_view(start, at + 1);
+            begin_ += at + 1;
+            return true;
+        }
+    }
+    // No line end within reach: the piece ends at 1,022 characters, at the
+    // Ctrl-Z or at the end of the file.
+    const std::size_t length = scan < pieceMax_ ? scan : pieceMax_;
+    if (atCtrlZ && length == scan) done_ = true;
+    if (length == 0) return false;
+    piece = std::string_view(start, length);
+    begin_ += length;
+    return true;
+}
+
+}  // namespace kovirant

@@ -1,0 +1,278 @@
+#include "import/report_reload.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "import/line_reader.h"
+#include "text/cp1250.h"
+#include "util/file_io.h"
+
+namespace kovirant {
+
+void appendUnescaped(std::string& out, std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c != '&') {
+            out.push_back(c);
+            ++i;
+            continue;
+        }
+        const std::size_t semi = text.find(';', i + 1);
+        if (semi != std::string_view::npos && semi - i <= 10) {
+            const std::string_view name = text.substr(i + 1, semi - i - 1);
+            char decoded = 0;
+            if (name == "amp") decoded = '&';
+            else if (name == "lt") decoded = '<';
+            else if (name == "gt") decoded = '>';
+            else if (name == "quot") decoded = '"';
+            else if (name == "apos") decoded = '\'';
+            else if (name.size() >= 2 && name[0] == '#') {
+                const bool hex = name[1] == 'x' || name[1] == 'X';
+                std::string_view digits = name.substr(hex ? 2 : 1);
+                unsigned long cp = 0;
+                bool ok = !digits.empty();
+                for (char d : digits) {
+                    int v = -1;
+                    if (d >= '0' && d <= '9') v = d - '0';
+                    else if (hex && d >= 'a' && d <= 'f') v = d - 'a' + 10;
+                    else if (hex && d >= 'A' && d <= 'F') v = d - 'A' + 10;
+                    if (v < 0 || cp > 0x10FFFF) {
+                        ok = false;
+                        break;
+                    }
+                    cp = cp * (hex ? 16 : 10) + static_cast<unsigned long>(v);
+                }
+                if (ok && cp != 0) {
+                    if (auto b = codePointToCp1250(static_cast<char32_t>(cp))) decoded = static_cast<char>(*b);
+                }
+            }
+            if (decoded != 0) {
+                out.push_back(decoded);
+                i = semi + 1;
+                continue;
+            }
+        }
+        out.push_back(c);
+        ++i;
+    }
+}
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Matches a line against a pattern piece by piece, as a scanf format would:
+// a blank in a literal matches any run of blanks, also none.
+class Scanner {
+public:
+    explicit Scanner(std::string_view line) : rest_(line) {}
+
+    bool literal(std::string_view lit) {
+        for (char c : lit) {
+            if (c == ' ') {
+                while (!rest_.empty() && isBlank(rest_.front())) rest_.remove_prefix(1);
+            } else if (!rest_.empty() && rest_.front() == c) {
+                rest_.remove_prefix(1);
+            } else {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // An attribute value: everything up to its closing quote.
+    void attribute(std::string& field) {
+        const std::size_t q = rest_.find('"');
+        field.clear();
+        appendUnescaped(field, rest_.substr(0, q));
+        rest_.remove_prefix(q == std::string_view::npos ? rest_.size() : q);
+    }
+
+    // "%s": blanks skipped, then the run of non-blank characters; false when
+    // there is none.
+    bool word(std::string_view& w) {
+        while (!rest_.empty() && isBlank(rest_.front())) rest_.remove_prefix(1);
+        std::size_t n = 0;
+        while (n < rest_.size() && !isBlank(rest_[n])) ++n;
+        if (n == 0) return false;
+        w = rest_.substr(0, n);
+        return true;
+    }
+
+    std::string_view rest() const { return rest_; }
+
+private:
+    std::string_view rest_;
+};
+
+bool startsWith(std::string_view line, std::string_view prefix) { return line.substr(0, prefix.size()) == prefix; }
+
+// "<tag>%s" with the word cut at the first "</".
+bool wordElement(std::string_view line, std::string_view startTag, std::string& field) {
+    Scanner s(line);
+    std::string_view w;
+    if (!s.literal(startTag) || !s.word(w)) return false;
+    field.clear();
+    appendUnescaped(field, w.substr(0, w.find("</")));
+    return true;
+}
+
+// "<tag>%s" whose value is the exact text up to the first "</".
+bool textElement(std::string_view line, std::string_view startTag, std::string& field) {
+    Scanner s(line);
+    std::string_view w;
+    if (!s.literal(startTag)) return false;
+    const std::string_view content = s.rest();
+    if (!s.word(w)) return false;
+    const std::size_t end = content.find("</");
+    if (end == std::string_view::npos) return true;  // no end tag: the field stays
+    field.clear();
+    appendUnescaped(field, content.substr(0, end));
+    return true;
+}
+
+template <std::size_t N>
+void clearAll(std::array<std::string, N>& record) {
+    for (std::string& f : record) f.clear();
+}
+
+class Reloader {
+public:
+    explicit Reloader(RecordTables& tables) : tables_(tables) {}
+
+    void line(std::string_view line) {
+        while (!line.empty() && line.front() == '\t') line.remove_prefix(1);
+        if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+
+        if (startsWith(line, "<Törzsadatok")) { inInstitutionData_ = true; return; }
+        if (startsWith(line, "</Törzsadatok")) { inInstitutionData_ = false; return; }
+        if (startsWith(line, "<Cégjegyzék>")) { inRegister_ = true; return; }
+        if (startsWith(line, "</Cégjegyzék>")) { inRegister_ = false; return; }
+        if (startsWith(line, "<SzámlaszámVáltozás>")) { inAccountChange_ = true; return; }
+        if (startsWith(line, "</SzámlaszámVáltozás>")) { inAccountChange_ = false; return; }
+        if (startsWith(line, "<EredetiSzámla>")) { inOriginalAccount_ = true; return; }
+        if (startsWith(line, "</EredetiSzámla>")) { inOriginalAccount_ = false; return; }
+        if (startsWith(line, "</Pénzintézet>") && !institution_[InstitutionCol::companyNumber].empty()) {
+            append(ViewInstitution, institution_);
+            return;
+        }
+        if (startsWith(line, "</CégMutató>") && !register_[RegisterCol::companyNumber].empty()) {
+            append(ViewRegister, register_);
+            return;
+        }
+        if (startsWith(line, "</Tulajdonos>")) {
+            append(ViewAccountChange, accountChange_);
+            return;
+        }
+        if (institutionStart(line)) return;
+        if (inInstitutionData_ && institutionField(line)) return;
+        if (registerStart(line)) return;
+        if (inRegister_ && registerField(line)) return;
+        if (ownerStart(line)) return;
+        if (inAccountChange_) accountChangeField(line);
+    }
+
+    std::size_t appended() const { return appended_; }
+
+private:
+    template <std::size_t N>
+    void append(ViewKind kind, std::array<std::string, N>& record) {
+        tables_.appendRow(kind, record);
+        ++appended_;
+        clearAll(record);
+    }
+
+    bool institutionStart(std::string_view line) {
+        if (!startsWith(line, "<Pénzintézet ")) return false;
+        clearAll(institution_);  // every record starts empty
+        Scanner s(line);
+        if (!s.literal("<Pénzintézet Cégszám=\"")) return false;
+        s.attribute(institution_[InstitutionCol::companyNumber]);
+        if (!s.literal("\" Törzsszám=\"")) return false;
+        s.attribute(institution_[InstitutionCol::taxBaseNumber]);
+        if (!s.literal("\" kód=\"")) return false;
+        s.attribute(institution_[InstitutionCol::operationCode]);
+        return true;
+    }
+
+    bool institutionField(std::string_view line) {
+        using namespace InstitutionCol;
+        return wordElement(line, "<Számjel>", institution_[codeNumber]) ||
+               textElement(line, "<Név>", institution_[name]) ||
+               wordElement(line, "<Irsz>", institution_[postalCode]) ||
+               textElement(line, "<Hely>", institution_[place]) ||
+               textElement(line, "<Terület>", institution_[area]) ||
+               textElement(line, "<Jelleg>", institution_[areaType]) ||
+               textElement(line, "<Hsz>", institution_[houseNumber]) ||
+               textElement(line, "<Épület>", institution_[building]) ||
+               textElement(line, "<Ajtó>", institution_[door]);
+    }
+
+    bool registerStart(std::string_view line) {
+        if (!startsWith(line, "<CégMutató ")) return false;
+        clearAll(register_);
+        Scanner s(line);
+        if (!s.literal("<CégMutató Cégszám=\"")) return false;
+        s.attribute(register_[RegisterCol::companyNumber]);
+        if (!s.literal("\" Törzsszám=\"")) return false;
+        s.attribute(register_[RegisterCol::taxBaseNumber]);
+        return true;
+    }
+
+    bool registerField(std::string_view line) {
+        using namespace RegisterCol;
+        Scanner s(line);
+        if (s.literal("<Számlaszám kód=\"")) {
+            s.attribute(register_[accountCode]);
+            return true;
+        }
+        return wordElement(line, "<Jelzőszám>", register_[accountNumber]) ||
+               wordElement(line, "<Nyitás>", register_[openingDate]) ||
+               wordElement(line, "<Zárás>", register_[closingDate]);
+    }
+
+    bool ownerStart(std::string_view line) {
+        if (!startsWith(line, "<Tulajdonos ")) return false;
+        clearAll(accountChange_);
+        Scanner s(line);
+        if (!s.literal("<Tulajdonos Törzsszám=\"")) return false;
+        s.attribute(accountChange_[AccountChangeCol::taxBaseNumber]);
+        if (!s.literal("\" Cégszám=\"")) return false;
+        s.attribute(accountChange_[AccountChangeCol::companyNumber]);
+        return true;
+    }
+
+    void accountChangeField(std::string_view line) {
+        using namespace AccountChangeCol;
+        const bool original = inOriginalAccount_;
+        wordElement(line, "<Jelzőszám>", accountChange_[original ? originalAccountNumber : newAccountNumber]) ||
+            wordElement(line, "<Nyitás>", accountChange_[original ? originalOpeningDate : newOpeningDate]) ||
+            wordElement(line, "<Zárás>", accountChange_[original ? originalClosingDate : newClosingDate]);
+    }
+
+    RecordTables& tables_;
+    RegisterEntry register_;
+    InstitutionEntry institution_;
+    AccountChangeEntry accountChange_;
+    bool inInstitutionData_ = false;
+    bool inRegister_ = false;
+    bool inAccountChange_ = false;
+    bool inOriginalAccount_ = false;
+    std::size_t appended_ = 0;
+};
+
+}  // namespace
+
+ReloadOutcome ReloadReport(const std::filesystem::path& path, RecordTables& tables) {
+    errno = 0;
+    FilePtr file = openFile(path, "rb");
+    if (!file) return {false, lastSystemError(), 0};
+    TextLineReader reader(file.get(), 1 << 20, kReloadPieceMax);
+    Reloader reloader(tables);
+    std::string_view piece;
+    while (reader.next(piece)) reloader.line(piece);
+    return {true, 0, reloader.appended()};
+}
+
+}  // namespace kovirant

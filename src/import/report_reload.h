@@ -1,0 +1,32 @@
+// Reads a report written earlier back into the three record tables.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "records/record_tables.h"
+
+namespace kovirant {
+
+inline constexpr std::string_view kMsgFileOpenFailed = "Rendszerhiba (file megnyitása)";
+
+struct ReloadOutcome {
+    bool opened = false;
+    int errorCode = 0;
+    std::size_t rowsAppended = 0;
+};
+
+// Lines are read in pieces of this many characters at most: every line the
+// writer produces fits whole, even a 511-character value made of character
+// references, while a huge line costs bounded memory.
+inline constexpr std::size_t kReloadPieceMax = 65534;
+
+ReloadOutcome ReloadReport(const std::filesystem::path& path, RecordTables& tables);
+
+// Undoes the report's escaping: the five predefined entities and numeric
+// character references back to Windows-1250; a '&' that starts no known
+// reference stays as it is.
+void appendUnescaped(std::string& out, std::string_view text);
+
+}  // namespace kovirant

@@ -1,0 +1,67 @@
+// The XML report: its one definition, written from the settings file's data
+// sheet and every row of the three record tables.
+#pragma once
+
+#include <cstddef>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+#include "records/record_tables.h"
+#include "report/settings.h"
+
+namespace kovirant {
+
+// Host of the schema publisher's web server in the namespace, stylesheet and
+// schema URIs of every report.
+inline constexpr std::string_view kReportSchemaHost = "www.k-lemo.example";
+inline constexpr std::string_view kXsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
+
+inline constexpr std::string_view kMsgReportCreateFailed = "Rendszerhiba (jelentés állomány létrehozása)";
+inline constexpr std::string_view kMsgReportWriteFailed = "Rendszerhiba (jelentés állomány írása)";
+inline constexpr std::string_view kMsgFaultyRow = "Hibás cégszám a kiemelt sorban!";
+inline constexpr std::string_view kCaptionReport = "Jelentés";
+
+enum class ReportStatus {
+    Written,      // the target holds the complete report
+    CannotOpen,   // the temporary file could not be created; target untouched
+    WriteFailed,  // a write, the flush or the rename failed; target untouched
+    FaultyRow,    // a register row lacks its company number; target untouched
+};
+
+struct ReportOutcome {
+    ReportStatus status = ReportStatus::Written;
+    std::size_t faultyRow = 0;  // FaultyRow: index in the register table
+    int errorCode = 0;          // CannotOpen, WriteFailed: the system error code
+};
+
+// Lets tests make the output fail: the n-th write to the disk (1-based; 0
+// never) or the close.
+struct ReportFaults {
+    int failWrite = 0;
+    bool failClose = false;
+};
+
+struct ReportOptions {
+    std::function<std::time_t()> clock;   // default: the current time
+    std::size_t bufferSize = 1 << 16;      // bytes collected before each write
+    ReportFaults faults;
+};
+
+// Writes the report to a temporary file beside `target` and renames it over
+// `target` only when complete. On a faulty register row that row is given
+// the selected and focused marks in the register table.
+ReportOutcome WriteReport(const std::filesystem::path& target, RecordTables& tables, const SettingsFile& settings,
+                          const ReportOptions& options = {});
+
+// The report's text form of a value: '&', '<', '>' and '"' as entities, and
+// each character whose byte would mean another character in ISO-8859-2 as a
+// numeric character reference.
+void appendEscaped(std::string& out, std::string_view value);
+
+// The time stamp of the header: local time, "%Y-%m-%dT%H:%M:%S-00:00".
+std::string reportStamp(std::time_t moment);
+
+}  // namespace kovirant
