@@ -143,3 +143,27 @@ TEST(MemoryTable, CellsEndAtANulByteAsListViewTextsDo) {
     EXPECT_EQ(m.cell(0, 1), "x");
     EXPECT_EQ(m.cell(5, 0), "");  // out of range gives nothing, not a crash
 }
+
+TEST(MemoryTable, ManyRewritesAndDeletesKeepEveryCell) {
+    // Enough churn to make the store compact itself several times.
+    MemoryTable m(3, false);
+    std::vector<std::array<std::string, 3>> expected;
+    for (int i = 0; i < 20000; ++i) {
+        std::array<std::string, 3> row{std::to_string(i), std::string(100 + i % 50, 'a' + i % 26), ""};
+        m.insertRow(m.rowCount(), row);
+        expected.push_back(row);
+    }
+    m.setState(7, {true, false});
+    for (int round = 0; round < 6; ++round) {
+        for (std::size_t i = 0; i < expected.size(); i += 2) {
+            expected[i][2] = std::string(200, static_cast<char>('A' + round));
+            m.setRow(i, expected[i]);
+        }
+        m.deleteRow(expected.size() - 1);
+        expected.pop_back();
+    }
+    ASSERT_EQ(m.rowCount(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); i += 97)
+        for (std::size_t c = 0; c < 3; ++c) EXPECT_EQ(m.cell(i, c), expected[i][c]) << i << "," << c;
+    EXPECT_TRUE(m.state(7).selected);
+}

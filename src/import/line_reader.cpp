@@ -32,14 +32,16 @@ bool TextLineReader::next(std::string_view& piece) {
     const std::size_t avail = end_ - begin_;
     std::size_t scan = avail < pieceMax_ + 1 ? avail : pieceMax_ + 1;
 
-    // A Ctrl-Z ends the input where it stands.
+    // A Ctrl-Z ends the input where it stands: only the bytes up to the
+    // line end need looking at.
+    const void* lf = std::memchr(start, '\n', scan);
+    const std::size_t upTo = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - start) : scan;
     bool atCtrlZ = false;
-    if (const void* z = std::memchr(start, 0x1A, scan)) {
+    if (const void* z = std::memchr(start, 0x1A, upTo)) {
         scan = static_cast<std::size_t>(static_cast<const char*>(z) - start);
         atCtrlZ = true;
+        lf = nullptr;
     }
-
-    const void* lf = std::memchr(start, '\n', scan);
     if (lf != nullptr) {
         const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
         if (at > 0 && start[at - 1] == '\r') {

@@ -6,48 +6,100 @@ namespace kovirant {
 namespace {
 constexpr std::uint8_t kSelected = 1;
 constexpr std::uint8_t kFocused = 2;
+constexpr std::size_t kBlockSize = 1 << 20;
 }  // namespace
 
 MemoryTable::MemoryTable(std::size_t columns, bool singleSelection)
     : columns_(columns), singleSelection_(singleSelection) {}
 
-void MemoryTable::pack(Row& row, std::span<const std::string> cells) const {
-    row.packed.clear();
+MemoryTable::RowRef MemoryTable::store(std::span<const std::string> cells) {
+    std::size_t lengths[32] = {};
+    const std::size_t given = cells.size() < columns_ ? cells.size() : columns_;
+    std::size_t total = columns_;
+    for (std::size_t c = 0; c < given && c < 32; ++c) {
+        lengths[c] = std::strlen(cells[c].c_str());
+        total += lengths[c];
+    }
+    if (blocks_.empty() || blocks_.back().capacity - blocks_.back().size < total) {
+        Block b;
+        b.capacity = total > kBlockSize ? total : kBlockSize;
+        b.data = std::make_unique<char[]>(b.capacity);
+        blocks_.push_back(std::move(b));
+    }
+    Block& b = blocks_.back();
+    RowRef ref{static_cast<std::uint32_t>(blocks_.size() - 1), static_cast<std::uint32_t>(b.size),
+               static_cast<std::uint32_t>(total), 0};
+    char* out = b.data.get() + b.size;
     for (std::size_t c = 0; c < columns_; ++c) {
-        if (c < cells.size()) {
-            const std::string& text = cells[c];
-            row.packed.append(text.data(), std::strlen(text.c_str()));
+        if (c < given && c < 32) {
+            std::memcpy(out, cells[c].data(), lengths[c]);
+            out += lengths[c];
         }
-        row.packed.push_back('\0');
+        *out++ = '\0';
+    }
+    b.size += total;
+    used_ += total;
+    stored_ += total;
+    return ref;
+}
+
+void MemoryTable::release(const RowRef& r) {
+    used_ -= r.length;
+    // Compact once more than half of the stored bytes are dead.
+    if (stored_ > 4 * kBlockSize && used_ < stored_ / 2) compact();
+}
+
+void MemoryTable::compact() {
+    std::vector<Block> old = std::move(blocks_);
+    blocks_.clear();
+    used_ = stored_ = 0;
+    std::string cells[32];
+    for (RowRef& r : rows_) {
+        const char* p = old[r.block].data.get() + r.offset;
+        const std::uint8_t state = r.state;
+        for (std::size_t c = 0; c < columns_ && c < 32; ++c) {
+            cells[c].assign(p);
+            p += cells[c].size() + 1;
+        }
+        r = store(std::span<const std::string>(cells, columns_ < 32 ? columns_ : 32));
+        r.state = state;
     }
 }
 
 void MemoryTable::insertRow(std::size_t index, std::span<const std::string> cells) {
-    if (index > rows_.size()) index = rows_.size();
-    Row row;
-    pack(row, cells);
-    rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), std::move(row));
+    const RowRef ref = store(cells);
+    if (index >= rows_.size()) rows_.push_back(ref);
+    else rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), ref);
 }
 
 void MemoryTable::setRow(std::size_t index, std::span<const std::string> cells) {
     if (index >= rows_.size()) return;
-    pack(rows_[index], cells);
+    const RowRef old = rows_[index];
+    RowRef ref = store(cells);
+    ref.state = old.state;
+    rows_[index] = ref;
+    release(old);
 }
 
 std::string_view MemoryTable::cell(std::size_t row, std::size_t column) const {
     if (row >= rows_.size() || column >= columns_) return {};
-    const std::string& packed = rows_[row].packed;
-    std::size_t start = 0;
-    for (std::size_t c = 0; c < column; ++c) start = packed.find('\0', start) + 1;
-    std::size_t end = packed.find('\0', start);
-    return std::string_view(packed).substr(start, end - start);
+    const char* p = rowData(rows_[row]);
+    for (std::size_t c = 0; c < column; ++c) p += std::strlen(p) + 1;
+    return std::string_view(p);
 }
 
 void MemoryTable::deleteRow(std::size_t index) {
-    if (index < rows_.size()) rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
+    if (index >= rows_.size()) return;
+    const RowRef old = rows_[index];
+    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
+    release(old);
 }
 
-void MemoryTable::deleteAll() { rows_.clear(); }
+void MemoryTable::deleteAll() {
+    rows_.clear();
+    blocks_.clear();
+    used_ = stored_ = 0;
+}
 
 RowState MemoryTable::state(std::size_t row) const {
     if (row >= rows_.size()) return {};
@@ -62,7 +114,7 @@ void MemoryTable::setState(std::size_t row, RowState state) {
     if (state.focused) clear |= kFocused;
     if (state.selected && singleSelection_) clear |= kSelected;
     if (clear != 0) {
-        for (Row& r : rows_) r.state &= static_cast<std::uint8_t>(~clear);
+        for (RowRef& r : rows_) r.state &= static_cast<std::uint8_t>(~clear);
     }
     rows_[row].state = static_cast<std::uint8_t>((state.selected ? kSelected : 0) | (state.focused ? kFocused : 0));
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "records/table_widget.h"
@@ -24,21 +25,35 @@ public:
 
     std::size_t columnCount() const { return columns_; }
     bool singleSelection() const { return singleSelection_; }
-    void reserve(std::size_t rows) { rows_.reserve(rows); }
 
 private:
-    // All cells of a row in one string, each cell ended by a NUL byte, so a
-    // row costs one allocation. A cell, like a list-view item text, ends at
-    // its first NUL byte.
-    struct Row {
-        std::string packed;
-        std::uint8_t state = 0;
+    // The cells of a row lie one after the other in a block, each ended by a
+    // NUL byte (so a cell, like a list-view item text, ends at its first NUL
+    // byte). Rows are appended to the last block; space of deleted or
+    // rewritten rows is reclaimed by compaction.
+    struct RowRef {
+        std::uint32_t block;
+        std::uint32_t offset;
+        std::uint32_t length;
+        std::uint8_t state;
     };
-    void pack(Row& row, std::span<const std::string> cells) const;
+    struct Block {
+        std::unique_ptr<char[]> data;
+        std::size_t size = 0;
+        std::size_t capacity = 0;
+    };
+
+    RowRef store(std::span<const std::string> cells);
+    const char* rowData(const RowRef& r) const { return blocks_[r.block].data.get() + r.offset; }
+    void release(const RowRef& r);
+    void compact();
 
     std::size_t columns_;
     bool singleSelection_;
-    std::vector<Row> rows_;
+    std::vector<RowRef> rows_;
+    std::vector<Block> blocks_;
+    std::size_t used_ = 0;     // bytes of live rows
+    std::size_t stored_ = 0;   // bytes in the blocks
 };
 
 }  // namespace kovirant

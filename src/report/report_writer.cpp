@@ -11,9 +11,34 @@
 
 namespace kovirant {
 
+namespace {
+
+// Bytes written as they are: everything but the four special characters,
+// control characters other than tab, and bytes ISO-8859-2 reads otherwise.
+struct PlainBytes {
+    bool plain[256];
+    constexpr PlainBytes() : plain() {
+        for (int c = 0; c < 256; ++c) plain[c] = c >= 0x20 || c == '\t';
+        plain[static_cast<unsigned char>('&')] = plain[static_cast<unsigned char>('<')] = false;
+        plain[static_cast<unsigned char>('>')] = plain[static_cast<unsigned char>('"')] = false;
+        for (int c = 0x80; c < 0xA0; ++c) plain[c] = false;
+        for (int c : {0xA1, 0xA5, 0xA6, 0xA9, 0xAB, 0xAC, 0xAE, 0xB1, 0xB5, 0xB6, 0xB7, 0xB9, 0xBB, 0xBC, 0xBE})
+            plain[c] = false;
+    }
+};
+constexpr PlainBytes kPlain;
+
+}  // namespace
+
 void appendEscaped(std::string& out, std::string_view value) {
-    for (char ch : value) {
-        const unsigned char c = static_cast<unsigned char>(ch);
+    std::size_t i = 0;
+    while (i < value.size()) {
+        std::size_t run = i;
+        while (run < value.size() && kPlain.plain[static_cast<unsigned char>(value[run])]) ++run;
+        out.append(value.data() + i, run - i);
+        if (run == value.size()) break;
+        const char ch = value[run];
+        i = run + 1;
         switch (ch) {
             case '&': out += "&amp;"; continue;
             case '<': out += "&lt;"; continue;
@@ -21,12 +46,7 @@ void appendEscaped(std::string& out, std::string_view value) {
             case '"': out += "&quot;"; continue;
             default: break;
         }
-        const bool control = c < 0x20 && c != '\t';
-        if (!control && sameInLatin2(c)) {
-            out.push_back(ch);
-            continue;
-        }
-        auto cp = cp1250ToCodePoint(c);
+        auto cp = cp1250ToCodePoint(static_cast<unsigned char>(ch));
         if (!cp) {  // an unassigned byte has no character to refer to
             out.push_back(ch);
             continue;

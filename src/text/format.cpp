@@ -48,12 +48,4 @@ std::string zeroPadNumber(long long value, int width) {
     return buf;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool allDigits(std::string_view text) {
-    for (char c : text)
-        if (!isDigit(c)) return false;
-    return true;
-}
-
 }  // namespace kovirant

@@ -27,7 +27,11 @@ inline std::string_view cut(std::string_view text, std::size_t max) {
     return text.size() > max ? text.substr(0, max) : text;
 }
 
-bool isDigit(char c);
-bool allDigits(std::string_view text);
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool allDigits(std::string_view text) {
+    for (char c : text)
+        if (!isDigit(c)) return false;
+    return true;
+}
 
 }  // namespace kovirant

@@ -1,0 +1,120 @@
+// Benchmarks of the core: APEH import, report writing and report reload.
+// Each mode runs in a process of its own so its peak memory is its own.
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "import/apeh_import.h"
+#include "import/report_reload.h"
+#include "records/memory_table.h"
+#include "report/report_writer.h"
+#include "util/file_io.h"
+
+using namespace kovirant;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+long peakKb() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+struct Tables {
+    MemoryTable reg{RegisterCol::count, true};
+    MemoryTable inst{InstitutionCol::count, false};
+    MemoryTable acc{AccountChangeCol::count, false};
+    RecordTables tables{reg, inst, acc};
+};
+
+int genApeh(const char* path, long n) {
+    FilePtr f = openFile(path, "wb");
+    std::string line(216, '.');
+    char buf[32];
+    for (long i = 0; i < n; ++i) {
+        std::snprintf(buf, sizeof buf, "%06ld%08ld", i % 1000000, 10000000 + i % 90000000);
+        std::memcpy(line.data(), buf, 14);
+        std::snprintf(buf, sizeof buf, "%08ld%016ld", 11773016L, i);
+        std::memcpy(line.data() + 17, buf, 24);
+        std::memcpy(line.data() + 41, "050301", 6);
+        line[215] = (i % 2) ? 'T' : 'U';
+        std::fwrite(line.data(), 1, line.size(), f.get());
+        std::fwrite("\r\n", 1, 2, f.get());
+    }
+    return 0;
+}
+
+int importApeh(const char* path) {
+    Tables t;
+    const long before = peakKb();
+    auto start = Clock::now();
+    ApehOutcome o = ImportApehFile(path, t.tables, [](const std::string&) { return true; });
+    const double s = since(start);
+    std::printf("import lines=%lld rows=%zu seconds=%.3f lines_per_s=%.0f peak_kb=%ld start_kb=%ld\n", o.lines,
+                o.rowsAppended, s, static_cast<double>(o.lines) / s, peakKb(), before);
+    return 0;
+}
+
+void fill(Tables& t, long n) {
+    RegisterEntry r;
+    InstitutionEntry in;
+    AccountChangeEntry a;
+    char buf[64];
+    for (long i = 0; i < n; ++i) {
+        std::snprintf(buf, sizeof buf, "01%02ld%06ld", 1 + i % 18, i % 1000000);
+        r = {buf, "12345678", "117730161111111122222222", "2005-03-01", (i % 2) ? "2006-01-01" : "", "Bejegyzés"};
+        t.tables.appendRow(ViewRegister, r);
+        if (i % 10 == 0) {
+            in = {"Próba Bank Zrt.", "0110012345", "12345678", "1051", "Budapest", "Nádor", "utca", "16",
+                  "87654321", "", "", "Bejegyzés"};
+            t.tables.appendRow(ViewInstitution, in);
+            a = {"12345678", buf, "117730161111111122222222", "2001-01-01", "2005-01-01",
+                 "117730162222222233333333", "2005-01-02", ""};
+            t.tables.appendRow(ViewAccountChange, a);
+        }
+    }
+}
+
+int writeReport(const char* path, long n) {
+    Tables t;
+    fill(t, n);
+    const long before = peakKb();
+    SettingsFile settings(std::string(path) + ".ini");
+    auto start = Clock::now();
+    ReportOutcome o = WriteReport(path, t.tables, settings);
+    const double s = since(start);
+    std::error_code ec;
+    const double mb = static_cast<double>(std::filesystem::file_size(path, ec)) / 1e6;
+    std::printf("write rows=%ld status=%d seconds=%.3f mb=%.1f mb_per_s=%.1f tables_kb=%ld peak_kb=%ld\n", n,
+                static_cast<int>(o.status), s, mb, mb / s, before, peakKb());
+    return o.status == ReportStatus::Written ? 0 : 1;
+}
+
+int reloadReport(const char* path) {
+    Tables t;
+    const long before = peakKb();
+    auto start = Clock::now();
+    ReloadOutcome o = ReloadReport(path, t.tables);
+    const double s = since(start);
+    std::printf("reload rows=%zu seconds=%.3f peak_kb=%ld start_kb=%ld\n", o.rowsAppended, s, peakKb(), before);
+    return o.opened ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 4 && std::strcmp(argv[1], "gen-apeh") == 0) return genApeh(argv[2], std::atol(argv[3]));
+    if (argc >= 3 && std::strcmp(argv[1], "import-apeh") == 0) return importApeh(argv[2]);
+    if (argc >= 4 && std::strcmp(argv[1], "write-report") == 0) return writeReport(argv[2], std::atol(argv[3]));
+    if (argc >= 3 && std::strcmp(argv[1], "reload-report") == 0) return reloadReport(argv[2]);
+    std::fprintf(stderr,
+                 "usage: kovirant_bench gen-apeh FILE N | import-apeh FILE | write-report FILE N | reload-report FILE\n");
+    return 2;
+}

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Prints the core's figures beside baselines measured in the same run:
+# the APEH import against `wc -l`, the report writer against `cp`, the
+# reload against `xmllint --stream`.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+bench="$root/build/native/bench/kovirant_bench"
+work="${KOVIRANT_BENCH_DIR:-$root/build/bench}"
+mkdir -p "$work"
+
+now() { date +%s.%N; }
+seconds() { # runs a command, prints its wall time
+    local s e
+    s=$(now); "$@" >/dev/null; e=$(now)
+    echo "$e - $s" | bc -l
+}
+field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p"; }
+ratio() { echo "scale=2; $1 / $2" | bc -l; }
+
+echo "== APEH import =="
+for n in 100000 1000000; do
+    f="$work/apeh-$n.txt"
+    [ -f "$f" ] || "$bench" gen-apeh "$f" "$n"
+    cat "$f" >/dev/null
+    wc=$(seconds wc -l "$f")
+    out=$("$bench" import-apeh "$f")
+    s=$(echo "$out" | field seconds)
+    printf '%8d lines: %s\n          wc -l %.3f s; import/wc = %s\n' "$n" "$out" "$wc" "$(ratio "$s" "$wc")"
+done
+
+echo "== Report write and reload =="
+for n in 10000 100000 1000000; do
+    f="$work/report-$n.xml"
+    out=$("$bench" write-report "$f" "$n")
+    s=$(echo "$out" | field seconds)
+    cp_s=$(seconds cp "$f" "$f.copy")
+    rm -f "$f.copy"
+    printf '%8d rows: %s\n          cp %.3f s; write/cp = %s\n' "$n" "$out" "$cp_s" "$(ratio "$s" "$cp_s")"
+    xl=$(seconds xmllint --stream --noout "$f")
+    out=$("$bench" reload-report "$f")
+    s=$(echo "$out" | field seconds)
+    printf '          %s\n          xmllint --stream %.3f s; reload/xmllint = %s\n' "$out" "$xl" "$(ratio "$s" "$xl")"
+done
