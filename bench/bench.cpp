@@ -107,6 +107,35 @@ int reloadReport(const char* path) {
     return o.opened ? 0 : 1;
 }
 
+// The example report: the example protocol file imported, every company
+// number completed, an institution and two account changes added.
+int exampleReport(const char* examples) {
+    const std::filesystem::path dir(examples);
+    Tables t;
+    ImportApehFile(dir / "apeh-protocol.txt", t.tables, [](const std::string&) { return true; });
+    RegisterEntry r;
+    for (std::size_t i = 0; i < t.reg.rowCount(); ++i) {
+        t.tables.readRow(ViewRegister, i, r);
+        char company[16];
+        std::snprintf(company, sizeof company, "%02zu%02zu%06zu", 1 + i % 20, 1 + (i * 7) % 18, 10000 + i * 37);
+        r[RegisterCol::companyNumber] = company;
+        t.tables.writeRow(ViewRegister, i, r);
+    }
+    t.tables.appendRow(ViewInstitution,
+                       InstitutionEntry{"Próba Bank Zrt.", "0110041234", "10537914", "1051", "Budapest", "Nádor",
+                                        "utca", "16", "11773016", "B", "", "Bejegyzés"});
+    t.tables.appendRow(ViewAccountChange,
+                       AccountChangeEntry{"12345678", "0109123456", "117730160000123400000000", "2001-05-02",
+                                          "2005-06-30", "107000240000567800000000", "2005-07-01", ""});
+    t.tables.appendRow(ViewAccountChange,
+                       AccountChangeEntry{"23456789", "", "119180010000042100000000", "1999-01-04", "2005-03-31",
+                                          "120101540000042100000000", "2005-04-01", "2006-12-31"});
+    SettingsFile settings(dir / "Kovirant.ini");
+    ReportOptions o;
+    o.clock = [] { return static_cast<std::time_t>(1165572000); };
+    return WriteReport(dir / "report.xml", t.tables, settings, o).status == ReportStatus::Written ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,6 +143,7 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "import-apeh") == 0) return importApeh(argv[2]);
     if (argc >= 4 && std::strcmp(argv[1], "write-report") == 0) return writeReport(argv[2], std::atol(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "reload-report") == 0) return reloadReport(argv[2]);
+    if (argc >= 3 && std::strcmp(argv[1], "example-report") == 0) return exampleReport(argv[2]);
     std::fprintf(stderr,
                  "usage: kovirant_bench gen-apeh FILE N | import-apeh FILE | write-report FILE N | reload-report FILE\n");
     return 2;

@@ -262,3 +262,13 @@ TEST_F(ReloadTest, ReportsAreWellFormedIso88592ForARealParser) {
               4 + 3);  // four institutions, three register rows
 }
 #endif
+
+TEST(ExampleFiles, TheExampleReportReloads) {
+    TestTables t;
+    ReloadOutcome r = ReloadReport(std::filesystem::path(KOVIRANT_SOURCE_DIR) / "examples" / "report.xml", t.tables);
+    ASSERT_TRUE(r.opened);
+    EXPECT_EQ(t.tables.rowCounter(ViewInstitution), 1);
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 36);
+    EXPECT_EQ(t.tables.rowCounter(ViewAccountChange), 2);
+    EXPECT_EQ(t.tables.cell(ViewInstitution, 0, InstitutionCol::name), "Próba Bank Zrt.");
+}
