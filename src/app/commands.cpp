@@ -1,0 +1,216 @@
+#include "app/commands.h"
+
+#include "import/apeh_import.h"
+#include "import/report_reload.h"
+#include "report/report_writer.h"
+#include "text/cp1250.h"
+
+namespace kovirant {
+namespace {
+
+constexpr int kVkDelete = 0x2E;
+
+std::u16string u(std::string_view cp1250) { return cp1250ToUtf16(cp1250); }
+
+void notice(Shell& shell, std::string_view text, MessageIcon icon, bool owned, std::string_view caption = kProgramCaption) {
+    shell.showMessage(messageBox(text, caption, icon, owned));
+}
+
+bool ask(Shell& shell, std::string_view text) {
+    shell.refreshRowCount();
+    return shell.askYesNo(messageBox(text, kProgramCaption, MessageIcon::Question, true));
+}
+
+void greyModifyDelete(Shell& shell) {
+    shell.enableMenuItem(IDM_MODIFY, false);
+    shell.enableMenuItem(IDM_DELETE, false);
+    shell.enableMenuItem(IDM_NEW, true);
+}
+
+void selectView(AppState& state, Shell& shell, int id) {
+    for (int item : {IDM_VIEW_REGISTER, IDM_VIEW_INSTITUTION, IDM_VIEW_ACCOUNT_CHANGE}) shell.checkMenuItem(item, false);
+    shell.checkMenuItem(id, true);
+    state.tables.CurrentView = id == IDM_VIEW_INSTITUTION       ? ViewInstitution
+                               : id == IDM_VIEW_ACCOUNT_CHANGE ? ViewAccountChange
+                                                               : ViewRegister;
+    shell.showTable(state.tables.CurrentView);
+}
+
+void newRecord(AppState& state, Shell& shell) {
+    shell.runEditor(state.tables.CurrentView, EditorMode::New);
+    greyModifyDelete(shell);
+}
+
+void modifyRecord(AppState& state, Shell& shell) {
+    if (state.tables.hasSelection()) shell.runEditor(state.tables.CurrentView, EditorMode::Modify);
+    greyModifyDelete(shell);
+    shell.enableMenuItem(IDM_SAVE_REPORT, true);
+    state.tables.clearSelection();
+}
+
+void deleteRecord(AppState& state, Shell& shell) {
+    state.tables.ReportPending = true;
+    if (state.tables.hasSelection()) {
+        if (!ask(shell, "Biztosan törli a sort?")) return;
+        state.tables.deleteSelectedRow();
+    }
+    shell.enableMenuItem(IDM_SAVE_REPORT, true);
+    greyModifyDelete(shell);
+    state.tables.clearSelection();
+}
+
+void saveReport(AppState& state, Shell& shell) {
+    if (!state.DataSheetFilled) {
+        notice(shell, "A jelentés készítése előtt töltse ki az adatlapot!", MessageIcon::Information, false);
+        return;
+    }
+    FileDialogSpec spec;
+    spec.save = true;
+    spec.title = u("Számla mentés file megadása");
+    spec.filters = {{u("Minden állomány"), u"*.*"}, {u"xml", u"*.xml"}};
+    spec.filterIndex = 2;
+    spec.initialDirectory = std::filesystem::path("c:\\");
+    spec.defaultExtension = u"txt";
+    const auto target = shell.chooseFile(spec);
+    if (!target) return;
+
+    const ReportOutcome outcome = WriteReport(*target, state.tables, state.settings());
+    switch (outcome.status) {
+        case ReportStatus::CannotOpen:
+            notice(shell, kMsgReportCreateFailed, MessageIcon::Error, false, kCaptionReport);
+            return;
+        case ReportStatus::WriteFailed:
+            notice(shell, kMsgReportWriteFailed, MessageIcon::Error, false, kCaptionReport);
+            return;
+        case ReportStatus::FaultyRow:
+            shell.enableMenuItem(IDM_MODIFY, true);
+            shell.enableMenuItem(IDM_DELETE, true);
+            notice(shell, kMsgFaultyRow, MessageIcon::Warning, true, "Hiba");
+            return;
+        case ReportStatus::Written:
+            break;
+    }
+    notice(shell, "A jelentés sikeresen elkészült", MessageIcon::Information, false);
+    state.tables.ReportPending = false;
+    shell.enableMenuItem(IDM_SAVE_REPORT, false);
+}
+
+void load(AppState& state, Shell& shell, int id) {
+    shell.enableMenuItem(IDM_SAVE_REPORT, false);
+    const bool apeh = id == IDM_LOAD_APEH;
+    FileDialogSpec spec;
+    spec.initialDirectory = state.lastFilePath.parent_path();
+    spec.initialName = state.lastFilePath.filename();
+    spec.filterIndex = 2;
+    if (apeh) {
+        spec.filters = {{u("Minden állomány"), u"*.*"}, {u("szöveg"), u"*.txt"}};
+        spec.title = u("APEH protokoll forrás file megnyitása");
+        spec.defaultExtension = u"txt";
+    } else {
+        spec.filters = {{u("Minden állomány"), u"*.*"}, {u"XML", u"*.XML"}};
+        spec.title = u("Kovirant forrás file megnyitása");
+        spec.defaultExtension = u"xml";
+    }
+    const auto chosen = shell.chooseFile(spec);
+    if (!chosen) return;
+    state.lastFilePath = *chosen;
+
+    RecordTables& tables = state.tables;
+    if (tables.rowCounter(ViewRegister) > 0) {
+        MessageBoxSpec box = messageBox("Hozzáfűzzük az új állományt a meglévő adatokhoz?", "", MessageIcon::Question, true);
+        box.caption = chosen->u16string();
+        if (!shell.askYesNo(box)) {
+            if (tables.ReportPending && !ask(shell, "Ugye kiírta a jelentést?")) return;
+            for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) tables.clearTable(k);
+            tables.ReportPending = false;
+        }
+    }
+    shell.setStatusText(0, chosen->u16string());
+
+    if (!apeh) {
+        const ReloadOutcome r = ReloadReport(*chosen, tables);
+        shell.refreshRowCount();
+        if (!r.opened) {
+            notice(shell, kMsgFileOpenFailed, MessageIcon::Error, false);
+            return;
+        }
+        shell.enableMenuItem(IDM_SAVE_REPORT, true);
+        return;
+    }
+
+    const ApehOutcome o = ImportApehFile(*chosen, tables, [&](const std::string& q) { return ask(shell, q); });
+    shell.refreshRowCount();
+    if (o.status == ApehStatus::CannotOpen) {
+        notice(shell, kMsgFileOpenFailed, MessageIcon::Error, false);
+    } else if (o.status == ApehStatus::Completed) {
+        tables.ReportPending = true;
+        shell.enableMenuItem(IDM_SAVE_REPORT, true);
+    }
+    if (tables.rowCounter(ViewRegister) > 0) {
+        shell.beep(500, 20);
+        shell.beep(1000, 20);
+        shell.beep(1500, 20);
+        notice(shell, "A jelentés készítése előtt ne felejtse el a cégszámokat megadni!", MessageIcon::Warning, false);
+    }
+}
+
+bool confirmExit(AppState& state, Shell& shell) {
+    if (state.tables.ReportPending && !ask(shell, "Nem készítette el a jelentést. Mégis kilép?")) return false;
+    shell.quit();
+    return true;
+}
+
+}  // namespace
+
+MessageBoxSpec messageBox(std::string_view text, std::string_view caption, MessageIcon icon, bool owned) {
+    return {u(text), u(caption), icon, owned};
+}
+
+void onCreate(AppState& state, Shell& shell, const std::optional<std::filesystem::path>& currentDir) {
+    const StartupSettings s = readStartupSettings(currentDir);
+    if (!s.pathFormed) {
+        notice(shell, "Filerendszer hiba", MessageIcon::Information, true);
+        return;
+    }
+    state.settingsPath = s.settingsPath;
+    state.maxtk = s.maxtk;
+    state.maxcf = s.maxcf;
+    state.DataSheetFilled = s.DataSheetFilled;
+}
+
+void onCommand(AppState& state, Shell& shell, int id) {
+    switch (id) {
+        case IDM_LOAD_REPORT:
+        case IDM_LOAD_APEH: load(state, shell, id); break;
+        case IDM_SAVE_REPORT: saveReport(state, shell); break;
+        case IDM_EXIT: confirmExit(state, shell); break;
+        case IDM_VIEW_REGISTER:
+        case IDM_VIEW_INSTITUTION:
+        case IDM_VIEW_ACCOUNT_CHANGE: selectView(state, shell, id); break;
+        case IDM_NEW: newRecord(state, shell); break;
+        case IDM_MODIFY: modifyRecord(state, shell); break;
+        case IDM_DELETE: deleteRecord(state, shell); break;
+        case IDM_DATA_SHEET: shell.runDataSheet(); break;
+        case IDM_ABOUT: shell.runAbout(); break;
+        default: break;
+    }
+}
+
+void onNotify(AppState& state, Shell& shell, ListNotification code) {
+    if (code == ListNotification::Click) {
+        const bool selected = state.tables.hasSelection();
+        shell.enableMenuItem(IDM_MODIFY, selected);
+        shell.enableMenuItem(IDM_DELETE, selected);
+        shell.enableMenuItem(IDM_NEW, true);
+    } else if (code == ListNotification::DoubleClick) {
+        if (state.tables.hasSelection()) shell.postModify();
+    }
+}
+
+void onKeyDown(AppState& state, Shell& shell, int virtualKey) {
+    if (virtualKey == kVkDelete) onCommand(state, shell, IDM_DELETE);
+}
+
+bool onClose(AppState& state, Shell& shell) { return confirmExit(state, shell); }
+
+}  // namespace kovirant

@@ -1,0 +1,33 @@
+// The main window's commands: the menu, list clicks, the Delete key, close
+// and creation, and the rules that enable, grey and check menu items.
+#pragma once
+
+#include <optional>
+
+#include "app/app_state.h"
+#include "app/shell.h"
+
+namespace kovirant {
+
+inline constexpr std::string_view kProgramCaption = "Kovirant";
+
+// Window creation: forms the settings path from the current directory (none
+// when it could not be had) and reads the limits and DataSheetFilled.
+void onCreate(AppState& state, Shell& shell, const std::optional<std::filesystem::path>& currentDir);
+
+// A menu command (the whole wParam); unknown ids do nothing.
+void onCommand(AppState& state, Shell& shell, int id);
+
+enum class ListNotification { Click, DoubleClick, Other };
+void onNotify(AppState& state, Shell& shell, ListNotification code);
+
+// WM_KEYDOWN reaching the main window.
+void onKeyDown(AppState& state, Shell& shell, int virtualKey);
+
+// The close button or Alt+F4; false keeps the window.
+bool onClose(AppState& state, Shell& shell);
+
+// Helpers for the message boxes of the core's Windows-1250 texts.
+MessageBoxSpec messageBox(std::string_view text, std::string_view caption, MessageIcon icon, bool owned);
+
+}  // namespace kovirant

@@ -1,0 +1,385 @@
+#include <gtest/gtest.h>
+
+#include "app/commands.h"
+#include "app/editor_sessions.h"
+#include "fake_shell.h"
+#include "report/report_writer.h"
+#include "test_support.h"
+
+using namespace kovirant;
+
+namespace {
+
+std::string apehLine(char code = '1') {
+    return "000001" "12345678" "ABC" "111111112222222233333333" "050301" + std::string(168, '.') + code;
+}
+
+class CommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "UTC", 1);
+        dir = freshTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        onCreate(state, shell, dir);
+    }
+    void command(int id) { onCommand(state, shell, id); }
+    void selectRow(ViewKind kind, std::size_t row) { t.tables.table(kind).setState(row, {true, true}); }
+    void fillDataSheet() { writeFile(dir / "Kovirant.ini", "[ADATLAP]\r\nCnev=Bank\r\n"); }
+    // A New-mode register editor that saves a valid record.
+    void editorSavesValidRows() {
+        shell.editor = [this](ViewKind kind, EditorMode mode) {
+            ASSERT_EQ(kind, ViewRegister);
+            auto session = openRegisterEditor(state, mode);
+            RegisterEntryForm f = session.form;
+            f.company = {"01", "09", "123456"};
+            f.taxBaseNumber = "12345678";
+            f.account = {"11111111", "22222222", "33333333"};
+            f.opening = {"2005", "03", "01"};
+            f.code = 1;
+            EXPECT_FALSE(saveRegisterEditor(state, shell, session, f).has_value());
+        };
+    }
+
+    std::filesystem::path dir;
+    TestTables t;
+    AppState state{t.tables};
+    FakeShell shell;
+};
+
+}  // namespace
+
+TEST_F(CommandsTest, CreationReadsTheSettings) {
+    EXPECT_EQ(state.settingsPath, dir / "Kovirant.ini");
+    EXPECT_EQ(state.maxtk, 20);
+    EXPECT_EQ(state.maxcf, 18);
+    EXPECT_FALSE(state.DataSheetFilled);
+    writeFile(dir / "Kovirant.ini", "[GENERAL]\nmaxtk=7\nmaxcf=x\n[ADATLAP]\nCnev=Bank\n");
+    AppState s2(t.tables);
+    onCreate(s2, shell, dir);
+    EXPECT_EQ(s2.maxtk, 7);
+    EXPECT_EQ(s2.maxcf, 0);
+    EXPECT_TRUE(s2.DataSheetFilled);
+    EXPECT_TRUE(shell.messages.empty());
+}
+
+TEST_F(CommandsTest, CreationWithoutACurrentDirectory) {
+    AppState s2(t.tables);
+    onCreate(s2, shell, std::nullopt);
+    EXPECT_EQ(shell.texts(), std::vector<std::string>{"Filerendszer hiba"});
+    EXPECT_EQ(shell.messages[0].icon, MessageIcon::Information);
+    EXPECT_TRUE(shell.messages[0].ownedByMainWindow);
+    EXPECT_EQ(s2.maxtk, 0);
+    EXPECT_EQ(s2.maxcf, 0);
+    EXPECT_FALSE(s2.DataSheetFilled);
+}
+
+TEST_F(CommandsTest, ViewSwitchingChecksExactlyOneItemAndChangesNothingElse) {
+    shell.enabled[IDM_MODIFY] = true;
+    command(IDM_VIEW_ACCOUNT_CHANGE);
+    EXPECT_EQ(state.tables.CurrentView, ViewAccountChange);
+    EXPECT_EQ(shell.shown, ViewAccountChange);
+    EXPECT_EQ(shell.checked, (std::map<int, bool>{{IDM_VIEW_REGISTER, false}, {IDM_VIEW_INSTITUTION, false},
+                                                   {IDM_VIEW_ACCOUNT_CHANGE, true}}));
+    EXPECT_TRUE(shell.enabled[IDM_MODIFY]);
+    command(IDM_VIEW_INSTITUTION);
+    EXPECT_EQ(state.tables.CurrentView, ViewInstitution);
+    command(IDM_VIEW_REGISTER);
+    EXPECT_EQ(state.tables.CurrentView, ViewRegister);
+    EXPECT_TRUE(shell.checked[IDM_VIEW_REGISTER]);
+    EXPECT_FALSE(shell.checked[IDM_VIEW_INSTITUTION]);
+}
+
+TEST_F(CommandsTest, NewSaveEnablesSaveReportAndSetsPending) {
+    editorSavesValidRows();
+    shell.enabled[IDM_MODIFY] = shell.enabled[IDM_DELETE] = true;
+    command(IDM_NEW);
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
+    EXPECT_TRUE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_TRUE(shell.enabled[IDM_NEW]);
+    EXPECT_FALSE(shell.enabled[IDM_MODIFY]);
+    EXPECT_FALSE(shell.enabled[IDM_DELETE]);
+    EXPECT_TRUE(state.tables.ReportPending);
+}
+
+TEST_F(CommandsTest, NewDiscardedGreysModifyAndDeleteOnly) {
+    shell.enabled[IDM_MODIFY] = shell.enabled[IDM_DELETE] = true;
+    command(IDM_NEW);
+    EXPECT_EQ(shell.editorRuns.size(), 1u);
+    EXPECT_FALSE(shell.enabled[IDM_MODIFY]);
+    EXPECT_FALSE(shell.enabled[IDM_DELETE]);
+    EXPECT_FALSE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_FALSE(state.tables.ReportPending);
+}
+
+TEST_F(CommandsTest, ModifyRunsOnlyWithASelectionAndAlwaysEnablesSaveReport) {
+    t.tables.appendRow(ViewRegister, registerRow(""));
+    command(IDM_MODIFY);
+    EXPECT_TRUE(shell.editorRuns.empty());
+    EXPECT_TRUE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_FALSE(shell.enabled[IDM_MODIFY]);
+
+    selectRow(ViewRegister, 0);
+    shell.editor = [this](ViewKind, EditorMode mode) {
+        auto session = openRegisterEditor(state, mode);
+        EXPECT_EQ(session.row, 0u);
+        RegisterEntryForm f = session.form;
+        f.company = {"01", "09", "123456"};
+        EXPECT_FALSE(saveRegisterEditor(state, shell, session, f).has_value());
+    };
+    command(IDM_MODIFY);
+    EXPECT_EQ(shell.editorRuns.back(), (std::pair{ViewRegister, EditorMode::Modify}));
+    EXPECT_EQ(t.tables.cell(ViewRegister, 0, 0), "0109123456");
+    EXPECT_TRUE(state.tables.ReportPending);
+    EXPECT_FALSE(t.tables.hasSelection());  // cleared afterwards
+}
+
+TEST_F(CommandsTest, ModifyInAnotherViewWithoutSelectionOpensNothing) {
+    t.tables.appendRow(ViewRegister, registerRow(""));
+    selectRow(ViewRegister, 0);
+    onNotify(state, shell, ListNotification::Click);
+    command(IDM_VIEW_INSTITUTION);
+    EXPECT_TRUE(shell.enabled[IDM_MODIFY]);
+    command(IDM_MODIFY);
+    EXPECT_TRUE(shell.editorRuns.empty());
+    EXPECT_FALSE(shell.enabled[IDM_MODIFY]);
+    EXPECT_FALSE(shell.enabled[IDM_DELETE]);
+    EXPECT_TRUE(shell.enabled[IDM_SAVE_REPORT]);
+}
+
+TEST_F(CommandsTest, DeleteAsksAndDeclineStillSetsPending) {
+    t.tables.appendRow(ViewRegister, registerRow("1"));
+    t.tables.appendRow(ViewRegister, registerRow("2"));
+    selectRow(ViewRegister, 1);
+    shell.enabled[IDM_MODIFY] = shell.enabled[IDM_DELETE] = true;
+    shell.answers = {false};
+    command(IDM_DELETE);
+    EXPECT_EQ(shell.texts(), std::vector<std::string>{"Biztosan törli a sort?"});
+    EXPECT_EQ(shell.messages[0].icon, MessageIcon::Question);
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 2);
+    EXPECT_TRUE(state.tables.ReportPending);
+    EXPECT_FALSE(shell.enabled[IDM_SAVE_REPORT]);  // declined: the menu stays
+    EXPECT_TRUE(shell.enabled[IDM_MODIFY]);
+
+    onKeyDown(state, shell, 0x2E);  // the Delete key, answered Yes
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
+    EXPECT_EQ(t.tables.cell(ViewRegister, 0, 0), "1");
+    EXPECT_TRUE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_FALSE(shell.enabled[IDM_MODIFY]);
+    EXPECT_FALSE(shell.enabled[IDM_DELETE]);
+}
+
+TEST_F(CommandsTest, DeleteWithoutSelectionAsksNothing) {
+    command(IDM_DELETE);
+    EXPECT_TRUE(shell.messages.empty());
+    EXPECT_TRUE(state.tables.ReportPending);
+    EXPECT_TRUE(shell.enabled[IDM_SAVE_REPORT]);
+}
+
+TEST_F(CommandsTest, ClicksSetModifyAndDeleteByTheSelection) {
+    t.tables.appendRow(ViewRegister, registerRow("1"));
+    shell.enabled[IDM_MODIFY] = true;
+    onNotify(state, shell, ListNotification::Click);
+    EXPECT_FALSE(shell.enabled[IDM_MODIFY]);
+    EXPECT_FALSE(shell.enabled[IDM_DELETE]);
+    EXPECT_TRUE(shell.enabled[IDM_NEW]);
+    onNotify(state, shell, ListNotification::DoubleClick);
+    EXPECT_EQ(shell.modifyPosts, 0);
+    selectRow(ViewRegister, 0);
+    onNotify(state, shell, ListNotification::Click);
+    EXPECT_TRUE(shell.enabled[IDM_MODIFY]);
+    EXPECT_TRUE(shell.enabled[IDM_DELETE]);
+    onNotify(state, shell, ListNotification::DoubleClick);
+    EXPECT_EQ(shell.modifyPosts, 1);
+    onNotify(state, shell, ListNotification::Other);
+    EXPECT_TRUE(shell.enabled[IDM_MODIFY]);
+}
+
+TEST_F(CommandsTest, SaveReportNeedsTheDataSheet) {
+    command(IDM_SAVE_REPORT);
+    EXPECT_EQ(shell.texts(), std::vector<std::string>{"A jelentés készítése előtt töltse ki az adatlapot!"});
+    EXPECT_TRUE(shell.fileDialogs.empty());
+    // After the data sheet is saved in the same run, it proceeds.
+    DataSheetForm f = openDataSheet(state.settings());
+    f.cjsz1 = "1"; f.cjsz2 = "10"; f.adoszam = "12345678"; f.Cnev = "Bank"; f.irsz = "1"; f.hely = "H";
+    f.terulet = "T"; f.jelleg = 1; f.hazszam = "1"; f.Uemail = "a@b";
+    EXPECT_FALSE(saveDataSheetDialog(state, f).has_value());
+    EXPECT_TRUE(state.DataSheetFilled);
+    command(IDM_SAVE_REPORT);
+    ASSERT_EQ(shell.fileDialogs.size(), 1u);
+    const FileDialogSpec& spec = shell.fileDialogs[0];
+    EXPECT_TRUE(spec.save);
+    EXPECT_EQ(utf16ToCp1250(spec.title), "Számla mentés file megadása");
+    EXPECT_EQ(spec.filterIndex, 2);
+    EXPECT_EQ(spec.defaultExtension, u"txt");
+    EXPECT_EQ(utf16ToCp1250(spec.filters[0].description), "Minden állomány");
+    EXPECT_EQ(spec.filters[1].pattern, u"*.xml");
+}
+
+TEST_F(CommandsTest, SaveReportOutcomes) {
+    fillDataSheet();
+    onCreate(state, shell, dir);
+    ASSERT_TRUE(state.DataSheetFilled);
+    t.tables.appendRow(ViewRegister, registerRow("0109123456"));
+    t.tables.appendRow(ViewRegister, registerRow(""));
+    state.tables.ReportPending = true;
+    shell.enabled[IDM_SAVE_REPORT] = true;
+
+    shell.files = {dir / "r.xml"};
+    command(IDM_SAVE_REPORT);  // the faulty row
+    EXPECT_EQ(shell.lastText(), "Hibás cégszám a kiemelt sorban!");
+    EXPECT_EQ(utf16ToCp1250(shell.messages.back().caption), "Hiba");
+    EXPECT_EQ(shell.messages.back().icon, MessageIcon::Warning);
+    EXPECT_TRUE(shell.enabled[IDM_MODIFY]);
+    EXPECT_TRUE(shell.enabled[IDM_DELETE]);
+    EXPECT_EQ(t.reg.state(1), (RowState{true, true}));
+    EXPECT_TRUE(state.tables.ReportPending);
+    EXPECT_TRUE(shell.enabled[IDM_SAVE_REPORT]);
+
+    shell.files = {dir / "missing" / "r.xml"};
+    t.tables.clearTable(ViewRegister);
+    command(IDM_SAVE_REPORT);
+    EXPECT_EQ(shell.lastText(), "Rendszerhiba (jelentés állomány létrehozása)");
+    EXPECT_EQ(utf16ToCp1250(shell.messages.back().caption), "Jelentés");
+    EXPECT_EQ(shell.messages.back().icon, MessageIcon::Error);
+    EXPECT_TRUE(state.tables.ReportPending);
+
+    shell.files = {std::nullopt};  // cancelled
+    command(IDM_SAVE_REPORT);
+    EXPECT_TRUE(state.tables.ReportPending);
+
+    shell.files = {dir / "r.xml"};
+    command(IDM_SAVE_REPORT);
+    EXPECT_EQ(shell.lastText(), "A jelentés sikeresen elkészült");
+    EXPECT_FALSE(state.tables.ReportPending);
+    EXPECT_FALSE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_TRUE(std::filesystem::exists(dir / "r.xml"));
+}
+
+TEST_F(CommandsTest, LoadGreysSaveReportAndCancelKeepsItGrey) {
+    shell.enabled[IDM_SAVE_REPORT] = true;
+    state.lastFilePath = dir / "old" / "prev.txt";
+    command(IDM_LOAD_APEH);
+    EXPECT_FALSE(shell.enabled[IDM_SAVE_REPORT]);
+    ASSERT_EQ(shell.fileDialogs.size(), 1u);
+    const FileDialogSpec& spec = shell.fileDialogs[0];
+    EXPECT_FALSE(spec.save);
+    EXPECT_EQ(spec.initialDirectory, dir / "old");
+    EXPECT_EQ(spec.initialName, "prev.txt");
+    EXPECT_EQ(utf16ToCp1250(spec.title), "APEH protokoll forrás file megnyitása");
+    EXPECT_EQ(utf16ToCp1250(spec.filters[1].description), "szöveg");
+    EXPECT_EQ(spec.filters[1].pattern, u"*.txt");
+    EXPECT_EQ(spec.defaultExtension, u"txt");
+    command(IDM_LOAD_REPORT);
+    EXPECT_EQ(utf16ToCp1250(shell.fileDialogs[1].title), "Kovirant forrás file megnyitása");
+    EXPECT_EQ(shell.fileDialogs[1].filters[1].pattern, u"*.XML");
+    EXPECT_EQ(shell.fileDialogs[1].defaultExtension, u"xml");
+    EXPECT_FALSE(shell.enabled[IDM_SAVE_REPORT]);
+}
+
+TEST_F(CommandsTest, ApehImportSetsPendingBeepsAndWarns) {
+    writeFile(dir / "a.txt", apehLine() + "\r\n" + apehLine('2') + "\r\n");
+    shell.files = {dir / "a.txt"};
+    command(IDM_LOAD_APEH);
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 2);
+    EXPECT_TRUE(state.tables.ReportPending);
+    EXPECT_TRUE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_EQ(shell.beeps, (std::vector<int>{500, 1000, 1500}));
+    EXPECT_EQ(shell.texts(), std::vector<std::string>{"A jelentés készítése előtt ne felejtse el a cégszámokat megadni!"});
+    EXPECT_EQ(shell.status[0], (dir / "a.txt").u16string());
+    EXPECT_EQ(state.lastFilePath, dir / "a.txt");
+}
+
+TEST_F(CommandsTest, ApehImportStoppedLeavesPendingAndMenu) {
+    writeFile(dir / "a.txt", apehLine() + "\r\nbad\r\n" + apehLine() + "\r\n");
+    shell.files = {dir / "a.txt"};
+    shell.answers = {false};
+    command(IDM_LOAD_APEH);
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
+    EXPECT_FALSE(state.tables.ReportPending);
+    EXPECT_FALSE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_EQ(shell.texts().front(), "A sor nem 216 karakter hosszú: 2. sor. Folytatja ?");
+    EXPECT_EQ(shell.beeps.size(), 3u);  // the register table has a row
+}
+
+TEST_F(CommandsTest, AppendOrReplaceQuestions) {
+    writeFile(dir / "a.txt", apehLine() + "\r\n");
+    t.tables.appendRow(ViewRegister, registerRow("0109123456"));
+    t.tables.appendRow(ViewInstitution, InstitutionEntry{"Bank"});
+    state.tables.ReportPending = true;
+
+    // No, then No again: nothing loaded, nothing changed.
+    shell.files = {dir / "a.txt"};
+    shell.answers = {false, false};
+    command(IDM_LOAD_APEH);
+    ASSERT_EQ(shell.messages.size(), 2u);
+    EXPECT_EQ(shell.texts()[0], "Hozzáfűzzük az új állományt a meglévő adatokhoz?");
+    EXPECT_EQ(shell.messages[0].caption, (dir / "a.txt").u16string());
+    EXPECT_EQ(shell.texts()[1], "Ugye kiírta a jelentést?");
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
+    EXPECT_EQ(t.tables.rowCounter(ViewInstitution), 1);
+    EXPECT_TRUE(state.tables.ReportPending);
+
+    // Yes appends.
+    shell.messages.clear();
+    shell.files = {dir / "a.txt"};
+    shell.answers = {true};
+    command(IDM_LOAD_APEH);
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 2);
+
+    // No, then Yes: all three tables emptied, rows start again at 0.
+    shell.files = {dir / "a.txt"};
+    shell.answers = {false, true};
+    command(IDM_LOAD_APEH);
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
+    EXPECT_EQ(t.tables.rowCounter(ViewInstitution), 0);
+    EXPECT_EQ(t.tables.cell(ViewRegister, 0, 0), "");
+}
+
+TEST_F(CommandsTest, LoadWithOnlyInstitutionRowsAsksNothing) {
+    t.tables.appendRow(ViewInstitution, InstitutionEntry{"Bank"});
+    SettingsFile settings(dir / "Kovirant.ini");
+    TestTables source;
+    source.tables.appendRow(ViewRegister, registerRow("0109123456"));
+    ASSERT_EQ(WriteReport(dir / "r.xml", source.tables, settings).status, ReportStatus::Written);
+    shell.files = {dir / "r.xml"};
+    command(IDM_LOAD_REPORT);
+    EXPECT_TRUE(shell.messages.empty());
+    EXPECT_EQ(t.tables.rowCounter(ViewInstitution), 1);
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
+    EXPECT_TRUE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_FALSE(state.tables.ReportPending);  // a reload leaves it
+}
+
+TEST_F(CommandsTest, LoadOfAMissingFileShowsTheSystemError) {
+    shell.files = {dir / "gone.xml"};
+    command(IDM_LOAD_REPORT);
+    EXPECT_EQ(shell.texts(), std::vector<std::string>{"Rendszerhiba (file megnyitása)"});
+    EXPECT_EQ(shell.messages[0].icon, MessageIcon::Error);
+    EXPECT_FALSE(shell.messages[0].ownedByMainWindow);
+    EXPECT_FALSE(shell.enabled[IDM_SAVE_REPORT]);
+    shell.files = {dir / "gone.txt"};
+    command(IDM_LOAD_APEH);
+    EXPECT_EQ(shell.lastText(), "Rendszerhiba (file megnyitása)");
+    EXPECT_FALSE(state.tables.ReportPending);
+}
+
+TEST_F(CommandsTest, ExitAsksOnlyWhilePending) {
+    command(IDM_EXIT);
+    EXPECT_TRUE(shell.messages.empty());
+    EXPECT_EQ(shell.quits, 1);
+    state.tables.ReportPending = true;
+    shell.answers = {false};
+    EXPECT_FALSE(onClose(state, shell));
+    EXPECT_EQ(shell.texts(), std::vector<std::string>{"Nem készítette el a jelentést. Mégis kilép?"});
+    EXPECT_EQ(shell.quits, 1);
+    EXPECT_TRUE(onClose(state, shell));
+    EXPECT_EQ(shell.quits, 2);
+}
+
+TEST_F(CommandsTest, OtherCommandsRunTheirDialogsOrNothing) {
+    command(IDM_DATA_SHEET);
+    command(IDM_ABOUT);
+    command(12345);
+    EXPECT_EQ(shell.dataSheetRuns, 1);
+    EXPECT_EQ(shell.aboutRuns, 1);
+    EXPECT_TRUE(shell.messages.empty());
+}

@@ -1,0 +1,69 @@
+// A scripted Shell: records what the commands show and answers from queues.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+
+#include "app/shell.h"
+#include "text/cp1250.h"
+
+namespace kovirant {
+
+struct FakeShell : Shell {
+    std::map<int, bool> enabled{{IDM_LOAD_REPORT, true}, {IDM_LOAD_APEH, true}, {IDM_SAVE_REPORT, false},
+                                {IDM_EXIT, true},        {IDM_NEW, true},       {IDM_MODIFY, false},
+                                {IDM_DELETE, false},     {IDM_DATA_SHEET, true}, {IDM_ABOUT, true}};
+    std::map<int, bool> checked{
+        {IDM_VIEW_REGISTER, true}, {IDM_VIEW_INSTITUTION, false}, {IDM_VIEW_ACCOUNT_CHANGE, false}};
+    std::vector<MessageBoxSpec> messages;  // shown and asked, in order
+    std::deque<bool> answers;             // for askYesNo; empty: Yes
+    std::deque<std::optional<std::filesystem::path>> files;
+    std::vector<FileDialogSpec> fileDialogs;
+    std::function<void(ViewKind, EditorMode)> editor;  // simulates an editor dialog
+    std::vector<std::pair<ViewKind, EditorMode>> editorRuns;
+    int dataSheetRuns = 0, aboutRuns = 0, quits = 0, modifyPosts = 0;
+    std::vector<int> beeps;
+    std::map<int, std::u16string> status;
+    ViewKind shown = ViewRegister;
+
+    void showMessage(const MessageBoxSpec& box) override { messages.push_back(box); }
+    bool askYesNo(const MessageBoxSpec& box) override {
+        messages.push_back(box);
+        if (answers.empty()) return true;
+        bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void enableMenuItem(int id, bool on) override { enabled[id] = on; }
+    void checkMenuItem(int id, bool on) override { checked[id] = on; }
+    void showTable(ViewKind kind) override { shown = kind; }
+    void setStatusText(int part, const std::u16string& text) override { status[part] = text; }
+    void refreshRowCount() override {}
+    std::optional<std::filesystem::path> chooseFile(const FileDialogSpec& spec) override {
+        fileDialogs.push_back(spec);
+        if (files.empty()) return std::nullopt;
+        auto f = files.front();
+        files.pop_front();
+        return f;
+    }
+    void runEditor(ViewKind kind, EditorMode mode) override {
+        editorRuns.emplace_back(kind, mode);
+        if (editor) editor(kind, mode);
+    }
+    void runDataSheet() override { ++dataSheetRuns; }
+    void runAbout() override { ++aboutRuns; }
+    void beep(int frequency, int) override { beeps.push_back(frequency); }
+    void quit() override { ++quits; }
+    void postModify() override { ++modifyPosts; }
+
+    // The texts shown, in Windows-1250, for comparing with literals.
+    std::vector<std::string> texts() const {
+        std::vector<std::string> out;
+        for (const MessageBoxSpec& m : messages) out.push_back(utf16ToCp1250(m.text));
+        return out;
+    }
+    std::string lastText() const { return messages.empty() ? "" : utf16ToCp1250(messages.back().text); }
+};
+
+}  // namespace kovirant
