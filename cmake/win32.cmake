@@ -1,5 +1,15 @@
-# The Windows side: test programs that run under Wine (and later the exe).
+# The Windows side: Kovirant.exe and the test programs that run under Wine.
+enable_language(RC)
 set(KOVIRANT_STATIC_LINK -static -static-libgcc -static-libstdc++)
+
+file(GLOB KOVIRANT_WIN32_SOURCES CONFIGURE_DEPENDS src/win32/*.cpp)
+add_executable(Kovirant WIN32 ${KOVIRANT_WIN32_SOURCES} resources/Kovirant.rc)
+target_compile_definitions(Kovirant PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601)
+target_compile_options(Kovirant PRIVATE ${KOVIRANT_WARNINGS})
+target_link_options(Kovirant PRIVATE -municode)
+target_link_libraries(Kovirant PRIVATE kovirant_core comctl32 comdlg32 ${KOVIRANT_STATIC_LINK})
+set_source_files_properties(resources/Kovirant.rc PROPERTIES
+  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/Kovirant.ico;${PROJECT_SOURCE_DIR}/resources/Kovirant.manifest;${PROJECT_SOURCE_DIR}/resources/resource.h")
 
 add_executable(profile_diff tests/wine/profile_diff.cpp)
 target_link_libraries(profile_diff PRIVATE kovirant_core ${KOVIRANT_STATIC_LINK})

@@ -73,49 +73,49 @@ TEST_F(CommandsTest, CreationWithoutACurrentDirectory) {
 }
 
 TEST_F(CommandsTest, ViewSwitchingChecksExactlyOneItemAndChangesNothingElse) {
-    shell.enabled[IDM_MODIFY] = true;
-    command(IDM_VIEW_ACCOUNT_CHANGE);
+    shell.enabled[kCmdModify] = true;
+    command(kCmdViewAccountChange);
     EXPECT_EQ(state.tables.CurrentView, ViewAccountChange);
     EXPECT_EQ(shell.shown, ViewAccountChange);
-    EXPECT_EQ(shell.checked, (std::map<int, bool>{{IDM_VIEW_REGISTER, false}, {IDM_VIEW_INSTITUTION, false},
-                                                   {IDM_VIEW_ACCOUNT_CHANGE, true}}));
-    EXPECT_TRUE(shell.enabled[IDM_MODIFY]);
-    command(IDM_VIEW_INSTITUTION);
+    EXPECT_EQ(shell.checked, (std::map<int, bool>{{kCmdViewRegister, false}, {kCmdViewInstitution, false},
+                                                   {kCmdViewAccountChange, true}}));
+    EXPECT_TRUE(shell.enabled[kCmdModify]);
+    command(kCmdViewInstitution);
     EXPECT_EQ(state.tables.CurrentView, ViewInstitution);
-    command(IDM_VIEW_REGISTER);
+    command(kCmdViewRegister);
     EXPECT_EQ(state.tables.CurrentView, ViewRegister);
-    EXPECT_TRUE(shell.checked[IDM_VIEW_REGISTER]);
-    EXPECT_FALSE(shell.checked[IDM_VIEW_INSTITUTION]);
+    EXPECT_TRUE(shell.checked[kCmdViewRegister]);
+    EXPECT_FALSE(shell.checked[kCmdViewInstitution]);
 }
 
 TEST_F(CommandsTest, NewSaveEnablesSaveReportAndSetsPending) {
     editorSavesValidRows();
-    shell.enabled[IDM_MODIFY] = shell.enabled[IDM_DELETE] = true;
-    command(IDM_NEW);
+    shell.enabled[kCmdModify] = shell.enabled[kCmdDelete] = true;
+    command(kCmdNew);
     EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
-    EXPECT_TRUE(shell.enabled[IDM_SAVE_REPORT]);
-    EXPECT_TRUE(shell.enabled[IDM_NEW]);
-    EXPECT_FALSE(shell.enabled[IDM_MODIFY]);
-    EXPECT_FALSE(shell.enabled[IDM_DELETE]);
+    EXPECT_TRUE(shell.enabled[kCmdSaveReport]);
+    EXPECT_TRUE(shell.enabled[kCmdNew]);
+    EXPECT_FALSE(shell.enabled[kCmdModify]);
+    EXPECT_FALSE(shell.enabled[kCmdDelete]);
     EXPECT_TRUE(state.tables.ReportPending);
 }
 
 TEST_F(CommandsTest, NewDiscardedGreysModifyAndDeleteOnly) {
-    shell.enabled[IDM_MODIFY] = shell.enabled[IDM_DELETE] = true;
-    command(IDM_NEW);
+    shell.enabled[kCmdModify] = shell.enabled[kCmdDelete] = true;
+    command(kCmdNew);
     EXPECT_EQ(shell.editorRuns.size(), 1u);
-    EXPECT_FALSE(shell.enabled[IDM_MODIFY]);
-    EXPECT_FALSE(shell.enabled[IDM_DELETE]);
-    EXPECT_FALSE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_FALSE(shell.enabled[kCmdModify]);
+    EXPECT_FALSE(shell.enabled[kCmdDelete]);
+    EXPECT_FALSE(shell.enabled[kCmdSaveReport]);
     EXPECT_FALSE(state.tables.ReportPending);
 }
 
 TEST_F(CommandsTest, ModifyRunsOnlyWithASelectionAndAlwaysEnablesSaveReport) {
     t.tables.appendRow(ViewRegister, registerRow(""));
-    command(IDM_MODIFY);
+    command(kCmdModify);
     EXPECT_TRUE(shell.editorRuns.empty());
-    EXPECT_TRUE(shell.enabled[IDM_SAVE_REPORT]);
-    EXPECT_FALSE(shell.enabled[IDM_MODIFY]);
+    EXPECT_TRUE(shell.enabled[kCmdSaveReport]);
+    EXPECT_FALSE(shell.enabled[kCmdModify]);
 
     selectRow(ViewRegister, 0);
     shell.editor = [this](ViewKind, EditorMode mode) {
@@ -125,7 +125,7 @@ TEST_F(CommandsTest, ModifyRunsOnlyWithASelectionAndAlwaysEnablesSaveReport) {
         f.company = {"01", "09", "123456"};
         EXPECT_FALSE(saveRegisterEditor(state, shell, session, f).has_value());
     };
-    command(IDM_MODIFY);
+    command(kCmdModify);
     EXPECT_EQ(shell.editorRuns.back(), (std::pair{ViewRegister, EditorMode::Modify}));
     EXPECT_EQ(t.tables.cell(ViewRegister, 0, 0), "0109123456");
     EXPECT_TRUE(state.tables.ReportPending);
@@ -136,65 +136,65 @@ TEST_F(CommandsTest, ModifyInAnotherViewWithoutSelectionOpensNothing) {
     t.tables.appendRow(ViewRegister, registerRow(""));
     selectRow(ViewRegister, 0);
     onNotify(state, shell, ListNotification::Click);
-    command(IDM_VIEW_INSTITUTION);
-    EXPECT_TRUE(shell.enabled[IDM_MODIFY]);
-    command(IDM_MODIFY);
+    command(kCmdViewInstitution);
+    EXPECT_TRUE(shell.enabled[kCmdModify]);
+    command(kCmdModify);
     EXPECT_TRUE(shell.editorRuns.empty());
-    EXPECT_FALSE(shell.enabled[IDM_MODIFY]);
-    EXPECT_FALSE(shell.enabled[IDM_DELETE]);
-    EXPECT_TRUE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_FALSE(shell.enabled[kCmdModify]);
+    EXPECT_FALSE(shell.enabled[kCmdDelete]);
+    EXPECT_TRUE(shell.enabled[kCmdSaveReport]);
 }
 
 TEST_F(CommandsTest, DeleteAsksAndDeclineStillSetsPending) {
     t.tables.appendRow(ViewRegister, registerRow("1"));
     t.tables.appendRow(ViewRegister, registerRow("2"));
     selectRow(ViewRegister, 1);
-    shell.enabled[IDM_MODIFY] = shell.enabled[IDM_DELETE] = true;
+    shell.enabled[kCmdModify] = shell.enabled[kCmdDelete] = true;
     shell.answers = {false};
-    command(IDM_DELETE);
+    command(kCmdDelete);
     EXPECT_EQ(shell.texts(), std::vector<std::string>{"Biztosan törli a sort?"});
     EXPECT_EQ(shell.messages[0].icon, MessageIcon::Question);
     EXPECT_EQ(t.tables.rowCounter(ViewRegister), 2);
     EXPECT_TRUE(state.tables.ReportPending);
-    EXPECT_FALSE(shell.enabled[IDM_SAVE_REPORT]);  // declined: the menu stays
-    EXPECT_TRUE(shell.enabled[IDM_MODIFY]);
+    EXPECT_FALSE(shell.enabled[kCmdSaveReport]);  // declined: the menu stays
+    EXPECT_TRUE(shell.enabled[kCmdModify]);
 
     onKeyDown(state, shell, 0x2E);  // the Delete key, answered Yes
     EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
     EXPECT_EQ(t.tables.cell(ViewRegister, 0, 0), "1");
-    EXPECT_TRUE(shell.enabled[IDM_SAVE_REPORT]);
-    EXPECT_FALSE(shell.enabled[IDM_MODIFY]);
-    EXPECT_FALSE(shell.enabled[IDM_DELETE]);
+    EXPECT_TRUE(shell.enabled[kCmdSaveReport]);
+    EXPECT_FALSE(shell.enabled[kCmdModify]);
+    EXPECT_FALSE(shell.enabled[kCmdDelete]);
 }
 
 TEST_F(CommandsTest, DeleteWithoutSelectionAsksNothing) {
-    command(IDM_DELETE);
+    command(kCmdDelete);
     EXPECT_TRUE(shell.messages.empty());
     EXPECT_TRUE(state.tables.ReportPending);
-    EXPECT_TRUE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_TRUE(shell.enabled[kCmdSaveReport]);
 }
 
 TEST_F(CommandsTest, ClicksSetModifyAndDeleteByTheSelection) {
     t.tables.appendRow(ViewRegister, registerRow("1"));
-    shell.enabled[IDM_MODIFY] = true;
+    shell.enabled[kCmdModify] = true;
     onNotify(state, shell, ListNotification::Click);
-    EXPECT_FALSE(shell.enabled[IDM_MODIFY]);
-    EXPECT_FALSE(shell.enabled[IDM_DELETE]);
-    EXPECT_TRUE(shell.enabled[IDM_NEW]);
+    EXPECT_FALSE(shell.enabled[kCmdModify]);
+    EXPECT_FALSE(shell.enabled[kCmdDelete]);
+    EXPECT_TRUE(shell.enabled[kCmdNew]);
     onNotify(state, shell, ListNotification::DoubleClick);
     EXPECT_EQ(shell.modifyPosts, 0);
     selectRow(ViewRegister, 0);
     onNotify(state, shell, ListNotification::Click);
-    EXPECT_TRUE(shell.enabled[IDM_MODIFY]);
-    EXPECT_TRUE(shell.enabled[IDM_DELETE]);
+    EXPECT_TRUE(shell.enabled[kCmdModify]);
+    EXPECT_TRUE(shell.enabled[kCmdDelete]);
     onNotify(state, shell, ListNotification::DoubleClick);
     EXPECT_EQ(shell.modifyPosts, 1);
     onNotify(state, shell, ListNotification::Other);
-    EXPECT_TRUE(shell.enabled[IDM_MODIFY]);
+    EXPECT_TRUE(shell.enabled[kCmdModify]);
 }
 
 TEST_F(CommandsTest, SaveReportNeedsTheDataSheet) {
-    command(IDM_SAVE_REPORT);
+    command(kCmdSaveReport);
     EXPECT_EQ(shell.texts(), std::vector<std::string>{"A jelentés készítése előtt töltse ki az adatlapot!"});
     EXPECT_TRUE(shell.fileDialogs.empty());
     // After the data sheet is saved in the same run, it proceeds.
@@ -203,7 +203,7 @@ TEST_F(CommandsTest, SaveReportNeedsTheDataSheet) {
     f.terulet = "T"; f.jelleg = 1; f.hazszam = "1"; f.Uemail = "a@b";
     EXPECT_FALSE(saveDataSheetDialog(state, f).has_value());
     EXPECT_TRUE(state.DataSheetFilled);
-    command(IDM_SAVE_REPORT);
+    command(kCmdSaveReport);
     ASSERT_EQ(shell.fileDialogs.size(), 1u);
     const FileDialogSpec& spec = shell.fileDialogs[0];
     EXPECT_TRUE(spec.save);
@@ -221,44 +221,44 @@ TEST_F(CommandsTest, SaveReportOutcomes) {
     t.tables.appendRow(ViewRegister, registerRow("0109123456"));
     t.tables.appendRow(ViewRegister, registerRow(""));
     state.tables.ReportPending = true;
-    shell.enabled[IDM_SAVE_REPORT] = true;
+    shell.enabled[kCmdSaveReport] = true;
 
     shell.files = {dir / "r.xml"};
-    command(IDM_SAVE_REPORT);  // the faulty row
+    command(kCmdSaveReport);  // the faulty row
     EXPECT_EQ(shell.lastText(), "Hibás cégszám a kiemelt sorban!");
     EXPECT_EQ(utf16ToCp1250(shell.messages.back().caption), "Hiba");
     EXPECT_EQ(shell.messages.back().icon, MessageIcon::Warning);
-    EXPECT_TRUE(shell.enabled[IDM_MODIFY]);
-    EXPECT_TRUE(shell.enabled[IDM_DELETE]);
+    EXPECT_TRUE(shell.enabled[kCmdModify]);
+    EXPECT_TRUE(shell.enabled[kCmdDelete]);
     EXPECT_EQ(t.reg.state(1), (RowState{true, true}));
     EXPECT_TRUE(state.tables.ReportPending);
-    EXPECT_TRUE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_TRUE(shell.enabled[kCmdSaveReport]);
 
     shell.files = {dir / "missing" / "r.xml"};
     t.tables.clearTable(ViewRegister);
-    command(IDM_SAVE_REPORT);
+    command(kCmdSaveReport);
     EXPECT_EQ(shell.lastText(), "Rendszerhiba (jelentés állomány létrehozása)");
     EXPECT_EQ(utf16ToCp1250(shell.messages.back().caption), "Jelentés");
     EXPECT_EQ(shell.messages.back().icon, MessageIcon::Error);
     EXPECT_TRUE(state.tables.ReportPending);
 
     shell.files = {std::nullopt};  // cancelled
-    command(IDM_SAVE_REPORT);
+    command(kCmdSaveReport);
     EXPECT_TRUE(state.tables.ReportPending);
 
     shell.files = {dir / "r.xml"};
-    command(IDM_SAVE_REPORT);
+    command(kCmdSaveReport);
     EXPECT_EQ(shell.lastText(), "A jelentés sikeresen elkészült");
     EXPECT_FALSE(state.tables.ReportPending);
-    EXPECT_FALSE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_FALSE(shell.enabled[kCmdSaveReport]);
     EXPECT_TRUE(std::filesystem::exists(dir / "r.xml"));
 }
 
 TEST_F(CommandsTest, LoadGreysSaveReportAndCancelKeepsItGrey) {
-    shell.enabled[IDM_SAVE_REPORT] = true;
+    shell.enabled[kCmdSaveReport] = true;
     state.lastFilePath = dir / "old" / "prev.txt";
-    command(IDM_LOAD_APEH);
-    EXPECT_FALSE(shell.enabled[IDM_SAVE_REPORT]);
+    command(kCmdLoadApeh);
+    EXPECT_FALSE(shell.enabled[kCmdSaveReport]);
     ASSERT_EQ(shell.fileDialogs.size(), 1u);
     const FileDialogSpec& spec = shell.fileDialogs[0];
     EXPECT_FALSE(spec.save);
@@ -268,20 +268,20 @@ TEST_F(CommandsTest, LoadGreysSaveReportAndCancelKeepsItGrey) {
     EXPECT_EQ(utf16ToCp1250(spec.filters[1].description), "szöveg");
     EXPECT_EQ(spec.filters[1].pattern, u"*.txt");
     EXPECT_EQ(spec.defaultExtension, u"txt");
-    command(IDM_LOAD_REPORT);
+    command(kCmdLoadReport);
     EXPECT_EQ(utf16ToCp1250(shell.fileDialogs[1].title), "Kovirant forrás file megnyitása");
     EXPECT_EQ(shell.fileDialogs[1].filters[1].pattern, u"*.XML");
     EXPECT_EQ(shell.fileDialogs[1].defaultExtension, u"xml");
-    EXPECT_FALSE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_FALSE(shell.enabled[kCmdSaveReport]);
 }
 
 TEST_F(CommandsTest, ApehImportSetsPendingBeepsAndWarns) {
     writeFile(dir / "a.txt", apehLine() + "\r\n" + apehLine('2') + "\r\n");
     shell.files = {dir / "a.txt"};
-    command(IDM_LOAD_APEH);
+    command(kCmdLoadApeh);
     EXPECT_EQ(t.tables.rowCounter(ViewRegister), 2);
     EXPECT_TRUE(state.tables.ReportPending);
-    EXPECT_TRUE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_TRUE(shell.enabled[kCmdSaveReport]);
     EXPECT_EQ(shell.beeps, (std::vector<int>{500, 1000, 1500}));
     EXPECT_EQ(shell.texts(), std::vector<std::string>{"A jelentés készítése előtt ne felejtse el a cégszámokat megadni!"});
     EXPECT_EQ(shell.status[0], (dir / "a.txt").u16string());
@@ -292,10 +292,10 @@ TEST_F(CommandsTest, ApehImportStoppedLeavesPendingAndMenu) {
     writeFile(dir / "a.txt", apehLine() + "\r\nbad\r\n" + apehLine() + "\r\n");
     shell.files = {dir / "a.txt"};
     shell.answers = {false};
-    command(IDM_LOAD_APEH);
+    command(kCmdLoadApeh);
     EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
     EXPECT_FALSE(state.tables.ReportPending);
-    EXPECT_FALSE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_FALSE(shell.enabled[kCmdSaveReport]);
     EXPECT_EQ(shell.texts().front(), "A sor nem 216 karakter hosszú: 2. sor. Folytatja ?");
     EXPECT_EQ(shell.beeps.size(), 3u);  // the register table has a row
 }
@@ -309,7 +309,7 @@ TEST_F(CommandsTest, AppendOrReplaceQuestions) {
     // No, then No again: nothing loaded, nothing changed.
     shell.files = {dir / "a.txt"};
     shell.answers = {false, false};
-    command(IDM_LOAD_APEH);
+    command(kCmdLoadApeh);
     ASSERT_EQ(shell.messages.size(), 2u);
     EXPECT_EQ(shell.texts()[0], "Hozzáfűzzük az új állományt a meglévő adatokhoz?");
     EXPECT_EQ(shell.messages[0].caption, (dir / "a.txt").u16string());
@@ -322,13 +322,13 @@ TEST_F(CommandsTest, AppendOrReplaceQuestions) {
     shell.messages.clear();
     shell.files = {dir / "a.txt"};
     shell.answers = {true};
-    command(IDM_LOAD_APEH);
+    command(kCmdLoadApeh);
     EXPECT_EQ(t.tables.rowCounter(ViewRegister), 2);
 
     // No, then Yes: all three tables emptied, rows start again at 0.
     shell.files = {dir / "a.txt"};
     shell.answers = {false, true};
-    command(IDM_LOAD_APEH);
+    command(kCmdLoadApeh);
     EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
     EXPECT_EQ(t.tables.rowCounter(ViewInstitution), 0);
     EXPECT_EQ(t.tables.cell(ViewRegister, 0, 0), "");
@@ -341,29 +341,29 @@ TEST_F(CommandsTest, LoadWithOnlyInstitutionRowsAsksNothing) {
     source.tables.appendRow(ViewRegister, registerRow("0109123456"));
     ASSERT_EQ(WriteReport(dir / "r.xml", source.tables, settings).status, ReportStatus::Written);
     shell.files = {dir / "r.xml"};
-    command(IDM_LOAD_REPORT);
+    command(kCmdLoadReport);
     EXPECT_TRUE(shell.messages.empty());
     EXPECT_EQ(t.tables.rowCounter(ViewInstitution), 1);
     EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
-    EXPECT_TRUE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_TRUE(shell.enabled[kCmdSaveReport]);
     EXPECT_FALSE(state.tables.ReportPending);  // a reload leaves it
 }
 
 TEST_F(CommandsTest, LoadOfAMissingFileShowsTheSystemError) {
     shell.files = {dir / "gone.xml"};
-    command(IDM_LOAD_REPORT);
+    command(kCmdLoadReport);
     EXPECT_EQ(shell.texts(), std::vector<std::string>{"Rendszerhiba (file megnyitása)"});
     EXPECT_EQ(shell.messages[0].icon, MessageIcon::Error);
     EXPECT_FALSE(shell.messages[0].ownedByMainWindow);
-    EXPECT_FALSE(shell.enabled[IDM_SAVE_REPORT]);
+    EXPECT_FALSE(shell.enabled[kCmdSaveReport]);
     shell.files = {dir / "gone.txt"};
-    command(IDM_LOAD_APEH);
+    command(kCmdLoadApeh);
     EXPECT_EQ(shell.lastText(), "Rendszerhiba (file megnyitása)");
     EXPECT_FALSE(state.tables.ReportPending);
 }
 
 TEST_F(CommandsTest, ExitAsksOnlyWhilePending) {
-    command(IDM_EXIT);
+    command(kCmdExit);
     EXPECT_TRUE(shell.messages.empty());
     EXPECT_EQ(shell.quits, 1);
     state.tables.ReportPending = true;
@@ -376,8 +376,8 @@ TEST_F(CommandsTest, ExitAsksOnlyWhilePending) {
 }
 
 TEST_F(CommandsTest, OtherCommandsRunTheirDialogsOrNothing) {
-    command(IDM_DATA_SHEET);
-    command(IDM_ABOUT);
+    command(kCmdDataSheet);
+    command(kCmdAbout);
     command(12345);
     EXPECT_EQ(shell.dataSheetRuns, 1);
     EXPECT_EQ(shell.aboutRuns, 1);

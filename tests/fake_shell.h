@@ -11,11 +11,11 @@
 namespace kovirant {
 
 struct FakeShell : Shell {
-    std::map<int, bool> enabled{{IDM_LOAD_REPORT, true}, {IDM_LOAD_APEH, true}, {IDM_SAVE_REPORT, false},
-                                {IDM_EXIT, true},        {IDM_NEW, true},       {IDM_MODIFY, false},
-                                {IDM_DELETE, false},     {IDM_DATA_SHEET, true}, {IDM_ABOUT, true}};
+    std::map<int, bool> enabled{{kCmdLoadReport, true}, {kCmdLoadApeh, true}, {kCmdSaveReport, false},
+                                {kCmdExit, true},        {kCmdNew, true},       {kCmdModify, false},
+                                {kCmdDelete, false},     {kCmdDataSheet, true}, {kCmdAbout, true}};
     std::map<int, bool> checked{
-        {IDM_VIEW_REGISTER, true}, {IDM_VIEW_INSTITUTION, false}, {IDM_VIEW_ACCOUNT_CHANGE, false}};
+        {kCmdViewRegister, true}, {kCmdViewInstitution, false}, {kCmdViewAccountChange, false}};
     std::vector<MessageBoxSpec> messages;  // shown and asked, in order
     std::deque<bool> answers;             // for askYesNo; empty: Yes
     std::deque<std::optional<std::filesystem::path>> files;

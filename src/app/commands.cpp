@@ -22,16 +22,16 @@ bool ask(Shell& shell, std::string_view text) {
 }
 
 void greyModifyDelete(Shell& shell) {
-    shell.enableMenuItem(IDM_MODIFY, false);
-    shell.enableMenuItem(IDM_DELETE, false);
-    shell.enableMenuItem(IDM_NEW, true);
+    shell.enableMenuItem(kCmdModify, false);
+    shell.enableMenuItem(kCmdDelete, false);
+    shell.enableMenuItem(kCmdNew, true);
 }
 
 void selectView(AppState& state, Shell& shell, int id) {
-    for (int item : {IDM_VIEW_REGISTER, IDM_VIEW_INSTITUTION, IDM_VIEW_ACCOUNT_CHANGE}) shell.checkMenuItem(item, false);
+    for (int item : {kCmdViewRegister, kCmdViewInstitution, kCmdViewAccountChange}) shell.checkMenuItem(item, false);
     shell.checkMenuItem(id, true);
-    state.tables.CurrentView = id == IDM_VIEW_INSTITUTION       ? ViewInstitution
-                               : id == IDM_VIEW_ACCOUNT_CHANGE ? ViewAccountChange
+    state.tables.CurrentView = id == kCmdViewInstitution       ? ViewInstitution
+                               : id == kCmdViewAccountChange ? ViewAccountChange
                                                                : ViewRegister;
     shell.showTable(state.tables.CurrentView);
 }
@@ -44,7 +44,7 @@ void newRecord(AppState& state, Shell& shell) {
 void modifyRecord(AppState& state, Shell& shell) {
     if (state.tables.hasSelection()) shell.runEditor(state.tables.CurrentView, EditorMode::Modify);
     greyModifyDelete(shell);
-    shell.enableMenuItem(IDM_SAVE_REPORT, true);
+    shell.enableMenuItem(kCmdSaveReport, true);
     state.tables.clearSelection();
 }
 
@@ -54,7 +54,7 @@ void deleteRecord(AppState& state, Shell& shell) {
         if (!ask(shell, "Biztosan törli a sort?")) return;
         state.tables.deleteSelectedRow();
     }
-    shell.enableMenuItem(IDM_SAVE_REPORT, true);
+    shell.enableMenuItem(kCmdSaveReport, true);
     greyModifyDelete(shell);
     state.tables.clearSelection();
 }
@@ -83,8 +83,8 @@ void saveReport(AppState& state, Shell& shell) {
             notice(shell, kMsgReportWriteFailed, MessageIcon::Error, false, kCaptionReport);
             return;
         case ReportStatus::FaultyRow:
-            shell.enableMenuItem(IDM_MODIFY, true);
-            shell.enableMenuItem(IDM_DELETE, true);
+            shell.enableMenuItem(kCmdModify, true);
+            shell.enableMenuItem(kCmdDelete, true);
             notice(shell, kMsgFaultyRow, MessageIcon::Warning, true, "Hiba");
             return;
         case ReportStatus::Written:
@@ -92,12 +92,12 @@ void saveReport(AppState& state, Shell& shell) {
     }
     notice(shell, "A jelentés sikeresen elkészült", MessageIcon::Information, false);
     state.tables.ReportPending = false;
-    shell.enableMenuItem(IDM_SAVE_REPORT, false);
+    shell.enableMenuItem(kCmdSaveReport, false);
 }
 
 void load(AppState& state, Shell& shell, int id) {
-    shell.enableMenuItem(IDM_SAVE_REPORT, false);
-    const bool apeh = id == IDM_LOAD_APEH;
+    shell.enableMenuItem(kCmdSaveReport, false);
+    const bool apeh = id == kCmdLoadApeh;
     FileDialogSpec spec;
     spec.initialDirectory = state.lastFilePath.parent_path();
     spec.initialName = state.lastFilePath.filename();
@@ -134,7 +134,7 @@ void load(AppState& state, Shell& shell, int id) {
             notice(shell, kMsgFileOpenFailed, MessageIcon::Error, false);
             return;
         }
-        shell.enableMenuItem(IDM_SAVE_REPORT, true);
+        shell.enableMenuItem(kCmdSaveReport, true);
         return;
     }
 
@@ -144,7 +144,7 @@ void load(AppState& state, Shell& shell, int id) {
         notice(shell, kMsgFileOpenFailed, MessageIcon::Error, false);
     } else if (o.status == ApehStatus::Completed) {
         tables.ReportPending = true;
-        shell.enableMenuItem(IDM_SAVE_REPORT, true);
+        shell.enableMenuItem(kCmdSaveReport, true);
     }
     if (tables.rowCounter(ViewRegister) > 0) {
         shell.beep(500, 20);
@@ -180,18 +180,18 @@ void onCreate(AppState& state, Shell& shell, const std::optional<std::filesystem
 
 void onCommand(AppState& state, Shell& shell, int id) {
     switch (id) {
-        case IDM_LOAD_REPORT:
-        case IDM_LOAD_APEH: load(state, shell, id); break;
-        case IDM_SAVE_REPORT: saveReport(state, shell); break;
-        case IDM_EXIT: confirmExit(state, shell); break;
-        case IDM_VIEW_REGISTER:
-        case IDM_VIEW_INSTITUTION:
-        case IDM_VIEW_ACCOUNT_CHANGE: selectView(state, shell, id); break;
-        case IDM_NEW: newRecord(state, shell); break;
-        case IDM_MODIFY: modifyRecord(state, shell); break;
-        case IDM_DELETE: deleteRecord(state, shell); break;
-        case IDM_DATA_SHEET: shell.runDataSheet(); break;
-        case IDM_ABOUT: shell.runAbout(); break;
+        case kCmdLoadReport:
+        case kCmdLoadApeh: load(state, shell, id); break;
+        case kCmdSaveReport: saveReport(state, shell); break;
+        case kCmdExit: confirmExit(state, shell); break;
+        case kCmdViewRegister:
+        case kCmdViewInstitution:
+        case kCmdViewAccountChange: selectView(state, shell, id); break;
+        case kCmdNew: newRecord(state, shell); break;
+        case kCmdModify: modifyRecord(state, shell); break;
+        case kCmdDelete: deleteRecord(state, shell); break;
+        case kCmdDataSheet: shell.runDataSheet(); break;
+        case kCmdAbout: shell.runAbout(); break;
         default: break;
     }
 }
@@ -199,16 +199,16 @@ void onCommand(AppState& state, Shell& shell, int id) {
 void onNotify(AppState& state, Shell& shell, ListNotification code) {
     if (code == ListNotification::Click) {
         const bool selected = state.tables.hasSelection();
-        shell.enableMenuItem(IDM_MODIFY, selected);
-        shell.enableMenuItem(IDM_DELETE, selected);
-        shell.enableMenuItem(IDM_NEW, true);
+        shell.enableMenuItem(kCmdModify, selected);
+        shell.enableMenuItem(kCmdDelete, selected);
+        shell.enableMenuItem(kCmdNew, true);
     } else if (code == ListNotification::DoubleClick) {
         if (state.tables.hasSelection()) shell.postModify();
     }
 }
 
 void onKeyDown(AppState& state, Shell& shell, int virtualKey) {
-    if (virtualKey == kVkDelete) onCommand(state, shell, IDM_DELETE);
+    if (virtualKey == kVkDelete) onCommand(state, shell, kCmdDelete);
 }
 
 bool onClose(AppState& state, Shell& shell) { return confirmExit(state, shell); }

@@ -25,8 +25,8 @@ std::optional<EditorMessage> store(AppState& state, Shell& shell, ViewKind kind,
     if (mode == EditorMode::New) {
         state.tables.appendRow(kind, result.record);
         shell.refreshRowCount();
-        shell.enableMenuItem(IDM_SAVE_REPORT, true);
-        shell.enableMenuItem(IDM_NEW, true);
+        shell.enableMenuItem(kCmdSaveReport, true);
+        shell.enableMenuItem(kCmdNew, true);
     } else if (row < state.tables.table(kind).rowCount()) {
         state.tables.writeRow(kind, row, result.record);
     }

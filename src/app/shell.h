@@ -13,18 +13,18 @@ namespace kovirant {
 
 // Command ids of menu resource 102.
 enum MenuId : int {
-    IDM_EXIT = 40005,
-    IDM_ABOUT = 40006,
-    IDM_NEW = 40008,
-    IDM_SAVE_REPORT = 40011,
-    IDM_MODIFY = 40032,
-    IDM_DELETE = 40033,
-    IDM_LOAD_REPORT = 40034,
-    IDM_VIEW_REGISTER = 40035,
-    IDM_VIEW_INSTITUTION = 40036,
-    IDM_DATA_SHEET = 40037,
-    IDM_LOAD_APEH = 40038,
-    IDM_VIEW_ACCOUNT_CHANGE = 40039,
+    kCmdExit = 40005,
+    kCmdAbout = 40006,
+    kCmdNew = 40008,
+    kCmdSaveReport = 40011,
+    kCmdModify = 40032,
+    kCmdDelete = 40033,
+    kCmdLoadReport = 40034,
+    kCmdViewRegister = 40035,
+    kCmdViewInstitution = 40036,
+    kCmdDataSheet = 40037,
+    kCmdLoadApeh = 40038,
+    kCmdViewAccountChange = 40039,
 };
 
 enum class MessageIcon { Information, Warning, Error, Question };

@@ -30,15 +30,7 @@ std::string_view RecordTables::cell(ViewKind kind, std::size_t row, std::size_t 
 }
 
 bool RecordTables::firstSelectedRow(std::size_t& index) const {
-    const TableWidget& t = *tables_[CurrentView];
-    const std::size_t n = t.rowCount();
-    for (std::size_t i = 0; i < n; ++i) {
-        if (t.state(i).selected) {
-            index = i;
-            return true;
-        }
-    }
-    return false;
+    return tables_[CurrentView]->firstSelected(index);
 }
 
 bool RecordTables::hasSelection() const {
@@ -51,13 +43,7 @@ void RecordTables::deleteSelectedRow() {
     if (firstSelectedRow(index)) tables_[CurrentView]->deleteRow(index);
 }
 
-void RecordTables::clearSelection() {
-    TableWidget& t = *tables_[CurrentView];
-    const std::size_t n = t.rowCount();
-    for (std::size_t i = 0; i < n; ++i) {
-        if (t.state(i) != RowState{}) t.setState(i, RowState{});
-    }
-}
+void RecordTables::clearSelection() { tables_[CurrentView]->clearAllStates(); }
 
 void RecordTables::clearTable(ViewKind kind) { tables_[kind]->deleteAll(); }
 

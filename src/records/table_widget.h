@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,6 +33,23 @@ public:
     // Sets both marks of a row. On a single-selection table selecting a row
     // clears the selected mark of every other row.
     virtual void setState(std::size_t row, RowState state) = 0;
+
+    // The lowest index of a selected row. A widget may answer faster than
+    // this walk.
+    virtual bool firstSelected(std::size_t& index) const {
+        for (std::size_t i = 0, n = rowCount(); i < n; ++i) {
+            if (state(i).selected) {
+                index = i;
+                return true;
+            }
+        }
+        return false;
+    }
+    // Clears both marks of every row.
+    virtual void clearAllStates() {
+        for (std::size_t i = 0, n = rowCount(); i < n; ++i)
+            if (state(i) != RowState{}) setState(i, RowState{});
+    }
 };
 
 }  // namespace kovirant

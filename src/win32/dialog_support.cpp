@@ -1,0 +1,86 @@
+#include "win32/dialog_support.h"
+
+#include <vector>
+
+namespace kovirant::win32 {
+
+std::string getText(HWND dialog, int id) { return narrow(windowText(GetDlgItem(dialog, id))); }
+
+void setText(HWND dialog, int id, std::string_view cp1250) { SetDlgItemTextW(dialog, id, wide(cp1250).c_str()); }
+
+void limitText(HWND dialog, int id, int characters) {
+    SendDlgItemMessageW(dialog, id, EM_LIMITTEXT, static_cast<WPARAM>(characters), 0);
+}
+
+void fillList(HWND dialog, int id, std::span<const std::string_view> entries) {
+    for (std::string_view e : entries)
+        SendDlgItemMessageW(dialog, id, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(e).c_str()));
+}
+
+std::optional<int> selectedIndex(HWND dialog, int id) {
+    const LRESULT i = SendDlgItemMessageW(dialog, id, LB_GETCURSEL, 0, 0);
+    if (i == LB_ERR) return std::nullopt;
+    return static_cast<int>(i);
+}
+
+namespace {
+std::string entryText(HWND dialog, int id, int index) {
+    const LRESULT n = SendDlgItemMessageW(dialog, id, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (n == LB_ERR) return {};
+    std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+    SendDlgItemMessageW(dialog, id, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(n));
+    return narrow(text);
+}
+}  // namespace
+
+std::optional<std::string> selectedText(HWND dialog, int id) {
+    const auto i = selectedIndex(dialog, id);
+    if (!i) return std::nullopt;
+    return entryText(dialog, id, *i);
+}
+
+void selectEqualEntries(HWND dialog, int id, std::string_view text) {
+    const LRESULT count = SendDlgItemMessageW(dialog, id, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i)
+        if (entryText(dialog, id, i) == text) SendDlgItemMessageW(dialog, id, LB_SETCURSEL, static_cast<WPARAM>(i), 0);
+}
+
+void selectIndex(HWND dialog, int id, std::optional<int> index) {
+    SendDlgItemMessageW(dialog, id, LB_SETCURSEL, index ? static_cast<WPARAM>(*index) : static_cast<WPARAM>(-1), 0);
+}
+
+void showWarning(HWND dialog, const EditorMessage& message) {
+    MessageBoxW(dialog, wide(message.text).c_str(), wide(message.caption).c_str(), MB_ICONWARNING | MB_OK);
+}
+
+namespace {
+
+LRESULT CALLBACK digitFieldProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_PASTE && OpenClipboard(edit)) {
+        std::wstring text;
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+                text = p;
+                GlobalUnlock(data);
+            }
+        }
+        CloseClipboard();
+        for (wchar_t c : text) {
+            if (c < L'0' || c > L'9') {
+                MessageBoxW(GetParent(edit), L"Ebbe a mez\u0151be csak sz\u00E1mjegyek \u00EDrhat\u00F3k!",
+                            L"Hiba", MB_ICONWARNING | MB_OK);
+                return 0;
+            }
+        }
+    }
+    return DefSubclassProc(edit, msg, wParam, lParam);
+}
+
+}  // namespace
+
+void guardDigitFields(HWND dialog, std::initializer_list<int> ids) {
+    for (int id : ids) SetWindowSubclass(GetDlgItem(dialog, id), digitFieldProc, 1, 0);
+}
+
+}  // namespace kovirant::win32

@@ -1,0 +1,55 @@
+// What every dialog procedure shares: moving Windows-1250 text between
+// controls and forms, list boxes, the warning box, digit-only fields, and
+// the routing of messages to a dialog object.
+#pragma once
+
+#include <initializer_list>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "editing/editor_result.h"
+#include "win32/win32.h"
+
+namespace kovirant::win32 {
+
+std::string getText(HWND dialog, int id);
+void setText(HWND dialog, int id, std::string_view cp1250);
+void limitText(HWND dialog, int id, int characters);
+void fillList(HWND dialog, int id, std::span<const std::string_view> entries);
+std::optional<int> selectedIndex(HWND dialog, int id);
+std::optional<std::string> selectedText(HWND dialog, int id);
+// Selects each entry whose text equals `text` byte for byte, so of several
+// equal entries the last one stays selected.
+void selectEqualEntries(HWND dialog, int id, std::string_view text);
+void selectIndex(HWND dialog, int id, std::optional<int> index);
+
+// A validation message, owned by the dialog so that the main window stays
+// disabled while the dialog is open.
+void showWarning(HWND dialog, const EditorMessage& message);
+
+// Digit-only fields refuse typed non-digits by their style; pasted text with
+// anything but digits is refused with a message.
+void guardDigitFields(HWND dialog, std::initializer_list<int> ids);
+
+// Routes WM_INITDIALOG and WM_COMMAND to an object given as the dialog's
+// parameter; no exception crosses the procedure.
+template <class Dialog>
+INT_PTR CALLBACK dialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    try {
+        if (msg == WM_INITDIALOG) {
+            SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+            auto* d = reinterpret_cast<Dialog*>(lParam);
+            d->hwnd = hwnd;
+            return d->onInit();
+        }
+        auto* d = reinterpret_cast<Dialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+        if (d != nullptr && msg == WM_COMMAND) return d->onCommand(LOWORD(wParam), HIWORD(wParam));
+    } catch (...) {
+        MessageBoxW(hwnd, L"Rendszerhiba", L"Kovirant", MB_ICONERROR);
+    }
+    return FALSE;
+}
+
+}  // namespace kovirant::win32

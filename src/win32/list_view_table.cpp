@@ -1,0 +1,86 @@
+#include "win32/list_view_table.h"
+
+namespace kovirant::win32 {
+
+void ListViewTable::sync() {
+    if (hwnd_ == nullptr || shown_ == store_.rowCount()) return;
+    shown_ = store_.rowCount();
+    ListView_SetItemCountEx(hwnd_, static_cast<int>(shown_), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void ListViewTable::insertRow(std::size_t index, std::span<const std::string> cells) {
+    if (index < store_.rowCount()) sync();  // a row inside the table moves the marks below it
+    store_.insertRow(index, cells);
+    if (index < shown_) {
+        // Not made by the program (rows are appended), kept correct anyway.
+        shown_ = store_.rowCount();
+        ListView_SetItemCountEx(hwnd_, static_cast<int>(shown_), 0);
+    }
+}
+
+void ListViewTable::setRow(std::size_t index, std::span<const std::string> cells) {
+    store_.setRow(index, cells);
+    if (hwnd_ != nullptr && index < shown_) ListView_RedrawItems(hwnd_, static_cast<int>(index), static_cast<int>(index));
+}
+
+void ListViewTable::deleteRow(std::size_t index) {
+    sync();
+    store_.deleteRow(index);
+    if (hwnd_ != nullptr && index < shown_) {
+        ListView_DeleteItem(hwnd_, static_cast<int>(index));
+        shown_ = store_.rowCount();
+    }
+}
+
+void ListViewTable::deleteAll() {
+    store_.deleteAll();
+    if (hwnd_ != nullptr) {
+        ListView_DeleteAllItems(hwnd_);
+        shown_ = 0;
+    }
+}
+
+RowState ListViewTable::state(std::size_t row) const {
+    if (hwnd_ == nullptr || row >= shown_) return {};
+    const UINT s = ListView_GetItemState(hwnd_, static_cast<int>(row), LVIS_SELECTED | LVIS_FOCUSED);
+    return {(s & LVIS_SELECTED) != 0, (s & LVIS_FOCUSED) != 0};
+}
+
+void ListViewTable::setState(std::size_t row, RowState state) {
+    sync();
+    if (hwnd_ == nullptr || row >= shown_) return;
+    const UINT bits = (state.selected ? LVIS_SELECTED : 0u) | (state.focused ? LVIS_FOCUSED : 0u);
+    ListView_SetItemState(hwnd_, static_cast<int>(row), bits, 0xFF);
+    if (state.focused) ListView_EnsureVisible(hwnd_, static_cast<int>(row), FALSE);
+}
+
+bool ListViewTable::firstSelected(std::size_t& index) const {
+    if (hwnd_ == nullptr) return false;
+    const int i = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED);
+    if (i < 0) return false;
+    index = static_cast<std::size_t>(i);
+    return true;
+}
+
+void ListViewTable::clearAllStates() {
+    if (hwnd_ != nullptr) ListView_SetItemState(hwnd_, -1, 0, 0xFF);
+}
+
+void ListViewTable::onGetDispInfo(NMLVDISPINFOW& info) const {
+    LVITEMW& item = info.item;
+    const std::size_t row = static_cast<std::size_t>(item.iItem);
+    if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0) {
+        const std::string_view text = cut(store_.cell(row, static_cast<std::size_t>(item.iSubItem)), 511);
+        const std::size_t room = static_cast<std::size_t>(item.cchTextMax) - 1;
+        std::size_t n = 0;
+        for (; n < text.size() && n < room; ++n) {
+            auto cp = cp1250ToCodePoint(static_cast<unsigned char>(text[n]));
+            item.pszText[n] = cp ? static_cast<wchar_t>(*cp) : L'?';
+        }
+        item.pszText[n] = L'\0';
+    }
+    if ((item.mask & LVIF_IMAGE) != 0) item.iImage = (showsIcon_ && item.iSubItem == 0) ? 0 : I_IMAGENONE;
+}
+
+}  // namespace kovirant::win32

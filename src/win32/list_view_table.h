@@ -1,0 +1,43 @@
+// The record table on screen: a virtual (owner-data) list view that shows
+// rows kept in memory. The list view keeps the selected and focused marks.
+#pragma once
+
+#include "records/memory_table.h"
+#include "text/format.h"
+#include "win32/win32.h"
+
+namespace kovirant::win32 {
+
+class ListViewTable : public TableWidget {
+public:
+    ListViewTable(std::size_t columns, bool singleSelection, bool showsIcon)
+        : store_(columns, singleSelection), showsIcon_(showsIcon) {}
+
+    void attach(HWND listView) { hwnd_ = listView; }
+    HWND hwnd() const { return hwnd_; }
+
+    std::size_t rowCount() const override { return store_.rowCount(); }
+    void insertRow(std::size_t index, std::span<const std::string> cells) override;
+    void setRow(std::size_t index, std::span<const std::string> cells) override;
+    std::string_view cell(std::size_t row, std::size_t column) const override { return store_.cell(row, column); }
+    void deleteRow(std::size_t index) override;
+    void deleteAll() override;
+    RowState state(std::size_t row) const override;
+    void setState(std::size_t row, RowState state) override;
+    bool firstSelected(std::size_t& index) const override;
+    void clearAllStates() override;
+
+    // Tells the list view how many rows there are; appends only mark the
+    // count stale, so a million appended rows cost one update.
+    void sync();
+    // LVN_GETDISPINFOW: the text (and icon) of one cell.
+    void onGetDispInfo(NMLVDISPINFOW& info) const;
+
+private:
+    MemoryTable store_;
+    bool showsIcon_;
+    HWND hwnd_ = nullptr;
+    std::size_t shown_ = 0;  // rows the list view knows of
+};
+
+}  // namespace kovirant::win32

@@ -1,0 +1,206 @@
+#include "win32/main_window.h"
+
+#include "app/commands.h"
+#include "win32/dialogs.h"
+
+namespace kovirant::win32 {
+
+MainWindow::MainWindow()
+    : lists{ListViewTable(RegisterCol::count, true, true), ListViewTable(InstitutionCol::count, false, true),
+            ListViewTable(AccountChangeCol::count, false, false)},
+      tables(lists[ViewRegister], lists[ViewInstitution], lists[ViewAccountChange]),
+      state(tables),
+      shell(*this) {}
+
+UINT menuStateQueryMessage() {
+    static const UINT message = RegisterWindowMessageW(L"Kovirant.MenuState");
+    return message;
+}
+
+void MainWindow::refresh() {
+    for (ListViewTable& l : lists) l.sync();
+    if (statusBar != nullptr && tables.statusSerial() != statusSerial) {
+        statusSerial = tables.statusSerial();
+        SendMessageW(statusBar, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(wide(tables.statusText()).c_str()));
+        UpdateWindow(statusBar);
+    }
+}
+
+LRESULT CALLBACK MainWindow::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    try {
+        return self->handle(msg, wParam, lParam);
+    } catch (...) {
+        // Nothing may cross the window procedure; the command is abandoned.
+        MessageBoxW(hwnd, L"Rendszerhiba", kTitle, MB_ICONERROR);
+        return 0;
+    }
+}
+
+void MainWindow::onSize(int width, int height) {
+    RECT r{};
+    GetClientRect(statusBar, &r);
+    const int s = r.bottom;
+    for (ListViewTable& l : lists) MoveWindow(l.hwnd(), 0, 0, width, height - s - 3, TRUE);
+    MoveWindow(statusBar, 0, 0, width, height - s, TRUE);
+    ShowScrollBar(hwnd, SB_BOTH, FALSE);
+}
+
+LRESULT MainWindow::onNotify(const NMHDR& header) {
+    for (ListViewTable& l : lists) {
+        if (header.hwndFrom != l.hwnd()) continue;
+        if (header.code == LVN_GETDISPINFOW) {
+            l.onGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
+            return 0;
+        }
+    }
+    if (header.code == NM_CLICK) kovirant::onNotify(state, shell, ListNotification::Click);
+    else if (header.code == NM_DBLCLK) kovirant::onNotify(state, shell, ListNotification::DoubleClick);
+    return 0;
+}
+
+LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_CREATE:
+            onCreate(state, shell, currentDirectory());
+            return 0;
+        case WM_SIZE:
+            if (statusBar != nullptr) onSize(LOWORD(lParam), HIWORD(lParam));
+            return 0;
+        case WM_ACTIVATE:
+            if (lists[ViewRegister].hwnd() != nullptr) SetFocus(lists[ViewRegister].hwnd());
+            return 0;
+        case WM_CLOSE:
+            refresh();
+            return kovirant::onClose(state, shell) ? 0 : 1;
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_NOTIFY:
+            return onNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        case WM_KEYDOWN:
+            onKeyDown(state, shell, static_cast<int>(wParam));
+            refresh();
+            return 0;
+        case WM_COMMAND:
+            refresh();
+            onCommand(state, shell, static_cast<int>(wParam));
+            refresh();
+            return 0;
+        default:
+            break;
+    }
+    if (msg == menuStateQueryMessage() && menu != nullptr)
+        return static_cast<LRESULT>(GetMenuState(menu, static_cast<UINT>(wParam), MF_BYCOMMAND));
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// ---- Win32Shell ----
+
+int Win32Shell::messageBoxW(const MessageBoxSpec& box, UINT buttons) {
+    window_.refresh();
+    UINT icon = MB_ICONINFORMATION;
+    switch (box.icon) {
+        case MessageIcon::Warning: icon = MB_ICONWARNING; break;
+        case MessageIcon::Error: icon = MB_ICONERROR; break;
+        case MessageIcon::Question: icon = MB_ICONQUESTION; break;
+        case MessageIcon::Information: break;
+    }
+    return MessageBoxW(box.ownedByMainWindow ? window_.hwnd : nullptr, wide(box.text).c_str(),
+                       wide(box.caption).c_str(), buttons | icon);
+}
+
+void Win32Shell::showMessage(const MessageBoxSpec& box) { messageBoxW(box, MB_OK); }
+
+bool Win32Shell::askYesNo(const MessageBoxSpec& box) { return messageBoxW(box, MB_YESNO) == IDYES; }
+
+void Win32Shell::enableMenuItem(int id, bool enabled) {
+    EnableMenuItem(window_.menu, static_cast<UINT>(id), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+void Win32Shell::checkMenuItem(int id, bool checked) {
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STATE;
+    info.fState = checked ? MFS_CHECKED : 0;
+    SetMenuItemInfoW(window_.menu, static_cast<UINT>(id), FALSE, &info);
+}
+
+void Win32Shell::showTable(ViewKind kind) {
+    for (ViewKind k : {ViewInstitution, ViewAccountChange, ViewRegister})
+        if (k != kind) ShowWindow(window_.lists[k].hwnd(), SW_HIDE);
+    ShowWindow(window_.lists[kind].hwnd(), SW_SHOW);
+}
+
+void Win32Shell::setStatusText(int part, const std::u16string& text) {
+    SendMessageW(window_.statusBar, SB_SETTEXTW, static_cast<WPARAM>(part),
+                 reinterpret_cast<LPARAM>(wide(text).c_str()));
+}
+
+void Win32Shell::refreshRowCount() { window_.refresh(); }
+
+std::optional<std::filesystem::path> Win32Shell::chooseFile(const FileDialogSpec& spec) {
+    std::wstring filter;
+    for (const FileFilter& f : spec.filters) {
+        filter += wide(f.description);
+        filter.push_back(L'\0');
+        filter += wide(f.pattern);
+        filter.push_back(L'\0');
+    }
+    filter.push_back(L'\0');
+    // Room for any path the system allows; no 127-character limit.
+    std::wstring name(32768, L'\0');
+    const std::wstring initialName = spec.initialName.wstring();
+    initialName.copy(name.data(), std::min<std::size_t>(initialName.size(), name.size() - 1));
+    const std::wstring initialDir = spec.initialDirectory.wstring();
+    const std::wstring title = wide(spec.title);
+    const std::wstring ext = wide(spec.defaultExtension);
+
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = window_.hwnd;
+    ofn.lpstrFilter = filter.c_str();
+    ofn.nFilterIndex = static_cast<DWORD>(spec.filterIndex);
+    ofn.lpstrFile = name.data();
+    ofn.nMaxFile = static_cast<DWORD>(name.size());
+    ofn.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
+    ofn.lpstrTitle = title.c_str();
+    ofn.lpstrDefExt = ext.c_str();
+    ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    window_.refresh();
+    const BOOL ok = spec.save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+    if (!ok) {
+        CommDlgExtendedError();
+        return std::nullopt;
+    }
+    return std::filesystem::path(std::wstring(name.c_str()));
+}
+
+void Win32Shell::runEditor(ViewKind kind, EditorMode mode) {
+    window_.refresh();
+    switch (kind) {
+        case ViewRegister: runRegisterEntryDialog(window_, mode); break;
+        case ViewInstitution: runInstitutionDialog(window_, mode); break;
+        case ViewAccountChange: runAccountChangeDialog(window_, mode); break;
+    }
+    window_.refresh();
+}
+
+void Win32Shell::runDataSheet() { runDataSheetDialog(window_); }
+
+void Win32Shell::runAbout() { runAboutDialog(window_); }
+
+void Win32Shell::beep(int frequency, int milliseconds) {
+    Beep(static_cast<DWORD>(frequency), static_cast<DWORD>(milliseconds));
+}
+
+void Win32Shell::quit() { PostQuitMessage(0); }
+
+void Win32Shell::postModify() { PostMessageW(window_.hwnd, WM_COMMAND, kCmdModify, 0); }
+
+}  // namespace kovirant::win32

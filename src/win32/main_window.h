@@ -1,0 +1,73 @@
+// The main window: its state, its shell adapter and its window procedure.
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include "app/app_state.h"
+#include "app/shell.h"
+#include "win32/list_view_table.h"
+#include "win32/win32.h"
+
+namespace kovirant::win32 {
+
+inline constexpr wchar_t kClassName[] = L"Kovirant";
+inline constexpr wchar_t kTitle[] = L"Kovirant";
+
+class MainWindow;
+
+// The Shell port over the main window.
+class Win32Shell : public Shell {
+public:
+    explicit Win32Shell(MainWindow& window) : window_(window) {}
+
+    void showMessage(const MessageBoxSpec& box) override;
+    bool askYesNo(const MessageBoxSpec& box) override;
+    void enableMenuItem(int id, bool enabled) override;
+    void checkMenuItem(int id, bool checked) override;
+    void showTable(ViewKind kind) override;
+    void setStatusText(int part, const std::u16string& text) override;
+    void refreshRowCount() override;
+    std::optional<std::filesystem::path> chooseFile(const FileDialogSpec& spec) override;
+    void runEditor(ViewKind kind, EditorMode mode) override;
+    void runDataSheet() override;
+    void runAbout() override;
+    void beep(int frequency, int milliseconds) override;
+    void quit() override;
+    void postModify() override;
+
+private:
+    int messageBoxW(const MessageBoxSpec& box, UINT buttons);
+    MainWindow& window_;
+};
+
+class MainWindow {
+public:
+    MainWindow();
+
+    HINSTANCE instance = nullptr;
+    HWND hwnd = nullptr;
+    HMENU menu = nullptr;
+    HWND statusBar = nullptr;
+    std::array<ListViewTable, kViewKindCount> lists;
+    RecordTables tables;
+    AppState state;
+    Win32Shell shell;
+    unsigned long statusSerial = 0;
+
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+    // Brings the list views' row counts and the row-count text up to date.
+    void refresh();
+
+private:
+    LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT onNotify(const NMHDR& header);
+    void onSize(int width, int height);
+};
+
+// The registered message through which tests read menu states from inside
+// the process (menus are local to their process under Wine).
+UINT menuStateQueryMessage();
+
+}  // namespace kovirant::win32
