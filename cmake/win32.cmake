@@ -14,3 +14,9 @@ set_source_files_properties(resources/Kovirant.rc PROPERTIES
 add_executable(profile_diff tests/wine/profile_diff.cpp)
 target_link_libraries(profile_diff PRIVATE kovirant_core ${KOVIRANT_STATIC_LINK})
 target_compile_options(profile_diff PRIVATE ${KOVIRANT_WARNINGS})
+
+add_executable(e2e tests/wine/e2e_main.cpp tests/wine/driver.cpp)
+target_compile_definitions(e2e PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0601)
+target_link_options(e2e PRIVATE -municode)
+target_link_libraries(e2e PRIVATE kovirant_core comctl32 ${KOVIRANT_STATIC_LINK})
+target_compile_options(e2e PRIVATE ${KOVIRANT_WARNINGS} -Wno-restrict)

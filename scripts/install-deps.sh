@@ -8,11 +8,11 @@ for group in "${@:-all}"; do
     case "$group" in
         native) want+=(cmake make g++ libgtest-dev libxml2-dev libxml2-utils) ;;
         win32)  want+=(g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686) ;;
-        wine)   want+=(wine wine32:i386) ;;
+        wine)   want+=(wine wine32:i386 fonts-wine) ;;
         gui)    want+=(xvfb x11-utils xdotool imagemagick) ;;
         bench)  want+=(bc libxml2-utils) ;;
         all)    want+=(cmake make g++ libgtest-dev libxml2-dev libxml2-utils g++-mingw-w64-i686
-                       mingw-w64-i686-dev binutils-mingw-w64-i686 wine wine32:i386 xvfb x11-utils
+                       mingw-w64-i686-dev binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils
                        xdotool imagemagick bc) ;;
         *) echo "unknown group: $group" >&2; exit 2 ;;
     esac

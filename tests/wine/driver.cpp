@@ -1,0 +1,260 @@
+#include "driver.h"
+
+#include "text/cp1250.h"
+
+namespace e2e {
+
+Results results;
+
+void Results::check(bool ok, const std::string& what) {
+    (ok ? passed : failed)++;
+    std::printf("%s %s\n", ok ? "ok  " : "FAIL", kovirant::cp1250ToUtf8(what).c_str());
+    std::fflush(stdout);
+}
+
+int Results::finish() {
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 ? 0 : 1;
+}
+
+std::string utf8(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+bool waitFor(const std::function<bool()>& done, int ms) {
+    for (int waited = 0; waited <= ms; waited += 50) {
+        if (done()) return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+bool App::start(const std::wstring& exe, const std::wstring& workDir) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    std::wstring cmd = L"\"" + exe + L"\"";
+    if (!CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, workDir.c_str(), &si, &pi_))
+        return false;
+    const bool found = waitFor([&] {
+        HWND w = FindWindowW(L"Kovirant", L"Kovirant");
+        DWORD pid = 0;
+        if (w) GetWindowThreadProcessId(w, &pid);
+        if (w && pid == pi_.dwProcessId && IsWindowVisible(w)) {
+            main_ = w;
+            return true;
+        }
+        return false;
+    });
+    if (!found) return false;
+    int n = 0;
+    // The three tables, told apart by their column counts, and the status bar.
+    waitFor([&] {
+        n = 0;
+        lists_[0] = lists_[1] = lists_[2] = nullptr;
+        for (HWND c = GetWindow(main_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            wchar_t cls[64];
+            GetClassNameW(c, cls, 64);
+            if (lstrcmpiW(cls, WC_LISTVIEWW) == 0) {
+                HWND header = reinterpret_cast<HWND>(SendMessageW(c, LVM_GETHEADER, 0, 0));
+                const LRESULT columns = SendMessageW(header, HDM_GETITEMCOUNT, 0, 0);
+                const int kind = columns == 6 ? 0 : columns == 12 ? 1 : columns == 8 ? 2 : -1;
+                if (kind >= 0 && lists_[kind] == nullptr) {
+                    lists_[kind] = c;
+                    ++n;
+                }
+            }
+            if (lstrcmpiW(cls, STATUSCLASSNAMEW) == 0) status_ = c;
+        }
+        return n == 3 && status_ != nullptr;
+    });
+    remoteBuffer_ = VirtualAllocEx(pi_.hProcess, nullptr, 1 << 16, MEM_COMMIT, PAGE_READWRITE);
+    return n == 3;
+}
+
+bool App::running() const { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
+
+DWORD App::exitCode() const {
+    DWORD code = 0;
+    GetExitCodeProcess(pi_.hProcess, &code);
+    return code;
+}
+
+bool App::waitExit(int ms) const { return WaitForSingleObject(pi_.hProcess, static_cast<DWORD>(ms)) == WAIT_OBJECT_0; }
+
+void App::kill() {
+    if (running()) TerminateProcess(pi_.hProcess, 1);
+    WaitForSingleObject(pi_.hProcess, 5000);
+}
+
+void App::command(int id) const { PostMessageW(main_, WM_COMMAND, static_cast<WPARAM>(id), 0); }
+
+UINT App::menuState(int id) const {
+    static const UINT query = RegisterWindowMessageW(L"Kovirant.MenuState");
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(main_, query, static_cast<WPARAM>(id), 0, SMTO_ABORTIFHUNG, 5000, &result);
+    return static_cast<UINT>(result);
+}
+
+namespace {
+struct DialogSearch {
+    DWORD pid;
+    const std::wstring* title;
+    HWND found;
+};
+BOOL CALLBACK findDialog(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<DialogSearch*>(p);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid != s->pid || !IsWindowVisible(w)) return TRUE;
+    wchar_t cls[64];
+    GetClassNameW(w, cls, 64);
+    if (lstrcmpW(cls, L"#32770") != 0) return TRUE;
+    wchar_t title[512];
+    GetWindowTextW(w, title, 512);
+    if (!s->title->empty() && *s->title != title) return TRUE;
+    s->found = w;
+    return FALSE;
+}
+}  // namespace
+
+HWND App::waitDialog(const std::wstring& title, int ms) const {
+    DialogSearch s{pi_.dwProcessId, &title, nullptr};
+    waitFor(
+        [&] {
+            s.found = nullptr;
+            EnumWindows(findDialog, reinterpret_cast<LPARAM>(&s));
+            return s.found != nullptr;
+        },
+        ms);
+    return s.found;
+}
+
+bool App::noDialog() const {
+    std::wstring any;
+    DialogSearch s{pi_.dwProcessId, &any, nullptr};
+    EnumWindows(findDialog, reinterpret_cast<LPARAM>(&s));
+    return s.found == nullptr;
+}
+
+std::wstring App::messageText(HWND box) { return text(box, 0xFFFF); }
+
+void App::press(HWND dialog, int id) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+namespace {
+BOOL CALLBACK setEditText(HWND w, LPARAM p) {
+    wchar_t cls[64];
+    GetClassNameW(w, cls, 64);
+    if (lstrcmpiW(cls, L"Edit") == 0) SendMessageW(w, WM_SETTEXT, 0, p);
+    return TRUE;
+}
+}  // namespace
+
+void App::chooseFile(HWND fileDialog, const std::wstring& path) {
+    HWND name = GetDlgItem(fileDialog, 0x47C);
+    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    EnumChildWindows(name, setEditText, reinterpret_cast<LPARAM>(path.c_str()));
+    press(fileDialog, IDOK);
+}
+
+void App::setText(HWND dialog, int id, const std::wstring& t) {
+    SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(t.c_str()));
+}
+
+std::wstring App::text(HWND dialog, int id) {
+    wchar_t buf[4096] = {};
+    SendMessageW(GetDlgItem(dialog, id), WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buf));
+    return buf;
+}
+
+int App::rowCount(int kind) const {
+    return static_cast<int>(SendMessageW(lists_[kind], LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::wstring App::cell(int kind, int row, int column) const {
+    // An LVITEMW and its text buffer in the program's memory.
+    auto* base = static_cast<char*>(remoteBuffer_);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iSubItem = column;
+    item.cchTextMax = 1024;
+    item.pszText = reinterpret_cast<wchar_t*>(base + sizeof(LVITEMW));
+    WriteProcessMemory(pi_.hProcess, base, &item, sizeof item, nullptr);
+    SendMessageW(lists_[kind], LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base));
+    wchar_t buf[1024] = {};
+    ReadProcessMemory(pi_.hProcess, base + sizeof(LVITEMW), buf, sizeof buf - sizeof(wchar_t), nullptr);
+    return buf;
+}
+
+std::wstring App::statusText(int part) const {
+    auto* base = static_cast<char*>(remoteBuffer_);
+    wchar_t zero[1024] = {};
+    WriteProcessMemory(pi_.hProcess, base, zero, sizeof zero, nullptr);
+    SendMessageW(status_, SB_GETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(base));
+    wchar_t buf[1024] = {};
+    ReadProcessMemory(pi_.hProcess, base, buf, sizeof buf - sizeof(wchar_t), nullptr);
+    return buf;
+}
+
+void App::selectRow(int kind, int row) const {
+    auto* base = static_cast<char*>(remoteBuffer_);
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    WriteProcessMemory(pi_.hProcess, base, &item, sizeof item, nullptr);
+    SendMessageW(lists_[kind], LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base));
+}
+
+std::wstring App::tableText(int kind) const {
+    static const int columns[3] = {6, 12, 8};
+    std::wstring out;
+    for (int r = 0, n = rowCount(kind); r < n; ++r) {
+        for (int c = 0; c < columns[kind]; ++c) {
+            if (c > 0) out += L'|';
+            out += cell(kind, r, c);
+        }
+        out += L'\n';
+    }
+    return out;
+}
+
+void screenshot(const std::wstring& path) {
+    HDC screen = GetDC(nullptr);
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    const DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) & ~3u);
+    const DWORD size = stride * static_cast<DWORD>(h);
+    BITMAPFILEHEADER fh{};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+    fh.bfSize = fh.bfOffBits + size;
+    if (FILE* f = _wfopen(path.c_str(), L"wb")) {
+        std::fwrite(&fh, sizeof fh, 1, f);
+        std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
+        std::fwrite(bits, 1, size, f);
+        std::fclose(f);
+    }
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+}
+
+}  // namespace e2e

@@ -1,0 +1,89 @@
+// Drives Kovirant.exe from outside as a user would: finds its windows, reads
+// what they show, presses their buttons. Built for Windows, run under Wine.
+#pragma once
+
+#ifndef UNICODE
+#define UNICODE
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// The results: every check prints a line; the run ends with the counts.
+struct Results {
+    int passed = 0;
+    int failed = 0;
+    void check(bool ok, const std::string& what);
+    int finish();
+};
+extern Results results;
+
+std::string utf8(const std::wstring& w);
+
+// Polls until `done` holds or `ms` pass.
+bool waitFor(const std::function<bool()>& done, int ms = 15000);
+
+class App {
+public:
+    // Starts the program in `workDir`.
+    bool start(const std::wstring& exe, const std::wstring& workDir);
+    bool running() const;
+    DWORD exitCode() const;
+    bool waitExit(int ms = 10000) const;
+    void kill();
+
+    HWND main() const { return main_; }
+    HWND list(int kind) const { return lists_[kind]; }
+    HWND statusBar() const { return status_; }
+
+    // Posts a menu command; the program runs it in its own time.
+    void command(int id) const;
+    UINT menuState(int id) const;
+    bool menuEnabled(int id) const { return (menuState(id) & (MF_GRAYED | MF_DISABLED)) == 0; }
+    bool menuChecked(int id) const { return (menuState(id) & MF_CHECKED) != 0; }
+
+    // A top-level dialog of the program (class #32770) whose caption is
+    // `title` (any caption when empty).
+    HWND waitDialog(const std::wstring& title = L"", int ms = 15000) const;
+    bool noDialog() const;
+    // The text of a message box, and its icon's presence.
+    static std::wstring messageText(HWND box);
+    static void press(HWND dialog, int id);
+    // Fills an open or save dialog's name field and presses OK.
+    static void chooseFile(HWND fileDialog, const std::wstring& path);
+    static void setText(HWND dialog, int id, const std::wstring& text);
+    static std::wstring text(HWND dialog, int id);
+
+    int rowCount(int kind) const;
+    std::wstring cell(int kind, int row, int column) const;
+    std::wstring statusText(int part) const;
+    void selectRow(int kind, int row) const;
+    // Every cell of a table, rows joined by '\n' and cells by '|'.
+    std::wstring tableText(int kind) const;
+
+private:
+    template <class T>
+    T* remote(std::size_t bytes) const;
+    PROCESS_INFORMATION pi_{};
+    HWND main_ = nullptr;
+    HWND lists_[3] = {};
+    HWND status_ = nullptr;
+    void* remoteBuffer_ = nullptr;
+};
+
+// Saves the screen as a BMP file.
+void screenshot(const std::wstring& path);
+
+}  // namespace e2e

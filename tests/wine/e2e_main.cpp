@@ -1,0 +1,248 @@
+// End-to-end tests of Kovirant.exe under Wine: the program is started and
+// used through its menu, dialogs and message boxes, and what it shows is
+// checked. Arguments: Kovirant.exe, the examples folder, a work folder, a
+// folder for screenshots (all as Windows paths).
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "../../resources/resource.h"
+#include "driver.h"
+#include "import/report_reload.h"
+#include "records/memory_table.h"
+#include "report/report_writer.h"
+#include "text/cp1250.h"
+
+using namespace e2e;
+
+namespace {
+
+std::wstring exe, examples, work, shots;
+
+std::string narrow(const std::wstring& w) {
+    return kovirant::utf16ToCp1250(std::u16string(w.begin(), w.end()));
+}
+
+std::wstring path(const std::wstring& dir, const std::wstring& name) { return dir + L"\\" + name; }
+
+void shot(const std::wstring& name) { screenshot(path(shots, name + L".bmp")); }
+
+std::string readBytes(const std::wstring& file) {
+    std::ifstream in(std::filesystem::path(file), std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void copyFile(const std::wstring& from, const std::wstring& to) { CopyFileW(from.c_str(), to.c_str(), FALSE); }
+
+// A fresh work folder with the example settings file, or none.
+std::wstring freshFolder(const std::wstring& name, bool withSettings) {
+    const std::wstring dir = path(work, name);
+    std::error_code ec;
+    std::filesystem::remove_all(std::filesystem::path(dir), ec);
+    std::filesystem::create_directories(std::filesystem::path(dir), ec);
+    if (withSettings) copyFile(path(examples, L"Kovirant.ini"), path(dir, L"Kovirant.ini"));
+    return dir;
+}
+
+// Waits for a message box with `text`, checks it and presses `button`.
+bool answer(App& app, const std::wstring& text, int button, const std::string& what,
+            const std::wstring& shotName = L"") {
+    HWND box = app.waitDialog();
+    const std::wstring shown = box ? App::messageText(box) : L"";
+    results.check(shown == text, what + ": \"" + narrow(shown) + "\"");
+    if (!shotName.empty()) shot(shotName);
+    if (box) App::press(box, button);
+    waitFor([&] { return !IsWindow(box); }, 5000);
+    return shown == text;
+}
+
+bool openFile(App& app, const std::wstring& title, const std::wstring& file, const std::string& what) {
+    HWND dialog = app.waitDialog(title);
+    results.check(dialog != nullptr, what + ": the dialog \"" + narrow(title) + "\" opens");
+    if (!dialog) return false;
+    App::chooseFile(dialog, file);
+    waitFor([&] { return !IsWindow(dialog); }, 5000);
+    return true;
+}
+
+void startupAndMenu() {
+    const std::wstring dir = freshFolder(L"startup", false);
+    App app;
+    results.check(app.start(exe, dir), "the program starts and shows its window");
+    wchar_t title[64];
+    GetWindowTextW(app.main(), title, 64);
+    results.check(std::wstring(title) == L"Kovirant", "the window title is Kovirant");
+    results.check(!app.menuEnabled(IDM_SAVE_REPORT), "\"Jelentés mentése...\" starts greyed");
+    results.check(!app.menuEnabled(IDM_MODIFY) && !app.menuEnabled(IDM_DELETE),
+                  "\"Módosítás...\" and \"Törlés\" start greyed");
+    results.check(app.menuEnabled(IDM_NEW) && app.menuEnabled(IDM_LOAD_APEH), "\"Új adatok...\" and the loads are enabled");
+    results.check(app.menuChecked(IDM_VIEW_REGISTER) && !app.menuChecked(IDM_VIEW_INSTITUTION),
+                  "the register view is checked");
+    results.check(IsWindowVisible(app.list(0)) && !IsWindowVisible(app.list(1)) && !IsWindowVisible(app.list(2)),
+                  "only the register table is shown");
+    results.check(app.rowCount(0) == 0, "the register table is empty");
+
+    // A second start ends at once with 0 and leaves the first window alone.
+    App second;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::wstring cmd = L"\"" + exe + L"\"";
+    RECT before{}, after{};
+    GetWindowRect(app.main(), &before);
+    const bool started = CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi);
+    DWORD code = 99;
+    if (started) {
+        WaitForSingleObject(pi.hProcess, 15000);
+        GetExitCodeProcess(pi.hProcess, &code);
+    }
+    GetWindowRect(app.main(), &after);
+    results.check(started && code == 0, "a second instance ends with exit code 0");
+    results.check(EqualRect(&before, &after) && app.noDialog(), "the second instance shows nothing");
+
+    app.command(IDM_VIEW_INSTITUTION);
+    waitFor([&] { return IsWindowVisible(app.list(1)); });
+    results.check(app.menuChecked(IDM_VIEW_INSTITUTION) && !app.menuChecked(IDM_VIEW_REGISTER) &&
+                      !IsWindowVisible(app.list(0)),
+                  "\"Cégnyilvántartás\" view: checked and shown");
+    app.command(IDM_VIEW_ACCOUNT_CHANGE);
+    waitFor([&] { return IsWindowVisible(app.list(2)); });
+    results.check(app.menuChecked(IDM_VIEW_ACCOUNT_CHANGE) && !app.menuChecked(IDM_VIEW_INSTITUTION),
+                  "account-change view: checked and shown");
+    app.command(IDM_VIEW_REGISTER);
+    waitFor([&] { return IsWindowVisible(app.list(0)); });
+
+    app.command(IDM_ABOUT);
+    HWND about = app.waitDialog(L"Tervaly Kft.");
+    results.check(about != nullptr, "the About box opens");
+    shot(L"about");
+    if (about) {
+        App::press(about, IDOK);  // Enter
+        results.check(waitFor([&] { return !IsWindow(about); }, 5000), "the About box closes with Enter");
+    }
+    app.command(IDM_ABOUT);
+    about = app.waitDialog(L"Tervaly Kft.");
+    if (about) {
+        PostMessageW(about, WM_COMMAND, IDCANCEL, 0);  // Escape
+        results.check(waitFor([&] { return !IsWindow(about); }, 5000), "the About box closes with Escape");
+    }
+    app.command(IDM_EXIT);
+    results.check(app.waitExit() && app.exitCode() == 0, "exit with nothing pending asks nothing and ends with 0");
+    if (app.running()) app.kill();
+}
+
+void apehImportAndReport() {
+    const std::wstring dir = freshFolder(L"apeh", true);
+    App app;
+    if (!app.start(exe, dir)) {
+        results.check(false, "the program starts for the APEH import");
+        return;
+    }
+    app.command(IDM_LOAD_APEH);
+    openFile(app, L"APEH protokoll forr\u00E1s file megnyit\u00E1sa", path(examples, L"apeh-protocol.txt"), "APEH load");
+    answer(app, L"A jelent\u00E9s k\u00E9sz\u00EDt\u00E9se el\u0151tt ne felejtse el a c\u00E9gsz\u00E1mokat megadni!",
+           IDOK, "after the import the company-number warning", L"apeh-warning");
+    results.check(app.rowCount(0) == 36, "36 rows imported, got " + std::to_string(app.rowCount(0)));
+    results.check(app.statusText(1) == L" 36 t\u00E9tel", "status part 1: \"" + narrow(app.statusText(1)) + "\"");
+    results.check(app.statusText(0) == path(examples, L"apeh-protocol.txt"), "status part 0 holds the path");
+    results.check(app.cell(0, 0, 0).empty() && app.cell(0, 0, 1).size() == 8 && app.cell(0, 0, 2).size() == 24,
+                  "an imported row: no company number, 8-digit tax number, 24-digit account");
+    results.check(app.menuEnabled(IDM_SAVE_REPORT), "\"Jelentés mentése...\" enabled after the import");
+    shot(L"main-window-rows");
+
+    // The faulty file, appended: Yes to the first question, No to the second.
+    app.command(IDM_LOAD_APEH);
+    openFile(app, L"APEH protokoll forr\u00E1s file megnyit\u00E1sa", path(examples, L"apeh-protocol-faulty.txt"),
+             "faulty APEH load");
+    answer(app, L"Hozz\u00E1f\u0171zz\u00FCk az \u00FAj \u00E1llom\u00E1nyt a megl\u00E9v\u0151 adatokhoz?", IDYES,
+           "the append question");
+    answer(app, L"A sor nem 216 karakter hossz\u00FA: 2. sor. Folytatja ?", IDYES, "line 2's question, Yes",
+           L"apeh-question");
+    answer(app, L"Hib\u00E1s karakter az t\u00F6rzssz\u00E1mban: 4. sor. Folytatja ?", IDNO, "line 4's question, No");
+    answer(app, L"A jelent\u00E9s k\u00E9sz\u00EDt\u00E9se el\u0151tt ne felejtse el a c\u00E9gsz\u00E1mokat megadni!",
+           IDOK, "the warning after a stopped import");
+    results.check(app.rowCount(0) == 38, "two more rows before the stop, got " + std::to_string(app.rowCount(0)));
+    results.check(!app.menuEnabled(IDM_SAVE_REPORT), "a stopped import leaves \"Jelentés mentése...\" grey");
+
+    // Saving stops at the first row without a company number.
+    app.command(IDM_SAVE_REPORT);
+    openFile(app, L"Sz\u00E1mla ment\u00E9s file megad\u00E1sa", path(dir, L"report.xml"), "report save");
+    answer(app, L"Hib\u00E1s c\u00E9gsz\u00E1m a kiemelt sorban!", IDOK, "the faulty-row message");
+    results.check(app.menuEnabled(IDM_MODIFY) && app.menuEnabled(IDM_DELETE), "Modify and Delete enabled on the faulty row");
+    results.check(GetFileAttributesW(path(dir, L"report.xml").c_str()) == INVALID_FILE_ATTRIBUTES,
+                  "no report file after the faulty-row stop");
+
+    // Delete asks; the row goes.
+    app.selectRow(0, 0);
+    PostMessageW(app.main(), WM_KEYDOWN, VK_DELETE, 0);
+    answer(app, L"Biztosan t\u00F6rli a sort?", IDYES, "the Delete question", L"delete-question");
+    results.check(app.rowCount(0) == 37, "the row is deleted");
+
+    // Exit while rows are unreported asks; No keeps the program.
+    app.command(IDM_EXIT);
+    answer(app, L"Nem k\u00E9sz\u00EDtette el a jelent\u00E9st. M\u00E9gis kil\u00E9p?", IDNO, "the exit question, No");
+    results.check(app.running() && app.rowCount(0) == 37, "No keeps the program with its rows");
+    PostMessageW(app.main(), WM_CLOSE, 0, 0);
+    answer(app, L"Nem k\u00E9sz\u00EDtette el a jelent\u00E9st. M\u00E9gis kil\u00E9p?", IDYES, "the close question, Yes");
+    results.check(app.waitExit() && app.exitCode() == 0, "Yes ends the program with 0");
+    if (app.running()) app.kill();
+}
+
+void reloadAndSave() {
+    const std::wstring dir = freshFolder(L"reload", true);
+    App app;
+    if (!app.start(exe, dir)) {
+        results.check(false, "the program starts for the reload");
+        return;
+    }
+    app.command(IDM_LOAD_REPORT);
+    openFile(app, L"Kovirant forr\u00E1s file megnyit\u00E1sa", path(examples, L"report.xml"), "report load");
+    results.check(waitFor([&] { return app.rowCount(0) == 36 && app.menuEnabled(IDM_SAVE_REPORT); }),
+                  "the example report loads 36 register rows and enables saving");
+    results.check(app.rowCount(1) == 1 && app.rowCount(2) == 2, "one institution and two account changes");
+    results.check(app.cell(1, 0, 0) == L"Pr\u00F3ba Bank Zrt.", "the institution's name reads back as Unicode");
+
+    app.command(IDM_SAVE_REPORT);
+    openFile(app, L"Sz\u00E1mla ment\u00E9s file megad\u00E1sa", path(dir, L"saved.xml"), "report save");
+    answer(app, L"A jelent\u00E9s sikeresen elk\u00E9sz\u00FClt", IDOK, "the success message");
+    results.check(!app.menuEnabled(IDM_SAVE_REPORT), "saving greys \"Jelentés mentése...\"");
+
+    // The same report written by the core, compared byte for byte apart
+    // from the time stamp.
+    kovirant::MemoryTable reg(6, true), inst(12, false), acc(8, false);
+    kovirant::RecordTables tables(reg, inst, acc);
+    kovirant::ReloadReport(std::filesystem::path(path(examples, L"report.xml")), tables);
+    kovirant::SettingsFile settings{std::filesystem::path(path(dir, L"Kovirant.ini"))};
+    kovirant::WriteReport(std::filesystem::path(path(dir, L"core.xml")), tables, settings);
+    auto withoutStamp = [](std::string s) {
+        const std::size_t a = s.find("<Id\xF5pec");
+        const std::size_t b = s.find('\n', a);
+        if (a != std::string::npos && b != std::string::npos) s.erase(a, b - a);
+        return s;
+    };
+    const std::string saved = readBytes(path(dir, L"saved.xml"));
+    results.check(!saved.empty() && withoutStamp(saved) == withoutStamp(readBytes(path(dir, L"core.xml"))),
+                  "the saved report has the bytes the core writes");
+    app.command(IDM_EXIT);
+    results.check(app.waitExit() && app.exitCode() == 0, "exit after saving asks nothing");
+    if (app.running()) app.kill();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 5) {
+        std::printf("usage: e2e Kovirant.exe examples work screenshots\n");
+        return 2;
+    }
+    exe = argv[1];
+    examples = argv[2];
+    work = argv[3];
+    shots = argv[4];
+    startupAndMenu();
+    apehImportAndReport();
+    reloadAndSave();
+    return results.finish();
+}
