@@ -8,6 +8,7 @@
 
 #include "../../resources/resource.h"
 #include "driver.h"
+#include "e2e_shared.h"
 #include "import/report_reload.h"
 #include "records/memory_table.h"
 #include "report/report_writer.h"
@@ -16,35 +17,6 @@
 using namespace e2e;
 
 namespace {
-
-std::wstring exe, examples, work, shots;
-
-std::string narrow(const std::wstring& w) {
-    return kovirant::utf16ToCp1250(std::u16string(w.begin(), w.end()));
-}
-
-std::wstring path(const std::wstring& dir, const std::wstring& name) { return dir + L"\\" + name; }
-
-void shot(const std::wstring& name) { screenshot(path(shots, name + L".bmp")); }
-
-std::string readBytes(const std::wstring& file) {
-    std::ifstream in(std::filesystem::path(file), std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void copyFile(const std::wstring& from, const std::wstring& to) { CopyFileW(from.c_str(), to.c_str(), FALSE); }
-
-// A fresh work folder with the example settings file, or none.
-std::wstring freshFolder(const std::wstring& name, bool withSettings) {
-    const std::wstring dir = path(work, name);
-    std::error_code ec;
-    std::filesystem::remove_all(std::filesystem::path(dir), ec);
-    std::filesystem::create_directories(std::filesystem::path(dir), ec);
-    if (withSettings) copyFile(path(examples, L"Kovirant.ini"), path(dir, L"Kovirant.ini"));
-    return dir;
-}
 
 // Waits for a message box with `text`, checks it and presses `button`.
 bool answer(App& app, const std::wstring& text, int button, const std::string& what,
@@ -242,6 +214,7 @@ int wmain(int argc, wchar_t** argv) {
     work = argv[3];
     shots = argv[4];
     startupAndMenu();
+    editorsAndRoad();
     apehImportAndReport();
     reloadAndSave();
     return results.finish();

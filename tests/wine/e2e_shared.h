@@ -1,0 +1,22 @@
+// What the end-to-end scenarios share: the paths they were given and small
+// file helpers.
+#pragma once
+
+#include <string>
+
+#include "driver.h"
+
+namespace e2e {
+
+extern std::wstring exe, examples, work, shots;
+
+std::string narrow(const std::wstring& w);  // to Windows-1250, as the checks print
+std::wstring path(const std::wstring& dir, const std::wstring& name);
+void shot(const std::wstring& name);
+std::string readBytes(const std::wstring& file);
+// A fresh work folder, with the example settings file or without one.
+std::wstring freshFolder(const std::wstring& name, bool withSettings);
+
+void editorsAndRoad();
+
+}  // namespace e2e
