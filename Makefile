@@ -38,8 +38,8 @@ run: exe
 	scripts/install-deps.sh wine gui
 	scripts/run.sh
 
-bench: native
-	scripts/install-deps.sh bench
+bench: native win32
+	scripts/install-deps.sh bench wine gui
 	scripts/bench.sh
 
 clean:

@@ -46,3 +46,14 @@ for n in 10000 100000 1000000; do
     s=$(echo "$out" | field seconds)
     printf '          %s\n          xmllint --stream %.3f s; reload/xmllint = %s\n' "$out" "$xl" "$(ratio "$s" "$xl")"
 done
+
+echo "== Kovirant.exe under Wine against the core built for Windows =="
+. "$root/scripts/wine-env.sh"
+kovirant_virtual_display
+kovirant_wine_prefix
+exe_work="$work/exe"
+mkdir -p "$exe_work"
+cp "$root/examples/Kovirant.ini" "$exe_work/"
+w() { winepath -w "$1" 2>/dev/null; }
+wine explorer /desktop=kovirant-bench,1024x768 "$root/build/win32/exe_bench.exe" "$(w "$root/build/win32/Kovirant.exe")" \
+    "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" 2>&1 | grep -v '^wine: '

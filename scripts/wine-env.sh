@@ -18,3 +18,17 @@ kovirant_wine_prefix() {
         touch "$WINEPREFIX/.kovirant-ready"
     fi
 }
+
+# Starts Xvfb on a free display and exports DISPLAY; stops it when the
+# calling script exits.
+kovirant_virtual_display() {
+    local n
+    for n in $(seq 90 130); do
+        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then break; fi
+    done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    KOVIRANT_XVFB=$!
+    trap 'kill $KOVIRANT_XVFB 2>/dev/null; wait $KOVIRANT_XVFB 2>/dev/null' EXIT
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+}

@@ -105,19 +105,8 @@ struct AccountChangeDialog {
     }
 
     BOOL onCommand(WORD id, WORD) {
-        if (id == IDOK) {
-            if (auto message = saveAccountChangeEditor(window.state, window.shell, session, read())) {
-                showWarning(hwnd, *message);
-                return TRUE;
-            }
-            EndDialog(hwnd, 0);
-            return TRUE;
-        }
-        if (id == IDCANCEL) {
-            EndDialog(hwnd, 0);
-            return TRUE;
-        }
-        return FALSE;
+        return saveOrDiscard(hwnd, id, IDOK, IDCANCEL,
+                             [&] { return saveAccountChangeEditor(window.state, window.shell, session, read()); });
     }
 };
 

@@ -44,23 +44,13 @@ struct DataSheetDialog {
     }
 
     BOOL onCommand(WORD id, WORD) {
-        if (id == IDOK) {
+        return saveOrDiscard(hwnd, id, IDOK, IDCANCEL, [&] {
             DataSheetForm form;
             for (const DataSheetField& f : DataSheetFields()) form.*f.member = getText(hwnd, controlOf(f.key));
             form.jelleg = selectedIndex(hwnd, IDL_DS_JELLEG);
             form.szint = selectedIndex(hwnd, IDL_DS_SZINT);
-            if (auto message = saveDataSheetDialog(window.state, form)) {
-                showWarning(hwnd, *message);
-                return TRUE;
-            }
-            EndDialog(hwnd, 0);
-            return TRUE;
-        }
-        if (id == IDCANCEL) {
-            EndDialog(hwnd, 0);
-            return TRUE;
-        }
-        return FALSE;
+            return saveDataSheetDialog(window.state, form);
+        });
     }
 };
 

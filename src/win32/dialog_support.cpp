@@ -54,6 +54,20 @@ void showWarning(HWND dialog, const EditorMessage& message) {
     MessageBoxW(dialog, wide(message.text).c_str(), wide(message.caption).c_str(), MB_ICONWARNING | MB_OK);
 }
 
+BOOL saveOrDiscard(HWND dialog, WORD id, WORD saveId, WORD discardId,
+                   const std::function<std::optional<EditorMessage>()>& save) {
+    if (id == saveId) {
+        if (auto message = save()) showWarning(dialog, *message);
+        else EndDialog(dialog, 0);
+        return TRUE;
+    }
+    if (id == discardId) {
+        EndDialog(dialog, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
 namespace {
 
 LRESULT CALLBACK digitFieldProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {

@@ -3,6 +3,7 @@
 // the routing of messages to a dialog object.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <span>
@@ -28,6 +29,12 @@ void selectIndex(HWND dialog, int id, std::optional<int> index);
 // A validation message, owned by the dialog so that the main window stays
 // disabled while the dialog is open.
 void showWarning(HWND dialog, const EditorMessage& message);
+
+// The save and discard buttons of an editing dialog: `save` gives the
+// message to show (the dialog stays open as typed) or nothing (the dialog
+// ends). Other commands are not handled.
+BOOL saveOrDiscard(HWND dialog, WORD id, WORD saveId, WORD discardId,
+                   const std::function<std::optional<EditorMessage>()>& save);
 
 // Digit-only fields refuse typed non-digits by their style; pasted text with
 // anything but digits is refused with a message.

@@ -91,19 +91,8 @@ struct InstitutionDialog {
     }
 
     BOOL onCommand(WORD id, WORD) {
-        if (id == IDOK) {
-            if (auto message = saveInstitutionEditor(window.state, window.shell, session, read())) {
-                showWarning(hwnd, *message);
-                return TRUE;
-            }
-            EndDialog(hwnd, 0);
-            return TRUE;
-        }
-        if (id == IDCANCEL) {
-            EndDialog(hwnd, 0);
-            return TRUE;
-        }
-        return FALSE;
+        return saveOrDiscard(hwnd, id, IDOK, IDCANCEL,
+                             [&] { return saveInstitutionEditor(window.state, window.shell, session, read()); });
     }
 };
 

@@ -76,20 +76,10 @@ struct RegisterEntryDialog {
         return TRUE;
     }
 
+    // Escape (IDCANCEL) does not close this dialog.
     BOOL onCommand(WORD id, WORD) {
-        if (id == IDB_REG_SAVE) {
-            if (auto message = saveRegisterEditor(window.state, window.shell, session, read())) {
-                showWarning(hwnd, *message);
-                return TRUE;
-            }
-            EndDialog(hwnd, 0);
-            return TRUE;
-        }
-        if (id == IDB_REG_DISCARD) {
-            EndDialog(hwnd, 0);
-            return TRUE;
-        }
-        return FALSE;  // Escape does not close this dialog
+        return saveOrDiscard(hwnd, id, IDB_REG_SAVE, IDB_REG_DISCARD,
+                             [&] { return saveRegisterEditor(window.state, window.shell, session, read()); });
     }
 };
 
