@@ -1,4 +1,5 @@
 // End-to-end tests of the four dialogs, typed into as a user would.
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -98,6 +99,24 @@ void registerEditor(App& app) {
                    "register editor");
     results.check(App::text(d, IDE_REG_AREA_CODE) == L"01" && App::text(d, IDE_REG_FORM_CODE) == L"09",
                   "the fields keep what was typed");
+    // Pasting text with a non-digit into a digit field is refused.
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        const wchar_t pasted[] = L"12a4";
+        HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, sizeof pasted);
+        std::memcpy(GlobalLock(mem), pasted, sizeof pasted);
+        GlobalUnlock(mem);
+        SetClipboardData(CF_UNICODETEXT, mem);
+        CloseClipboard();
+        PostMessageW(GetDlgItem(d, IDE_REG_SERIAL), WM_PASTE, 0, 0);
+        HWND box = nullptr;
+        waitFor([&] { return (box = ownedBy(d)) != nullptr; }, 5000);
+        results.check(box && App::messageText(box) == L"Ebbe a mez\u0151be csak sz\u00E1mjegyek \u00EDrhat\u00F3k!",
+                      "pasting \"12a4\" into a digit field is refused with a message");
+        if (box) App::press(box, IDOK);
+        waitFor([&] { return box == nullptr || !IsWindow(box); }, 5000);
+        results.check(App::text(d, IDE_REG_SERIAL).empty(), "nothing was pasted");
+    }
     PostMessageW(d, WM_COMMAND, IDCANCEL, 0);  // Escape
     Sleep(300);
     results.check(IsWindow(d), "Escape does not close the register entry dialog");

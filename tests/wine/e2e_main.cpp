@@ -100,6 +100,13 @@ void startupAndMenu() {
         PostMessageW(about, WM_COMMAND, IDCANCEL, 0);  // Escape
         results.check(waitFor([&] { return !IsWindow(about); }, 5000), "the About box closes with Escape");
     }
+    app.command(IDM_ABOUT);
+    about = app.waitDialog(L"Tervaly Kft.");
+    if (about) {
+        results.check(App::text(about, IDOK) == L"Bez\u00E1r", "the About box's button is \"Bezár\"");
+        PostMessageW(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+        results.check(waitFor([&] { return !IsWindow(about); }, 5000), "the About box closes with \"Bezár\"");
+    }
     app.command(IDM_EXIT);
     results.check(app.waitExit() && app.exitCode() == 0, "exit with nothing pending asks nothing and ends with 0");
     if (app.running()) app.kill();
@@ -202,6 +209,42 @@ void reloadAndSave() {
     if (app.running()) app.kill();
 }
 
+// A report under a folder with Hungarian letters, in a path of some 250
+// characters, is saved and loaded again.
+void hungarianLongPath() {
+    const std::wstring dir = freshFolder(L"path", true);
+    std::wstring deep = path(dir, L"\u00E1rv\u00EDzt\u0171r\u0151 t\u00FCk\u00F6rf\u00FAr\u00F3g\u00E9p \u0150\u0170");
+    while (deep.size() < 234) deep = path(deep, L"mappa");
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(deep), ec);
+    const std::wstring report = path(deep, L"jelent\u00E9s-\u0151\u0171.xml");
+    results.check(report.size() >= 250, "a report path of " + std::to_string(report.size()) + " characters");
+    App app;
+    if (!app.start(exe, dir)) return;
+    app.command(IDM_LOAD_REPORT);
+    openFile(app, L"Kovirant forr\u00E1s file megnyit\u00E1sa", path(examples, L"report.xml"), "report load");
+    waitFor([&] { return app.menuEnabled(IDM_SAVE_REPORT); });
+    app.command(IDM_SAVE_REPORT);
+    openFile(app, L"Sz\u00E1mla ment\u00E9s file megad\u00E1sa", report, "save under a long Hungarian path");
+    answer(app, L"A jelent\u00E9s sikeresen elk\u00E9sz\u00FClt", IDOK, "saved under the long Hungarian path");
+    app.command(IDM_LOAD_REPORT);
+    openFile(app, L"Kovirant forr\u00E1s file megnyit\u00E1sa", report, "load from the long Hungarian path");
+    answer(app, L"Hozz\u00E1f\u0171zz\u00FCk az \u00FAj \u00E1llom\u00E1nyt a megl\u00E9v\u0151 adatokhoz?", IDYES,
+           "the append question");
+    results.check(waitFor([&] { return app.rowCount(0) == 72; }), "the report read back from there appends its rows");
+    results.check(app.statusText(0) == report, "status part 0 shows the long Hungarian path");
+    // A file that is not there.
+    app.command(IDM_LOAD_APEH);
+    openFile(app, L"APEH protokoll forr\u00E1s file megnyit\u00E1sa", path(deep, L"nincs.txt"), "load of a missing file");
+    answer(app, L"Hozz\u00E1f\u0171zz\u00FCk az \u00FAj \u00E1llom\u00E1nyt a megl\u00E9v\u0151 adatokhoz?", IDYES,
+           "the append question for the missing file");
+    answer(app, L"Rendszerhiba (file megnyit\u00E1sa)", IDOK, "a missing file cannot be opened");
+    answer(app, L"A jelent\u00E9s k\u00E9sz\u00EDt\u00E9se el\u0151tt ne felejtse el a c\u00E9gsz\u00E1mokat megadni!",
+           IDOK, "the reminder still follows, the register table has rows");
+    results.check(app.running() && app.rowCount(0) == 72, "the program keeps running with its rows");
+    app.kill();
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -217,5 +260,6 @@ int wmain(int argc, wchar_t** argv) {
     editorsAndRoad();
     apehImportAndReport();
     reloadAndSave();
+    hungarianLongPath();
     return results.finish();
 }
