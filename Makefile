@@ -5,7 +5,7 @@ SANITIZE := build/sanitize
 WIN32 := build/win32
 CMAKE_QUIET := -Wno-dev --log-level=WARNING
 
-.PHONY: all test exe run bench clean native win32 sanitize
+.PHONY: all test exe run bench clean native win32 sanitize fuzz
 
 all: exe
 
@@ -44,3 +44,10 @@ bench: native win32
 
 clean:
 	rm -rf build
+
+# Every fuzz target for FUZZ_SECONDS each (default 300), FUZZ_PARALLEL at once.
+fuzz:
+	scripts/install-deps.sh native fuzz
+	CXX=clang++ cmake -S . -B build/fuzz -DKOVIRANT_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_QUIET)
+	cmake --build build/fuzz -j$(JOBS)
+	scripts/fuzz.sh

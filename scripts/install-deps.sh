@@ -11,6 +11,7 @@ for group in "${@:-all}"; do
         wine)   want+=(wine wine32:i386 fonts-wine) ;;
         gui)    want+=(xvfb x11-utils xdotool imagemagick) ;;
         bench)  want+=(bc libxml2-utils) ;;
+        fuzz)   want+=(clang libclang-rt-14-dev) ;;
         all)    want+=(cmake make g++ libgtest-dev libxml2-dev libxml2-utils g++-mingw-w64-i686
                        mingw-w64-i686-dev binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils
                        xdotool imagemagick bc) ;;

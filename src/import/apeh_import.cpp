@@ -65,7 +65,12 @@ ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tabl
         outcome.errorCode = lastSystemError();
         return outcome;
     }
-    TextLineReader reader(file.get());
+    return ImportApehStream(file.get(), tables, ask);
+}
+
+ApehOutcome ImportApehStream(std::FILE* file, RecordTables& tables, const ApehQuestion& ask) {
+    ApehOutcome outcome;
+    TextLineReader reader(file);
     RegisterEntry entry;
     std::string_view piece;
     while (reader.next(piece)) {

@@ -2,6 +2,7 @@
 // register table.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -30,6 +31,8 @@ struct ApehOutcome {
 using ApehQuestion = std::function<bool(const std::string& message)>;
 
 ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tables, const ApehQuestion& ask);
+// The same over an open stream (read from where it stands).
+ApehOutcome ImportApehStream(std::FILE* file, RecordTables& tables, const ApehQuestion& ask);
 
 // The checks of one line (already cut at its first CR or LF). Fills `entry`
 // and returns an empty text when the line is accepted, otherwise the

@@ -5,16 +5,19 @@
 namespace kovirant {
 
 TextLineReader::TextLineReader(std::FILE* file, std::size_t bufferSize, std::size_t pieceMax)
-    : file_(file), pieceMax_(pieceMax), buffer_(bufferSize < 4 * pieceMax ? 4 * pieceMax : bufferSize) {}
+    : file_(file),
+      pieceMax_(pieceMax),
+      buffer_(new char[bufferSize < 4 * pieceMax ? 4 * pieceMax : bufferSize]),
+      capacity_(bufferSize < 4 * pieceMax ? 4 * pieceMax : bufferSize) {}
 
 bool TextLineReader::fill() {
     if (begin_ > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
         end_ -= begin_;
         begin_ = 0;
     }
-    while (!eof_ && end_ < buffer_.size()) {
-        std::size_t n = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+    while (!eof_ && end_ < capacity_) {
+        std::size_t n = std::fread(buffer_.get() + end_, 1, capacity_ - end_, file_);
         if (n == 0) eof_ = true;
         end_ += n;
     }
@@ -28,7 +31,7 @@ bool TextLineReader::next(std::string_view& piece) {
     if (end_ - begin_ < pieceMax_ + 2 && !eof_) fill();
     if (begin_ == end_) return false;
 
-    char* start = buffer_.data() + begin_;
+    char* start = buffer_.get() + begin_;
     const std::size_t avail = end_ - begin_;
     std::size_t scan = avail < pieceMax_ + 1 ? avail : pieceMax_ + 1;
 

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 #include <string_view>
-#include <vector>
+#include <memory>
 
 namespace kovirant {
 
@@ -25,7 +25,8 @@ private:
 
     std::FILE* file_;
     std::size_t pieceMax_;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;  // not cleared: only the bytes read are looked at
+    std::size_t capacity_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;   // the file has no more bytes

@@ -268,11 +268,15 @@ ReloadOutcome ReloadReport(const std::filesystem::path& path, RecordTables& tabl
     errno = 0;
     FilePtr file = openFile(path, "rb");
     if (!file) return {false, lastSystemError(), 0};
-    TextLineReader reader(file.get(), 1 << 20, kReloadPieceMax);
+    return {true, 0, ReloadReportStream(file.get(), tables)};
+}
+
+std::size_t ReloadReportStream(std::FILE* file, RecordTables& tables) {
+    TextLineReader reader(file, 1 << 20, kReloadPieceMax);
     Reloader reloader(tables);
     std::string_view piece;
     while (reader.next(piece)) reloader.line(piece);
-    return {true, 0, reloader.appended()};
+    return reloader.appended();
 }
 
 }  // namespace kovirant

@@ -1,6 +1,7 @@
 // Reads a report written earlier back into the three record tables.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -23,6 +24,8 @@ struct ReloadOutcome {
 inline constexpr std::size_t kReloadPieceMax = 65534;
 
 ReloadOutcome ReloadReport(const std::filesystem::path& path, RecordTables& tables);
+// The same over an open stream; returns the rows appended.
+std::size_t ReloadReportStream(std::FILE* file, RecordTables& tables);
 
 // Undoes the report's escaping: the five predefined entities and numeric
 // character references back to Windows-1250; a '&' that starts no known

@@ -1,0 +1,24 @@
+// The report reload fed with arbitrary files: no crash, no overflow, and no
+// cell longer than a cell may be.
+#include <cstdio>
+
+#include "fuzz_input.h"
+#include "import/report_reload.h"
+#include "records/memory_table.h"
+
+using namespace kovirant;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    std::FILE* f = fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
+    if (f == nullptr) return 0;
+    MemoryTable reg(RegisterCol::count, true), inst(InstitutionCol::count, false), acc(AccountChangeCol::count, false);
+    RecordTables tables(reg, inst, acc);
+    const std::size_t appended = ReloadReportStream(f, tables);
+    std::fclose(f);
+    fuzz::require(appended == reg.rowCount() + inst.rowCount() + acc.rowCount());
+    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange})
+        for (std::size_t r = 0; r < tables.table(k).rowCount(); ++r)
+            for (std::size_t c = 0; c < columnCount(k); ++c) fuzz::require(tables.cell(k, r, c).size() <= 511);
+    return 0;
+}
