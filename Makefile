@@ -5,7 +5,7 @@ SANITIZE := build/sanitize
 WIN32 := build/win32
 CMAKE_QUIET := -Wno-dev --log-level=WARNING
 
-.PHONY: all test exe run bench clean native win32 sanitize fuzz
+.PHONY: all test exe run bench clean native win32 sanitize fuzz lint
 
 all: exe
 
@@ -28,7 +28,11 @@ exe: win32
 
 # Every test: the native unit tests, the same tests built with the address
 # and undefined-behaviour sanitizers, and the Windows programs under Wine.
-test: win32 native sanitize
+lint:
+	scripts/install-deps.sh native lint
+	scripts/lint.sh
+
+test: win32 native sanitize lint
 	scripts/install-deps.sh wine gui
 	cd $(SANITIZE) && ctest --output-on-failure -j$(JOBS) -E '^wine\.' > ctest.log 2>&1 \
 	  || { cat ctest.log; exit 1; }; tail -n 3 ctest.log

@@ -12,9 +12,10 @@ for group in "${@:-all}"; do
         gui)    want+=(xvfb x11-utils xdotool imagemagick) ;;
         bench)  want+=(bc libxml2-utils) ;;
         fuzz)   want+=(clang libclang-rt-14-dev) ;;
+        lint)   want+=(cppcheck clang-tidy) ;;
         all)    want+=(cmake make g++ libgtest-dev libxml2-dev libxml2-utils g++-mingw-w64-i686
                        mingw-w64-i686-dev binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils
-                       xdotool imagemagick bc) ;;
+                       xdotool imagemagick bc cppcheck clang-tidy) ;;
         *) echo "unknown group: $group" >&2; exit 2 ;;
     esac
 done

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Static checks of the portable core: cppcheck and a small set of clang-tidy
+# checks (likely bugs and needless copies). Both must report nothing.
+set -u
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+cmake -S . -B build/lint -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DBUILD_TESTING=OFF -Wno-dev --log-level=WARNING >/dev/null
+# clang does not know the Windows-1250 execution character set; the checks
+# do not depend on it.
+sed -i 's/-fexec-charset=CP1250//g' build/lint/compile_commands.json
+sources=$(git ls-files 'src/*.cpp' | grep -v '^src/win32/')
+failed=0
+
+out=$(cppcheck --enable=warning,performance,portability --std=c++20 --inline-suppr --quiet --error-exitcode=1 \
+    -I src $sources 2>&1) || failed=1
+[ -n "$out" ] && { echo "$out"; failed=1; }
+
+checks='-*,bugprone-*,-bugprone-easily-swappable-parameters,-bugprone-narrowing-conversions,performance-*,-performance-inefficient-string-concatenation'
+out=$(printf '%s\n' $sources | xargs -P "$(nproc)" -I{} clang-tidy -p build/lint --quiet --checks="$checks" {} 2>/dev/null \
+    | grep -E '(warning|error):')
+[ -n "$out" ] && { echo "$out"; failed=1; }
+
+if [ $failed -eq 0 ]; then echo "lint: cppcheck and clang-tidy report nothing"; fi
+exit $failed
