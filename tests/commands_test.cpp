@@ -205,13 +205,13 @@ TEST_F(CommandsTest, SaveReportNeedsTheDataSheet) {
     EXPECT_TRUE(state.DataSheetFilled);
     command(kCmdSaveReport);
     ASSERT_EQ(shell.fileDialogs.size(), 1u);
-    const FileDialogSpec& spec = shell.fileDialogs[0];
-    EXPECT_TRUE(spec.save);
-    EXPECT_EQ(utf16ToCp1250(spec.title), "Számla mentés file megadása");
-    EXPECT_EQ(spec.filterIndex, 2);
-    EXPECT_EQ(spec.defaultExtension, u"txt");
-    EXPECT_EQ(utf16ToCp1250(spec.filters[0].description), "Minden állomány");
-    EXPECT_EQ(spec.filters[1].pattern, u"*.xml");
+    const FileDialogSpec& request = shell.fileDialogs[0];
+    EXPECT_TRUE(request.save);
+    EXPECT_EQ(utf16ToCp1250(request.title), "Számla mentés file megadása");
+    EXPECT_EQ(request.filterIndex, 2);
+    EXPECT_EQ(request.defaultExtension, u"txt");
+    EXPECT_EQ(utf16ToCp1250(request.filters[0].description), "Minden állomány");
+    EXPECT_EQ(request.filters[1].pattern, u"*.xml");
 }
 
 TEST_F(CommandsTest, SaveReportOutcomes) {
@@ -260,14 +260,14 @@ TEST_F(CommandsTest, LoadGreysSaveReportAndCancelKeepsItGrey) {
     command(kCmdLoadApeh);
     EXPECT_FALSE(shell.enabled[kCmdSaveReport]);
     ASSERT_EQ(shell.fileDialogs.size(), 1u);
-    const FileDialogSpec& spec = shell.fileDialogs[0];
-    EXPECT_FALSE(spec.save);
-    EXPECT_EQ(spec.initialDirectory, dir / "old");
-    EXPECT_EQ(spec.initialName, "prev.txt");
-    EXPECT_EQ(utf16ToCp1250(spec.title), "APEH protokoll forrás file megnyitása");
-    EXPECT_EQ(utf16ToCp1250(spec.filters[1].description), "szöveg");
-    EXPECT_EQ(spec.filters[1].pattern, u"*.txt");
-    EXPECT_EQ(spec.defaultExtension, u"txt");
+    const FileDialogSpec& request = shell.fileDialogs[0];
+    EXPECT_FALSE(request.save);
+    EXPECT_EQ(request.initialDirectory, dir / "old");
+    EXPECT_EQ(request.initialName, "prev.txt");
+    EXPECT_EQ(utf16ToCp1250(request.title), "APEH protokoll forrás file megnyitása");
+    EXPECT_EQ(utf16ToCp1250(request.filters[1].description), "szöveg");
+    EXPECT_EQ(request.filters[1].pattern, u"*.txt");
+    EXPECT_EQ(request.defaultExtension, u"txt");
     command(kCmdLoadReport);
     EXPECT_EQ(utf16ToCp1250(shell.fileDialogs[1].title), "Kovirant forrás file megnyitása");
     EXPECT_EQ(shell.fileDialogs[1].filters[1].pattern, u"*.XML");

@@ -40,8 +40,8 @@ struct FakeShell : Shell {
     void showTable(ViewKind kind) override { shown = kind; }
     void setStatusText(int part, const std::u16string& text) override { status[part] = text; }
     void refreshRowCount() override {}
-    std::optional<std::filesystem::path> chooseFile(const FileDialogSpec& spec) override {
-        fileDialogs.push_back(spec);
+    std::optional<std::filesystem::path> chooseFile(const FileDialogSpec& request) override {
+        fileDialogs.push_back(request);
         if (files.empty()) return std::nullopt;
         auto f = files.front();
         files.pop_front();

@@ -64,14 +64,14 @@ void saveReport(AppState& state, Shell& shell) {
         notice(shell, "A jelentés készítése előtt töltse ki az adatlapot!", MessageIcon::Information, false);
         return;
     }
-    FileDialogSpec spec;
-    spec.save = true;
-    spec.title = u("Számla mentés file megadása");
-    spec.filters = {{u("Minden állomány"), u"*.*"}, {u"xml", u"*.xml"}};
-    spec.filterIndex = 2;
-    spec.initialDirectory = std::filesystem::path("c:\\");
-    spec.defaultExtension = u"txt";
-    const auto target = shell.chooseFile(spec);
+    FileDialogSpec request;
+    request.save = true;
+    request.title = u("Számla mentés file megadása");
+    request.filters = {{u("Minden állomány"), u"*.*"}, {u"xml", u"*.xml"}};
+    request.filterIndex = 2;
+    request.initialDirectory = std::filesystem::path("c:\\");
+    request.defaultExtension = u"txt";
+    const auto target = shell.chooseFile(request);
     if (!target) return;
 
     const ReportOutcome outcome = WriteReport(*target, state.tables, state.settings());
@@ -98,20 +98,20 @@ void saveReport(AppState& state, Shell& shell) {
 void load(AppState& state, Shell& shell, int id) {
     shell.enableMenuItem(kCmdSaveReport, false);
     const bool apeh = id == kCmdLoadApeh;
-    FileDialogSpec spec;
-    spec.initialDirectory = state.lastFilePath.parent_path();
-    spec.initialName = state.lastFilePath.filename();
-    spec.filterIndex = 2;
+    FileDialogSpec request;
+    request.initialDirectory = state.lastFilePath.parent_path();
+    request.initialName = state.lastFilePath.filename();
+    request.filterIndex = 2;
     if (apeh) {
-        spec.filters = {{u("Minden állomány"), u"*.*"}, {u("szöveg"), u"*.txt"}};
-        spec.title = u("APEH protokoll forrás file megnyitása");
-        spec.defaultExtension = u"txt";
+        request.filters = {{u("Minden állomány"), u"*.*"}, {u("szöveg"), u"*.txt"}};
+        request.title = u("APEH protokoll forrás file megnyitása");
+        request.defaultExtension = u"txt";
     } else {
-        spec.filters = {{u("Minden állomány"), u"*.*"}, {u"XML", u"*.XML"}};
-        spec.title = u("Kovirant forrás file megnyitása");
-        spec.defaultExtension = u"xml";
+        request.filters = {{u("Minden állomány"), u"*.*"}, {u"XML", u"*.XML"}};
+        request.title = u("Kovirant forrás file megnyitása");
+        request.defaultExtension = u"xml";
     }
-    const auto chosen = shell.chooseFile(spec);
+    const auto chosen = shell.chooseFile(request);
     if (!chosen) return;
     state.lastFilePath = *chosen;
 

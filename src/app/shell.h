@@ -69,7 +69,7 @@ public:
     virtual void setStatusText(int part, const std::u16string& text) = 0;
     // The row-count text of the status bar may be stale; bring it up to date.
     virtual void refreshRowCount() = 0;
-    virtual std::optional<std::filesystem::path> chooseFile(const FileDialogSpec& spec) = 0;
+    virtual std::optional<std::filesystem::path> chooseFile(const FileDialogSpec& request) = 0;
     virtual void runEditor(ViewKind kind, EditorMode mode) = 0;
     virtual void runDataSheet() = 0;
     virtual void runAbout() = 0;

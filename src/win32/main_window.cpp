@@ -144,9 +144,9 @@ void Win32Shell::setStatusText(int part, const std::u16string& text) {
 
 void Win32Shell::refreshRowCount() { window_.refresh(); }
 
-std::optional<std::filesystem::path> Win32Shell::chooseFile(const FileDialogSpec& spec) {
+std::optional<std::filesystem::path> Win32Shell::chooseFile(const FileDialogSpec& request) {
     std::wstring filter;
-    for (const FileFilter& f : spec.filters) {
+    for (const FileFilter& f : request.filters) {
         filter += wide(f.description);
         filter.push_back(L'\0');
         filter += wide(f.pattern);
@@ -155,17 +155,17 @@ std::optional<std::filesystem::path> Win32Shell::chooseFile(const FileDialogSpec
     filter.push_back(L'\0');
     // Room for any path the system allows; no 127-character limit.
     std::wstring name(32768, L'\0');
-    const std::wstring initialName = spec.initialName.wstring();
+    const std::wstring initialName = request.initialName.wstring();
     initialName.copy(name.data(), std::min<std::size_t>(initialName.size(), name.size() - 1));
-    const std::wstring initialDir = spec.initialDirectory.wstring();
-    const std::wstring title = wide(spec.title);
-    const std::wstring ext = wide(spec.defaultExtension);
+    const std::wstring initialDir = request.initialDirectory.wstring();
+    const std::wstring title = wide(request.title);
+    const std::wstring ext = wide(request.defaultExtension);
 
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = window_.hwnd;
     ofn.lpstrFilter = filter.c_str();
-    ofn.nFilterIndex = static_cast<DWORD>(spec.filterIndex);
+    ofn.nFilterIndex = static_cast<DWORD>(request.filterIndex);
     ofn.lpstrFile = name.data();
     ofn.nMaxFile = static_cast<DWORD>(name.size());
     ofn.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
@@ -173,7 +173,7 @@ std::optional<std::filesystem::path> Win32Shell::chooseFile(const FileDialogSpec
     ofn.lpstrDefExt = ext.c_str();
     ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
     window_.refresh();
-    const BOOL ok = spec.save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+    const BOOL ok = request.save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
     if (!ok) {
         CommDlgExtendedError();
         return std::nullopt;

@@ -28,7 +28,7 @@ public:
     void showTable(ViewKind kind) override;
     void setStatusText(int part, const std::u16string& text) override;
     void refreshRowCount() override;
-    std::optional<std::filesystem::path> chooseFile(const FileDialogSpec& spec) override;
+    std::optional<std::filesystem::path> chooseFile(const FileDialogSpec& request) override;
     void runEditor(ViewKind kind, EditorMode mode) override;
     void runDataSheet() override;
     void runAbout() override;
