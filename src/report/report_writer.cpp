@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "text/cp1250.h"
 #include "text/format.h"
@@ -106,6 +108,26 @@ public:
     void elementIf(int tabs, std::string_view tag, std::string_view v) {
         if (!v.empty()) element(tabs, tag, v);
     }
+    // <tag a="v" b="w">, with `gap` between the tag name and the first
+    // attribute and one blank between attributes.
+    using Attribute = std::pair<std::string_view, std::string_view>;
+    void startTag(int tabs, std::string_view tag, std::initializer_list<Attribute> attributes,
+                  std::string_view gap = " ") {
+        begin(tabs);
+        buffer_ += '<';
+        buffer_ += tag;
+        bool first = true;
+        for (const auto& [name, v] : attributes) {
+            buffer_ += first ? gap : " ";
+            first = false;
+            buffer_ += name;
+            buffer_ += "=\"";
+            value(v);
+            buffer_ += '"';
+        }
+        buffer_ += '>';
+        end();
+    }
 
     void flush() {
         if (buffer_.empty() || error_ != 0) {
@@ -175,13 +197,7 @@ void writeHeader(ReportStream& out, const SettingsFile& settings, std::time_t no
     appendZeroPad(company, key("cjsz2"), 2);
     appendZeroPad(company, key("cjsz3"), 6);
     const std::string adoszam = dataSheetValue(profile, "adoszam", kAdoszamCapacity);
-    out.begin(3);
-    out.raw("<Cég  Cégszám=\"");
-    out.value(company);
-    out.raw("\" Törzsszám=\"");
-    out.value(adoszam);
-    out.raw("\">");
-    out.end();
+    out.startTag(3, "Cég", {{"Cégszám", company}, {"Törzsszám", adoszam}}, "  ");
     out.element(4, "Név", key("Cnev"));
     out.line(4, "<TagoltCím>");
     out.elementIf(5, "Irsz", key("irsz"));
@@ -206,15 +222,10 @@ void writeInstitutions(ReportStream& out, const RecordTables& tables, std::size_
     out.line(3, "<Törzsadatok>");
     for (std::size_t r = 0; r < rows; ++r) {
         auto cell = [&](std::size_t c, std::size_t max) { return cut(tables.cell(ViewInstitution, r, c), max); };
-        out.begin(4);
-        out.raw("<Pénzintézet Cégszám=\"");
-        out.value(cell(InstitutionCol::companyNumber, 10));
-        out.raw("\" Törzsszám=\"");
-        out.value(cell(InstitutionCol::taxBaseNumber, 8));
-        out.raw("\" kód=\"");
-        out.value(cell(InstitutionCol::operationCode, 511));
-        out.raw("\">");
-        out.end();
+        out.startTag(4, "Pénzintézet",
+                     {{"Cégszám", cell(InstitutionCol::companyNumber, 10)},
+                      {"Törzsszám", cell(InstitutionCol::taxBaseNumber, 8)},
+                      {"kód", cell(InstitutionCol::operationCode, 511)}});
         out.element(5, "Számjel", cell(InstitutionCol::codeNumber, 511));
         out.element(5, "Név", cell(InstitutionCol::name, 511));
         out.line(5, "<TagoltCím>");
@@ -240,18 +251,8 @@ std::optional<std::size_t> writeRegister(ReportStream& out, const RecordTables& 
         auto cell = [&](std::size_t c, std::size_t max) { return cut(tables.cell(ViewRegister, r, c), max); };
         const std::string_view company = cell(RegisterCol::companyNumber, 10);
         if (company.size() < 10) return r;
-        out.begin(3);
-        out.raw("<CégMutató Cégszám=\"");
-        out.value(company);
-        out.raw("\" Törzsszám=\"");
-        out.value(cell(RegisterCol::taxBaseNumber, 8));
-        out.raw("\">");
-        out.end();
-        out.begin(4);
-        out.raw("<Számlaszám kód=\"");
-        out.value(cell(RegisterCol::accountCode, 511));
-        out.raw("\">");
-        out.end();
+        out.startTag(3, "CégMutató", {{"Cégszám", company}, {"Törzsszám", cell(RegisterCol::taxBaseNumber, 8)}});
+        out.startTag(4, "Számlaszám", {{"kód", cell(RegisterCol::accountCode, 511)}});
         out.element(5, "Jelzőszám", cell(RegisterCol::accountNumber, 24));
         out.element(5, "Nyitás", cell(RegisterCol::openingDate, 10));
         out.elementIf(5, "Zárás", cell(RegisterCol::closingDate, 10));
@@ -268,15 +269,9 @@ void writeAccountChanges(ReportStream& out, const RecordTables& tables, std::siz
     for (std::size_t r = 0; r < rows; ++r) {
         auto cell = [&](std::size_t c, std::size_t max) { return cut(tables.cell(ViewAccountChange, r, c), max); };
         const std::string_view company = cell(AccountChangeCol::companyNumber, 10);
-        out.begin(3);
-        out.raw("<Tulajdonos Törzsszám=\"");
-        out.value(cell(AccountChangeCol::taxBaseNumber, 8));
-        if (company.size() == 10) {
-            out.raw("\" Cégszám=\"");
-            out.value(company);
-        }
-        out.raw("\">");
-        out.end();
+        const std::string_view tax = cell(AccountChangeCol::taxBaseNumber, 8);
+        if (company.size() == 10) out.startTag(3, "Tulajdonos", {{"Törzsszám", tax}, {"Cégszám", company}});
+        else out.startTag(3, "Tulajdonos", {{"Törzsszám", tax}});
         out.line(4, "<EredetiSzámla>");
         out.element(5, "Jelzőszám", cell(AccountChangeCol::originalAccountNumber, 24));
         out.element(5, "Nyitás", cell(AccountChangeCol::originalOpeningDate, 10));
