@@ -133,6 +133,39 @@ HWND App::waitDialog(const std::wstring& title, int ms) const {
     return s.found;
 }
 
+namespace {
+struct MessageSearch {
+    DWORD pid;
+    const std::function<bool(const std::wstring&)>* match;
+    HWND found;
+};
+BOOL CALLBACK findMessage(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<MessageSearch*>(p);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid != s->pid || !IsWindowVisible(w)) return TRUE;
+    wchar_t cls[64];
+    GetClassNameW(w, cls, 64);
+    if (lstrcmpW(cls, L"#32770") != 0) return TRUE;
+    const std::wstring text = App::messageText(w);
+    if (text.empty() || !(*s->match)(text)) return TRUE;
+    s->found = w;
+    return FALSE;
+}
+}  // namespace
+
+HWND App::waitMessage(const std::function<bool(const std::wstring&)>& match, int ms) const {
+    MessageSearch s{pi_.dwProcessId, &match, nullptr};
+    waitFor(
+        [&] {
+            s.found = nullptr;
+            EnumWindows(findMessage, reinterpret_cast<LPARAM>(&s));
+            return s.found != nullptr;
+        },
+        ms);
+    return s.found;
+}
+
 bool App::noDialog() const {
     std::wstring any;
     DialogSearch s{pi_.dwProcessId, &any, nullptr};

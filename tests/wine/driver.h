@@ -45,6 +45,7 @@ public:
     void kill();
 
     HWND main() const { return main_; }
+    HANDLE process() const { return pi_.hProcess; }
     HWND list(int kind) const { return lists_[kind]; }
     HWND statusBar() const { return status_; }
 
@@ -58,6 +59,8 @@ public:
     // `title` (any caption when empty).
     HWND waitDialog(const std::wstring& title = L"", int ms = 15000) const;
     bool noDialog() const;
+    // A message box of the program whose text satisfies `match`.
+    HWND waitMessage(const std::function<bool(const std::wstring&)>& match, int ms = 15000) const;
     // The text of a message box, and its icon's presence.
     static std::wstring messageText(HWND box);
     static void press(HWND dialog, int id);

@@ -245,6 +245,79 @@ void hungarianLongPath() {
     app.kill();
 }
 
+// Files held open by another program: the report and the settings file stay
+// as they were, and the program says so.
+void lockedFiles() {
+    const std::wstring dir = freshFolder(L"locked", true);
+    const std::wstring target = path(dir, L"locked.xml");
+    {
+        std::ofstream old(std::filesystem::path(target), std::ios::binary);
+        old << "old report";
+    }
+    App app;
+    if (!app.start(exe, dir)) return;
+    app.command(IDM_LOAD_REPORT);
+    openFile(app, L"Kovirant forr\u00E1s file megnyit\u00E1sa", path(examples, L"report.xml"), "report load");
+    waitFor([&] { return app.menuEnabled(IDM_SAVE_REPORT); });
+
+    HANDLE lock = CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    app.command(IDM_SAVE_REPORT);
+    HWND file = app.waitDialog(L"Sz\u00E1mla ment\u00E9s file megad\u00E1sa");
+    if (file) {
+        App::chooseFile(file, target);
+        // The dialog asks before it lets an existing file be replaced.
+        if (HWND confirm = app.waitMessage([](const std::wstring& t) { return t.find(L"exists") != std::wstring::npos; }))
+            App::press(confirm, IDYES);
+    }
+    const std::wstring failure = L"Rendszerhiba (jelent\u00E9s \u00E1llom\u00E1ny \u00EDr\u00E1sa)";
+    HWND box = app.waitMessage([&](const std::wstring& t) { return t == failure; });
+    results.check(box != nullptr, "a report file held open by another program: \"" +
+                                      narrow(box ? App::messageText(box) : L"") + "\"");
+    wchar_t caption[64] = {};
+    if (box) GetWindowTextW(box, caption, 64);
+    results.check(std::wstring(caption) == L"Jelent\u00E9s", "its caption is \"Jelentés\"");
+    shot(L"report-write-failed");
+    if (box) App::press(box, IDOK);
+    waitFor([&] { return app.noDialog(); }, 5000);
+    CloseHandle(lock);
+    results.check(readBytes(target) == "old report", "the old report is as it was");
+    std::size_t files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(dir))) {
+        (void)e;
+        ++files;
+    }
+    results.check(files == 2, "no temporary file is left beside it (" + std::to_string(files) + " files)");
+    results.check(app.menuEnabled(IDM_SAVE_REPORT), "the failed save leaves \"Jelentés mentése...\" enabled");
+
+    const std::string settingsBefore = readBytes(path(dir, L"Kovirant.ini"));
+    app.command(IDM_DATA_SHEET);
+    HWND sheet = app.waitDialog(L"Adatlap");
+    lock = CreateFileW(path(dir, L"Kovirant.ini").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (sheet) {
+        App::setText(sheet, 1070, L"\u00DAj t\u00E1rgy");
+        App::press(sheet, IDOK);
+        HWND box = nullptr;
+        waitFor([&] {
+            box = nullptr;
+            for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
+                if (IsWindowVisible(w) && GetWindow(w, GW_OWNER) == sheet) box = w;
+            return box != nullptr;
+        });
+        const std::wstring text = box ? App::messageText(box) : L"";
+        const std::wstring prefix = L"Nem siker\u00FClt az adatlapot menteni. Ellen\u0151rizze hogy az a k\u00F6nyvt\u00E1r "
+                                    L"ahol az kovirant program van, nem \u00EDr\u00E1sv\u00E9dett-e! Hibak\u00F3d=";
+        results.check(text.rfind(prefix, 0) == 0 && text.size() > prefix.size(),
+                      "a settings file held open: \"" + narrow(text) + "\"");
+        if (box) App::press(box, IDOK);
+        waitFor([&] { return box == nullptr || !IsWindow(box); }, 5000);
+        results.check(IsWindow(sheet), "the data sheet stays open");
+        App::press(sheet, IDCANCEL);
+    }
+    CloseHandle(lock);
+    results.check(readBytes(path(dir, L"Kovirant.ini")) == settingsBefore, "the settings file is as it was");
+    app.kill();
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -261,5 +334,6 @@ int wmain(int argc, wchar_t** argv) {
     apehImportAndReport();
     reloadAndSave();
     hungarianLongPath();
+    lockedFiles();
     return results.finish();
 }
