@@ -243,6 +243,28 @@ void App::selectRow(int kind, int row) const {
     SendMessageW(lists_[kind], LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base));
 }
 
+void App::clickRow(int kind, int row, bool twice) const {
+    auto* base = static_cast<char*>(remoteBuffer_);
+    RECT r{};
+    r.left = LVIR_LABEL;
+    WriteProcessMemory(pi_.hProcess, base, &r, sizeof r, nullptr);
+    SendMessageW(lists_[kind], LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base));
+    ReadProcessMemory(pi_.hProcess, base, &r, sizeof r, nullptr);
+    POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ClientToScreen(lists_[kind], &p);
+    SetForegroundWindow(main_);
+    SetCursorPos(p.x, p.y);
+    Sleep(100);
+    for (int i = 0; i < (twice ? 2 : 1); ++i) {
+        INPUT in[2] = {};
+        in[0].type = in[1].type = INPUT_MOUSE;
+        in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(2, in, sizeof(INPUT));
+        Sleep(30);
+    }
+}
+
 std::wstring App::tableText(int kind) const {
     static const int columns[3] = {6, 12, 8};
     std::wstring out;

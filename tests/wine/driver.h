@@ -73,6 +73,8 @@ public:
     std::wstring cell(int kind, int row, int column) const;
     std::wstring statusText(int part) const;
     void selectRow(int kind, int row) const;
+    // Clicks (once or twice) in the middle of a row's first cell with the mouse.
+    void clickRow(int kind, int row, bool twice) const;
     // Every cell of a table, rows joined by '\n' and cells by '|'.
     std::wstring tableText(int kind) const;
 

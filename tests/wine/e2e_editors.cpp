@@ -290,6 +290,18 @@ void officersRoad(App& app, const std::wstring& dir) {
     waitFor([&] { return app.noDialog(); }, 5000);
     const int rows = app.rowCount(0);
     int completed = 0;
+    // The first row is opened with a double click, as an officer would.
+    app.clickRow(0, 1, false);
+    results.check(waitFor([&] { return app.menuEnabled(IDM_MODIFY) && app.menuEnabled(IDM_DELETE); }, 5000),
+                  "a click on a row enables \"Módosítás...\" and \"Törlés\"");
+    app.clickRow(0, 1, true);
+    HWND first = app.waitDialog(kRegisterCaption, 5000);
+    results.check(first != nullptr && App::text(first, IDE_REG_TAX) == app.cell(0, 1, 1),
+                  "a double click opens the Modify editor for that row");
+    if (first) {
+        App::press(first, IDB_REG_DISCARD);
+        waitFor([&] { return !IsWindow(first); }, 5000);
+    }
     for (int r = 0; r < rows; ++r) {
         if (!app.cell(0, r, 0).empty()) continue;
         app.selectRow(0, r);
