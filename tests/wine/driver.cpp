@@ -100,9 +100,10 @@ UINT App::menuState(int id) const {
 }
 
 namespace {
+// The first visible dialog (#32770) of a process that `match` accepts.
 struct DialogSearch {
     DWORD pid;
-    const std::wstring* title;
+    const std::function<bool(HWND)>* match;
     HWND found;
 };
 BOOL CALLBACK findDialog(HWND w, LPARAM p) {
@@ -112,17 +113,12 @@ BOOL CALLBACK findDialog(HWND w, LPARAM p) {
     if (pid != s->pid || !IsWindowVisible(w)) return TRUE;
     wchar_t cls[64];
     GetClassNameW(w, cls, 64);
-    if (lstrcmpW(cls, L"#32770") != 0) return TRUE;
-    wchar_t title[512];
-    GetWindowTextW(w, title, 512);
-    if (!s->title->empty() && *s->title != title) return TRUE;
+    if (lstrcmpW(cls, L"#32770") != 0 || !(*s->match)(w)) return TRUE;
     s->found = w;
     return FALSE;
 }
-}  // namespace
-
-HWND App::waitDialog(const std::wstring& title, int ms) const {
-    DialogSearch s{pi_.dwProcessId, &title, nullptr};
+HWND waitForDialog(DWORD pid, const std::function<bool(HWND)>& match, int ms) {
+    DialogSearch s{pid, &match, nullptr};
     waitFor(
         [&] {
             s.found = nullptr;
@@ -132,46 +128,30 @@ HWND App::waitDialog(const std::wstring& title, int ms) const {
         ms);
     return s.found;
 }
-
-namespace {
-struct MessageSearch {
-    DWORD pid;
-    const std::function<bool(const std::wstring&)>* match;
-    HWND found;
-};
-BOOL CALLBACK findMessage(HWND w, LPARAM p) {
-    auto* s = reinterpret_cast<MessageSearch*>(p);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid != s->pid || !IsWindowVisible(w)) return TRUE;
-    wchar_t cls[64];
-    GetClassNameW(w, cls, 64);
-    if (lstrcmpW(cls, L"#32770") != 0) return TRUE;
-    const std::wstring text = App::messageText(w);
-    if (text.empty() || !(*s->match)(text)) return TRUE;
-    s->found = w;
-    return FALSE;
-}
 }  // namespace
 
-HWND App::waitMessage(const std::function<bool(const std::wstring&)>& match, int ms) const {
-    MessageSearch s{pi_.dwProcessId, &match, nullptr};
-    waitFor(
-        [&] {
-            s.found = nullptr;
-            EnumWindows(findMessage, reinterpret_cast<LPARAM>(&s));
-            return s.found != nullptr;
+HWND App::waitDialog(const std::wstring& title, int ms) const {
+    return waitForDialog(
+        pi_.dwProcessId,
+        [&](HWND w) {
+            wchar_t text[512];
+            GetWindowTextW(w, text, 512);
+            return title.empty() || title == text;
         },
         ms);
-    return s.found;
 }
 
-bool App::noDialog() const {
-    std::wstring any;
-    DialogSearch s{pi_.dwProcessId, &any, nullptr};
-    EnumWindows(findDialog, reinterpret_cast<LPARAM>(&s));
-    return s.found == nullptr;
+HWND App::waitMessage(const std::function<bool(const std::wstring&)>& match, int ms) const {
+    return waitForDialog(
+        pi_.dwProcessId,
+        [&](HWND w) {
+            const std::wstring text = messageText(w);
+            return !text.empty() && match(text);
+        },
+        ms);
 }
+
+bool App::noDialog() const { return waitDialog(L"", 0) == nullptr; }
 
 std::wstring App::messageText(HWND box) { return text(box, 0xFFFF); }
 
