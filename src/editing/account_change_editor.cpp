@@ -5,14 +5,6 @@
 namespace kovirant {
 namespace {
 
-DateParts cutDate(const DateParts& d) {
-    return {std::string(cut(d.year, 4)), std::string(cut(d.month, 2)), std::string(cut(d.day, 2))};
-}
-
-AccountNumberParts cutAccount(const AccountNumberParts& a) {
-    return {std::string(cut(a.group1, 8)), std::string(cut(a.group2, 8)), std::string(cut(a.group3, 8))};
-}
-
 bool validComplete(const DateParts& d) { return isDateComplete(d) && IsValidDate(d); }
 
 }  // namespace
@@ -20,19 +12,18 @@ bool validComplete(const DateParts& d) { return isDateComplete(d) && IsValidDate
 EditResult<AccountChangeEntry> ValidateAccountChangeEntry(const AccountChangeForm& f, int maxtk, int maxcf) {
     using R = AccountChangeEntry;
     using namespace AccountChangeCol;
-    const CompanyNumberParts company{std::string(cut(f.company.areaCode, 2)), std::string(cut(f.company.formCode, 2)),
-                                     std::string(cut(f.company.serial, 6))};
-    const DateParts origOpen = cutDate(f.originalOpening);
-    const DateParts origClose = cutDate(f.originalClosing);
-    const DateParts newOpen = cutDate(f.newOpening);
-    const DateParts newClose = cutDate(f.newClosing);
+    const CompanyNumberParts company = cutToFields(f.company);
+    const DateParts origOpen = cutToFields(f.originalOpening);
+    const DateParts origClose = cutToFields(f.originalClosing);
+    const DateParts newOpen = cutToFields(f.newOpening);
+    const DateParts newClose = cutToFields(f.newClosing);
 
     EditResult<R> out;
     R& r = out.record;
     r[taxBaseNumber] = cut(f.taxBaseNumber, kFieldMax);
     r[companyNumber] = joinCompanyNumber(company);
-    r[originalAccountNumber] = joinAccountNumber(cutAccount(f.originalAccount));
-    r[newAccountNumber] = joinAccountNumber(cutAccount(f.newAccount));
+    r[originalAccountNumber] = joinAccountNumber(cutToFields(f.originalAccount));
+    r[newAccountNumber] = joinAccountNumber(cutToFields(f.newAccount));
     r[originalOpeningDate] = joinDate(origOpen);
     r[newOpeningDate] = joinDate(newOpen);
 

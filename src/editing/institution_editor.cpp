@@ -8,8 +8,7 @@ namespace kovirant {
 EditResult<InstitutionEntry> ValidateInstitutionEntry(const InstitutionForm& f, int maxtk) {
     using R = InstitutionEntry;
     using namespace InstitutionCol;
-    const CompanyNumberParts company{std::string(cut(f.company.areaCode, 2)), std::string(cut(f.company.formCode, 2)),
-                                     std::string(cut(f.company.serial, 6))};
+    const CompanyNumberParts company = cutToFields(f.company);
     EditResult<R> out;
     R& r = out.record;
     r[taxBaseNumber] = cut(f.taxBaseNumber, kFieldMax);

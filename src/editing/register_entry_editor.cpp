@@ -4,22 +4,12 @@
 #include "text/format.h"
 
 namespace kovirant {
-namespace {
-
-DateParts cutDate(const DateParts& d) {
-    return {std::string(cut(d.year, 4)), std::string(cut(d.month, 2)), std::string(cut(d.day, 2))};
-}
-
-}  // namespace
-
 EditResult<RegisterEntry> ValidateRegisterEntry(const RegisterEntryForm& f, int maxtk, int maxcf) {
     using R = RegisterEntry;
-    const CompanyNumberParts company{std::string(cut(f.company.areaCode, 2)), std::string(cut(f.company.formCode, 2)),
-                                     std::string(cut(f.company.serial, 6))};
-    const AccountNumberParts account{std::string(cut(f.account.group1, 8)), std::string(cut(f.account.group2, 8)),
-                                     std::string(cut(f.account.group3, 8))};
-    const DateParts opening = cutDate(f.opening);
-    const DateParts closing = cutDate(f.closing);
+    const CompanyNumberParts company = cutToFields(f.company);
+    const AccountNumberParts account = cutToFields(f.account);
+    const DateParts opening = cutToFields(f.opening);
+    const DateParts closing = cutToFields(f.closing);
 
     EditResult<R> out;
     R& r = out.record;

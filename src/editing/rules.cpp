@@ -6,6 +6,18 @@
 
 namespace kovirant {
 
+CompanyNumberParts cutToFields(const CompanyNumberParts& p) {
+    return {std::string(cut(p.areaCode, 2)), std::string(cut(p.formCode, 2)), std::string(cut(p.serial, 6))};
+}
+
+AccountNumberParts cutToFields(const AccountNumberParts& p) {
+    return {std::string(cut(p.group1, 8)), std::string(cut(p.group2, 8)), std::string(cut(p.group3, 8))};
+}
+
+DateParts cutToFields(const DateParts& d) {
+    return {std::string(cut(d.year, 4)), std::string(cut(d.month, 2)), std::string(cut(d.day, 2))};
+}
+
 bool CheckAreaCode(std::string_view areaCode, int maxtk) {
     int v = readNumber(areaCode);
     return v >= 1 && v <= maxtk;

@@ -18,6 +18,12 @@ struct AccountNumberParts {
     std::string group1, group2, group3;
 };
 
+// The parts as their entry fields hold them: cut to 2, 2 and 6; to 8 each;
+// to 4, 2 and 2 characters.
+CompanyNumberParts cutToFields(const CompanyNumberParts& parts);
+AccountNumberParts cutToFields(const AccountNumberParts& parts);
+DateParts cutToFields(const DateParts& date);
+
 bool CheckAreaCode(std::string_view areaCode, int maxtk);
 bool CheckFormCode(std::string_view formCode, int maxcf);
 // Company forms 02, 10, 17 and 20.

@@ -243,6 +243,15 @@ void writeInstitutions(ReportStream& out, const RecordTables& tables, std::size_
     out.line(2, "</Cégnyilvántartás>");
 }
 
+// An account's number, opening date (also when empty) and closing date
+// (only when given), one tab deeper than its parent element.
+void writeAccount(ReportStream& out, int tabs, std::string_view account, std::string_view opening,
+                  std::string_view closing) {
+    out.element(tabs, "Jelzőszám", account);
+    out.element(tabs, "Nyitás", opening);
+    out.elementIf(tabs, "Zárás", closing);
+}
+
 // Returns the index of a register row without a 10-character company number.
 std::optional<std::size_t> writeRegister(ReportStream& out, const RecordTables& tables, std::size_t rows) {
     if (rows == 0) return std::nullopt;
@@ -253,9 +262,8 @@ std::optional<std::size_t> writeRegister(ReportStream& out, const RecordTables& 
         if (company.size() < 10) return r;
         out.startTag(3, "CégMutató", {{"Cégszám", company}, {"Törzsszám", cell(RegisterCol::taxBaseNumber, 8)}});
         out.startTag(4, "Számlaszám", {{"kód", cell(RegisterCol::accountCode, 511)}});
-        out.element(5, "Jelzőszám", cell(RegisterCol::accountNumber, 24));
-        out.element(5, "Nyitás", cell(RegisterCol::openingDate, 10));
-        out.elementIf(5, "Zárás", cell(RegisterCol::closingDate, 10));
+        writeAccount(out, 5, cell(RegisterCol::accountNumber, 24), cell(RegisterCol::openingDate, 10),
+                     cell(RegisterCol::closingDate, 10));
         out.line(4, "</Számlaszám>");
         out.line(3, "</CégMutató>");
     }
@@ -273,14 +281,12 @@ void writeAccountChanges(ReportStream& out, const RecordTables& tables, std::siz
         if (company.size() == 10) out.startTag(3, "Tulajdonos", {{"Törzsszám", tax}, {"Cégszám", company}});
         else out.startTag(3, "Tulajdonos", {{"Törzsszám", tax}});
         out.line(4, "<EredetiSzámla>");
-        out.element(5, "Jelzőszám", cell(AccountChangeCol::originalAccountNumber, 24));
-        out.element(5, "Nyitás", cell(AccountChangeCol::originalOpeningDate, 10));
-        out.elementIf(5, "Zárás", cell(AccountChangeCol::originalClosingDate, 10));
+        writeAccount(out, 5, cell(AccountChangeCol::originalAccountNumber, 24),
+                     cell(AccountChangeCol::originalOpeningDate, 10), cell(AccountChangeCol::originalClosingDate, 10));
         out.line(4, "</EredetiSzámla>");
         out.line(4, "<ÚjSzámla>");
-        out.element(5, "Jelzőszám", cell(AccountChangeCol::newAccountNumber, 24));
-        out.element(5, "Nyitás", cell(AccountChangeCol::newOpeningDate, 10));
-        out.elementIf(5, "Zárás", cell(AccountChangeCol::newClosingDate, 10));
+        writeAccount(out, 5, cell(AccountChangeCol::newAccountNumber, 24), cell(AccountChangeCol::newOpeningDate, 10),
+                     cell(AccountChangeCol::newClosingDate, 10));
         out.line(4, "</ÚjSzámla>");
         out.line(3, "</Tulajdonos>");
     }
