@@ -223,26 +223,42 @@ void App::selectRow(int kind, int row) const {
     SendMessageW(lists_[kind], LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base));
 }
 
-void App::clickRow(int kind, int row, bool twice) const {
+std::string App::clickRow(int kind, int row, bool twice) const {
+    HWND list = lists_[kind];
+    SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
     auto* base = static_cast<char*>(remoteBuffer_);
     RECT r{};
     r.left = LVIR_LABEL;
     WriteProcessMemory(pi_.hProcess, base, &r, sizeof r, nullptr);
-    SendMessageW(lists_[kind], LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base));
+    SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base));
     ReadProcessMemory(pi_.hProcess, base, &r, sizeof r, nullptr);
     POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    ClientToScreen(lists_[kind], &p);
+    ClientToScreen(list, &p);
+    // Under load the window manager and the cursor lag behind; a click sent
+    // before both have settled lands elsewhere or only activates the window.
     SetForegroundWindow(main_);
+    const bool front = waitFor([&] { return GetForegroundWindow() == main_; }, 3000);
     SetCursorPos(p.x, p.y);
+    POINT at{};
+    const bool placed = waitFor([&] { return GetCursorPos(&at) && at.x == p.x && at.y == p.y; }, 3000);
     Sleep(100);
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     for (int i = 0; i < (twice ? 2 : 1); ++i) {
         INPUT in[2] = {};
-        in[0].type = in[1].type = INPUT_MOUSE;
-        in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        for (INPUT& e : in) {
+            e.type = INPUT_MOUSE;
+            e.mi.dx = MulDiv(p.x, 65535, w - 1);
+            e.mi.dy = MulDiv(p.y, 65535, h - 1);
+        }
+        in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTDOWN;
+        in[1].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTUP;
         SendInput(2, in, sizeof(INPUT));
         Sleep(30);
     }
+    char where[160];
+    snprintf(where, sizeof where, "point %ld,%ld in %ld,%ld-%ld,%ld; %s; cursor %s at %ld,%ld", p.x, p.y, r.left, r.top,
+             r.right, r.bottom, front ? "in front" : "not in front", placed ? "placed" : "not placed", at.x, at.y);
+    return where;
 }
 
 std::wstring App::tableText(int kind) const {

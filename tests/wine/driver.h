@@ -73,8 +73,9 @@ public:
     std::wstring cell(int kind, int row, int column) const;
     std::wstring statusText(int part) const;
     void selectRow(int kind, int row) const;
-    // Clicks (once or twice) in the middle of a row's first cell with the mouse.
-    void clickRow(int kind, int row, bool twice) const;
+    // Clicks (once or twice) in the middle of a row's first cell with the mouse;
+    // returns where it clicked and how the window and the cursor stood.
+    std::string clickRow(int kind, int row, bool twice) const;
     // Every cell of a table, rows joined by '\n' and cells by '|'.
     std::wstring tableText(int kind) const;
 

@@ -291,9 +291,10 @@ void officersRoad(App& app, const std::wstring& dir) {
     const int rows = app.rowCount(0);
     int completed = 0;
     // The first row is opened with a double click, as an officer would.
-    app.clickRow(0, 1, false);
-    results.check(waitFor([&] { return app.menuEnabled(IDM_MODIFY) && app.menuEnabled(IDM_DELETE); }, 5000),
-                  "a click on a row enables \"Módosítás...\" and \"Törlés\"");
+    const std::string click = app.clickRow(0, 1, false);
+    const bool enabled = waitFor([&] { return app.menuEnabled(IDM_MODIFY) && app.menuEnabled(IDM_DELETE); }, 5000);
+    results.check(enabled, std::string("a click on a row enables \"Módosítás...\" and \"Törlés\"") +
+                               (enabled ? "" : " (" + click + ")"));
     app.clickRow(0, 1, true);
     HWND first = app.waitDialog(kRegisterCaption, 5000);
     results.check(first != nullptr && App::text(first, IDE_REG_TAX) == app.cell(0, 1, 1),
