@@ -281,8 +281,6 @@ void officersRoad(App& app, const std::wstring& dir) {
     HWND file = app.waitDialog(L"APEH protokoll forr\u00E1s file megnyit\u00E1sa");
     if (!file) return;
     App::chooseFile(file, path(examples, L"apeh-protocol.txt"));
-    HWND box = app.waitDialog(L"Z:");  // never matches; the append question's caption is the path
-    (void)box;
     HWND q = app.waitDialog(path(examples, L"apeh-protocol.txt"));
     if (q) App::press(q, IDYES);
     HWND warning = app.waitDialog(L"Kovirant");
