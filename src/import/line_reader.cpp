@@ -8,17 +8,22 @@ TextLineReader::TextLineReader(std::FILE* file, std::size_t bufferSize, std::siz
     : file_(file),
       pieceMax_(pieceMax),
       buffer_(new char[bufferSize < 4 * pieceMax ? 4 * pieceMax : bufferSize]),
-      capacity_(bufferSize < 4 * pieceMax ? 4 * pieceMax : bufferSize) {}
+      capacity_(bufferSize < 4 * pieceMax ? 4 * pieceMax : bufferSize),
+      ctrlZ_(kNone) {}
 
+// Only called before a Ctrl-Z has been read: nothing past one is needed.
 bool TextLineReader::fill() {
     if (begin_ > 0) {
         std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
         end_ -= begin_;
         begin_ = 0;
     }
-    while (!eof_ && end_ < capacity_) {
+    while (!eof_ && end_ < capacity_ && ctrlZ_ == kNone) {
         std::size_t n = std::fread(buffer_.get() + end_, 1, capacity_ - end_, file_);
         if (n == 0) eof_ = true;
+        // One search per read instead of one per piece.
+        if (const void* z = std::memchr(buffer_.get() + end_, 0x1A, n))
+            ctrlZ_ = static_cast<std::size_t>(static_cast<const char*>(z) - buffer_.get());
         end_ += n;
     }
     return end_ > begin_;
@@ -28,7 +33,7 @@ bool TextLineReader::next(std::string_view& piece) {
     if (done_) return false;
     // A piece may need 1,023 raw bytes (1,021 characters, CR, LF) and one
     // more to see whether a final CR is followed by LF.
-    if (end_ - begin_ < pieceMax_ + 2 && !eof_) fill();
+    if (end_ - begin_ < pieceMax_ + 2 && !eof_ && ctrlZ_ == kNone) fill();
     if (begin_ == end_) return false;
 
     char* start = buffer_.get() + begin_;
@@ -40,8 +45,8 @@ bool TextLineReader::next(std::string_view& piece) {
     const void* lf = std::memchr(start, '\n', scan);
     const std::size_t upTo = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - start) : scan;
     bool atCtrlZ = false;
-    if (const void* z = std::memchr(start, 0x1A, upTo)) {
-        scan = static_cast<std::size_t>(static_cast<const char*>(z) - start);
+    if (ctrlZ_ != kNone && ctrlZ_ - begin_ < upTo) {
+        scan = ctrlZ_ - begin_;
         atCtrlZ = true;
         lf = nullptr;
     }

@@ -21,6 +21,7 @@ public:
     bool next(std::string_view& piece);
 
 private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     bool fill();
 
     std::FILE* file_;
@@ -29,6 +30,7 @@ private:
     std::size_t capacity_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
+    std::size_t ctrlZ_;  // buffer offset of the first Ctrl-Z read so far, or kNone
     bool eof_ = false;   // the file has no more bytes
     bool done_ = false;  // a Ctrl-Z was met
 };
