@@ -23,7 +23,7 @@ MemoryTable::RowRef MemoryTable::store(std::span<const std::string> cells) {
     if (blocks_.empty() || blocks_.back().capacity - blocks_.back().size < total) {
         Block b;
         b.capacity = total > kBlockSize ? total : kBlockSize;
-        b.data = std::make_unique<char[]>(b.capacity);
+        b.data = std::make_unique_for_overwrite<char[]>(b.capacity);  // every byte is written before it is read
         blocks_.push_back(std::move(b));
     }
     Block& b = blocks_.back();
