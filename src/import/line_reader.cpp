@@ -8,8 +8,7 @@ TextLineReader::TextLineReader(std::FILE* file, std::size_t bufferSize, std::siz
     : file_(file),
       pieceMax_(pieceMax),
       buffer_(new char[bufferSize < 4 * pieceMax ? 4 * pieceMax : bufferSize]),
-      capacity_(bufferSize < 4 * pieceMax ? 4 * pieceMax : bufferSize),
-      ctrlZ_(kNone) {}
+      capacity_(bufferSize < 4 * pieceMax ? 4 * pieceMax : bufferSize) {}
 
 // Only called before a Ctrl-Z has been read: nothing past one is needed.
 bool TextLineReader::fill() {

@@ -30,7 +30,7 @@ private:
     std::size_t capacity_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
-    std::size_t ctrlZ_;  // buffer offset of the first Ctrl-Z read so far, or kNone
+    std::size_t ctrlZ_ = kNone;  // buffer offset of the first Ctrl-Z read so far
     bool eof_ = false;   // the file has no more bytes
     bool done_ = false;  // a Ctrl-Z was met
 };
