@@ -35,7 +35,7 @@ struct Tables {
 };
 
 int genApeh(const char* path, long n) {
-    FilePtr f = openFile(path, "wb");
+    FilePtr f = openFile(path, "wb").file;
     std::string line(216, '.');
     char buf[32];
     for (long i = 0; i < n; ++i) {

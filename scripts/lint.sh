@@ -11,6 +11,11 @@ sed -i 's/-fexec-charset=CP1250//g' build/lint/compile_commands.json
 sources=$(git ls-files 'src/*.cpp' | grep -v '^src/win32/')
 failed=0
 
+# The layer rule: Windows headers only under src/win32/.
+leaks=$(grep -rnE '#\s*include\s*[<"](windows|winuser|winbase|commctrl|commdlg|shellapi|shlobj|windowsx|winnls)\.h[>"]' src \
+    | grep -v '^src/win32/')
+[ -n "$leaks" ] && { echo "Windows headers outside src/win32/:"; echo "$leaks"; failed=1; }
+
 out=$(cppcheck --enable=warning,performance,portability --std=c++20 --inline-suppr --quiet --error-exitcode=1 \
     -I src $sources 2>&1) || failed=1
 [ -n "$out" ] && { echo "$out"; failed=1; }

@@ -288,13 +288,13 @@ TEST_F(CommandsTest, ApehImportSetsPendingBeepsAndWarns) {
     EXPECT_EQ(state.lastFilePath, dir / "a.txt");
 }
 
-TEST_F(CommandsTest, ApehImportStoppedLeavesPendingAndMenu) {
+TEST_F(CommandsTest, ApehImportStoppedKeepsItsRowsPendingAndTheMenuGrey) {
     writeFile(dir / "a.txt", apehLine() + "\r\nbad\r\n" + apehLine() + "\r\n");
     shell.files = {dir / "a.txt"};
     shell.answers = {false};
     command(kCmdLoadApeh);
     EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
-    EXPECT_FALSE(state.tables.ReportPending);
+    EXPECT_TRUE(state.tables.ReportPending);  // exit asks before the row is lost
     EXPECT_FALSE(shell.enabled[kCmdSaveReport]);
     EXPECT_EQ(shell.texts().front(), "A sor nem 216 karakter hosszú: 2. sor. Folytatja ?");
     EXPECT_EQ(shell.beeps.size(), 3u);  // the register table has a row
@@ -382,4 +382,160 @@ TEST_F(CommandsTest, OtherCommandsRunTheirDialogsOrNothing) {
     EXPECT_EQ(shell.dataSheetRuns, 1);
     EXPECT_EQ(shell.aboutRuns, 1);
     EXPECT_TRUE(shell.messages.empty());
+}
+
+TEST_F(CommandsTest, ApehImportStoppedAtTheFirstLineLeavesPendingAsItWas) {
+    writeFile(dir / "a.txt", "bad\r\n");
+    shell.files = {dir / "a.txt"};
+    shell.answers = {false};
+    command(kCmdLoadApeh);
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 0);
+    EXPECT_FALSE(state.tables.ReportPending);
+}
+
+TEST_F(CommandsTest, AnEditWhileTheSuccessMessageIsOpenStaysPending) {
+    fillDataSheet();
+    onCreate(state, shell, dir);
+    t.tables.appendRow(ViewRegister, registerRow("0109123456"));
+    state.tables.ReportPending = true;
+    shell.enabled[kCmdSaveReport] = true;
+    shell.files = {dir / "r.xml"};
+    bool pendingWhileShown = true, menuWhileShown = true;
+    shell.whileMessageShown = [&] {
+        pendingWhileShown = state.tables.ReportPending;
+        menuWhileShown = shell.enabled[kCmdSaveReport];
+        editorSavesValidRows();
+        command(kCmdNew);  // the box has no owner: the officer adds a row meanwhile
+        shell.whileMessageShown = nullptr;
+    };
+    command(kCmdSaveReport);
+    EXPECT_EQ(shell.texts().front(), "A jelentés sikeresen elkészült");
+    EXPECT_FALSE(pendingWhileShown);
+    EXPECT_FALSE(menuWhileShown);
+    EXPECT_TRUE(state.tables.ReportPending);
+    EXPECT_TRUE(shell.enabled[kCmdSaveReport]);
+}
+
+TEST_F(CommandsTest, TheFaultyRowStopShowsTheRegisterTableBeforeTheMessage) {
+    fillDataSheet();
+    onCreate(state, shell, dir);
+    t.tables.appendRow(ViewRegister, registerRow(""));
+    command(kCmdViewAccountChange);
+    ViewKind shownAtMessage = ViewAccountChange;
+    shell.whileMessageShown = [&] { shownAtMessage = shell.shown; };
+    shell.files = {dir / "r.xml"};
+    command(kCmdSaveReport);
+    EXPECT_EQ(shell.lastText(), "Hibás cégszám a kiemelt sorban!");
+    EXPECT_EQ(shownAtMessage, ViewRegister);
+    EXPECT_EQ(state.tables.CurrentView, ViewRegister);
+    EXPECT_EQ(shell.checked, (std::map<int, bool>{{kCmdViewRegister, true}, {kCmdViewInstitution, false},
+                                                   {kCmdViewAccountChange, false}}));
+}
+
+TEST_F(CommandsTest, ATargetThatCannotBeReplacedIsAFileThatCannotBeCreated) {
+    fillDataSheet();
+    onCreate(state, shell, dir);
+    std::filesystem::create_directory(dir / "r.xml");
+    shell.files = {dir / "r.xml"};
+    command(kCmdSaveReport);
+    EXPECT_EQ(shell.lastText(), "Rendszerhiba (jelentés állomány létrehozása)");
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "r.xml"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);  // no temporary file left
+}
+
+// Each rule of the menu tables, started from the state opposite to its result.
+TEST_F(CommandsTest, AReplacingLoadClearsPendingAndAnAppendingOneKeepsIt) {
+    SettingsFile settings(dir / "Kovirant.ini");
+    TestTables source;
+    source.tables.appendRow(ViewRegister, registerRow("0109123456"));
+    ASSERT_EQ(WriteReport(dir / "r.xml", source.tables, settings).status, ReportStatus::Written);
+    t.tables.appendRow(ViewRegister, registerRow("0109000001"));
+    state.tables.ReportPending = true;
+
+    shell.files = {dir / "r.xml"};
+    shell.answers = {true};  // append
+    command(kCmdLoadReport);
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 2);
+    EXPECT_TRUE(state.tables.ReportPending);
+
+    shell.files = {dir / "r.xml"};
+    shell.answers = {false, true};  // replace; the report was written
+    command(kCmdLoadReport);
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
+    EXPECT_FALSE(state.tables.ReportPending);
+}
+
+TEST_F(CommandsTest, NoThenNoLeavesTheMenuAndTheStatusAsTheyWere) {
+    writeFile(dir / "a.txt", apehLine() + "\r\n");
+    t.tables.appendRow(ViewRegister, registerRow("0109123456"));
+    state.tables.ReportPending = true;
+    shell.status[0] = u"before";
+    shell.enabled[kCmdSaveReport] = false;
+    shell.files = {dir / "a.txt"};
+    shell.answers = {false, false};
+    command(kCmdLoadReport);
+    EXPECT_FALSE(shell.enabled[kCmdSaveReport]);
+    EXPECT_EQ(shell.status[0], u"before");
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
+}
+
+TEST_F(CommandsTest, TheXmlLoadGreysAnEnabledSaveReport) {
+    shell.enabled[kCmdSaveReport] = true;
+    command(kCmdLoadReport);  // cancelled
+    EXPECT_FALSE(shell.enabled[kCmdSaveReport]);
+}
+
+TEST_F(CommandsTest, AClickWithoutSelectionGreysAnEnabledDeleteAndOtherNotificationsLeaveTheMenu) {
+    t.tables.appendRow(ViewRegister, registerRow("1"));
+    shell.enabled[kCmdDelete] = true;
+    shell.enabled[kCmdNew] = false;
+    onNotify(state, shell, ListNotification::Click);
+    EXPECT_FALSE(shell.enabled[kCmdDelete]);
+    EXPECT_TRUE(shell.enabled[kCmdNew]);
+    selectRow(ViewRegister, 0);  // a selection by the keyboard
+    onNotify(state, shell, ListNotification::Other);
+    EXPECT_FALSE(shell.enabled[kCmdModify]);
+    EXPECT_FALSE(shell.enabled[kCmdDelete]);
+}
+
+TEST_F(CommandsTest, SavesInTheOtherEditorsSetPendingAndEnableSaveReport) {
+    const InstitutionForm inst = institutionFormOf({"Bank", "0110012345", "12345678", "1051", "Budapest", "Nádor",
+                                                    "utca", "16", "87654321", "", "", "Módosítás"});
+    const AccountChangeForm acc = accountChangeFormOf({"12345678", "", std::string(24, '1'), "2001-01-01", "2005-01-01",
+                                                       std::string(24, '4'), "2005-01-02", ""});
+    for (ViewKind kind : {ViewInstitution, ViewAccountChange}) {
+        SCOPED_TRACE(kind);
+        state.tables.ReportPending = false;
+        shell.enabled[kCmdSaveReport] = shell.enabled[kCmdNew] = false;
+        std::optional<EditorMessage> message;
+        if (kind == ViewInstitution) message = saveInstitutionEditor(state, shell, openInstitutionEditor(state, EditorMode::New), inst);
+        else message = saveAccountChangeEditor(state, shell, openAccountChangeEditor(state, EditorMode::New), acc);
+        ASSERT_FALSE(message.has_value()) << message->text;
+        EXPECT_EQ(t.tables.rowCounter(kind), 1);
+        EXPECT_TRUE(state.tables.ReportPending);
+        EXPECT_TRUE(shell.enabled[kCmdSaveReport]);
+        EXPECT_TRUE(shell.enabled[kCmdNew]);
+    }
+}
+
+TEST_F(CommandsTest, DeleteInAMultiSelectTableClearsTheRemainingSelection) {
+    command(kCmdViewInstitution);
+    for (const char* name : {"A", "B", "C"}) t.tables.appendRow(ViewInstitution, InstitutionEntry{name});
+    selectRow(ViewInstitution, 0);
+    selectRow(ViewInstitution, 2);
+    command(kCmdDelete);
+    EXPECT_EQ(t.tables.rowCounter(ViewInstitution), 2);
+    EXPECT_FALSE(t.tables.hasSelection());
+}
+
+TEST_F(CommandsTest, AViewSwitchLeavesSelectionAndStatusText) {
+    t.tables.appendRow(ViewRegister, registerRow("1"));
+    selectRow(ViewRegister, 0);
+    shell.status[0] = u"file";
+    const std::string rows = t.tables.statusText();
+    command(kCmdViewInstitution);
+    command(kCmdViewRegister);
+    EXPECT_EQ(t.reg.state(0), (RowState{true, true}));
+    EXPECT_EQ(shell.status[0], u"file");
+    EXPECT_EQ(t.tables.statusText(), rows);
 }

@@ -26,8 +26,12 @@ struct FakeShell : Shell {
     std::vector<int> beeps;
     std::map<int, std::u16string> status;
     ViewKind shown = ViewRegister;
+    std::function<void()> whileMessageShown;  // runs while a message box is open
 
-    void showMessage(const MessageBoxSpec& box) override { messages.push_back(box); }
+    void showMessage(const MessageBoxSpec& box) override {
+        messages.push_back(box);
+        if (whileMessageShown) whileMessageShown();
+    }
     bool askYesNo(const MessageBoxSpec& box) override {
         messages.push_back(box);
         if (answers.empty()) return true;

@@ -23,7 +23,7 @@ namespace {
 std::vector<std::string> pieces(const std::string& bytes, std::size_t max = TextLineReader::kPieceMax) {
     auto dir = freshTempDir("pieces");
     writeFile(dir / "f", bytes);
-    FilePtr f = openFile(dir / "f", "rb");
+    FilePtr f = openFile(dir / "f", "rb").file;
     TextLineReader reader(f.get(), 4096, max);
     std::vector<std::string> out;
     std::string_view p;

@@ -83,6 +83,8 @@ void saveReport(AppState& state, Shell& shell) {
             notice(shell, kMsgReportWriteFailed, MessageIcon::Error, false, kCaptionReport);
             return;
         case ReportStatus::FaultyRow:
+            // The highlighted row must be in view when the message names it.
+            if (state.tables.CurrentView != ViewRegister) selectView(state, shell, kCmdViewRegister);
             shell.enableMenuItem(kCmdModify, true);
             shell.enableMenuItem(kCmdDelete, true);
             notice(shell, kMsgFaultyRow, MessageIcon::Warning, true, "Hiba");
@@ -90,9 +92,11 @@ void saveReport(AppState& state, Shell& shell) {
         case ReportStatus::Written:
             break;
     }
-    notice(shell, "A jelentés sikeresen elkészült", MessageIcon::Information, false);
+    // Cleared before the box: it has no owner, so the tables can change while
+    // it is open, and such a change must set the flag again.
     state.tables.ReportPending = false;
     shell.enableMenuItem(kCmdSaveReport, false);
+    notice(shell, "A jelentés sikeresen elkészült", MessageIcon::Information, false);
 }
 
 void load(AppState& state, Shell& shell, int id) {
@@ -146,6 +150,8 @@ void load(AppState& state, Shell& shell, int id) {
         tables.ReportPending = true;
         shell.enableMenuItem(kCmdSaveReport, true);
     }
+    // Rows kept from a stopped import are unreported rows too.
+    if (o.rowsAppended > 0) tables.ReportPending = true;
     if (tables.rowCounter(ViewRegister) > 0) {
         shell.beep(500, 20);
         shell.beep(1000, 20);

@@ -58,14 +58,13 @@ std::string checkApehLine(std::string_view line, long long n, RegisterEntry& ent
 
 ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tables, const ApehQuestion& ask) {
     ApehOutcome outcome;
-    errno = 0;
-    FilePtr file = openFile(path, "rb");
-    if (!file) {
+    const OpenedFile opened = openFile(path, "rb");
+    if (!opened) {
         outcome.status = ApehStatus::CannotOpen;
-        outcome.errorCode = lastSystemError();
+        outcome.errorCode = opened.error;
         return outcome;
     }
-    return ImportApehStream(file.get(), tables, ask);
+    return ImportApehStream(opened.file.get(), tables, ask);
 }
 
 ApehOutcome ImportApehStream(std::FILE* file, RecordTables& tables, const ApehQuestion& ask) {

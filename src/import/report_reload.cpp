@@ -265,10 +265,9 @@ private:
 }  // namespace
 
 ReloadOutcome ReloadReport(const std::filesystem::path& path, RecordTables& tables) {
-    errno = 0;
-    FilePtr file = openFile(path, "rb");
-    if (!file) return {false, lastSystemError(), 0};
-    return {true, 0, ReloadReportStream(file.get(), tables)};
+    const OpenedFile opened = openFile(path, "rb");
+    if (!opened) return {false, opened.error, 0};
+    return {true, 0, ReloadReportStream(opened.file.get(), tables)};
 }
 
 std::size_t ReloadReportStream(std::FILE* file, RecordTables& tables) {

@@ -176,7 +176,7 @@ std::string profileValue(const Profile& profile, std::string_view section, std::
 
 Profile loadProfile(const std::filesystem::path& file) {
     std::string bytes;
-    if (!readWholeFile(file, bytes)) return {};
+    if (readFile(file, bytes) != 0) return {};
     return Profile::parse(bytes);
 }
 
@@ -189,7 +189,13 @@ int writeProfileStrings(const std::filesystem::path& file, std::string_view sect
                         const std::vector<std::pair<std::string, std::string>>& values) {
     std::string bytes;
     Profile profile;
-    if (readWholeFile(file, bytes)) profile = Profile::parse(bytes);
+    // A file that is there but cannot be read is never replaced by one built
+    // without its other sections and lines.
+    if (const int err = readFile(file, bytes)) {
+        if (!isMissingFile(err)) return err;
+    } else {
+        profile = Profile::parse(bytes);
+    }
     if (profile.sections.empty()) profile.sections.push_back({});
     bool changed = false;
     for (const auto& [key, value] : values) changed |= profile.set(section, key, value);

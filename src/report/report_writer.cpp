@@ -76,7 +76,7 @@ namespace {
 // Collects the document in a buffer and writes it out in large pieces.
 class ReportStream {
 public:
-    ReportStream(std::FILE* f, const ReportOptions& o) : file_(f), options_(o) {
+    ReportStream(AtomicFile& f, const ReportOptions& o) : file_(f), options_(o) {
         buffer_.reserve(o.bufferSize + 4096);
     }
 
@@ -135,24 +135,21 @@ public:
             return;
         }
         ++writes_;
-        errno = 0;
-        if (writes_ == options_.faults.failWrite) {
-            error_ = ENOSPC;
-        } else if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
-            error_ = lastSystemError();
-        }
+        error_ = writes_ == options_.faults.failWrite ? ENOSPC : file_.write(buffer_);
         buffer_.clear();
     }
 
-    // Flushes everything to the disk; 0 or the system error code.
+    // Writes what is left, flushes to the disk and closes; 0 or the system
+    // error code of the first failure.
     int finish() {
         flush();
-        if (error_ == 0 && !syncFile(file_)) error_ = lastSystemError();
-        return error_;
+        const int closed = file_.finish();
+        if (error_ == 0 && options_.faults.failClose) error_ = EIO;
+        return error_ != 0 ? error_ : closed;
     }
 
 private:
-    std::FILE* file_;
+    AtomicFile& file_;
     const ReportOptions& options_;
     std::string buffer_;
     int writes_ = 0;
@@ -301,22 +298,14 @@ ReportOutcome WriteReport(const std::filesystem::path& target, RecordTables& tab
     const std::size_t institutionRows = tables.table(ViewInstitution).rowCount();
     const std::size_t accountChangeRows = tables.table(ViewAccountChange).rowCount();
 
-    const std::filesystem::path temp = temporarySibling(target);
-    errno = 0;
-    FilePtr file = openFile(temp, "wb");
-    if (!file) return {ReportStatus::CannotOpen, 0, lastSystemError()};
-    auto discard = [&] {
-        std::fclose(file.release());
-        std::error_code ec;
-        std::filesystem::remove(temp, ec);
-    };
+    AtomicFile file(target);
+    if (const int err = file.open()) return {ReportStatus::CannotOpen, 0, err};
 
-    ReportStream out(file.get(), options);
+    ReportStream out(file, options);
     writeHeader(out, settings, options.clock ? options.clock() : std::time(nullptr));
     out.line(1, "<VáltozásBejegyzés>");
     writeInstitutions(out, tables, institutionRows);
     if (auto faulty = writeRegister(out, tables, registerRows)) {
-        discard();
         tables.table(ViewRegister).setState(*faulty, {true, true});
         return {ReportStatus::FaultyRow, *faulty, 0};
     }
@@ -324,15 +313,10 @@ ReportOutcome WriteReport(const std::filesystem::path& target, RecordTables& tab
     out.line(1, "</VáltozásBejegyzés>");
     out.line(0, "</PénzintézetiJelentés>");
 
-    int err = out.finish();
-    if (options.faults.failClose && err == 0) err = EIO;
-    if (std::fclose(file.release()) != 0 && err == 0) err = lastSystemError();
-    if (err == 0) err = renameOver(temp, target);
-    if (err != 0) {
-        std::error_code ec;
-        std::filesystem::remove(temp, ec);
-        return {ReportStatus::WriteFailed, 0, err};
-    }
+    if (const int err = out.finish()) return {ReportStatus::WriteFailed, 0, err};
+    // A target that cannot be replaced (held open, a folder, no permission)
+    // is a report file that could not be created.
+    if (const int err = file.replaceTarget()) return {ReportStatus::CannotOpen, 0, err};
     return {ReportStatus::Written, 0, 0};
 }
 

@@ -26,8 +26,9 @@ inline constexpr std::string_view kCaptionReport = "Jelentés";
 
 enum class ReportStatus {
     Written,      // the target holds the complete report
-    CannotOpen,   // the temporary file could not be created; target untouched
-    WriteFailed,  // a write, the flush or the rename failed; target untouched
+    CannotOpen,   // the temporary file could not be created or the target not
+                  // replaced; target untouched
+    WriteFailed,  // a write, the flush or the close failed; target untouched
     FaultyRow,    // a register row lacks its company number; target untouched
 };
 

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "util/os_file.h"
+
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -14,41 +16,9 @@
 
 namespace kovirant {
 
-FilePtr openFile(const std::filesystem::path& path, const char* mode) {
-#ifdef _WIN32
-    std::wstring wmode(mode, mode + std::char_traits<char>::length(mode));
-    return FilePtr(::_wfopen(path.c_str(), wmode.c_str()));
-#else
-    return FilePtr(std::fopen(path.c_str(), mode));
-#endif
-}
+namespace {
 
-bool readWholeFile(const std::filesystem::path& path, std::string& out) {
-    FilePtr f = openFile(path, "rb");
-    if (!f) return false;
-    out.clear();
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) out.append(buf, n);
-    return std::ferror(f.get()) == 0;
-}
-
-int lastSystemError() {
-#ifdef _WIN32
-    if (_doserrno != 0) return static_cast<int>(_doserrno);
-#endif
-    return errno != 0 ? errno : EIO;
-}
-
-bool syncFile(std::FILE* f) {
-    if (std::fflush(f) != 0) return false;
-#ifdef _WIN32
-    return ::_commit(::_fileno(f)) == 0;
-#else
-    return ::fsync(::fileno(f)) == 0;
-#endif
-}
-
+// A name beside `target` for a temporary file that does not exist yet.
 std::filesystem::path temporarySibling(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};
     const auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
@@ -61,27 +31,113 @@ std::filesystem::path temporarySibling(const std::filesystem::path& target) {
     }
 }
 
-int renameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+bool syncFile(std::FILE* f) {
+    if (std::fflush(f) != 0) return false;
+#ifdef _WIN32
+    return ::_commit(::_fileno(f)) == 0;
+#else
+    return ::fsync(::fileno(f)) == 0;
+#endif
+}
+
+}  // namespace
+
+void clearSystemError() {
+    errno = 0;
+#ifdef _WIN32
+    _doserrno = 0;
+#endif
+}
+
+int lastSystemError() {
+#ifdef _WIN32
+    // The C runtime keeps the code GetLastError gave the failed call.
+    if (_doserrno != 0) return static_cast<int>(_doserrno);
+#endif
+    return errno != 0 ? errno : EIO;
+}
+
+bool isMissingFile(int errorCode) {
+#ifdef _WIN32
+    return errorCode == 2 || errorCode == 3;  // ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND
+#else
+    return errorCode == ENOENT || errorCode == ENOTDIR;
+#endif
+}
+
+OpenedFile openFile(const std::filesystem::path& path, const char* mode) {
+    clearSystemError();
+#ifdef _WIN32
+    std::wstring wmode(mode, mode + std::char_traits<char>::length(mode));
+    FilePtr f(::_wfopen(path.c_str(), wmode.c_str()));
+#else
+    FilePtr f(std::fopen(path.c_str(), mode));
+#endif
+    const int error = f ? 0 : lastSystemError();
+    return {std::move(f), error};
+}
+
+int readFile(const std::filesystem::path& path, std::string& out) {
+    OpenedFile opened = openFile(path, "rb");
+    if (!opened) return opened.error;
+    out.clear();
+    char buf[65536];
+    std::size_t n;
+    clearSystemError();
+    while ((n = std::fread(buf, 1, sizeof buf, opened.file.get())) > 0) out.append(buf, n);
+    return std::ferror(opened.file.get()) == 0 ? 0 : lastSystemError();
+}
+
+AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)) {}
+
+AtomicFile::~AtomicFile() {
+    if (committed_ || temp_.empty()) return;
+    file_.reset();
     std::error_code ec;
-    std::filesystem::rename(from, to, ec);
-    return ec ? (ec.value() != 0 ? ec.value() : EIO) : 0;
+    std::filesystem::remove(temp_, ec);
+}
+
+int AtomicFile::open() {
+    temp_ = temporarySibling(target_);
+    OpenedFile opened = openFile(temp_, "wb");
+    if (!opened) {
+        temp_.clear();  // nothing was made
+        return opened.error;
+    }
+    file_ = std::move(opened.file);
+    return 0;
+}
+
+int AtomicFile::write(std::string_view bytes) {
+    clearSystemError();
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) return lastSystemError();
+    return 0;
+}
+
+int AtomicFile::finish() {
+    clearSystemError();
+    int err = syncFile(file_.get()) ? 0 : lastSystemError();
+    clearSystemError();
+    if (std::fclose(file_.release()) != 0 && err == 0) err = lastSystemError();
+    return err;
+}
+
+int AtomicFile::replaceTarget() {
+    const int err = renameReplacing(temp_, target_);
+    if (err == 0) committed_ = true;
+    return err;
+}
+
+int AtomicFile::commit() {
+    const int err = finish();
+    return err != 0 ? err : replaceTarget();
 }
 
 int replaceFile(const std::filesystem::path& target, std::string_view bytes) {
-    const std::filesystem::path temp = temporarySibling(target);
-    errno = 0;
-    FilePtr f = openFile(temp, "wb");
-    if (!f) return lastSystemError();
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
-    ok = ok && syncFile(f.get());
-    int err = ok ? 0 : lastSystemError();
-    if (std::fclose(f.release()) != 0 && err == 0) err = lastSystemError();
-    if (err == 0) err = renameOver(temp, target);
-    if (err != 0) {
-        std::error_code ec;
-        std::filesystem::remove(temp, ec);
-    }
-    return err;
+    AtomicFile file(target);
+    if (int err = file.open()) return err;
+    if (int err = file.write(bytes)) return err;
+    return file.commit();
 }
 
 }  // namespace kovirant

@@ -1,4 +1,5 @@
-// File access with wide paths on Windows, and atomic replacement.
+// File access with wide paths on Windows, error codes of the system, and
+// files replaced all-or-nothing.
 #pragma once
 
 #include <cstdio>
@@ -16,27 +17,62 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+// An opened file, or the system error code of the failed open.
+struct OpenedFile {
+    FilePtr file;
+    int error = 0;
+    explicit operator bool() const { return file != nullptr; }
+};
+
 // fopen with a binary or text mode; on Windows the path stays wide.
-FilePtr openFile(const std::filesystem::path& path, const char* mode);
+OpenedFile openFile(const std::filesystem::path& path, const char* mode);
 
-bool readWholeFile(const std::filesystem::path& path, std::string& out);
+// Reads a whole file. Returns 0 or the system error code.
+int readFile(const std::filesystem::path& path, std::string& out);
 
-// The last system error code (errno, or on Windows the OS error code where
-// the C runtime keeps one).
+// True for the codes that mean the file (or its folder) is not there.
+bool isMissingFile(int errorCode);
+
+// Forgets the last system error, so the next failure's code is its own.
+void clearSystemError();
+// The system's code of the last failed call made since clearSystemError():
+// on Windows the code GetLastError gave it, elsewhere errno.
 int lastSystemError();
 
-// Flushes a file's data to the disk. Returns false on failure.
-bool syncFile(std::FILE* f);
+// A file written beside its target and put in the target's place only by
+// commit(), so the target holds either its old or its complete new content.
+// Destroyed without a successful commit, it removes its temporary file.
+class AtomicFile {
+public:
+    explicit AtomicFile(std::filesystem::path target);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
 
-// A name beside `target` for a temporary file that does not exist yet.
-std::filesystem::path temporarySibling(const std::filesystem::path& target);
+    // Creates the temporary file. Returns 0 or the system error code.
+    int open();
+    std::FILE* get() const { return file_.get(); }
 
-// Moves `from` over `to`, replacing it. Returns 0 or the system error code.
-int renameOver(const std::filesystem::path& from, const std::filesystem::path& to);
+    // Writes bytes; returns 0 or the system error code.
+    int write(std::string_view bytes);
+    // Flushes to the disk and closes. Returns 0 or the system error code of
+    // the failed write, flush or close.
+    int finish();
+    // Moves the finished file over the target. Returns 0 or the system error
+    // code; on failure the target is as it was.
+    int replaceTarget();
+    // Both of the above.
+    int commit();
 
-// Writes `bytes` to a temporary file beside `target` and renames it over
-// `target`, so the target holds either its old or its new content. Returns
-// 0 or the system error code; no temporary file is left behind.
+private:
+    std::filesystem::path target_;
+    std::filesystem::path temp_;
+    FilePtr file_;
+    bool committed_ = false;
+};
+
+// Writes `bytes` as the whole new content of `target`, all-or-nothing.
+// Returns 0 or the system error code.
 int replaceFile(const std::filesystem::path& target, std::string_view bytes);
 
 }  // namespace kovirant

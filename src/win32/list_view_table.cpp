@@ -1,5 +1,7 @@
 #include "win32/list_view_table.h"
 
+#include "records/row_search.h"
+
 namespace kovirant::win32 {
 
 void ListViewTable::sync() {
@@ -81,6 +83,15 @@ void ListViewTable::onGetDispInfo(NMLVDISPINFOW& info) const {
         item.pszText[n] = L'\0';
     }
     if ((item.mask & LVIF_IMAGE) != 0) item.iImage = (showsIcon_ && item.iSubItem == 0) ? 0 : I_IMAGENONE;
+}
+
+LRESULT ListViewTable::onFindItem(const NMLVFINDITEMW& find) const {
+    const LVFINDINFOW& f = find.lvfi;
+    // Type-ahead asks for text; other searches (by data, by position) have no answer here.
+    if ((f.flags & (LVFI_STRING | LVFI_PARTIAL)) == 0 || f.psz == nullptr || find.iStart < 0) return -1;
+    const auto row = findRowWithPrefix(store_, narrow(f.psz), static_cast<std::size_t>(find.iStart),
+                                       (f.flags & LVFI_WRAP) != 0);
+    return row ? static_cast<LRESULT>(*row) : -1;
 }
 
 }  // namespace kovirant::win32

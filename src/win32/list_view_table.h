@@ -32,6 +32,8 @@ public:
     void sync();
     // LVN_GETDISPINFOW: the text (and icon) of one cell.
     void onGetDispInfo(NMLVDISPINFOW& info) const;
+    // LVN_ODFINDITEMW: the row that type-ahead moves to, or -1 for none.
+    LRESULT onFindItem(const NMLVFINDITEMW& find) const;
 
 private:
     MemoryTable store_;

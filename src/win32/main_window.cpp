@@ -59,6 +59,12 @@ LRESULT MainWindow::onNotify(const NMHDR& header) {
             l.onGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
             return 0;
         }
+        if (header.code == LVN_ODFINDITEMW) return l.onFindItem(*reinterpret_cast<const NMLVFINDITEMW*>(&header));
+        if (header.code == LVN_KEYDOWN && reinterpret_cast<const NMLVKEYDOWN*>(&header)->wVKey == VK_DELETE) {
+            // Delete in a table runs the menu's Delete once this key is handled.
+            PostMessageW(hwnd, WM_COMMAND, kCmdDelete, 0);
+            return 0;
+        }
     }
     if (header.code == NM_CLICK) kovirant::onNotify(state, shell, ListNotification::Click);
     else if (header.code == NM_DBLCLK) kovirant::onNotify(state, shell, ListNotification::DoubleClick);

@@ -1,0 +1,46 @@
+#include "records/row_search.h"
+
+namespace kovirant {
+
+unsigned char lowerCp1250(unsigned char c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return static_cast<unsigned char>(c + 0x20);
+    switch (c) {
+        case 0x8A: case 0x8C: case 0x8D: case 0x8E: case 0x8F: return static_cast<unsigned char>(c + 0x10);
+        case 0xA3: return 0xB3;
+        case 0xA5: return 0xB9;
+        case 0xAA: return 0xBA;
+        case 0xAF: return 0xBF;
+        case 0xBC: return 0xBE;
+        default: return c;
+    }
+}
+
+namespace {
+
+bool startsWithFolded(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (lowerCp1250(static_cast<unsigned char>(text[i])) != lowerCp1250(static_cast<unsigned char>(prefix[i])))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::size_t> findRowWithPrefix(const TableWidget& table, std::string_view prefix, std::size_t start,
+                                             bool wrap) {
+    const std::size_t rows = table.rowCount();
+    if (prefix.empty() || rows == 0) return std::nullopt;
+    if (start >= rows) {
+        if (!wrap) return std::nullopt;
+        start = 0;
+    }
+    const std::size_t span = wrap ? rows : rows - start;
+    for (std::size_t n = 0; n < span; ++n) {
+        const std::size_t row = (start + n) % rows;
+        if (startsWithFolded(table.cell(row, 0), prefix)) return row;
+    }
+    return std::nullopt;
+}
+
+}  // namespace kovirant
