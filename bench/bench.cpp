@@ -97,6 +97,23 @@ int writeReport(const char* path, long n) {
     return o.status == ReportStatus::Written ? 0 : 1;
 }
 
+// A report whose institution names are lines of bare '&' (as older files
+// hold them), about `mb` megabytes: the reload's entity decoding must stay
+// linear within a line.
+int genAmpReport(const char* path, long mb) {
+    FilePtr f = openFile(path, "wb").file;
+    const std::string name(60000, '&');
+    std::fputs("<Cégnyilvántartás>\r\n<Törzsadatok>\r\n", f.get());
+    for (long written = 0; written < mb * 1000000; written += static_cast<long>(name.size()) + 120) {
+        std::fputs("<Pénzintézet Cégszám=\"0110012345\" Törzsszám=\"12345678\" kód=\"Bejegyzés\">\r\n<Név>",
+                   f.get());
+        std::fputs(name.c_str(), f.get());
+        std::fputs("</Név>\r\n</Pénzintézet>\r\n", f.get());
+    }
+    std::fputs("</Törzsadatok>\r\n</Cégnyilvántartás>\r\n", f.get());
+    return 0;
+}
+
 int reloadReport(const char* path) {
     Tables t;
     const long before = peakKb();
@@ -143,6 +160,7 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "import-apeh") == 0) return importApeh(argv[2]);
     if (argc >= 4 && std::strcmp(argv[1], "write-report") == 0) return writeReport(argv[2], std::atol(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "reload-report") == 0) return reloadReport(argv[2]);
+    if (argc >= 4 && std::strcmp(argv[1], "gen-amp-report") == 0) return genAmpReport(argv[2], std::atol(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "example-report") == 0) return exampleReport(argv[2]);
     std::fprintf(stderr,
                  "usage: kovirant_bench gen-apeh FILE N | import-apeh FILE | write-report FILE N | reload-report FILE\n");

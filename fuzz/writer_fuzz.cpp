@@ -1,5 +1,5 @@
 // The report writer fed with arbitrary cells and settings: no crash; the
-// escaping undoes exactly; a written report reads back as many rows.
+// escaping undoes exactly (control characters come back as blanks); a written report reads back as many rows.
 #include <unistd.h>
 
 #include <cstring>
@@ -42,7 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::string escaped, back;
             appendEscaped(escaped, cells[c]);
             appendUnescaped(back, escaped);
-            fuzz::require(back == cells[c]);
+            std::string expected = cells[c];  // control characters but tab become blanks
+            for (char& ch : expected)
+                if (static_cast<unsigned char>(ch) < 0x20 && ch != '\t') ch = ' ';
+            fuzz::require(back == expected);
         }
         tables.appendRow(kind, std::span<const std::string>(cells.data(), columnCount(kind)));
     }

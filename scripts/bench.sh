@@ -47,6 +47,14 @@ for n in 10000 100000 1000000; do
     printf '          %s\n          xmllint --stream %.3f s; reload/xmllint = %s\n' "$out" "$xl" "$(ratio "$s" "$xl")"
 done
 
+echo "== Reload of '&'-heavy lines (bare '&' in 60,000-character names) =="
+f="$work/amp-report.xml"
+"$bench" gen-amp-report "$f" 7
+out=$("$bench" reload-report "$f")
+s=$(echo "$out" | field seconds)
+wc=$(seconds wc -c "$f")
+printf '   %s MB: %s\n          wc -c %.3f s; reload/wc = %s\n' "$(( $(stat -c %s "$f") / 1000000 ))" "$out" "$wc" "$(ratio "$s" "$wc")"
+
 echo "== Kovirant.exe under Wine against the core built for Windows =="
 . "$root/scripts/wine-env.sh"
 kovirant_virtual_display

@@ -1,4 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "report/profile_file.h"
 #include "report/settings.h"
@@ -122,4 +128,21 @@ TEST(SettingsFile, DataSheetKeysWithDefaultsAndCapacities) {
     ASSERT_EQ(DataSheetKeys().size(), 23u);
     EXPECT_EQ(DataSheetKeys().front().key, "cim");
     EXPECT_EQ(DataSheetKeys().back().key, "szint");
+}
+
+// A settings file that is there but cannot be read (here a socket, which
+// cannot be opened even by root) is never replaced by one built without it.
+TEST(Profile, AFileThatCannotBeReadIsNotReplaced) {
+    auto dir = freshTempDir("profile-unreadable");
+    const auto file = dir / "Kovirant.ini";
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    ASSERT_LT(file.native().size(), sizeof addr.sun_path);
+    std::strcpy(addr.sun_path, file.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    EXPECT_EQ(writeProfileString(file, "ADATLAP", "Cnev", "Bank"), ENXIO);
+    EXPECT_EQ(std::filesystem::status(file).type(), std::filesystem::file_type::socket);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+    ::close(fd);
 }

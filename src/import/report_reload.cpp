@@ -9,18 +9,27 @@
 
 namespace kovirant {
 
+namespace {
+// A control character other than tab is stored as a blank, as the writer
+// writes it.
+char storable(char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t' ? ' ' : c; }
+}  // namespace
+
 void appendUnescaped(std::string& out, std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         const char c = text[i];
         if (c != '&') {
-            out.push_back(c);
+            out.push_back(storable(c));
             ++i;
             continue;
         }
-        const std::size_t semi = text.find(';', i + 1);
-        if (semi != std::string_view::npos && semi - i <= 10) {
-            const std::string_view name = text.substr(i + 1, semi - i - 1);
+        // A reference is at most 10 characters long: the search for its ';'
+        // stops there, so a line of bare '&' is read in linear time.
+        const std::size_t semi = text.substr(i + 1, 10).find(';');
+        if (semi != std::string_view::npos) {
+            const std::size_t end = i + 1 + semi;
+            const std::string_view name = text.substr(i + 1, semi);
             char decoded = 0;
             if (name == "amp") decoded = '&';
             else if (name == "lt") decoded = '<';
@@ -48,8 +57,8 @@ void appendUnescaped(std::string& out, std::string_view text) {
                 }
             }
             if (decoded != 0) {
-                out.push_back(decoded);
-                i = semi + 1;
+                out.push_back(storable(decoded));
+                i = end + 1;
                 continue;
             }
         }

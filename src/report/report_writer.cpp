@@ -16,7 +16,8 @@ namespace kovirant {
 namespace {
 
 // Bytes written as they are: everything but the four special characters,
-// control characters other than tab, and bytes ISO-8859-2 reads otherwise.
+// control characters other than tab (XML forbids them even as references),
+// and bytes ISO-8859-2 reads otherwise.
 struct PlainBytes {
     bool plain[256];
     constexpr PlainBytes() : plain() {
@@ -47,6 +48,10 @@ void appendEscaped(std::string& out, std::string_view value) {
             case '>': out += "&gt;"; continue;
             case '"': out += "&quot;"; continue;
             default: break;
+        }
+        if (static_cast<unsigned char>(ch) < 0x20) {
+            out.push_back(' ');
+            continue;
         }
         auto cp = cp1250ToCodePoint(static_cast<unsigned char>(ch));
         if (!cp) {  // an unassigned byte has no character to refer to
