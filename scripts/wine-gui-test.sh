@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the end-to-end test program against Kovirant.exe under Wine in a
 # virtual X display, and turns its screenshots into PNG files under
-# build/screenshots/.
+# build/screenshots/. Usage: wine-gui-test.sh [WIN32_BUILD_DIR [SCENARIO]]
 set -u
 . "$(dirname "$0")/wine-env.sh"
 root="$KOVIRANT_ROOT"
@@ -15,9 +15,10 @@ kovirant_wine_prefix
 w() { winepath -w "$1" 2>/dev/null; }
 # A Wine desktop window gives the program's windows their frames, as a user
 # sees them; the test program's last line carries the counts.
-log="$work/e2e.log"
+scenario="${2:-}"
+log="$work/e2e${scenario:+-$scenario}.log"
 timeout 600 wine explorer /desktop=kovirant,1024x768 "$win32/e2e.exe" "$(w "$win32/Kovirant.exe")" \
-    "$(w "$root/examples")" "$(w "$work")" "$(w "$shots")" >"$log" 2>&1
+    "$(w "$root/examples")" "$(w "$work")" "$(w "$shots")" $scenario >"$log" 2>&1
 grep -v '^wine: ' "$log"
 status=1
 counts=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -n 1)

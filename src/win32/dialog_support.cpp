@@ -70,7 +70,30 @@ BOOL saveOrDiscard(HWND dialog, WORD id, WORD saveId, WORD discardId,
 
 namespace {
 
-LRESULT CALLBACK digitFieldProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+std::size_t nonDigits(std::wstring_view text) {
+    std::size_t n = 0;
+    for (wchar_t c : text)
+        if (c < L'0' || c > L'9') ++n;
+    return n;
+}
+
+void refuseNonDigits(HWND edit) {
+    MessageBoxW(GetParent(edit), L"Ebbe a mez\u0151be csak sz\u00E1mjegyek \u00EDrhat\u00F3k!", L"Hiba",
+                MB_ICONWARNING | MB_OK);
+}
+
+// The field's last accepted text lives in `ref` (a std::wstring). A paste is
+// checked before it happens; any other way text arrives (Shift+Insert, drag
+// and drop, an input method) is checked after the message and undone when it
+// brought a non-digit. The program's own WM_SETTEXT (a stored value shown in
+// Modify mode) is taken as it is.
+LRESULT CALLBACK digitFieldProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR ref) {
+    auto* good = reinterpret_cast<std::wstring*>(ref);
+    if (msg == WM_NCDESTROY) {
+        RemoveWindowSubclass(edit, digitFieldProc, 1);
+        delete good;
+        return DefSubclassProc(edit, msg, wParam, lParam);
+    }
     if (msg == WM_PASTE && OpenClipboard(edit)) {
         std::wstring text;
         if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
@@ -80,21 +103,43 @@ LRESULT CALLBACK digitFieldProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lPara
             }
         }
         CloseClipboard();
-        for (wchar_t c : text) {
-            if (c < L'0' || c > L'9') {
-                MessageBoxW(GetParent(edit), L"Ebbe a mez\u0151be csak sz\u00E1mjegyek \u00EDrhat\u00F3k!",
-                            L"Hiba", MB_ICONWARNING | MB_OK);
-                return 0;
-            }
+        if (nonDigits(text) > 0) {
+            refuseNonDigits(edit);
+            return 0;
         }
     }
-    return DefSubclassProc(edit, msg, wParam, lParam);
+    const LRESULT result = DefSubclassProc(edit, msg, wParam, lParam);
+    // The check reads and may set the text: the messages it sends itself
+    // are not checked again.
+    static thread_local bool checking = false;
+    if (checking) return result;
+    checking = true;
+    struct Done {
+        ~Done() { checking = false; }
+    } done;
+    const std::wstring now = windowText(edit);
+    if (now == *good) return result;
+    if (msg == WM_SETTEXT || nonDigits(now) <= nonDigits(*good)) {
+        *good = now;
+    } else {
+        DWORD start = 0, end = 0;
+        SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        const std::wstring before = *good;
+        SetWindowTextW(edit, before.c_str());
+        const auto caret = static_cast<LPARAM>(std::min<std::size_t>(start, before.size()));
+        SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(caret), caret);
+        refuseNonDigits(edit);
+    }
+    return result;
 }
 
 }  // namespace
 
 void guardDigitFields(HWND dialog, std::initializer_list<int> ids) {
-    for (int id : ids) SetWindowSubclass(GetDlgItem(dialog, id), digitFieldProc, 1, 0);
+    for (int id : ids) {
+        HWND edit = GetDlgItem(dialog, id);
+        SetWindowSubclass(edit, digitFieldProc, 1, reinterpret_cast<DWORD_PTR>(new std::wstring(windowText(edit))));
+    }
 }
 
 }  // namespace kovirant::win32

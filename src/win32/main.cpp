@@ -1,6 +1,7 @@
 // Start-up: one instance, the main window with its status bar and three
 // record tables, and the message loop.
 #include "../../resources/resource.h"
+#include "win32/dpi.h"
 #include "win32/main_window.h"
 
 using namespace kovirant;
@@ -19,14 +20,14 @@ int fail(const wchar_t* text) {
     return 0;
 }
 
-void addColumns(HWND list, ViewKind kind) {
+void addColumns(HWND list, ViewKind kind, int dpi) {
     int index = 0;
     for (const Column& c : columnsOf(kind)) {
         const std::wstring header = wide(c.header);
         LVCOLUMNW col{};
         col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         col.fmt = LVCFMT_LEFT;
-        col.cx = c.width;
+        col.cx = scaled(c.width, dpi);
         col.pszText = const_cast<wchar_t*>(header.c_str());
         col.iSubItem = index;
         ListView_InsertColumn(list, index, &col);
@@ -96,7 +97,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         ListView_SetImageList(window.lists[k].hwnd(), large, LVSIL_NORMAL);
         ListView_SetImageList(window.lists[k].hwnd(), small, LVSIL_SMALL);
     }
-    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) addColumns(window.lists[k].hwnd(), k);
+    window.dpi = dpiOf(window.hwnd);
+    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) addColumns(window.lists[k].hwnd(), k, window.dpi);
     SetFocus(window.lists[ViewRegister].hwnd());
 
     MSG msg;

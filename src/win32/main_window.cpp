@@ -2,6 +2,7 @@
 
 #include "app/commands.h"
 #include "win32/dialogs.h"
+#include "win32/dpi.h"
 
 namespace kovirant::win32 {
 
@@ -47,9 +48,23 @@ void MainWindow::onSize(int width, int height) {
     RECT r{};
     GetClientRect(statusBar, &r);
     const int s = r.bottom;
-    for (ListViewTable& l : lists) MoveWindow(l.hwnd(), 0, 0, width, height - s - 3, TRUE);
+    for (ListViewTable& l : lists) MoveWindow(l.hwnd(), 0, 0, width, height - s - scaled(3, dpi), TRUE);
     MoveWindow(statusBar, 0, 0, width, height - s, TRUE);
     ShowScrollBar(hwnd, SB_BOTH, FALSE);
+}
+
+// Moved to a monitor of another DPI: the window takes the size Windows
+// suggests and every column keeps its width in 96-dpi measures.
+void MainWindow::onDpiChanged(int newDpi, const RECT& suggested) {
+    for (ListViewTable& l : lists) {
+        HWND header = ListView_GetHeader(l.hwnd());
+        const int columns = header != nullptr ? Header_GetItemCount(header) : 0;
+        for (int c = 0; c < columns; ++c)
+            ListView_SetColumnWidth(l.hwnd(), c, MulDiv(ListView_GetColumnWidth(l.hwnd(), c), newDpi, dpi));
+    }
+    dpi = newDpi;
+    SetWindowPos(hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT MainWindow::onNotify(const NMHDR& header) {
@@ -87,6 +102,9 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             return kovirant::onClose(state, shell) ? 0 : 1;
         case WM_QUERYENDSESSION:
             return TRUE;
+        case WM_DPICHANGED:
+            onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
         case WM_NOTIFY:
             return onNotify(*reinterpret_cast<const NMHDR*>(lParam));
         case WM_KEYDOWN:

@@ -54,6 +54,7 @@ public:
     AppState state;
     Win32Shell shell;
     unsigned long statusSerial = 0;
+    int dpi = 96;  // the DPI the window's pixel measures are scaled for
 
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
@@ -64,6 +65,7 @@ private:
     LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT onNotify(const NMHDR& header);
     void onSize(int width, int height);
+    void onDpiChanged(int newDpi, const RECT& suggested);
 };
 
 // The registered message through which tests read menu states from inside

@@ -34,4 +34,25 @@ std::wstring freshFolder(const std::wstring& name, bool withSettings) {
     return dir;
 }
 
+// Waits for a message box with `text`, checks it and presses `button`.
+bool answer(App& app, const std::wstring& text, int button, const std::string& what,
+            const std::wstring& shotName) {
+    HWND box = app.waitDialog();
+    const std::wstring shown = box ? App::messageText(box) : L"";
+    results.check(shown == text, what + ": \"" + narrow(shown) + "\"");
+    if (!shotName.empty()) shot(shotName);
+    if (box) App::press(box, button);
+    waitFor([&] { return !IsWindow(box); }, 5000);
+    return shown == text;
+}
+
+bool openFile(App& app, const std::wstring& title, const std::wstring& file, const std::string& what) {
+    HWND dialog = app.waitDialog(title);
+    results.check(dialog != nullptr, what + ": the dialog \"" + narrow(title) + "\" opens");
+    if (!dialog) return false;
+    App::chooseFile(dialog, file);
+    waitFor([&] { return !IsWindow(dialog); }, 5000);
+    return true;
+}
+
 }  // namespace e2e

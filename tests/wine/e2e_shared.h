@@ -17,6 +17,13 @@ std::string readBytes(const std::wstring& file);
 // A fresh work folder, with the example settings file or without one.
 std::wstring freshFolder(const std::wstring& name, bool withSettings);
 
+// Waits for a message box with `text`, checks it and presses `button`.
+bool answer(App& app, const std::wstring& text, int button, const std::string& what,
+            const std::wstring& shotName = L"");
+// Waits for a file dialog titled `title` and chooses `file` in it.
+bool openFile(App& app, const std::wstring& title, const std::wstring& file, const std::string& what);
+
 void editorsAndRoad();
+void mendedFaults();
 
 }  // namespace e2e
