@@ -259,6 +259,7 @@ void lockedFiles() {
     wchar_t caption[64] = {};
     if (box) GetWindowTextW(box, caption, 64);
     results.check(std::wstring(caption) == L"Jelent\u00E9s", "its caption is \"Jelentés\"");
+    results.check(box && SendDlgItemMessageW(box, 0x440, STM_GETICON, 0, 0) != 0, "it shows an icon");
     shot(L"report-write-failed");
     if (box) App::press(box, IDOK);
     waitFor([&] { return app.noDialog(); }, 5000);
