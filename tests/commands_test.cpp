@@ -26,16 +26,14 @@ protected:
     void fillDataSheet() { writeFile(dir / "Kovirant.ini", "[ADATLAP]\r\nCnev=Bank\r\n"); }
     // A New-mode register editor that saves a valid record.
     void editorSavesValidRows() {
-        shell.editor = [this](ViewKind kind, EditorMode mode) {
-            ASSERT_EQ(kind, ViewRegister);
-            auto session = openRegisterEditor(state, mode);
-            RegisterEntryForm f = session.form;
+        shell.registerEditor = [](const EditorRequest<RegisterEntryForm>& r) {
+            RegisterEntryForm f = r.initial;
             f.company = {"01", "09", "123456"};
             f.taxBaseNumber = "12345678";
             f.account = {"11111111", "22222222", "33333333"};
             f.opening = {"2005", "03", "01"};
             f.code = 1;
-            EXPECT_FALSE(saveRegisterEditor(state, shell, session, f).has_value());
+            EXPECT_FALSE(r.save(f).has_value());
         };
     }
 
@@ -118,12 +116,11 @@ TEST_F(CommandsTest, ModifyRunsOnlyWithASelectionAndAlwaysEnablesSaveReport) {
     EXPECT_FALSE(shell.enabled[kCmdModify]);
 
     selectRow(ViewRegister, 0);
-    shell.editor = [this](ViewKind, EditorMode mode) {
-        auto session = openRegisterEditor(state, mode);
-        EXPECT_EQ(session.row, 0u);
-        RegisterEntryForm f = session.form;
+    shell.registerEditor = [](const EditorRequest<RegisterEntryForm>& r) {
+        EXPECT_EQ(r.initial.taxBaseNumber, "12345678");  // the selected row's form
+        RegisterEntryForm f = r.initial;
         f.company = {"01", "09", "123456"};
-        EXPECT_FALSE(saveRegisterEditor(state, shell, session, f).has_value());
+        EXPECT_FALSE(r.save(f).has_value());
     };
     command(kCmdModify);
     EXPECT_EQ(shell.editorRuns.back(), (std::pair{ViewRegister, EditorMode::Modify}));

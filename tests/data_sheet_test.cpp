@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "report/data_sheet.h"
+#include "text/format.h"
 #include "test_support.h"
 
 using namespace kovirant;
@@ -143,4 +144,43 @@ TEST(DataSheet, SavingKeepsOtherSectionsAndLines) {
     const std::string text = readFile(settings.path());
     EXPECT_EQ(text.rfind("[GENERAL]\r\nmaxtk=20\r\n; comment\r\n[ADATLAP]\r\n", 0), 0u);
     EXPECT_NE(text.find("cim=Pénzintézeti jelentés\r\ntargy="), std::string::npos);
+}
+
+// Every key of the master list: a missing file gives its default, a save
+// stores it in its form, and reopening gives back what was saved.
+TEST(DataSheet, EveryKeyDefaultsStoresAndRoundTrips) {
+    auto dir = freshTempDir("ds-every-key");
+    const SettingsFile settings(dir / "Kovirant.ini");
+    const DataSheetForm defaults = openDataSheet(settings);
+    DataSheetForm f = validForm();
+    f.szint = 3;
+    for (const DataSheetKey& k : DataSheetKeys()) {
+        if (k.storage == DsStorage::ListEntry) {
+            EXPECT_FALSE((defaults.*k.entry).has_value()) << k.key;
+        } else {
+            EXPECT_EQ(defaults.*k.text, k.defaultValue) << k.key;
+            if (k.storage == DsStorage::Text && (f.*k.text).empty()) f.*k.text = "v_" + std::string(k.key);
+        }
+    }
+    f.SZemail = "szerzo@bank.hu";
+    ASSERT_TRUE(saveDataSheet(f, settings, 20, 18).saved);
+    const Profile stored = loadProfile(settings.path());
+    for (const DataSheetKey& k : DataSheetKeys()) {
+        std::string expected;
+        switch (k.storage) {
+            case DsStorage::Text: expected = f.*k.text; break;
+            case DsStorage::Number: expected = zeroPadNumber(readNumber(f.*k.text), k.limit); break;
+            case DsStorage::ListEntry: expected = std::string(k.entries()[static_cast<std::size_t>(*(f.*k.entry))]); break;
+        }
+        EXPECT_EQ(profileValue(stored, kSectionDataSheet, k.key, "?", kDataSheetCapacity), expected) << k.key;
+    }
+    const DataSheetForm back = openDataSheet(settings);
+    for (const DataSheetKey& k : DataSheetKeys()) {
+        if (k.storage == DsStorage::ListEntry) {
+            EXPECT_EQ(back.*k.entry, f.*k.entry) << k.key;
+        } else if (k.storage == DsStorage::Text) {
+            EXPECT_EQ(back.*k.text, f.*k.text) << k.key;
+        }
+    }
+    EXPECT_EQ(back.cjsz1, "01");
 }

@@ -20,7 +20,11 @@ struct FakeShell : Shell {
     std::deque<bool> answers;             // for askYesNo; empty: Yes
     std::deque<std::optional<std::filesystem::path>> files;
     std::vector<FileDialogSpec> fileDialogs;
-    std::function<void(ViewKind, EditorMode)> editor;  // simulates an editor dialog
+    // Simulate the editor dialogs: each gets what the dialog would be run with.
+    std::function<void(const EditorRequest<RegisterEntryForm>&)> registerEditor;
+    std::function<void(const EditorRequest<InstitutionForm>&)> institutionEditor;
+    std::function<void(const EditorRequest<AccountChangeForm>&)> accountChangeEditor;
+    std::function<void(const EditorRequest<DataSheetForm>&)> dataSheet;
     std::vector<std::pair<ViewKind, EditorMode>> editorRuns;
     int dataSheetRuns = 0, aboutRuns = 0, quits = 0, modifyPosts = 0;
     std::vector<int> beeps;
@@ -43,7 +47,6 @@ struct FakeShell : Shell {
     void checkMenuItem(int id, bool on) override { checked[id] = on; }
     void showTable(ViewKind kind) override { shown = kind; }
     void setStatusText(int part, const std::u16string& text) override { status[part] = text; }
-    void refreshRowCount() override {}
     std::optional<std::filesystem::path> chooseFile(const FileDialogSpec& request) override {
         fileDialogs.push_back(request);
         if (files.empty()) return std::nullopt;
@@ -51,11 +54,22 @@ struct FakeShell : Shell {
         files.pop_front();
         return f;
     }
-    void runEditor(ViewKind kind, EditorMode mode) override {
-        editorRuns.emplace_back(kind, mode);
-        if (editor) editor(kind, mode);
+    void runRegisterEditor(const EditorRequest<RegisterEntryForm>& r) override {
+        editorRuns.emplace_back(ViewRegister, r.mode);
+        if (registerEditor) registerEditor(r);
     }
-    void runDataSheet() override { ++dataSheetRuns; }
+    void runInstitutionEditor(const EditorRequest<InstitutionForm>& r) override {
+        editorRuns.emplace_back(ViewInstitution, r.mode);
+        if (institutionEditor) institutionEditor(r);
+    }
+    void runAccountChangeEditor(const EditorRequest<AccountChangeForm>& r) override {
+        editorRuns.emplace_back(ViewAccountChange, r.mode);
+        if (accountChangeEditor) accountChangeEditor(r);
+    }
+    void runDataSheet(const EditorRequest<DataSheetForm>& r) override {
+        ++dataSheetRuns;
+        if (dataSheet) dataSheet(r);
+    }
     void runAbout() override { ++aboutRuns; }
     void beep(int frequency, int) override { beeps.push_back(frequency); }
     void quit() override { ++quits; }

@@ -1,5 +1,6 @@
 #include "app/commands.h"
 
+#include "app/editor_sessions.h"
 #include "import/apeh_import.h"
 #include "import/report_reload.h"
 #include "report/report_writer.h"
@@ -17,7 +18,6 @@ void notice(Shell& shell, std::string_view text, MessageIcon icon, bool owned, s
 }
 
 bool ask(Shell& shell, std::string_view text) {
-    shell.refreshRowCount();
     return shell.askYesNo(messageBox(text, kProgramCaption, MessageIcon::Question, true));
 }
 
@@ -27,22 +27,20 @@ void greyModifyDelete(Shell& shell) {
     shell.enableMenuItem(kCmdNew, true);
 }
 
-void selectView(AppState& state, Shell& shell, int id) {
-    for (int item : {kCmdViewRegister, kCmdViewInstitution, kCmdViewAccountChange}) shell.checkMenuItem(item, false);
-    shell.checkMenuItem(id, true);
-    state.tables.CurrentView = id == kCmdViewInstitution       ? ViewInstitution
-                               : id == kCmdViewAccountChange ? ViewAccountChange
-                                                               : ViewRegister;
-    shell.showTable(state.tables.CurrentView);
+// Checks the view's menu item alone and shows its table.
+void selectView(AppState& state, Shell& shell, ViewKind kind) {
+    for (const ViewCommand& v : kViewCommands) shell.checkMenuItem(v.id, v.kind == kind);
+    state.tables.CurrentView = kind;
+    shell.showTable(kind);
 }
 
 void newRecord(AppState& state, Shell& shell) {
-    shell.runEditor(state.tables.CurrentView, EditorMode::New);
+    runEditor(state, shell, state.tables.CurrentView, EditorMode::New);
     greyModifyDelete(shell);
 }
 
 void modifyRecord(AppState& state, Shell& shell) {
-    if (state.tables.hasSelection()) shell.runEditor(state.tables.CurrentView, EditorMode::Modify);
+    if (state.tables.hasSelection()) runEditor(state, shell, state.tables.CurrentView, EditorMode::Modify);
     greyModifyDelete(shell);
     shell.enableMenuItem(kCmdSaveReport, true);
     state.tables.clearSelection();
@@ -84,7 +82,7 @@ void saveReport(AppState& state, Shell& shell) {
             return;
         case ReportStatus::FaultyRow:
             // The highlighted row must be in view when the message names it.
-            if (state.tables.CurrentView != ViewRegister) selectView(state, shell, kCmdViewRegister);
+            if (state.tables.CurrentView != ViewRegister) selectView(state, shell, ViewRegister);
             shell.enableMenuItem(kCmdModify, true);
             shell.enableMenuItem(kCmdDelete, true);
             notice(shell, kMsgFaultyRow, MessageIcon::Warning, true, "Hiba");
@@ -133,7 +131,6 @@ void load(AppState& state, Shell& shell, int id) {
 
     if (!apeh) {
         const ReloadOutcome r = ReloadReport(*chosen, tables);
-        shell.refreshRowCount();
         if (!r.opened) {
             notice(shell, kMsgFileOpenFailed, MessageIcon::Error, false);
             return;
@@ -143,7 +140,6 @@ void load(AppState& state, Shell& shell, int id) {
     }
 
     const ApehOutcome o = ImportApehFile(*chosen, tables, [&](const std::string& q) { return ask(shell, q); });
-    shell.refreshRowCount();
     if (o.status == ApehStatus::CannotOpen) {
         notice(shell, kMsgFileOpenFailed, MessageIcon::Error, false);
     } else if (o.status == ApehStatus::Completed) {
@@ -192,11 +188,14 @@ void onCommand(AppState& state, Shell& shell, int id) {
         case kCmdExit: confirmExit(state, shell); break;
         case kCmdViewRegister:
         case kCmdViewInstitution:
-        case kCmdViewAccountChange: selectView(state, shell, id); break;
+        case kCmdViewAccountChange:
+            for (const ViewCommand& v : kViewCommands)
+                if (v.id == id) selectView(state, shell, v.kind);
+            break;
         case kCmdNew: newRecord(state, shell); break;
         case kCmdModify: modifyRecord(state, shell); break;
         case kCmdDelete: deleteRecord(state, shell); break;
-        case kCmdDataSheet: shell.runDataSheet(); break;
+        case kCmdDataSheet: runDataSheet(state, shell); break;
         case kCmdAbout: shell.runAbout(); break;
         default: break;
     }

@@ -24,7 +24,6 @@ std::optional<EditorMessage> store(AppState& state, Shell& shell, ViewKind kind,
     if (!result.ok()) return result.error;
     if (mode == EditorMode::New) {
         state.tables.appendRow(kind, result.record);
-        shell.refreshRowCount();
         shell.enableMenuItem(kCmdSaveReport, true);
         shell.enableMenuItem(kCmdNew, true);
     } else if (row < state.tables.table(kind).rowCount()) {
@@ -73,6 +72,40 @@ std::optional<EditorMessage> saveDataSheetDialog(AppState& state, const DataShee
     if (!r.saved) return r.message;
     state.DataSheetFilled = true;
     return std::nullopt;
+}
+
+namespace {
+
+template <class Form, class Save>
+EditorRequest<Form> requestOf(const EditorSession<Form>& session, Save save) {
+    return {session.mode, session.form, [session, save](const Form& form) { return save(session, form); }};
+}
+
+}  // namespace
+
+void runEditor(AppState& state, Shell& shell, ViewKind kind, EditorMode mode) {
+    switch (kind) {
+        case ViewRegister:
+            shell.runRegisterEditor(requestOf(openRegisterEditor(state, mode), [&](const auto& session, const auto& f) {
+                return saveRegisterEditor(state, shell, session, f);
+            }));
+            break;
+        case ViewInstitution:
+            shell.runInstitutionEditor(requestOf(openInstitutionEditor(state, mode), [&](const auto& session, const auto& f) {
+                return saveInstitutionEditor(state, shell, session, f);
+            }));
+            break;
+        case ViewAccountChange:
+            shell.runAccountChangeEditor(requestOf(openAccountChangeEditor(state, mode), [&](const auto& session, const auto& f) {
+                return saveAccountChangeEditor(state, shell, session, f);
+            }));
+            break;
+    }
+}
+
+void runDataSheet(AppState& state, Shell& shell) {
+    shell.runDataSheet({EditorMode::New, openDataSheet(state.settings()),
+                        [&state](const DataSheetForm& form) { return saveDataSheetDialog(state, form); }});
 }
 
 }  // namespace kovirant

@@ -42,4 +42,10 @@ std::optional<EditorMessage> saveAccountChangeEditor(AppState& state, Shell& she
 // The data sheet: saved, it sets DataSheetFilled.
 std::optional<EditorMessage> saveDataSheetDialog(AppState& state, const DataSheetForm& form);
 
+// Runs the editor of a table through the shell: the form of the selected row
+// in Modify mode, the save into the table.
+void runEditor(AppState& state, Shell& shell, ViewKind kind, EditorMode mode);
+// Runs the data sheet with the settings file's values.
+void runDataSheet(AppState& state, Shell& shell);
+
 }  // namespace kovirant

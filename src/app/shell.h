@@ -2,12 +2,17 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "editing/account_change_editor.h"
+#include "editing/institution_editor.h"
+#include "editing/register_entry_editor.h"
 #include "records/record_kinds.h"
+#include "report/data_sheet_keys.h"
 
 namespace kovirant {
 
@@ -25,6 +30,17 @@ enum MenuId : int {
     kCmdDataSheet = 40037,
     kCmdLoadApeh = 40038,
     kCmdViewAccountChange = 40039,
+};
+
+// The "Nézet" menu: each view command and the table it shows.
+struct ViewCommand {
+    int id;
+    ViewKind kind;
+};
+inline constexpr ViewCommand kViewCommands[] = {
+    {kCmdViewRegister, ViewRegister},
+    {kCmdViewInstitution, ViewInstitution},
+    {kCmdViewAccountChange, ViewAccountChange},
 };
 
 enum class MessageIcon { Information, Warning, Error, Question };
@@ -55,6 +71,16 @@ struct FileDialogSpec {
     std::filesystem::path initialName;
 };
 
+// What an editing dialog is run with: the form it shows when it opens, and
+// the save of its fields, which gives the message to show when the dialog
+// must stay open, or nothing when it ends.
+template <class Form>
+struct EditorRequest {
+    EditorMode mode = EditorMode::New;
+    Form initial{};
+    std::function<std::optional<EditorMessage>(const Form&)> save;
+};
+
 class Shell {
 public:
     virtual ~Shell() = default;
@@ -67,11 +93,13 @@ public:
     // Shows one table and hides the other two.
     virtual void showTable(ViewKind kind) = 0;
     virtual void setStatusText(int part, const std::u16string& text) = 0;
-    // The row-count text of the status bar may be stale; bring it up to date.
-    virtual void refreshRowCount() = 0;
     virtual std::optional<std::filesystem::path> chooseFile(const FileDialogSpec& request) = 0;
-    virtual void runEditor(ViewKind kind, EditorMode mode) = 0;
-    virtual void runDataSheet() = 0;
+    // The modal dialogs on data: each shows `initial`, calls `save` on its
+    // save button and ends when that gives no message.
+    virtual void runRegisterEditor(const EditorRequest<RegisterEntryForm>& request) = 0;
+    virtual void runInstitutionEditor(const EditorRequest<InstitutionForm>& request) = 0;
+    virtual void runAccountChangeEditor(const EditorRequest<AccountChangeForm>& request) = 0;
+    virtual void runDataSheet(const EditorRequest<DataSheetForm>& request) = 0;
     virtual void runAbout() = 0;
     virtual void beep(int frequency, int milliseconds) = 0;
     // Ends the message loop.

@@ -7,15 +7,18 @@
 namespace kovirant {
 
 CompanyNumberParts cutToFields(const CompanyNumberParts& p) {
-    return {std::string(cut(p.areaCode, 2)), std::string(cut(p.formCode, 2)), std::string(cut(p.serial, 6))};
+    return {std::string(cut(p.areaCode, kAreaCodeLength)), std::string(cut(p.formCode, kFormCodeLength)),
+            std::string(cut(p.serial, kSerialLength))};
 }
 
 AccountNumberParts cutToFields(const AccountNumberParts& p) {
-    return {std::string(cut(p.group1, 8)), std::string(cut(p.group2, 8)), std::string(cut(p.group3, 8))};
+    return {std::string(cut(p.group1, kAccountGroupLength)), std::string(cut(p.group2, kAccountGroupLength)),
+            std::string(cut(p.group3, kAccountGroupLength))};
 }
 
 DateParts cutToFields(const DateParts& d) {
-    return {std::string(cut(d.year, 4)), std::string(cut(d.month, 2)), std::string(cut(d.day, 2))};
+    return {std::string(cut(d.year, kYearLength)), std::string(cut(d.month, kMonthLength)),
+            std::string(cut(d.day, kDayLength))};
 }
 
 bool CheckAreaCode(std::string_view areaCode, int maxtk) {

@@ -6,6 +6,19 @@
 
 namespace kovirant {
 
+// Lengths of the identifier and date parts, as their entry fields take them.
+inline constexpr int kAreaCodeLength = 2;
+inline constexpr int kFormCodeLength = 2;
+inline constexpr int kSerialLength = 6;
+inline constexpr int kTaxBaseLength = 8;
+inline constexpr int kAccountGroupLength = 8;
+inline constexpr int kYearLength = 4;
+inline constexpr int kMonthLength = 2;
+inline constexpr int kDayLength = 2;
+inline constexpr int kPostalCodeLength = 4;
+inline constexpr int kCodeNumberLength = 8;  // an institution's "Számjel"
+inline constexpr int kAddressPartLength = 10;  // house number, building, door
+
 struct DateParts {
     std::string year, month, day;
 };

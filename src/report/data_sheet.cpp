@@ -8,17 +8,6 @@
 namespace kovirant {
 namespace {
 
-using F = DataSheetForm;
-constexpr DataSheetField kFields[] = {
-    {"cim", &F::cim, 511},           {"targy", &F::targy, 511},     {"Unev", &F::Unev, 511},
-    {"Uemail", &F::Uemail, 511},     {"Utelefon", &F::Utelefon, 511}, {"Utelefax", &F::Utelefax, 511},
-    {"SZnev", &F::SZnev, 511},       {"SZemail", &F::SZemail, 511}, {"cjsz1", &F::cjsz1, 2},
-    {"cjsz2", &F::cjsz2, 2},         {"cjsz3", &F::cjsz3, 6},       {"adoszam", &F::adoszam, 8},
-    {"Cnev", &F::Cnev, 511},         {"irsz", &F::irsz, 4},         {"hely", &F::hely, 511},
-    {"terulet", &F::terulet, 511},   {"hazszam", &F::hazszam, 10},  {"epulet", &F::epulet, 10},
-    {"ajto", &F::ajto, 10},          {"kategoria", &F::kategoria, 511}, {"targyszo", &F::targyszo, 511},
-};
-
 std::optional<int> selectionOf(std::span<const std::string_view> list, const std::string& stored) {
     if (stored.empty()) return std::nullopt;
     return lastEqualEntry(list, stored);
@@ -33,14 +22,14 @@ std::string selectedText(std::span<const std::string_view> list, const std::opti
 
 }  // namespace
 
-std::span<const DataSheetField> DataSheetFields() { return kFields; }
-
 DataSheetForm openDataSheet(const SettingsFile& settings) {
     const Profile profile = loadProfile(settings.path());
     DataSheetForm form;
-    for (const DataSheetField& f : kFields) form.*f.member = dataSheetValue(profile, f.key);
-    form.jelleg = selectionOf(StreetTypeList(), dataSheetValue(profile, "jelleg"));
-    form.szint = selectionOf(FloorList(), dataSheetValue(profile, "szint"));
+    for (const DataSheetKey& k : DataSheetKeys()) {
+        const std::string value = dataSheetValue(profile, k.id);
+        if (k.storage == DsStorage::ListEntry) form.*k.entry = selectionOf(k.entries(), value);
+        else form.*k.text = value;
+    }
     return form;
 }
 
@@ -49,6 +38,7 @@ std::optional<EditorMessage> checkDataSheet(const DataSheetForm& f, int maxtk, i
     if (area < 1 || area > maxtk) return warning("Hibás cégszám (területi kód)");
     const int form = readNumber(f.cjsz2);
     if (form < 1 || form > maxcf) return warning("Hibás cégszám (cégforma kód)");
+    // Intended: the tax number is compared by its value, not its length.
     if (readNumber(f.adoszam) < 8) return warning("Hibás törzsszám!");
     if (f.Cnev.empty()) return warning("Hiányzó név!");
     if (f.irsz.empty()) return warning("Hiányzó irányítószám!");
@@ -65,32 +55,16 @@ std::optional<EditorMessage> checkDataSheet(const DataSheetForm& f, int maxtk, i
 
 DataSheetSaveResult saveDataSheet(const DataSheetForm& f, const SettingsFile& settings, int maxtk, int maxcf) {
     if (auto message = checkDataSheet(f, maxtk, maxcf)) return {false, message};
-    auto text = [](const std::string& s, std::size_t max) { return std::string(cut(s, max)); };
-    const std::vector<std::pair<std::string, std::string>> values = {
-        {"cim", text(f.cim, kFieldMax)},
-        {"targy", text(f.targy, kFieldMax)},
-        {"Unev", text(f.Unev, kFieldMax)},
-        {"Uemail", text(f.Uemail, kFieldMax)},
-        {"Utelefon", text(f.Utelefon, kFieldMax)},
-        {"Utelefax", text(f.Utelefax, kFieldMax)},
-        {"SZnev", text(f.SZnev, kFieldMax)},
-        {"SZemail", text(f.SZemail, kFieldMax)},
-        {"cjsz1", zeroPadNumber(readNumber(f.cjsz1), 2)},
-        {"cjsz2", zeroPadNumber(readNumber(f.cjsz2), 2)},
-        {"cjsz3", zeroPadNumber(readNumber(f.cjsz3), 6)},
-        {"adoszam", zeroPadNumber(readNumber(f.adoszam), 8)},
-        {"Cnev", text(f.Cnev, kFieldMax)},
-        {"irsz", text(f.irsz, 4)},
-        {"hely", text(f.hely, kFieldMax)},
-        {"terulet", text(f.terulet, kFieldMax)},
-        {"hazszam", text(f.hazszam, 10)},
-        {"epulet", text(f.epulet, 10)},
-        {"ajto", text(f.ajto, 10)},
-        {"kategoria", text(f.kategoria, kFieldMax)},
-        {"targyszo", text(f.targyszo, kFieldMax)},
-        {"jelleg", selectedText(StreetTypeList(), f.jelleg)},
-        {"szint", selectedText(FloorList(), f.szint)},
-    };
+    std::vector<std::pair<std::string, std::string>> values;
+    for (const DataSheetKey& k : DataSheetKeys()) {
+        std::string stored;
+        switch (k.storage) {
+            case DsStorage::Text: stored = cut(f.*k.text, static_cast<std::size_t>(k.limit)); break;
+            case DsStorage::Number: stored = zeroPadNumber(readNumber(f.*k.text), k.limit); break;
+            case DsStorage::ListEntry: stored = selectedText(k.entries(), f.*k.entry); break;
+        }
+        values.emplace_back(k.key, std::move(stored));
+    }
     if (const int code = settings.writeDataSheet(values); code != 0) {
         char buf[256];
         std::snprintf(buf, sizeof buf,

@@ -20,16 +20,12 @@ namespace {
 // and bytes ISO-8859-2 reads otherwise.
 struct PlainBytes {
     bool plain[256];
-    constexpr PlainBytes() : plain() {
-        for (int c = 0; c < 256; ++c) plain[c] = c >= 0x20 || c == '\t';
-        plain[static_cast<unsigned char>('&')] = plain[static_cast<unsigned char>('<')] = false;
-        plain[static_cast<unsigned char>('>')] = plain[static_cast<unsigned char>('"')] = false;
-        for (int c = 0x80; c < 0xA0; ++c) plain[c] = false;
-        for (int c : {0xA1, 0xA5, 0xA6, 0xA9, 0xAB, 0xAC, 0xAE, 0xB1, 0xB5, 0xB6, 0xB7, 0xB9, 0xBB, 0xBC, 0xBE})
-            plain[c] = false;
+    PlainBytes() : plain() {
+        for (int c = 0; c < 256; ++c) plain[c] = (c >= 0x20 || c == '\t') && sameInLatin2(static_cast<unsigned char>(c));
+        for (char c : {'&', '<', '>', '"'}) plain[static_cast<unsigned char>(c)] = false;
     }
 };
-constexpr PlainBytes kPlain;
+const PlainBytes kPlain;
 
 }  // namespace
 
@@ -163,7 +159,7 @@ private:
 
 void writeHeader(ReportStream& out, const SettingsFile& settings, std::time_t now) {
     const Profile profile = loadProfile(settings.path());
-    auto key = [&](std::string_view k) { return dataSheetValue(profile, k); };
+    auto key = [&](DsKey k) { return dataSheetValue(profile, k); };
     const std::string host(kReportSchemaHost);
 
     out.line(0, "<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?>");
@@ -177,17 +173,17 @@ void writeHeader(ReportStream& out, const SettingsFile& settings, std::time_t no
     out.line(1, "<Adatlap>");
     out.line(2, "<Alaptípus>irat</Alaptípus>");
     out.line(2, "<KísérőAdatok>");
-    out.element(3, "Cím", key("cim"));
-    out.element(3, "Tárgy", key("targy"));
+    out.element(3, "Cím", key(DsKey::cim));
+    out.element(3, "Tárgy", key(DsKey::targy));
     out.line(3, "<Ügyintéző>");
-    out.elementIf(4, "Név", key("Unev"));
-    out.elementIf(4, "Email", key("Uemail"));
-    out.elementIf(4, "Telefon", key("Utelefon"));
-    out.elementIf(4, "Fax", key("Utelefax"));
+    out.elementIf(4, "Név", key(DsKey::Unev));
+    out.elementIf(4, "Email", key(DsKey::Uemail));
+    out.elementIf(4, "Telefon", key(DsKey::Utelefon));
+    out.elementIf(4, "Fax", key(DsKey::Utelefax));
     out.line(3, "</Ügyintéző>");
     out.element(3, "Időpecsét", reportStamp(now));
-    const std::string authorName = key("SZnev");
-    const std::string authorEmail = key("SZemail");
+    const std::string authorName = key(DsKey::SZnev);
+    const std::string authorEmail = key(DsKey::SZemail);
     if (!authorName.empty() || !authorEmail.empty()) {
         out.line(3, "<Szerző>");
         out.elementIf(4, "Név", authorName);
@@ -195,25 +191,25 @@ void writeHeader(ReportStream& out, const SettingsFile& settings, std::time_t no
         out.line(3, "</Szerző>");
     }
     std::string company;
-    appendZeroPad(company, key("cjsz1"), 2);
-    appendZeroPad(company, key("cjsz2"), 2);
-    appendZeroPad(company, key("cjsz3"), 6);
-    const std::string adoszam = dataSheetValue(profile, "adoszam", kAdoszamCapacity);
+    appendZeroPad(company, key(DsKey::cjsz1), 2);
+    appendZeroPad(company, key(DsKey::cjsz2), 2);
+    appendZeroPad(company, key(DsKey::cjsz3), 6);
+    const std::string adoszam = dataSheetValue(profile, DsKey::adoszam, kAdoszamCapacity);
     out.startTag(3, "Cég", {{"Cégszám", company}, {"Törzsszám", adoszam}}, "  ");
-    out.element(4, "Név", key("Cnev"));
+    out.element(4, "Név", key(DsKey::Cnev));
     out.line(4, "<TagoltCím>");
-    out.elementIf(5, "Irsz", key("irsz"));
-    out.elementIf(5, "Hely", key("hely"));
-    out.elementIf(5, "Terület", key("terulet"));
-    out.elementIf(5, "Jelleg", key("jelleg"));
-    out.elementIf(5, "Hsz", key("hazszam"));
-    out.elementIf(5, "Épület", key("epulet"));
-    out.elementIf(5, "Ajtó", key("ajto"));
-    out.elementIf(5, "Szint", key("szint"));
+    out.elementIf(5, "Irsz", key(DsKey::irsz));
+    out.elementIf(5, "Hely", key(DsKey::hely));
+    out.elementIf(5, "Terület", key(DsKey::terulet));
+    out.elementIf(5, "Jelleg", key(DsKey::jelleg));
+    out.elementIf(5, "Hsz", key(DsKey::hazszam));
+    out.elementIf(5, "Épület", key(DsKey::epulet));
+    out.elementIf(5, "Ajtó", key(DsKey::ajto));
+    out.elementIf(5, "Szint", key(DsKey::szint));
     out.line(4, "</TagoltCím>");
     out.line(3, "</Cég>");
-    out.elementIf(3, "Kategória", key("kategoria"));
-    out.elementIf(3, "Tárgyszó", key("targyszo"));
+    out.elementIf(3, "Kategória", key(DsKey::kategoria));
+    out.elementIf(3, "Tárgyszó", key(DsKey::targyszo));
     out.line(2, "</KísérőAdatok>");
     out.line(1, "</Adatlap>");
 }

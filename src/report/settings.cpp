@@ -2,41 +2,54 @@
 
 #include <system_error>
 
+#include "editing/pick_lists.h"
 #include "text/format.h"
 
 namespace kovirant {
 namespace {
 
+using F = DataSheetForm;
+using S = DsStorage;
+constexpr int kMax = static_cast<int>(kFieldMax);
 constexpr DataSheetKey kKeys[] = {
-    {"cim", "Pénzintézeti jelentés"},
-    {"targy", "Cégek pénzforgalmi számlaszám változásainak jelentése"},
-    {"Unev", ""},
-    {"Uemail", ""},
-    {"Utelefon", ""},
-    {"Utelefax", ""},
-    {"SZnev", ""},
-    {"SZemail", ""},
-    {"cjsz1", ""},
-    {"cjsz2", ""},
-    {"cjsz3", ""},
-    {"adoszam", ""},
-    {"Cnev", ""},
-    {"irsz", ""},
-    {"hely", ""},
-    {"terulet", ""},
-    {"hazszam", ""},
-    {"epulet", ""},
-    {"ajto", ""},
-    {"kategoria", "Kötelezettség"},
-    {"targyszo", ""},
-    {"jelleg", ""},
-    {"szint", ""},
+    {DsKey::cim, "cim", "Pénzintézeti jelentés", kMax, S::Text, &F::cim},
+    {DsKey::targy, "targy", "Cégek pénzforgalmi számlaszám változásainak jelentése", kMax, S::Text, &F::targy},
+    {DsKey::Unev, "Unev", "", kMax, S::Text, &F::Unev},
+    {DsKey::Uemail, "Uemail", "", kMax, S::Text, &F::Uemail},
+    {DsKey::Utelefon, "Utelefon", "", kMax, S::Text, &F::Utelefon},
+    {DsKey::Utelefax, "Utelefax", "", kMax, S::Text, &F::Utelefax},
+    {DsKey::SZnev, "SZnev", "", kMax, S::Text, &F::SZnev},
+    {DsKey::SZemail, "SZemail", "", kMax, S::Text, &F::SZemail},
+    {DsKey::cjsz1, "cjsz1", "", 2, S::Number, &F::cjsz1},
+    {DsKey::cjsz2, "cjsz2", "", 2, S::Number, &F::cjsz2},
+    {DsKey::cjsz3, "cjsz3", "", 6, S::Number, &F::cjsz3},
+    {DsKey::adoszam, "adoszam", "", 8, S::Number, &F::adoszam},
+    {DsKey::Cnev, "Cnev", "", kMax, S::Text, &F::Cnev},
+    {DsKey::irsz, "irsz", "", 4, S::Text, &F::irsz},
+    {DsKey::hely, "hely", "", kMax, S::Text, &F::hely},
+    {DsKey::terulet, "terulet", "", kMax, S::Text, &F::terulet},
+    {DsKey::hazszam, "hazszam", "", 10, S::Text, &F::hazszam},
+    {DsKey::epulet, "epulet", "", 10, S::Text, &F::epulet},
+    {DsKey::ajto, "ajto", "", 10, S::Text, &F::ajto},
+    {DsKey::kategoria, "kategoria", "Kötelezettség", kMax, S::Text, &F::kategoria},
+    {DsKey::targyszo, "targyszo", "", kMax, S::Text, &F::targyszo},
+    {DsKey::jelleg, "jelleg", "", 0, S::ListEntry, nullptr, &F::jelleg, StreetTypeList},
+    {DsKey::szint, "szint", "", 0, S::ListEntry, nullptr, &F::szint, FloorList},
 };
-static_assert(std::size(kKeys) == 23);
+static_assert(std::size(kKeys) == kDataSheetKeyCount);
+
+constexpr bool inOrder() {
+    for (std::size_t i = 0; i < std::size(kKeys); ++i)
+        if (kKeys[i].id != static_cast<DsKey>(i)) return false;
+    return true;
+}
+static_assert(inOrder(), "kKeys[i] describes DsKey(i)");
 
 }  // namespace
 
 std::span<const DataSheetKey> DataSheetKeys() { return kKeys; }
+
+const DataSheetKey& dataSheetKey(DsKey id) { return kKeys[static_cast<std::size_t>(id)]; }
 
 std::string_view dataSheetDefault(std::string_view key) {
     for (const DataSheetKey& k : kKeys)
@@ -59,7 +72,7 @@ StartupSettings readStartupSettings(const std::optional<std::filesystem::path>& 
     const Profile profile = loadProfile(s.settingsPath);
     s.maxtk = readNumber(profileValue(profile, kSectionGeneral, "maxtk", "20", kStartupCapacity));
     s.maxcf = readNumber(profileValue(profile, kSectionGeneral, "maxcf", "18", kStartupCapacity));
-    s.DataSheetFilled = !profileValue(profile, kSectionDataSheet, "Cnev", "", kStartupCapacity).empty();
+    s.DataSheetFilled = !profileValue(profile, kSectionDataSheet, dataSheetKey(DsKey::Cnev).key, "", kStartupCapacity).empty();
     return s;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "report/data_sheet_keys.h"
 #include "report/profile_file.h"
 
 namespace kovirant {
@@ -21,13 +22,6 @@ inline constexpr std::size_t kStartupCapacity = 128;
 inline constexpr std::size_t kDataSheetCapacity = 512;
 inline constexpr std::size_t kAdoszamCapacity = 9;
 
-struct DataSheetKey {
-    std::string_view key;
-    std::string_view defaultValue;
-};
-
-// The 23 keys of "ADATLAP" in the order the data sheet writes them.
-std::span<const DataSheetKey> DataSheetKeys();
 std::string_view dataSheetDefault(std::string_view key);
 
 // What the main window reads when it is created.
@@ -62,5 +56,8 @@ private:
 
 // A data sheet key of an already read profile, with its default.
 std::string dataSheetValue(const Profile& profile, std::string_view key, std::size_t capacity = kDataSheetCapacity);
+inline std::string dataSheetValue(const Profile& profile, DsKey key, std::size_t capacity = kDataSheetCapacity) {
+    return dataSheetValue(profile, dataSheetKey(key).key, capacity);
+}
 
 }  // namespace kovirant

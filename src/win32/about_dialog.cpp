@@ -1,6 +1,5 @@
 #include "../../resources/resource.h"
 #include "win32/dialogs.h"
-#include "win32/main_window.h"
 
 namespace kovirant::win32 {
 namespace {
@@ -19,8 +18,8 @@ INT_PTR CALLBACK aboutProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
 
 }  // namespace
 
-void runAboutDialog(MainWindow& window) {
-    DialogBoxParamW(window.instance, MAKEINTRESOURCEW(IDD_ABOUT), window.hwnd, aboutProc, 0);
+void runAboutDialog(HINSTANCE instance, HWND owner) {
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_ABOUT), owner, aboutProc, 0);
 }
 
 }  // namespace kovirant::win32

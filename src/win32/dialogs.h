@@ -1,16 +1,16 @@
-// The modal dialogs of the main window; each runs to its end.
+// The modal dialogs of the main window; each runs to its end. The editing
+// dialogs work on the data they are given and save through its callback.
 #pragma once
 
 #include "app/shell.h"
+#include "win32/win32.h"
 
 namespace kovirant::win32 {
 
-class MainWindow;
-
-void runAboutDialog(MainWindow& window);
-void runRegisterEntryDialog(MainWindow& window, EditorMode mode);
-void runInstitutionDialog(MainWindow& window, EditorMode mode);
-void runAccountChangeDialog(MainWindow& window, EditorMode mode);
-void runDataSheetDialog(MainWindow& window);
+void runAboutDialog(HINSTANCE instance, HWND owner);
+void runRegisterEntryDialog(HINSTANCE instance, HWND owner, const EditorRequest<RegisterEntryForm>& request);
+void runInstitutionDialog(HINSTANCE instance, HWND owner, const EditorRequest<InstitutionForm>& request);
+void runAccountChangeDialog(HINSTANCE instance, HWND owner, const EditorRequest<AccountChangeForm>& request);
+void runDataSheetDialog(HINSTANCE instance, HWND owner, const EditorRequest<DataSheetForm>& request);
 
 }  // namespace kovirant::win32

@@ -1,107 +1,70 @@
 // InstitutionDialog (template 115): the reporting institution's base data.
 #include "../../resources/resource.h"
-#include "app/editor_sessions.h"
 #include "editing/pick_lists.h"
-#include "win32/dialog_support.h"
+#include "text/format.h"
 #include "win32/dialogs.h"
-#include "win32/main_window.h"
+#include "win32/form_binding.h"
 
 namespace kovirant::win32 {
 namespace {
 
-struct InstitutionDialog {
-    MainWindow& window;
-    EditorMode mode;
-    HWND hwnd = nullptr;
-    EditorSession<InstitutionForm> session{};
+using F = InstitutionForm;
+constexpr int kMax = static_cast<int>(kFieldMax);
+constexpr EditBinding<F> kEdits[] = {
+    {IDE_INST_AREA_CODE, kAreaCodeLength, true, [](F& f) -> std::string& { return f.company.areaCode; }},
+    {IDE_INST_FORM_CODE, kFormCodeLength, true, [](F& f) -> std::string& { return f.company.formCode; }},
+    {IDE_INST_SERIAL, kSerialLength, true, [](F& f) -> std::string& { return f.company.serial; }},
+    {IDE_INST_TAX, kTaxBaseLength, true, [](F& f) -> std::string& { return f.taxBaseNumber; }},
+    {IDE_INST_BANK_CODE, kCodeNumberLength, true, [](F& f) -> std::string& { return f.codeNumber; }},
+    {IDE_INST_NAME, kMax, false, [](F& f) -> std::string& { return f.name; }},
+    {IDE_INST_POSTAL_CODE, kPostalCodeLength, true, [](F& f) -> std::string& { return f.postalCode; }},
+    {IDE_INST_PLACE, kMax, false, [](F& f) -> std::string& { return f.place; }},
+    {IDE_INST_AREA, kMax, false, [](F& f) -> std::string& { return f.area; }},
+    {IDE_INST_HOUSE, kAddressPartLength, false, [](F& f) -> std::string& { return f.houseNumber; }},
+    {IDE_INST_BUILDING, kAddressPartLength, false, [](F& f) -> std::string& { return f.building; }, true},
+    {IDE_INST_DOOR, kAddressPartLength, false, [](F& f) -> std::string& { return f.door; }, true},
+};
 
-    void setLimits() {
-        limitText(hwnd, IDE_INST_AREA_CODE, 2);
-        limitText(hwnd, IDE_INST_FORM_CODE, 2);
-        limitText(hwnd, IDE_INST_SERIAL, 6);
-        limitText(hwnd, IDE_INST_TAX, 8);
-        limitText(hwnd, IDE_INST_BANK_CODE, 8);
-        limitText(hwnd, IDE_INST_NAME, 511);
-        limitText(hwnd, IDE_INST_POSTAL_CODE, 4);
-        limitText(hwnd, IDE_INST_PLACE, 511);
-        limitText(hwnd, IDE_INST_AREA, 511);
-        limitText(hwnd, IDE_INST_HOUSE, 10);
-        if (mode == EditorMode::Modify) {
-            limitText(hwnd, IDE_INST_BUILDING, 10);
-            limitText(hwnd, IDE_INST_DOOR, 10);
-        }
-    }
+struct InstitutionDialog {
+    const EditorRequest<F>& request;
+    HWND hwnd = nullptr;
 
     void fillLists() {
         fillList(hwnd, IDL_INST_CODE, CodeList());
         fillList(hwnd, IDL_INST_AREA_TYPE, StreetTypeList());  // the list box sorts them
     }
 
-    void show(const InstitutionForm& f) {
-        setText(hwnd, IDE_INST_AREA_CODE, f.company.areaCode);
-        setText(hwnd, IDE_INST_FORM_CODE, f.company.formCode);
-        setText(hwnd, IDE_INST_SERIAL, f.company.serial);
-        setText(hwnd, IDE_INST_TAX, f.taxBaseNumber);
-        setText(hwnd, IDE_INST_BANK_CODE, f.codeNumber);
-        setText(hwnd, IDE_INST_NAME, f.name);
-        setText(hwnd, IDE_INST_POSTAL_CODE, f.postalCode);
-        setText(hwnd, IDE_INST_PLACE, f.place);
-        setText(hwnd, IDE_INST_AREA, f.area);
-        setText(hwnd, IDE_INST_HOUSE, f.houseNumber);
-        setText(hwnd, IDE_INST_BUILDING, f.building);
-        setText(hwnd, IDE_INST_DOOR, f.door);
-    }
-
-    InstitutionForm read() const {
-        InstitutionForm f;
-        f.company = {getText(hwnd, IDE_INST_AREA_CODE), getText(hwnd, IDE_INST_FORM_CODE),
-                     getText(hwnd, IDE_INST_SERIAL)};
-        f.taxBaseNumber = getText(hwnd, IDE_INST_TAX);
-        f.codeNumber = getText(hwnd, IDE_INST_BANK_CODE);
-        f.name = getText(hwnd, IDE_INST_NAME);
-        f.postalCode = getText(hwnd, IDE_INST_POSTAL_CODE);
-        f.place = getText(hwnd, IDE_INST_PLACE);
-        f.area = getText(hwnd, IDE_INST_AREA);
-        f.houseNumber = getText(hwnd, IDE_INST_HOUSE);
-        f.building = getText(hwnd, IDE_INST_BUILDING);
-        f.door = getText(hwnd, IDE_INST_DOOR);
-        f.areaType = selectedText(hwnd, IDL_INST_AREA_TYPE);
-        f.code = selectedIndex(hwnd, IDL_INST_CODE);
-        return f;
-    }
-
     BOOL onInit() {
-        guardDigitFields(hwnd, {IDE_INST_AREA_CODE, IDE_INST_FORM_CODE, IDE_INST_SERIAL, IDE_INST_TAX,
-                                IDE_INST_BANK_CODE, IDE_INST_POSTAL_CODE});
-        if (mode == EditorMode::New) {
-            setLimits();
-            centerOverOwner(hwnd, GetWindow(hwnd, GW_OWNER));
-            fillLists();
-            show({});
-            return FALSE;
-        }
+        guardDigitFields<F>(hwnd, kEdits);
+        const bool modify = request.mode == EditorMode::Modify;
+        if (!modify) limitFields<F>(hwnd, kEdits, request.mode);
         centerOverOwner(hwnd, GetWindow(hwnd, GW_OWNER));
-        session = openInstitutionEditor(window.state, EditorMode::Modify);
         fillLists();
-        selectIndex(hwnd, IDL_INST_CODE, session.form.code);
-        if (session.form.areaType) selectEqualEntries(hwnd, IDL_INST_AREA_TYPE, *session.form.areaType);
-        setLimits();
-        show(session.form);
-        return TRUE;
+        if (modify) {
+            selectIndex(hwnd, IDL_INST_CODE, request.initial.code);
+            if (request.initial.areaType) selectEqualEntries(hwnd, IDL_INST_AREA_TYPE, *request.initial.areaType);
+            limitFields<F>(hwnd, kEdits, request.mode);
+        }
+        showFields<F>(hwnd, kEdits, request.initial);
+        return modify ? TRUE : FALSE;
     }
 
     BOOL onCommand(WORD id, WORD) {
-        return saveOrDiscard(hwnd, id, IDOK, IDCANCEL,
-                             [&] { return saveInstitutionEditor(window.state, window.shell, session, read()); });
+        return saveOrDiscard(hwnd, id, IDOK, IDCANCEL, [&] {
+            F form;
+            readFields<F>(hwnd, kEdits, form);
+            form.areaType = selectedText(hwnd, IDL_INST_AREA_TYPE);
+            form.code = selectedIndex(hwnd, IDL_INST_CODE);
+            return request.save(form);
+        });
     }
 };
 
 }  // namespace
 
-void runInstitutionDialog(MainWindow& window, EditorMode mode) {
-    InstitutionDialog dialog{window, mode};
-    dialog.session.mode = mode;
-    DialogBoxParamW(window.instance, MAKEINTRESOURCEW(IDD_INSTITUTION), window.hwnd, dialogProc<InstitutionDialog>,
+void runInstitutionDialog(HINSTANCE instance, HWND owner, const EditorRequest<InstitutionForm>& request) {
+    InstitutionDialog dialog{request};
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_INSTITUTION), owner, dialogProc<InstitutionDialog>,
                     reinterpret_cast<LPARAM>(&dialog));
 }
 

@@ -166,7 +166,6 @@ void Win32Shell::setStatusText(int part, const std::u16string& text) {
                  reinterpret_cast<LPARAM>(wide(text).c_str()));
 }
 
-void Win32Shell::refreshRowCount() { window_.refresh(); }
 
 std::optional<std::filesystem::path> Win32Shell::chooseFile(const FileDialogSpec& request) {
     std::wstring filter;
@@ -205,19 +204,32 @@ std::optional<std::filesystem::path> Win32Shell::chooseFile(const FileDialogSpec
     return std::filesystem::path(std::wstring(name.c_str()));
 }
 
-void Win32Shell::runEditor(ViewKind kind, EditorMode mode) {
+template <class Run>
+void Win32Shell::modal(Run run) {
     window_.refresh();
-    switch (kind) {
-        case ViewRegister: runRegisterEntryDialog(window_, mode); break;
-        case ViewInstitution: runInstitutionDialog(window_, mode); break;
-        case ViewAccountChange: runAccountChangeDialog(window_, mode); break;
-    }
+    run(window_.instance, window_.hwnd);
     window_.refresh();
 }
 
-void Win32Shell::runDataSheet() { runDataSheetDialog(window_); }
+void Win32Shell::runRegisterEditor(const EditorRequest<RegisterEntryForm>& request) {
+    modal([&](HINSTANCE i, HWND owner) { runRegisterEntryDialog(i, owner, request); });
+}
 
-void Win32Shell::runAbout() { runAboutDialog(window_); }
+void Win32Shell::runInstitutionEditor(const EditorRequest<InstitutionForm>& request) {
+    modal([&](HINSTANCE i, HWND owner) { runInstitutionDialog(i, owner, request); });
+}
+
+void Win32Shell::runAccountChangeEditor(const EditorRequest<AccountChangeForm>& request) {
+    modal([&](HINSTANCE i, HWND owner) { runAccountChangeDialog(i, owner, request); });
+}
+
+void Win32Shell::runDataSheet(const EditorRequest<DataSheetForm>& request) {
+    modal([&](HINSTANCE i, HWND owner) { runDataSheetDialog(i, owner, request); });
+}
+
+void Win32Shell::runAbout() {
+    modal([](HINSTANCE i, HWND owner) { runAboutDialog(i, owner); });
+}
 
 void Win32Shell::beep(int frequency, int milliseconds) {
     Beep(static_cast<DWORD>(frequency), static_cast<DWORD>(milliseconds));

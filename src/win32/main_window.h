@@ -27,10 +27,11 @@ public:
     void checkMenuItem(int id, bool checked) override;
     void showTable(ViewKind kind) override;
     void setStatusText(int part, const std::u16string& text) override;
-    void refreshRowCount() override;
     std::optional<std::filesystem::path> chooseFile(const FileDialogSpec& request) override;
-    void runEditor(ViewKind kind, EditorMode mode) override;
-    void runDataSheet() override;
+    void runRegisterEditor(const EditorRequest<RegisterEntryForm>& request) override;
+    void runInstitutionEditor(const EditorRequest<InstitutionForm>& request) override;
+    void runAccountChangeEditor(const EditorRequest<AccountChangeForm>& request) override;
+    void runDataSheet(const EditorRequest<DataSheetForm>& request) override;
     void runAbout() override;
     void beep(int frequency, int milliseconds) override;
     void quit() override;
@@ -38,6 +39,9 @@ public:
 
 private:
     int messageBoxW(const MessageBoxSpec& box, UINT buttons);
+    // Runs a modal dialog with the list views brought up to date before and after.
+    template <class Run>
+    void modal(Run run);
     MainWindow& window_;
 };
 
