@@ -5,7 +5,7 @@ SANITIZE := build/sanitize
 WIN32 := build/win32
 CMAKE_QUIET := -Wno-dev --log-level=WARNING
 
-.PHONY: all test exe run bench clean native win32 sanitize fuzz lint
+.PHONY: all test check exe run bench clean native win32 sanitize fuzz lint
 
 all: exe
 
@@ -37,6 +37,14 @@ test: win32 native sanitize lint
 	cd $(SANITIZE) && ctest --output-on-failure -j$(JOBS) -E '^wine\.' > ctest.log 2>&1 \
 	  || { cat ctest.log; exit 1; }; tail -n 3 ctest.log
 	cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
+
+# The fast inner loop: the native unit tests only.
+check:
+	scripts/install-deps.sh native
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release $(CMAKE_QUIET)
+	cmake --build $(NATIVE) -j$(JOBS) --target kovirant_tests
+	cd $(NATIVE) && ctest -j$(JOBS) -R '^[A-Z]' --output-on-failure > check.log 2>&1 \
+	  || { cat check.log; exit 1; }; tail -n 3 check.log
 
 run: exe
 	scripts/install-deps.sh wine gui

@@ -67,6 +67,8 @@ void saveReport(AppState& state, Shell& shell) {
     request.title = u("Számla mentés file megadása");
     request.filters = {{u("Minden állomány"), u"*.*"}, {u"xml", u"*.xml"}};
     request.filterIndex = 2;
+    // Intended, as the program has always done: the save starts in "c:\" and
+    // adds "txt" to a name without extension, though the filter shows *.xml.
     request.initialDirectory = std::filesystem::path("c:\\");
     request.defaultExtension = u"txt";
     const auto target = shell.chooseFile(request);
@@ -97,9 +99,7 @@ void saveReport(AppState& state, Shell& shell) {
     notice(shell, "A jelentés sikeresen elkészült", MessageIcon::Information, false);
 }
 
-void load(AppState& state, Shell& shell, int id) {
-    shell.enableMenuItem(kCmdSaveReport, false);
-    const bool apeh = id == kCmdLoadApeh;
+FileDialogSpec loadRequest(const AppState& state, bool apeh) {
     FileDialogSpec request;
     request.initialDirectory = state.lastFilePath.parent_path();
     request.initialName = state.lastFilePath.filename();
@@ -113,33 +113,35 @@ void load(AppState& state, Shell& shell, int id) {
         request.title = u("Kovirant forrás file megnyitása");
         request.defaultExtension = u"xml";
     }
-    const auto chosen = shell.chooseFile(request);
-    if (!chosen) return;
-    state.lastFilePath = *chosen;
+    return request;
+}
 
+// With register rows present: appends (Yes), or empties the tables after the
+// officer confirms the report was written. False: the load is abandoned.
+bool appendOrReplace(AppState& state, Shell& shell, const std::filesystem::path& chosen) {
     RecordTables& tables = state.tables;
-    if (tables.rowCounter(ViewRegister) > 0) {
-        MessageBoxSpec box = messageBox("Hozzáfűzzük az új állományt a meglévő adatokhoz?", "", MessageIcon::Question, true);
-        box.caption = chosen->u16string();
-        if (!shell.askYesNo(box)) {
-            if (tables.ReportPending && !ask(shell, "Ugye kiírta a jelentést?")) return;
-            for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) tables.clearTable(k);
-            tables.ReportPending = false;
-        }
-    }
-    shell.setStatusText(0, chosen->u16string());
+    if (tables.rowCounter(ViewRegister) == 0) return true;
+    MessageBoxSpec box = messageBox("Hozzáfűzzük az új állományt a meglévő adatokhoz?", "", MessageIcon::Question, true);
+    box.caption = chosen.u16string();
+    if (shell.askYesNo(box)) return true;
+    if (tables.ReportPending && !ask(shell, "Ugye kiírta a jelentést?")) return false;
+    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) tables.clearTable(k);
+    tables.ReportPending = false;
+    return true;
+}
 
-    if (!apeh) {
-        const ReloadOutcome r = ReloadReport(*chosen, tables);
-        if (!r.opened) {
-            notice(shell, kMsgFileOpenFailed, MessageIcon::Error, false);
-            return;
-        }
-        shell.enableMenuItem(kCmdSaveReport, true);
+void reloadReport(AppState& state, Shell& shell, const std::filesystem::path& chosen) {
+    const ReloadOutcome r = ReloadReport(chosen, state.tables);
+    if (!r.opened) {
+        notice(shell, kMsgFileOpenFailed, MessageIcon::Error, false);
         return;
     }
+    shell.enableMenuItem(kCmdSaveReport, true);
+}
 
-    const ApehOutcome o = ImportApehFile(*chosen, tables, [&](const std::string& q) { return ask(shell, q); });
+void importApeh(AppState& state, Shell& shell, const std::filesystem::path& chosen) {
+    RecordTables& tables = state.tables;
+    const ApehOutcome o = ImportApehFile(chosen, tables, [&](const std::string& q) { return ask(shell, q); });
     if (o.status == ApehStatus::CannotOpen) {
         notice(shell, kMsgFileOpenFailed, MessageIcon::Error, false);
     } else if (o.status == ApehStatus::Completed) {
@@ -154,6 +156,19 @@ void load(AppState& state, Shell& shell, int id) {
         shell.beep(1500, 20);
         notice(shell, "A jelentés készítése előtt ne felejtse el a cégszámokat megadni!", MessageIcon::Warning, false);
     }
+}
+
+// "XML állomány betöltése..." and "APEH állomány betöltése...".
+void load(AppState& state, Shell& shell, int id) {
+    shell.enableMenuItem(kCmdSaveReport, false);
+    const bool apeh = id == kCmdLoadApeh;
+    const auto chosen = shell.chooseFile(loadRequest(state, apeh));
+    if (!chosen) return;
+    state.lastFilePath = *chosen;
+    if (!appendOrReplace(state, shell, *chosen)) return;
+    shell.setStatusText(0, chosen->u16string());
+    if (apeh) importApeh(state, shell, *chosen);
+    else reloadReport(state, shell, *chosen);
 }
 
 bool confirmExit(AppState& state, Shell& shell) {

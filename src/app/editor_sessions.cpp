@@ -8,8 +8,7 @@ EditorSession<Form> open(const AppState& state, EditorMode mode, ViewKind kind, 
     EditorSession<Form> session;
     session.mode = mode;
     if (mode == EditorMode::Modify) {
-        std::size_t row = 0;
-        state.tables.firstSelectedRow(row);
+        const std::size_t row = state.tables.firstSelectedRow().value_or(0);
         session.row = row;
         Record record;
         if (row < state.tables.table(kind).rowCount()) state.tables.readRow(kind, row, record);

@@ -19,7 +19,7 @@ std::string question(const char* pattern, long long lineNumber) {
 
 }  // namespace
 
-std::string checkApehLine(std::string_view line, long long n, RegisterEntry& entry) {
+std::optional<std::string> checkApehLine(std::string_view line, long long n, RegisterEntry& entry) {
     if (line.size() != kApehLineLength) return question("A sor nem 216 karakter hosszú: %lld. sor. Folytatja ?", n);
 
     const std::string_view tax = line.substr(6, 8);
@@ -53,7 +53,7 @@ std::string checkApehLine(std::string_view line, long long n, RegisterEntry& ent
     target.push_back('-');
     target.append(date.substr(4, 2));
     entry[RegisterCol::accountCode].assign(opening ? "Bejegyzés" : "Törlés");
-    return {};
+    return std::nullopt;
 }
 
 ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tables, const ApehQuestion& ask) {
@@ -79,9 +79,8 @@ ApehOutcome ImportApehStream(std::FILE* file, RecordTables& tables, const ApehQu
         if (const void* cr = std::memchr(line.data(), '\r', line.size()))
             line = line.substr(0, static_cast<std::size_t>(static_cast<const char*>(cr) - line.data()));
         ++outcome.lines;
-        const std::string problem = checkApehLine(line, outcome.lines, entry);
-        if (!problem.empty()) {
-            if (ask(problem)) continue;
+        if (const auto question = checkApehLine(line, outcome.lines, entry)) {
+            if (ask(*question)) continue;
             outcome.status = ApehStatus::Stopped;
             return outcome;
         }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "records/record_tables.h"
@@ -35,8 +36,8 @@ ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tabl
 ApehOutcome ImportApehStream(std::FILE* file, RecordTables& tables, const ApehQuestion& ask);
 
 // The checks of one line (already cut at its first CR or LF). Fills `entry`
-// and returns an empty text when the line is accepted, otherwise the
-// question for line `lineNumber`.
-std::string checkApehLine(std::string_view line, long long lineNumber, RegisterEntry& entry);
+// and returns nothing when the line is accepted, otherwise the question for
+// line `lineNumber`.
+std::optional<std::string> checkApehLine(std::string_view line, long long lineNumber, RegisterEntry& entry);
 
 }  // namespace kovirant

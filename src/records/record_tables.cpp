@@ -29,18 +29,12 @@ std::string_view RecordTables::cell(ViewKind kind, std::size_t row, std::size_t 
     return cut(tables_[kind]->cell(row, column), kFieldMax);
 }
 
-bool RecordTables::firstSelectedRow(std::size_t& index) const {
-    return tables_[CurrentView]->firstSelected(index);
-}
+std::optional<std::size_t> RecordTables::firstSelectedRow() const { return tables_[CurrentView]->firstSelected(); }
 
-bool RecordTables::hasSelection() const {
-    std::size_t ignored = 0;
-    return firstSelectedRow(ignored);
-}
+bool RecordTables::hasSelection() const { return firstSelectedRow().has_value(); }
 
 void RecordTables::deleteSelectedRow() {
-    std::size_t index = 0;
-    if (firstSelectedRow(index)) tables_[CurrentView]->deleteRow(index);
+    if (const auto index = firstSelectedRow()) tables_[CurrentView]->deleteRow(*index);
 }
 
 void RecordTables::clearSelection() { tables_[CurrentView]->clearAllStates(); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -29,9 +30,8 @@ public:
     std::string_view cell(ViewKind kind, std::size_t row, std::size_t column) const;
 
     // The selection operations act on the shown table (CurrentView).
-    // Stores the index of the first selected row; leaves `index` as it was
-    // when no row is selected.
-    bool firstSelectedRow(std::size_t& index) const;
+    // The index of the first selected row, if any.
+    std::optional<std::size_t> firstSelectedRow() const;
     bool hasSelection() const;
     void deleteSelectedRow();
     void clearSelection();

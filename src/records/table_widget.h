@@ -36,14 +36,10 @@ public:
 
     // The lowest index of a selected row. A widget may answer faster than
     // this walk.
-    virtual bool firstSelected(std::size_t& index) const {
-        for (std::size_t i = 0, n = rowCount(); i < n; ++i) {
-            if (state(i).selected) {
-                index = i;
-                return true;
-            }
-        }
-        return false;
+    virtual std::optional<std::size_t> firstSelected() const {
+        for (std::size_t i = 0, n = rowCount(); i < n; ++i)
+            if (state(i).selected) return i;
+        return std::nullopt;
     }
     // Clears both marks of every row.
     virtual void clearAllStates() {

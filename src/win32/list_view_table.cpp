@@ -57,12 +57,11 @@ void ListViewTable::setState(std::size_t row, RowState state) {
     if (state.focused) ListView_EnsureVisible(hwnd_, static_cast<int>(row), FALSE);
 }
 
-bool ListViewTable::firstSelected(std::size_t& index) const {
-    if (hwnd_ == nullptr) return false;
+std::optional<std::size_t> ListViewTable::firstSelected() const {
+    if (hwnd_ == nullptr) return std::nullopt;
     const int i = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED);
-    if (i < 0) return false;
-    index = static_cast<std::size_t>(i);
-    return true;
+    if (i < 0) return std::nullopt;
+    return static_cast<std::size_t>(i);
 }
 
 void ListViewTable::clearAllStates() {

@@ -24,7 +24,7 @@ public:
     void deleteAll() override;
     RowState state(std::size_t row) const override;
     void setState(std::size_t row, RowState state) override;
-    bool firstSelected(std::size_t& index) const override;
+    std::optional<std::size_t> firstSelected() const override;
     void clearAllStates() override;
 
     // Tells the list view how many rows there are; appends only mark the

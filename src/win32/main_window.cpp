@@ -1,5 +1,6 @@
 #include "win32/main_window.h"
 
+#include "../../resources/resource.h"
 #include "app/commands.h"
 #include "win32/dialogs.h"
 #include "win32/dpi.h"
@@ -12,6 +13,98 @@ MainWindow::MainWindow()
       tables(lists[ViewRegister], lists[ViewInstitution], lists[ViewAccountChange]),
       state(tables),
       shell(*this) {}
+
+namespace {
+
+bool fail(const wchar_t* text) {
+    MessageBoxW(nullptr, text, kTitle, MB_ICONERROR);
+    return false;
+}
+
+}  // namespace
+
+bool MainWindow::create(HINSTANCE inst) {
+    instance = inst;
+    menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINMENU));
+
+    WNDCLASSW wc{};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_KOVIRANT));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = kClassName;
+    if (!RegisterClassW(&wc)) return fail(L"Rendszerhiba (ablakoszt\u00E1ly regisztr\u00E1l\u00E1s)");
+
+    const int cx = GetSystemMetrics(SM_CXFULLSCREEN);
+    const int cy = GetSystemMetrics(SM_CYFULLSCREEN);
+    const int left = cx / 4, top = cy / 4;
+    const int width = cx - 2 * (cx / 4), height = cy - cy / 4;
+    if (!CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, left, top, width, height, nullptr, menu,
+                         instance, this))
+        return fail(L"Rendszerhiba (ablak l\u00E9trehoz\u00E1sa)");
+
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&icc);
+
+    statusBar = CreateStatusWindowW(WS_CHILD | WS_VISIBLE, L"", hwnd, IDC_STATUS_BAR);
+    int parts[2] = {width / 2, -1};
+    SendMessageW(statusBar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+    if (!createTables(cx)) return fail(L"Rendszerhiba (ablak l\u00E9trehoz\u00E1sa)");
+    SetFocus(lists[ViewRegister].hwnd());
+    return true;
+}
+
+bool MainWindow::createTables(int width) {
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    // One selected row in the register table, several in the others; the
+    // image lists are shared and owned here.
+    constexpr DWORD kCommon = WS_CHILD | WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_SHAREIMAGELISTS;
+    const DWORD styles[kViewKindCount] = {kCommon | WS_VISIBLE | LVS_SINGLESEL, kCommon, kCommon};
+    for (int k = 0; k < kViewKindCount; ++k) {
+        HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", styles[k], 0, 0, width, client.bottom, hwnd, nullptr,
+                                    instance, nullptr);
+        if (list == nullptr) return false;
+        lists[static_cast<std::size_t>(k)].attach(list);
+    }
+
+    ShowWindow(hwnd, SW_SHOWNORMAL);
+    UpdateWindow(hwnd);
+
+    HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_KOVIRANT));
+    largeIcons_.reset(ImageList_Create(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                       ILC_MASK | ILC_COLOR32, 1, 1));
+    smallIcons_.reset(ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                       ILC_MASK | ILC_COLOR32, 1, 1));
+    ImageList_AddIcon(largeIcons_.get(), icon);
+    ImageList_AddIcon(smallIcons_.get(), icon);
+    for (ViewKind k : {ViewRegister, ViewInstitution}) {
+        if (!showsIcon(k)) continue;
+        ListView_SetImageList(lists[k].hwnd(), largeIcons_.get(), LVSIL_NORMAL);
+        ListView_SetImageList(lists[k].hwnd(), smallIcons_.get(), LVSIL_SMALL);
+    }
+    dpi = dpiOf(hwnd);
+    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) addColumns(k);
+    return true;
+}
+
+// The columns with their headers and widths, scaled for the screen's DPI.
+void MainWindow::addColumns(ViewKind kind) {
+    int index = 0;
+    for (const Column& c : columnsOf(kind)) {
+        const std::wstring header = wide(c.header);
+        LVCOLUMNW col{};
+        col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        col.fmt = LVCFMT_LEFT;
+        col.cx = scaled(c.width, dpi);
+        col.pszText = const_cast<wchar_t*>(header.c_str());
+        col.iSubItem = index;
+        ListView_InsertColumn(lists[kind].hwnd(), index, &col);
+        ++index;
+    }
+}
 
 UINT menuStateQueryMessage() {
     static const UINT message = RegisterWindowMessageW(L"Kovirant.MenuState");

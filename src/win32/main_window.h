@@ -45,9 +45,22 @@ private:
     MainWindow& window_;
 };
 
+// An image list destroyed with its owner; the list views share it
+// (LVS_SHAREIMAGELISTS) and leave it alone.
+struct ImageListDeleter {
+    void operator()(HIMAGELIST list) const {
+        if (list != nullptr) ImageList_Destroy(list);
+    }
+};
+using ImageListPtr = std::unique_ptr<std::remove_pointer_t<HIMAGELIST>, ImageListDeleter>;
+
 class MainWindow {
 public:
     MainWindow();
+
+    // Registers the class and makes the window with its status bar, menu and
+    // three tables, and shows it. Tells the user and returns false on failure.
+    bool create(HINSTANCE instance);
 
     HINSTANCE instance = nullptr;
     HWND hwnd = nullptr;
@@ -66,6 +79,10 @@ public:
     void refresh();
 
 private:
+    bool createTables(int width);
+    void addColumns(ViewKind kind);
+    ImageListPtr largeIcons_, smallIcons_;
+
     LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT onNotify(const NMHDR& header);
     void onSize(int width, int height);
