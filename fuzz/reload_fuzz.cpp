@@ -1,10 +1,11 @@
-// The report reload fed with arbitrary files: no crash, no overflow, and no
-// cell longer than a cell may be.
+// The report reload and the recovery reader fed with arbitrary files: no
+// crash, no overflow, and no cell longer than a cell may be.
 #include <cstdio>
 
 #include "fuzz_input.h"
 #include "import/report_reload.h"
 #include "records/memory_table.h"
+#include "recovery/recovery_file.h"
 
 using namespace kovirant;
 
@@ -15,7 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MemoryTable reg(RegisterCol::count, true), inst(InstitutionCol::count, false), acc(AccountChangeCol::count, false);
     RecordTables tables(reg, inst, acc);
     const std::size_t appended = ReloadReportStream(f, tables);
+    std::rewind(f);
+    RecoveredRows recovered;
+    readRecoveryStream(f, recovered);
     std::fclose(f);
+    fuzz::require(recovered.status == RecoveryStatus::Read || recovered.rows() == 0);
+    for (const MemoryTable* m : {&recovered.reg, &recovered.inst, &recovered.acc})
+        for (std::size_t r = 0; r < m->rowCount(); ++r)
+            for (std::size_t c = 0; c < m->columnCount(); ++c) fuzz::require(m->cell(r, c).size() <= 65534);
     fuzz::require(appended == reg.rowCount() + inst.rowCount() + acc.rowCount());
     for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange})
         for (std::size_t r = 0; r < tables.table(k).rowCount(); ++r)

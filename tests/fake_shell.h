@@ -74,6 +74,8 @@ struct FakeShell : Shell {
     void beep(int frequency, int) override { beeps.push_back(frequency); }
     void quit() override { ++quits; }
     void postModify() override { ++modifyPosts; }
+    void scheduleRecovery(int milliseconds) override { recoverySchedules.push_back(milliseconds); }
+    std::vector<int> recoverySchedules;
 
     // The texts shown, in Windows-1250, for comparing with literals.
     std::vector<std::string> texts() const {

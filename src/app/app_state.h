@@ -8,6 +8,15 @@
 
 namespace kovirant {
 
+// Where the recovery file stands against the tables.
+struct RecoveryState {
+    bool onDisk = false;                // this run wrote the file and it is there
+    unsigned long long writtenAt = 0;   // the tables' change count it holds
+    bool waiting = false;               // a write is scheduled for when idle
+    bool warned = false;                // the officer was told it cannot be written
+    bool dropped = false;               // the officer left on purpose: kept no more
+};
+
 struct AppState {
     explicit AppState(RecordTables& t) : tables(t) {}
 
@@ -17,6 +26,7 @@ struct AppState {
     int maxcf = 0;
     bool DataSheetFilled = false;
     std::filesystem::path lastFilePath;
+    RecoveryState recovery;
 
     SettingsFile settings() const { return SettingsFile(settingsPath); }
 };

@@ -1,6 +1,7 @@
 #include "app/commands.h"
 
 #include "app/editor_sessions.h"
+#include "recovery/recovery.h"
 #include "import/apeh_import.h"
 #include "import/report_reload.h"
 #include "report/report_writer.h"
@@ -173,6 +174,7 @@ void load(AppState& state, Shell& shell, int id) {
 
 bool confirmExit(AppState& state, Shell& shell) {
     if (state.tables.ReportPending && !ask(shell, "Nem készítette el a jelentést. Mégis kilép?")) return false;
+    dropRecovery(state);  // leaving on purpose: nothing to recover
     shell.quit();
     return true;
 }

@@ -106,6 +106,8 @@ public:
     virtual void quit() = 0;
     // Runs Modify after the current notification has been handled.
     virtual void postModify() = 0;
+    // Has writePendingRecovery run once the program has been idle this long.
+    virtual void scheduleRecovery(int milliseconds) = 0;
 };
 
 }  // namespace kovirant

@@ -148,7 +148,7 @@ void clearAll(std::array<std::string, N>& record) {
 
 class Reloader {
 public:
-    explicit Reloader(RecordTables& tables) : tables_(tables) {}
+    Reloader(RecordTables& tables, const ReloadOptions& options) : tables_(tables), options_(options) {}
 
     void line(std::string_view line) {
         while (!line.empty() && line.front() == '\t') line.remove_prefix(1);
@@ -162,11 +162,12 @@ public:
         if (startsWith(line, "</SzámlaszámVáltozás>")) { inAccountChange_ = false; return; }
         if (startsWith(line, "<EredetiSzámla>")) { inOriginalAccount_ = true; return; }
         if (startsWith(line, "</EredetiSzámla>")) { inOriginalAccount_ = false; return; }
-        if (startsWith(line, "</Pénzintézet>") && !institution_[InstitutionCol::companyNumber].empty()) {
+        if (startsWith(line, "</Pénzintézet>") &&
+            (options_.everyRecord || !institution_[InstitutionCol::companyNumber].empty())) {
             append(ViewInstitution, institution_);
             return;
         }
-        if (startsWith(line, "</CégMutató>") && !register_[RegisterCol::companyNumber].empty()) {
+        if (startsWith(line, "</CégMutató>") && (options_.everyRecord || !register_[RegisterCol::companyNumber].empty())) {
             append(ViewRegister, register_);
             return;
         }
@@ -261,6 +262,7 @@ private:
     }
 
     RecordTables& tables_;
+    const ReloadOptions options_;
     RegisterEntry register_;
     InstitutionEntry institution_;
     AccountChangeEntry accountChange_;
@@ -273,15 +275,15 @@ private:
 
 }  // namespace
 
-ReloadOutcome ReloadReport(const std::filesystem::path& path, RecordTables& tables) {
+ReloadOutcome ReloadReport(const std::filesystem::path& path, RecordTables& tables, const ReloadOptions& options) {
     const OpenedFile opened = openFile(path, "rb");
     if (!opened) return {false, opened.error, 0};
-    return {true, 0, ReloadReportStream(opened.file.get(), tables)};
+    return {true, 0, ReloadReportStream(opened.file.get(), tables, options)};
 }
 
-std::size_t ReloadReportStream(std::FILE* file, RecordTables& tables) {
+std::size_t ReloadReportStream(std::FILE* file, RecordTables& tables, const ReloadOptions& options) {
     TextLineReader reader(file, 1 << 20, kReloadPieceMax);
-    Reloader reloader(tables);
+    Reloader reloader(tables, options);
     std::string_view piece;
     while (reader.next(piece)) reloader.line(piece);
     return reloader.appended();

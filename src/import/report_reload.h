@@ -23,9 +23,15 @@ struct ReloadOutcome {
 // references, while a huge line costs bounded memory.
 inline constexpr std::size_t kReloadPieceMax = 65534;
 
-ReloadOutcome ReloadReport(const std::filesystem::path& path, RecordTables& tables);
+struct ReloadOptions {
+    // Appends a register or institution record also when its company number
+    // is empty (the tables kept for recovery hold such rows).
+    bool everyRecord = false;
+};
+
+ReloadOutcome ReloadReport(const std::filesystem::path& path, RecordTables& tables, const ReloadOptions& options = {});
 // The same over an open stream; returns the rows appended.
-std::size_t ReloadReportStream(std::FILE* file, RecordTables& tables);
+std::size_t ReloadReportStream(std::FILE* file, RecordTables& tables, const ReloadOptions& options = {});
 
 // Undoes the report's escaping: the five predefined entities and numeric
 // character references back to Windows-1250; a '&' that starts no known

@@ -15,6 +15,7 @@ void RecordTables::appendRow(ViewKind kind, std::span<const std::string> record)
     t.insertRow(t.rowCount(), record);
     lastAppendCount_ = static_cast<long long>(t.rowCount());
     ++statusSerial_;
+    ++changes_;
 }
 
 void RecordTables::readRow(ViewKind kind, std::size_t row, std::span<std::string> record) const {
@@ -23,6 +24,7 @@ void RecordTables::readRow(ViewKind kind, std::size_t row, std::span<std::string
 
 void RecordTables::writeRow(ViewKind kind, std::size_t row, std::span<const std::string> record) {
     tables_[kind]->setRow(row, record);
+    ++changes_;
 }
 
 std::string_view RecordTables::cell(ViewKind kind, std::size_t row, std::size_t column) const {
@@ -34,12 +36,23 @@ std::optional<std::size_t> RecordTables::firstSelectedRow() const { return table
 bool RecordTables::hasSelection() const { return firstSelectedRow().has_value(); }
 
 void RecordTables::deleteSelectedRow() {
-    if (const auto index = firstSelectedRow()) tables_[CurrentView]->deleteRow(*index);
+    if (const auto index = firstSelectedRow()) {
+        tables_[CurrentView]->deleteRow(*index);
+        ++changes_;
+    }
 }
 
 void RecordTables::clearSelection() { tables_[CurrentView]->clearAllStates(); }
 
-void RecordTables::clearTable(ViewKind kind) { tables_[kind]->deleteAll(); }
+void RecordTables::clearTable(ViewKind kind) {
+    tables_[kind]->deleteAll();
+    ++changes_;
+}
+
+std::size_t RecordTables::totalRows() const {
+    return tables_[ViewRegister]->rowCount() + tables_[ViewInstitution]->rowCount() +
+           tables_[ViewAccountChange]->rowCount();
+}
 
 std::string RecordTables::statusText() const {
     if (lastAppendCount_ < 0) return {};

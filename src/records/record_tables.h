@@ -47,6 +47,9 @@ public:
     std::string statusText() const;
     // Counts the status text's changes, so a view can tell when to redraw.
     unsigned long statusSerial() const { return statusSerial_; }
+    // Counts the changes of the rows (appends, writes, deletes, emptying).
+    unsigned long long changeCount() const { return changes_; }
+    std::size_t totalRows() const;
 
     ViewKind CurrentView = ViewRegister;
     // The tables changed since the last successful report or replacing load.
@@ -56,6 +59,7 @@ private:
     std::array<TableWidget*, kViewKindCount> tables_;
     long long lastAppendCount_ = -1;
     unsigned long statusSerial_ = 0;
+    unsigned long long changes_ = 0;
 };
 
 }  // namespace kovirant

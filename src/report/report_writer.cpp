@@ -214,12 +214,24 @@ void writeHeader(ReportStream& out, const SettingsFile& settings, std::time_t no
     out.line(1, "</Adatlap>");
 }
 
-void writeInstitutions(ReportStream& out, const RecordTables& tables, std::size_t rows) {
+// A cell of a row cut to the report's maximum for it, or whole for recovery.
+struct Cells {
+    const RecordTables& tables;
+    ViewKind kind;
+    bool whole;
+    std::size_t row = 0;
+    std::string_view operator()(std::size_t column, std::size_t max) const {
+        return cut(tables.cell(kind, row, column), whole ? kFieldMax : max);
+    }
+};
+
+void writeInstitutions(ReportStream& out, const RecordTables& tables, std::size_t rows, bool whole) {
     if (rows == 0) return;
     out.line(2, "<Cégnyilvántartás>");
     out.line(3, "<Törzsadatok>");
+    Cells cell{tables, ViewInstitution, whole};
     for (std::size_t r = 0; r < rows; ++r) {
-        auto cell = [&](std::size_t c, std::size_t max) { return cut(tables.cell(ViewInstitution, r, c), max); };
+        cell.row = r;
         out.startTag(4, "Pénzintézet",
                      {{"Cégszám", cell(InstitutionCol::companyNumber, 10)},
                       {"Törzsszám", cell(InstitutionCol::taxBaseNumber, 8)},
@@ -250,14 +262,16 @@ void writeAccount(ReportStream& out, int tabs, std::string_view account, std::st
     out.elementIf(tabs, "Zárás", closing);
 }
 
-// Returns the index of a register row without a 10-character company number.
-std::optional<std::size_t> writeRegister(ReportStream& out, const RecordTables& tables, std::size_t rows) {
+// Returns the index of a register row without a 10-character company number
+// (unless every row is written whole).
+std::optional<std::size_t> writeRegister(ReportStream& out, const RecordTables& tables, std::size_t rows, bool whole) {
     if (rows == 0) return std::nullopt;
     out.line(2, "<Cégjegyzék>");
+    Cells cell{tables, ViewRegister, whole};
     for (std::size_t r = 0; r < rows; ++r) {
-        auto cell = [&](std::size_t c, std::size_t max) { return cut(tables.cell(ViewRegister, r, c), max); };
+        cell.row = r;
         const std::string_view company = cell(RegisterCol::companyNumber, 10);
-        if (company.size() < 10) return r;
+        if (company.size() < 10 && !whole) return r;
         out.startTag(3, "CégMutató", {{"Cégszám", company}, {"Törzsszám", cell(RegisterCol::taxBaseNumber, 8)}});
         out.startTag(4, "Számlaszám", {{"kód", cell(RegisterCol::accountCode, 511)}});
         writeAccount(out, 5, cell(RegisterCol::accountNumber, 24), cell(RegisterCol::openingDate, 10),
@@ -269,14 +283,15 @@ std::optional<std::size_t> writeRegister(ReportStream& out, const RecordTables& 
     return std::nullopt;
 }
 
-void writeAccountChanges(ReportStream& out, const RecordTables& tables, std::size_t rows) {
+void writeAccountChanges(ReportStream& out, const RecordTables& tables, std::size_t rows, bool whole) {
     if (rows == 0) return;
     out.line(2, "<SzámlaszámVáltozás>");
+    Cells cell{tables, ViewAccountChange, whole};
     for (std::size_t r = 0; r < rows; ++r) {
-        auto cell = [&](std::size_t c, std::size_t max) { return cut(tables.cell(ViewAccountChange, r, c), max); };
+        cell.row = r;
         const std::string_view company = cell(AccountChangeCol::companyNumber, 10);
         const std::string_view tax = cell(AccountChangeCol::taxBaseNumber, 8);
-        if (company.size() == 10) out.startTag(3, "Tulajdonos", {{"Törzsszám", tax}, {"Cégszám", company}});
+        if (company.size() == 10 || (whole && !company.empty())) out.startTag(3, "Tulajdonos", {{"Törzsszám", tax}, {"Cégszám", company}});
         else out.startTag(3, "Tulajdonos", {{"Törzsszám", tax}});
         out.line(4, "<EredetiSzámla>");
         writeAccount(out, 5, cell(AccountChangeCol::originalAccountNumber, 24),
@@ -305,12 +320,12 @@ ReportOutcome WriteReport(const std::filesystem::path& target, RecordTables& tab
     ReportStream out(file, options);
     writeHeader(out, settings, options.clock ? options.clock() : std::time(nullptr));
     out.line(1, "<VáltozásBejegyzés>");
-    writeInstitutions(out, tables, institutionRows);
-    if (auto faulty = writeRegister(out, tables, registerRows)) {
+    writeInstitutions(out, tables, institutionRows, options.wholeTables);
+    if (auto faulty = writeRegister(out, tables, registerRows, options.wholeTables)) {
         tables.table(ViewRegister).setState(*faulty, {true, true});
         return {ReportStatus::FaultyRow, *faulty, 0};
     }
-    writeAccountChanges(out, tables, accountChangeRows);
+    writeAccountChanges(out, tables, accountChangeRows, options.wholeTables);
     out.line(1, "</VáltozásBejegyzés>");
     out.line(0, "</PénzintézetiJelentés>");
 

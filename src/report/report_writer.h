@@ -49,6 +49,9 @@ struct ReportOptions {
     std::function<std::time_t()> clock;   // default: the current time
     std::size_t bufferSize = 1 << 16;      // bytes collected before each write
     ReportFaults faults;
+    // Every cell whole and every row, also one without a company number: the
+    // tables kept for recovery, not a report to file.
+    bool wholeTables = false;
 };
 
 // Writes the report to a temporary file beside `target` and renames it over

@@ -1,7 +1,10 @@
 #include "win32/main_window.h"
 
+#include <ctime>
+
 #include "../../resources/resource.h"
 #include "app/commands.h"
+#include "recovery/recovery.h"
 #include "win32/dialogs.h"
 #include "win32/dpi.h"
 
@@ -53,6 +56,9 @@ bool MainWindow::create(HINSTANCE inst) {
     SendMessageW(statusBar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
     if (!createTables(cx)) return fail(L"Rendszerhiba (ablak l\u00E9trehoz\u00E1sa)");
     SetFocus(lists[ViewRegister].hwnd());
+    // Rows an earlier run left unsaved are offered before any input is taken.
+    kovirant::offerRecovery(state, shell, std::time(nullptr));
+    refresh();
     return true;
 }
 
@@ -194,7 +200,15 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             refresh();
             return kovirant::onClose(state, shell) ? 0 : 1;
         case WM_QUERYENDSESSION:
+            // Windows ends the program without a question: the unsaved rows
+            // must be on the disk first.
+            writePendingRecovery(state, shell);
             return TRUE;
+        case WM_TIMER:
+            if (wParam != kRecoveryTimer) break;
+            KillTimer(hwnd, kRecoveryTimer);
+            writePendingRecovery(state, shell);
+            return 0;
         case WM_DPICHANGED:
             onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
@@ -203,11 +217,13 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_KEYDOWN:
             onKeyDown(state, shell, static_cast<int>(wParam));
             refresh();
+            keepRecovery(state, shell);
             return 0;
         case WM_COMMAND:
             refresh();
             onCommand(state, shell, static_cast<int>(wParam));
             refresh();
+            keepRecovery(state, shell);  // before the next input is handled
             return 0;
         default:
             break;
@@ -331,5 +347,9 @@ void Win32Shell::beep(int frequency, int milliseconds) {
 void Win32Shell::quit() { PostQuitMessage(0); }
 
 void Win32Shell::postModify() { PostMessageW(window_.hwnd, WM_COMMAND, kCmdModify, 0); }
+
+void Win32Shell::scheduleRecovery(int milliseconds) {
+    SetTimer(window_.hwnd, MainWindow::kRecoveryTimer, static_cast<UINT>(milliseconds), nullptr);
+}
 
 }  // namespace kovirant::win32

@@ -36,6 +36,7 @@ public:
     void beep(int frequency, int milliseconds) override;
     void quit() override;
     void postModify() override;
+    void scheduleRecovery(int milliseconds) override;
 
 private:
     int messageBoxW(const MessageBoxSpec& box, UINT buttons);
@@ -72,6 +73,8 @@ public:
     Win32Shell shell;
     unsigned long statusSerial = 0;
     int dpi = 96;  // the DPI the window's pixel measures are scaled for
+
+    static constexpr UINT_PTR kRecoveryTimer = 1;
 
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 

@@ -25,5 +25,6 @@ bool openFile(App& app, const std::wstring& title, const std::wstring& file, con
 
 void editorsAndRoad();
 void mendedFaults();
+void recovery();
 
 }  // namespace e2e

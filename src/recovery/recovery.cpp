@@ -1,0 +1,108 @@
+#include "recovery/recovery.h"
+
+#include <cstdio>
+#include <system_error>
+
+#include "app/commands.h"
+#include "recovery/recovery_file.h"
+#include "text/cp1250.h"
+
+namespace kovirant {
+namespace {
+
+std::filesystem::path fileOf(const AppState& state) { return recoveryPath(state.settingsPath.parent_path()); }
+
+void warnOnce(AppState& state, Shell& shell, int code) {
+    if (state.recovery.warned) return;
+    state.recovery.warned = true;
+    char text[400];
+    std::snprintf(text, sizeof text,
+                  "A nem mentett sorok védelme nem működik: a visszaállítási állomány (%s) nem írható, "
+                  "Hibakód=%d. A sorok a jelentés mentéséig csak a memóriában vannak.",
+                  std::string(kRecoveryFileName).c_str(), code);
+    shell.showMessage(messageBox(text, kProgramCaption, MessageIcon::Warning, true));
+}
+
+void removeFile(AppState& state) {
+    if (!state.recovery.onDisk) return;
+    std::error_code ec;
+    std::filesystem::remove(fileOf(state), ec);
+    state.recovery.onDisk = false;
+}
+
+}  // namespace
+
+void writePendingRecovery(AppState& state, Shell& shell) {
+    state.recovery.waiting = false;
+    if (state.settingsPath.empty() || state.recovery.dropped || !state.tables.ReportPending) return;
+    const auto change = state.tables.changeCount();
+    if (state.recovery.onDisk && state.recovery.writtenAt == change) return;
+    if (const int err = writeRecovery(fileOf(state), state.tables, state.settings())) {
+        warnOnce(state, shell, err);
+        return;
+    }
+    state.recovery.onDisk = true;
+    state.recovery.writtenAt = change;
+}
+
+void keepRecovery(AppState& state, Shell& shell) {
+    if (state.settingsPath.empty() || state.recovery.dropped) return;
+    if (!state.tables.ReportPending) {
+        removeFile(state);
+        return;
+    }
+    if (state.recovery.onDisk && state.recovery.writtenAt == state.tables.changeCount()) return;
+    if (state.tables.totalRows() <= kRecoveryImmediateRows) {
+        writePendingRecovery(state, shell);
+    } else if (!state.recovery.waiting) {
+        state.recovery.waiting = true;
+        shell.scheduleRecovery(kRecoveryIdleMs);
+    }
+}
+
+void dropRecovery(AppState& state) {
+    state.recovery.waiting = false;
+    state.recovery.dropped = true;
+    removeFile(state);
+}
+
+void offerRecovery(AppState& state, Shell& shell, std::time_t now) {
+    if (state.settingsPath.empty()) return;
+    const std::filesystem::path file = fileOf(state);
+    RecoveredRows found;
+    readRecovery(file, found);
+    if (found.status == RecoveryStatus::Missing) return;
+
+    std::filesystem::path aside;
+    if (found.status != RecoveryStatus::Read) {
+        const int err = putAside(file, now, aside);
+        std::string text = "Az előző futásból maradt visszaállítási állomány (" + std::string(kRecoveryFileName) +
+                           ") sérült vagy nem olvasható, ezért nem töltöttem vissza.";
+        if (found.errorCode != 0) text += " Hibakód=" + std::to_string(found.errorCode) + ".";
+        if (err == 0) text += " Félretettem ezen a néven: " + utf16ToCp1250(aside.filename().u16string());
+        shell.showMessage(messageBox(text, kProgramCaption, MessageIcon::Warning, true));
+        return;
+    }
+    if (found.rows() == 0) {  // nothing was unsaved but the flag
+        std::error_code ec;
+        std::filesystem::remove(file, ec);
+        return;
+    }
+    char text[600];
+    std::snprintf(text, sizeof text,
+                  "A program előző futása %zu nem mentett sorral ért véget (cégjegyzék: %zu, pénzintézet: %zu, "
+                  "számlaszámváltozás: %zu). Visszatöltsem őket?\n\nNem: a sorokat egy dátummal jelölt állományba "
+                  "teszem félre, amelyet később az \"XML állomány betöltése...\" paranccsal is betölthet.",
+                  found.rows(), found.reg.rowCount(), found.inst.rowCount(), found.acc.rowCount());
+    if (!shell.askYesNo(messageBox(text, kProgramCaption, MessageIcon::Question, true))) {
+        putAside(file, now, aside);
+        return;
+    }
+    restoreRows(found, state.tables);
+    state.tables.ReportPending = true;
+    shell.enableMenuItem(kCmdSaveReport, true);
+    state.recovery.onDisk = true;  // the file holds exactly these rows
+    state.recovery.writtenAt = state.tables.changeCount();
+}
+
+}  // namespace kovirant

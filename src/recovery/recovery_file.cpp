@@ -1,0 +1,94 @@
+#include "recovery/recovery_file.h"
+
+#include <array>
+#include <cstring>
+#include <string>
+
+#include "import/report_reload.h"
+#include "report/report_writer.h"
+#include "util/file_io.h"
+#include "util/os_file.h"
+
+namespace kovirant {
+namespace {
+
+// The writer ends every complete file with this line; an atomic write never
+// leaves a file without it, so its absence means damage.
+constexpr std::string_view kLastLine = "</PénzintézetiJelentés>\r\n";
+
+bool endsComplete(std::FILE* f) {
+    const long tail = static_cast<long>(kLastLine.size());
+    if (std::fseek(f, 0, SEEK_END) != 0 || std::ftell(f) < tail) return false;
+    std::string end(kLastLine.size(), '\0');
+    if (std::fseek(f, -tail, SEEK_END) != 0 || std::fread(end.data(), 1, end.size(), f) != end.size()) return false;
+    return end == kLastLine && std::fseek(f, 0, SEEK_SET) == 0;
+}
+
+template <std::size_t N>
+void copyRows(const MemoryTable& from, ViewKind kind, RecordTables& to) {
+    std::array<std::string, N> row;
+    for (std::size_t r = 0; r < from.rowCount(); ++r) {
+        for (std::size_t c = 0; c < N; ++c) row[c].assign(from.cell(r, c));
+        to.appendRow(kind, row);
+    }
+}
+
+}  // namespace
+
+std::filesystem::path recoveryPath(const std::filesystem::path& workingFolder) {
+    return workingFolder / std::filesystem::path(std::string(kRecoveryFileName));
+}
+
+int writeRecovery(const std::filesystem::path& file, RecordTables& tables, const SettingsFile& settings) {
+    ReportOptions options;
+    options.wholeTables = true;
+    const ReportOutcome out = WriteReport(file, tables, settings, options);
+    return out.status == ReportStatus::Written ? 0 : (out.errorCode != 0 ? out.errorCode : EIO);
+}
+
+void readRecovery(const std::filesystem::path& file, RecoveredRows& out) {
+    const OpenedFile opened = openFile(file, "rb");
+    if (!opened) {
+        out.status = isMissingFile(opened.error) ? RecoveryStatus::Missing : RecoveryStatus::Unreadable;
+        out.errorCode = opened.error;
+        return;
+    }
+    readRecoveryStream(opened.file.get(), out);
+}
+
+void readRecoveryStream(std::FILE* file, RecoveredRows& out) {
+    if (!endsComplete(file)) {
+        out.status = std::ferror(file) ? RecoveryStatus::Unreadable : RecoveryStatus::Damaged;
+        return;
+    }
+    RecordTables tables(out.reg, out.inst, out.acc);
+    ReloadReportStream(file, tables, ReloadOptions{true});
+    out.status = std::ferror(file) ? RecoveryStatus::Unreadable : RecoveryStatus::Read;
+}
+
+void restoreRows(const RecoveredRows& rows, RecordTables& tables) {
+    copyRows<InstitutionCol::count>(rows.inst, ViewInstitution, tables);
+    copyRows<AccountChangeCol::count>(rows.acc, ViewAccountChange, tables);
+    copyRows<RegisterCol::count>(rows.reg, ViewRegister, tables);
+}
+
+int putAside(const std::filesystem::path& file, std::time_t now, std::filesystem::path& aside) {
+    char stamp[32] = "0";
+    if (const std::tm* t = std::localtime(&now)) std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", t);
+    for (int n = 1;; ++n) {
+        std::filesystem::path name = file.stem();
+        name += "-";
+        name += stamp;
+        if (n > 1) {
+            name += "-";
+            name += std::to_string(n);
+        }
+        name += ".xml";
+        aside = file.parent_path() / name;
+        std::error_code ec;
+        if (!std::filesystem::exists(aside, ec)) break;
+    }
+    return renameReplacing(file, aside);
+}
+
+}  // namespace kovirant

@@ -1,0 +1,54 @@
+// The recovery file: the unsaved tables kept on disk beside Kovirant.ini, in
+// the report's format with every row and every cell whole, so that
+// "XML állomány betöltése..." can open it by hand as well.
+#pragma once
+
+#include <ctime>
+#include <filesystem>
+#include <string_view>
+
+#include "records/memory_table.h"
+#include "records/record_tables.h"
+#include "report/settings.h"
+
+namespace kovirant {
+
+inline constexpr std::string_view kRecoveryFileName = "Kovirant-visszaallitas.xml";
+
+std::filesystem::path recoveryPath(const std::filesystem::path& workingFolder);
+
+// Writes the three tables whole, all-or-nothing. Returns 0 or the system
+// error code; on failure the previous copy stays as it was.
+int writeRecovery(const std::filesystem::path& file, RecordTables& tables, const SettingsFile& settings);
+
+enum class RecoveryStatus {
+    Missing,     // no file: nothing to recover
+    Read,        // complete, its rows read
+    Damaged,     // cut short or not written by the program
+    Unreadable,  // there, but could not be opened or read
+};
+
+// Rows read from a recovery file, kept apart from the tables until the
+// officer says they come back.
+struct RecoveredRows {
+    RecoveryStatus status = RecoveryStatus::Missing;
+    int errorCode = 0;
+    MemoryTable reg{RegisterCol::count, true};
+    MemoryTable inst{InstitutionCol::count, false};
+    MemoryTable acc{AccountChangeCol::count, false};
+    std::size_t rows() const { return reg.rowCount() + inst.rowCount() + acc.rowCount(); }
+};
+
+void readRecovery(const std::filesystem::path& file, RecoveredRows& out);
+// The same over an open stream, read from its start.
+void readRecoveryStream(std::FILE* file, RecoveredRows& out);
+
+// Appends the recovered rows to the tables, the register rows last so that
+// the status bar shows their count.
+void restoreRows(const RecoveredRows& rows, RecordTables& tables);
+
+// Renames the file aside with the date and time in its name (never deleting
+// it). Returns 0 or the system error code; `aside` is the new name.
+int putAside(const std::filesystem::path& file, std::time_t now, std::filesystem::path& aside);
+
+}  // namespace kovirant

@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include "app/commands.h"
+#include "fake_shell.h"
+#include "recovery/recovery.h"
+#include "recovery/recovery_file.h"
+#include "test_support.h"
+
+using namespace kovirant;
+
+namespace {
+
+std::size_t filesIn(const std::filesystem::path& dir) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
+}
+
+// Rows the writer would refuse or cut: no company number, over-long cells,
+// a short company number of an account change, an institution without one.
+void fillAwkwardRows(RecordTables& t) {
+    t.appendRow(ViewRegister, registerRow(""));
+    t.appendRow(ViewRegister, registerRow("0109123456", "123456789012", std::string(30, '1'), "2005-03-01",
+                                          "2006-01-01", "Törlés"));
+    t.appendRow(ViewRegister, registerRow("01", "", "", "", "", ""));
+    t.appendRow(ViewInstitution, InstitutionEntry{std::string(511, 'N'), "", "123456789", "12345", "Győr & <Vác>",
+                                                  "Fő \"tér\"", "út", "12345678901", "1", "", "", "HibásAdat"});
+    t.appendRow(ViewAccountChange, AccountChangeEntry{"12345678", "0109", std::string(24, '1'), "2001-01-01", "",
+                                                      std::string(25, '2'), "2005-01-02", "2006-12-31"});
+}
+
+template <std::size_t N>
+std::vector<std::array<std::string, N>> rows(const RecordTables& t, ViewKind kind) {
+    std::vector<std::array<std::string, N>> out(static_cast<std::size_t>(t.rowCounter(kind)));
+    for (std::size_t r = 0; r < out.size(); ++r) t.readRow(kind, r, out[r]);
+    return out;
+}
+
+class RecoveryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = freshTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        onCreate(state, shell, dir);
+        file = recoveryPath(dir);
+    }
+    void afterCommand(int id) {
+        onCommand(state, shell, id);
+        keepRecovery(state, shell);
+    }
+
+    std::filesystem::path dir, file;
+    TestTables t;
+    AppState state{t.tables};
+    FakeShell shell;
+};
+
+}  // namespace
+
+TEST_F(RecoveryTest, EveryRowAndCellComesBackWhole) {
+    fillAwkwardRows(t.tables);
+    ASSERT_EQ(writeRecovery(file, t.tables, state.settings()), 0);
+    RecoveredRows found;
+    readRecovery(file, found);
+    ASSERT_EQ(found.status, RecoveryStatus::Read);
+    TestTables back;
+    restoreRows(found, back.tables);
+    EXPECT_EQ((rows<RegisterCol::count>(back.tables, ViewRegister)), (rows<RegisterCol::count>(t.tables, ViewRegister)));
+    EXPECT_EQ((rows<InstitutionCol::count>(back.tables, ViewInstitution)),
+              (rows<InstitutionCol::count>(t.tables, ViewInstitution)));
+    EXPECT_EQ((rows<AccountChangeCol::count>(back.tables, ViewAccountChange)),
+              (rows<AccountChangeCol::count>(t.tables, ViewAccountChange)));
+    EXPECT_EQ(back.tables.statusText(), " 3 tétel");  // the register rows came last
+}
+
+TEST_F(RecoveryTest, AFileCutShortAnywhereOrOfJunkIsDamaged) {
+    fillAwkwardRows(t.tables);
+    ASSERT_EQ(writeRecovery(file, t.tables, state.settings()), 0);
+    const std::string whole = readFile(file);
+    for (std::size_t n = 0; n < whole.size(); ++n) {
+        writeFile(file, whole.substr(0, n));
+        RecoveredRows found;
+        readRecovery(file, found);
+        ASSERT_EQ(found.status, RecoveryStatus::Damaged) << "cut at " << n;
+    }
+    writeFile(file, std::string("\x00\xFF junk \r\n", 10));
+    RecoveredRows junk;
+    readRecovery(file, junk);
+    EXPECT_EQ(junk.status, RecoveryStatus::Damaged);
+    std::filesystem::remove(file);
+    RecoveredRows none;
+    readRecovery(file, none);
+    EXPECT_EQ(none.status, RecoveryStatus::Missing);
+}
+
+TEST_F(RecoveryTest, FollowsTheTablesWhilePendingAndGoesWhenNothingIs) {
+    shell.registerEditor = [](const EditorRequest<RegisterEntryForm>& r) {
+        RegisterEntryForm f = r.initial;
+        f.company = {"01", "09", "123456"};
+        f.taxBaseNumber = "12345678";
+        f.account = {"11111111", "22222222", "33333333"};
+        f.opening = {"2005", "03", "01"};
+        f.code = 1;
+        EXPECT_FALSE(r.save(f).has_value());
+    };
+    afterCommand(kCmdNew);
+    ASSERT_TRUE(std::filesystem::exists(file));
+    RecoveredRows found;
+    readRecovery(file, found);
+    EXPECT_EQ(found.reg.rowCount(), 1u);
+    afterCommand(kCmdNew);
+    RecoveredRows two;
+    readRecovery(file, two);
+    EXPECT_EQ(two.reg.rowCount(), 2u);
+
+    // A replacing load clears ReportPending: nothing is left to recover.
+    shell.files = {dir / "missing.xml"};
+    shell.answers = {false, true};
+    afterCommand(kCmdLoadReport);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_TRUE(shell.recoverySchedules.empty());
+}
+
+TEST_F(RecoveryTest, LeavingOnPurposeRemovesItAndNothingWritesItAgain) {
+    t.tables.appendRow(ViewRegister, registerRow(""));
+    state.tables.ReportPending = true;
+    keepRecovery(state, shell);
+    ASSERT_TRUE(std::filesystem::exists(file));
+    shell.answers = {true};  // "Mégis kilép?" Yes
+    afterCommand(kCmdExit);
+    EXPECT_EQ(shell.quits, 1);
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST_F(RecoveryTest, LargeTablesAreWrittenWhenIdle) {
+    for (std::size_t i = 0; i <= kRecoveryImmediateRows; ++i) t.tables.appendRow(ViewRegister, registerRow(""));
+    state.tables.ReportPending = true;
+    keepRecovery(state, shell);
+    keepRecovery(state, shell);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_EQ(shell.recoverySchedules, std::vector<int>{kRecoveryIdleMs});
+    writePendingRecovery(state, shell);
+    RecoveredRows found;
+    readRecovery(file, found);
+    EXPECT_EQ(found.reg.rowCount(), kRecoveryImmediateRows + 1);
+}
+
+TEST_F(RecoveryTest, StartUpOffersTheRowsBack) {
+    fillAwkwardRows(t.tables);
+    ASSERT_EQ(writeRecovery(file, t.tables, state.settings()), 0);
+    TestTables fresh;
+    AppState next(fresh.tables);
+    onCreate(next, shell, dir);
+
+    shell.answers = {true};
+    offerRecovery(next, shell, 0);
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_EQ(shell.messages[0].icon, MessageIcon::Question);
+    EXPECT_TRUE(shell.messages[0].ownedByMainWindow);
+    EXPECT_NE(shell.lastText().find("5 nem mentett sorral"), std::string::npos) << shell.lastText();
+    EXPECT_EQ(fresh.tables.totalRows(), 5u);
+    EXPECT_TRUE(next.tables.ReportPending);
+    EXPECT_TRUE(shell.enabled[kCmdSaveReport]);
+    EXPECT_EQ(fresh.tables.statusText(), " 3 tétel");
+    EXPECT_TRUE(std::filesystem::exists(file));  // still unsaved
+}
+
+TEST_F(RecoveryTest, NoOrDamagePutsTheFileAsideAndLoadsNothing) {
+    t.tables.appendRow(ViewRegister, registerRow(""));
+    ASSERT_EQ(writeRecovery(file, t.tables, state.settings()), 0);
+    const std::string bytes = readFile(file);
+    TestTables fresh;
+    AppState next(fresh.tables);
+    onCreate(next, shell, dir);
+    shell.answers = {false};
+    offerRecovery(next, shell, 0);
+    EXPECT_EQ(fresh.tables.totalRows(), 0u);
+    EXPECT_FALSE(next.tables.ReportPending);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    ASSERT_EQ(filesIn(dir), 1u);
+    const auto aside = std::filesystem::directory_iterator(dir)->path();
+    EXPECT_EQ(readFile(aside), bytes);  // never deleted
+    EXPECT_EQ(aside.extension(), ".xml");
+
+    writeFile(file, bytes.substr(0, bytes.size() / 2));
+    offerRecovery(next, shell, 0);
+    EXPECT_EQ(shell.messages.back().icon, MessageIcon::Warning);
+    EXPECT_NE(shell.lastText().find("sérült"), std::string::npos);
+    EXPECT_EQ(fresh.tables.totalRows(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_EQ(filesIn(dir), 2u);
+}
+
+TEST_F(RecoveryTest, AFolderWithoutWriteAccessIsToldOnce) {
+    AppState blocked(t.tables);
+    blocked.settingsPath = "/proc/Kovirant.ini";  // no file can be made there, not even by root
+    t.tables.appendRow(ViewRegister, registerRow(""));
+    blocked.tables.ReportPending = true;
+    keepRecovery(blocked, shell);
+    t.tables.appendRow(ViewRegister, registerRow(""));
+    keepRecovery(blocked, shell);
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_EQ(shell.messages[0].icon, MessageIcon::Warning);
+    EXPECT_NE(shell.lastText().find("Hibakód="), std::string::npos);
+}

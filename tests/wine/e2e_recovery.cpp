@@ -1,0 +1,142 @@
+// End-to-end checks of the recovery of unsaved rows: rows typed in an editor
+// and imported from a protocol file survive a killed process and a Windows
+// session ending, come back cell for cell after Yes, are put aside after No,
+// and a deliberate exit or a successful save leaves nothing to recover.
+#include <filesystem>
+
+#include "../../resources/resource.h"
+#include "e2e_shared.h"
+
+namespace e2e {
+namespace {
+
+const wchar_t kRecoveryFile[] = L"Kovirant-visszaallitas.xml";
+const wchar_t kRegisterCaption[] =
+    L"C\u00E9gjegyz\u00E9k szerkeszt\u00E9se (C\u00E9g sz\u00E1mlasz\u00E1m\u00E1nak nyit\u00E1si/z\u00E1r\u00E1si adatai)";
+const wchar_t kCompanyWarning[] =
+    L"A jelent\u00E9s k\u00E9sz\u00EDt\u00E9se el\u0151tt ne felejtse el a c\u00E9gsz\u00E1mokat megadni!";
+
+bool exists(const std::wstring& file) { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::size_t filesIn(const std::wstring& dir) {
+    std::size_t n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(dir))) {
+        (void)e;
+        ++n;
+    }
+    return n;
+}
+
+// The example protocol file, then one row typed in the register editor.
+void importAndType(App& app) {
+    app.command(IDM_LOAD_APEH);
+    openFile(app, L"APEH protokoll forr\u00E1s file megnyit\u00E1sa", path(examples, L"apeh-protocol.txt"), "APEH load");
+    answer(app, kCompanyWarning, IDOK, "the company-number warning");
+    app.command(IDM_NEW);
+    HWND d = app.waitDialog(kRegisterCaption);
+    if (!d) return;
+    App::setText(d, IDE_REG_AREA_CODE, L"01");
+    App::setText(d, IDE_REG_FORM_CODE, L"09");
+    App::setText(d, IDE_REG_SERIAL, L"654321");
+    App::setText(d, IDE_REG_TAX, L"87654321");
+    App::setText(d, IDE_REG_ACCOUNT1, L"11773016");
+    App::setText(d, IDE_REG_ACCOUNT2, L"00001234");
+    App::setText(d, IDE_REG_ACCOUNT3, L"00000000");
+    App::setText(d, IDE_REG_OPEN_YEAR, L"2006");
+    App::setText(d, IDE_REG_OPEN_MONTH, L"07");
+    App::setText(d, IDE_REG_OPEN_DAY, L"15");
+    SendDlgItemMessageW(d, IDL_REG_CODE, LB_SETCURSEL, 1, 0);
+    App::press(d, IDB_REG_SAVE);
+    waitFor([&] { return !IsWindow(d); }, 5000);
+}
+
+// Starts the program in `dir`, expects the offer of `rows` rows and answers it.
+void expectOffer(App& app, const std::wstring& dir, int rows, int button, const std::string& what) {
+    if (!app.start(exe, dir)) {
+        results.check(false, what + ": the program starts");
+        return;
+    }
+    HWND box = app.waitDialog(L"Kovirant");
+    const std::wstring text = box ? App::messageText(box) : L"";
+    results.check(text.find(std::to_wstring(rows) + L" nem mentett sorral") != std::wstring::npos,
+                  what + ": the start offers " + std::to_string(rows) + " rows: \"" + narrow(text.substr(0, 60)) + "\"");
+    results.check(box && GetWindow(box, GW_OWNER) == app.main() &&
+                      SendDlgItemMessageW(box, 0x440, STM_GETICON, 0, 0) != 0,
+                  what + ": the question is owned by the main window and shows its icon");
+    if (box) App::press(box, button);
+    waitFor([&] { return box == nullptr || !IsWindow(box); }, 5000);
+}
+
+void killedAndSessionEnded() {
+    const std::wstring dir = freshFolder(L"recovery", true);
+    const std::wstring file = path(dir, kRecoveryFile);
+    std::wstring before;
+    {
+        App app;
+        if (!app.start(exe, dir)) return;
+        importAndType(app);
+        results.check(waitFor([&] { return app.rowCount(0) == 37 && exists(file); }),
+                      "after the import and a typed row the recovery file is there");
+        before = app.tableText(0);
+        app.kill();  // TerminateProcess: nothing runs in the program
+    }
+    {
+        App app;
+        expectOffer(app, dir, 37, IDYES, "after a kill");
+        results.check(waitFor([&] { return app.rowCount(0) == 37; }) && app.tableText(0) == before,
+                      "Yes brings back every row cell for cell");
+        results.check(app.menuEnabled(IDM_SAVE_REPORT) && app.statusText(1) == L" 37 t\u00E9tel",
+                      "\"Jelentés mentése...\" enabled and the status bar shows the count");
+        shot(L"recovery-restored");
+        // Windows ends the session: no question, the file stays.
+        SendMessageW(app.main(), WM_QUERYENDSESSION, 0, 0);
+        SendMessageW(app.main(), WM_ENDSESSION, TRUE, 0);
+        app.kill();
+        results.check(exists(file), "the file stays after the session ends");
+    }
+    {
+        App app;
+        expectOffer(app, dir, 37, IDNO, "after the session ended");
+        results.check(app.rowCount(0) == 0 && !exists(file) && filesIn(dir) == 2,
+                      "No loads nothing and puts the file aside beside Kovirant.ini");
+        app.command(IDM_EXIT);
+        results.check(app.waitExit(), "the program ends without a question");
+    }
+}
+
+void deliberateExitAndSave() {
+    const std::wstring dir = freshFolder(L"recovery-exit", true);
+    const std::wstring file = path(dir, kRecoveryFile);
+    App app;
+    if (!app.start(exe, dir)) return;
+    app.command(IDM_LOAD_REPORT);
+    openFile(app, L"Kovirant forr\u00E1s file megnyit\u00E1sa", path(examples, L"report.xml"), "report load");
+    waitFor([&] { return app.rowCount(0) == 36; });
+    results.check(!exists(file), "a reloaded report is not pending: no recovery file");
+    app.selectRow(0, 0);
+    PostMessageW(app.list(0), WM_KEYDOWN, VK_DELETE, 0);
+    answer(app, L"Biztosan t\u00F6rli a sort?", IDYES, "delete a row");
+    results.check(waitFor([&] { return exists(file); }), "a deleted row makes a recovery file");
+    app.command(IDM_SAVE_REPORT);
+    openFile(app, L"Sz\u00E1mla ment\u00E9s file megad\u00E1sa", path(dir, L"saved.xml"), "report save");
+    answer(app, L"A jelent\u00E9s sikeresen elk\u00E9sz\u00FClt", IDOK, "the success message");
+    results.check(waitFor([&] { return !exists(file); }), "a successful save leaves nothing to recover");
+
+    app.selectRow(0, 0);
+    PostMessageW(app.list(0), WM_KEYDOWN, VK_DELETE, 0);
+    answer(app, L"Biztosan t\u00F6rli a sort?", IDYES, "delete another row");
+    waitFor([&] { return exists(file); });
+    app.command(IDM_EXIT);
+    answer(app, L"Nem k\u00E9sz\u00EDtette el a jelent\u00E9st. M\u00E9gis kil\u00E9p?", IDYES, "the exit question, Yes");
+    results.check(app.waitExit() && !exists(file), "a deliberate exit leaves nothing to recover");
+    if (app.running()) app.kill();
+}
+
+}  // namespace
+
+void recovery() {
+    killedAndSessionEnded();
+    deliberateExitAndSave();
+}
+
+}  // namespace e2e
