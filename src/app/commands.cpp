@@ -1,6 +1,7 @@
 #include "app/commands.h"
 
 #include "app/editor_sessions.h"
+#include "directory/directory_commands.h"
 #include "recovery/recovery.h"
 #include "import/apeh_import.h"
 #include "import/report_reload.h"
@@ -98,6 +99,7 @@ void saveReport(AppState& state, Shell& shell) {
     state.tables.ReportPending = false;
     shell.enableMenuItem(kCmdSaveReport, false);
     notice(shell, "A jelentés sikeresen elkészült", MessageIcon::Information, false);
+    learnDirectory(state, shell);
 }
 
 FileDialogSpec loadRequest(const AppState& state, bool apeh) {
@@ -138,6 +140,7 @@ void reloadReport(AppState& state, Shell& shell, const std::filesystem::path& ch
         return;
     }
     shell.enableMenuItem(kCmdSaveReport, true);
+    learnDirectory(state, shell);
 }
 
 void importApeh(AppState& state, Shell& shell, const std::filesystem::path& chosen) {
@@ -214,6 +217,7 @@ void onCommand(AppState& state, Shell& shell, int id) {
         case kCmdDelete: deleteRecord(state, shell); break;
         case kCmdDataSheet: runDataSheet(state, shell); break;
         case kCmdAbout: shell.runAbout(); break;
+        case kCmdFillFromDirectory: fillFromDirectory(state, shell); break;
         default: break;
     }
 }

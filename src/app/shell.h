@@ -30,6 +30,8 @@ enum MenuId : int {
     kCmdDataSheet = 40037,
     kCmdLoadApeh = 40038,
     kCmdViewAccountChange = 40039,
+    // Beyond the original menu.
+    kCmdFillFromDirectory = 40040,
 };
 
 // The "Nézet" menu: each view command and the table it shows.

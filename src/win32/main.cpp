@@ -12,7 +12,8 @@ static_assert(IDM_EXIT == kCmdExit && IDM_ABOUT == kCmdAbout && IDM_NEW == kCmdN
               IDM_SAVE_REPORT == kCmdSaveReport && IDM_MODIFY == kCmdModify && IDM_DELETE == kCmdDelete &&
               IDM_LOAD_REPORT == kCmdLoadReport && IDM_VIEW_REGISTER == kCmdViewRegister &&
               IDM_VIEW_INSTITUTION == kCmdViewInstitution && IDM_DATA_SHEET == kCmdDataSheet &&
-              IDM_LOAD_APEH == kCmdLoadApeh && IDM_VIEW_ACCOUNT_CHANGE == kCmdViewAccountChange);
+              IDM_LOAD_APEH == kCmdLoadApeh && IDM_VIEW_ACCOUNT_CHANGE == kCmdViewAccountChange &&
+              IDM_FILL_FROM_DIRECTORY == kCmdFillFromDirectory);
 
 }  // namespace
 

@@ -1,0 +1,71 @@
+#include "directory/directory_commands.h"
+
+#include <cstdio>
+#include <string>
+
+#include "app/commands.h"
+#include "directory/company_directory.h"
+
+namespace kovirant {
+namespace {
+
+std::filesystem::path fileOf(const AppState& state) { return directoryPath(state.settingsPath.parent_path()); }
+
+void warn(Shell& shell, const char* what, int code) {
+    char text[300];
+    std::snprintf(text, sizeof text, "%s Hibakód=%d", what, code);
+    shell.showMessage(messageBox(text, kProgramCaption, MessageIcon::Warning, true));
+}
+
+}  // namespace
+
+void learnDirectory(AppState& state, Shell& shell) {
+    if (state.settingsPath.empty()) return;
+    const std::filesystem::path file = fileOf(state);
+    LoadedDirectory loaded = loadDirectory(file);
+    if (loaded.status == DirectoryStatus::Unreadable) {
+        // Never replaced by a file built without having read it.
+        warn(shell, "A cégtárat (Cegtar.csv) nem sikerült frissíteni, mert nem olvasható.", loaded.errorCode);
+        return;
+    }
+    if (learnFromTables(loaded.directory, state.tables, state.maxtk, state.maxcf) == 0) return;
+    if (const int err = saveDirectory(file, loaded.directory))
+        warn(shell, "A cégtárat (Cegtar.csv) nem sikerült frissíteni.", err);
+}
+
+void fillFromDirectory(AppState& state, Shell& shell) {
+    if (state.settingsPath.empty()) return;
+    const LoadedDirectory loaded = loadDirectory(fileOf(state));
+    if (loaded.status == DirectoryStatus::Missing) {
+        shell.showMessage(messageBox(
+            "Nincs cégtár: a munkakönyvtárban nincs Cegtar.csv állomány. A cégtár magától elkészül, amikor "
+            "jelentést ment vagy tölt be; vagy tegyen a Kovirant.ini mellé Cegtar.csv néven egy táblázatot "
+            "(Törzsszám;Cégszám;Cégnév oszlopokkal).",
+            kProgramCaption, MessageIcon::Information, true));
+        return;
+    }
+    if (loaded.status == DirectoryStatus::Unreadable) {
+        warn(shell, "A cégtár (Cegtar.csv) nem olvasható.", loaded.errorCode);
+        return;
+    }
+    const FillResult r = fillCompanyNumbers(loaded.directory, state.tables);
+    if (r.filled > 0) {
+        state.tables.ReportPending = true;
+        shell.enableMenuItem(kCmdSaveReport, true);
+    }
+    char text[600];
+    int n = std::snprintf(text, sizeof text,
+                          "A cégtárból %zu sor cégszámát töltöttem ki. Cégszám nélkül maradt: %zu sor.", r.filled,
+                          r.missing);
+    const CompanyDirectory& d = loaded.directory;
+    if (d.unreadableLines() > 0 && n > 0 && static_cast<std::size_t>(n) < sizeof text)
+        n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n),
+                           "\nA cégtár %zu sora nem olvasható; ezeket a sorokat változatlanul megőrzöm.",
+                           d.unreadableLines());
+    if (d.duplicates() > 0 && n > 0 && static_cast<std::size_t>(n) < sizeof text)
+        std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n),
+                      "\nA cégtárban %zu törzsszám több sorban is szerepel; a későbbi sor érvényes.", d.duplicates());
+    shell.showMessage(messageBox(text, kProgramCaption, MessageIcon::Information, true));
+}
+
+}  // namespace kovirant

@@ -1,0 +1,17 @@
+// The company directory's part in the commands: learning after a report is
+// saved or reloaded, and "Cégszámok kitöltése a cégtárból".
+#pragma once
+
+#include "app/app_state.h"
+#include "app/shell.h"
+
+namespace kovirant {
+
+// Adds the tables' company numbers to the directory beside Kovirant.ini. A
+// directory that cannot be read or written costs one warning, nothing more.
+void learnDirectory(AppState& state, Shell& shell);
+
+// Fills empty company numbers from the directory and says what it did.
+void fillFromDirectory(AppState& state, Shell& shell);
+
+}  // namespace kovirant
