@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "directory/company_directory.h"
 #include "import/apeh_import.h"
 #include "import/report_reload.h"
 #include "records/memory_table.h"
@@ -97,6 +98,44 @@ int writeReport(const char* path, long n) {
     return o.status == ReportStatus::Written ? 0 : 1;
 }
 
+// A directory of `n` companies, as the program writes it.
+int genDirectory(const char* path, long n) {
+    FilePtr f = openFile(path, "wb").file;
+    std::fputs("Törzsszám;Cégszám;Cégnév\r\n", f.get());
+    for (long i = 0; i < n; ++i)
+        std::fprintf(f.get(), "%08ld;%02ld-%02ld-%06ld;Cég %ld Kft.\r\n", 10000000 + i, 1 + i % 20, 1 + i % 18,
+                     i % 1000000, i);
+    return 0;
+}
+
+int loadDirectoryBench(const char* path) {
+    const long before = peakKb();
+    auto start = Clock::now();
+    const LoadedDirectory d = loadDirectory(path);
+    const double s = since(start);
+    std::printf("directory load entries=%zu seconds=%.3f peak_kb=%ld start_kb=%ld\n", d.directory.size(), s, peakKb(),
+                before);
+    return d.status == DirectoryStatus::Read ? 0 : 1;
+}
+
+// Fills `n` register rows without company numbers from the directory.
+int fillBench(const char* path, long n) {
+    const LoadedDirectory d = loadDirectory(path);
+    Tables t;
+    char tax[32];
+    RegisterEntry r{"", "", "117730161111111122222222", "2005-03-01", "", "Bejegyzés"};
+    for (long i = 0; i < n; ++i) {
+        std::snprintf(tax, sizeof tax, "%08ld", 10000000 + i);
+        r[RegisterCol::taxBaseNumber] = tax;
+        t.tables.appendRow(ViewRegister, r);
+    }
+    auto start = Clock::now();
+    const FillResult f = fillCompanyNumbers(d.directory, t.tables);
+    const double s = since(start);
+    std::printf("fill rows=%ld filled=%zu seconds=%.3f\n", n, f.filled, s);
+    return 0;
+}
+
 // A report whose institution names are lines of bare '&' (as older files
 // hold them), about `mb` megabytes: the reload's entity decoding must stay
 // linear within a line.
@@ -161,6 +200,9 @@ int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "write-report") == 0) return writeReport(argv[2], std::atol(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "reload-report") == 0) return reloadReport(argv[2]);
     if (argc >= 4 && std::strcmp(argv[1], "gen-amp-report") == 0) return genAmpReport(argv[2], std::atol(argv[3]));
+    if (argc >= 4 && std::strcmp(argv[1], "gen-directory") == 0) return genDirectory(argv[2], std::atol(argv[3]));
+    if (argc >= 3 && std::strcmp(argv[1], "load-directory") == 0) return loadDirectoryBench(argv[2]);
+    if (argc >= 4 && std::strcmp(argv[1], "fill-directory") == 0) return fillBench(argv[2], std::atol(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "example-report") == 0) return exampleReport(argv[2]);
     std::fprintf(stderr,
                  "usage: kovirant_bench gen-apeh FILE N | import-apeh FILE | write-report FILE N | reload-report FILE\n");

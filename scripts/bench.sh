@@ -28,6 +28,17 @@ for n in 100000 1000000; do
     printf '%8d lines: %s\n          wc -l %.3f s; import/wc = %s\n' "$n" "$out" "$wc" "$(ratio "$s" "$wc")"
 done
 
+echo "== Company directory: 1,000,000 companies =="
+f="$work/Cegtar-1000000.csv"
+[ -f "$f" ] || "$bench" gen-directory "$f" 1000000
+imp=$("$bench" import-apeh "$work/apeh-1000000.txt" | field seconds)
+out=$("$bench" load-directory "$f")
+s=$(echo "$out" | field seconds)
+printf '   %s\n          load/import of 1,000,000 lines = %s\n' "$out" "$(ratio "$s" "$imp")"
+out=$("$bench" fill-directory "$f" 1000000)
+s=$(echo "$out" | field seconds)
+printf '   %s\n          fill/import of 1,000,000 lines = %s (import %.3f s in this run)\n' "$out" "$(ratio "$s" "$imp")" "$imp"
+
 echo "== Report write and reload =="
 for n in 10000 100000 1000000; do
     f="$work/report-$n.xml"

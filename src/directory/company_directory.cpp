@@ -1,6 +1,9 @@
 #include "directory/company_directory.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 
 #include "editing/rules.h"
 #include "text/cp1250.h"
@@ -18,14 +21,14 @@ std::string_view trimmed(std::string_view s) {
     return s;
 }
 
-// Digits of `text` once the characters in `ignored` are dropped, padded on
-// the left to `width`; empty when anything else is there or there are too
-// many digits.
-std::string digitsPadded(std::string_view text, std::string_view ignored, std::size_t width) {
+// Digits of `text` once blanks (and with `separators` '-' and '/') are
+// dropped, padded on the left to `width`; empty when anything else is there
+// or there are too many digits.
+std::string digitsPadded(std::string_view text, bool separators, std::size_t width) {
     std::array<char, 32> digits{};
     std::size_t n = 0;
     for (char c : text) {
-        if (ignored.find(c) != std::string_view::npos) continue;
+        if (c == ' ' || (separators && (c == '-' || c == '/'))) continue;
         if (!isDigit(c) || n == width) return {};
         digits[n++] = c;
     }
@@ -55,10 +58,29 @@ public:
     bool next(Record& r) {
         if (pos_ >= text_.size()) return false;
         r.fields.clear();
-        scratch_.clear();
-        scratch_.reserve(text_.size() - pos_ < 4096 ? text_.size() - pos_ : 4096);
         const std::size_t start = pos_;
-        std::size_t end = text_.size();
+        // Most lines hold no quote: split them at their separators.
+        const char* base = text_.data();
+        const char* lineEnd = static_cast<const char*>(std::memchr(base + pos_, '\n', text_.size() - pos_));
+        const std::size_t lf = lineEnd ? static_cast<std::size_t>(lineEnd - base) : text_.size();
+        std::size_t end = lf;
+        if (end > pos_ && text_[end - 1] == '\r') --end;
+        if (std::memchr(base + pos_, '"', lf - pos_) == nullptr &&
+            std::memchr(base + pos_, '\r', end - pos_) == nullptr) {
+            std::size_t from = pos_;
+            for (;;) {
+                const char* semi = static_cast<const char*>(std::memchr(base + from, ';', end - from));
+                const std::size_t to = semi ? static_cast<std::size_t>(semi - base) : end;
+                r.fields.push_back(text_.substr(from, to - from));
+                if (!semi) break;
+                from = to + 1;
+            }
+            r.raw = text_.substr(start, end - start);
+            pos_ = lf < text_.size() ? lf + 1 : lf;
+            return true;
+        }
+        scratch_.clear();
+        end = text_.size();
         for (;;) {
             std::size_t fieldEnd;
             if (pos_ < text_.size() && text_[pos_] == '"') {
@@ -131,9 +153,17 @@ void appendField(std::string& out, std::string_view value) {
 
 }  // namespace
 
-std::string normalizeTaxNumber(std::string_view text) { return digitsPadded(trimmed(text), " ", 8); }
+DirectoryEntry::DirectoryEntry(std::string_view taxNumber, std::string_view companyNumber, std::string n)
+    : name(std::move(n)) {
+    taxNumber.copy(tax_, sizeof tax_);
+    companyNumber.copy(company_, sizeof company_);
+}
 
-std::string normalizeCompanyNumber(std::string_view text) { return digitsPadded(trimmed(text), "-/ ", 10); }
+void DirectoryEntry::setCompanyNumber(std::string_view tenDigits) { tenDigits.copy(company_, sizeof company_); }
+
+std::string normalizeTaxNumber(std::string_view text) { return digitsPadded(trimmed(text), false, 8); }
+
+std::string normalizeCompanyNumber(std::string_view text) { return digitsPadded(trimmed(text), true, 10); }
 
 std::string formatCompanyNumber(std::string_view d) {
     if (d.size() != 10) return std::string(d);
@@ -151,7 +181,7 @@ CompanyDirectory CompanyDirectory::parse(std::string_view bytes) {
     }
     CompanyDirectory d;
     d.entries_.reserve(bytes.size() / 32);
-    d.byTax_.reserve(bytes.size() / 32);
+    d.slots_.assign(std::max<std::size_t>(64, std::bit_ceil(bytes.size() / 16 + 1)), 0);
     RecordReader reader(bytes);
     Record r;
     bool first = true;
@@ -167,20 +197,18 @@ CompanyDirectory CompanyDirectory::parse(std::string_view bytes) {
             continue;
         }
         if (tax.empty() || company.empty()) {
-            d.lines_.push_back({true, d.raw_.size()});
-            d.raw_.emplace_back(r.raw);
+            d.raw_.emplace_back(d.entries_.size(), std::string(r.raw));
             ++d.unreadable_;
             continue;
         }
         const std::string_view name = r.fields.size() > 2 ? r.fields[2] : std::string_view();
-        const auto [it, added] = d.byTax_.try_emplace(taxKey(tax), d.entries_.size());
+        const auto [at, added] = d.insert(taxKey(tax), d.entries_.size());
         if (!added) {
             ++d.duplicates_;  // the later line wins
-            d.entries_[it->second] = {tax, company, std::string(name)};
+            d.entries_[at] = DirectoryEntry(tax, company, std::string(name));
             continue;
         }
-        d.lines_.push_back({false, d.entries_.size()});
-        d.entries_.push_back({tax, company, std::string(name)});
+        d.entries_.emplace_back(tax, company, std::string(name));
     }
     return d;
 }
@@ -191,39 +219,65 @@ std::string CompanyDirectory::serialize() const {
     if (header_.empty()) out += kDirectoryHeader;
     else out += header_;
     out += "\r\n";
-    for (const Line& line : lines_) {
-        if (line.raw) {
-            out += raw_[line.index];
-        } else {
-            const DirectoryEntry& e = entries_[line.index];
-            out += e.taxNumber;
-            out += ';';
-            out += formatCompanyNumber(e.companyNumber);
-            out += ';';
-            appendField(out, e.name);
+    std::size_t nextRaw = 0;
+    auto rawLinesUpTo = [&](std::size_t entries) {
+        for (; nextRaw < raw_.size() && raw_[nextRaw].first <= entries; ++nextRaw) {
+            out += raw_[nextRaw].second;
+            out += "\r\n";
         }
+    };
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        rawLinesUpTo(i);
+        const DirectoryEntry& e = entries_[i];
+        out += e.taxNumber();
+        out += ';';
+        out += formatCompanyNumber(e.companyNumber());
+        out += ';';
+        appendField(out, e.name);
         out += "\r\n";
     }
+    rawLinesUpTo(entries_.size());
     return out;
 }
 
-const std::string* CompanyDirectory::companyOf(std::string_view taxNumber) const {
-    if (taxNumber.size() != 8 || !allDigits(taxNumber)) return nullptr;
-    const auto it = byTax_.find(taxKey(taxNumber));
-    return it == byTax_.end() ? nullptr : &entries_[it->second].companyNumber;
+std::size_t CompanyDirectory::slotOf(std::uint32_t tax) const {
+    const std::size_t mask = slots_.size() - 1;
+    // Nearby tax numbers get nearby slots: a sorted file fills the table in order.
+    std::size_t i = (tax ^ (tax >> 21)) & mask;
+    while (slots_[i] != 0 && static_cast<std::uint32_t>((slots_[i] >> 32) - 1) != tax) i = (i + 1) & mask;
+    return i;
+}
+
+std::pair<std::size_t, bool> CompanyDirectory::insert(std::uint32_t tax, std::size_t index) {
+    if (slots_.empty() || (entries_.size() + 1) * 2 > slots_.size()) {
+        std::vector<std::uint64_t> old = std::move(slots_);
+        slots_.assign(std::max<std::size_t>(64, old.size() * 2), 0);
+        for (std::uint64_t s : old)
+            if (s != 0) slots_[slotOf(static_cast<std::uint32_t>((s >> 32) - 1))] = s;
+    }
+    std::uint64_t& slot = slots_[slotOf(tax)];
+    if (slot != 0) return {static_cast<std::size_t>(slot & 0xFFFFFFFFu), false};
+    slot = (static_cast<std::uint64_t>(tax) + 1) << 32 | index;
+    return {index, true};
+}
+
+std::optional<std::string_view> CompanyDirectory::companyOf(std::string_view taxNumber) const {
+    if (slots_.empty() || taxNumber.size() != 8 || !allDigits(taxNumber)) return std::nullopt;
+    const std::uint64_t slot = slots_[slotOf(taxKey(taxNumber))];
+    if (slot == 0) return std::nullopt;
+    return entries_[static_cast<std::size_t>(slot & 0xFFFFFFFFu)].companyNumber();
 }
 
 bool CompanyDirectory::learn(std::string_view taxNumber, std::string_view companyNumber, std::string_view name) {
-    const auto [it, added] = byTax_.try_emplace(taxKey(taxNumber), entries_.size());
+    const auto [at, added] = insert(taxKey(taxNumber), entries_.size());
     if (added) {
-        lines_.push_back({false, entries_.size()});
-        entries_.push_back({std::string(taxNumber), std::string(companyNumber), std::string(name)});
+        entries_.emplace_back(taxNumber, companyNumber, std::string(name));
         return true;
     }
-    DirectoryEntry& e = entries_[it->second];
+    DirectoryEntry& e = entries_[at];
     bool changed = false;
-    if (e.companyNumber != companyNumber) {
-        e.companyNumber.assign(companyNumber);
+    if (e.companyNumber() != companyNumber) {
+        e.setCompanyNumber(companyNumber);
         changed = true;
     }
     if (!name.empty() && e.name != name) {
@@ -287,8 +341,8 @@ FillResult fillCompanyNumbers(const CompanyDirectory& directory, RecordTables& t
     auto fill = [&](ViewKind kind, std::size_t companyCol, std::size_t taxCol, auto& record) {
         for (std::size_t r = 0, n = tables.table(kind).rowCount(); r < n; ++r) {
             if (!tables.cell(kind, r, companyCol).empty()) continue;
-            const std::string* company = directory.companyOf(tables.cell(kind, r, taxCol));
-            if (company == nullptr) {
+            const auto company = directory.companyOf(tables.cell(kind, r, taxCol));
+            if (!company) {
                 ++result.missing;
                 continue;
             }

@@ -11,9 +11,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "records/record_tables.h"
@@ -24,9 +24,15 @@ inline constexpr std::string_view kDirectoryFileName = "Cegtar.csv";
 inline constexpr std::string_view kDirectoryHeader = "Törzsszám;Cégszám;Cégnév";
 
 struct DirectoryEntry {
-    std::string taxNumber;      // 8 digits
-    std::string companyNumber;  // 10 digits
+    DirectoryEntry(std::string_view taxNumber, std::string_view companyNumber, std::string name);
+    std::string_view taxNumber() const { return {tax_, sizeof tax_}; }          // 8 digits
+    std::string_view companyNumber() const { return {company_, sizeof company_}; }  // 10 digits
+    void setCompanyNumber(std::string_view tenDigits);
     std::string name;
+
+private:
+    char tax_[8];
+    char company_[10];
 };
 
 class CompanyDirectory {
@@ -36,8 +42,8 @@ public:
     // The file's text: the header, then every line in its place.
     std::string serialize() const;
 
-    // The company number of a tax base number, or nullptr.
-    const std::string* companyOf(std::string_view taxNumber) const;
+    // The company number of a tax base number, if the directory knows it.
+    std::optional<std::string_view> companyOf(std::string_view taxNumber) const;
     // Adds or updates an entry; a new name replaces the stored one only when
     // it is not empty. Returns true when anything changed.
     bool learn(std::string_view taxNumber, std::string_view companyNumber, std::string_view name);
@@ -49,15 +55,17 @@ public:
     const std::vector<DirectoryEntry>& entries() const { return entries_; }
 
 private:
-    struct Line {
-        bool raw;           // kept as it was
-        std::size_t index;  // raw: into raw_; else into entries_
-    };
     std::string header_;  // the file's first line when it is no entry
-    std::vector<Line> lines_;
-    std::vector<std::string> raw_;
+    // Unreadable lines as they were, each with the number of entries before it.
+    std::vector<std::pair<std::size_t, std::string>> raw_;
     std::vector<DirectoryEntry> entries_;
-    std::unordered_map<std::uint32_t, std::size_t> byTax_;
+    // Open addressing by tax number: a slot holds (tax + 1) << 32 | entry
+    // index, 0 when free; at most half the slots are used.
+    std::vector<std::uint64_t> slots_;
+    // The slot of `tax`: its entry's, or the free one where it would go.
+    std::size_t slotOf(std::uint32_t tax) const;
+    // The entry index of `tax`, adding `index` for it when it has none.
+    std::pair<std::size_t, bool> insert(std::uint32_t tax, std::size_t index);
     std::size_t unreadable_ = 0;
     std::size_t duplicates_ = 0;
 };

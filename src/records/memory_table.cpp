@@ -49,20 +49,26 @@ void MemoryTable::release(const RowRef& r) {
     if (stored_ > 4 * kBlockSize && used_ < stored_ / 2) compact();
 }
 
+// Copies every live row's bytes, as they are, into fresh blocks.
 void MemoryTable::compact() {
     std::vector<Block> old = std::move(blocks_);
     blocks_.clear();
     used_ = stored_ = 0;
-    std::string cells[32];
     for (RowRef& r : rows_) {
-        const char* p = old[r.block].data.get() + r.offset;
-        const std::uint8_t state = r.state;
-        for (std::size_t c = 0; c < columns_ && c < 32; ++c) {
-            cells[c].assign(p);
-            p += cells[c].size() + 1;
+        const std::size_t total = r.length;
+        if (blocks_.empty() || blocks_.back().capacity - blocks_.back().size < total) {
+            Block b;
+            b.capacity = total > kBlockSize ? total : kBlockSize;
+            b.data = std::make_unique_for_overwrite<char[]>(b.capacity);
+            blocks_.push_back(std::move(b));
         }
-        r = store(std::span<const std::string>(cells, columns_ < 32 ? columns_ : 32));
-        r.state = state;
+        Block& b = blocks_.back();
+        std::memcpy(b.data.get() + b.size, old[r.block].data.get() + r.offset, total);
+        r.block = static_cast<std::uint32_t>(blocks_.size() - 1);
+        r.offset = static_cast<std::uint32_t>(b.size);
+        b.size += total;
+        used_ += total;
+        stored_ += total;
     }
 }
 
@@ -86,6 +92,23 @@ std::string_view MemoryTable::cell(std::size_t row, std::size_t column) const {
     const char* p = rowData(rows_[row]);
     for (std::size_t c = 0; c < column; ++c) p += std::strlen(p) + 1;
     return std::string_view(p);
+}
+
+void MemoryTable::readCells(std::size_t row, std::span<std::string> out) const {
+    if (row >= rows_.size()) {
+        for (std::string& s : out) s.clear();
+        return;
+    }
+    const char* p = rowData(rows_[row]);
+    for (std::size_t c = 0; c < out.size(); ++c) {
+        if (c >= columns_) {
+            out[c].clear();
+            continue;
+        }
+        const std::size_t n = std::strlen(p);
+        out[c].assign(p, n);
+        p += n + 1;
+    }
 }
 
 void MemoryTable::deleteRow(std::size_t index) {

@@ -18,6 +18,7 @@ public:
     void insertRow(std::size_t index, std::span<const std::string> cells) override;
     void setRow(std::size_t index, std::span<const std::string> cells) override;
     std::string_view cell(std::size_t row, std::size_t column) const override;
+    void readCells(std::size_t row, std::span<std::string> out) const override;
     void deleteRow(std::size_t index) override;
     void deleteAll() override;
     RowState state(std::size_t row) const override;

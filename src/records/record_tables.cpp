@@ -19,7 +19,9 @@ void RecordTables::appendRow(ViewKind kind, std::span<const std::string> record)
 }
 
 void RecordTables::readRow(ViewKind kind, std::size_t row, std::span<std::string> record) const {
-    for (std::size_t c = 0; c < record.size(); ++c) record[c].assign(cell(kind, row, c));
+    tables_[kind]->readCells(row, record);
+    for (std::string& field : record)
+        if (field.size() > kFieldMax) field.resize(kFieldMax);
 }
 
 void RecordTables::writeRow(ViewKind kind, std::size_t row, std::span<const std::string> record) {

@@ -34,6 +34,11 @@ public:
     // clears the selected mark of every other row.
     virtual void setState(std::size_t row, RowState state) = 0;
 
+    // Every cell of a row, in order; a widget may answer faster than this.
+    virtual void readCells(std::size_t row, std::span<std::string> out) const {
+        for (std::size_t c = 0; c < out.size(); ++c) out[c].assign(cell(row, c));
+    }
+
     // The lowest index of a selected row. A widget may answer faster than
     // this walk.
     virtual std::optional<std::size_t> firstSelected() const {

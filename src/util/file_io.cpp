@@ -81,11 +81,21 @@ int readFile(const std::filesystem::path& path, std::string& out) {
     OpenedFile opened = openFile(path, "rb");
     if (!opened) return opened.error;
     out.clear();
+    std::FILE* f = opened.file.get();
+    // The whole file in one read where its size is plausible (a folder or a
+    // device reports none or nonsense), then whatever more there is.
+    long size = 0;
+    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+    std::rewind(f);
+    clearSystemError();
+    if (size > 0 && size < (1L << 29)) {
+        out.resize(static_cast<std::size_t>(size));
+        out.resize(std::fread(out.data(), 1, out.size(), f));
+    }
     char buf[65536];
     std::size_t n;
-    clearSystemError();
-    while ((n = std::fread(buf, 1, sizeof buf, opened.file.get())) > 0) out.append(buf, n);
-    return std::ferror(opened.file.get()) == 0 ? 0 : lastSystemError();
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    return std::ferror(f) == 0 ? 0 : lastSystemError();
 }
 
 AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)) {}
