@@ -216,9 +216,16 @@ CompanyDirectory CompanyDirectory::parse(std::string_view bytes) {
 std::string CompanyDirectory::serialize() const {
     std::string out;
     out.reserve(64 + entries_.size() * 40);
-    if (header_.empty()) out += kDirectoryHeader;
-    else out += header_;
-    out += "\r\n";
+    // A kept first line that begins like a UTF-8 byte-order mark would make
+    // the file read as UTF-8: the program's own header goes before it.
+    if (header_.empty() || header_.starts_with("\xEF\xBB\xBF")) {
+        out += kDirectoryHeader;
+        out += "\r\n";
+    }
+    if (!header_.empty()) {
+        out += header_;
+        out += "\r\n";
+    }
     std::size_t nextRaw = 0;
     auto rawLinesUpTo = [&](std::size_t entries) {
         for (; nextRaw < raw_.size() && raw_[nextRaw].first <= entries; ++nextRaw) {

@@ -5,10 +5,14 @@
 namespace kovirant::win32 {
 
 void ListViewTable::sync() {
-    if (hwnd_ == nullptr || shown_ == store_.rowCount()) return;
-    shown_ = store_.rowCount();
-    ListView_SetItemCountEx(hwnd_, static_cast<int>(shown_), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    if (hwnd_ == nullptr) return;
+    if (shown_ != store_.rowCount()) {
+        shown_ = store_.rowCount();
+        ListView_SetItemCountEx(hwnd_, static_cast<int>(shown_), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+        rewritten_ = true;
+    }
+    if (rewritten_) InvalidateRect(hwnd_, nullptr, FALSE);
+    rewritten_ = false;
 }
 
 void ListViewTable::insertRow(std::size_t index, std::span<const std::string> cells) {
@@ -23,7 +27,8 @@ void ListViewTable::insertRow(std::size_t index, std::span<const std::string> ce
 
 void ListViewTable::setRow(std::size_t index, std::span<const std::string> cells) {
     store_.setRow(index, cells);
-    if (hwnd_ != nullptr && index < shown_) ListView_RedrawItems(hwnd_, static_cast<int>(index), static_cast<int>(index));
+    // Redrawn once by the next sync, however many rows a command rewrites.
+    rewritten_ = true;
 }
 
 void ListViewTable::deleteRow(std::size_t index) {

@@ -28,8 +28,9 @@ public:
     std::optional<std::size_t> firstSelected() const override;
     void clearAllStates() override;
 
-    // Tells the list view how many rows there are; appends only mark the
-    // count stale, so a million appended rows cost one update.
+    // Tells the list view how many rows there are and redraws rewritten rows;
+    // appends and rewrites only mark the view stale, so a million of them
+    // cost one update.
     void sync();
     // LVN_GETDISPINFOW: the text (and icon) of one cell.
     void onGetDispInfo(NMLVDISPINFOW& info) const;
@@ -41,6 +42,7 @@ private:
     bool showsIcon_;
     HWND hwnd_ = nullptr;
     std::size_t shown_ = 0;  // rows the list view knows of
+    bool rewritten_ = false;  // rows changed since the view was last drawn
 };
 
 }  // namespace kovirant::win32

@@ -26,5 +26,6 @@ bool openFile(App& app, const std::wstring& title, const std::wstring& file, con
 void editorsAndRoad();
 void mendedFaults();
 void recovery();
+void companyDirectory();
 
 }  // namespace e2e
