@@ -9,6 +9,7 @@
 #include <string>
 
 #include "directory/company_directory.h"
+#include "editing/row_check.h"
 #include "import/apeh_import.h"
 #include "import/report_reload.h"
 #include "records/memory_table.h"
@@ -136,6 +137,21 @@ int fillBench(const char* path, long n) {
     return 0;
 }
 
+// Checks `n` rows: register rows as an import leaves them (every one faulty:
+// no company number) and a tenth as many institution and account-change rows.
+int checkBench(long total) {
+    Tables t;
+    const long n = total * 10 / 12;
+    fill(t, n);
+    RegisterEntry r{"", "12345678", "117730161111111122222222", "2005-03-01", "", "Bejegyzés"};
+    for (long i = 0; i < n; ++i) t.tables.writeRow(ViewRegister, static_cast<std::size_t>(i), r);
+    auto start = Clock::now();
+    const RowCheck c = checkAllRows(t.tables, 20, 18);
+    const double s = since(start);
+    std::printf("check rows=%zu faults=%zu seconds=%.3f\n", t.tables.totalRows(), c.faults.size(), s);
+    return 0;
+}
+
 // A report whose institution names are lines of bare '&' (as older files
 // hold them), about `mb` megabytes: the reload's entity decoding must stay
 // linear within a line.
@@ -201,6 +217,7 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "reload-report") == 0) return reloadReport(argv[2]);
     if (argc >= 4 && std::strcmp(argv[1], "gen-amp-report") == 0) return genAmpReport(argv[2], std::atol(argv[3]));
     if (argc >= 4 && std::strcmp(argv[1], "gen-directory") == 0) return genDirectory(argv[2], std::atol(argv[3]));
+    if (argc >= 3 && std::strcmp(argv[1], "check-rows") == 0) return checkBench(std::atol(argv[2]));
     if (argc >= 3 && std::strcmp(argv[1], "load-directory") == 0) return loadDirectoryBench(argv[2]);
     if (argc >= 4 && std::strcmp(argv[1], "fill-directory") == 0) return fillBench(argv[2], std::atol(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "example-report") == 0) return exampleReport(argv[2]);

@@ -23,6 +23,17 @@
 #define IDM_LOAD_APEH 40038
 #define IDM_VIEW_ACCOUNT_CHANGE 40039
 #define IDM_FILL_FROM_DIRECTORY 40040
+#define IDM_CHECK_ROWS 40041
+#define IDM_SEARCH 40042
+#define IDM_SEARCH_NEXT 40043
+
+// Beyond the original program: dialogs 118 and up, controls 1100 and up
+#define IDD_FAULT_LIST 118
+#define IDD_SEARCH 119
+#define IDR_ACCELERATORS 120
+#define IDT_FAULT_COUNT 1100
+#define IDC_FAULT_LIST 1101
+#define IDE_SEARCH_TEXT 1102
 
 #define IDC_STATUS_BAR 1
 

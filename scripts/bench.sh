@@ -39,6 +39,11 @@ out=$("$bench" fill-directory "$f" 1000000)
 s=$(echo "$out" | field seconds)
 printf '   %s\n          fill/import of 1,000,000 lines = %s (import %.3f s in this run)\n' "$out" "$(ratio "$s" "$imp")" "$imp"
 
+echo "== Check of every row: 1,000,000 rows =="
+out=$("$bench" check-rows 1000000)
+s=$(echo "$out" | field seconds)
+printf '   %s\n          check/import of 1,000,000 lines = %s (import %.3f s in this run)\n' "$out" "$(ratio "$s" "$imp")" "$imp"
+
 echo "== Report write and reload =="
 for n in 10000 100000 1000000; do
     f="$work/report-$n.xml"

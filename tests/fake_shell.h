@@ -75,6 +75,20 @@ struct FakeShell : Shell {
     void quit() override { ++quits; }
     void postModify() override { ++modifyPosts; }
     void scheduleRecovery(int milliseconds) override { recoverySchedules.push_back(milliseconds); }
+    std::function<std::optional<std::size_t>(const FaultListRequest&)> faultList;  // simulates the dialog
+    std::optional<std::size_t> runFaultList(const FaultListRequest& r) override {
+        ++faultListRuns;
+        return faultList ? faultList(r) : std::nullopt;
+    }
+    std::deque<std::optional<std::u16string>> searchTexts;  // answers of the search dialog
+    std::optional<std::u16string> askSearchText(const std::u16string&) override {
+        ++searchDialogs;
+        if (searchTexts.empty()) return std::nullopt;
+        auto t = searchTexts.front();
+        searchTexts.pop_front();
+        return t;
+    }
+    int faultListRuns = 0, searchDialogs = 0;
     std::vector<int> recoverySchedules;
 
     // The texts shown, in Windows-1250, for comparing with literals.

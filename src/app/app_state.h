@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "records/record_tables.h"
 #include "report/settings.h"
@@ -27,6 +28,7 @@ struct AppState {
     bool DataSheetFilled = false;
     std::filesystem::path lastFilePath;
     RecoveryState recovery;
+    std::u16string lastSearch;  // what "Keresés..." looked for last
 
     SettingsFile settings() const { return SettingsFile(settingsPath); }
 };

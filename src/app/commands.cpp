@@ -1,6 +1,7 @@
 #include "app/commands.h"
 
 #include "app/editor_sessions.h"
+#include "app/find_commands.h"
 #include "directory/directory_commands.h"
 #include "recovery/recovery.h"
 #include "import/apeh_import.h"
@@ -29,12 +30,7 @@ void greyModifyDelete(Shell& shell) {
     shell.enableMenuItem(kCmdNew, true);
 }
 
-// Checks the view's menu item alone and shows its table.
-void selectView(AppState& state, Shell& shell, ViewKind kind) {
-    for (const ViewCommand& v : kViewCommands) shell.checkMenuItem(v.id, v.kind == kind);
-    state.tables.CurrentView = kind;
-    shell.showTable(kind);
-}
+void selectView(AppState& state, Shell& shell, ViewKind kind) { showView(state, shell, kind); }
 
 void newRecord(AppState& state, Shell& shell) {
     runEditor(state, shell, state.tables.CurrentView, EditorMode::New);
@@ -184,6 +180,19 @@ bool confirmExit(AppState& state, Shell& shell) {
 
 }  // namespace
 
+void showView(AppState& state, Shell& shell, ViewKind kind) {
+    for (const ViewCommand& v : kViewCommands) shell.checkMenuItem(v.id, v.kind == kind);
+    state.tables.CurrentView = kind;
+    shell.showTable(kind);
+}
+
+void jumpToRow(AppState& state, Shell& shell, ViewKind kind, std::size_t row) {
+    if (state.tables.CurrentView != kind) showView(state, shell, kind);
+    state.tables.clearSelection();
+    state.tables.table(kind).setState(row, {true, true});
+    onNotify(state, shell, ListNotification::Click);
+}
+
 MessageBoxSpec messageBox(std::string_view text, std::string_view caption, MessageIcon icon, bool owned) {
     return {u(text), u(caption), icon, owned};
 }
@@ -218,6 +227,9 @@ void onCommand(AppState& state, Shell& shell, int id) {
         case kCmdDataSheet: runDataSheet(state, shell); break;
         case kCmdAbout: shell.runAbout(); break;
         case kCmdFillFromDirectory: fillFromDirectory(state, shell); break;
+        case kCmdCheckRows: checkRows(state, shell); break;
+        case kCmdSearch: searchRows(state, shell, false); break;
+        case kCmdSearchNext: searchRows(state, shell, true); break;
         default: break;
     }
 }

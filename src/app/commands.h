@@ -27,6 +27,12 @@ void onKeyDown(AppState& state, Shell& shell, int virtualKey);
 // The close button or Alt+F4; false keeps the window.
 bool onClose(AppState& state, Shell& shell);
 
+// Shows a table with the view commands' check marks.
+void showView(AppState& state, Shell& shell, ViewKind kind);
+// Shows the table, selects, focuses and scrolls to the row, and enables
+// Modify and Delete as a click on it would.
+void jumpToRow(AppState& state, Shell& shell, ViewKind kind, std::size_t row);
+
 // Helpers for the message boxes of the core's Windows-1250 texts.
 MessageBoxSpec messageBox(std::string_view text, std::string_view caption, MessageIcon icon, bool owned);
 

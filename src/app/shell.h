@@ -32,6 +32,9 @@ enum MenuId : int {
     kCmdViewAccountChange = 40039,
     // Beyond the original menu.
     kCmdFillFromDirectory = 40040,
+    kCmdCheckRows = 40041,
+    kCmdSearch = 40042,
+    kCmdSearchNext = 40043,
 };
 
 // The "Nézet" menu: each view command and the table it shows.
@@ -83,6 +86,14 @@ struct EditorRequest {
     std::function<std::optional<EditorMessage>(const Form&)> save;
 };
 
+// The list of faulty rows: a virtual list of `count` lines of four columns.
+struct FaultListRequest {
+    std::u16string countText;
+    std::vector<std::u16string> headers;
+    std::size_t count = 0;
+    std::function<std::u16string(std::size_t line, int column)> text;
+};
+
 class Shell {
 public:
     virtual ~Shell() = default;
@@ -108,6 +119,10 @@ public:
     virtual void quit() = 0;
     // Runs Modify after the current notification has been handled.
     virtual void postModify() = 0;
+    // Shows the faulty rows; gives the line the officer jumps to, if any.
+    virtual std::optional<std::size_t> runFaultList(const FaultListRequest& request) = 0;
+    // Asks for the text to search for; nothing when cancelled.
+    virtual std::optional<std::u16string> askSearchText(const std::u16string& initial) = 0;
     // Has writePendingRecovery run once the program has been idle this long.
     virtual void scheduleRecovery(int milliseconds) = 0;
 };

@@ -1,5 +1,7 @@
 #include "records/row_search.h"
 
+#include <string>
+
 namespace kovirant {
 
 unsigned char lowerCp1250(unsigned char c) {
@@ -26,6 +28,61 @@ bool startsWithFolded(std::string_view text, std::string_view prefix) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string folded(std::string_view text, bool dropSeparators) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (dropSeparators && (c == '-' || c == ' ')) continue;
+        out.push_back(static_cast<char>(lowerCp1250(static_cast<unsigned char>(c))));
+    }
+    return out;
+}
+
+bool containsFolded(std::string_view cell, std::string_view needle, bool dropSeparators, std::string& scratch) {
+    scratch.clear();
+    for (char c : cell) {
+        if (dropSeparators && (c == '-' || c == ' ')) continue;
+        scratch.push_back(static_cast<char>(lowerCp1250(static_cast<unsigned char>(c))));
+    }
+    return scratch.find(needle) != std::string::npos;
+}
+
+constexpr bool kRegisterNumbers[] = {true, false, true, false, false, false};
+constexpr bool kInstitutionNumbers[] = {false, true, false, false, false, false,
+                                        false, false, false, false, false, false};
+constexpr bool kAccountChangeNumbers[] = {false, true, true, false, false, true, false, false};
+
+}  // namespace
+
+std::span<const bool> numberColumnsOf(int kind) {
+    switch (kind) {
+        case 0: return kRegisterNumbers;
+        case 1: return kInstitutionNumbers;
+        default: return kAccountChangeNumbers;
+    }
+}
+
+std::optional<std::size_t> findRowContaining(const TableWidget& table, std::size_t columns,
+                                             std::span<const bool> numberColumns, std::string_view text,
+                                             std::size_t start) {
+    const std::size_t rows = table.rowCount();
+    const std::string plain = folded(text, false);
+    const std::string digits = folded(text, true);
+    if (plain.empty() || rows == 0) return std::nullopt;
+    std::string scratch;
+    for (std::size_t n = 0; n < rows; ++n) {
+        const std::size_t row = (start + n) % rows;
+        for (std::size_t c = 0; c < columns; ++c) {
+            const bool number = c < numberColumns.size() && numberColumns[c];
+            if (number && digits.empty()) continue;
+            if (containsFolded(table.cell(row, c), number ? digits : plain, number, scratch)) return row;
+        }
+    }
+    return std::nullopt;
+}
 
 std::optional<std::size_t> findRowWithPrefix(const TableWidget& table, std::string_view prefix, std::size_t start,
                                              bool wrap) {

@@ -46,6 +46,12 @@ public:
             if (state(i).selected) return i;
         return std::nullopt;
     }
+    // The row with the focus mark, if any.
+    virtual std::optional<std::size_t> focused() const {
+        for (std::size_t i = 0, n = rowCount(); i < n; ++i)
+            if (state(i).focused) return i;
+        return std::nullopt;
+    }
     // Clears both marks of every row.
     virtual void clearAllStates() {
         for (std::size_t i = 0, n = rowCount(); i < n; ++i)

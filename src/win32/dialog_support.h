@@ -40,7 +40,7 @@ BOOL saveOrDiscard(HWND dialog, WORD id, WORD saveId, WORD discardId,
 // anything but digits is refused with a message.
 void guardDigitFields(HWND dialog, std::initializer_list<int> ids);
 
-// Routes WM_INITDIALOG and WM_COMMAND to an object given as the dialog's
+// Routes WM_INITDIALOG, WM_COMMAND and (where it has onNotify) WM_NOTIFY to an object given as the dialog's
 // parameter; no exception crosses the procedure.
 template <class Dialog>
 INT_PTR CALLBACK dialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -53,6 +53,12 @@ INT_PTR CALLBACK dialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         auto* d = reinterpret_cast<Dialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
         if (d != nullptr && msg == WM_COMMAND) return d->onCommand(LOWORD(wParam), HIWORD(wParam));
+        if constexpr (requires(Dialog& x, const NMHDR& h) { x.onNotify(h); }) {
+            if (d != nullptr && msg == WM_NOTIFY) {
+                SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, d->onNotify(*reinterpret_cast<const NMHDR*>(lParam)));
+                return TRUE;
+            }
+        }
     } catch (...) {
         MessageBoxW(hwnd, L"Rendszerhiba", L"Kovirant", MB_ICONERROR);
     }

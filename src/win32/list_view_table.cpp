@@ -69,6 +69,13 @@ std::optional<std::size_t> ListViewTable::firstSelected() const {
     return static_cast<std::size_t>(i);
 }
 
+std::optional<std::size_t> ListViewTable::focused() const {
+    if (hwnd_ == nullptr) return std::nullopt;
+    const int i = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
+    if (i < 0) return std::nullopt;
+    return static_cast<std::size_t>(i);
+}
+
 void ListViewTable::clearAllStates() {
     if (hwnd_ != nullptr) ListView_SetItemState(hwnd_, -1, 0, 0xFF);
 }

@@ -26,6 +26,7 @@ public:
     RowState state(std::size_t row) const override;
     void setState(std::size_t row, RowState state) override;
     std::optional<std::size_t> firstSelected() const override;
+    std::optional<std::size_t> focused() const override;
     void clearAllStates() override;
 
     // Tells the list view how many rows there are and redraws rewritten rows;

@@ -13,7 +13,8 @@ static_assert(IDM_EXIT == kCmdExit && IDM_ABOUT == kCmdAbout && IDM_NEW == kCmdN
               IDM_LOAD_REPORT == kCmdLoadReport && IDM_VIEW_REGISTER == kCmdViewRegister &&
               IDM_VIEW_INSTITUTION == kCmdViewInstitution && IDM_DATA_SHEET == kCmdDataSheet &&
               IDM_LOAD_APEH == kCmdLoadApeh && IDM_VIEW_ACCOUNT_CHANGE == kCmdViewAccountChange &&
-              IDM_FILL_FROM_DIRECTORY == kCmdFillFromDirectory);
+              IDM_FILL_FROM_DIRECTORY == kCmdFillFromDirectory && IDM_CHECK_ROWS == kCmdCheckRows &&
+              IDM_SEARCH == kCmdSearch && IDM_SEARCH_NEXT == kCmdSearchNext);
 
 }  // namespace
 
@@ -23,8 +24,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     static MainWindow window;  // lives for the whole run
     if (!window.create(instance)) return 0;
 
+    HACCEL shortcuts = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (TranslateAcceleratorW(window.hwnd, shortcuts, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

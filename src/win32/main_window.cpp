@@ -181,7 +181,9 @@ LRESULT MainWindow::onNotify(const NMHDR& header) {
         }
     }
     if (header.code == NM_CLICK) kovirant::onNotify(state, shell, ListNotification::Click);
-    else if (header.code == NM_DBLCLK) kovirant::onNotify(state, shell, ListNotification::DoubleClick);
+    // Enter on a row does what a double click on it does.
+    else if (header.code == NM_DBLCLK || header.code == NM_RETURN)
+        kovirant::onNotify(state, shell, ListNotification::DoubleClick);
     return 0;
 }
 
@@ -347,6 +349,18 @@ void Win32Shell::beep(int frequency, int milliseconds) {
 void Win32Shell::quit() { PostQuitMessage(0); }
 
 void Win32Shell::postModify() { PostMessageW(window_.hwnd, WM_COMMAND, kCmdModify, 0); }
+
+std::optional<std::size_t> Win32Shell::runFaultList(const FaultListRequest& request) {
+    std::optional<std::size_t> chosen;
+    modal([&](HINSTANCE i, HWND owner) { chosen = runFaultListDialog(i, owner, request); });
+    return chosen;
+}
+
+std::optional<std::u16string> Win32Shell::askSearchText(const std::u16string& initial) {
+    std::optional<std::u16string> text;
+    modal([&](HINSTANCE i, HWND owner) { text = runSearchDialog(i, owner, initial); });
+    return text;
+}
 
 void Win32Shell::scheduleRecovery(int milliseconds) {
     SetTimer(window_.hwnd, MainWindow::kRecoveryTimer, static_cast<UINT>(milliseconds), nullptr);

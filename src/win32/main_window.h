@@ -37,6 +37,8 @@ public:
     void quit() override;
     void postModify() override;
     void scheduleRecovery(int milliseconds) override;
+    std::optional<std::size_t> runFaultList(const FaultListRequest& request) override;
+    std::optional<std::u16string> askSearchText(const std::u16string& initial) override;
 
 private:
     int messageBoxW(const MessageBoxSpec& box, UINT buttons);

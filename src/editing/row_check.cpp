@@ -1,0 +1,126 @@
+#include "editing/row_check.h"
+
+#include <algorithm>
+#include <version>
+#if defined(_GLIBCXX_HAS_GTHREADS) || !defined(__GLIBCXX__)
+#include <thread>
+#define KOVIRANT_HAS_THREADS 1
+#endif
+#include <unordered_map>
+
+#include "editing/account_change_editor.h"
+#include "editing/institution_editor.h"
+#include "editing/register_entry_editor.h"
+#include "report/report_writer.h"
+#include "text/format.h"
+
+namespace kovirant {
+namespace {
+
+class Checker {
+public:
+    explicit Checker(RowCheck& out) : out_(out) {}
+
+    void fault(ViewKind kind, std::size_t row, const std::string& message) {
+        // Faulty rows come in runs of the same message (an import's rows all
+        // lack their company number): the last one is tried first.
+        if (out_.messages.empty() || out_.messages[last_] != message) {
+            auto [it, added] = index_.try_emplace(message, static_cast<std::uint32_t>(out_.messages.size()));
+            if (added) out_.messages.push_back(message);
+            last_ = it->second;
+        }
+        out_.faults.push_back({kind, static_cast<std::uint32_t>(row), last_});
+    }
+
+private:
+    RowCheck& out_;
+    std::unordered_map<std::string, std::uint32_t> index_;
+    std::uint32_t last_ = 0;
+};
+
+// The rows [from, to) of one table.
+void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std::size_t to, int maxtk, int maxcf,
+                RowCheck& out) {
+    Checker checker(out);
+    switch (kind) {
+        case ViewRegister: {
+            RegisterEntry reg;
+            for (std::size_t r = from; r < to; ++r) {
+                tables.readRow(ViewRegister, r, reg);
+                const auto result = ValidateRegisterEntry(registerEntryFormOf(reg), maxtk, maxcf);
+                if (!result.ok()) checker.fault(ViewRegister, r, result.error->text);
+                // The editor's 8-character field could never hold a longer tax number.
+                else if (reg[RegisterCol::taxBaseNumber].size() > kTaxBaseLength) checker.fault(ViewRegister, r, "Hibás törzsszám");
+                else if (reg[RegisterCol::companyNumber].size() < 10) checker.fault(ViewRegister, r, std::string(kMsgFaultyRow));
+            }
+            break;
+        }
+        case ViewInstitution: {
+            InstitutionEntry inst;
+            for (std::size_t r = from; r < to; ++r) {
+                tables.readRow(ViewInstitution, r, inst);
+                const auto result = ValidateInstitutionEntry(institutionFormOf(inst), maxtk);
+                if (!result.ok()) checker.fault(ViewInstitution, r, result.error->text);
+                else if (inst[InstitutionCol::taxBaseNumber].size() > kTaxBaseLength) checker.fault(ViewInstitution, r, "Hibás törzsszám!");
+            }
+            break;
+        }
+        case ViewAccountChange: {
+            AccountChangeEntry acc;
+            for (std::size_t r = from; r < to; ++r) {
+                tables.readRow(ViewAccountChange, r, acc);
+                const auto result = ValidateAccountChangeEntry(accountChangeFormOf(acc), maxtk, maxcf);
+                if (!result.ok()) checker.fault(ViewAccountChange, r, result.error->text);
+            }
+            break;
+        }
+    }
+}
+
+// Appends `part` to `out`, its message numbers made `out`'s.
+void merge(RowCheck& out, RowCheck&& part) {
+    std::vector<std::uint32_t> map(part.messages.size());
+    for (std::size_t i = 0; i < part.messages.size(); ++i) {
+        const auto it = std::find(out.messages.begin(), out.messages.end(), part.messages[i]);
+        map[i] = static_cast<std::uint32_t>(it - out.messages.begin());
+        if (it == out.messages.end()) out.messages.push_back(std::move(part.messages[i]));
+    }
+    out.faults.reserve(out.faults.size() + part.faults.size());
+    for (RowFault f : part.faults) {
+        f.message = map[f.message];
+        out.faults.push_back(f);
+    }
+}
+
+}  // namespace
+
+RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf) {
+    // Large tables are checked in two halves at once: the rows are only read.
+    constexpr std::size_t kSplitAt = 50000;
+#ifdef KOVIRANT_HAS_THREADS
+    const bool twoCores = std::thread::hardware_concurrency() > 1;
+#else
+    const bool twoCores = false;  // a C++ runtime without threads
+#endif
+    RowCheck out;
+    for (ViewKind kind : {ViewRegister, ViewInstitution, ViewAccountChange}) {
+        const std::size_t rows = tables.table(kind).rowCount();
+        if (!twoCores || rows < kSplitAt) {
+            RowCheck part;
+            checkRange(tables, kind, 0, rows, maxtk, maxcf, part);
+            merge(out, std::move(part));
+            continue;
+        }
+        RowCheck first, second;
+#ifdef KOVIRANT_HAS_THREADS
+        std::thread helper([&] { checkRange(tables, kind, rows / 2, rows, maxtk, maxcf, second); });
+        checkRange(tables, kind, 0, rows / 2, maxtk, maxcf, first);
+        helper.join();
+#endif
+        merge(out, std::move(first));
+        merge(out, std::move(second));
+    }
+    return out;
+}
+
+}  // namespace kovirant

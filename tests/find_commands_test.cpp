@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include "app/commands.h"
+#include "fake_shell.h"
+#include "test_support.h"
+
+using namespace kovirant;
+
+namespace {
+
+class FindTest : public ::testing::Test {
+protected:
+    void SetUp() override { onCreate(state, shell, freshTempDir("find")); }
+    void command(int id) { onCommand(state, shell, id); }
+
+    TestTables t;
+    AppState state{t.tables};
+    FakeShell shell;
+};
+
+}  // namespace
+
+TEST_F(FindTest, EveryFaultyRowIsListedAndUgrasBringsTheOfficerToIt) {
+    t.tables.appendRow(ViewRegister, registerRow("0109123456"));                   // fine
+    t.tables.appendRow(ViewRegister, registerRow("", "87654321"));                 // an import's row
+    t.tables.appendRow(ViewRegister, registerRow("0109123456", "123456789"));      // 9-digit tax number
+    t.tables.appendRow(ViewInstitution, InstitutionEntry{});                       // every cell empty
+    t.tables.appendRow(ViewAccountChange, AccountChangeEntry{std::string(511, '\xFF'), "0109123456",
+                                                             std::string(24, '1'), "2005-02-30"});
+    std::vector<std::vector<std::string>> lines;
+    std::string countText;
+    shell.faultList = [&](const FaultListRequest& r) -> std::optional<std::size_t> {
+        countText = utf16ToCp1250(r.countText);
+        for (std::size_t i = 0; i < r.count; ++i) {
+            lines.emplace_back();
+            for (int c = 0; c < 4; ++c) lines.back().push_back(utf16ToCp1250(r.text(i, c)));
+        }
+        return 3;  // the account change
+    };
+    command(kCmdCheckRows);
+    EXPECT_EQ(countText, "Hibás sorok száma: 4");
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], (std::vector<std::string>{"Cégjegyzék (Számlaszám nyitás/zárás)", "2", "87654321",
+                                                  "Hibás cégszám (területi kód)"}));
+    EXPECT_EQ(lines[1][1], "3");
+    EXPECT_EQ(lines[1][3], "Hibás törzsszám");
+    EXPECT_EQ(lines[2][0], "Cégnyilvántartás (Pénzintézeti alapadatok)");
+    EXPECT_EQ(lines[3][0], "Banktechnikai számlaszámváltozás");
+    EXPECT_EQ(lines[3][2], std::string(511, '\xFF'));
+    EXPECT_EQ(lines[3][3], "Hibás törzsszám!");
+
+    EXPECT_EQ(state.tables.CurrentView, ViewAccountChange);
+    EXPECT_EQ(shell.shown, ViewAccountChange);
+    EXPECT_TRUE(shell.checked[kCmdViewAccountChange] && !shell.checked[kCmdViewRegister]);
+    EXPECT_EQ(t.acc.state(0), (RowState{true, true}));
+    EXPECT_TRUE(shell.enabled[kCmdModify] && shell.enabled[kCmdDelete]);
+}
+
+TEST_F(FindTest, NoFaultyRowNoList) {
+    t.tables.appendRow(ViewRegister, registerRow("0109123456"));
+    command(kCmdCheckRows);
+    EXPECT_EQ(shell.faultListRuns, 0);
+    EXPECT_EQ(shell.texts(), std::vector<std::string>{"Nem találtam hibás sort."});
+    EXPECT_TRUE(shell.messages[0].ownedByMainWindow);
+}
+
+TEST_F(FindTest, SearchGoesForwardWrapsAndIgnoresCaseAndSeparators) {
+    t.tables.appendRow(ViewRegister, registerRow("0109123456", "11111111"));
+    t.tables.appendRow(ViewRegister, registerRow("0109654321", "22222222", "117730160000123400000000"));
+    t.tables.appendRow(ViewRegister, registerRow("0109123456", "33333333", "111111112222222233333333", "2005-03-01",
+                                                 "", "Törlés"));
+    t.reg.setState(0, {true, true});
+    shell.searchTexts = {u"01-09-123 456"};
+    command(kCmdSearch);
+    EXPECT_EQ(t.reg.state(2), (RowState{true, true}));  // the next match after row 0
+    EXPECT_FALSE(t.reg.state(0).selected);
+    EXPECT_TRUE(shell.enabled[kCmdModify]);
+    command(kCmdSearchNext);  // F3 wraps to row 0
+    EXPECT_EQ(t.reg.state(0), (RowState{true, true}));
+    EXPECT_EQ(shell.searchDialogs, 1);
+
+    shell.searchTexts = {u"TÖRLÉS"};
+    command(kCmdSearch);
+    EXPECT_EQ(t.reg.state(2), (RowState{true, true}));
+    shell.searchTexts = {u"1177 3016"};
+    command(kCmdSearch);
+    EXPECT_EQ(t.reg.state(1), (RowState{true, true}));
+}
+
+TEST_F(FindTest, NothingFoundLeavesTheSelection) {
+    t.tables.appendRow(ViewRegister, registerRow("0109123456"));
+    t.reg.setState(0, {true, true});
+    for (const std::u16string& text : {std::u16string(u"nincs ilyen"), std::u16string(u"\u4E2D"),
+                                       std::u16string(511, u'1')}) {
+        shell.searchTexts = {text};
+        command(kCmdSearch);
+        EXPECT_EQ(shell.lastText(), "Nincs találat.");
+        EXPECT_EQ(t.reg.state(0), (RowState{true, true}));
+    }
+    command(kCmdSearch);  // cancelled: nothing happens
+    EXPECT_EQ(shell.messages.size(), 3u);
+}
