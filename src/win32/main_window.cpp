@@ -223,7 +223,8 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_COMMAND:
             refresh();
-            onCommand(state, shell, static_cast<int>(wParam));
+            // A menu gives the whole wParam; a shortcut marks its id with 1 above it.
+            onCommand(state, shell, HIWORD(wParam) == 1 ? LOWORD(wParam) : static_cast<int>(wParam));
             refresh();
             keepRecovery(state, shell);  // before the next input is handled
             return 0;

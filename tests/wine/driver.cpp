@@ -214,13 +214,15 @@ std::wstring App::statusText(int part) const {
     return buf;
 }
 
-void App::selectRow(int kind, int row) const {
+void App::selectRow(int kind, int row) const { selectItem(lists_[kind], row); }
+
+void App::selectItem(HWND list, int row) const {
     auto* base = static_cast<char*>(remoteBuffer_);
     LVITEMW item{};
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     item.state = LVIS_SELECTED | LVIS_FOCUSED;
     WriteProcessMemory(pi_.hProcess, base, &item, sizeof item, nullptr);
-    SendMessageW(lists_[kind], LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base));
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base));
 }
 
 std::string App::clickRow(int kind, int row, bool twice) const {

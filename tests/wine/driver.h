@@ -73,6 +73,8 @@ public:
     std::wstring cell(int kind, int row, int column) const;
     std::wstring statusText(int part) const;
     void selectRow(int kind, int row) const;
+    // Selects and focuses an item of any list view of the program.
+    void selectItem(HWND list, int item) const;
     // Clicks (once or twice) in the middle of a row's first cell with the mouse;
     // returns where it clicked and how the window and the cursor stood.
     std::string clickRow(int kind, int row, bool twice) const;

@@ -320,6 +320,7 @@ int wmain(int argc, wchar_t** argv) {
         {L"startup", startupAndMenu},   {L"editors", editorsAndRoad},     {L"apeh", apehImportAndReport},
         {L"reload", reloadAndSave},     {L"path", hungarianLongPath},     {L"locked", lockedFiles},
         {L"mended", mendedFaults},      {L"recovery", recovery},          {L"directory", companyDirectory},
+        {L"find", checkAndSearch},
     };
     // A scenario named as the fifth argument runs alone.
     bool ran = false;

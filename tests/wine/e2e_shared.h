@@ -27,5 +27,6 @@ void editorsAndRoad();
 void mendedFaults();
 void recovery();
 void companyDirectory();
+void checkAndSearch();
 
 }  // namespace e2e
