@@ -5,7 +5,7 @@ SANITIZE := build/sanitize
 WIN32 := build/win32
 CMAKE_QUIET := -Wno-dev --log-level=WARNING
 
-.PHONY: all test check exe run bench clean native win32 sanitize fuzz lint
+.PHONY: all test check exe run bench clean native win32 sanitize fuzz lint dist
 
 all: exe
 
@@ -33,7 +33,7 @@ lint:
 	scripts/lint.sh
 
 test: win32 native sanitize lint
-	scripts/install-deps.sh wine gui
+	scripts/install-deps.sh wine gui dist
 	cd $(SANITIZE) && ctest --output-on-failure -j$(JOBS) -E '^wine\.' > ctest.log 2>&1 \
 	  || { cat ctest.log; exit 1; }; tail -n 3 ctest.log
 	cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
@@ -45,6 +45,11 @@ check:
 	cmake --build $(NATIVE) -j$(JOBS) --target kovirant_tests
 	cd $(NATIVE) && ctest -j$(JOBS) -R '^[A-Z]' --output-on-failure > check.log 2>&1 \
 	  || { cat check.log; exit 1; }; tail -n 3 check.log
+
+# The Windows packages: build/dist/Kovirant-<version>.msi and .zip.
+dist: win32
+	scripts/install-deps.sh wine gui dist
+	scripts/dist.sh
 
 run: exe
 	scripts/install-deps.sh wine gui

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
-# Usage: install-deps.sh [native|win32|wine|gui|bench|all]...
+# Usage: install-deps.sh [native|win32|wine|gui|bench|fuzz|lint|dist|all]...
 set -euo pipefail
 
 want=()
@@ -13,9 +13,10 @@ for group in "${@:-all}"; do
         bench)  want+=(bc libxml2-utils) ;;
         fuzz)   want+=(clang libclang-rt-14-dev) ;;
         lint)   want+=(cppcheck clang-tidy) ;;
+        dist)   want+=(wixl msitools zip unzip) ;;
         all)    want+=(cmake make g++ libgtest-dev libxml2-dev libxml2-utils g++-mingw-w64-i686
                        mingw-w64-i686-dev binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils
-                       xdotool imagemagick bc cppcheck clang-tidy) ;;
+                       xdotool imagemagick bc cppcheck clang-tidy wixl msitools zip unzip) ;;
         *) echo "unknown group: $group" >&2; exit 2 ;;
     esac
 done

@@ -63,7 +63,10 @@ void expectOffer(App& app, const std::wstring& dir, int rows, int button, const 
     results.check(box && GetWindow(box, GW_OWNER) == app.main() &&
                       SendDlgItemMessageW(box, 0x440, STM_GETICON, 0, 0) != 0,
                   what + ": the question is owned by the main window and shows its icon");
-    if (box) App::press(box, button);
+    if (box) {
+        shot(L"recovery-question");
+        App::press(box, button);
+    }
     waitFor([&] { return box == nullptr || !IsWindow(box); }, 5000);
 }
 

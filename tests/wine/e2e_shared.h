@@ -28,5 +28,6 @@ void mendedFaults();
 void recovery();
 void companyDirectory();
 void checkAndSearch();
+void installedProgram();
 
 }  // namespace e2e

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Makes the user guide one self-contained file: each @@SHOT:name@@ in the
+# template becomes the screenshot build/screenshots/name.png, embedded.
+# Usage: build-guide.sh TEMPLATE SHOTS_DIR OUTPUT
+set -euo pipefail
+template=$1 shots=$2 output=$3
+missing=0
+: >"$output"
+while IFS= read -r line || [ -n "$line" ]; do
+    while [[ $line =~ @@SHOT:([a-z0-9-]+)@@ ]]; do
+        name=${BASH_REMATCH[1]}
+        before=${line%%"@@SHOT:$name@@"*}
+        after=${line#*"@@SHOT:$name@@"}
+        printf '%s' "$before" >>"$output"
+        if [ -f "$shots/$name.png" ]; then
+            printf '<img alt="%s" src="data:image/png;base64,' "$name" >>"$output"
+            base64 -w0 "$shots/$name.png" >>"$output"
+            printf '">' >>"$output"
+        else
+            printf '<i>(kép: %s)</i>' "$name" >>"$output"
+            echo "guide: no screenshot $name.png" >&2
+            missing=1
+        fi
+        line=$after
+    done
+    printf '%s\n' "$line" >>"$output"
+done <"$template"
+exit $missing

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds build/dist/Kovirant-<version>.msi and .zip from the Windows build:
+# the exe, the user guide with the end-to-end run's screenshots embedded,
+# the examples and, in the zip, OLVASSEL.txt. The version comes from VERSION
+# (KOVIRANT_DIST_VERSION overrides it, for an upgrade test).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+version="${KOVIRANT_DIST_VERSION:-$(head -n 1 "$root/VERSION")}"
+dist="$root/build/dist"
+stage="$dist/stage-$version"
+shots="$root/build/screenshots"
+rm -rf "$stage"
+mkdir -p "$stage/peldak"
+
+# The guide shows the program as the end-to-end run last saw it.
+needed=$(grep -o '@@SHOT:[a-z0-9-]*@@' "$root/docs/Kovirant-utmutato.html" | sed 's/@@SHOT:\(.*\)@@/\1/' | sort -u)
+for name in $needed; do
+    if [ ! -f "$shots/$name.png" ]; then
+        echo "dist: taking the screenshots with the end-to-end run"
+        "$root/scripts/wine-gui-test.sh" "$root/build/win32" >/dev/null || true
+        break
+    fi
+done
+"$root/scripts/build-guide.sh" "$root/docs/Kovirant-utmutato.html" "$shots" "$stage/Kovirant-utmutato.html" || true
+
+cp "$root/build/win32/Kovirant.exe" "$stage/"
+cp "$root/examples/apeh-protocol.txt" "$root/examples/apeh-protocol-faulty.txt" "$root/examples/report.xml" \
+   "$root/examples/Kovirant.ini" "$stage/peldak/"
+# wixl takes the files' paths relative to where it runs.
+(cd "$stage" && wixl -a x86 -D Version="$version" -D SourceDir=. -o "$dist/Kovirant-$version.msi" \
+    "$root/packaging/Kovirant.wxs")
+
+cp "$root/packaging/OLVASSEL.txt" "$stage/"
+rm -f "$dist/Kovirant-$version.zip"
+(cd "$stage" && zip -q -r "$dist/Kovirant-$version.zip" Kovirant.exe Kovirant-utmutato.html OLVASSEL.txt peldak)
+rm -f "$stage/OLVASSEL.txt"
+echo "dist: $dist/Kovirant-$version.msi and $dist/Kovirant-$version.zip"
