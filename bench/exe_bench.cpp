@@ -63,21 +63,37 @@ void writeProtocol(const std::wstring& file, int lines) {
     CloseHandle(h);
 }
 
+// A work folder `name` beside `work` with the settings file and a protocol
+// file of `rows` lines.
+std::wstring folderWithProtocol(const std::wstring& work, const std::wstring& name, int rows) {
+    const std::wstring dir = work + L"\\" + name;
+    CreateDirectoryW(dir.c_str(), nullptr);
+    CopyFileW((work + L"\\Kovirant.ini").c_str(), (dir + L"\\Kovirant.ini").c_str(), FALSE);
+    writeProtocol(dir + L"\\protocol.txt", rows);
+    return dir;
+}
+
+// Starts the program in `dir` and imports its protocol file, the closing
+// warning answered (again, should a busy moment lose the press).
+bool startAndImport(App& app, const std::wstring& exe, const std::wstring& dir) {
+    if (!app.start(exe, dir)) return false;
+    app.command(IDM_LOAD_APEH);
+    App::chooseFile(app.waitDialog(L"APEH protokoll forr\u00E1s file megnyit\u00E1sa"), dir + L"\\protocol.txt");
+    return waitFor([&] {
+        HWND w = app.waitDialog(L"Kovirant", 200);
+        if (w) App::press(w, IDOK);
+        return w == nullptr && app.noDialog();
+    }, 600000);
+}
+
 // What keeping the recovery file costs: the program imports `rows` lines,
 // then one Delete is timed from the answer to the program taking input
 // again, and the recovery file's lag behind it.
 void recoveryCost(const std::wstring& exe, const std::wstring& work, int rows) {
-    const std::wstring dir = work + L"\\recovery-" + std::to_wstring(rows);
-    CreateDirectoryW(dir.c_str(), nullptr);
-    CopyFileW((work + L"\\Kovirant.ini").c_str(), (dir + L"\\Kovirant.ini").c_str(), FALSE);
+    const std::wstring dir = folderWithProtocol(work, L"recovery-" + std::to_wstring(rows), rows);
     DeleteFileW(recoveryFile(dir).c_str());
-    const std::wstring protocol = dir + L"\\protocol.txt";
-    writeProtocol(protocol, rows);
     App app;
-    if (!app.start(exe, dir)) return;
-    app.command(IDM_LOAD_APEH);
-    App::chooseFile(app.waitDialog(L"APEH protokoll forr\u00E1s file megnyit\u00E1sa"), protocol);
-    pressWhenShown(app, L"Kovirant", IDOK);
+    if (!startAndImport(app, exe, dir)) return;
     auto t = Clock::now();
     waitFor([&] { return stampOf(recoveryFile(dir)) != 0; }, 600000);
     const double first = seconds(t);
@@ -100,11 +116,7 @@ void recoveryCost(const std::wstring& exe, const std::wstring& work, int rows) {
 // "Cégszámok kitöltése a cégtárból" on `rows` imported rows with a directory
 // that knows every one of them: from the command to its message.
 void directoryFill(const std::wstring& exe, const std::wstring& work, int rows) {
-    const std::wstring dir = work + L"\\directory-" + std::to_wstring(rows);
-    CreateDirectoryW(dir.c_str(), nullptr);
-    CopyFileW((work + L"\\Kovirant.ini").c_str(), (dir + L"\\Kovirant.ini").c_str(), FALSE);
-    const std::wstring protocol = dir + L"\\protocol.txt";
-    writeProtocol(protocol, rows);
+    const std::wstring dir = folderWithProtocol(work, L"directory-" + std::to_wstring(rows), rows);
     {
         std::string csv = "T\xF6rzssz\xE1m;C\xE9gsz\xE1m;C\xE9gn\xE9v\r\n";
         char line[64];
@@ -118,15 +130,7 @@ void directoryFill(const std::wstring& exe, const std::wstring& work, int rows) 
         CloseHandle(h);
     }
     App app;
-    if (!app.start(exe, dir)) return;
-    app.command(IDM_LOAD_APEH);
-    App::chooseFile(app.waitDialog(L"APEH protokoll forr\u00E1s file megnyit\u00E1sa"), protocol);
-    // The company-number warning; pressed again should a busy moment lose the press.
-    waitFor([&] {
-        HWND w = app.waitDialog(L"Kovirant", 200);
-        if (w) App::press(w, IDOK);
-        return w == nullptr && app.noDialog();
-    }, 600000);
+    if (!startAndImport(app, exe, dir)) return;
     const auto t = Clock::now();
     app.command(IDM_FILL_FROM_DIRECTORY);
     HWND box = app.waitDialog(L"Kovirant", 600000);
@@ -140,20 +144,9 @@ void directoryFill(const std::wstring& exe, const std::wstring& work, int rows) 
 // "Ellenőrzés..." on `rows` imported rows, every one faulty (no company
 // number): from the command to the fault list on the screen.
 void faultList(const std::wstring& exe, const std::wstring& work, int rows) {
-    const std::wstring dir = work + L"\\check-" + std::to_wstring(rows);
-    CreateDirectoryW(dir.c_str(), nullptr);
-    CopyFileW((work + L"\\Kovirant.ini").c_str(), (dir + L"\\Kovirant.ini").c_str(), FALSE);
-    const std::wstring protocol = dir + L"\\protocol.txt";
-    writeProtocol(protocol, rows);
+    const std::wstring dir = folderWithProtocol(work, L"check-" + std::to_wstring(rows), rows);
     App app;
-    if (!app.start(exe, dir)) return;
-    app.command(IDM_LOAD_APEH);
-    App::chooseFile(app.waitDialog(L"APEH protokoll forr\u00E1s file megnyit\u00E1sa"), protocol);
-    waitFor([&] {
-        HWND w = app.waitDialog(L"Kovirant", 200);
-        if (w) App::press(w, IDOK);
-        return w == nullptr && app.noDialog();
-    }, 600000);
+    if (!startAndImport(app, exe, dir)) return;
     const auto t = Clock::now();
     app.command(IDM_CHECK_ROWS);
     HWND list = app.waitDialog(L"Ellen\u0151rz\u00E9s", 600000);

@@ -25,17 +25,7 @@ protected:
     void selectRow(ViewKind kind, std::size_t row) { t.tables.table(kind).setState(row, {true, true}); }
     void fillDataSheet() { writeFile(dir / "Kovirant.ini", "[ADATLAP]\r\nCnev=Bank\r\n"); }
     // A New-mode register editor that saves a valid record.
-    void editorSavesValidRows() {
-        shell.registerEditor = [](const EditorRequest<RegisterEntryForm>& r) {
-            RegisterEntryForm f = r.initial;
-            f.company = {"01", "09", "123456"};
-            f.taxBaseNumber = "12345678";
-            f.account = {"11111111", "22222222", "33333333"};
-            f.opening = {"2005", "03", "01"};
-            f.code = 1;
-            EXPECT_FALSE(r.save(f).has_value());
-        };
-    }
+    void editorSavesValidRows() { shell.registerEditorSavesAValidRow(); }
 
     std::filesystem::path dir;
     TestTables t;

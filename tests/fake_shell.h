@@ -5,6 +5,8 @@
 #include <functional>
 #include <map>
 
+#include <gtest/gtest.h>
+
 #include "app/shell.h"
 #include "text/cp1250.h"
 
@@ -98,6 +100,20 @@ struct FakeShell : Shell {
         return out;
     }
     std::string lastText() const { return messages.empty() ? "" : utf16ToCp1250(messages.back().text); }
+
+    // A register editor whose officer types a valid new row and saves it.
+    void registerEditorSavesAValidRow() {
+        registerEditor = [](const EditorRequest<RegisterEntryForm>& r) {
+            RegisterEntryForm f = r.initial;
+            f.company = {"01", "09", "123456"};
+            f.taxBaseNumber = "12345678";
+            f.account = {"11111111", "22222222", "33333333"};
+            f.opening = {"2005", "03", "01"};
+            f.code = 1;
+            const auto message = r.save(f);
+            if (message) ADD_FAILURE() << "the valid row was refused: " << message->text;
+        };
+    }
 };
 
 }  // namespace kovirant

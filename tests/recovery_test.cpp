@@ -91,15 +91,7 @@ TEST_F(RecoveryTest, AFileCutShortAnywhereOrOfJunkIsDamaged) {
 }
 
 TEST_F(RecoveryTest, FollowsTheTablesWhilePendingAndGoesWhenNothingIs) {
-    shell.registerEditor = [](const EditorRequest<RegisterEntryForm>& r) {
-        RegisterEntryForm f = r.initial;
-        f.company = {"01", "09", "123456"};
-        f.taxBaseNumber = "12345678";
-        f.account = {"11111111", "22222222", "33333333"};
-        f.opening = {"2005", "03", "01"};
-        f.code = 1;
-        EXPECT_FALSE(r.save(f).has_value());
-    };
+    shell.registerEditorSavesAValidRow();
     afterCommand(kCmdNew);
     ASSERT_TRUE(std::filesystem::exists(file));
     RecoveredRows found;
