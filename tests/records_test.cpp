@@ -2,6 +2,7 @@
 
 #include "records/memory_table.h"
 #include "records/record_tables.h"
+#include "records/row_search.h"
 #include "test_support.h"
 
 using namespace kovirant;
@@ -162,4 +163,23 @@ TEST(MemoryTable, ManyRewritesAndDeletesKeepEveryCell) {
     for (std::size_t i = 0; i < expected.size(); i += 97)
         for (std::size_t c = 0; c < 3; ++c) EXPECT_EQ(m.cell(i, c), expected[i][c]) << i << "," << c;
     EXPECT_TRUE(m.state(7).selected);
+}
+
+// Type-ahead in the owner-data tables: the list view asks which row starts
+// with the typed text; a wrong answer moves the selection to another row.
+TEST(RowSearch, TypeAheadFindsTheNextRowStartingWithTheText) {
+    TestTables t;
+    for (const char* c : {"0109", "Árvíztűrő", "1310", "árpa", "1399"}) t.tables.appendRow(ViewRegister, registerRow(c));
+    struct Case {
+        const char* prefix;
+        std::size_t start;
+        bool wrap;
+        std::optional<std::size_t> expected;
+    } cases[] = {
+        {"1", 0, true, 2},          {"1", 3, true, 4},   {"1", 5, true, 2},  {"13", 3, false, 4},
+        {"01", 1, false, std::nullopt}, {"01", 1, true, 0}, {"ÁR", 2, true, 3}, {"árv", 0, true, 1},
+        {"x", 0, true, std::nullopt}, {"", 0, true, std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(findRowWithPrefix(t.reg, c.prefix, c.start, c.wrap), c.expected) << c.prefix << " from " << c.start;
 }
