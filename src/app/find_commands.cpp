@@ -65,7 +65,7 @@ void searchRows(AppState& state, Shell& shell, bool again) {
     const ViewKind kind = state.tables.CurrentView;
     const TableWidget& table = state.tables.table(kind);
     const std::size_t start = table.focused().has_value() ? *table.focused() + 1 : 0;
-    const auto row = findRowContaining(table, columnCount(kind), numberColumnsOf(kind), needle, start);
+    const auto row = findRowContaining(table, kind, needle, start);
     if (!row) {
         information(shell, "Nincs találat.");
         return;

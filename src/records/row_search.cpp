@@ -50,24 +50,23 @@ bool containsFolded(std::string_view cell, std::string_view needle, bool dropSep
     return scratch.find(needle) != std::string::npos;
 }
 
-constexpr bool kRegisterNumbers[] = {true, false, true, false, false, false};
-constexpr bool kInstitutionNumbers[] = {false, true, false, false, false, false,
-                                        false, false, false, false, false, false};
-constexpr bool kAccountChangeNumbers[] = {false, true, true, false, false, true, false, false};
+// The columns holding account and company numbers.
+bool isNumberColumn(ViewKind kind, std::size_t column) {
+    switch (kind) {
+        case ViewRegister: return column == RegisterCol::companyNumber || column == RegisterCol::accountNumber;
+        case ViewInstitution: return column == InstitutionCol::companyNumber;
+        case ViewAccountChange:
+            return column == AccountChangeCol::companyNumber || column == AccountChangeCol::originalAccountNumber ||
+                   column == AccountChangeCol::newAccountNumber;
+    }
+    return false;
+}
 
 }  // namespace
 
-std::span<const bool> numberColumnsOf(int kind) {
-    switch (kind) {
-        case 0: return kRegisterNumbers;
-        case 1: return kInstitutionNumbers;
-        default: return kAccountChangeNumbers;
-    }
-}
-
-std::optional<std::size_t> findRowContaining(const TableWidget& table, std::size_t columns,
-                                             std::span<const bool> numberColumns, std::string_view text,
+std::optional<std::size_t> findRowContaining(const TableWidget& table, ViewKind kind, std::string_view text,
                                              std::size_t start) {
+    const std::size_t columns = columnCount(kind);
     const std::size_t rows = table.rowCount();
     const std::string plain = folded(text, false);
     const std::string digits = folded(text, true);
@@ -76,7 +75,7 @@ std::optional<std::size_t> findRowContaining(const TableWidget& table, std::size
     for (std::size_t n = 0; n < rows; ++n) {
         const std::size_t row = (start + n) % rows;
         for (std::size_t c = 0; c < columns; ++c) {
-            const bool number = c < numberColumns.size() && numberColumns[c];
+            const bool number = isNumberColumn(kind, c);
             if (number && digits.empty()) continue;
             if (containsFolded(table.cell(row, c), number ? digits : plain, number, scratch)) return row;
         }

@@ -3,9 +3,9 @@
 
 #include <cstddef>
 #include <optional>
-#include <span>
 #include <string_view>
 
+#include "records/record_kinds.h"
 #include "records/table_widget.h"
 
 namespace kovirant {
@@ -20,15 +20,11 @@ unsigned char lowerCp1250(unsigned char byte);
 std::optional<std::size_t> findRowWithPrefix(const TableWidget& table, std::string_view prefix, std::size_t start,
                                              bool wrap);
 
-// The first row, from `start` on and wrapping around, one of whose cells
-// contains `text` without regard to case; in the columns flagged in
-// `numberColumns` (account and company numbers) the '-' and blanks a person
-// may type are ignored on both sides.
-std::optional<std::size_t> findRowContaining(const TableWidget& table, std::size_t columns,
-                                             std::span<const bool> numberColumns, std::string_view text,
+// The first row of a table of `kind`, from `start` on and wrapping around,
+// one of whose cells contains `text` without regard to case; in account and
+// company numbers the '-' and blanks a person may type are ignored on both
+// sides.
+std::optional<std::size_t> findRowContaining(const TableWidget& table, ViewKind kind, std::string_view text,
                                              std::size_t start);
-
-// The account- and company-number columns of a table of `kind`.
-std::span<const bool> numberColumnsOf(int kind);
 
 }  // namespace kovirant
