@@ -343,9 +343,7 @@ std::size_t learnFromTables(CompanyDirectory& directory, const RecordTables& tab
 
 FillResult fillCompanyNumbers(const CompanyDirectory& directory, RecordTables& tables) {
     FillResult result;
-    RegisterEntry reg;
-    AccountChangeEntry acc;
-    auto fill = [&](ViewKind kind, std::size_t companyCol, std::size_t taxCol, auto& record) {
+    auto fill = [&](ViewKind kind, std::size_t companyCol, std::size_t taxCol) {
         for (std::size_t r = 0, n = tables.table(kind).rowCount(); r < n; ++r) {
             if (!tables.cell(kind, r, companyCol).empty()) continue;
             const auto company = directory.companyOf(tables.cell(kind, r, taxCol));
@@ -353,14 +351,12 @@ FillResult fillCompanyNumbers(const CompanyDirectory& directory, RecordTables& t
                 ++result.missing;
                 continue;
             }
-            tables.readRow(kind, r, record);
-            record[companyCol] = *company;
-            tables.writeRow(kind, r, record);
+            tables.writeCell(kind, r, companyCol, *company);
             ++result.filled;
         }
     };
-    fill(ViewRegister, RegisterCol::companyNumber, RegisterCol::taxBaseNumber, reg);
-    fill(ViewAccountChange, AccountChangeCol::companyNumber, AccountChangeCol::taxBaseNumber, acc);
+    fill(ViewRegister, RegisterCol::companyNumber, RegisterCol::taxBaseNumber);
+    fill(ViewAccountChange, AccountChangeCol::companyNumber, AccountChangeCol::taxBaseNumber);
     return result;
 }
 

@@ -20,16 +20,8 @@ MemoryTable::RowRef MemoryTable::store(std::span<const std::string> cells) {
         lengths[c] = std::strlen(cells[c].c_str());
         total += lengths[c];
     }
-    if (blocks_.empty() || blocks_.back().capacity - blocks_.back().size < total) {
-        Block b;
-        b.capacity = total > kBlockSize ? total : kBlockSize;
-        b.data = std::make_unique_for_overwrite<char[]>(b.capacity);  // every byte is written before it is read
-        blocks_.push_back(std::move(b));
-    }
-    Block& b = blocks_.back();
-    RowRef ref{static_cast<std::uint32_t>(blocks_.size() - 1), static_cast<std::uint32_t>(b.size),
-               static_cast<std::uint32_t>(total), 0};
-    char* out = b.data.get() + b.size;
+    RowRef ref{};
+    char* out = reserve(total, ref);
     for (std::size_t c = 0; c < columns_; ++c) {
         if (c < given && c < 32) {
             std::memcpy(out, cells[c].data(), lengths[c]);
@@ -37,9 +29,6 @@ MemoryTable::RowRef MemoryTable::store(std::span<const std::string> cells) {
         }
         *out++ = '\0';
     }
-    b.size += total;
-    used_ += total;
-    stored_ += total;
     return ref;
 }
 
@@ -109,6 +98,46 @@ void MemoryTable::readCells(std::size_t row, std::span<std::string> out) const {
         out[c].assign(p, n);
         p += n + 1;
     }
+}
+
+char* MemoryTable::reserve(std::size_t total, RowRef& ref) {
+    if (blocks_.empty() || blocks_.back().capacity - blocks_.back().size < total) {
+        Block b;
+        b.capacity = total > kBlockSize ? total : kBlockSize;
+        b.data = std::make_unique_for_overwrite<char[]>(b.capacity);  // every byte is written before it is read
+        blocks_.push_back(std::move(b));
+    }
+    Block& b = blocks_.back();
+    ref = {static_cast<std::uint32_t>(blocks_.size() - 1), static_cast<std::uint32_t>(b.size),
+           static_cast<std::uint32_t>(total), 0};
+    char* out = b.data.get() + b.size;
+    b.size += total;
+    used_ += total;
+    stored_ += total;
+    return out;
+}
+
+// The row's bytes copied around the new cell, without going through strings.
+void MemoryTable::setCell(std::size_t row, std::size_t column, std::string_view text) {
+    if (row >= rows_.size() || column >= columns_) return;
+    const std::size_t nul = text.find('\0');  // a cell ends at a NUL byte
+    if (nul != std::string_view::npos) text = text.substr(0, nul);
+    const RowRef old = rows_[row];
+    const char* p = rowData(old);
+    const char* begin = p;
+    for (std::size_t c = 0; c < column; ++c) p += std::strlen(p) + 1;
+    const std::size_t before = static_cast<std::size_t>(p - begin);
+    const std::size_t oldLength = std::strlen(p);
+    const std::size_t after = old.length - before - oldLength;  // from the old cell's NUL on
+    RowRef ref{};
+    char* out = reserve(before + text.size() + after, ref);
+    begin = rowData(old);  // the blocks may have moved
+    std::memcpy(out, begin, before);
+    std::memcpy(out + before, text.data(), text.size());
+    std::memcpy(out + before + text.size(), begin + before + oldLength, after);
+    ref.state = old.state;
+    rows_[row] = ref;
+    release(old);
 }
 
 void MemoryTable::deleteRow(std::size_t index) {

@@ -18,6 +18,7 @@ public:
     void insertRow(std::size_t index, std::span<const std::string> cells) override;
     void setRow(std::size_t index, std::span<const std::string> cells) override;
     std::string_view cell(std::size_t row, std::size_t column) const override;
+    void setCell(std::size_t row, std::size_t column, std::string_view text) override;
     void readCells(std::size_t row, std::span<std::string> out) const override;
     void deleteRow(std::size_t index) override;
     void deleteAll() override;
@@ -45,6 +46,8 @@ private:
     };
 
     RowRef store(std::span<const std::string> cells);
+    // Room for `total` more bytes at the end of the last block.
+    char* reserve(std::size_t total, RowRef& ref);
     const char* rowData(const RowRef& r) const { return blocks_[r.block].data.get() + r.offset; }
     void release(const RowRef& r);
     void compact();

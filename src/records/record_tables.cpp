@@ -29,6 +29,11 @@ void RecordTables::writeRow(ViewKind kind, std::size_t row, std::span<const std:
     ++changes_;
 }
 
+void RecordTables::writeCell(ViewKind kind, std::size_t row, std::size_t column, std::string_view text) {
+    tables_[kind]->setCell(row, column, cut(text, kFieldMax));
+    ++changes_;
+}
+
 std::string_view RecordTables::cell(ViewKind kind, std::size_t row, std::size_t column) const {
     return cut(tables_[kind]->cell(row, column), kFieldMax);
 }

@@ -26,6 +26,8 @@ public:
     void readRow(ViewKind kind, std::size_t row, std::span<std::string> record) const;
     // Sets every cell of row `row` from `record`; counters and status stay.
     void writeRow(ViewKind kind, std::size_t row, std::span<const std::string> record);
+    // Sets one cell of row `row`; counters and status stay.
+    void writeCell(ViewKind kind, std::size_t row, std::size_t column, std::string_view text);
     // A cell's text cut to 511 characters.
     std::string_view cell(ViewKind kind, std::size_t row, std::size_t column) const;
 

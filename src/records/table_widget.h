@@ -25,6 +25,8 @@ public:
     virtual void insertRow(std::size_t index, std::span<const std::string> cells) = 0;
     // Replaces every cell of an existing row; the marks stay.
     virtual void setRow(std::size_t index, std::span<const std::string> cells) = 0;
+    // Replaces one cell of an existing row; the other cells and the marks stay.
+    virtual void setCell(std::size_t row, std::size_t column, std::string_view text) = 0;
     // The text of a cell; valid until the table next changes.
     virtual std::string_view cell(std::size_t row, std::size_t column) const = 0;
     virtual void deleteRow(std::size_t index) = 0;

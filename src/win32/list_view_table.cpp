@@ -31,6 +31,11 @@ void ListViewTable::setRow(std::size_t index, std::span<const std::string> cells
     rewritten_ = true;
 }
 
+void ListViewTable::setCell(std::size_t row, std::size_t column, std::string_view text) {
+    store_.setCell(row, column, text);
+    rewritten_ = true;
+}
+
 void ListViewTable::deleteRow(std::size_t index) {
     sync();
     store_.deleteRow(index);

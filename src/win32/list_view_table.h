@@ -19,6 +19,7 @@ public:
     std::size_t rowCount() const override { return store_.rowCount(); }
     void insertRow(std::size_t index, std::span<const std::string> cells) override;
     void setRow(std::size_t index, std::span<const std::string> cells) override;
+    void setCell(std::size_t row, std::size_t column, std::string_view text) override;
     std::string_view cell(std::size_t row, std::size_t column) const override { return store_.cell(row, column); }
     void readCells(std::size_t row, std::span<std::string> out) const override { store_.readCells(row, out); }
     void deleteRow(std::size_t index) override;

@@ -120,11 +120,18 @@ void checkAndSearch() {
     search(app, L"nincs ilyen", false);
     answer(app, L"Nincs tal\u00E1lat.", IDOK, "a text no row holds");
     results.check(selected(app.list(0)) == 0, "the selection stays");
+    const wchar_t registerCaption[] =
+        L"C\u00E9gjegyz\u00E9k szerkeszt\u00E9se (C\u00E9g sz\u00E1mlasz\u00E1m\u00E1nak nyit\u00E1si/z\u00E1r\u00E1si adatai)";
     keys(app, {VK_INSERT});
-    HWND fresh = app.waitDialog(
-        L"C\u00E9gjegyz\u00E9k szerkeszt\u00E9se (C\u00E9g sz\u00E1mlasz\u00E1m\u00E1nak nyit\u00E1si/z\u00E1r\u00E1si adatai)");
-    results.check(fresh != nullptr, "Insert opens the editor for a new row");
+    HWND fresh = app.waitDialog(registerCaption);
+    results.check(fresh && App::text(fresh, IDE_REG_TAX).empty(), "Insert opens the editor for a new row");
     if (fresh) App::press(fresh, IDB_REG_DISCARD);
+    waitFor([&] { return fresh == nullptr || !IsWindow(fresh); }, 5000);
+    app.selectRow(0, 2);
+    PostMessageW(app.list(0), WM_KEYDOWN, VK_RETURN, 1);
+    HWND modify = app.waitDialog(registerCaption);
+    results.check(modify && App::text(modify, IDE_REG_TAX) == L"11111112", "Enter on a row opens it as a double click does");
+    if (modify) App::press(modify, IDB_REG_DISCARD);
     app.kill();
 }
 
