@@ -183,3 +183,21 @@ TEST(RowSearch, TypeAheadFindsTheNextRowStartingWithTheText) {
     for (const Case& c : cases)
         EXPECT_EQ(findRowWithPrefix(t.reg, c.prefix, c.start, c.wrap), c.expected) << c.prefix << " from " << c.start;
 }
+
+// One cell replaced in place of the whole row: the other cells and the marks
+// stay, whichever column, and through the compactions of many rewrites.
+TEST(MemoryTable, SetCellKeepsTheRestOfTheRow) {
+    MemoryTable t(4, false);
+    const std::vector<std::string> row{"a", "", "ccc", "d"};
+    for (int i = 0; i < 20000; ++i) t.insertRow(t.rowCount(), row);
+    t.setState(7, {true, true});
+    for (std::size_t r = 0; r < t.rowCount(); ++r) t.setCell(r, r % 4, std::string(60, 'x'));
+    for (std::size_t r : {std::size_t{0}, std::size_t{5}, std::size_t{7}, std::size_t{19999}}) {
+        for (std::size_t c = 0; c < 4; ++c)
+            EXPECT_EQ(t.cell(r, c), c == r % 4 ? std::string(60, 'x') : row[c]) << r << "," << c;
+    }
+    EXPECT_EQ(t.state(7), (RowState{true, true}));
+    t.setCell(1, 2, std::string("pre\0post", 8));  // a cell ends at a NUL byte
+    EXPECT_EQ(t.cell(1, 2), "pre");
+    EXPECT_EQ(t.cell(1, 3), "d");
+}
