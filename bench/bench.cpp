@@ -176,7 +176,7 @@ int reloadReport(const char* path) {
     ReloadOutcome o = ReloadReport(path, t.tables);
     const double s = since(start);
     std::printf("reload rows=%zu seconds=%.3f peak_kb=%ld start_kb=%ld\n", o.rowsAppended, s, peakKb(), before);
-    return o.opened ? 0 : 1;
+    return o.status == ReloadStatus::Completed ? 0 : 1;
 }
 
 // The example report: the example protocol file imported, every company

@@ -131,7 +131,7 @@ bool appendOrReplace(AppState& state, Shell& shell, const std::filesystem::path&
 
 void reloadReport(AppState& state, Shell& shell, const std::filesystem::path& chosen) {
     const ReloadOutcome r = ReloadReport(chosen, state.tables);
-    if (!r.opened) {
+    if (r.status == ReloadStatus::CannotOpen) {
         notice(shell, kMsgFileOpenFailed, MessageIcon::Error, false);
         return;
     }

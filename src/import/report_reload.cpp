@@ -277,8 +277,8 @@ private:
 
 ReloadOutcome ReloadReport(const std::filesystem::path& path, RecordTables& tables, const ReloadOptions& options) {
     const OpenedFile opened = openFile(path, "rb");
-    if (!opened) return {false, opened.error, 0};
-    return {true, 0, ReloadReportStream(opened.file.get(), tables, options)};
+    if (!opened) return {ReloadStatus::CannotOpen, 0, opened.error};
+    return {ReloadStatus::Completed, ReloadReportStream(opened.file.get(), tables, options), 0};
 }
 
 std::size_t ReloadReportStream(std::FILE* file, RecordTables& tables, const ReloadOptions& options) {

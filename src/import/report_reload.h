@@ -12,10 +12,17 @@ namespace kovirant {
 
 inline constexpr std::string_view kMsgFileOpenFailed = "Rendszerhiba (file megnyitása)";
 
+enum class ReloadStatus {
+    Completed,   // the file was read to its end
+    CannotOpen,  // "Rendszerhiba (file megnyitása)"
+};
+
+// Like the APEH import's and the writer's outcome: a status, what was done,
+// the system's error code.
 struct ReloadOutcome {
-    bool opened = false;
-    int errorCode = 0;
+    ReloadStatus status = ReloadStatus::Completed;
     std::size_t rowsAppended = 0;
+    int errorCode = 0;
 };
 
 // Lines are read in pieces of this many characters at most: every line the
