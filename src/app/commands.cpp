@@ -30,8 +30,6 @@ void greyModifyDelete(Shell& shell) {
     shell.enableMenuItem(kCmdNew, true);
 }
 
-void selectView(AppState& state, Shell& shell, ViewKind kind) { showView(state, shell, kind); }
-
 void newRecord(AppState& state, Shell& shell) {
     runEditor(state, shell, state.tables.CurrentView, EditorMode::New);
     greyModifyDelete(shell);
@@ -82,7 +80,7 @@ void saveReport(AppState& state, Shell& shell) {
             return;
         case ReportStatus::FaultyRow:
             // The highlighted row must be in view when the message names it.
-            if (state.tables.CurrentView != ViewRegister) selectView(state, shell, ViewRegister);
+            if (state.tables.CurrentView != ViewRegister) showView(state, shell, ViewRegister);
             shell.enableMenuItem(kCmdModify, true);
             shell.enableMenuItem(kCmdDelete, true);
             notice(shell, kMsgFaultyRow, MessageIcon::Warning, true, "Hiba");
@@ -219,7 +217,7 @@ void onCommand(AppState& state, Shell& shell, int id) {
         case kCmdViewInstitution:
         case kCmdViewAccountChange:
             for (const ViewCommand& v : kViewCommands)
-                if (v.id == id) selectView(state, shell, v.kind);
+                if (v.id == id) showView(state, shell, v.kind);
             break;
         case kCmdNew: newRecord(state, shell); break;
         case kCmdModify: modifyRecord(state, shell); break;
