@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the user guide one self-contained file: each @@SHOT:name@@ in the
-# template becomes the screenshot build/screenshots/name.png, embedded.
+# template becomes the screenshot build/screenshots/name.png, embedded, with
+# the empty desktop around the program's windows trimmed away.
 # Usage: build-guide.sh TEMPLATE SHOTS_DIR OUTPUT
 set -euo pipefail
 template=$1 shots=$2 output=$3
@@ -14,7 +15,7 @@ while IFS= read -r line || [ -n "$line" ]; do
         printf '%s' "$before" >>"$output"
         if [ -f "$shots/$name.png" ]; then
             printf '<img alt="%s" src="data:image/png;base64,' "$name" >>"$output"
-            base64 -w0 "$shots/$name.png" >>"$output"
+            convert "$shots/$name.png" -fuzz 3% -trim +repage png:- | base64 -w0 >>"$output"
             printf '">' >>"$output"
         else
             printf '<i>(kép: %s)</i>' "$name" >>"$output"

@@ -68,7 +68,10 @@ void search(App& app, const std::wstring& text, bool byKeys) {
     results.check(d != nullptr, std::string("the \"Keresés\" dialog opens") + (byKeys ? " with Ctrl+F" : ""));
     if (!d) return;
     App::setText(d, IDE_SEARCH_TEXT, text);
-    if (byKeys) shot(L"search-dialog");
+    if (byKeys) {
+        Sleep(300);  // the typed text drawn before the picture
+        shot(L"search-dialog");
+    }
     App::press(d, IDOK);
     waitFor([&] { return !IsWindow(d); }, 5000);
 }
