@@ -27,27 +27,14 @@ bool startsWithFolded(std::string_view text, std::string_view prefix) {
     return true;
 }
 
-}  // namespace
-
-namespace {
-
-std::string folded(std::string_view text, bool dropSeparators) {
-    std::string out;
-    out.reserve(text.size());
+// `text` in lower case into `out`, without the separators '-' and blank when
+// `dropSeparators`.
+void fold(std::string_view text, bool dropSeparators, std::string& out) {
+    out.clear();
     for (char c : text) {
         if (dropSeparators && (c == '-' || c == ' ')) continue;
         out.push_back(static_cast<char>(lowerCp1250(static_cast<unsigned char>(c))));
     }
-    return out;
-}
-
-bool containsFolded(std::string_view cell, std::string_view needle, bool dropSeparators, std::string& scratch) {
-    scratch.clear();
-    for (char c : cell) {
-        if (dropSeparators && (c == '-' || c == ' ')) continue;
-        scratch.push_back(static_cast<char>(lowerCp1250(static_cast<unsigned char>(c))));
-    }
-    return scratch.find(needle) != std::string::npos;
 }
 
 // The columns holding account and company numbers.
@@ -68,16 +55,17 @@ std::optional<std::size_t> findRowContaining(const TableWidget& table, ViewKind 
                                              std::size_t start) {
     const std::size_t columns = columnCount(kind);
     const std::size_t rows = table.rowCount();
-    const std::string plain = folded(text, false);
-    const std::string digits = folded(text, true);
+    std::string plain, digits, scratch;
+    fold(text, false, plain);
+    fold(text, true, digits);
     if (plain.empty() || rows == 0) return std::nullopt;
-    std::string scratch;
     for (std::size_t n = 0; n < rows; ++n) {
         const std::size_t row = (start + n) % rows;
         for (std::size_t c = 0; c < columns; ++c) {
             const bool number = isNumberColumn(kind, c);
             if (number && digits.empty()) continue;
-            if (containsFolded(table.cell(row, c), number ? digits : plain, number, scratch)) return row;
+            fold(table.cell(row, c), number, scratch);
+            if (scratch.find(number ? digits : plain) != std::string::npos) return row;
         }
     }
     return std::nullopt;
