@@ -1,11 +1,14 @@
 // The report reload and the recovery reader fed with arbitrary files: no
 // crash, no overflow, and no cell longer than a cell may be.
+#include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "fuzz_input.h"
 #include "import/report_reload.h"
 #include "records/memory_table.h"
 #include "recovery/recovery_file.h"
+#include "report/report_writer.h"
 
 using namespace kovirant;
 
@@ -15,7 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (f == nullptr) return 0;
     MemoryTable reg(RegisterCol::count, true), inst(InstitutionCol::count, false), acc(AccountChangeCol::count, false);
     RecordTables tables(reg, inst, acc);
-    const std::size_t appended = ReloadReportStream(f, tables);
+    // A file with the recovery mark is loaded by hand with every record.
+    const bool marked = std::string_view(reinterpret_cast<const char*>(data), std::min<std::size_t>(size, 512))
+                            .find(kRecoveryMark) != std::string_view::npos;
+    const std::size_t appended = ReloadReportStream(f, tables, ReloadOptions{marked});
     std::rewind(f);
     RecoveredRows recovered;
     readRecoveryStream(f, recovered);

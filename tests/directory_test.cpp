@@ -48,15 +48,82 @@ TEST(CompanyDirectory, ReadsWhatASpreadsheetLeaves) {
 }
 
 TEST(CompanyDirectory, Utf8WithoutHeaderDuplicatesAndTheWrittenForm) {
-    const CompanyDirectory d = CompanyDirectory::parse(
+    const std::string file =
         "\xEF\xBB\xBF" "11111111;01-01-000001;\xC5\x90rs\xC3\xA9g Bt.\n22222222;01-01-000002;x\n"
-        "11111111;02-02-000002;\n");
-    ASSERT_EQ(d.size(), 2u);
+        "11111111;02-02-000002;\n";
+    CompanyDirectory d = CompanyDirectory::parse(file);
+    ASSERT_EQ(d.size(), 3u);  // both lines of a repeated tax number stay
     EXPECT_EQ(d.duplicates(), 1u);
-    EXPECT_EQ(d.companyOf("11111111"), std::optional<std::string_view>("0202000002"));  // the later line wins
-    EXPECT_EQ(d.serialize(),
-              "Törzsszám;Cégszám;Cégnév\r\n11111111;02-02-000002;\r\n22222222;01-01-000002;x\r\n");
+    EXPECT_EQ(d.companyOf("11111111"), std::optional<std::string_view>("0202000002"));  // the later line answers
+    EXPECT_EQ(d.serialize(), file);
     EXPECT_FALSE(d.companyOf("1111111").has_value());
+    // Learning updates the later line; the earlier one and its name stay.
+    EXPECT_TRUE(d.learn("11111111", "0303000003", "Őrség Kft."));
+    EXPECT_EQ(d.serialize(), "\xEF\xBB\xBF" "11111111;01-01-000001;\xC5\x90rs\xC3\xA9g Bt.\n22222222;01-01-000002;x\n"
+                             "11111111;03-03-000003;\xC5\x90rs\xC3\xA9g Kft.\n");
+}
+
+// Everything the program did not learn stays byte for byte: the encoding and
+// its letters, extra columns, comments, blank and unreadable lines, each
+// line's own end; a learnt line keeps its other columns and a new line has
+// as many fields as the header.
+TEST(CompanyDirectory, ARewriteChangesOnlyTheLinesItLearnt) {
+    struct Case {
+        const char* name;
+        std::string file, learnt;
+    } cases[] = {
+        {"UTF-8 with its mark",
+         "\xEF\xBB\xBF" "T\xC3\xB6rzssz\xC3\xA1m;C\xC3\xA9gsz\xC3\xA1m;C\xC3\xA9gn\xC3\xA9v\r\n"
+         "# \xE2\x84\x96 megjegyz\xC3\xA9s\r\n11111111;01-09-000001;\xC3\x85ngstr\xC3\xB6m AB\r\n",
+         "22222222;01-09-000002;\xC5\x90rs\xC3\xA9g Kft.\r\n"},
+        {"Windows-1250, extra columns, mixed line ends, no end on the last line",
+         "Törzsszám;Cégszám;Cégnév;Cím;Megjegyzés\r\n11111111;0109000001;Alfa Kft.;Budapest, Fő utca 1.;hívni kedden\n"
+         "\r\nnem olvasható;sor\r\n33333333;01-09-000003;\"Gamma; Bt.\";;",
+         "\r\n22222222;01-09-000002;Őrség Kft.;;\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CompanyDirectory d = CompanyDirectory::parse(c.file);
+        EXPECT_EQ(d.serialize(), c.file);
+        EXPECT_TRUE(d.learn("22222222", "0109000002", "Őrség Kft."));
+        EXPECT_EQ(d.serialize(), c.file + c.learnt);
+    }
+    // A learnt line keeps its columns beyond the name and its line end.
+    CompanyDirectory d = CompanyDirectory::parse(cases[1].file);
+    EXPECT_TRUE(d.learn("11111111", "0202000009", ""));
+    std::string expected = cases[1].file;
+    expected.replace(expected.find("0109000001"), 10, "02-02-000009");
+    EXPECT_EQ(d.serialize(), expected);
+}
+
+// An entry the register editor would refuse is never filled: a company number
+// that is not 10 digits (9 are a dropped leading zero) or whose codes are
+// beyond maxtk and maxcf is an unreadable line.
+TEST(CompanyDirectory, RefusedCompanyNumbersAreUnreadableLines) {
+    const char* file =
+        "Törzsszám;Cégszám;Cégnév\r\n11111111;123;rövid\r\n22222222;99-99-123456;kód\r\n"
+        "33333333;21-09-123456;terület\r\n44444444;01-19-123456;forma\r\n55555555;109123456;jó\r\n";
+    const CompanyDirectory d = CompanyDirectory::parse(file, {20, 18});
+    EXPECT_EQ(d.unreadableLines(), 4u);
+    EXPECT_FALSE(d.companyOf("11111111").has_value());
+    EXPECT_FALSE(d.companyOf("22222222").has_value());
+    EXPECT_EQ(d.companyOf("55555555"), std::optional<std::string_view>("0109123456"));
+    EXPECT_EQ(CompanyDirectory::parse(file, {21, 19}).unreadableLines(), 2u);  // the limits in force decide
+}
+
+// A stray opening quote makes only its own line unreadable; the lines it would
+// swallow are entries, and the rewrite keeps the broken line as it was.
+TEST(CompanyDirectory, AStrayQuoteSwallowsNoEntries) {
+    for (const std::string tail : {"", "\"\r\n"}) {
+        const std::string file = "Törzsszám;Cégszám;Cégnév\r\n11111111;01-09-000001;\"Alfa Kft.\r\n"
+                                 "22222222;01-09-000002;Béta\r\n33333333;01-09-000003;Gamma\r\n" + tail;
+        SCOPED_TRACE(tail);
+        CompanyDirectory d = CompanyDirectory::parse(file);
+        EXPECT_EQ(d.size(), 2u);
+        EXPECT_EQ(d.unreadableLines(), tail.empty() ? 1u : 2u);
+        EXPECT_TRUE(d.learn("44444444", "0109000004", ""));
+        EXPECT_EQ(d.serialize(), file + "44444444;01-09-000004;\r\n");
+    }
 }
 
 TEST(CompanyDirectory, LearnsWellFormedRowsAndFillsOnlyEmptyCompanyNumbers) {
@@ -143,4 +210,29 @@ TEST_F(DirectoryCommandTest, ADirectoryThatCannotBeReadIsNeverReplacedAndTheSave
     EXPECT_NE(shell.texts()[1].find("Hibakód="), std::string::npos);
     EXPECT_FALSE(state.tables.ReportPending);
     EXPECT_TRUE(std::filesystem::is_directory(file));
+}
+
+// A reload teaches only the companies of the report it read, and only those
+// the directory lacks; unsaved rows already in the tables teach nothing. A save
+// teaches what it wrote, replacing a known number.
+TEST_F(DirectoryCommandTest, AReloadOnlyAddsItsOwnCompaniesAndASaveReplaces) {
+    writeFile(file, "Törzsszám;Cégszám;Cégnév\r\n12345678;01-09-111111;\r\n");
+    {
+        TestTables old;
+        old.tables.appendRow(ViewRegister, registerRow("0109222222", "12345678"));
+        old.tables.appendRow(ViewRegister, registerRow("0109333333", "23456789"));
+        ASSERT_EQ(WriteReport(dir / "old.xml", old.tables, state.settings()).status, ReportStatus::Written);
+    }
+    t.tables.appendRow(ViewRegister, registerRow("0109444444", "34567890"));  // typed, unsaved
+    state.tables.ReportPending = true;
+    shell.files = {dir / "old.xml"};
+    shell.answers = {true};  // append
+    onCommand(state, shell, kCmdLoadReport);
+    ASSERT_EQ(t.tables.rowCounter(ViewRegister), 3);
+    EXPECT_EQ(readFile(file), "Törzsszám;Cégszám;Cégnév\r\n12345678;01-09-111111;\r\n23456789;01-09-333333;\r\n");
+
+    shell.files = {dir / "new.xml"};
+    onCommand(state, shell, kCmdSaveReport);
+    EXPECT_EQ(readFile(file), "Törzsszám;Cégszám;Cégnév\r\n12345678;01-09-222222;\r\n23456789;01-09-333333;\r\n"
+                              "34567890;01-09-444444;\r\n");
 }

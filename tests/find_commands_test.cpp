@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/commands.h"
+#include "editing/row_check.h"
 #include "fake_shell.h"
 #include "test_support.h"
 
@@ -99,4 +100,49 @@ TEST_F(FindTest, NothingFoundLeavesTheSelection) {
     }
     command(kCmdSearch);  // cancelled: nothing happens
     EXPECT_EQ(shell.messages.size(), 3u);
+}
+
+// The check judges a stored company number or date as the writer writes it
+// (cut to 10 characters): filled but not in the stored form, or refused by the
+// editor's rules, it is a fault with the editor's message for that field.
+TEST(RowCheck, StoredValuesNoEditorWouldAcceptAreFaults) {
+    const AccountChangeEntry goodChange{"12345678",   "0109123456", std::string(24, '1'), "2001-01-01",
+                                        "2002-01-01", std::string(24, '2'), "2003-01-01", ""};
+    struct Case {
+        ViewKind kind;
+        std::size_t column;
+        const char* value;
+        const char* message;
+    } cases[] = {
+        {ViewRegister, RegisterCol::closingDate, "2006-1-1", "Hibás zárás dátum!"},
+        {ViewRegister, RegisterCol::openingDate, "2005-3-010", "Hibás nyitás dátum"},
+        {ViewRegister, RegisterCol::companyNumber, "01-09-123456", "Hibás cégszám"},
+        {ViewRegister, RegisterCol::companyNumber, "01091234567", nullptr},  // written as 0109123456
+        {ViewAccountChange, AccountChangeCol::companyNumber, "99991234567", "Hibás cégszám (területi kód)!"},
+        {ViewAccountChange, AccountChangeCol::companyNumber, "01-09-123456", "Hibás cégszám!"},
+        {ViewAccountChange, AccountChangeCol::newClosingDate, "2004-1-1", "Hibás új zárás dátum"},
+        {ViewInstitution, InstitutionCol::companyNumber, "01-10-1234", "Hibás cégszám!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        TestTables t;
+        InstitutionEntry inst{"Bank", "0110041234", "12345678", "1000", "Budapest", "Fő", "utca", "1", "12345678"};
+        inst[InstitutionCol::operationCode] = "Bejegyzés";
+        AccountChangeEntry acc = goodChange;
+        RegisterEntry reg = registerRow("0109123456");
+        if (c.kind == ViewRegister) reg[c.column] = c.value;
+        if (c.kind == ViewInstitution) inst[c.column] = c.value;
+        if (c.kind == ViewAccountChange) acc[c.column] = c.value;
+        t.tables.appendRow(ViewRegister, reg);
+        t.tables.appendRow(ViewInstitution, inst);
+        t.tables.appendRow(ViewAccountChange, acc);
+        const RowCheck check = checkAllRows(t.tables, 20, 18);
+        if (c.message == nullptr) {
+            EXPECT_TRUE(check.faults.empty());
+            continue;
+        }
+        ASSERT_EQ(check.faults.size(), 1u);
+        EXPECT_EQ(check.faults[0].kind, c.kind);
+        EXPECT_EQ(check.messages[check.faults[0].message], c.message);
+    }
 }

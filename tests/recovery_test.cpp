@@ -3,7 +3,9 @@
 #include "app/commands.h"
 #include "fake_shell.h"
 #include "recovery/recovery.h"
+#include "directory/company_directory.h"
 #include "recovery/recovery_file.h"
+#include "util/file_io.h"
 #include "test_support.h"
 
 using namespace kovirant;
@@ -191,4 +193,84 @@ TEST_F(RecoveryTest, AFolderWithoutWriteAccessIsToldOnce) {
     ASSERT_EQ(shell.messages.size(), 1u);
     EXPECT_EQ(shell.messages[0].icon, MessageIcon::Warning);
     EXPECT_NE(shell.lastText().find("Hibakód="), std::string::npos);
+}
+
+// A recovery file set aside and loaded by hand, as its message advises, brings
+// every row back (an import's rows lack their company number) and is pending
+// work; a report loaded the same way stays as it was.
+TEST_F(RecoveryTest, ASetAsideFileLoadedByHandBringsEveryRowBackAsPending) {
+    fillAwkwardRows(t.tables);
+    const auto before = rows<RegisterCol::count>(t.tables, ViewRegister);
+    const std::filesystem::path aside = dir / "felretett.xml";
+    ASSERT_EQ(writeRecovery(aside, t.tables, state.settings()), 0);
+    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) t.tables.clearTable(k);
+    state.tables.ReportPending = false;
+    shell.files = {aside};
+    onCommand(state, shell, kCmdLoadReport);
+    EXPECT_EQ(rows<RegisterCol::count>(t.tables, ViewRegister), before);
+    EXPECT_EQ(t.tables.rowCounter(ViewInstitution), 1);
+    EXPECT_TRUE(state.tables.ReportPending);
+    EXPECT_TRUE(shell.enabled[kCmdSaveReport]);
+    EXPECT_FALSE(std::filesystem::exists(directoryPath(dir)));  // unsaved rows teach nothing
+    shell.answers = {false};
+    onCommand(state, shell, kCmdExit);
+    EXPECT_EQ(shell.quits, 0);  // exit asks
+}
+
+// Two copies in one folder: the first keeps the file; the second neither
+// writes nor removes it, offers nothing at start-up and says once why its
+// rows are not protected.
+TEST_F(RecoveryTest, ASecondCopyInTheFolderLeavesTheFirstCopysFile) {
+    t.tables.appendRow(ViewRegister, registerRow(""));
+    state.tables.ReportPending = true;
+    keepRecovery(state, shell);
+    ASSERT_TRUE(std::filesystem::exists(file));
+    const std::string kept = readFile(file);
+
+    TestTables other;
+    AppState second(other.tables);
+    FakeShell secondShell;
+    onCreate(second, secondShell, dir);
+    offerRecovery(second, secondShell, 0);
+    EXPECT_TRUE(secondShell.messages.empty());
+    EXPECT_EQ(other.tables.totalRows(), 0u);
+    for (int i = 0; i < 2; ++i) {
+        other.tables.appendRow(ViewRegister, registerRow("0109123456"));
+        second.tables.ReportPending = true;
+        keepRecovery(second, secondShell);
+    }
+    ASSERT_EQ(secondShell.messages.size(), 1u);
+    EXPECT_NE(secondShell.lastText().find("másik példánya"), std::string::npos);
+    second.tables.ReportPending = false;  // saved: the first copy's file must stay
+    keepRecovery(second, secondShell);
+    dropRecovery(second);
+    EXPECT_EQ(readFile(file), kept);
+}
+
+// A killed save leaves its temporary file; the next start and the next save
+// remove the program's own stale ones, never one still being written nor any
+// other file.
+TEST_F(RecoveryTest, StaleTemporaryFilesOfAKilledSaveGo) {
+    writeFile(dir / "~kov123_4.tmp", "half a report");
+    writeFile(dir / "~kovabc.tmp", "not ours");
+    writeFile(dir / "jegyzet.tmp", "not ours");
+    AtomicFile writing(dir / "other.xml");
+    ASSERT_EQ(writing.open(), 0);
+    ASSERT_EQ(writing.write("being written"), 0);
+    TestTables fresh;
+    AppState next(fresh.tables);
+    onCreate(next, shell, dir);
+    EXPECT_FALSE(std::filesystem::exists(dir / "~kov123_4.tmp"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "~kovabc.tmp"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "jegyzet.tmp"));
+    EXPECT_EQ(filesIn(dir), 3u);  // the file being written is still there
+    EXPECT_EQ(writing.commit(), 0);
+
+    writeFile(dir / "~kov9_9.tmp", "");
+    t.tables.appendRow(ViewRegister, registerRow("0109123456"));
+    writeFile(dir / "Kovirant.ini", "[ADATLAP]\r\nCnev=Bank\r\n");
+    state.DataSheetFilled = true;
+    shell.files = {dir / "r.xml"};
+    onCommand(state, shell, kCmdSaveReport);
+    EXPECT_FALSE(std::filesystem::exists(dir / "~kov9_9.tmp"));
 }

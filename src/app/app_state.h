@@ -6,6 +6,7 @@
 
 #include "records/record_tables.h"
 #include "report/settings.h"
+#include "util/os_file.h"
 
 namespace kovirant {
 
@@ -16,6 +17,8 @@ struct RecoveryState {
     bool waiting = false;               // a write is scheduled for when idle
     bool warned = false;                // the officer was told it cannot be written
     bool dropped = false;               // the officer left on purpose: kept no more
+    FileHold hold;                      // this run's claim on the file's name
+    bool heldElsewhere = false;         // another running copy keeps the file
 };
 
 struct AppState {

@@ -4,10 +4,12 @@
 #include "app/find_commands.h"
 #include "directory/directory_commands.h"
 #include "recovery/recovery.h"
+#include "recovery/recovery_file.h"
 #include "import/apeh_import.h"
 #include "import/report_reload.h"
 #include "report/report_writer.h"
 #include "text/cp1250.h"
+#include "util/file_io.h"
 
 namespace kovirant {
 namespace {
@@ -69,6 +71,7 @@ void saveReport(AppState& state, Shell& shell) {
     request.defaultExtension = u"txt";
     const auto target = shell.chooseFile(request);
     if (!target) return;
+    removeStaleTemporaries(target->parent_path());  // a killed save's
 
     const ReportOutcome outcome = WriteReport(*target, state.tables, state.settings());
     switch (outcome.status) {
@@ -93,7 +96,7 @@ void saveReport(AppState& state, Shell& shell) {
     state.tables.ReportPending = false;
     shell.enableMenuItem(kCmdSaveReport, false);
     notice(shell, "A jelentés sikeresen elkészült", MessageIcon::Information, false);
-    learnDirectory(state, shell);
+    learnDirectory(state, shell, LearnMode::Replace);
 }
 
 FileDialogSpec loadRequest(const AppState& state, bool apeh) {
@@ -127,14 +130,24 @@ bool appendOrReplace(AppState& state, Shell& shell, const std::filesystem::path&
     return true;
 }
 
+// A report teaches the directory the companies it lacks. A recovery file set
+// aside earlier brings back every row, as at start-up, and its rows are
+// unsaved work: pending, and nothing the directory learns from.
 void reloadReport(AppState& state, Shell& shell, const std::filesystem::path& chosen) {
-    const ReloadOutcome r = ReloadReport(chosen, state.tables);
+    const bool recovery = isRecoveryFile(chosen);
+    LearnRows loaded;
+    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) loaded.from[k] = state.tables.table(k).rowCount();
+    const ReloadOutcome r = ReloadReport(chosen, state.tables, ReloadOptions{recovery});
     if (r.status == ReloadStatus::CannotOpen) {
         notice(shell, kMsgFileOpenFailed, MessageIcon::Error, false);
         return;
     }
     shell.enableMenuItem(kCmdSaveReport, true);
-    learnDirectory(state, shell);
+    if (recovery) {
+        if (r.rowsAppended > 0) state.tables.ReportPending = true;
+        return;
+    }
+    learnDirectory(state, shell, LearnMode::AddOnly, loaded);
 }
 
 void importApeh(AppState& state, Shell& shell, const std::filesystem::path& chosen) {
@@ -202,6 +215,7 @@ void onCreate(AppState& state, Shell& shell, const std::optional<std::filesystem
         return;
     }
     state.settingsPath = s.settingsPath;
+    removeStaleTemporaries(state.settingsPath.parent_path());  // a killed save's
     state.maxtk = s.maxtk;
     state.maxcf = s.maxcf;
     state.DataSheetFilled = s.DataSheetFilled;

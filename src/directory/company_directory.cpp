@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 #include "editing/rules.h"
 #include "text/cp1250.h"
@@ -23,8 +24,8 @@ std::string_view trimmed(std::string_view s) {
 
 // Digits of `text` once blanks (and with `separators` '-' and '/') are
 // dropped, padded on the left to `width`; empty when anything else is there
-// or there are too many digits.
-std::string digitsPadded(std::string_view text, bool separators, std::size_t width) {
+// or there are more than `width` or fewer than `least` digits.
+std::string digitsPadded(std::string_view text, bool separators, std::size_t width, std::size_t least = 1) {
     std::array<char, 32> digits{};
     std::size_t n = 0;
     for (char c : text) {
@@ -32,7 +33,7 @@ std::string digitsPadded(std::string_view text, bool separators, std::size_t wid
         if (!isDigit(c) || n == width) return {};
         digits[n++] = c;
     }
-    if (n == 0) return {};
+    if (n == 0 || n < least) return {};
     std::string out(width - n, '0');
     out.append(digits.data(), n);
     return out;
@@ -44,20 +45,55 @@ std::uint32_t taxKey(std::string_view eightDigits) {
     return v;
 }
 
-// One record of the semicolon-separated text from `pos`: its fields (quoted
-// fields unquoted, "" as "), its raw text without the line end, and `pos`
-// past the line end. A quoted field may hold line ends.
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// One record of the separated text: its fields (quoted fields unquoted, ""
+// as "), its raw text without the line end. A quoted field may hold line
+// ends; a quote that would swallow lines reading as entries of their own (or
+// never closes) leaves only its own line, `broken`.
 struct Record {
     std::vector<std::string_view> fields;
     std::string_view raw;
+    bool broken = false;
 };
+
+// The raw fields of a record's text, quotes kept.
+std::vector<std::string_view> rawFields(std::string_view record, char separator) {
+    std::vector<std::string_view> fields;
+    bool quoted = false;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < record.size(); ++i) {
+        if (record[i] == '"') quoted = !quoted;
+        else if (record[i] == separator && !quoted) {
+            fields.push_back(record.substr(from, i - from));
+            from = i + 1;
+        }
+    }
+    fields.push_back(record.substr(from));
+    return fields;
+}
+
+std::string_view unquoted(std::string_view field) {
+    field = trimmed(field);
+    if (field.size() >= 2 && field.front() == '"' && field.back() == '"') field = field.substr(1, field.size() - 2);
+    return field;
+}
+
+// A line that would be read as an entry on its own.
+bool looksLikeEntry(std::string_view line, char separator) {
+    const std::vector<std::string_view> f = rawFields(line, separator);
+    return f.size() >= 2 && !normalizeTaxNumber(unquoted(f[0])).empty() &&
+           !normalizeCompanyNumber(unquoted(f[1])).empty();
+}
 
 class RecordReader {
 public:
-    explicit RecordReader(std::string_view text) : text_(text) {}
+    RecordReader(std::string_view text, std::size_t from, char separator)
+        : text_(text), pos_(from), sep_(separator) {}
     bool next(Record& r) {
         if (pos_ >= text_.size()) return false;
         r.fields.clear();
+        r.broken = false;
         const std::size_t start = pos_;
         // Most lines hold no quote: split them at their separators.
         const char* base = text_.data();
@@ -65,27 +101,30 @@ public:
         const std::size_t lf = lineEnd ? static_cast<std::size_t>(lineEnd - base) : text_.size();
         std::size_t end = lf;
         if (end > pos_ && text_[end - 1] == '\r') --end;
+        const std::size_t next = lf < text_.size() ? lf + 1 : lf;
         if (std::memchr(base + pos_, '"', lf - pos_) == nullptr &&
             std::memchr(base + pos_, '\r', end - pos_) == nullptr) {
             std::size_t from = pos_;
             for (;;) {
-                const char* semi = static_cast<const char*>(std::memchr(base + from, ';', end - from));
+                const char* semi = static_cast<const char*>(std::memchr(base + from, sep_, end - from));
                 const std::size_t to = semi ? static_cast<std::size_t>(semi - base) : end;
                 r.fields.push_back(text_.substr(from, to - from));
                 if (!semi) break;
                 from = to + 1;
             }
             r.raw = text_.substr(start, end - start);
-            pos_ = lf < text_.size() ? lf + 1 : lf;
+            pos_ = next;
             return true;
         }
+        const std::size_t lineEndAt = end;
         scratch_.clear();
-        end = text_.size();
+        bool unclosed = false;
         for (;;) {
             std::size_t fieldEnd;
             if (pos_ < text_.size() && text_[pos_] == '"') {
                 const std::size_t from = scratch_.size();
                 ++pos_;
+                unclosed = true;
                 while (pos_ < text_.size()) {
                     const char c = text_[pos_++];
                     if (c != '"') {
@@ -94,22 +133,24 @@ public:
                         scratch_.push_back('"');
                         ++pos_;
                     } else {
+                        unclosed = false;
                         break;
                     }
                 }
+                if (unclosed) break;
                 // Text after the closing quote up to the separator belongs to the field.
-                while (pos_ < text_.size() && text_[pos_] != ';' && text_[pos_] != '\r' && text_[pos_] != '\n')
+                while (pos_ < text_.size() && text_[pos_] != sep_ && text_[pos_] != '\r' && text_[pos_] != '\n')
                     scratch_.push_back(text_[pos_++]);
                 quoted_.push_back({r.fields.size(), from, scratch_.size() - from});
                 r.fields.emplace_back();
                 fieldEnd = pos_;
             } else {
                 const std::size_t from = pos_;
-                while (pos_ < text_.size() && text_[pos_] != ';' && text_[pos_] != '\r' && text_[pos_] != '\n') ++pos_;
+                while (pos_ < text_.size() && text_[pos_] != sep_ && text_[pos_] != '\r' && text_[pos_] != '\n') ++pos_;
                 r.fields.push_back(text_.substr(from, pos_ - from));
                 fieldEnd = pos_;
             }
-            if (fieldEnd < text_.size() && text_[fieldEnd] == ';') {
+            if (fieldEnd < text_.size() && text_[fieldEnd] == sep_) {
                 ++pos_;
                 continue;
             }
@@ -117,6 +158,15 @@ public:
             if (pos_ < text_.size() && text_[pos_] == '\r') ++pos_;
             if (pos_ < text_.size() && text_[pos_] == '\n') ++pos_;
             break;
+        }
+        if (unclosed || (end > lf && swallowsEntries(next, end))) {
+            // A stray quote: this line alone is unreadable; reading resumes on the next.
+            quoted_.clear();
+            r.fields.clear();
+            r.broken = true;
+            r.raw = text_.substr(start, lineEndAt - start);
+            pos_ = next;
+            return true;
         }
         // The scratch buffer no longer moves: point the quoted fields into it.
         for (const Quoted& q : quoted_) r.fields[q.field] = std::string_view(scratch_).substr(q.from, q.length);
@@ -126,18 +176,34 @@ public:
     }
 
 private:
+    // Whether a line from `from` up to the record's end at `to` reads as an
+    // entry of its own.
+    bool swallowsEntries(std::size_t from, std::size_t to) const {
+        while (from < to) {
+            std::size_t lf = text_.find('\n', from);
+            if (lf == std::string_view::npos) lf = text_.size();
+            std::size_t e = lf;
+            if (e > from && text_[e - 1] == '\r') --e;
+            if (looksLikeEntry(text_.substr(from, e - from), sep_)) return true;
+            from = lf + 1;
+        }
+        return false;
+    }
+
     struct Quoted {
         std::size_t field, from, length;
     };
     std::string_view text_;
     std::size_t pos_ = 0;
+    char sep_;
     std::string scratch_;
     std::vector<Quoted> quoted_;
 };
 
-// A name is quoted when a spreadsheet would otherwise read it differently.
-void appendField(std::string& out, std::string_view value) {
-    const bool quote = value.find_first_of(";\"\r\n") != std::string_view::npos ||
+// A value is quoted when a spreadsheet would otherwise read it differently.
+void appendField(std::string& out, std::string_view value, char separator) {
+    const bool quote = value.find_first_of("\"\r\n") != std::string_view::npos ||
+                       value.find(separator) != std::string_view::npos ||
                        (!value.empty() && (isBlank(value.front()) || isBlank(value.back())));
     if (!quote) {
         out += value;
@@ -163,7 +229,8 @@ void DirectoryEntry::setCompanyNumber(std::string_view tenDigits) { tenDigits.co
 
 std::string normalizeTaxNumber(std::string_view text) { return digitsPadded(trimmed(text), false, 8); }
 
-std::string normalizeCompanyNumber(std::string_view text) { return digitsPadded(trimmed(text), true, 10); }
+// Only the one leading zero a spreadsheet drops is restored.
+std::string normalizeCompanyNumber(std::string_view text) { return digitsPadded(trimmed(text), true, 10, 9); }
 
 std::string formatCompanyNumber(std::string_view d) {
     if (d.size() != 10) return std::string(d);
@@ -173,77 +240,108 @@ std::string formatCompanyNumber(std::string_view d) {
     return out;
 }
 
-CompanyDirectory CompanyDirectory::parse(std::string_view bytes) {
-    std::string converted;
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        converted = utf8ToCp1250(bytes.substr(3));
-        bytes = converted;
-    }
+CompanyDirectory CompanyDirectory::parse(std::string_view bytes, CompanyNumberLimits limits) {
     CompanyDirectory d;
+    d.text_.assign(bytes);
+    const std::string_view text = d.text_;
+    std::size_t from = 0;
+    if (text.starts_with(kUtf8Mark)) {
+        d.encoding_ = DirectoryEncoding::Utf8WithMark;
+        from = kUtf8Mark.size();
+    }
+    if (const std::size_t lf = text.find('\n'); lf != std::string_view::npos && (lf == 0 || text[lf - 1] != '\r'))
+        d.lineEnd_ = "\n";
     d.entries_.reserve(bytes.size() / 32);
     d.slots_.assign(std::max<std::size_t>(64, std::bit_ceil(bytes.size() / 16 + 1)), 0);
-    RecordReader reader(bytes);
+    RecordReader reader(text, from, ';');
     Record r;
     bool first = true;
     while (reader.next(r)) {
         if (trimmed(r.raw).empty()) continue;
-        const std::string tax = normalizeTaxNumber(r.fields[0]);
-        const std::string company = r.fields.size() > 1 ? normalizeCompanyNumber(r.fields[1]) : std::string();
-        // A first line that is no entry is the header; it is written back as it was.
-        const bool header = first && (tax.empty() || company.empty());
-        first = false;
-        if (header) {
-            d.header_.assign(r.raw);
-            continue;
-        }
-        if (tax.empty() || company.empty()) {
-            d.raw_.emplace_back(d.entries_.size(), std::string(r.raw));
+        const bool wasFirst = std::exchange(first, false);
+        if (r.broken) {
             ++d.unreadable_;
             continue;
         }
-        const std::string_view name = r.fields.size() > 2 ? r.fields[2] : std::string_view();
-        const auto [at, added] = d.insert(taxKey(tax), d.entries_.size());
-        if (!added) {
-            ++d.duplicates_;  // the later line wins
-            d.entries_[at] = DirectoryEntry(tax, company, std::string(name));
+        const std::string tax = normalizeTaxNumber(r.fields[0]);
+        const std::string company = r.fields.size() > 1 ? normalizeCompanyNumber(r.fields[1]) : std::string();
+        // A first line that is no entry is the header; new lines get as many fields.
+        if (wasFirst && (tax.empty() || company.empty())) {
+            d.columns_ = std::max<std::size_t>(3, r.fields.size());
             continue;
         }
-        d.entries_.emplace_back(tax, company, std::string(name));
+        if (tax.empty() || company.empty() || !CheckAreaCode(std::string_view(company).substr(0, 2), limits.maxtk) ||
+            !CheckFormCode(std::string_view(company).substr(2, 2), limits.maxcf)) {
+            ++d.unreadable_;
+            continue;
+        }
+        std::uint64_t& slot = d.slotFor(taxKey(tax));
+        if (slot != 0) ++d.duplicates_;  // both lines stay; the later one answers
+        slot = (static_cast<std::uint64_t>(taxKey(tax)) + 1) << 32 | d.entries_.size();
+        DirectoryEntry& e =
+            d.entries_.emplace_back(tax, company, std::string(r.fields.size() > 2 ? r.fields[2] : std::string_view()));
+        e.begin_ = static_cast<std::size_t>(r.raw.data() - text.data());
+        e.length_ = r.raw.size();
     }
     return d;
 }
 
+std::string CompanyDirectory::renderChanged(const DirectoryEntry& e) const {
+    const std::string_view record = std::string_view(text_).substr(e.begin_, e.length_);
+    std::vector<std::string_view> fields = rawFields(record, ';');
+    if (fields.size() < 3) fields.resize(3);
+    const std::string company = formatCompanyNumber(e.companyNumber());
+    std::string name;
+    appendField(name, e.name, ';');
+    if (e.companyChanged_) fields[1] = company;
+    if (e.nameChanged_) fields[2] = name;
+    std::string out;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) out += ';';
+        out += fields[i];
+    }
+    return out;
+}
+
+std::string CompanyDirectory::renderNew(const DirectoryEntry& e) const {
+    std::string out;
+    out += e.taxNumber();
+    out += ';';
+    out += formatCompanyNumber(e.companyNumber());
+    out += ';';
+    appendField(out, e.name, ';');
+    out.append(columns_ - 3, ';');
+    return out;
+}
+
 std::string CompanyDirectory::serialize() const {
     std::string out;
-    out.reserve(64 + entries_.size() * 40);
-    // A kept first line that begins like a UTF-8 byte-order mark would make
-    // the file read as UTF-8: the program's own header goes before it.
-    if (header_.empty() || header_.starts_with("\xEF\xBB\xBF")) {
-        out += kDirectoryHeader;
-        out += "\r\n";
-    }
-    if (!header_.empty()) {
-        out += header_;
-        out += "\r\n";
-    }
-    std::size_t nextRaw = 0;
-    auto rawLinesUpTo = [&](std::size_t entries) {
-        for (; nextRaw < raw_.size() && raw_[nextRaw].first <= entries; ++nextRaw) {
-            out += raw_[nextRaw].second;
-            out += "\r\n";
+    out.reserve(text_.size() + 64 + entries_.size() * 8);
+    const std::string_view text = text_;
+    const std::size_t mark = text.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0;
+    if (trimmed(text.substr(mark)).empty()) {
+        // A new file: the program's header first.
+        out.append(text.substr(0, mark));
+        out += encoding_ == DirectoryEncoding::Utf8WithMark ? cp1250ToUtf8(kDirectoryHeader)
+                                                            : std::string(kDirectoryHeader);
+        out += lineEnd_;
+    } else {
+        std::size_t pos = 0;
+        for (const DirectoryEntry& e : entries_) {
+            if (e.begin_ == DirectoryEntry::kNewLine || !(e.companyChanged_ || e.nameChanged_)) continue;
+            out.append(text.substr(pos, e.begin_ - pos));
+            out += renderChanged(e);
+            pos = e.begin_ + e.length_;
         }
-    };
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        rawLinesUpTo(i);
-        const DirectoryEntry& e = entries_[i];
-        out += e.taxNumber();
-        out += ';';
-        out += formatCompanyNumber(e.companyNumber());
-        out += ';';
-        appendField(out, e.name);
-        out += "\r\n";
+        out.append(text.substr(pos));
     }
-    rawLinesUpTo(entries_.size());
+    bool lineOpen = !out.empty() && out.back() != '\n';
+    for (const DirectoryEntry& e : entries_) {
+        if (e.begin_ != DirectoryEntry::kNewLine) continue;
+        if (std::exchange(lineOpen, false)) out += lineEnd_;
+        out += renderNew(e);
+        out += lineEnd_;
+    }
     return out;
 }
 
@@ -255,17 +353,16 @@ std::size_t CompanyDirectory::slotOf(std::uint32_t tax) const {
     return i;
 }
 
-std::pair<std::size_t, bool> CompanyDirectory::insert(std::uint32_t tax, std::size_t index) {
-    if (slots_.empty() || (entries_.size() + 1) * 2 > slots_.size()) {
+std::uint64_t& CompanyDirectory::slotFor(std::uint32_t tax) {
+    if (slots_.empty() || (keys_ + 1) * 2 > slots_.size()) {
         std::vector<std::uint64_t> old = std::move(slots_);
         slots_.assign(std::max<std::size_t>(64, old.size() * 2), 0);
         for (std::uint64_t s : old)
             if (s != 0) slots_[slotOf(static_cast<std::uint32_t>((s >> 32) - 1))] = s;
     }
     std::uint64_t& slot = slots_[slotOf(tax)];
-    if (slot != 0) return {static_cast<std::size_t>(slot & 0xFFFFFFFFu), false};
-    slot = (static_cast<std::uint64_t>(tax) + 1) << 32 | index;
-    return {index, true};
+    if (slot == 0) ++keys_;
+    return slot;
 }
 
 std::optional<std::string_view> CompanyDirectory::companyOf(std::string_view taxNumber) const {
@@ -275,21 +372,25 @@ std::optional<std::string_view> CompanyDirectory::companyOf(std::string_view tax
     return entries_[static_cast<std::size_t>(slot & 0xFFFFFFFFu)].companyNumber();
 }
 
-bool CompanyDirectory::learn(std::string_view taxNumber, std::string_view companyNumber, std::string_view name) {
-    const auto [at, added] = insert(taxKey(taxNumber), entries_.size());
-    if (added) {
-        entries_.emplace_back(taxNumber, companyNumber, std::string(name));
+bool CompanyDirectory::learn(std::string_view taxNumber, std::string_view companyNumber, std::string_view name,
+                             LearnMode mode) {
+    const std::string inFile = encoding_ == DirectoryEncoding::Utf8WithMark ? cp1250ToUtf8(name) : std::string(name);
+    std::uint64_t& slot = slotFor(taxKey(taxNumber));
+    if (slot == 0) {
+        slot = (static_cast<std::uint64_t>(taxKey(taxNumber)) + 1) << 32 | entries_.size();
+        entries_.emplace_back(taxNumber, companyNumber, inFile);
         return true;
     }
-    DirectoryEntry& e = entries_[at];
+    if (mode == LearnMode::AddOnly) return false;
+    DirectoryEntry& e = entries_[static_cast<std::size_t>(slot & 0xFFFFFFFFu)];
     bool changed = false;
     if (e.companyNumber() != companyNumber) {
         e.setCompanyNumber(companyNumber);
-        changed = true;
+        e.companyChanged_ = changed = true;
     }
-    if (!name.empty() && e.name != name) {
-        e.name.assign(name);
-        changed = true;
+    if (!name.empty() && e.name != inFile) {
+        e.name = inFile;
+        e.nameChanged_ = changed = true;
     }
     return changed;
 }
@@ -298,7 +399,7 @@ std::filesystem::path directoryPath(const std::filesystem::path& workingFolder) 
     return workingFolder / std::filesystem::path(std::string(kDirectoryFileName));
 }
 
-LoadedDirectory loadDirectory(const std::filesystem::path& file) {
+LoadedDirectory loadDirectory(const std::filesystem::path& file, CompanyNumberLimits limits) {
     LoadedDirectory out;
     std::string bytes;
     if (const int err = readFile(file, bytes)) {
@@ -307,7 +408,7 @@ LoadedDirectory loadDirectory(const std::filesystem::path& file) {
         return out;
     }
     out.status = DirectoryStatus::Read;
-    out.directory = CompanyDirectory::parse(bytes);
+    out.directory = CompanyDirectory::parse(bytes, limits);
     return out;
 }
 
@@ -315,7 +416,8 @@ int saveDirectory(const std::filesystem::path& file, const CompanyDirectory& dir
     return replaceFile(file, directory.serialize());
 }
 
-std::size_t learnFromTables(CompanyDirectory& directory, const RecordTables& tables, int maxtk, int maxcf) {
+std::size_t learnFromTables(CompanyDirectory& directory, const RecordTables& tables, int maxtk, int maxcf,
+                            LearnMode mode, const LearnRows& rows) {
     struct Source {
         ViewKind kind;
         std::size_t company, tax;
@@ -329,13 +431,13 @@ std::size_t learnFromTables(CompanyDirectory& directory, const RecordTables& tab
     std::size_t learnt = 0;
     for (const Source& s : kSources) {
         const TableWidget& t = tables.table(s.kind);
-        for (std::size_t r = 0, n = t.rowCount(); r < n; ++r) {
+        for (std::size_t r = rows.from[s.kind], n = t.rowCount(); r < n; ++r) {
             const std::string_view company = tables.cell(s.kind, r, s.company);
             const std::string_view tax = tables.cell(s.kind, r, s.tax);
             if (company.size() != 10 || !allDigits(company) || tax.size() != 8 || !allDigits(tax)) continue;
             if (!CheckAreaCode(company.substr(0, 2), maxtk) || !CheckFormCode(company.substr(2, 2), maxcf)) continue;
             const std::string_view name = s.name >= 0 ? tables.cell(s.kind, r, static_cast<std::size_t>(s.name)) : "";
-            if (directory.learn(tax, company, name)) ++learnt;
+            if (directory.learn(tax, company, name, mode)) ++learnt;
         }
     }
     return learnt;

@@ -2,10 +2,13 @@
 // name), learnt from the reports the officer saves and reloads, and used to
 // fill the company numbers that a protocol import leaves empty.
 //
-// The file is a semicolon-separated table that a Hungarian spreadsheet opens
-// by double-click: Windows-1250 (UTF-8 with a byte-order mark is read too),
-// RFC 4180 quotes, a header line. Lines that cannot be read are kept as they
-// are and written back in their place.
+// The file is the officer's own, often kept in a spreadsheet: a
+// semicolon-separated table in Windows-1250 or UTF-8 with a byte-order mark,
+// RFC 4180 quotes, usually a header line, any number of columns. The program
+// keeps the file's bytes: a rewrite after learning changes only the lines it
+// learnt (in the file's own encoding and line end) and appends new ones;
+// every other line (header, blank lines, comments, unreadable lines, extra
+// columns) stays byte for byte.
 #pragma once
 
 #include <cstddef>
@@ -23,58 +26,92 @@ namespace kovirant {
 inline constexpr std::string_view kDirectoryFileName = "Cegtar.csv";
 inline constexpr std::string_view kDirectoryHeader = "Törzsszám;Cégszám;Cégnév";
 
+enum class DirectoryEncoding { Windows1250, Utf8WithMark };
+
+// The company-number limits an entry must meet to be filled in (the register
+// editor's, from the settings' "maxtk" and "maxcf").
+struct CompanyNumberLimits {
+    int maxtk = 20;
+    int maxcf = 18;
+};
+
 struct DirectoryEntry {
     DirectoryEntry(std::string_view taxNumber, std::string_view companyNumber, std::string name);
     std::string_view taxNumber() const { return {tax_, sizeof tax_}; }          // 8 digits
     std::string_view companyNumber() const { return {company_, sizeof company_}; }  // 10 digits
     void setCompanyNumber(std::string_view tenDigits);
-    std::string name;
+    std::string name;  // as the file holds it: in the file's encoding, unquoted
 
 private:
+    friend class CompanyDirectory;
+    static constexpr std::size_t kNewLine = static_cast<std::size_t>(-1);
     char tax_[8];
     char company_[10];
+    bool companyChanged_ = false;
+    bool nameChanged_ = false;
+    // The entry's record in the file (without its line end); kNewLine for an
+    // entry learnt since the file was read.
+    std::size_t begin_ = kNewLine;
+    std::size_t length_ = 0;
+};
+
+// How learning treats a company the directory already knows.
+enum class LearnMode {
+    Replace,  // a saved report is the newer truth: its number replaces the known one
+    AddOnly,  // a reloaded (older) report only adds companies the directory lacks
 };
 
 class CompanyDirectory {
 public:
-    // Reads the file's text (Windows-1250, or UTF-8 after a byte-order mark).
-    static CompanyDirectory parse(std::string_view bytes);
-    // The file's text: the header, then every line in its place.
+    // Reads the file's bytes. An entry whose company number the register
+    // editor would refuse under `limits` is an unreadable line.
+    static CompanyDirectory parse(std::string_view bytes, CompanyNumberLimits limits = {});
+    // The file's bytes: what was read, with the learnt lines rewritten and the
+    // new ones appended.
     std::string serialize() const;
 
-    // The company number of a tax base number, if the directory knows it.
+    // The company number of a tax base number, if the directory knows it
+    // (of a tax number on several lines: the last line's).
     std::optional<std::string_view> companyOf(std::string_view taxNumber) const;
-    // Adds or updates an entry; a new name replaces the stored one only when
-    // it is not empty. Returns true when anything changed.
-    bool learn(std::string_view taxNumber, std::string_view companyNumber, std::string_view name);
+    // Adds or updates an entry (the last line of its tax number); a new name
+    // (Windows-1250) replaces the stored one only when it is not empty.
+    // Returns true when anything changed.
+    bool learn(std::string_view taxNumber, std::string_view companyNumber, std::string_view name,
+               LearnMode mode = LearnMode::Replace);
 
+    // Every entry line, in the file's order, then the learnt ones.
     std::size_t size() const { return entries_.size(); }
     std::size_t unreadableLines() const { return unreadable_; }
-    // Tax numbers that stood on more than one line (the later line won).
+    // Tax numbers that stood on more than one line (the later line answers).
     std::size_t duplicates() const { return duplicates_; }
     const std::vector<DirectoryEntry>& entries() const { return entries_; }
+    DirectoryEncoding encoding() const { return encoding_; }
 
 private:
-    std::string header_;  // the file's first line when it is no entry
-    // Unreadable lines as they were, each with the number of entries before it.
-    std::vector<std::pair<std::size_t, std::string>> raw_;
+    std::string text_;  // the file's bytes as read
+    DirectoryEncoding encoding_ = DirectoryEncoding::Windows1250;
+    std::string_view lineEnd_ = "\r\n";  // the file's first line end
+    std::size_t columns_ = 3;       // fields of a new line: the header's count
     std::vector<DirectoryEntry> entries_;
     // Open addressing by tax number: a slot holds (tax + 1) << 32 | entry
     // index, 0 when free; at most half the slots are used.
     std::vector<std::uint64_t> slots_;
     // The slot of `tax`: its entry's, or the free one where it would go.
     std::size_t slotOf(std::uint32_t tax) const;
-    // The entry index of `tax`, adding `index` for it when it has none.
-    std::pair<std::size_t, bool> insert(std::uint32_t tax, std::size_t index);
+    // The slot of `tax`, made when it has none (then holding 0).
+    std::uint64_t& slotFor(std::uint32_t tax);
+    std::size_t keys_ = 0;  // tax numbers in the slots
     std::size_t unreadable_ = 0;
     std::size_t duplicates_ = 0;
+    std::string renderChanged(const DirectoryEntry& e) const;
+    std::string renderNew(const DirectoryEntry& e) const;
 };
 
 // A tax base number as the spreadsheet may have left it (blanks, lost
 // leading zeros) made 8 digits; empty when it is not one.
 std::string normalizeTaxNumber(std::string_view text);
-// A company number with '-', '/' and blanks removed and lost leading zeros
-// restored, 10 digits; empty when it is not one.
+// A company number with '-', '/' and blanks removed: its 10 digits, or 9
+// digits whose leading zero a spreadsheet dropped made 10; empty otherwise.
 std::string normalizeCompanyNumber(std::string_view text);
 // "0109123456" -> "01-09-123456".
 std::string formatCompanyNumber(std::string_view tenDigits);
@@ -87,15 +124,21 @@ struct LoadedDirectory {
     int errorCode = 0;
     CompanyDirectory directory;
 };
-LoadedDirectory loadDirectory(const std::filesystem::path& file);
+LoadedDirectory loadDirectory(const std::filesystem::path& file, CompanyNumberLimits limits = {});
 // Replaces the file all-or-nothing. Returns 0 or the system error code.
 int saveDirectory(const std::filesystem::path& file, const CompanyDirectory& directory);
 
-// Learns every row of the three tables with a well-formed company number
-// (10 digits, area and form code within maxtk and maxcf) and an 8-digit tax
-// base number; institution rows give their names. Returns the entries
+// The rows of each table to learn from: [from, rowCount).
+struct LearnRows {
+    std::size_t from[3] = {0, 0, 0};
+};
+
+// Learns the rows `rows` names of the three tables with a well-formed company
+// number (10 digits, area and form code within maxtk and maxcf) and an 8-digit
+// tax base number; institution rows give their names. Returns the entries
 // added or changed.
-std::size_t learnFromTables(CompanyDirectory& directory, const RecordTables& tables, int maxtk, int maxcf);
+std::size_t learnFromTables(CompanyDirectory& directory, const RecordTables& tables, int maxtk, int maxcf,
+                            LearnMode mode = LearnMode::Replace, const LearnRows& rows = {});
 
 struct FillResult {
     std::size_t filled = 0;    // rows given a company number

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "app/commands.h"
-#include "directory/company_directory.h"
 
 namespace kovirant {
 namespace {
@@ -17,25 +16,27 @@ void warn(Shell& shell, const char* what, int code) {
     shell.showMessage(messageBox(text, kProgramCaption, MessageIcon::Warning, true));
 }
 
+CompanyNumberLimits limitsOf(const AppState& state) { return {state.maxtk, state.maxcf}; }
+
 }  // namespace
 
-void learnDirectory(AppState& state, Shell& shell) {
+void learnDirectory(AppState& state, Shell& shell, LearnMode mode, const LearnRows& rows) {
     if (state.settingsPath.empty()) return;
     const std::filesystem::path file = fileOf(state);
-    LoadedDirectory loaded = loadDirectory(file);
+    LoadedDirectory loaded = loadDirectory(file, limitsOf(state));
     if (loaded.status == DirectoryStatus::Unreadable) {
         // Never replaced by a file built without having read it.
         warn(shell, "A cégtárat (Cegtar.csv) nem sikerült frissíteni, mert nem olvasható.", loaded.errorCode);
         return;
     }
-    if (learnFromTables(loaded.directory, state.tables, state.maxtk, state.maxcf) == 0) return;
+    if (learnFromTables(loaded.directory, state.tables, state.maxtk, state.maxcf, mode, rows) == 0) return;
     if (const int err = saveDirectory(file, loaded.directory))
         warn(shell, "A cégtárat (Cegtar.csv) nem sikerült frissíteni.", err);
 }
 
 void fillFromDirectory(AppState& state, Shell& shell) {
     if (state.settingsPath.empty()) return;
-    const LoadedDirectory loaded = loadDirectory(fileOf(state));
+    const LoadedDirectory loaded = loadDirectory(fileOf(state), limitsOf(state));
     if (loaded.status == DirectoryStatus::Missing) {
         shell.showMessage(messageBox(
             "Nincs cégtár: a munkakönyvtárban nincs Cegtar.csv állomány. A cégtár magától elkészül, amikor "

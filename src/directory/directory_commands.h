@@ -4,12 +4,14 @@
 
 #include "app/app_state.h"
 #include "app/shell.h"
+#include "directory/company_directory.h"
 
 namespace kovirant {
 
-// Adds the tables' company numbers to the directory beside Kovirant.ini. A
-// directory that cannot be read or written costs one warning, nothing more.
-void learnDirectory(AppState& state, Shell& shell);
+// Adds the company numbers of the rows `rows` names (those of the report just
+// written or read) to the directory beside Kovirant.ini. A directory that
+// cannot be read or written costs one warning, nothing more.
+void learnDirectory(AppState& state, Shell& shell, LearnMode mode, const LearnRows& rows = {});
 
 // Fills empty company numbers from the directory and says what it did.
 void fillFromDirectory(AppState& state, Shell& shell);

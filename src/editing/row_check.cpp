@@ -1,6 +1,7 @@
 #include "editing/row_check.h"
 
 #include <algorithm>
+#include <array>
 #include <version>
 #if defined(_GLIBCXX_HAS_GTHREADS) || !defined(__GLIBCXX__)
 #include <thread>
@@ -38,6 +39,51 @@ private:
     std::uint32_t last_ = 0;
 };
 
+// A value the writer writes as a company number or a date, and the editor's
+// message when a filled one is not in the stored form.
+struct StoredValue {
+    std::size_t column;
+    bool date;  // YYYY-MM-DD; else 10 digits
+    const char* message;
+};
+
+constexpr StoredValue kRegisterValues[] = {
+    {RegisterCol::companyNumber, false, "Hibás cégszám"},
+    {RegisterCol::openingDate, true, "Hibás nyitás dátum"},
+    {RegisterCol::closingDate, true, "Hibás zárás dátum!"},
+};
+constexpr StoredValue kInstitutionValues[] = {
+    {InstitutionCol::companyNumber, false, "Hibás cégszám!"},
+};
+constexpr StoredValue kAccountChangeValues[] = {
+    {AccountChangeCol::companyNumber, false, "Hibás cégszám!"},
+    {AccountChangeCol::originalOpeningDate, true, "Hibás régi nyitás dátum"},
+    {AccountChangeCol::newOpeningDate, true, "Hibás új nyitás dátum"},
+    {AccountChangeCol::originalClosingDate, true, "Hibás régi zárás dátum"},
+    {AccountChangeCol::newClosingDate, true, "Hibás új zárás dátum"},
+};
+
+bool inStoredForm(std::string_view v, bool date) {
+    if (v.size() != 10) return false;
+    if (!date) return allDigits(v);
+    return allDigits(v.substr(0, 4)) && v[4] == '-' && allDigits(v.substr(5, 2)) && v[7] == '-' &&
+           allDigits(v.substr(8, 2));
+}
+
+// Cuts the row's company number and dates to what the writer writes (the
+// editor then judges exactly that) and returns the message of the first
+// filled one not in its stored form.
+template <std::size_t N, std::size_t M>
+const char* storedFormFault(std::array<std::string, N>& row, const StoredValue (&values)[M]) {
+    const char* fault = nullptr;
+    for (const StoredValue& v : values) {
+        std::string& cell = row[v.column];
+        if (cell.size() > 10) cell.resize(10);
+        if (!fault && !cell.empty() && !inStoredForm(cell, v.date)) fault = v.message;
+    }
+    return fault;
+}
+
 // The rows [from, to) of one table.
 void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std::size_t to, int maxtk, int maxcf,
                 RowCheck& out) {
@@ -47,6 +93,10 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
             RegisterEntry reg;
             for (std::size_t r = from; r < to; ++r) {
                 tables.readRow(ViewRegister, r, reg);
+                if (const char* stored = storedFormFault(reg, kRegisterValues)) {
+                    checker.fault(ViewRegister, r, stored);
+                    continue;
+                }
                 const auto result = ValidateRegisterEntry(registerEntryFormOf(reg), maxtk, maxcf);
                 if (!result.ok()) checker.fault(ViewRegister, r, result.error->text);
                 // The editor's 8-character field could never hold a longer tax number.
@@ -59,6 +109,10 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
             InstitutionEntry inst;
             for (std::size_t r = from; r < to; ++r) {
                 tables.readRow(ViewInstitution, r, inst);
+                if (const char* stored = storedFormFault(inst, kInstitutionValues)) {
+                    checker.fault(ViewInstitution, r, stored);
+                    continue;
+                }
                 const auto result = ValidateInstitutionEntry(institutionFormOf(inst), maxtk);
                 if (!result.ok()) checker.fault(ViewInstitution, r, result.error->text);
                 else if (inst[InstitutionCol::taxBaseNumber].size() > kTaxBaseLength) checker.fault(ViewInstitution, r, "Hibás törzsszám!");
@@ -69,6 +123,10 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
             AccountChangeEntry acc;
             for (std::size_t r = from; r < to; ++r) {
                 tables.readRow(ViewAccountChange, r, acc);
+                if (const char* stored = storedFormFault(acc, kAccountChangeValues)) {
+                    checker.fault(ViewAccountChange, r, stored);
+                    continue;
+                }
                 const auto result = ValidateAccountChangeEntry(accountChangeFormOf(acc), maxtk, maxcf);
                 if (!result.ok()) checker.fault(ViewAccountChange, r, result.error->text);
             }

@@ -23,6 +23,29 @@ void warnOnce(AppState& state, Shell& shell, int code) {
     shell.showMessage(messageBox(text, kProgramCaption, MessageIcon::Warning, true));
 }
 
+// Takes this run's hold of the recovery file; false while another running
+// copy in the same folder has it. Decided once: a copy that started second
+// never writes the file, so it cannot overwrite rows the first one left.
+bool ownsRecoveryFile(AppState& state) {
+    RecoveryState& r = state.recovery;
+    if (r.hold.held()) return true;
+    if (r.heldElsewhere) return false;
+    const int err = r.hold.take(recoveryHoldPath(state.settingsPath.parent_path()));
+    r.heldElsewhere = err != 0 && isHeldElsewhere(err);
+    // Where no hold can be made at all, the file's own write decides.
+    return !r.heldElsewhere;
+}
+
+void warnHeldElsewhere(AppState& state, Shell& shell) {
+    if (state.recovery.warned) return;
+    state.recovery.warned = true;
+    const std::string text =
+        "A nem mentett sorok védelme ebben az ablakban nem működik: a Kovirant egy másik példánya már fut ebben a "
+        "mappában, és az a saját sorait őrzi a visszaállítási állományban (" + std::string(kRecoveryFileName) +
+        "). Az itt felvitt sorok a jelentés mentéséig csak a memóriában vannak.";
+    shell.showMessage(messageBox(text, kProgramCaption, MessageIcon::Warning, true));
+}
+
 void removeFile(AppState& state) {
     if (!state.recovery.onDisk) return;
     std::error_code ec;
@@ -37,6 +60,10 @@ void writePendingRecovery(AppState& state, Shell& shell) {
     if (state.settingsPath.empty() || state.recovery.dropped || !state.tables.ReportPending) return;
     const auto change = state.tables.changeCount();
     if (state.recovery.onDisk && state.recovery.writtenAt == change) return;
+    if (!ownsRecoveryFile(state)) {
+        warnHeldElsewhere(state, shell);
+        return;
+    }
     if (const int err = writeRecovery(fileOf(state), state.tables, state.settings())) {
         warnOnce(state, shell, err);
         return;
@@ -47,6 +74,10 @@ void writePendingRecovery(AppState& state, Shell& shell) {
 
 void keepRecovery(AppState& state, Shell& shell) {
     if (state.settingsPath.empty() || state.recovery.dropped) return;
+    if (!ownsRecoveryFile(state)) {
+        if (state.tables.ReportPending) warnHeldElsewhere(state, shell);
+        return;
+    }
     if (!state.tables.ReportPending) {
         removeFile(state);
         return;
@@ -68,6 +99,8 @@ void dropRecovery(AppState& state) {
 
 void offerRecovery(AppState& state, Shell& shell, std::time_t now) {
     if (state.settingsPath.empty()) return;
+    // The file of a copy still running is that copy's, not left over.
+    if (!ownsRecoveryFile(state)) return;
     const std::filesystem::path file = fileOf(state);
     RecoveredRows found;
     readRecovery(file, found);

@@ -39,6 +39,18 @@ std::filesystem::path recoveryPath(const std::filesystem::path& workingFolder) {
     return workingFolder / std::filesystem::path(std::string(kRecoveryFileName));
 }
 
+std::filesystem::path recoveryHoldPath(const std::filesystem::path& workingFolder) {
+    return workingFolder / std::filesystem::path(std::string(kRecoveryHoldName));
+}
+
+bool isRecoveryFile(const std::filesystem::path& file) {
+    const OpenedFile opened = openFile(file, "rb");
+    if (!opened) return false;
+    char head[512];
+    const std::size_t n = std::fread(head, 1, sizeof head, opened.file.get());
+    return std::string_view(head, n).find(kRecoveryMark) != std::string_view::npos;
+}
+
 int writeRecovery(const std::filesystem::path& file, RecordTables& tables, const SettingsFile& settings) {
     ReportOptions options;
     options.wholeTables = true;

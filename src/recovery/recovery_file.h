@@ -14,8 +14,15 @@
 namespace kovirant {
 
 inline constexpr std::string_view kRecoveryFileName = "Kovirant-visszaallitas.xml";
+// Held by the running copy that keeps the recovery file, so that another copy
+// in the same folder neither writes nor removes it.
+inline constexpr std::string_view kRecoveryHoldName = "Kovirant-visszaallitas.lock";
 
 std::filesystem::path recoveryPath(const std::filesystem::path& workingFolder);
+std::filesystem::path recoveryHoldPath(const std::filesystem::path& workingFolder);
+
+// Whether a file carries the recovery file's mark (near its start).
+bool isRecoveryFile(const std::filesystem::path& file);
 
 // Writes the three tables whole, all-or-nothing. Returns 0 or the system
 // error code; on failure the previous copy stays as it was.

@@ -23,6 +23,9 @@ inline constexpr std::string_view kMsgReportCreateFailed = "Rendszerhiba (jelent
 inline constexpr std::string_view kMsgReportWriteFailed = "Rendszerhiba (jelentés állomány írása)";
 inline constexpr std::string_view kMsgFaultyRow = "Hibás cégszám a kiemelt sorban!";
 inline constexpr std::string_view kCaptionReport = "Jelentés";
+// The comment line that marks the tables kept for recovery (written with
+// `wholeTables`), so that a load by hand knows them from a report.
+inline constexpr std::string_view kRecoveryMark = "<!-- Kovirant visszaállítási állomány: nem mentett sorok -->";
 
 enum class ReportStatus {
     Written,      // the target holds the complete report
@@ -49,8 +52,9 @@ struct ReportOptions {
     std::function<std::time_t()> clock;   // default: the current time
     std::size_t bufferSize = 1 << 16;      // bytes collected before each write
     ReportFaults faults;
-    // Every cell whole and every row, also one without a company number: the
-    // tables kept for recovery, not a report to file.
+    // Every cell whole and every row, also one without a company number, and
+    // kRecoveryMark after the generator's comment: the tables kept for
+    // recovery, not a report to file.
     bool wholeTables = false;
 };
 

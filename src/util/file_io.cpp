@@ -18,13 +18,28 @@ namespace kovirant {
 
 namespace {
 
+constexpr std::string_view kTempPrefix = "~kov";
+constexpr std::string_view kTempSuffix = ".tmp";
+
+// "~kov<digits>_<digits>.tmp": the names temporarySibling makes.
+bool isTemporaryName(std::string_view name) {
+    if (!name.starts_with(kTempPrefix) || !name.ends_with(kTempSuffix)) return false;
+    name = name.substr(kTempPrefix.size(), name.size() - kTempPrefix.size() - kTempSuffix.size());
+    const std::size_t sep = name.find('_');
+    if (sep == 0 || sep == std::string_view::npos || sep + 1 == name.size()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i)
+        if (i != sep && (name[i] < '0' || name[i] > '9')) return false;
+    return true;
+}
+
 // A name beside `target` for a temporary file that does not exist yet.
 std::filesystem::path temporarySibling(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};
     const auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
     std::filesystem::path dir = target.parent_path();
     for (;;) {
-        std::string name = "~kov" + std::to_string(stamp % 1000000007ULL) + "_" + std::to_string(counter++) + ".tmp";
+        std::string name = std::string(kTempPrefix) + std::to_string(stamp % 1000000007ULL) + "_" +
+                           std::to_string(counter++) + std::string(kTempSuffix);
         std::filesystem::path candidate = dir / name;
         std::error_code ec;
         if (!std::filesystem::exists(candidate, ec)) return candidate;
@@ -115,6 +130,7 @@ int AtomicFile::open() {
         return opened.error;
     }
     file_ = std::move(opened.file);
+    markInUse(file_.get());
     return 0;
 }
 
@@ -141,6 +157,21 @@ int AtomicFile::replaceTarget() {
 int AtomicFile::commit() {
     const int err = finish();
     return err != 0 ? err : replaceTarget();
+}
+
+std::size_t removeStaleTemporaries(const std::filesystem::path& folder) {
+    std::size_t removed = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::filesystem::path name = it->path().filename();
+        // Wide names are compared as their ASCII: the temporary names are.
+        const std::u8string u8 = name.u8string();
+        if (!isTemporaryName(std::string_view(reinterpret_cast<const char*>(u8.data()), u8.size()))) continue;
+        std::error_code fileEc;
+        if (!it->is_regular_file(fileEc)) continue;
+        if (removeUnlessHeld(it->path()) == 0) ++removed;
+    }
+    return removed;
 }
 
 int replaceFile(const std::filesystem::path& target, std::string_view bytes) {

@@ -71,6 +71,11 @@ private:
     bool committed_ = false;
 };
 
+// Removes the temporary files that AtomicFile left in `folder` (a killed
+// save's) and that no running process still writes; nothing else. Returns
+// how many went.
+std::size_t removeStaleTemporaries(const std::filesystem::path& folder);
+
 // Writes `bytes` as the whole new content of `target`, all-or-nothing.
 // Returns 0 or the system error code.
 int replaceFile(const std::filesystem::path& target, std::string_view bytes);

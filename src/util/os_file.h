@@ -1,7 +1,10 @@
-// The few file operations whose error codes only the operating system's own
-// calls give. The Windows implementation lives in src/win32/platform/.
+// The few file operations whose error codes or sharing only the operating
+// system's own calls give. The Windows implementation lives in
+// src/win32/platform/.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 
 namespace kovirant {
@@ -9,5 +12,38 @@ namespace kovirant {
 // Moves `from` over `to`, replacing it, and flushes the move to the disk.
 // Returns 0 or the system error code.
 int renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// An exclusive hold on a file, kept until the FileHold is destroyed or the
+// process ends (also by a kill): another process cannot take it meanwhile.
+class FileHold {
+public:
+    FileHold() = default;
+    ~FileHold();
+    FileHold(const FileHold&) = delete;
+    FileHold& operator=(const FileHold&) = delete;
+    bool held() const { return handle_ != kNone; }
+
+    // Takes the hold of `file`: on Windows the file, made hidden and gone when
+    // the hold ends; elsewhere a lock on its folder (one such hold a folder).
+    // Returns 0 or the system error code; isHeldElsewhere tells a hold of
+    // another process from other failures.
+    int take(const std::filesystem::path& file);
+
+private:
+    static constexpr std::intptr_t kNone = -1;
+    std::intptr_t handle_ = kNone;
+};
+
+// The code FileHold::take and removeUnlessHeld give when a running process
+// holds the file.
+bool isHeldElsewhere(int errorCode);
+
+// Marks a file this process writes as in use, so that removeUnlessHeld in
+// another process leaves it (Windows' sharing does that by itself).
+void markInUse(std::FILE* file);
+
+// Removes `file` unless a running process has it open or holds it. Returns 0
+// or the system error code.
+int removeUnlessHeld(const std::filesystem::path& file);
 
 }  // namespace kovirant

@@ -1,4 +1,8 @@
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 
@@ -10,6 +14,42 @@ int renameReplacing(const std::filesystem::path& from, const std::filesystem::pa
     errno = 0;
     if (std::rename(from.c_str(), to.c_str()) != 0) return errno != 0 ? errno : EIO;
     return 0;
+}
+
+FileHold::~FileHold() {
+    if (handle_ != kNone) ::close(static_cast<int>(handle_));
+}
+
+// The folder itself is locked, so no file is left behind in it.
+int FileHold::take(const std::filesystem::path& file) {
+    std::filesystem::path folder = file.parent_path();
+    if (folder.empty()) folder = ".";
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno != 0 ? errno : EIO;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return err;
+    }
+    if (handle_ != kNone) ::close(static_cast<int>(handle_));
+    handle_ = fd;
+    return 0;
+}
+
+bool isHeldElsewhere(int errorCode) { return errorCode == EWOULDBLOCK || errorCode == EAGAIN; }
+
+void markInUse(std::FILE* file) {
+    if (file != nullptr) ::flock(::fileno(file), LOCK_EX | LOCK_NB);
+}
+
+int removeUnlessHeld(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno != 0 ? errno : EIO;
+    int err = 0;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) err = errno;
+    else if (::unlink(file.c_str()) != 0) err = errno;
+    ::close(fd);
+    return err;
 }
 
 }  // namespace kovirant

@@ -4,11 +4,44 @@
 #include "util/os_file.h"
 
 namespace kovirant {
+namespace {
+
+int lastError() {
+    const DWORD code = GetLastError();
+    return code != 0 ? static_cast<int>(code) : ERROR_GEN_FAILURE;
+}
+
+}  // namespace
 
 int renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
     if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
-    const DWORD code = GetLastError();
-    return code != 0 ? static_cast<int>(code) : ERROR_GEN_FAILURE;
+    return lastError();
+}
+
+FileHold::~FileHold() {
+    if (handle_ != kNone) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+int FileHold::take(const std::filesystem::path& file) {
+    // Shared with no one for writing or deleting; gone when the last handle
+    // closes, so a killed process leaves nothing behind.
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return lastError();
+    if (handle_ != kNone) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    handle_ = reinterpret_cast<std::intptr_t>(h);
+    return 0;
+}
+
+bool isHeldElsewhere(int errorCode) {
+    return errorCode == ERROR_SHARING_VIOLATION || errorCode == ERROR_LOCK_VIOLATION;
+}
+
+void markInUse(std::FILE*) {}  // a file opened by the C runtime is not shared for deletion
+
+int removeUnlessHeld(const std::filesystem::path& file) {
+    if (DeleteFileW(file.c_str())) return 0;
+    return lastError();
 }
 
 }  // namespace kovirant
