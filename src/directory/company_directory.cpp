@@ -319,7 +319,9 @@ std::string CompanyDirectory::serialize() const {
     out.reserve(text_.size() + 64 + entries_.size() * 8);
     const std::string_view text = text_;
     const std::size_t mark = text.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0;
-    if (trimmed(text.substr(mark)).empty()) {
+    const bool learnt = std::any_of(entries_.begin(), entries_.end(),
+                                    [](const DirectoryEntry& e) { return e.begin_ == DirectoryEntry::kNewLine; });
+    if (learnt && trimmed(text.substr(mark)).empty()) {
         // A new file: the program's header first.
         out.append(text.substr(0, mark));
         out += encoding_ == DirectoryEncoding::Utf8WithMark ? cp1250ToUtf8(kDirectoryHeader)

@@ -18,13 +18,24 @@ const wchar_t kCompanyWarning[] =
 
 bool exists(const std::wstring& file) { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// The files an officer sees in the folder (the running copy's hidden hold
+// on the recovery file is not one of them).
 std::size_t filesIn(const std::wstring& dir) {
     std::size_t n = 0;
     for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(dir))) {
-        (void)e;
-        ++n;
+        if ((GetFileAttributesW(e.path().c_str()) & FILE_ATTRIBUTE_HIDDEN) == 0) ++n;
     }
     return n;
+}
+
+// The recovery file put aside in `dir`, or empty.
+std::wstring asideFile(const std::wstring& dir) {
+    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(dir))) {
+        const std::wstring name = e.path().filename().wstring();
+        if (name.rfind(L"Kovirant-visszaallitas-", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == L".xml")
+            return e.path().wstring();
+    }
+    return L"";
 }
 
 // The example protocol file, then one row typed in the register editor.
@@ -102,9 +113,67 @@ void killedAndSessionEnded() {
         expectOffer(app, dir, 37, IDNO, "after the session ended");
         results.check(app.rowCount(0) == 0 && !exists(file) && filesIn(dir) == 2,
                       "No loads nothing and puts the file aside beside Kovirant.ini");
+        // As the question advises: the set-aside file loaded by hand.
+        const std::wstring aside = asideFile(dir);
+        app.command(IDM_LOAD_REPORT);
+        openFile(app, L"Kovirant forr\u00E1s file megnyit\u00E1sa", aside, "loading the set-aside file");
+        results.check(waitFor([&] { return app.rowCount(0) == 37; }) && app.tableText(0) == before,
+                      "the set-aside file loaded by hand brings back every row, the imported ones too");
+        results.check(app.menuEnabled(IDM_SAVE_REPORT), "its rows are pending: \"Jelentés mentése...\" enabled");
         app.command(IDM_EXIT);
-        results.check(app.waitExit(), "the program ends without a question");
+        answer(app, L"Nem k\u00E9sz\u00EDtette el a jelent\u00E9st. M\u00E9gis kil\u00E9p?", IDYES,
+               "leaving with the loaded rows asks first");
+        results.check(app.waitExit(), "the program ends after Yes");
     }
+}
+
+// A second copy in the same folder (another session, or a start-up race the
+// single-instance check missed) leaves the first copy's recovery file alone
+// and says once that its own rows are not protected.
+void twoCopiesInOneFolder() {
+    const std::wstring dir = freshFolder(L"recovery-two", true);
+    const std::wstring file = path(dir, kRecoveryFile);
+    App first;
+    if (!first.start(exe, dir)) return;
+    importAndType(first);
+    results.check(waitFor([&] { return first.rowCount(0) == 37 && exists(file); }), "the first copy keeps its rows");
+    const std::string kept = readBytes(file);
+    const std::wstring firstTable = first.tableText(0);
+    SetWindowTextW(first.main(), L"Kovirant (1)");  // the check for a running copy misses it
+    App second;
+    if (!second.start(exe, dir)) {
+        results.check(false, "a second copy starts");
+        first.kill();
+        return;
+    }
+    Sleep(1000);
+    results.check(second.noDialog() && second.rowCount(0) == 0, "the second copy offers nothing of the first's file");
+    second.command(IDM_LOAD_APEH);
+    openFile(second, L"APEH protokoll forr\u00E1s file megnyit\u00E1sa", path(examples, L"apeh-protocol.txt"),
+             "APEH load in the second copy");
+    answer(second, kCompanyWarning, IDOK, "the company-number warning");
+    HWND box = second.waitMessage([](const std::wstring& t) { return t.find(L"m\u00E1sik p\u00E9ld\u00E1nya") != std::wstring::npos; });
+    results.check(box != nullptr, "the second copy says its rows are not protected, and why");
+    if (box) {
+        shot(L"recovery-second-copy");
+        App::press(box, IDOK);
+    }
+    second.selectRow(0, 0);
+    PostMessageW(second.list(0), WM_KEYDOWN, VK_DELETE, 0);
+    answer(second, L"Biztosan t\u00F6rli a sort?", IDYES, "a delete in the second copy");
+    Sleep(500);
+    results.check(second.noDialog(), "the second copy says it once");
+    results.check(readBytes(file) == kept, "the first copy's file is untouched by the second");
+    second.command(IDM_EXIT);
+    answer(second, L"Nem k\u00E9sz\u00EDtette el a jelent\u00E9st. M\u00E9gis kil\u00E9p?", IDYES, "the second copy leaves");
+    second.waitExit();
+    results.check(exists(file) && readBytes(file) == kept, "the second copy's exit leaves the first copy's file");
+    first.kill();
+    App third;
+    expectOffer(third, dir, 37, IDYES, "after the first copy was killed");
+    results.check(waitFor([&] { return third.rowCount(0) == 37; }) && third.tableText(0) == firstTable,
+                  "the first copy's rows come back");
+    third.kill();
 }
 
 void deliberateExitAndSave() {
@@ -140,6 +209,7 @@ void deliberateExitAndSave() {
 void recovery() {
     killedAndSessionEnded();
     deliberateExitAndSave();
+    twoCopiesInOneFolder();
 }
 
 }  // namespace e2e
