@@ -45,9 +45,9 @@ void markInUse(std::FILE* file) {
 int removeUnlessHeld(const std::filesystem::path& file) {
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno != 0 ? errno : EIO;
-    int err = 0;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) err = errno;
-    else if (::unlink(file.c_str()) != 0) err = errno;
+    // Held: flock fails; free: the file goes while this lock keeps others out.
+    const bool removed = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(file.c_str()) == 0;
+    const int err = removed ? 0 : errno;
     ::close(fd);
     return err;
 }
