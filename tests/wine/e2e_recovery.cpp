@@ -157,6 +157,7 @@ void twoCopiesInOneFolder() {
     if (box) {
         shot(L"recovery-second-copy");
         App::press(box, IDOK);
+        waitFor([&] { return !IsWindow(box); }, 5000);
     }
     second.selectRow(0, 0);
     PostMessageW(second.list(0), WM_KEYDOWN, VK_DELETE, 0);
@@ -167,13 +168,14 @@ void twoCopiesInOneFolder() {
     second.command(IDM_EXIT);
     answer(second, L"Nem k\u00E9sz\u00EDtette el a jelent\u00E9st. M\u00E9gis kil\u00E9p?", IDYES, "the second copy leaves");
     second.waitExit();
+    if (second.running()) second.kill();
     results.check(exists(file) && readBytes(file) == kept, "the second copy's exit leaves the first copy's file");
     first.kill();
     App third;
     expectOffer(third, dir, 37, IDYES, "after the first copy was killed");
     results.check(waitFor([&] { return third.rowCount(0) == 37; }) && third.tableText(0) == firstTable,
                   "the first copy's rows come back");
-    third.kill();
+    if (third.running()) third.kill();
 }
 
 void deliberateExitAndSave() {
