@@ -16,6 +16,20 @@ leaks=$(grep -rnE '#\s*include\s*[<"](windows|winuser|winbase|commctrl|commdlg|s
     | grep -v '^src/win32/')
 [ -n "$leaks" ] && { echo "Windows headers outside src/win32/:"; echo "$leaks"; failed=1; }
 
+# The folder order of the core: a folder includes only from its own level or
+# below (text, util -> records -> editing -> import, report -> directory,
+# recovery -> app); the front ends sit on top.
+up=$(git grep -n -E '^#\s*include "' -- 'src/*.cpp' 'src/*.h' | awk '
+    BEGIN { split("text util records editing import report directory recovery app win32 cli", n, " ")
+            split("0 0 1 2 3 3 4 4 5 6 6", r, " ")
+            for (i in n) rank[n[i]] = r[i] }
+    { split($0, a, ":"); path = a[1]; split(path, p, "/"); from = p[2]
+      match($0, /"[^"]+"/); inc = substr($0, RSTART + 1, RLENGTH - 2)
+      gsub(/\.\.\//, "", inc); k = split(inc, q, "/"); to = (k > 1) ? q[1] : from
+      if ((from in rank) && (to in rank) && to != from && rank[from] > 0 && rank[to] >= rank[from])
+          print path " includes " inc }')
+[ -n "$up" ] && { echo "Includes that point up the folder order:"; echo "$up"; failed=1; }
+
 out=$(cppcheck --enable=warning,performance,portability --std=c++20 --inline-suppr --quiet --error-exitcode=1 \
     -I src $sources 2>&1) || failed=1
 [ -n "$out" ] && { echo "$out"; failed=1; }

@@ -406,7 +406,9 @@ TEST_F(CommandsTest, AnEditWhileTheSuccessMessageIsOpenStaysPending) {
 TEST_F(CommandsTest, TheFaultyRowStopShowsTheRegisterTableBeforeTheMessage) {
     fillDataSheet();
     onCreate(state, shell, dir);
+    t.tables.appendRow(ViewRegister, registerRow("0109123456"));
     t.tables.appendRow(ViewRegister, registerRow(""));
+    t.reg.setState(0, {true, true});
     command(kCmdViewAccountChange);
     ViewKind shownAtMessage = ViewAccountChange;
     shell.whileMessageShown = [&] { shownAtMessage = shell.shown; };
@@ -415,6 +417,9 @@ TEST_F(CommandsTest, TheFaultyRowStopShowsTheRegisterTableBeforeTheMessage) {
     EXPECT_EQ(shell.lastText(), "Hibás cégszám a kiemelt sorban!");
     EXPECT_EQ(shownAtMessage, ViewRegister);
     EXPECT_EQ(state.tables.CurrentView, ViewRegister);
+    // The faulty row alone is selected and focused.
+    EXPECT_EQ(t.reg.state(1), (RowState{true, true}));
+    EXPECT_EQ(t.reg.state(0), RowState{});
     EXPECT_EQ(shell.checked, (std::map<int, bool>{{kCmdViewRegister, true}, {kCmdViewInstitution, false},
                                                    {kCmdViewAccountChange, false}}));
 }

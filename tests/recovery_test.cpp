@@ -2,7 +2,7 @@
 
 #include "app/commands.h"
 #include "fake_shell.h"
-#include "recovery/recovery.h"
+#include "app/recovery_commands.h"
 #include "directory/company_directory.h"
 #include "recovery/recovery_file.h"
 #include "util/file_io.h"

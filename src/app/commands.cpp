@@ -2,8 +2,8 @@
 
 #include "app/editor_sessions.h"
 #include "app/find_commands.h"
-#include "directory/directory_commands.h"
-#include "recovery/recovery.h"
+#include "app/directory_commands.h"
+#include "app/recovery_commands.h"
 #include "recovery/recovery_file.h"
 #include "import/apeh_import.h"
 #include "import/report_reload.h"
@@ -83,6 +83,7 @@ void saveReport(AppState& state, Shell& shell) {
             return;
         case ReportStatus::FaultyRow:
             // The highlighted row must be in view when the message names it.
+            state.tables.table(ViewRegister).setState(outcome.faultyRow, {true, true});
             if (state.tables.CurrentView != ViewRegister) showView(state, shell, ViewRegister);
             shell.enableMenuItem(kCmdModify, true);
             shell.enableMenuItem(kCmdDelete, true);
@@ -202,10 +203,6 @@ void jumpToRow(AppState& state, Shell& shell, ViewKind kind, std::size_t row) {
     state.tables.clearSelection();
     state.tables.table(kind).setState(row, {true, true});
     onNotify(state, shell, ListNotification::Click);
-}
-
-MessageBoxSpec messageBox(std::string_view text, std::string_view caption, MessageIcon icon, bool owned) {
-    return {u(text), u(caption), icon, owned};
 }
 
 void onCreate(AppState& state, Shell& shell, const std::optional<std::filesystem::path>& currentDir) {

@@ -9,8 +9,6 @@
 
 namespace kovirant {
 
-inline constexpr std::string_view kProgramCaption = "Kovirant";
-
 // Window creation: forms the settings path from the current directory (none
 // when it could not be had) and reads the limits and DataSheetFilled.
 void onCreate(AppState& state, Shell& shell, const std::optional<std::filesystem::path>& currentDir);
@@ -32,8 +30,5 @@ void showView(AppState& state, Shell& shell, ViewKind kind);
 // Shows the table, selects, focuses and scrolls to the row, and enables
 // Modify and Delete as a click on it would.
 void jumpToRow(AppState& state, Shell& shell, ViewKind kind, std::size_t row);
-
-// Helpers for the message boxes of the core's Windows-1250 texts.
-MessageBoxSpec messageBox(std::string_view text, std::string_view caption, MessageIcon icon, bool owned);
 
 }  // namespace kovirant

@@ -127,4 +127,9 @@ public:
     virtual void scheduleRecovery(int milliseconds) = 0;
 };
 
+inline constexpr std::string_view kProgramCaption = "Kovirant";
+
+// A message box of the core's Windows-1250 texts.
+MessageBoxSpec messageBox(std::string_view text, std::string_view caption, MessageIcon icon, bool owned);
+
 }  // namespace kovirant

@@ -12,7 +12,7 @@
 #include "editing/account_change_editor.h"
 #include "editing/institution_editor.h"
 #include "editing/register_entry_editor.h"
-#include "report/report_writer.h"
+#include "editing/messages.h"
 #include "text/format.h"
 
 namespace kovirant {

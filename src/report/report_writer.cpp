@@ -309,7 +309,7 @@ void writeAccountChanges(ReportStream& out, const RecordTables& tables, std::siz
 
 }  // namespace
 
-ReportOutcome WriteReport(const std::filesystem::path& target, RecordTables& tables, const SettingsFile& settings,
+ReportOutcome WriteReport(const std::filesystem::path& target, const RecordTables& tables, const SettingsFile& settings,
                           const ReportOptions& options) {
     const std::size_t registerRows = tables.table(ViewRegister).rowCount();
     const std::size_t institutionRows = tables.table(ViewInstitution).rowCount();
@@ -322,10 +322,8 @@ ReportOutcome WriteReport(const std::filesystem::path& target, RecordTables& tab
     writeHeader(out, settings, options.clock ? options.clock() : std::time(nullptr), options.wholeTables);
     out.line(1, "<VáltozásBejegyzés>");
     writeInstitutions(out, tables, institutionRows, options.wholeTables);
-    if (auto faulty = writeRegister(out, tables, registerRows, options.wholeTables)) {
-        tables.table(ViewRegister).setState(*faulty, {true, true});
+    if (auto faulty = writeRegister(out, tables, registerRows, options.wholeTables))
         return {ReportStatus::FaultyRow, *faulty, 0};
-    }
     writeAccountChanges(out, tables, accountChangeRows, options.wholeTables);
     out.line(1, "</VáltozásBejegyzés>");
     out.line(0, "</PénzintézetiJelentés>");

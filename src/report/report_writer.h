@@ -9,6 +9,7 @@
 #include <optional>
 #include <string_view>
 
+#include "editing/messages.h"
 #include "records/record_tables.h"
 #include "report/settings.h"
 
@@ -21,7 +22,6 @@ inline constexpr std::string_view kXsiNamespace = "http://www.w3.org/2001/XMLSch
 
 inline constexpr std::string_view kMsgReportCreateFailed = "Rendszerhiba (jelentés állomány létrehozása)";
 inline constexpr std::string_view kMsgReportWriteFailed = "Rendszerhiba (jelentés állomány írása)";
-inline constexpr std::string_view kMsgFaultyRow = "Hibás cégszám a kiemelt sorban!";
 inline constexpr std::string_view kCaptionReport = "Jelentés";
 // The comment line that marks the tables kept for recovery (written with
 // `wholeTables`), so that a load by hand knows them from a report.
@@ -59,9 +59,9 @@ struct ReportOptions {
 };
 
 // Writes the report to a temporary file beside `target` and renames it over
-// `target` only when complete. On a faulty register row that row is given
-// the selected and focused marks in the register table.
-ReportOutcome WriteReport(const std::filesystem::path& target, RecordTables& tables, const SettingsFile& settings,
+// `target` only when complete. A faulty register row is reported in the
+// outcome; the tables are only read.
+ReportOutcome WriteReport(const std::filesystem::path& target, const RecordTables& tables, const SettingsFile& settings,
                           const ReportOptions& options = {});
 
 // The report's text form of a value: '&', '<', '>' and '"' as entities, and

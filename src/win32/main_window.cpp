@@ -4,7 +4,7 @@
 
 #include "../../resources/resource.h"
 #include "app/commands.h"
-#include "recovery/recovery.h"
+#include "app/recovery_commands.h"
 #include "win32/dialogs.h"
 #include "win32/dpi.h"
 

@@ -1,9 +1,8 @@
-#include "recovery/recovery.h"
+#include "app/recovery_commands.h"
 
 #include <cstdio>
 #include <system_error>
 
-#include "app/commands.h"
 #include "recovery/recovery_file.h"
 #include "text/cp1250.h"
 

@@ -1,9 +1,7 @@
-#include "directory/directory_commands.h"
+#include "app/directory_commands.h"
 
 #include <cstdio>
 #include <string>
-
-#include "app/commands.h"
 
 namespace kovirant {
 namespace {
