@@ -227,13 +227,15 @@ DirectoryEntry::DirectoryEntry(std::string_view taxNumber, std::string_view comp
 
 void DirectoryEntry::setCompanyNumber(std::string_view tenDigits) { tenDigits.copy(company_, sizeof company_); }
 
-std::string normalizeTaxNumber(std::string_view text) { return digitsPadded(trimmed(text), false, 8); }
+std::string normalizeTaxNumber(std::string_view text) { return digitsPadded(trimmed(text), false, kTaxBaseLength); }
 
 // Only the one leading zero a spreadsheet drops is restored.
-std::string normalizeCompanyNumber(std::string_view text) { return digitsPadded(trimmed(text), true, 10, 9); }
+std::string normalizeCompanyNumber(std::string_view text) {
+    return digitsPadded(trimmed(text), true, kCompanyNumberLength, kCompanyNumberLength - 1);
+}
 
 std::string formatCompanyNumber(std::string_view d) {
-    if (d.size() != 10) return std::string(d);
+    if (d.size() != kCompanyNumberLength) return std::string(d);
     std::string out;
     out.reserve(12);
     out.append(d.substr(0, 2)).append("-").append(d.substr(2, 2)).append("-").append(d.substr(4));
@@ -368,7 +370,7 @@ std::uint64_t& CompanyDirectory::slotFor(std::uint32_t tax) {
 }
 
 std::optional<std::string_view> CompanyDirectory::companyOf(std::string_view taxNumber) const {
-    if (slots_.empty() || taxNumber.size() != 8 || !allDigits(taxNumber)) return std::nullopt;
+    if (slots_.empty() || taxNumber.size() != kTaxBaseLength || !allDigits(taxNumber)) return std::nullopt;
     const std::uint64_t slot = slots_[slotOf(taxKey(taxNumber))];
     if (slot == 0) return std::nullopt;
     return entries_[static_cast<std::size_t>(slot & 0xFFFFFFFFu)].companyNumber();
@@ -436,7 +438,9 @@ std::size_t learnFromTables(CompanyDirectory& directory, const RecordTables& tab
         for (std::size_t r = rows.from[s.kind], n = t.rowCount(); r < n; ++r) {
             const std::string_view company = tables.cell(s.kind, r, s.company);
             const std::string_view tax = tables.cell(s.kind, r, s.tax);
-            if (company.size() != 10 || !allDigits(company) || tax.size() != 8 || !allDigits(tax)) continue;
+            if (company.size() != kCompanyNumberLength || !allDigits(company) || tax.size() != kTaxBaseLength ||
+                !allDigits(tax))
+                continue;
             if (!CheckAreaCode(company.substr(0, 2), maxtk) || !CheckFormCode(company.substr(2, 2), maxcf)) continue;
             const std::string_view name = s.name >= 0 ? tables.cell(s.kind, r, static_cast<std::size_t>(s.name)) : "";
             if (directory.learn(tax, company, name, mode)) ++learnt;

@@ -30,18 +30,18 @@ EditResult<AccountChangeEntry> ValidateAccountChangeEntry(const AccountChangeFor
     if (!r[companyNumber].empty()) {
         if (!CheckAreaCode(company.areaCode, maxtk)) return fail<R>("Hibás cégszám (területi kód)!");
         if (!CheckFormCode(company.formCode, maxcf)) return fail<R>("Hibás cégszám (cégforma kód)!");
-        if (r[companyNumber].size() != 10) return fail<R>("Hibás cégszám!");
-        if (r[taxBaseNumber].size() != 8) return fail<R>("Hibás törzsszám!");
+        if (r[companyNumber].size() != kCompanyNumberLength) return fail<R>("Hibás cégszám!");
+        if (r[taxBaseNumber].size() != kTaxBaseLength) return fail<R>("Hibás törzsszám!");
     }
-    if (r[taxBaseNumber].size() != 8) return fail<R>("Hibás törzsszám");
+    if (r[taxBaseNumber].size() != kTaxBaseLength) return fail<R>("Hibás törzsszám");
     if (!validComplete(origOpen)) return fail<R>("Hibás régi nyitás dátum");
     if (!validComplete(newOpen)) return fail<R>("Hibás új nyitás dátum");
     if (!validComplete(origClose)) return fail<R>("Hibás régi zárás dátum");
     // A closing date is present when any of its parts holds text.
     const bool newClosePresent = !(newClose.year.empty() && newClose.month.empty() && newClose.day.empty());
     if (newClosePresent && !validComplete(newClose)) return fail<R>("Hibás új zárás dátum");
-    if (r[originalAccountNumber].size() != 24) return fail<R>("Hibás régi jelzőszám");
-    if (r[newAccountNumber].size() != 24) return fail<R>("Hibás új jelzőszám");
+    if (r[originalAccountNumber].size() != kAccountNumberLength) return fail<R>("Hibás régi jelzőszám");
+    if (r[newAccountNumber].size() != kAccountNumberLength) return fail<R>("Hibás új jelzőszám");
     if (DateKey(origOpen) > DateKey(origClose)) return fail<R>("A régi zárás dátuma korábbi mint a nyitásé!");
     if (newClosePresent && DateKey(newOpen) > DateKey(newClose))
         return fail<R>("Az új zárás dátuma korábbi mint a nyitásé!");

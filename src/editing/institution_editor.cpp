@@ -33,9 +33,9 @@ EditResult<InstitutionEntry> ValidateInstitutionEntry(const InstitutionForm& f, 
     r[operationCode] = codes[static_cast<std::size_t>(*f.code)];
     if (f.areaType) r[areaType] = cut(*f.areaType, kFieldMax);
     r[companyNumber] = joinCompanyNumber(company);
-    if (r[companyNumber].size() < 10) return fail<R>("Hibás cégszám!");
-    if (r[taxBaseNumber].size() < 8) return fail<R>("Hibás törzsszám!");
-    if (r[codeNumber].size() != 8) return fail<R>("Hibás számjel!", kCaptionInstitutionBankCode);
+    if (r[companyNumber].size() < kCompanyNumberLength) return fail<R>("Hibás cégszám!");
+    if (r[taxBaseNumber].size() < kTaxBaseLength) return fail<R>("Hibás törzsszám!");
+    if (r[codeNumber].size() != kCodeNumberLength) return fail<R>("Hibás számjel!", kCaptionInstitutionBankCode);
     if (r[name].empty()) return fail<R>("Hiányzó név!");
     if (r[postalCode].empty()) return fail<R>("Hiányzó irányítószám!");
     if (r[place].empty()) return fail<R>("Hiányzó helységnév!");

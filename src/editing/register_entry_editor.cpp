@@ -27,9 +27,9 @@ EditResult<RegisterEntry> ValidateRegisterEntry(const RegisterEntryForm& f, int 
     r[RegisterCol::openingDate] = joinDate(opening);
     // A partly typed closing date counts as none.
     if (isDateComplete(closing)) r[RegisterCol::closingDate] = joinDate(closing);
-    if (r[RegisterCol::companyNumber].size() < 10) return fail<R>("Hibás cégszám");
-    if (r[RegisterCol::taxBaseNumber].size() < 8) return fail<R>("Hibás törzsszám");
-    if (r[RegisterCol::accountNumber].size() < 24) return fail<R>("Hibás jelzőszám");
+    if (r[RegisterCol::companyNumber].size() < kCompanyNumberLength) return fail<R>("Hibás cégszám");
+    if (r[RegisterCol::taxBaseNumber].size() < kTaxBaseLength) return fail<R>("Hibás törzsszám");
+    if (r[RegisterCol::accountNumber].size() < kAccountNumberLength) return fail<R>("Hibás jelzőszám");
     const bool hasClosing = !r[RegisterCol::closingDate].empty();
     if (*f.code == kCodeTorles && !hasClosing) return fail<R>("Kérem, adja meg a zárás dátumát!");
     if (*f.code == kCodeBejegyzes && hasClosing) return fail<R>("Bejegyzéshez ne adjon meg záró dátumot!");

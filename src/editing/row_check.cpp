@@ -64,7 +64,7 @@ constexpr StoredValue kAccountChangeValues[] = {
 };
 
 bool inStoredForm(std::string_view v, bool date) {
-    if (v.size() != 10) return false;
+    if (v.size() != (date ? kDateLength : kCompanyNumberLength)) return false;
     if (!date) return allDigits(v);
     return allDigits(v.substr(0, 4)) && v[4] == '-' && allDigits(v.substr(5, 2)) && v[7] == '-' &&
            allDigits(v.substr(8, 2));
@@ -78,7 +78,8 @@ const char* storedFormFault(std::array<std::string, N>& row, const StoredValue (
     const char* fault = nullptr;
     for (const StoredValue& v : values) {
         std::string& cell = row[v.column];
-        if (cell.size() > 10) cell.resize(10);
+        const std::size_t written = v.date ? kDateLength : kCompanyNumberLength;
+        if (cell.size() > written) cell.resize(written);
         if (!fault && !cell.empty() && !inStoredForm(cell, v.date)) fault = v.message;
     }
     return fault;
@@ -101,7 +102,7 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
                 if (!result.ok()) checker.fault(ViewRegister, r, result.error->text);
                 // The editor's 8-character field could never hold a longer tax number.
                 else if (reg[RegisterCol::taxBaseNumber].size() > kTaxBaseLength) checker.fault(ViewRegister, r, "Hibás törzsszám");
-                else if (reg[RegisterCol::companyNumber].size() < 10) checker.fault(ViewRegister, r, std::string(kMsgFaultyRow));
+                else if (reg[RegisterCol::companyNumber].size() < kCompanyNumberLength) checker.fault(ViewRegister, r, std::string(kMsgFaultyRow));
             }
             break;
         }

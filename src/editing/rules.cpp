@@ -65,17 +65,17 @@ long long DateKey(const DateParts& d) {
 }
 
 CompanyNumberParts SplitCompanyNumber(std::string_view s) {
-    if (s.size() != 10) return {};
+    if (s.size() != kCompanyNumberLength) return {};
     return {std::string(s.substr(0, 2)), std::string(s.substr(2, 2)), std::string(s.substr(4, 6))};
 }
 
 AccountNumberParts SplitAccountNumber(std::string_view s) {
-    if (s.size() != 24) return {};
+    if (s.size() != kAccountNumberLength) return {};
     return {std::string(s.substr(0, 8)), std::string(s.substr(8, 8)), std::string(s.substr(16, 8))};
 }
 
 DateParts SplitDate(std::string_view s) {
-    if (s.size() != 10) return {};
+    if (s.size() != kDateLength) return {};
     return {std::string(s.substr(0, 4)), std::string(s.substr(5, 2)), std::string(s.substr(8, 2))};
 }
 

@@ -19,6 +19,11 @@ inline constexpr int kPostalCodeLength = 4;
 inline constexpr int kCodeNumberLength = 8;  // an institution's "Számjel"
 inline constexpr int kAddressPartLength = 10;  // house number, building, door
 
+// Lengths of the whole stored values.
+inline constexpr std::size_t kCompanyNumberLength = 10;  // area, form code, serial
+inline constexpr std::size_t kAccountNumberLength = 24;  // three groups of 8
+inline constexpr std::size_t kDateLength = 10;           // YYYY-MM-DD
+
 struct DateParts {
     std::string year, month, day;
 };

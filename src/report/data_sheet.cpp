@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "editing/pick_lists.h"
+#include "editing/rules.h"
 #include "text/format.h"
 
 namespace kovirant {
@@ -34,10 +35,8 @@ DataSheetForm openDataSheet(const SettingsFile& settings) {
 }
 
 std::optional<EditorMessage> checkDataSheet(const DataSheetForm& f, int maxtk, int maxcf) {
-    const int area = readNumber(f.cjsz1);
-    if (area < 1 || area > maxtk) return warning("Hibás cégszám (területi kód)");
-    const int form = readNumber(f.cjsz2);
-    if (form < 1 || form > maxcf) return warning("Hibás cégszám (cégforma kód)");
+    if (!CheckAreaCode(f.cjsz1, maxtk)) return warning("Hibás cégszám (területi kód)");
+    if (!CheckFormCode(f.cjsz2, maxcf)) return warning("Hibás cégszám (cégforma kód)");
     // Intended: the tax number is compared by its value, not its length.
     if (readNumber(f.adoszam) < 8) return warning("Hibás törzsszám!");
     if (f.Cnev.empty()) return warning("Hiányzó név!");

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "editing/rules.h"
 #include "text/cp1250.h"
 #include "text/format.h"
 #include "util/file_io.h"
@@ -234,19 +235,19 @@ void writeInstitutions(ReportStream& out, const RecordTables& tables, std::size_
     for (std::size_t r = 0; r < rows; ++r) {
         cell.row = r;
         out.startTag(4, "Pénzintézet",
-                     {{"Cégszám", cell(InstitutionCol::companyNumber, 10)},
-                      {"Törzsszám", cell(InstitutionCol::taxBaseNumber, 8)},
-                      {"kód", cell(InstitutionCol::operationCode, 511)}});
-        out.element(5, "Számjel", cell(InstitutionCol::codeNumber, 511));
-        out.element(5, "Név", cell(InstitutionCol::name, 511));
+                     {{"Cégszám", cell(InstitutionCol::companyNumber, kCompanyNumberLength)},
+                      {"Törzsszám", cell(InstitutionCol::taxBaseNumber, kTaxBaseLength)},
+                      {"kód", cell(InstitutionCol::operationCode, kFieldMax)}});
+        out.element(5, "Számjel", cell(InstitutionCol::codeNumber, kFieldMax));
+        out.element(5, "Név", cell(InstitutionCol::name, kFieldMax));
         out.line(5, "<TagoltCím>");
-        out.element(6, "Irsz", cell(InstitutionCol::postalCode, 4));
-        out.element(6, "Hely", cell(InstitutionCol::place, 511));
-        out.elementIf(6, "Terület", cell(InstitutionCol::area, 511));
-        out.elementIf(6, "Jelleg", cell(InstitutionCol::areaType, 511));
-        out.elementIf(6, "Hsz", cell(InstitutionCol::houseNumber, 10));
-        out.elementIf(6, "Épület", cell(InstitutionCol::building, 10));
-        out.elementIf(6, "Ajtó", cell(InstitutionCol::door, 10));
+        out.element(6, "Irsz", cell(InstitutionCol::postalCode, kPostalCodeLength));
+        out.element(6, "Hely", cell(InstitutionCol::place, kFieldMax));
+        out.elementIf(6, "Terület", cell(InstitutionCol::area, kFieldMax));
+        out.elementIf(6, "Jelleg", cell(InstitutionCol::areaType, kFieldMax));
+        out.elementIf(6, "Hsz", cell(InstitutionCol::houseNumber, kAddressPartLength));
+        out.elementIf(6, "Épület", cell(InstitutionCol::building, kAddressPartLength));
+        out.elementIf(6, "Ajtó", cell(InstitutionCol::door, kAddressPartLength));
         out.line(5, "</TagoltCím>");
         out.line(4, "</Pénzintézet>");
     }
@@ -271,12 +272,13 @@ std::optional<std::size_t> writeRegister(ReportStream& out, const RecordTables& 
     Cells cell{tables, ViewRegister, whole};
     for (std::size_t r = 0; r < rows; ++r) {
         cell.row = r;
-        const std::string_view company = cell(RegisterCol::companyNumber, 10);
-        if (company.size() < 10 && !whole) return r;
-        out.startTag(3, "CégMutató", {{"Cégszám", company}, {"Törzsszám", cell(RegisterCol::taxBaseNumber, 8)}});
-        out.startTag(4, "Számlaszám", {{"kód", cell(RegisterCol::accountCode, 511)}});
-        writeAccount(out, 5, cell(RegisterCol::accountNumber, 24), cell(RegisterCol::openingDate, 10),
-                     cell(RegisterCol::closingDate, 10));
+        const std::string_view company = cell(RegisterCol::companyNumber, kCompanyNumberLength);
+        if (company.size() < kCompanyNumberLength && !whole) return r;
+        out.startTag(3, "CégMutató",
+                     {{"Cégszám", company}, {"Törzsszám", cell(RegisterCol::taxBaseNumber, kTaxBaseLength)}});
+        out.startTag(4, "Számlaszám", {{"kód", cell(RegisterCol::accountCode, kFieldMax)}});
+        writeAccount(out, 5, cell(RegisterCol::accountNumber, kAccountNumberLength),
+                     cell(RegisterCol::openingDate, kDateLength), cell(RegisterCol::closingDate, kDateLength));
         out.line(4, "</Számlaszám>");
         out.line(3, "</CégMutató>");
     }
@@ -290,17 +292,18 @@ void writeAccountChanges(ReportStream& out, const RecordTables& tables, std::siz
     Cells cell{tables, ViewAccountChange, whole};
     for (std::size_t r = 0; r < rows; ++r) {
         cell.row = r;
-        const std::string_view company = cell(AccountChangeCol::companyNumber, 10);
-        const std::string_view tax = cell(AccountChangeCol::taxBaseNumber, 8);
-        if (company.size() == 10 || (whole && !company.empty())) out.startTag(3, "Tulajdonos", {{"Törzsszám", tax}, {"Cégszám", company}});
+        const std::string_view company = cell(AccountChangeCol::companyNumber, kCompanyNumberLength);
+        const std::string_view tax = cell(AccountChangeCol::taxBaseNumber, kTaxBaseLength);
+        if (company.size() == kCompanyNumberLength || (whole && !company.empty())) out.startTag(3, "Tulajdonos", {{"Törzsszám", tax}, {"Cégszám", company}});
         else out.startTag(3, "Tulajdonos", {{"Törzsszám", tax}});
         out.line(4, "<EredetiSzámla>");
-        writeAccount(out, 5, cell(AccountChangeCol::originalAccountNumber, 24),
-                     cell(AccountChangeCol::originalOpeningDate, 10), cell(AccountChangeCol::originalClosingDate, 10));
+        writeAccount(out, 5, cell(AccountChangeCol::originalAccountNumber, kAccountNumberLength),
+                     cell(AccountChangeCol::originalOpeningDate, kDateLength),
+                     cell(AccountChangeCol::originalClosingDate, kDateLength));
         out.line(4, "</EredetiSzámla>");
         out.line(4, "<ÚjSzámla>");
-        writeAccount(out, 5, cell(AccountChangeCol::newAccountNumber, 24), cell(AccountChangeCol::newOpeningDate, 10),
-                     cell(AccountChangeCol::newClosingDate, 10));
+        writeAccount(out, 5, cell(AccountChangeCol::newAccountNumber, kAccountNumberLength),
+                     cell(AccountChangeCol::newOpeningDate, kDateLength), cell(AccountChangeCol::newClosingDate, kDateLength));
         out.line(4, "</ÚjSzámla>");
         out.line(3, "</Tulajdonos>");
     }

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "editing/pick_lists.h"
+#include "editing/rules.h"
 #include "text/format.h"
 
 namespace kovirant {
@@ -20,17 +21,17 @@ constexpr DataSheetKey kKeys[] = {
     {DsKey::Utelefax, "Utelefax", "", kMax, S::Text, &F::Utelefax},
     {DsKey::SZnev, "SZnev", "", kMax, S::Text, &F::SZnev},
     {DsKey::SZemail, "SZemail", "", kMax, S::Text, &F::SZemail},
-    {DsKey::cjsz1, "cjsz1", "", 2, S::Number, &F::cjsz1},
-    {DsKey::cjsz2, "cjsz2", "", 2, S::Number, &F::cjsz2},
-    {DsKey::cjsz3, "cjsz3", "", 6, S::Number, &F::cjsz3},
-    {DsKey::adoszam, "adoszam", "", 8, S::Number, &F::adoszam},
+    {DsKey::cjsz1, "cjsz1", "", kAreaCodeLength, S::Number, &F::cjsz1},
+    {DsKey::cjsz2, "cjsz2", "", kFormCodeLength, S::Number, &F::cjsz2},
+    {DsKey::cjsz3, "cjsz3", "", kSerialLength, S::Number, &F::cjsz3},
+    {DsKey::adoszam, "adoszam", "", kTaxBaseLength, S::Number, &F::adoszam},
     {DsKey::Cnev, "Cnev", "", kMax, S::Text, &F::Cnev},
-    {DsKey::irsz, "irsz", "", 4, S::Text, &F::irsz},
+    {DsKey::irsz, "irsz", "", kPostalCodeLength, S::Text, &F::irsz},
     {DsKey::hely, "hely", "", kMax, S::Text, &F::hely},
     {DsKey::terulet, "terulet", "", kMax, S::Text, &F::terulet},
-    {DsKey::hazszam, "hazszam", "", 10, S::Text, &F::hazszam},
-    {DsKey::epulet, "epulet", "", 10, S::Text, &F::epulet},
-    {DsKey::ajto, "ajto", "", 10, S::Text, &F::ajto},
+    {DsKey::hazszam, "hazszam", "", kAddressPartLength, S::Text, &F::hazszam},
+    {DsKey::epulet, "epulet", "", kAddressPartLength, S::Text, &F::epulet},
+    {DsKey::ajto, "ajto", "", kAddressPartLength, S::Text, &F::ajto},
     {DsKey::kategoria, "kategoria", "Kötelezettség", kMax, S::Text, &F::kategoria},
     {DsKey::targyszo, "targyszo", "", kMax, S::Text, &F::targyszo},
     {DsKey::jelleg, "jelleg", "", 0, S::ListEntry, nullptr, &F::jelleg, StreetTypeList},

@@ -89,7 +89,7 @@ void ListViewTable::onGetDispInfo(NMLVDISPINFOW& info) const {
     LVITEMW& item = info.item;
     const std::size_t row = static_cast<std::size_t>(item.iItem);
     if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0) {
-        const std::string_view text = cut(store_.cell(row, static_cast<std::size_t>(item.iSubItem)), 511);
+        const std::string_view text = cut(store_.cell(row, static_cast<std::size_t>(item.iSubItem)), kFieldMax);
         const std::size_t room = static_cast<std::size_t>(item.cchTextMax) - 1;
         std::size_t n = 0;
         for (; n < text.size() && n < room; ++n) {
