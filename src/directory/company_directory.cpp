@@ -14,11 +14,11 @@
 namespace kovirant {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isSpaceOrTab(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isSpaceOrTab(s.back())) s.remove_suffix(1);
     return s;
 }
 
@@ -44,8 +44,6 @@ std::uint32_t taxKey(std::string_view eightDigits) {
     for (char c : eightDigits) v = v * 10 + static_cast<std::uint32_t>(c - '0');
     return v;
 }
-
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 // One record of the separated text: its fields (quoted fields unquoted, ""
 // as "), its raw text without the line end. A quoted field may hold line
@@ -204,7 +202,7 @@ private:
 void appendField(std::string& out, std::string_view value, char separator) {
     const bool quote = value.find_first_of("\"\r\n") != std::string_view::npos ||
                        value.find(separator) != std::string_view::npos ||
-                       (!value.empty() && (isBlank(value.front()) || isBlank(value.back())));
+                       (!value.empty() && (isSpaceOrTab(value.front()) || isSpaceOrTab(value.back())));
     if (!quote) {
         out += value;
         return;
@@ -247,9 +245,9 @@ CompanyDirectory CompanyDirectory::parse(std::string_view bytes, CompanyNumberLi
     d.text_.assign(bytes);
     const std::string_view text = d.text_;
     std::size_t from = 0;
-    if (text.starts_with(kUtf8Mark)) {
+    if (text.starts_with(kUtf8ByteOrderMark)) {
         d.encoding_ = DirectoryEncoding::Utf8WithMark;
-        from = kUtf8Mark.size();
+        from = kUtf8ByteOrderMark.size();
     }
     if (const std::size_t lf = text.find('\n'); lf != std::string_view::npos && (lf == 0 || text[lf - 1] != '\r'))
         d.lineEnd_ = "\n";
@@ -320,7 +318,7 @@ std::string CompanyDirectory::serialize() const {
     std::string out;
     out.reserve(text_.size() + 64 + entries_.size() * 8);
     const std::string_view text = text_;
-    const std::size_t mark = text.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0;
+    const std::size_t mark = text.starts_with(kUtf8ByteOrderMark) ? kUtf8ByteOrderMark.size() : 0;
     const bool learnt = std::any_of(entries_.begin(), entries_.end(),
                                     [](const DirectoryEntry& e) { return e.begin_ == DirectoryEntry::kNewLine; });
     if (learnt && trimmed(text.substr(mark)).empty()) {

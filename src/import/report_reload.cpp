@@ -69,7 +69,8 @@ void appendUnescaped(std::string& out, std::string_view text) {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+// What a scanf pattern skips as white space.
+bool isScanSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Matches a line against a pattern piece by piece, as a scanf format would:
 // a blank in a literal matches any run of blanks, also none.
@@ -80,7 +81,7 @@ public:
     bool literal(std::string_view lit) {
         for (char c : lit) {
             if (c == ' ') {
-                while (!rest_.empty() && isBlank(rest_.front())) rest_.remove_prefix(1);
+                while (!rest_.empty() && isScanSpace(rest_.front())) rest_.remove_prefix(1);
             } else if (!rest_.empty() && rest_.front() == c) {
                 rest_.remove_prefix(1);
             } else {
@@ -101,9 +102,9 @@ public:
     // "%s": blanks skipped, then the run of non-blank characters; false when
     // there is none.
     bool word(std::string_view& w) {
-        while (!rest_.empty() && isBlank(rest_.front())) rest_.remove_prefix(1);
+        while (!rest_.empty() && isScanSpace(rest_.front())) rest_.remove_prefix(1);
         std::size_t n = 0;
-        while (n < rest_.size() && !isBlank(rest_[n])) ++n;
+        while (n < rest_.size() && !isScanSpace(rest_[n])) ++n;
         if (n == 0) return false;
         w = rest_.substr(0, n);
         return true;

@@ -2,20 +2,9 @@
 
 #include <string>
 
-namespace kovirant {
+#include "text/cp1250.h"
 
-unsigned char lowerCp1250(unsigned char c) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return static_cast<unsigned char>(c + 0x20);
-    switch (c) {
-        case 0x8A: case 0x8C: case 0x8D: case 0x8E: case 0x8F: return static_cast<unsigned char>(c + 0x10);
-        case 0xA3: return 0xB3;
-        case 0xA5: return 0xB9;
-        case 0xAA: return 0xBA;
-        case 0xAF: return 0xBF;
-        case 0xBC: return 0xBE;
-        default: return c;
-    }
-}
+namespace kovirant {
 
 namespace {
 

@@ -10,10 +10,6 @@
 
 namespace kovirant {
 
-// A Windows-1250 letter in lower case (the pairs of the code page's Latin
-// letters); other bytes as they are.
-unsigned char lowerCp1250(unsigned char byte);
-
 // The first row, from `start` on (wrapping past the last row to row 0 when
 // `wrap`), whose first-column text starts with `prefix` without regard to
 // case. An empty prefix or a table without such a row gives nothing.

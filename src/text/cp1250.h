@@ -22,6 +22,13 @@ std::string utf16ToCp1250(std::u16string_view text, char replacement = '?');
 std::string cp1250ToUtf8(std::string_view text);
 std::string utf8ToCp1250(std::string_view text, char replacement = '?');
 
+// The UTF-8 byte-order mark that spreadsheets and editors put before UTF-8 text.
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+// A Windows-1250 letter in lower case (the pairs of the code page's Latin
+// letters); other bytes as they are.
+unsigned char lowerCp1250(unsigned char byte);
+
 // True when the byte means the same character in ISO-8859-2 as in
 // Windows-1250 (all of ASCII and the Hungarian letters among others).
 bool sameInLatin2(unsigned char byte);
