@@ -17,11 +17,13 @@ needed=$(grep -o '@@SHOT:[a-z0-9-]*@@' "$root/docs/Kovirant-utmutato.html" | sed
 for name in $needed; do
     if [ ! -f "$shots/$name.png" ]; then
         echo "dist: taking the screenshots with the end-to-end run"
-        "$root/scripts/wine-gui-test.sh" "$root/build/win32" >/dev/null || true
+        "$root/scripts/wine-gui-test.sh" "$root/build/win32" >/dev/null \
+            || { echo "dist: the end-to-end run that takes the screenshots failed"; exit 1; }
         break
     fi
 done
-"$root/scripts/build-guide.sh" "$root/docs/Kovirant-utmutato.html" "$shots" "$stage/Kovirant-utmutato.html" || true
+"$root/scripts/build-guide.sh" "$root/docs/Kovirant-utmutato.html" "$shots" "$stage/Kovirant-utmutato.html" \
+    || { echo "dist: the guide could not be built"; exit 1; }
 
 cp "$root/build/win32/Kovirant.exe" "$stage/"
 cp "$root/examples/apeh-protocol.txt" "$root/examples/apeh-protocol-faulty.txt" "$root/examples/report.xml" \

@@ -1,8 +1,7 @@
 // DataSheetDialog (template 116): the report's header, kept in the settings
 // file.
 #include "../../resources/resource.h"
-#include "win32/dialogs.h"
-#include "win32/form_binding.h"
+#include "win32/editing_dialog.h"
 
 namespace kovirant::win32 {
 namespace {
@@ -21,43 +20,38 @@ int controlOf(const DataSheetKey& k) { return kControls[static_cast<std::size_t>
 // The digits-only fields: the numbers among the keys, and the postal code.
 bool digitsOnly(const DataSheetKey& k) { return k.storage == DsStorage::Number || k.id == DsKey::irsz; }
 
-struct DataSheetDialog {
-    const EditorRequest<DataSheetForm>& request;
-    HWND hwnd = nullptr;
-
-    BOOL onInit() {
-        for (const DataSheetKey& k : DataSheetKeys())
-            if (k.storage != DsStorage::ListEntry) limitText(hwnd, controlOf(k), k.limit);
-        for (const DataSheetKey& k : DataSheetKeys())
-            if (digitsOnly(k)) guardDigitFields(hwnd, {controlOf(k)});
-        for (const DataSheetKey& k : DataSheetKeys())
-            if (k.storage == DsStorage::ListEntry) fillList(hwnd, controlOf(k), k.entries());
-        centerOverOwner(hwnd, GetWindow(hwnd, GW_OWNER));
+// The data sheet's fields come from the keys' own table, not a binding table:
+// every hook walks the keys.
+constexpr EditingDialogSpec<DataSheetForm> kSpec{
+    IDD_DATA_SHEET,
+    {},
+    IDOK,
+    IDCANCEL,
+    [](HWND d) {
         for (const DataSheetKey& k : DataSheetKeys()) {
-            if (k.storage == DsStorage::ListEntry) selectIndex(hwnd, controlOf(k), request.initial.*k.entry);
-            else setText(hwnd, controlOf(k), request.initial.*k.text);
+            if (k.storage == DsStorage::ListEntry) fillList(d, controlOf(k), k.entries());
+            else limitText(d, controlOf(k), k.limit);
+            if (digitsOnly(k)) guardDigitFields(d, {controlOf(k)});
         }
-        return FALSE;
-    }
-
-    BOOL onCommand(WORD id, WORD) {
-        return saveOrDiscard(hwnd, id, IDOK, IDCANCEL, [&] {
-            DataSheetForm form;
-            for (const DataSheetKey& k : DataSheetKeys()) {
-                if (k.storage == DsStorage::ListEntry) form.*k.entry = selectedIndex(hwnd, controlOf(k));
-                else form.*k.text = getText(hwnd, controlOf(k));
-            }
-            return request.save(form);
-        });
-    }
+    },
+    [](HWND d, const DataSheetForm& f, EditorMode) {
+        for (const DataSheetKey& k : DataSheetKeys()) {
+            if (k.storage == DsStorage::ListEntry) selectIndex(d, controlOf(k), f.*k.entry);
+            else setText(d, controlOf(k), f.*k.text);
+        }
+    },
+    [](HWND d, DataSheetForm& f) {
+        for (const DataSheetKey& k : DataSheetKeys()) {
+            if (k.storage == DsStorage::ListEntry) f.*k.entry = selectedIndex(d, controlOf(k));
+            else f.*k.text = getText(d, controlOf(k));
+        }
+    },
 };
 
 }  // namespace
 
 void runDataSheetDialog(HINSTANCE instance, HWND owner, const EditorRequest<DataSheetForm>& request) {
-    DataSheetDialog dialog{request};
-    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_DATA_SHEET), owner, dialogProc<DataSheetDialog>,
-                    reinterpret_cast<LPARAM>(&dialog));
+    runEditingDialog(instance, owner, kSpec, request);
 }
 
 }  // namespace kovirant::win32

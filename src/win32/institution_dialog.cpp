@@ -2,70 +2,48 @@
 #include "../../resources/resource.h"
 #include "editing/pick_lists.h"
 #include "text/format.h"
-#include "win32/dialogs.h"
-#include "win32/form_binding.h"
+#include "win32/editing_dialog.h"
 
 namespace kovirant::win32 {
 namespace {
 
 using F = InstitutionForm;
 constexpr int kMax = static_cast<int>(kFieldMax);
-constexpr EditBinding<F> kEdits[] = {
-    {IDE_INST_AREA_CODE, kAreaCodeLength, true, [](F& f) -> std::string& { return f.company.areaCode; }},
-    {IDE_INST_FORM_CODE, kFormCodeLength, true, [](F& f) -> std::string& { return f.company.formCode; }},
-    {IDE_INST_SERIAL, kSerialLength, true, [](F& f) -> std::string& { return f.company.serial; }},
-    {IDE_INST_TAX, kTaxBaseLength, true, [](F& f) -> std::string& { return f.taxBaseNumber; }},
-    {IDE_INST_BANK_CODE, kCodeNumberLength, true, [](F& f) -> std::string& { return f.codeNumber; }},
-    {IDE_INST_NAME, kMax, false, [](F& f) -> std::string& { return f.name; }},
-    {IDE_INST_POSTAL_CODE, kPostalCodeLength, true, [](F& f) -> std::string& { return f.postalCode; }},
-    {IDE_INST_PLACE, kMax, false, [](F& f) -> std::string& { return f.place; }},
-    {IDE_INST_AREA, kMax, false, [](F& f) -> std::string& { return f.area; }},
-    {IDE_INST_HOUSE, kAddressPartLength, false, [](F& f) -> std::string& { return f.houseNumber; }},
-    {IDE_INST_BUILDING, kAddressPartLength, false, [](F& f) -> std::string& { return f.building; }, true},
-    {IDE_INST_DOOR, kAddressPartLength, false, [](F& f) -> std::string& { return f.door; }, true},
-};
+constexpr auto kEdits = bindings<F>(
+    companyNumberBindings<F, &F::company>(IDE_INST_AREA_CODE, IDE_INST_FORM_CODE, IDE_INST_SERIAL),
+    fieldBinding<F, &F::taxBaseNumber>(IDE_INST_TAX, kTaxBaseLength, true),
+    fieldBinding<F, &F::codeNumber>(IDE_INST_BANK_CODE, kCodeNumberLength, true),
+    fieldBinding<F, &F::name>(IDE_INST_NAME, kMax, false),
+    fieldBinding<F, &F::postalCode>(IDE_INST_POSTAL_CODE, kPostalCodeLength, true),
+    fieldBinding<F, &F::place>(IDE_INST_PLACE, kMax, false), fieldBinding<F, &F::area>(IDE_INST_AREA, kMax, false),
+    fieldBinding<F, &F::houseNumber>(IDE_INST_HOUSE, kAddressPartLength, false),
+    fieldBinding<F, &F::building>(IDE_INST_BUILDING, kAddressPartLength, false, true),
+    fieldBinding<F, &F::door>(IDE_INST_DOOR, kAddressPartLength, false, true));
 
-struct InstitutionDialog {
-    const EditorRequest<F>& request;
-    HWND hwnd = nullptr;
-
-    void fillLists() {
-        fillList(hwnd, IDL_INST_CODE, CodeList());
-        fillList(hwnd, IDL_INST_AREA_TYPE, StreetTypeList());  // the list box sorts them
-    }
-
-    BOOL onInit() {
-        guardDigitFields<F>(hwnd, kEdits);
-        const bool modify = request.mode == EditorMode::Modify;
-        if (!modify) limitFields<F>(hwnd, kEdits, request.mode);
-        centerOverOwner(hwnd, GetWindow(hwnd, GW_OWNER));
-        fillLists();
-        if (modify) {
-            selectIndex(hwnd, IDL_INST_CODE, request.initial.code);
-            if (request.initial.areaType) selectEqualEntries(hwnd, IDL_INST_AREA_TYPE, *request.initial.areaType);
-            limitFields<F>(hwnd, kEdits, request.mode);
-        }
-        showFields<F>(hwnd, kEdits, request.initial);
-        return modify ? TRUE : FALSE;
-    }
-
-    BOOL onCommand(WORD id, WORD) {
-        return saveOrDiscard(hwnd, id, IDOK, IDCANCEL, [&] {
-            F form;
-            readFields<F>(hwnd, kEdits, form);
-            form.areaType = selectedText(hwnd, IDL_INST_AREA_TYPE);
-            form.code = selectedIndex(hwnd, IDL_INST_CODE);
-            return request.save(form);
-        });
-    }
+constexpr EditingDialogSpec<F> kSpec{
+    IDD_INSTITUTION,
+    kEdits,
+    IDOK,
+    IDCANCEL,
+    [](HWND d) {
+        fillList(d, IDL_INST_CODE, CodeList());
+        fillList(d, IDL_INST_AREA_TYPE, StreetTypeList());  // the list box sorts them
+    },
+    [](HWND d, const F& f, EditorMode mode) {
+        if (mode != EditorMode::Modify) return;
+        selectIndex(d, IDL_INST_CODE, f.code);
+        if (f.areaType) selectEqualEntries(d, IDL_INST_AREA_TYPE, *f.areaType);
+    },
+    [](HWND d, F& f) {
+        f.areaType = selectedText(d, IDL_INST_AREA_TYPE);
+        f.code = selectedIndex(d, IDL_INST_CODE);
+    },
 };
 
 }  // namespace
 
 void runInstitutionDialog(HINSTANCE instance, HWND owner, const EditorRequest<InstitutionForm>& request) {
-    InstitutionDialog dialog{request};
-    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_INSTITUTION), owner, dialogProc<InstitutionDialog>,
-                    reinterpret_cast<LPARAM>(&dialog));
+    runEditingDialog(instance, owner, kSpec, request);
 }
 
 }  // namespace kovirant::win32
