@@ -30,9 +30,9 @@ long peakKb() {
 double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 struct Tables {
-    MemoryTable reg{RegisterCol::count, true};
-    MemoryTable inst{InstitutionCol::count, false};
-    MemoryTable acc{AccountChangeCol::count, false};
+    MemoryTable reg{ViewRegister};
+    MemoryTable inst{ViewInstitution};
+    MemoryTable acc{ViewAccountChange};
     RecordTables tables{reg, inst, acc};
 };
 

@@ -30,7 +30,7 @@ double peakMb(HANDLE process) {
 }
 
 struct CoreTables {
-    kovirant::MemoryTable reg{6, true}, inst{12, false}, acc{8, false};
+    kovirant::MemoryTable reg{kovirant::ViewRegister}, inst{kovirant::ViewInstitution}, acc{kovirant::ViewAccountChange};
     kovirant::RecordTables tables{reg, inst, acc};
 };
 

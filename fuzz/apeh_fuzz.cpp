@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     std::FILE* f = fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
     if (f == nullptr) return 0;
-    MemoryTable reg(RegisterCol::count, true), inst(InstitutionCol::count, false), acc(AccountChangeCol::count, false);
+    MemoryTable reg(ViewRegister), inst(ViewInstitution), acc(ViewAccountChange);
     RecordTables tables(reg, inst, acc);
     int asked = 0;
     // Yes to every question but each seventh.

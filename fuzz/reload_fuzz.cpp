@@ -16,20 +16,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     std::FILE* f = fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
     if (f == nullptr) return 0;
-    MemoryTable reg(RegisterCol::count, true), inst(InstitutionCol::count, false), acc(AccountChangeCol::count, false);
+    MemoryTable reg(ViewRegister), inst(ViewInstitution), acc(ViewAccountChange);
     RecordTables tables(reg, inst, acc);
     // A file with the recovery mark is loaded by hand with every record.
     const bool marked = std::string_view(reinterpret_cast<const char*>(data), std::min<std::size_t>(size, 512))
                             .find(kRecoveryMark) != std::string_view::npos;
-    const std::size_t appended = ReloadReportStream(f, tables, ReloadOptions{marked});
+    const std::size_t appended = ReloadReportStream(f, tables, ReloadOptions{marked}).rowsAppended;
     std::rewind(f);
-    RecoveredRows recovered;
-    readRecoveryStream(f, recovered);
+    const RecoveredRows recovered = readRecoveryStream(f);
     std::fclose(f);
     fuzz::require(recovered.status == RecoveryStatus::Read || recovered.rows() == 0);
-    for (const MemoryTable* m : {&recovered.reg, &recovered.inst, &recovered.acc})
+    const std::pair<const MemoryTable*, ViewKind> kept[] = {
+        {&recovered.reg, ViewRegister}, {&recovered.inst, ViewInstitution}, {&recovered.acc, ViewAccountChange}};
+    for (const auto& [m, kind] : kept)
         for (std::size_t r = 0; r < m->rowCount(); ++r)
-            for (std::size_t c = 0; c < m->columnCount(); ++c) fuzz::require(m->cell(r, c).size() <= 65534);
+            for (std::size_t c = 0; c < columnCount(kind); ++c) fuzz::require(m->cell(r, c).size() <= 65534);
     fuzz::require(appended == reg.rowCount() + inst.rowCount() + acc.rowCount());
     for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange})
         for (std::size_t r = 0; r < tables.table(k).rowCount(); ++r)

@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::ofstream ini(workDir() / "Kovirant.ini", std::ios::binary);
         ini << in.next();
     }
-    MemoryTable reg(RegisterCol::count, true), inst(InstitutionCol::count, false), acc(AccountChangeCol::count, false);
+    MemoryTable reg(ViewRegister), inst(ViewInstitution), acc(ViewAccountChange);
     RecordTables tables(reg, inst, acc);
     for (int rows = 0; in.more() && rows < 64; ++rows) {
         const ViewKind kind = static_cast<ViewKind>(in.number(3));

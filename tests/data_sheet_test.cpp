@@ -101,7 +101,7 @@ TEST(DataSheet, FirstSaveCreatesTheSectionWithAll23KeysInOrder) {
     DataSheetForm f = validForm();
     f.hazszam = "12345678901234";  // only 10 characters are stored
     DataSheetSaveResult r = saveDataSheet(f, settings, 20, 18);
-    ASSERT_TRUE(r.saved);
+    ASSERT_TRUE(r.saved());
     EXPECT_EQ(readFile(settings.path()),
               "[ADATLAP]\r\ncim=Pénzintézeti jelentés\r\ntargy=Tárgy\r\nUnev=\r\nUemail=ugyintezo@bank.hu\r\n"
               "Utelefon=\r\nUtelefax=\r\nSZnev=\r\nSZemail=\r\ncjsz1=01\r\ncjsz2=10\r\ncjsz3=001234\r\n"
@@ -122,13 +122,13 @@ TEST(DataSheet, AFailedTestWritesNothingAndAFailedWriteGivesTheCode) {
     f.Unev = "new";
     f.SZemail = "author@bank.hu";  // without a name
     DataSheetSaveResult r = saveDataSheet(f, settings, 20, 18);
-    EXPECT_FALSE(r.saved);
+    EXPECT_FALSE(r.saved());
     EXPECT_EQ(r.message->text, "Hiányzik az ügyintéző neve!");
     EXPECT_EQ(readFile(settings.path()), "[ADATLAP]\nUnev=old\n");
 
     SettingsFile nowhere(dir / "missing" / "Kovirant.ini");
     r = saveDataSheet(validForm(), nowhere, 20, 18);
-    EXPECT_FALSE(r.saved);
+    EXPECT_FALSE(r.saved());
     const std::string prefix =
         "Nem sikerült az adatlapot menteni. Ellenőrizze hogy az a könyvtár ahol az kovirant program van, nem "
         "írásvédett-e! Hibakód=";
@@ -140,7 +140,7 @@ TEST(DataSheet, SavingKeepsOtherSectionsAndLines) {
     auto dir = freshTempDir("ds-keep");
     SettingsFile settings(dir / "Kovirant.ini");
     writeFile(settings.path(), "[GENERAL]\r\nmaxtk=20\r\n; comment\r\n[ADATLAP]\r\ncim=old\r\n");
-    ASSERT_TRUE(saveDataSheet(validForm(), settings, 20, 18).saved);
+    ASSERT_TRUE(saveDataSheet(validForm(), settings, 20, 18).saved());
     const std::string text = readFile(settings.path());
     EXPECT_EQ(text.rfind("[GENERAL]\r\nmaxtk=20\r\n; comment\r\n[ADATLAP]\r\n", 0), 0u);
     EXPECT_NE(text.find("cim=Pénzintézeti jelentés\r\ntargy="), std::string::npos);
@@ -163,7 +163,7 @@ TEST(DataSheet, EveryKeyDefaultsStoresAndRoundTrips) {
         }
     }
     f.SZemail = "szerzo@bank.hu";
-    ASSERT_TRUE(saveDataSheet(f, settings, 20, 18).saved);
+    ASSERT_TRUE(saveDataSheet(f, settings, 20, 18).saved());
     const Profile stored = loadProfile(settings.path());
     for (const DataSheetKey& k : DataSheetKeys()) {
         std::string expected;

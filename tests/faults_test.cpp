@@ -10,6 +10,7 @@
 
 #include "report/data_sheet.h"
 #include "report/report_writer.h"
+#include "profile_helpers.h"
 #include "test_support.h"
 
 using namespace kovirant;
@@ -69,7 +70,7 @@ TEST(Faults, AFullDiskLeavesTheOldReportAndTheOldSettings) {
     form.irsz = "1"; form.hely = std::string(500, 'H'); form.terulet = std::string(500, 'T'); form.jelleg = 1;
     form.hazszam = "1"; form.Uemail = "a@b"; form.targy = std::string(500, 'x'); form.cim = std::string(500, 'y');
     const DataSheetSaveResult saved = saveDataSheet(form, settings, 20, 18);
-    EXPECT_FALSE(saved.saved);
+    EXPECT_FALSE(saved.saved());
     ASSERT_TRUE(saved.message.has_value());
     EXPECT_NE(saved.message->text.find("Hibakód=" + std::to_string(ENOSPC)), std::string::npos);
     EXPECT_EQ(readFile(settings.path()), "[ADATLAP]\r\nCnev=Old Bank\r\n");
@@ -91,9 +92,9 @@ TEST(Faults, TheSettingsFileRemovedWhileRunningIsWrittenAnew) {
     std::filesystem::remove(settings.path());
     form.cjsz1 = "1"; form.cjsz2 = "10"; form.adoszam = "12345678"; form.irsz = "1"; form.hely = "H";
     form.terulet = "T"; form.jelleg = 1; form.hazszam = "1"; form.Uemail = "a@b";
-    ASSERT_TRUE(saveDataSheet(form, settings, 20, 18).saved);
-    EXPECT_EQ(settings.readDataSheetKey("Cnev"), "Bank");
-    EXPECT_EQ(settings.readDataSheetKey("cjsz1"), "01");
+    ASSERT_TRUE(saveDataSheet(form, settings, 20, 18).saved());
+    EXPECT_EQ(readDataSheetKey(settings, "Cnev"), "Bank");
+    EXPECT_EQ(readDataSheetKey(settings, "cjsz1"), "01");
 }
 
 // A writer killed at a random moment leaves the target old or new, whole.
@@ -128,7 +129,7 @@ TEST(Faults, KillingASaveLeavesOldOrNewWhole) {
         ::waitpid(child, nullptr, 0);
         const std::string now = readFile(dir / "r.xml");
         EXPECT_TRUE(now == reportA || now == reportB) << "round " << round << ": " << now.size() << " bytes";
-        const std::string name = SettingsFile(dir / "churn.ini").readDataSheetKey("Cnev");
+        const std::string name = readDataSheetKey(SettingsFile(dir / "churn.ini"), "Cnev");
         EXPECT_TRUE(name == "Bank" || name == "Bank A" || name == "Bank B") << name;
         EXPECT_EQ(getProfileString(dir / "churn.ini", "GENERAL", "maxtk", "", 128), "20");
     }

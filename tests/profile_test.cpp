@@ -8,6 +8,7 @@
 
 #include "report/profile_file.h"
 #include "report/settings.h"
+#include "profile_helpers.h"
 #include "test_support.h"
 
 using namespace kovirant;
@@ -117,14 +118,14 @@ TEST(StartupSettings, DefaultsLimitsAndDataSheetFilled) {
 TEST(SettingsFile, DataSheetKeysWithDefaultsAndCapacities) {
     auto dir = freshTempDir("datasheet-keys");
     SettingsFile s(dir / "Kovirant.ini");
-    EXPECT_EQ(s.readDataSheetKey("cim"), "Pénzintézeti jelentés");
-    EXPECT_EQ(s.readDataSheetKey("targy"), "Cégek pénzforgalmi számlaszám változásainak jelentése");
-    EXPECT_EQ(s.readDataSheetKey("kategoria"), "Kötelezettség");
-    EXPECT_EQ(s.readDataSheetKey("Unev"), "");
+    EXPECT_EQ(readDataSheetKey(s, "cim"), "Pénzintézeti jelentés");
+    EXPECT_EQ(readDataSheetKey(s, "targy"), "Cégek pénzforgalmi számlaszám változásainak jelentése");
+    EXPECT_EQ(readDataSheetKey(s, "kategoria"), "Kötelezettség");
+    EXPECT_EQ(readDataSheetKey(s, "Unev"), "");
     writeFile(s.path(), "[ADATLAP]\nadoszam=1234567890\nCnev=" + std::string(600, 'n') + "\nkategoria=\n");
-    EXPECT_EQ(s.readDataSheetKey("adoszam", kAdoszamCapacity), "12345678");
-    EXPECT_EQ(s.readDataSheetKey("Cnev").size(), 511u);
-    EXPECT_EQ(s.readDataSheetKey("kategoria"), "");
+    EXPECT_EQ(readDataSheetKey(s, "adoszam", kAdoszamCapacity), "12345678");
+    EXPECT_EQ(readDataSheetKey(s, "Cnev").size(), 511u);
+    EXPECT_EQ(readDataSheetKey(s, "kategoria"), "");
     ASSERT_EQ(DataSheetKeys().size(), 23u);
     EXPECT_EQ(DataSheetKeys().front().key, "cim");
     EXPECT_EQ(DataSheetKeys().back().key, "szint");

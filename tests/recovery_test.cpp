@@ -59,8 +59,7 @@ protected:
 TEST_F(RecoveryTest, EveryRowAndCellComesBackWhole) {
     fillAwkwardRows(t.tables);
     ASSERT_EQ(writeRecovery(file, t.tables, state.settings()), 0);
-    RecoveredRows found;
-    readRecovery(file, found);
+    const RecoveredRows found = readRecovery(file);
     ASSERT_EQ(found.status, RecoveryStatus::Read);
     TestTables back;
     restoreRows(found, back.tables);
@@ -78,17 +77,14 @@ TEST_F(RecoveryTest, AFileCutShortAnywhereOrOfJunkIsDamaged) {
     const std::string whole = readFile(file);
     for (std::size_t n = 0; n < whole.size(); ++n) {
         writeFile(file, whole.substr(0, n));
-        RecoveredRows found;
-        readRecovery(file, found);
+        const RecoveredRows found = readRecovery(file);
         ASSERT_EQ(found.status, RecoveryStatus::Damaged) << "cut at " << n;
     }
     writeFile(file, std::string("\x00\xFF junk \r\n", 10));
-    RecoveredRows junk;
-    readRecovery(file, junk);
+    const RecoveredRows junk = readRecovery(file);
     EXPECT_EQ(junk.status, RecoveryStatus::Damaged);
     std::filesystem::remove(file);
-    RecoveredRows none;
-    readRecovery(file, none);
+    const RecoveredRows none = readRecovery(file);
     EXPECT_EQ(none.status, RecoveryStatus::Missing);
 }
 
@@ -96,12 +92,10 @@ TEST_F(RecoveryTest, FollowsTheTablesWhilePendingAndGoesWhenNothingIs) {
     shell.registerEditorSavesAValidRow();
     afterCommand(kCmdNew);
     ASSERT_TRUE(std::filesystem::exists(file));
-    RecoveredRows found;
-    readRecovery(file, found);
+    const RecoveredRows found = readRecovery(file);
     EXPECT_EQ(found.reg.rowCount(), 1u);
     afterCommand(kCmdNew);
-    RecoveredRows two;
-    readRecovery(file, two);
+    const RecoveredRows two = readRecovery(file);
     EXPECT_EQ(two.reg.rowCount(), 2u);
 
     // A replacing load clears ReportPending: nothing is left to recover.
@@ -131,8 +125,7 @@ TEST_F(RecoveryTest, LargeTablesAreWrittenWhenIdle) {
     EXPECT_FALSE(std::filesystem::exists(file));
     EXPECT_EQ(shell.recoverySchedules, std::vector<int>{kRecoveryIdleMs});
     writePendingRecovery(state, shell);
-    RecoveredRows found;
-    readRecovery(file, found);
+    const RecoveredRows found = readRecovery(file);
     EXPECT_EQ(found.reg.rowCount(), kRecoveryImmediateRows + 1);
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "report/report_writer.h"
+#include "util/file_io.h"
 #include "test_support.h"
 
 using namespace kovirant;
@@ -281,8 +282,9 @@ TEST_F(ReportWriterTest, WriteAndCloseFailuresLeaveTheOldReport) {
         writeFile(dir / "out.xml", "previous report");
         ReportOptions o = options;
         o.bufferSize = 4096;
-        o.faults = {c.failWrite, c.failClose};
+        injectFileFaults({c.failWrite, c.failClose});
         ReportOutcome r = write(&o);
+        injectFileFaults({});
         EXPECT_EQ(r.status, ReportStatus::WriteFailed) << c.failWrite;
         EXPECT_NE(r.errorCode, 0);
         EXPECT_EQ(output(), "previous report");

@@ -10,9 +10,9 @@
 namespace kovirant {
 
 struct TestTables {
-    MemoryTable reg{RegisterCol::count, true};
-    MemoryTable inst{InstitutionCol::count, false};
-    MemoryTable acc{AccountChangeCol::count, false};
+    MemoryTable reg{ViewRegister};
+    MemoryTable inst{ViewInstitution};
+    MemoryTable acc{ViewAccountChange};
     RecordTables tables{reg, inst, acc};
 };
 

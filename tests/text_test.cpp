@@ -93,7 +93,11 @@ TEST(ZeroPad, PadsTextOnTheLeftAndKeepsLongerTextWhole) {
         {"", 2, "00"}, {"5", 2, "05"}, {"12", 2, "12"}, {"123", 2, "123"},
         {"1234", 6, "001234"}, {"ab", 4, "00ab"}, {"", 6, "000000"},
     };
-    for (const Case& c : cases) EXPECT_EQ(zeroPad(c.text, c.width), c.expected) << c.text;
+    for (const Case& c : cases) {
+        std::string padded;
+        appendZeroPad(padded, c.text, c.width);
+        EXPECT_EQ(padded, c.expected) << c.text;
+    }
 }
 
 TEST(ReadNumber, ReadsAsTheConventionsSay) {

@@ -68,7 +68,7 @@ std::optional<EditorMessage> saveAccountChangeEditor(AppState& state, Shell& she
 
 std::optional<EditorMessage> saveDataSheetDialog(AppState& state, const DataSheetForm& form) {
     const DataSheetSaveResult r = saveDataSheet(form, state.settings(), state.maxtk, state.maxcf);
-    if (!r.saved) return r.message;
+    if (!r.saved()) return r.message;
     state.DataSheetFilled = true;
     return std::nullopt;
 }

@@ -17,9 +17,6 @@ constexpr std::string_view kTableNames[] = {
     "Banktechnikai számlaszámváltozás",
 };
 
-constexpr std::size_t kTaxColumn[] = {RegisterCol::taxBaseNumber, InstitutionCol::taxBaseNumber,
-                                      AccountChangeCol::taxBaseNumber};
-
 void information(Shell& shell, std::string_view text) {
     shell.showMessage(messageBox(text, kProgramCaption, MessageIcon::Information, true));
 }
@@ -44,7 +41,7 @@ void checkRows(AppState& state, Shell& shell) {
         switch (column) {
             case 0: return cp1250ToUtf16(kTableNames[f.kind]);
             case 1: return cp1250ToUtf16(std::to_string(f.row + 1));
-            case 2: return cp1250ToUtf16(state.tables.cell(f.kind, f.row, kTaxColumn[f.kind]));
+            case 2: return cp1250ToUtf16(state.tables.cell(f.kind, f.row, columnOf(f.kind, ColumnRole::TaxBaseNumber)));
             default: return cp1250ToUtf16(check.messages[f.message]);
         }
     };

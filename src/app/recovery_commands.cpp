@@ -101,17 +101,15 @@ void offerRecovery(AppState& state, Shell& shell, std::time_t now) {
     // The file of a copy still running is that copy's, not left over.
     if (!ownsRecoveryFile(state)) return;
     const std::filesystem::path file = fileOf(state);
-    RecoveredRows found;
-    readRecovery(file, found);
+    const RecoveredRows found = readRecovery(file);
     if (found.status == RecoveryStatus::Missing) return;
 
-    std::filesystem::path aside;
     if (found.status != RecoveryStatus::Read) {
-        const int err = putAside(file, now, aside);
+        const AsideOutcome aside = putAside(file, now);
         std::string text = "Az előző futásból maradt visszaállítási állomány (" + std::string(kRecoveryFileName) +
                            ") sérült vagy nem olvasható, ezért nem töltöttem vissza.";
         if (found.errorCode != 0) text += " Hibakód=" + std::to_string(found.errorCode) + ".";
-        if (err == 0) text += " Félretettem ezen a néven: " + utf16ToCp1250(aside.filename().u16string());
+        if (aside.moved()) text += " Félretettem ezen a néven: " + utf16ToCp1250(aside.aside.filename().u16string());
         shell.showMessage(messageBox(text, kProgramCaption, MessageIcon::Warning, true));
         return;
     }
@@ -127,7 +125,7 @@ void offerRecovery(AppState& state, Shell& shell, std::time_t now) {
                   "teszem félre, amelyet később az \"XML állomány betöltése...\" paranccsal is betölthet.",
                   found.rows(), found.reg.rowCount(), found.inst.rowCount(), found.acc.rowCount());
     if (!shell.askYesNo(messageBox(text, kProgramCaption, MessageIcon::Question, true))) {
-        putAside(file, now, aside);
+        putAside(file, now);
         return;
     }
     restoreRows(found, state.tables);

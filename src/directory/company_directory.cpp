@@ -420,27 +420,20 @@ int saveDirectory(const std::filesystem::path& file, const CompanyDirectory& dir
 
 std::size_t learnFromTables(CompanyDirectory& directory, const RecordTables& tables, int maxtk, int maxcf,
                             LearnMode mode, const LearnRows& rows) {
-    struct Source {
-        ViewKind kind;
-        std::size_t company, tax;
-        int name;  // column, or -1
-    };
-    static constexpr Source kSources[] = {
-        {ViewRegister, RegisterCol::companyNumber, RegisterCol::taxBaseNumber, -1},
-        {ViewInstitution, InstitutionCol::companyNumber, InstitutionCol::taxBaseNumber, InstitutionCol::name},
-        {ViewAccountChange, AccountChangeCol::companyNumber, AccountChangeCol::taxBaseNumber, -1},
-    };
     std::size_t learnt = 0;
-    for (const Source& s : kSources) {
-        const TableWidget& t = tables.table(s.kind);
-        for (std::size_t r = rows.from[s.kind], n = t.rowCount(); r < n; ++r) {
-            const std::string_view company = tables.cell(s.kind, r, s.company);
-            const std::string_view tax = tables.cell(s.kind, r, s.tax);
+    for (ViewKind kind : {ViewRegister, ViewInstitution, ViewAccountChange}) {
+        const std::size_t companyCol = columnOf(kind, ColumnRole::CompanyNumber);
+        const std::size_t taxCol = columnOf(kind, ColumnRole::TaxBaseNumber);
+        const std::size_t nameCol = columnOf(kind, ColumnRole::Name);  // the institution's
+        const TableWidget& t = tables.table(kind);
+        for (std::size_t r = rows.from[kind], n = t.rowCount(); r < n; ++r) {
+            const std::string_view company = tables.cell(kind, r, companyCol);
+            const std::string_view tax = tables.cell(kind, r, taxCol);
             if (company.size() != kCompanyNumberLength || !allDigits(company) || tax.size() != kTaxBaseLength ||
                 !allDigits(tax))
                 continue;
             if (!CheckAreaCode(company.substr(0, 2), maxtk) || !CheckFormCode(company.substr(2, 2), maxcf)) continue;
-            const std::string_view name = s.name >= 0 ? tables.cell(s.kind, r, static_cast<std::size_t>(s.name)) : "";
+            const std::string_view name = nameCol < columnCount(kind) ? tables.cell(kind, r, nameCol) : "";
             if (directory.learn(tax, company, name, mode)) ++learnt;
         }
     }
@@ -449,7 +442,9 @@ std::size_t learnFromTables(CompanyDirectory& directory, const RecordTables& tab
 
 FillResult fillCompanyNumbers(const CompanyDirectory& directory, RecordTables& tables) {
     FillResult result;
-    auto fill = [&](ViewKind kind, std::size_t companyCol, std::size_t taxCol) {
+    for (ViewKind kind : {ViewRegister, ViewAccountChange}) {
+        const std::size_t companyCol = columnOf(kind, ColumnRole::CompanyNumber);
+        const std::size_t taxCol = columnOf(kind, ColumnRole::TaxBaseNumber);
         for (std::size_t r = 0, n = tables.table(kind).rowCount(); r < n; ++r) {
             if (!tables.cell(kind, r, companyCol).empty()) continue;
             const auto company = directory.companyOf(tables.cell(kind, r, taxCol));
@@ -460,9 +455,7 @@ FillResult fillCompanyNumbers(const CompanyDirectory& directory, RecordTables& t
             tables.writeCell(kind, r, companyCol, *company);
             ++result.filled;
         }
-    };
-    fill(ViewRegister, RegisterCol::companyNumber, RegisterCol::taxBaseNumber);
-    fill(ViewAccountChange, AccountChangeCol::companyNumber, AccountChangeCol::taxBaseNumber);
+    }
     return result;
 }
 

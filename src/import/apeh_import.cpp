@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "editing/pick_lists.h"
 #include "import/line_reader.h"
 #include "text/format.h"
 #include "util/file_io.h"
@@ -52,7 +53,7 @@ std::optional<std::string> checkApehLine(std::string_view line, long long n, Reg
     target.append(date.substr(2, 2));
     target.push_back('-');
     target.append(date.substr(4, 2));
-    entry[RegisterCol::accountCode].assign(opening ? "Bejegyzés" : "Törlés");
+    entry[RegisterCol::accountCode].assign(CodeList()[opening ? kCodeBejegyzes : kCodeTorles]);
     return std::nullopt;
 }
 

@@ -279,15 +279,15 @@ private:
 ReloadOutcome ReloadReport(const std::filesystem::path& path, RecordTables& tables, const ReloadOptions& options) {
     const OpenedFile opened = openFile(path, "rb");
     if (!opened) return {ReloadStatus::CannotOpen, 0, opened.error};
-    return {ReloadStatus::Completed, ReloadReportStream(opened.file.get(), tables, options), 0};
+    return ReloadReportStream(opened.file.get(), tables, options);
 }
 
-std::size_t ReloadReportStream(std::FILE* file, RecordTables& tables, const ReloadOptions& options) {
+ReloadOutcome ReloadReportStream(std::FILE* file, RecordTables& tables, const ReloadOptions& options) {
     TextLineReader reader(file, 1 << 20, kReloadPieceMax);
     Reloader reloader(tables, options);
     std::string_view piece;
     while (reader.next(piece)) reloader.line(piece);
-    return reloader.appended();
+    return {ReloadStatus::Completed, reloader.appended(), 0};
 }
 
 }  // namespace kovirant

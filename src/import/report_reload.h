@@ -37,8 +37,8 @@ struct ReloadOptions {
 };
 
 ReloadOutcome ReloadReport(const std::filesystem::path& path, RecordTables& tables, const ReloadOptions& options = {});
-// The same over an open stream; returns the rows appended.
-std::size_t ReloadReportStream(std::FILE* file, RecordTables& tables, const ReloadOptions& options = {});
+// The same over an open stream (read to its end: Completed).
+ReloadOutcome ReloadReportStream(std::FILE* file, RecordTables& tables, const ReloadOptions& options = {});
 
 // Undoes the report's escaping: the five predefined entities and numeric
 // character references back to Windows-1250; a '&' that starts no known

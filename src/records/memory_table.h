@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "records/record_kinds.h"
 #include "records/table_widget.h"
 
 namespace kovirant {
@@ -13,6 +14,8 @@ namespace kovirant {
 class MemoryTable : public TableWidget {
 public:
     MemoryTable(std::size_t columns, bool singleSelection);
+    // The store of one kind's table: its columns and selection rule.
+    explicit MemoryTable(ViewKind kind) : MemoryTable(kovirant::columnCount(kind), kovirant::singleSelection(kind)) {}
 
     std::size_t rowCount() const override { return rows_.size(); }
     void insertRow(std::size_t index, std::span<const std::string> cells) override;
@@ -25,8 +28,6 @@ public:
     RowState state(std::size_t row) const override;
     void setState(std::size_t row, RowState state) override;
 
-    std::size_t columnCount() const { return columns_; }
-    bool singleSelection() const { return singleSelection_; }
 
 private:
     // The cells of a row lie one after the other in a block, each ended by a

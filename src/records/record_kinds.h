@@ -11,10 +11,23 @@ namespace kovirant {
 enum ViewKind : int { ViewRegister = 0, ViewInstitution = 1, ViewAccountChange = 2 };
 inline constexpr int kViewKindCount = 3;
 
+// What a column holds, for the code that reads columns by meaning (the
+// directory, the search, the check) rather than by position.
+enum class ColumnRole {
+    Other,
+    CompanyNumber,  // 10 digits
+    TaxBaseNumber,  // 8 digits
+    AccountNumber,  // 24 digits
+    Date,           // YYYY-MM-DD
+    BankCode,       // an institution's 8-digit "Számjel"
+    Name,           // a company's name
+};
+
 struct Column {
     std::string_view field;   // field name of the record
     std::string_view header;  // header text (Windows-1250)
     int width;                // pixels
+    ColumnRole role = ColumnRole::Other;
 };
 
 // Field positions: field i of a record is the text of column i.
@@ -42,7 +55,16 @@ using AccountChangeEntry = std::array<std::string, AccountChangeCol::count>;
 std::span<const Column> columnsOf(ViewKind kind);
 inline std::size_t columnCount(ViewKind kind) { return columnsOf(kind).size(); }
 
+// The first column of a kind with `role` (every kind has one company number
+// and one tax base number column).
+std::size_t columnOf(ViewKind kind, ColumnRole role);
+inline bool hasRole(ViewKind kind, std::size_t column, ColumnRole role) {
+    return column < columnCount(kind) && columnsOf(kind)[column].role == role;
+}
+
 // Register and institution rows show the program icon in column 0.
 inline bool showsIcon(ViewKind kind) { return kind != ViewAccountChange; }
+// Only the register table lets one row at a time be selected.
+inline bool singleSelection(ViewKind kind) { return kind == ViewRegister; }
 
 }  // namespace kovirant

@@ -28,14 +28,7 @@ void fold(std::string_view text, bool dropSeparators, std::string& out) {
 
 // The columns holding account and company numbers.
 bool isNumberColumn(ViewKind kind, std::size_t column) {
-    switch (kind) {
-        case ViewRegister: return column == RegisterCol::companyNumber || column == RegisterCol::accountNumber;
-        case ViewInstitution: return column == InstitutionCol::companyNumber;
-        case ViewAccountChange:
-            return column == AccountChangeCol::companyNumber || column == AccountChangeCol::originalAccountNumber ||
-                   column == AccountChangeCol::newAccountNumber;
-    }
-    return false;
+    return hasRole(kind, column, ColumnRole::CompanyNumber) || hasRole(kind, column, ColumnRole::AccountNumber);
 }
 
 }  // namespace

@@ -58,24 +58,25 @@ int writeRecovery(const std::filesystem::path& file, RecordTables& tables, const
     return out.status == ReportStatus::Written ? 0 : (out.errorCode != 0 ? out.errorCode : EIO);
 }
 
-void readRecovery(const std::filesystem::path& file, RecoveredRows& out) {
+RecoveredRows readRecovery(const std::filesystem::path& file) {
     const OpenedFile opened = openFile(file, "rb");
-    if (!opened) {
-        out.status = isMissingFile(opened.error) ? RecoveryStatus::Missing : RecoveryStatus::Unreadable;
-        out.errorCode = opened.error;
-        return;
-    }
-    readRecoveryStream(opened.file.get(), out);
+    if (opened) return readRecoveryStream(opened.file.get());
+    RecoveredRows out;
+    out.status = isMissingFile(opened.error) ? RecoveryStatus::Missing : RecoveryStatus::Unreadable;
+    out.errorCode = opened.error;
+    return out;
 }
 
-void readRecoveryStream(std::FILE* file, RecoveredRows& out) {
+RecoveredRows readRecoveryStream(std::FILE* file) {
+    RecoveredRows out;
     if (!endsComplete(file)) {
         out.status = std::ferror(file) ? RecoveryStatus::Unreadable : RecoveryStatus::Damaged;
-        return;
+        return out;
     }
     RecordTables tables(out.reg, out.inst, out.acc);
     ReloadReportStream(file, tables, ReloadOptions{true});
     out.status = std::ferror(file) ? RecoveryStatus::Unreadable : RecoveryStatus::Read;
+    return out;
 }
 
 void restoreRows(const RecoveredRows& rows, RecordTables& tables) {
@@ -84,7 +85,8 @@ void restoreRows(const RecoveredRows& rows, RecordTables& tables) {
     copyRows<RegisterCol::count>(rows.reg, ViewRegister, tables);
 }
 
-int putAside(const std::filesystem::path& file, std::time_t now, std::filesystem::path& aside) {
+AsideOutcome putAside(const std::filesystem::path& file, std::time_t now) {
+    std::filesystem::path aside;
     char stamp[32] = "0";
     if (const std::tm* t = std::localtime(&now)) std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", t);
     for (int n = 1;; ++n) {
@@ -100,7 +102,7 @@ int putAside(const std::filesystem::path& file, std::time_t now, std::filesystem
         std::error_code ec;
         if (!std::filesystem::exists(aside, ec)) break;
     }
-    return renameReplacing(file, aside);
+    return {aside, renameReplacing(file, aside)};
 }
 
 }  // namespace kovirant

@@ -40,22 +40,28 @@ enum class RecoveryStatus {
 struct RecoveredRows {
     RecoveryStatus status = RecoveryStatus::Missing;
     int errorCode = 0;
-    MemoryTable reg{RegisterCol::count, true};
-    MemoryTable inst{InstitutionCol::count, false};
-    MemoryTable acc{AccountChangeCol::count, false};
+    MemoryTable reg{ViewRegister};
+    MemoryTable inst{ViewInstitution};
+    MemoryTable acc{ViewAccountChange};
     std::size_t rows() const { return reg.rowCount() + inst.rowCount() + acc.rowCount(); }
 };
 
-void readRecovery(const std::filesystem::path& file, RecoveredRows& out);
+RecoveredRows readRecovery(const std::filesystem::path& file);
 // The same over an open stream, read from its start.
-void readRecoveryStream(std::FILE* file, RecoveredRows& out);
+RecoveredRows readRecoveryStream(std::FILE* file);
 
 // Appends the recovered rows to the tables, the register rows last so that
 // the status bar shows their count.
 void restoreRows(const RecoveredRows& rows, RecordTables& tables);
 
-// Renames the file aside with the date and time in its name (never deleting
-// it). Returns 0 or the system error code; `aside` is the new name.
-int putAside(const std::filesystem::path& file, std::time_t now, std::filesystem::path& aside);
+// A file renamed aside: its new name, or the system error code (0 when moved).
+struct AsideOutcome {
+    std::filesystem::path aside;
+    int errorCode = 0;
+    bool moved() const { return errorCode == 0; }
+};
+
+// Renames the file aside with the date and time in its name (never deleting it).
+AsideOutcome putAside(const std::filesystem::path& file, std::time_t now);
 
 }  // namespace kovirant

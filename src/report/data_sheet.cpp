@@ -53,7 +53,7 @@ std::optional<EditorMessage> checkDataSheet(const DataSheetForm& f, int maxtk, i
 }
 
 DataSheetSaveResult saveDataSheet(const DataSheetForm& f, const SettingsFile& settings, int maxtk, int maxcf) {
-    if (auto message = checkDataSheet(f, maxtk, maxcf)) return {false, message};
+    if (auto message = checkDataSheet(f, maxtk, maxcf)) return {DataSheetStatus::Refused, message, 0};
     std::vector<std::pair<std::string, std::string>> values;
     for (const DataSheetKey& k : DataSheetKeys()) {
         std::string stored;
@@ -70,9 +70,9 @@ DataSheetSaveResult saveDataSheet(const DataSheetForm& f, const SettingsFile& se
                       "Nem sikerült az adatlapot menteni. Ellenőrizze hogy az a könyvtár ahol az kovirant program "
                       "van, nem írásvédett-e! Hibakód=%d",
                       code);
-        return {false, warning(buf)};
+        return {DataSheetStatus::WriteFailed, warning(buf), code};
     }
-    return {true, std::nullopt};
+    return {};
 }
 
 }  // namespace kovirant

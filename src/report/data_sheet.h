@@ -13,9 +13,19 @@ namespace kovirant {
 // Reads the 23 keys fresh from the file, with their defaults.
 DataSheetForm openDataSheet(const SettingsFile& settings);
 
+enum class DataSheetStatus {
+    Saved,        // every key written
+    Refused,      // a test failed: nothing written
+    WriteFailed,  // the settings file could not be replaced: as it was
+};
+
+// Like the import's, the reload's and the writer's outcome: a status, what to
+// tell the officer, the system's error code.
 struct DataSheetSaveResult {
-    bool saved = false;
+    DataSheetStatus status = DataSheetStatus::Saved;
     std::optional<EditorMessage> message;  // when not saved
+    int errorCode = 0;                     // WriteFailed
+    bool saved() const { return status == DataSheetStatus::Saved; }
 };
 
 // Runs every test, then writes all 23 keys in one atomic replacement of the

@@ -183,11 +183,6 @@ Profile loadProfile(const std::filesystem::path& file) {
     return Profile::parse(bytes);
 }
 
-std::string getProfileString(const std::filesystem::path& file, std::string_view section, std::string_view key,
-                             std::string_view defaultValue, std::size_t capacity) {
-    return profileValue(loadProfile(file), section, key, defaultValue, capacity);
-}
-
 int writeProfileStrings(const std::filesystem::path& file, std::string_view section,
                         const std::vector<std::pair<std::string, std::string>>& values) {
     std::string bytes;
@@ -204,11 +199,6 @@ int writeProfileStrings(const std::filesystem::path& file, std::string_view sect
     for (const auto& [key, value] : values) changed |= profile.set(section, key, value);
     if (!changed) return 0;
     return replaceFile(file, profile.serialize());
-}
-
-int writeProfileString(const std::filesystem::path& file, std::string_view section, std::string_view key,
-                       std::string_view value) {
-    return writeProfileStrings(file, section, {{std::string(key), std::string(value)}});
 }
 
 }  // namespace kovirant

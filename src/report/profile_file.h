@@ -38,12 +38,8 @@ struct Profile {
     bool set(std::string_view section, std::string_view key, std::string_view value);
 };
 
-// GetPrivateProfileString: the value or the default, cut to capacity - 1
-// characters. Returns the text delivered.
-std::string getProfileString(const std::filesystem::path& file, std::string_view section, std::string_view key,
-                             std::string_view defaultValue, std::size_t capacity);
-
-// Picks a value out of an already read profile with the same rules.
+// GetPrivateProfileString over an already read profile: the value or the
+// default, cut to capacity - 1 characters.
 std::string profileValue(const Profile& profile, std::string_view section, std::string_view key,
                          std::string_view defaultValue, std::size_t capacity);
 
@@ -54,7 +50,5 @@ Profile loadProfile(const std::filesystem::path& file);
 // file replaced atomically. Returns 0 or the system error code.
 int writeProfileStrings(const std::filesystem::path& file, std::string_view section,
                         const std::vector<std::pair<std::string, std::string>>& values);
-int writeProfileString(const std::filesystem::path& file, std::string_view section, std::string_view key,
-                       std::string_view value);
 
 }  // namespace kovirant

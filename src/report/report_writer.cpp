@@ -136,8 +136,7 @@ public:
             buffer_.clear();
             return;
         }
-        ++writes_;
-        error_ = writes_ == options_.faults.failWrite ? ENOSPC : file_.write(buffer_);
+        error_ = file_.write(buffer_);
         buffer_.clear();
     }
 
@@ -146,7 +145,6 @@ public:
     int finish() {
         flush();
         const int closed = file_.finish();
-        if (error_ == 0 && options_.faults.failClose) error_ = EIO;
         return error_ != 0 ? error_ : closed;
     }
 
@@ -154,7 +152,6 @@ private:
     AtomicFile& file_;
     const ReportOptions& options_;
     std::string buffer_;
-    int writes_ = 0;
     int error_ = 0;
 };
 

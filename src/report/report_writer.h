@@ -41,17 +41,9 @@ struct ReportOutcome {
     int errorCode = 0;          // CannotOpen, WriteFailed: the system error code
 };
 
-// Lets tests make the output fail: the n-th write to the disk (1-based; 0
-// never) or the close.
-struct ReportFaults {
-    int failWrite = 0;
-    bool failClose = false;
-};
-
 struct ReportOptions {
     std::function<std::time_t()> clock;   // default: the current time
     std::size_t bufferSize = 1 << 16;      // bytes collected before each write
-    ReportFaults faults;
     // Every cell whole and every row, also one without a company number, and
     // kRecoveryMark after the generator's comment: the tables kept for
     // recovery, not a report to file.

@@ -81,10 +81,6 @@ std::string dataSheetValue(const Profile& profile, std::string_view key, std::si
     return profileValue(profile, kSectionDataSheet, key, dataSheetDefault(key), capacity);
 }
 
-std::string SettingsFile::readDataSheetKey(std::string_view key, std::size_t capacity) const {
-    return dataSheetValue(loadProfile(path_), key, capacity);
-}
-
 int SettingsFile::writeDataSheet(const std::vector<std::pair<std::string, std::string>>& values) const {
     return writeProfileStrings(path_, kSectionDataSheet, values);
 }

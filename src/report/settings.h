@@ -45,8 +45,6 @@ public:
     explicit SettingsFile(std::filesystem::path path) : path_(std::move(path)) {}
     const std::filesystem::path& path() const { return path_; }
 
-    // One "ADATLAP" key, fresh from the file, with its default and capacity.
-    std::string readDataSheetKey(std::string_view key, std::size_t capacity = kDataSheetCapacity) const;
     // Writes "ADATLAP" keys in one atomic replacement; 0 or the error code.
     int writeDataSheet(const std::vector<std::pair<std::string, std::string>>& values) const;
 

@@ -10,12 +10,6 @@ void appendZeroPad(std::string& out, std::string_view text, std::size_t width) {
     out.append(text);
 }
 
-std::string zeroPad(std::string_view text, std::size_t width) {
-    std::string out;
-    appendZeroPad(out, text, width);
-    return out;
-}
-
 int readNumber(std::string_view text) {
     std::size_t i = 0;
     // Leading white space as the C library's number readers skip it.

@@ -11,7 +11,6 @@ inline constexpr std::size_t kFieldMax = 511;
 
 // "%0Ns" with a text argument: the text right-aligned in a field of `width`
 // characters, filled on the left with '0'; a longer text is used whole.
-std::string zeroPad(std::string_view text, std::size_t width);
 void appendZeroPad(std::string& out, std::string_view text, std::size_t width);
 
 // Decimal value of a text: leading blanks skipped, an optional sign, then

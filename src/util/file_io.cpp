@@ -113,7 +113,13 @@ int readFile(const std::filesystem::path& path, std::string& out) {
     return std::ferror(f) == 0 ? 0 : lastSystemError();
 }
 
-AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)) {}
+namespace {
+FileFaults injectedFaults;
+}  // namespace
+
+void injectFileFaults(const FileFaults& faults) { injectedFaults = faults; }
+
+AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)), faults_(injectedFaults) {}
 
 AtomicFile::~AtomicFile() {
     if (committed_ || temp_.empty()) return;
@@ -135,6 +141,7 @@ int AtomicFile::open() {
 }
 
 int AtomicFile::write(std::string_view bytes) {
+    if (++writes_ == faults_.failWrite) return ENOSPC;
     clearSystemError();
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) return lastSystemError();
     return 0;
@@ -145,6 +152,7 @@ int AtomicFile::finish() {
     int err = syncFile(file_.get()) ? 0 : lastSystemError();
     clearSystemError();
     if (std::fclose(file_.release()) != 0 && err == 0) err = lastSystemError();
+    if (err == 0 && faults_.failClose) err = EIO;
     return err;
 }
 

@@ -39,6 +39,15 @@ void clearSystemError();
 // on Windows the code GetLastError gave it, elsewhere errno.
 int lastSystemError();
 
+// The tests' seam for failing disks: every AtomicFile made after the call
+// fails its n-th write (1-based; 0 never) with ENOSPC and, with failClose,
+// its finish with EIO. FileFaults{} ends it.
+struct FileFaults {
+    int failWrite = 0;
+    bool failClose = false;
+};
+void injectFileFaults(const FileFaults& faults);
+
 // A file written beside its target and put in the target's place only by
 // commit(), so the target holds either its old or its complete new content.
 // Destroyed without a successful commit, it removes its temporary file.
@@ -51,7 +60,6 @@ public:
 
     // Creates the temporary file. Returns 0 or the system error code.
     int open();
-    std::FILE* get() const { return file_.get(); }
 
     // Writes bytes; returns 0 or the system error code.
     int write(std::string_view bytes);
@@ -69,6 +77,8 @@ private:
     std::filesystem::path temp_;
     FilePtr file_;
     bool committed_ = false;
+    int writes_ = 0;
+    FileFaults faults_;
 };
 
 // Removes the temporary files that AtomicFile left in `folder` (a killed

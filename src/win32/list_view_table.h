@@ -10,8 +10,7 @@ namespace kovirant::win32 {
 
 class ListViewTable : public TableWidget {
 public:
-    ListViewTable(std::size_t columns, bool singleSelection, bool showsIcon)
-        : store_(columns, singleSelection), showsIcon_(showsIcon) {}
+    explicit ListViewTable(ViewKind kind) : store_(kind), showsIcon_(showsIcon(kind)) {}
 
     void attach(HWND listView) { hwnd_ = listView; }
     HWND hwnd() const { return hwnd_; }

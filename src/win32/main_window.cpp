@@ -11,8 +11,7 @@
 namespace kovirant::win32 {
 
 MainWindow::MainWindow()
-    : lists{ListViewTable(RegisterCol::count, true, true), ListViewTable(InstitutionCol::count, false, true),
-            ListViewTable(AccountChangeCol::count, false, false)},
+    : lists{ListViewTable(ViewRegister), ListViewTable(ViewInstitution), ListViewTable(ViewAccountChange)},
       tables(lists[ViewRegister], lists[ViewInstitution], lists[ViewAccountChange]),
       state(tables),
       shell(*this) {}
@@ -65,12 +64,12 @@ bool MainWindow::create(HINSTANCE inst) {
 bool MainWindow::createTables(int width) {
     RECT client{};
     GetClientRect(hwnd, &client);
-    // One selected row in the register table, several in the others; the
-    // image lists are shared and owned here.
+    // The register table shows first; the image lists are shared and owned here.
     constexpr DWORD kCommon = WS_CHILD | WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_SHAREIMAGELISTS;
-    const DWORD styles[kViewKindCount] = {kCommon | WS_VISIBLE | LVS_SINGLESEL, kCommon, kCommon};
     for (int k = 0; k < kViewKindCount; ++k) {
-        HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", styles[k], 0, 0, width, client.bottom, hwnd, nullptr,
+        const ViewKind kind = static_cast<ViewKind>(k);
+        const DWORD style = kCommon | (kind == ViewRegister ? WS_VISIBLE : 0) | (singleSelection(kind) ? LVS_SINGLESEL : 0);
+        HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", style, 0, 0, width, client.bottom, hwnd, nullptr,
                                     instance, nullptr);
         if (list == nullptr) return false;
         lists[static_cast<std::size_t>(k)].attach(list);

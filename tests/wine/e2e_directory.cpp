@@ -23,7 +23,7 @@ const wchar_t kCompanyWarning[] =
 // Tax base number -> company number of the example report, which was made
 // from the example protocol file.
 std::map<std::string, std::string> examplePairs() {
-    kovirant::MemoryTable reg(6, true), inst(12, false), acc(8, false);
+    kovirant::MemoryTable reg(kovirant::ViewRegister), inst(kovirant::ViewInstitution), acc(kovirant::ViewAccountChange);
     kovirant::RecordTables tables(reg, inst, acc);
     kovirant::ReloadReport(std::filesystem::path(path(examples, L"report.xml")), tables);
     std::map<std::string, std::string> pairs;

@@ -172,7 +172,7 @@ void reloadAndSave() {
 
     // The same report written by the core, compared byte for byte apart
     // from the time stamp.
-    kovirant::MemoryTable reg(6, true), inst(12, false), acc(8, false);
+    kovirant::MemoryTable reg(kovirant::ViewRegister), inst(kovirant::ViewInstitution), acc(kovirant::ViewAccountChange);
     kovirant::RecordTables tables(reg, inst, acc);
     kovirant::ReloadReport(std::filesystem::path(path(examples, L"report.xml")), tables);
     kovirant::SettingsFile settings{std::filesystem::path(path(dir, L"Kovirant.ini"))};

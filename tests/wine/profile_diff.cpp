@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "report/profile_file.h"
+#include "../profile_helpers.h"
 
 namespace {
 
