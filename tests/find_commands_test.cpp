@@ -22,9 +22,10 @@ protected:
 }  // namespace
 
 TEST_F(FindTest, EveryFaultyRowIsListedAndUgrasBringsTheOfficerToIt) {
-    t.tables.appendRow(ViewRegister, registerRow("0109123456"));                   // fine
-    t.tables.appendRow(ViewRegister, registerRow("", "87654321"));                 // an import's row
-    t.tables.appendRow(ViewRegister, registerRow("0109123456", "123456789"));      // 9-digit tax number
+    // Tax numbers that pass their check digit: no warning lines among these.
+    t.tables.appendRow(ViewRegister, registerRow("0109123456", "12345676"));       // fine
+    t.tables.appendRow(ViewRegister, registerRow("", "87654323", "111111110000000000000000"));  // an import's row
+    t.tables.appendRow(ViewRegister, registerRow("0109123456", "123456789", "111111110000000022222222"));  // 9-digit tax
     t.tables.appendRow(ViewInstitution, InstitutionEntry{});                       // every cell empty
     t.tables.appendRow(ViewAccountChange, AccountChangeEntry{std::string(511, '\xFF'), "0109123456",
                                                              std::string(24, '1'), "2005-02-30"});
@@ -41,7 +42,7 @@ TEST_F(FindTest, EveryFaultyRowIsListedAndUgrasBringsTheOfficerToIt) {
     command(kCmdCheckRows);
     EXPECT_EQ(countText, "Hibás sorok száma: 4");
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], (std::vector<std::string>{"Cégjegyzék (Számlaszám nyitás/zárás)", "2", "87654321",
+    EXPECT_EQ(lines[0], (std::vector<std::string>{"Cégjegyzék (Számlaszám nyitás/zárás)", "2", "87654323",
                                                   "Hibás cégszám (területi kód)"}));
     EXPECT_EQ(lines[1][1], "3");
     EXPECT_EQ(lines[1][3], "Hibás törzsszám");
@@ -58,7 +59,7 @@ TEST_F(FindTest, EveryFaultyRowIsListedAndUgrasBringsTheOfficerToIt) {
 }
 
 TEST_F(FindTest, NoFaultyRowNoList) {
-    t.tables.appendRow(ViewRegister, registerRow("0109123456"));
+    t.tables.appendRow(ViewRegister, registerRow("0109123456", "12345676"));
     command(kCmdCheckRows);
     EXPECT_EQ(shell.faultListRuns, 0);
     EXPECT_EQ(shell.texts(), std::vector<std::string>{"Nem találtam hibás sort."});

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/commands.h"
+#include "directory/company_directory.h"
 #include "editing/row_check.h"
 #include "records/row_search.h"
 #include "text/cp1250.h"
@@ -21,34 +22,83 @@ void information(Shell& shell, std::string_view text) {
     shell.showMessage(messageBox(text, kProgramCaption, MessageIcon::Information, true));
 }
 
+// The list's lines: each row's fault, then its warnings; rows in table order.
+struct Line {
+    ViewKind kind;
+    std::uint32_t row;
+    bool warning;
+    std::uint32_t index;  // into the faults or the warnings
+};
+
+std::vector<Line> linesOf(const RowCheck& check) {
+    std::vector<Line> lines;
+    lines.reserve(check.faults.size() + check.warnings.size());
+    std::size_t f = 0, w = 0;
+    auto before = [](ViewKind k1, std::uint32_t r1, ViewKind k2, std::uint32_t r2) {
+        return k1 != k2 ? k1 < k2 : r1 <= r2;
+    };
+    while (f < check.faults.size() || w < check.warnings.size()) {
+        const bool fault = w == check.warnings.size() ||
+                           (f < check.faults.size() && before(check.faults[f].kind, check.faults[f].row,
+                                                               check.warnings[w].kind, check.warnings[w].row));
+        if (fault) {
+            lines.push_back({check.faults[f].kind, check.faults[f].row, false, static_cast<std::uint32_t>(f)});
+            ++f;
+        } else {
+            lines.push_back({check.warnings[w].kind, check.warnings[w].row, true, static_cast<std::uint32_t>(w)});
+            ++w;
+        }
+    }
+    return lines;
+}
+
+// The directory's company numbers for the check, when there is a directory.
+CheckOptions checkOptions(const AppState& state, std::optional<CompanyDirectory>& directory) {
+    CheckOptions options;
+    if (state.settingsPath.empty()) return options;
+    LoadedDirectory loaded = loadDirectory(directoryPath(state.settingsPath.parent_path()), {state.maxtk, state.maxcf});
+    if (loaded.status != DirectoryStatus::Read) return options;
+    directory = std::move(loaded.directory);
+    options.directoryCompany = [&directory](std::string_view tax) { return directory->companyOf(tax); };
+    return options;
+}
+
 }  // namespace
 
 void checkRows(AppState& state, Shell& shell) {
-    const RowCheck check = checkAllRows(state.tables, state.maxtk, state.maxcf);
-    if (check.faults.empty()) {
+    std::optional<CompanyDirectory> directory;
+    const RowCheck check = checkAllRows(state.tables, state.maxtk, state.maxcf, checkOptions(state, directory));
+    if (check.faults.empty() && check.warnings.empty()) {
         information(shell, "Nem találtam hibás sort.");
         return;
     }
-    char count[64];
-    std::snprintf(count, sizeof count, "Hibás sorok száma: %zu", check.faults.size());
+    const std::vector<Line> lines = linesOf(check);
+    char count[96];
+    if (check.warnings.empty())
+        std::snprintf(count, sizeof count, "Hibás sorok száma: %zu", check.faults.size());
+    else
+        std::snprintf(count, sizeof count, "Hibás sorok száma: %zu, figyelmeztetések száma: %zu", check.faults.size(),
+                      check.warnings.size());
     FaultListRequest request;
     request.countText = cp1250ToUtf16(count);
     for (const char* h : {"Táblázat", "Sor", "Törzsszám", "Hiba"}) request.headers.push_back(cp1250ToUtf16(h));
-    request.count = check.faults.size();
-    request.text = [&](std::size_t line, int column) -> std::u16string {
-        if (line >= check.faults.size()) return {};
-        const RowFault& f = check.faults[line];
+    request.count = lines.size();
+    request.text = [&](std::size_t n, int column) -> std::u16string {
+        if (n >= lines.size()) return {};
+        const Line& l = lines[n];
         switch (column) {
-            case 0: return cp1250ToUtf16(kTableNames[f.kind]);
-            case 1: return cp1250ToUtf16(std::to_string(f.row + 1));
-            case 2: return cp1250ToUtf16(state.tables.cell(f.kind, f.row, columnOf(f.kind, ColumnRole::TaxBaseNumber)));
-            default: return cp1250ToUtf16(check.messages[f.message]);
+            case 0: return cp1250ToUtf16(kTableNames[l.kind]);
+            case 1: return cp1250ToUtf16(std::to_string(l.row + 1));
+            case 2: return cp1250ToUtf16(state.tables.cell(l.kind, l.row, columnOf(l.kind, ColumnRole::TaxBaseNumber)));
+            default:
+                return cp1250ToUtf16(l.warning ? warningText(check, check.warnings[l.index])
+                                               : check.messages[check.faults[l.index].message]);
         }
     };
     const auto chosen = shell.runFaultList(request);
-    if (!chosen || *chosen >= check.faults.size()) return;
-    const RowFault& f = check.faults[*chosen];
-    if (f.row < state.tables.table(f.kind).rowCount()) jumpToRow(state, shell, f.kind, f.row);
+    if (!chosen || *chosen >= lines.size()) return;
+    const Line& l = lines[*chosen];
+    if (l.row < state.tables.table(l.kind).rowCount()) jumpToRow(state, shell, l.kind, l.row);
 }
 
 void searchRows(AppState& state, Shell& shell, bool again) {

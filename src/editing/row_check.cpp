@@ -10,6 +10,8 @@
 #include <unordered_map>
 
 #include "editing/account_change_editor.h"
+#include "editing/check_digits.h"
+#include "editing/check_warnings.h"
 #include "editing/institution_editor.h"
 #include "editing/register_entry_editor.h"
 #include "editing/messages.h"
@@ -136,6 +138,111 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
     }
 }
 
+// The warnings of one table's rows, in one walk: check digits per row,
+// repeated rows and repeated register accounts by hashing.
+class Warner {
+public:
+    Warner(const RecordTables& tables, ViewKind kind, const CheckOptions& options, RowCheck& out)
+        : tables_(tables), kind_(kind), options_(options), out_(out), columns_(columnCount(kind)) {}
+
+    void run() {
+        const std::size_t rows = tables_.table(kind_).rowCount();
+        seenRows_.reserve(rows);
+        if (kind_ == ViewRegister) accounts_.reserve(rows);
+        const std::size_t tax = columnOf(kind_, ColumnRole::TaxBaseNumber);
+        for (std::size_t r = 0; r < rows; ++r) {
+            if (taxNumberFailsCheck(cell(r, tax))) warn(r, WarningKind::TaxCheckDigit);
+            checkDigits(r);
+            repeatedRow(r);
+            if (kind_ == ViewRegister) {
+                accountUnderOtherTax(r);
+                directoryContradiction(r);
+            }
+        }
+    }
+
+private:
+    std::string_view cell(std::size_t r, std::size_t c) const { return tables_.cell(kind_, r, c); }
+    void warn(std::size_t r, WarningKind what, std::size_t arg = 0) {
+        out_.warnings.push_back({kind_, static_cast<std::uint32_t>(r), what, static_cast<std::uint32_t>(arg)});
+    }
+
+    void checkDigits(std::size_t r) {
+        switch (kind_) {
+            case ViewRegister:
+                if (accountNumberFailsCheck(cell(r, RegisterCol::accountNumber))) warn(r, WarningKind::AccountCheckDigit);
+                break;
+            case ViewInstitution:
+                if (bankCodeFailsCheck(cell(r, InstitutionCol::codeNumber))) warn(r, WarningKind::BankCodeCheckDigit);
+                break;
+            case ViewAccountChange:
+                if (accountNumberFailsCheck(cell(r, AccountChangeCol::originalAccountNumber)))
+                    warn(r, WarningKind::OriginalAccountCheckDigit);
+                if (accountNumberFailsCheck(cell(r, AccountChangeCol::newAccountNumber)))
+                    warn(r, WarningKind::NewAccountCheckDigit);
+                break;
+        }
+    }
+
+    bool sameRow(std::size_t a, std::size_t b) const {
+        for (std::size_t c = 0; c < columns_; ++c)
+            if (cell(a, c) != cell(b, c)) return false;
+        return true;
+    }
+
+    void repeatedRow(std::size_t r) {
+        std::uint64_t h = 1469598103934665603ULL;
+        for (std::size_t c = 0; c < columns_; ++c) {
+            h ^= std::hash<std::string_view>{}(cell(r, c)) + 0x9E3779B97F4A7C15ULL + (h << 6) + (h >> 2);
+        }
+        const auto [it, added] = seenRows_.try_emplace(h, static_cast<std::uint32_t>(r));
+        if (!added && sameRow(it->second, r)) warn(r, WarningKind::RepeatedRow, it->second);
+    }
+
+    // An account seen before: its first row and tax number, and the first row
+    // that had it under another tax number.
+    struct Account {
+        std::uint32_t firstRow;
+        std::string_view firstTax;
+        std::optional<std::uint32_t> otherRow;
+    };
+
+    void accountUnderOtherTax(std::size_t r) {
+        const std::string_view account = cell(r, RegisterCol::accountNumber);
+        if (account.empty()) return;
+        const std::string_view tax = cell(r, RegisterCol::taxBaseNumber);
+        const auto [it, added] = accounts_.try_emplace(account, Account{static_cast<std::uint32_t>(r), tax, {}});
+        if (added) return;
+        Account& a = it->second;
+        if (tax != a.firstTax) {
+            warn(r, WarningKind::AccountUnderOtherTax, a.firstRow);
+            if (!a.otherRow) a.otherRow = static_cast<std::uint32_t>(r);
+        } else if (a.otherRow) {
+            warn(r, WarningKind::AccountUnderOtherTax, *a.otherRow);
+        }
+    }
+
+    void directoryContradiction(std::size_t r) {
+        if (!options_.directoryCompany) return;
+        const std::string_view company = cell(r, RegisterCol::companyNumber);
+        if (company.empty()) return;
+        const auto known = options_.directoryCompany(cell(r, RegisterCol::taxBaseNumber));
+        if (!known || known->size() != kCompanyNumberLength || *known == company) return;
+        std::array<char, 10> number{};
+        known->copy(number.data(), number.size());
+        warn(r, WarningKind::DirectoryCompanyNumber, out_.directoryNumbers.size());
+        out_.directoryNumbers.push_back(number);
+    }
+
+    const RecordTables& tables_;
+    ViewKind kind_;
+    const CheckOptions& options_;
+    RowCheck& out_;
+    std::size_t columns_;
+    std::unordered_map<std::uint64_t, std::uint32_t> seenRows_;
+    std::unordered_map<std::string_view, Account> accounts_;
+};
+
 // Appends `part` to `out`, its message numbers made `out`'s.
 void merge(RowCheck& out, RowCheck&& part) {
     std::vector<std::uint32_t> map(part.messages.size());
@@ -153,7 +260,7 @@ void merge(RowCheck& out, RowCheck&& part) {
 
 }  // namespace
 
-RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf) {
+RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const CheckOptions& options) {
     // Large tables are checked in two halves at once: the rows are only read.
     constexpr std::size_t kSplitAt = 50000;
 #ifdef KOVIRANT_HAS_THREADS
@@ -179,7 +286,29 @@ RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf) {
         merge(out, std::move(first));
         merge(out, std::move(second));
     }
+    for (ViewKind kind : {ViewRegister, ViewInstitution, ViewAccountChange}) Warner(tables, kind, options, out).run();
     return out;
+}
+
+std::string warningText(const RowCheck& check, const RowWarning& w) {
+    switch (w.what) {
+        case WarningKind::TaxCheckDigit: return std::string(kWarnTaxCheckDigit);
+        case WarningKind::AccountCheckDigit: return std::string(kWarnAccountCheckDigit);
+        case WarningKind::OriginalAccountCheckDigit: return std::string(kWarnOriginalAccountCheckDigit);
+        case WarningKind::NewAccountCheckDigit: return std::string(kWarnNewAccountCheckDigit);
+        case WarningKind::BankCodeCheckDigit: return std::string(kWarnBankCodeCheckDigit);
+        case WarningKind::RepeatedRow:
+            return "Figyelmeztetés: ugyanez a sor már szerepel (" + std::to_string(w.arg + 1) + ". sor)";
+        case WarningKind::AccountUnderOtherTax:
+            return "Figyelmeztetés: a számlaszám más törzsszámmal is szerepel (" + std::to_string(w.arg + 1) + ". sor)";
+        case WarningKind::DirectoryCompanyNumber: {
+            const auto& n = check.directoryNumbers[w.arg];
+            const std::string_view d(n.data(), n.size());
+            return "Figyelmeztetés: a cégtár szerint a cégszám " + std::string(d.substr(0, 2)) + "-" +
+                   std::string(d.substr(2, 2)) + "-" + std::string(d.substr(4));
+        }
+    }
+    return {};
 }
 
 }  // namespace kovirant

@@ -1,11 +1,15 @@
 // Checking every row of the three tables at once, with the rules each
 // table's editor applies on save (the row's Modify-mode form through the
 // editor's own validation) and, for register rows, the report writer's
-// faulty-row rule.
+// faulty-row rule; then the warnings of the typos those rules let through.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "records/record_tables.h"
@@ -18,11 +22,40 @@ struct RowFault {
     std::uint32_t message;  // into RowCheck::messages
 };
 
+enum class WarningKind : std::uint8_t {
+    TaxCheckDigit,
+    AccountCheckDigit,
+    OriginalAccountCheckDigit,
+    NewAccountCheckDigit,
+    BankCodeCheckDigit,
+    RepeatedRow,             // every cell equal to an earlier row: `arg` is its index
+    AccountUnderOtherTax,    // a register account under another tax number earlier: `arg` is that row
+    DirectoryCompanyNumber,  // the directory knows another number: `arg` indexes directoryNumbers
+};
+
+struct RowWarning {
+    ViewKind kind;
+    std::uint32_t row;
+    WarningKind what;
+    std::uint32_t arg = 0;
+};
+
 struct RowCheck {
     std::vector<RowFault> faults;       // in table order, then row order
     std::vector<std::string> messages;  // each distinct first failing message once
+    std::vector<RowWarning> warnings;   // in table order, then row order, a row's in a fixed order
+    std::vector<std::array<char, 10>> directoryNumbers;
 };
 
-RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf);
+struct CheckOptions {
+    // The company number (10 digits) the company directory holds for a tax
+    // base number; unset or nothing: no comparison.
+    std::function<std::optional<std::string_view>(std::string_view taxNumber)> directoryCompany;
+};
+
+RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const CheckOptions& options = {});
+
+// A warning's text, "Figyelmeztetés: ..." (row numbers as the list shows them).
+std::string warningText(const RowCheck& check, const RowWarning& warning);
 
 }  // namespace kovirant

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "app/commands.h"
+#include "editing/check_digits.h"
+#include "editing/check_warnings.h"
+#include "editing/row_check.h"
+#include "fake_shell.h"
+#include "test_support.h"
+
+using namespace kovirant;
+
+namespace {
+
+// A random number of `length` digits that passes the rule (the check digit at
+// the end of each 8- or 16-digit block).
+std::string validNumber(std::mt19937& rng, std::size_t length) {
+    std::uniform_int_distribution<int> digit(0, 9);
+    std::string out;
+    for (std::size_t blockEnd : {std::size_t{8}, length}) {
+        if (blockEnd <= out.size()) continue;
+        std::string block;
+        while (out.size() + block.size() + 1 < blockEnd) block.push_back(static_cast<char>('0' + digit(rng)));
+        block.push_back(checkDigitFor(block));
+        out += block;
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(CheckDigits, PublishedNumbersAndForms) {
+    struct Case {
+        const char* text;
+        bool taxFails, bankFails, accountFails;
+    } cases[] = {
+        {"10625790", false, false, false},  // a listed company's published tax number
+        {"10537914", false, false, false},  // a bank's published tax number
+        {"11773016", false, false, false},  // bank codes of the examples' banks
+        {"10700024", false, false, false},
+        {"10625791", true, true, false},    // one digit off
+        {"1062579", false, false, false},   // incomplete: the form rules' business
+        {"1062579a", false, false, false},  // not all digits
+        {"117730160000123400000000", false, false, true},   // its second block fails
+        {"117730160000123800000000", false, false, false},  // a 16-digit account kept as 24
+        {"117730161000123800000000", false, false, true},
+        {"117730260000123800000000", false, false, true},   // the first block fails
+        {"11773016000012380000000", false, false, false},   // 23 digits
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(taxNumberFailsCheck(c.text), c.taxFails);
+        EXPECT_EQ(bankCodeFailsCheck(c.text), c.bankFails);
+        EXPECT_EQ(accountNumberFailsCheck(c.text), c.accountFails);
+    }
+}
+
+// The weights are prime to 10: every change of a single digit is caught.
+TEST(CheckDigits, EverySingleDigitChangeIsCaught) {
+    std::mt19937 rng(20261208);
+    for (int n = 0; n < 200; ++n) {
+        const std::string tax = validNumber(rng, 8);
+        const std::string account = validNumber(rng, 24);
+        ASSERT_FALSE(taxNumberFailsCheck(tax)) << tax;
+        ASSERT_FALSE(accountNumberFailsCheck(account)) << account;
+        for (const std::string* number : {&tax, &account}) {
+            for (std::size_t i = 0; i < number->size(); ++i) {
+                for (char d = '0'; d <= '9'; ++d) {
+                    if (d == (*number)[i]) continue;
+                    std::string typo = *number;
+                    typo[i] = d;
+                    const bool caught = number == &tax ? taxNumberFailsCheck(typo) : accountNumberFailsCheck(typo);
+                    ASSERT_TRUE(caught) << *number << " -> " << typo;
+                }
+            }
+        }
+    }
+}
+
+// Each row's warnings follow its fault, in a fixed order; the texts name the
+// earlier row as the list numbers it and the directory's number with hyphens.
+TEST(CheckDigits, TheCheckListsEachRowsWarningsAfterItsFault) {
+    TestTables t;
+    const std::string good = "111111110000000000000000";
+    t.tables.appendRow(ViewRegister, registerRow("0109123456", "12345676", good));                    // row 1
+    t.tables.appendRow(ViewRegister, registerRow("0109123456", "12345676", good));                    // 2: row 1 again
+    t.tables.appendRow(ViewRegister, registerRow("0109654321", "87654323", good));                    // 3: account of row 1
+    t.tables.appendRow(ViewRegister, registerRow("", "12345678", "111111110000000000000001"));        // 4
+    t.tables.appendRow(ViewRegister, registerRow("0109999999", "87654323", "111111110000000022222222"));  // 5
+    InstitutionEntry inst{"Bank", "0110041234", "12345676", "1000", "Budapest", "Fő", "utca", "1", "11773017"};
+    inst[InstitutionCol::operationCode] = "Bejegyzés";
+    t.tables.appendRow(ViewInstitution, inst);
+    t.tables.appendRow(ViewAccountChange, AccountChangeEntry{"12345676", "0109123456", good, "2001-01-01",
+                                                             "2002-01-01", "111111110000000000000002", "2003-01-01", ""});
+    CheckOptions options;
+    options.directoryCompany = [](std::string_view tax) -> std::optional<std::string_view> {
+        if (tax == "87654323") return "0109654321";
+        return std::nullopt;
+    };
+    const RowCheck check = checkAllRows(t.tables, 20, 18, options);
+    ASSERT_EQ(check.faults.size(), 1u);
+    EXPECT_EQ(check.faults[0].row, 3u);
+    std::vector<std::pair<std::uint32_t, std::string>> warnings;
+    for (const RowWarning& w : check.warnings) warnings.emplace_back(w.row, warningText(check, w));
+    const std::vector<std::pair<std::uint32_t, std::string>> expected = {
+        {1, "Figyelmeztetés: ugyanez a sor már szerepel (1. sor)"},
+        {2, "Figyelmeztetés: a számlaszám más törzsszámmal is szerepel (1. sor)"},
+        {3, "Figyelmeztetés: hibás ellenőrző számjegy a törzsszámban"},
+        {3, "Figyelmeztetés: hibás ellenőrző számjegy a számlaszámban"},
+        {4, "Figyelmeztetés: a cégtár szerint a cégszám 01-09-654321"},
+        {0, "Figyelmeztetés: hibás ellenőrző számjegy a számjelben"},
+        {0, "Figyelmeztetés: hibás ellenőrző számjegy az új számlaszámban"},
+    };
+    EXPECT_EQ(warnings, expected);
+
+    // The list: a row's fault before its warnings, both counted; Ugrás goes to a warning's row.
+    FakeShell shell;
+    AppState state(t.tables);
+    onCreate(state, shell, freshTempDir("warnings"));
+    std::vector<std::string> hiba;
+    std::string countText;
+    shell.faultList = [&](const FaultListRequest& r) -> std::optional<std::size_t> {
+        countText = utf16ToCp1250(r.countText);
+        for (std::size_t i = 0; i < r.count; ++i) hiba.push_back(utf16ToCp1250(r.text(i, 1)) + " " + utf16ToCp1250(r.text(i, 3)));
+        return 5;  // the institution's warning
+    };
+    onCommand(state, shell, kCmdCheckRows);
+    EXPECT_EQ(countText, "Hibás sorok száma: 1, figyelmeztetések száma: 6");  // no directory in this folder
+    ASSERT_EQ(hiba.size(), 7u);
+    EXPECT_EQ(hiba[2], "4 Hibás cégszám (területi kód)");
+    EXPECT_EQ(hiba[3], "4 Figyelmeztetés: hibás ellenőrző számjegy a törzsszámban");
+    EXPECT_EQ(state.tables.CurrentView, ViewInstitution);
+    EXPECT_EQ(t.inst.state(0), (RowState{true, true}));
+}
+
+TEST(CheckDigits, EditorsHintTheFirstFailingField) {
+    RegisterEntryForm reg;
+    reg.taxBaseNumber = "1234567";  // incomplete: nothing yet
+    reg.account = {"11773016", "00001234", "00000000"};
+    EXPECT_EQ(typingWarning(reg), kWarnAccountCheckDigit);
+    reg.taxBaseNumber = "12345678";
+    EXPECT_EQ(typingWarning(reg), kWarnTaxCheckDigit);
+    reg.taxBaseNumber = "12345676";
+    reg.account.group2 = "00001238";
+    EXPECT_EQ(typingWarning(reg), "");
+    InstitutionForm inst;
+    inst.codeNumber = "11773017";
+    EXPECT_EQ(typingWarning(inst), kWarnBankCodeCheckDigit);
+    AccountChangeForm acc;
+    acc.newAccount = {"11773016", "00001234", "00000000"};
+    EXPECT_EQ(typingWarning(acc), kWarnNewAccountCheckDigit);
+    acc.originalAccount = acc.newAccount;
+    EXPECT_EQ(typingWarning(acc), kWarnOriginalAccountCheckDigit);
+}
