@@ -34,6 +34,8 @@
 #define IDT_FAULT_COUNT 1100
 #define IDC_FAULT_LIST 1101
 #define IDE_SEARCH_TEXT 1102
+// The editors' check-digit hint, a line below their fields.
+#define IDT_CHECK_HINT 1103
 
 #define IDC_STATUS_BAR 1
 

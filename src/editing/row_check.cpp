@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <version>
 #if defined(_GLIBCXX_HAS_GTHREADS) || !defined(__GLIBCXX__)
 #include <thread>
@@ -138,20 +139,65 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
     }
 }
 
+// Rows by a 64-bit hash, for finding an earlier row with the same key in one
+// walk: open addressing, each slot the hash's high half and row + 1.
+class RowIndex {
+public:
+    explicit RowIndex(std::size_t rows) : slots_(std::bit_ceil(rows * 2 + 16), 0), other_(slots_.size(), 0) {}
+
+    // The earlier row whose key `same` says equals this one's, or the free
+    // slot where row `row` is now recorded. Returns the slot.
+    template <class Same>
+    std::size_t find(std::uint64_t hash, std::uint32_t row, bool& found, const Same& same) {
+        const std::size_t mask = slots_.size() - 1;
+        const std::uint64_t tag = hash >> 32;
+        for (std::size_t i = static_cast<std::size_t>(hash) & mask;; i = (i + 1) & mask) {
+            const std::uint64_t s = slots_[i];
+            if (s == 0) {
+                slots_[i] = tag << 32 | (static_cast<std::uint64_t>(row) + 1);
+                found = false;
+                return i;
+            }
+            if ((s >> 32) == tag && same(static_cast<std::uint32_t>(s) - 1)) {
+                found = true;
+                return i;
+            }
+        }
+    }
+    std::uint32_t rowAt(std::size_t slot) const { return static_cast<std::uint32_t>(slots_[slot]) - 1; }
+    // A second row kept per key (+ 1; 0 none).
+    std::uint32_t& other(std::size_t slot) { return other_[slot]; }
+
+private:
+    std::vector<std::uint64_t> slots_;
+    std::vector<std::uint32_t> other_;
+};
+
+std::uint64_t hashOf(std::string_view text, std::uint64_t h = 14695981039346656037ULL) {
+    for (unsigned char c : text) h = (h ^ c) * 1099511628211ULL;
+    return h;
+}
+
+std::uint64_t mix(std::uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDULL;
+    h ^= h >> 33;
+    return h;
+}
+
 // The warnings of one table's rows, in one walk: check digits per row,
 // repeated rows and repeated register accounts by hashing.
 class Warner {
 public:
     Warner(const RecordTables& tables, ViewKind kind, const CheckOptions& options, RowCheck& out)
-        : tables_(tables), kind_(kind), options_(options), out_(out), columns_(columnCount(kind)) {}
+        : tables_(tables), kind_(kind), options_(options), out_(out), columns_(columnCount(kind)),
+          rows_(tables.table(kind).rowCount()), seenRows_(rows_), accounts_(kind == ViewRegister ? rows_ : 0) {}
 
     void run() {
-        const std::size_t rows = tables_.table(kind_).rowCount();
-        seenRows_.reserve(rows);
-        if (kind_ == ViewRegister) accounts_.reserve(rows);
         const std::size_t tax = columnOf(kind_, ColumnRole::TaxBaseNumber);
-        for (std::size_t r = 0; r < rows; ++r) {
-            if (taxNumberFailsCheck(cell(r, tax))) warn(r, WarningKind::TaxCheckDigit);
+        for (std::size_t r = 0; r < rows_; ++r) {
+            readViews(r, row_);
+            if (taxNumberFailsCheck(row_[tax])) warn(r, WarningKind::TaxCheckDigit);
             checkDigits(r);
             repeatedRow(r);
             if (kind_ == ViewRegister) {
@@ -162,6 +208,12 @@ public:
     }
 
 private:
+    using Views = std::array<std::string_view, InstitutionCol::count>;  // the widest row
+    // A row's cells, cut as RecordTables::cell cuts them.
+    void readViews(std::size_t r, Views& out) const {
+        tables_.table(kind_).cellViews(r, std::span(out.data(), columns_));
+        for (std::size_t c = 0; c < columns_; ++c) out[c] = cut(out[c], kFieldMax);
+    }
     std::string_view cell(std::size_t r, std::size_t c) const { return tables_.cell(kind_, r, c); }
     void warn(std::size_t r, WarningKind what, std::size_t arg = 0) {
         out_.warnings.push_back({kind_, static_cast<std::uint32_t>(r), what, static_cast<std::uint32_t>(arg)});
@@ -170,63 +222,58 @@ private:
     void checkDigits(std::size_t r) {
         switch (kind_) {
             case ViewRegister:
-                if (accountNumberFailsCheck(cell(r, RegisterCol::accountNumber))) warn(r, WarningKind::AccountCheckDigit);
+                if (accountNumberFailsCheck(row_[RegisterCol::accountNumber])) warn(r, WarningKind::AccountCheckDigit);
                 break;
             case ViewInstitution:
-                if (bankCodeFailsCheck(cell(r, InstitutionCol::codeNumber))) warn(r, WarningKind::BankCodeCheckDigit);
+                if (bankCodeFailsCheck(row_[InstitutionCol::codeNumber])) warn(r, WarningKind::BankCodeCheckDigit);
                 break;
             case ViewAccountChange:
-                if (accountNumberFailsCheck(cell(r, AccountChangeCol::originalAccountNumber)))
+                if (accountNumberFailsCheck(row_[AccountChangeCol::originalAccountNumber]))
                     warn(r, WarningKind::OriginalAccountCheckDigit);
-                if (accountNumberFailsCheck(cell(r, AccountChangeCol::newAccountNumber)))
+                if (accountNumberFailsCheck(row_[AccountChangeCol::newAccountNumber]))
                     warn(r, WarningKind::NewAccountCheckDigit);
                 break;
         }
     }
 
-    bool sameRow(std::size_t a, std::size_t b) const {
-        for (std::size_t c = 0; c < columns_; ++c)
-            if (cell(a, c) != cell(b, c)) return false;
-        return true;
-    }
-
     void repeatedRow(std::size_t r) {
-        std::uint64_t h = 1469598103934665603ULL;
-        for (std::size_t c = 0; c < columns_; ++c) {
-            h ^= std::hash<std::string_view>{}(cell(r, c)) + 0x9E3779B97F4A7C15ULL + (h << 6) + (h >> 2);
-        }
-        const auto [it, added] = seenRows_.try_emplace(h, static_cast<std::uint32_t>(r));
-        if (!added && sameRow(it->second, r)) warn(r, WarningKind::RepeatedRow, it->second);
+        std::uint64_t h = 14695981039346656037ULL;
+        for (std::size_t c = 0; c < columns_; ++c) h = hashOf(row_[c], h ^ (c + 1) * 0x9E3779B97F4A7C15ULL);
+        bool found = false;
+        const std::size_t slot = seenRows_.find(mix(h), static_cast<std::uint32_t>(r), found, [&](std::uint32_t other) {
+            Views earlier;
+            readViews(other, earlier);
+            for (std::size_t c = 0; c < columns_; ++c)
+                if (earlier[c] != row_[c]) return false;
+            return true;
+        });
+        if (found) warn(r, WarningKind::RepeatedRow, seenRows_.rowAt(slot));
     }
 
-    // An account seen before: its first row and tax number, and the first row
-    // that had it under another tax number.
-    struct Account {
-        std::uint32_t firstRow;
-        std::string_view firstTax;
-        std::optional<std::uint32_t> otherRow;
-    };
-
+    // An account seen before: its first row (whose tax number is the first
+    // one), and the first row that had it under another tax number.
     void accountUnderOtherTax(std::size_t r) {
-        const std::string_view account = cell(r, RegisterCol::accountNumber);
+        const std::string_view account = row_[RegisterCol::accountNumber];
         if (account.empty()) return;
-        const std::string_view tax = cell(r, RegisterCol::taxBaseNumber);
-        const auto [it, added] = accounts_.try_emplace(account, Account{static_cast<std::uint32_t>(r), tax, {}});
-        if (added) return;
-        Account& a = it->second;
-        if (tax != a.firstTax) {
-            warn(r, WarningKind::AccountUnderOtherTax, a.firstRow);
-            if (!a.otherRow) a.otherRow = static_cast<std::uint32_t>(r);
-        } else if (a.otherRow) {
-            warn(r, WarningKind::AccountUnderOtherTax, *a.otherRow);
+        bool found = false;
+        const std::size_t slot = accounts_.find(mix(hashOf(account)), static_cast<std::uint32_t>(r), found,
+                                                [&](std::uint32_t other) { return cell(other, RegisterCol::accountNumber) == account; });
+        if (!found) return;
+        const std::uint32_t first = accounts_.rowAt(slot);
+        std::uint32_t& otherTax = accounts_.other(slot);
+        if (row_[RegisterCol::taxBaseNumber] != cell(first, RegisterCol::taxBaseNumber)) {
+            warn(r, WarningKind::AccountUnderOtherTax, first);
+            if (otherTax == 0) otherTax = static_cast<std::uint32_t>(r) + 1;
+        } else if (otherTax != 0) {
+            warn(r, WarningKind::AccountUnderOtherTax, otherTax - 1);
         }
     }
 
     void directoryContradiction(std::size_t r) {
         if (!options_.directoryCompany) return;
-        const std::string_view company = cell(r, RegisterCol::companyNumber);
+        const std::string_view company = row_[RegisterCol::companyNumber];
         if (company.empty()) return;
-        const auto known = options_.directoryCompany(cell(r, RegisterCol::taxBaseNumber));
+        const auto known = options_.directoryCompany(row_[RegisterCol::taxBaseNumber]);
         if (!known || known->size() != kCompanyNumberLength || *known == company) return;
         std::array<char, 10> number{};
         known->copy(number.data(), number.size());
@@ -239,8 +286,10 @@ private:
     const CheckOptions& options_;
     RowCheck& out_;
     std::size_t columns_;
-    std::unordered_map<std::uint64_t, std::uint32_t> seenRows_;
-    std::unordered_map<std::string_view, Account> accounts_;
+    std::size_t rows_;
+    RowIndex seenRows_;
+    RowIndex accounts_;
+    Views row_;
 };
 
 // Appends `part` to `out`, its message numbers made `out`'s.

@@ -83,6 +83,18 @@ std::string_view MemoryTable::cell(std::size_t row, std::size_t column) const {
     return std::string_view(p);
 }
 
+void MemoryTable::cellViews(std::size_t row, std::span<std::string_view> out) const {
+    const char* p = row < rows_.size() ? rowData(rows_[row]) : nullptr;
+    for (std::size_t c = 0; c < out.size(); ++c) {
+        if (p == nullptr || c >= columns_) {
+            out[c] = {};
+            continue;
+        }
+        out[c] = std::string_view(p);
+        p += out[c].size() + 1;
+    }
+}
+
 void MemoryTable::readCells(std::size_t row, std::span<std::string> out) const {
     if (row >= rows_.size()) {
         for (std::string& s : out) s.clear();

@@ -23,6 +23,7 @@ public:
     std::string_view cell(std::size_t row, std::size_t column) const override;
     void setCell(std::size_t row, std::size_t column, std::string_view text) override;
     void readCells(std::size_t row, std::span<std::string> out) const override;
+    void cellViews(std::size_t row, std::span<std::string_view> out) const override;
     void deleteRow(std::size_t index) override;
     void deleteAll() override;
     RowState state(std::size_t row) const override;

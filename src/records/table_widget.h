@@ -36,6 +36,11 @@ public:
     // clears the selected mark of every other row.
     virtual void setState(std::size_t row, RowState state) = 0;
 
+    // Every cell of a row as views, valid until the table next changes; a
+    // widget may answer faster than this.
+    virtual void cellViews(std::size_t row, std::span<std::string_view> out) const {
+        for (std::size_t c = 0; c < out.size(); ++c) out[c] = cell(row, c);
+    }
     // Every cell of a row, in order; a widget may answer faster than this.
     virtual void readCells(std::size_t row, std::span<std::string> out) const {
         for (std::size_t c = 0; c < out.size(); ++c) out[c].assign(cell(row, c));

@@ -1,6 +1,7 @@
 // AccountChangeDialog (template 117): a bank-technical change of a company's
 // account number.
 #include "../../resources/resource.h"
+#include "editing/check_warnings.h"
 #include "win32/editing_dialog.h"
 
 namespace kovirant::win32 {
@@ -17,7 +18,8 @@ constexpr auto kEdits = bindings<F>(
     dateBindings<F, &F::newOpening>(IDE_ACC_NEW_OPEN_YEAR, IDE_ACC_NEW_OPEN_MONTH, IDE_ACC_NEW_OPEN_DAY),
     dateBindings<F, &F::newClosing>(IDE_ACC_NEW_CLOSE_YEAR, IDE_ACC_NEW_CLOSE_MONTH, IDE_ACC_NEW_CLOSE_DAY));
 
-constexpr EditingDialogSpec<F> kSpec{IDD_ACCOUNT_CHANGE, kEdits};
+constexpr EditingDialogSpec<F> kSpec{
+    IDD_ACCOUNT_CHANGE, kEdits, IDOK, IDCANCEL, nullptr, nullptr, nullptr, [](const F& f) { return typingWarning(f); }};
 
 }  // namespace
 

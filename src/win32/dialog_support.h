@@ -53,6 +53,10 @@ INT_PTR CALLBACK dialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         auto* d = reinterpret_cast<Dialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
         if (d != nullptr && msg == WM_COMMAND) return d->onCommand(LOWORD(wParam), HIWORD(wParam));
+        if constexpr (requires(Dialog& x, HDC dc, HWND c) { x.onColorStatic(dc, c); }) {
+            if (d != nullptr && msg == WM_CTLCOLORSTATIC)
+                return d->onColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        }
         if constexpr (requires(Dialog& x, const NMHDR& h) { x.onNotify(h); }) {
             if (d != nullptr && msg == WM_NOTIFY) {
                 SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, d->onNotify(*reinterpret_cast<const NMHDR*>(lParam)));

@@ -6,6 +6,10 @@
 #pragma once
 
 #include <span>
+#include <string>
+#include <string_view>
+
+#include "../../resources/resource.h"
 
 #include "win32/dialogs.h"
 #include "win32/form_binding.h"
@@ -21,6 +25,10 @@ struct EditingDialogSpec {
     void (*prepare)(HWND dialog) = nullptr;                                  // lists filled, other limits
     void (*show)(HWND dialog, const Form& form, EditorMode mode) = nullptr;  // what the table does not show
     void (*read)(HWND dialog, Form& form) = nullptr;                         // what the table does not read
+    // A warning about what is typed (a failing check digit), shown in the
+    // static IDT_CHECK_HINT as the officer types; empty: none. Only a hint:
+    // the save goes on as without it.
+    std::string_view (*hint)(const Form& form) = nullptr;
 };
 
 template <class Form>
@@ -28,6 +36,7 @@ struct EditingDialog {
     const EditingDialogSpec<Form>& spec;
     const EditorRequest<Form>& request;
     HWND hwnd = nullptr;
+    std::string shownHint;  // what IDT_CHECK_HINT shows
 
     BOOL onInit() {
         guardDigitFields<Form>(hwnd, spec.edits);
@@ -36,23 +45,46 @@ struct EditingDialog {
         if (spec.prepare) spec.prepare(hwnd);
         if (spec.show) spec.show(hwnd, request.initial, request.mode);
         showFields<Form>(hwnd, spec.edits, request.initial);
+        updateHint();
         return request.mode == EditorMode::Modify ? TRUE : FALSE;
     }
 
-    BOOL onCommand(WORD id, WORD) {
-        return saveOrDiscard(hwnd, id, spec.saveId, spec.discardId, [&] {
-            Form form;
-            readFields<Form>(hwnd, spec.edits, form);
-            if (spec.read) spec.read(hwnd, form);
-            return request.save(form);
-        });
+    BOOL onCommand(WORD id, WORD code) {
+        if (code == EN_CHANGE) {
+            updateHint();
+            return FALSE;
+        }
+        return saveOrDiscard(hwnd, id, spec.saveId, spec.discardId, [&] { return request.save(typed()); });
+    }
+
+    // The hint in the system's warning colour (dark red on the dialog's face).
+    INT_PTR onColorStatic(HDC dc, HWND control) {
+        if (GetDlgCtrlID(control) != IDT_CHECK_HINT) return 0;
+        SetTextColor(dc, RGB(0xC0, 0, 0));
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+
+    Form typed() const {
+        Form form;
+        readFields<Form>(hwnd, spec.edits, form);
+        if (spec.read) spec.read(hwnd, form);
+        return form;
+    }
+
+    void updateHint() {
+        if (spec.hint == nullptr || GetDlgItem(hwnd, IDT_CHECK_HINT) == nullptr) return;
+        const std::string_view text = spec.hint(typed());
+        if (text == shownHint) return;
+        shownHint.assign(text);
+        setText(hwnd, IDT_CHECK_HINT, text);
     }
 };
 
 template <class Form>
 void runEditingDialog(HINSTANCE instance, HWND owner, const EditingDialogSpec<Form>& spec,
                       const EditorRequest<Form>& request) {
-    EditingDialog<Form> dialog{spec, request};
+    EditingDialog<Form> dialog{spec, request, nullptr, {}};
     DialogBoxParamW(instance, MAKEINTRESOURCEW(spec.templateId), owner, dialogProc<EditingDialog<Form>>,
                     reinterpret_cast<LPARAM>(&dialog));
 }

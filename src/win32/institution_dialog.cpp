@@ -1,5 +1,6 @@
 // InstitutionDialog (template 115): the reporting institution's base data.
 #include "../../resources/resource.h"
+#include "editing/check_warnings.h"
 #include "editing/pick_lists.h"
 #include "text/format.h"
 #include "win32/editing_dialog.h"
@@ -38,6 +39,7 @@ constexpr EditingDialogSpec<F> kSpec{
         f.areaType = selectedText(d, IDL_INST_AREA_TYPE);
         f.code = selectedIndex(d, IDL_INST_CODE);
     },
+    [](const F& f) { return typingWarning(f); },
 };
 
 }  // namespace

@@ -21,6 +21,7 @@ public:
     void setCell(std::size_t row, std::size_t column, std::string_view text) override;
     std::string_view cell(std::size_t row, std::size_t column) const override { return store_.cell(row, column); }
     void readCells(std::size_t row, std::span<std::string> out) const override { store_.readCells(row, out); }
+    void cellViews(std::size_t row, std::span<std::string_view> out) const override { store_.cellViews(row, out); }
     void deleteRow(std::size_t index) override;
     void deleteAll() override;
     RowState state(std::size_t row) const override;

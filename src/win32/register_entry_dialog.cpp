@@ -1,5 +1,6 @@
 // RegisterEntryDialog (template 105): a company's account opening or closing.
 #include "../../resources/resource.h"
+#include "editing/check_warnings.h"
 #include "editing/pick_lists.h"
 #include "win32/editing_dialog.h"
 
@@ -24,6 +25,7 @@ constexpr EditingDialogSpec<F> kSpec{
         if (mode == EditorMode::Modify) selectIndex(d, IDL_REG_CODE, f.code);
     },
     [](HWND d, F& f) { f.code = selectedIndex(d, IDL_REG_CODE); },
+    [](const F& f) { return typingWarning(f); },
 };
 
 }  // namespace

@@ -318,7 +318,7 @@ int wmain(int argc, wchar_t** argv) {
         {L"startup", startupAndMenu},   {L"editors", editorsAndRoad},     {L"apeh", apehImportAndReport},
         {L"reload", reloadAndSave},     {L"path", hungarianLongPath},     {L"locked", lockedFiles},
         {L"mended", mendedFaults},      {L"recovery", recovery},          {L"directory", companyDirectory},
-        {L"find", checkAndSearch},
+        {L"find", checkAndSearch},      {L"warnings", typoWarnings},
     };
     // Run only when named: the installed program, by the package test.
     const struct {

@@ -28,6 +28,7 @@ void mendedFaults();
 void recovery();
 void companyDirectory();
 void checkAndSearch();
+void typoWarnings();
 void installedProgram();
 
 }  // namespace e2e
