@@ -7,6 +7,7 @@
 #include "editing/check_warnings.h"
 #include "editing/row_check.h"
 #include "fake_shell.h"
+#include "import/report_reload.h"
 #include "test_support.h"
 
 using namespace kovirant;
@@ -152,4 +153,17 @@ TEST(CheckDigits, EditorsHintTheFirstFailingField) {
     EXPECT_EQ(typingWarning(acc), kWarnNewAccountCheckDigit);
     acc.originalAccount = acc.newAccount;
     EXPECT_EQ(typingWarning(acc), kWarnOriginalAccountCheckDigit);
+}
+
+// The shipped examples are what an officer should see: the example report
+// passes every rule and every check digit.
+TEST(CheckDigits, TheExampleReportChecksClean) {
+    TestTables t;
+    const ReloadOutcome loaded =
+        ReloadReport(std::filesystem::path(KOVIRANT_SOURCE_DIR) / "examples" / "report.xml", t.tables);
+    ASSERT_EQ(loaded.status, ReloadStatus::Completed);
+    ASSERT_GT(loaded.rowsAppended, 30u);
+    const RowCheck check = checkAllRows(t.tables, 20, 18);
+    for (const RowFault& f : check.faults) ADD_FAILURE() << f.kind << " " << f.row << ": " << check.messages[f.message];
+    for (const RowWarning& w : check.warnings) ADD_FAILURE() << w.row << ": " << warningText(check, w);
 }
