@@ -5,6 +5,7 @@
 #include "fake_shell.h"
 #include "report/report_writer.h"
 #include "test_support.h"
+#include "text/cp1250.h"
 
 using namespace kovirant;
 
@@ -235,4 +236,69 @@ TEST_F(DirectoryCommandTest, AReloadOnlyAddsItsOwnCompaniesAndASaveReplaces) {
     onCommand(state, shell, kCmdSaveReport);
     EXPECT_EQ(readFile(file), "Törzsszám;Cégszám;Cégnév\r\n12345678;01-09-222222;\r\n23456789;01-09-333333;\r\n"
                               "34567890;01-09-444444;\r\n");
+}
+
+// Files made by a spreadsheet program (tests/data/directory/README.md): each
+// separator and encoding is found, the same rows are filled, and a learning
+// save changes only the learnt line and appends in the file's own format.
+TEST(CompanyDirectory, FilesFromSpreadsheetsInEveryFormat) {
+    struct Case {
+        const char* file;
+        char separator;
+        DirectoryEncoding encoding;
+    } cases[] = {
+        {"comma-1250.csv", ',', DirectoryEncoding::Windows1250},
+        {"semicolon-utf8.csv", ';', DirectoryEncoding::Utf8},
+        {"semicolon-1250.csv", ';', DirectoryEncoding::Windows1250},
+        {"semicolon-utf8-mark.csv", ';', DirectoryEncoding::Utf8WithMark},
+        {"tab-1250.csv", '\t', DirectoryEncoding::Windows1250},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string bytes = readFile(std::filesystem::path(KOVIRANT_SOURCE_DIR) / "tests/data/directory" / c.file);
+        CompanyDirectory d = CompanyDirectory::parse(bytes);
+        EXPECT_EQ(d.separator(), c.separator);
+        EXPECT_EQ(d.encoding(), c.encoding);
+        EXPECT_EQ(d.unreadableLines(), 0u);
+        TestTables t;
+        for (const char* tax : {"10625790", "01234566", "20866022", "87654323"}) t.tables.appendRow(ViewRegister, registerRow("", tax));
+        const FillResult filled = fillCompanyNumbers(d, t.tables);
+        EXPECT_EQ(filled.filled, 3u);
+        EXPECT_EQ(t.tables.cell(ViewRegister, 0, RegisterCol::companyNumber), "0110041683");
+        EXPECT_EQ(t.tables.cell(ViewRegister, 1, RegisterCol::companyNumber), "1309123456");  // its lost zero restored
+
+        EXPECT_TRUE(d.learn("20866022", "0202000002", ""));
+        EXPECT_TRUE(d.learn("87654323", "0109123456", "Új, Kft."));
+        const std::string written = d.serialize();
+        const std::string lineEnd = "\n";
+        const std::string sep(1, c.separator);
+        const std::string name = c.encoding == DirectoryEncoding::Windows1250 ? "Új, Kft." : cp1250ToUtf8("Új, Kft.");
+        const std::string newName = c.separator == ',' ? "\"" + name + "\"" : name;
+        std::string expected = bytes;
+        expected.replace(expected.find("01-01-010000"), 12, "02-02-000002");
+        expected += "87654323" + sep + "01-09-123456" + sep + newName + sep + lineEnd;
+        EXPECT_EQ(written, expected);
+        const CompanyDirectory again = CompanyDirectory::parse(written);
+        EXPECT_EQ(again.companyOf("87654323"), std::optional<std::string_view>("0109123456"));
+        EXPECT_EQ(again.companyOf("20866022"), std::optional<std::string_view>("0202000002"));
+    }
+}
+
+// A file none of whose lines is an entry says so in the fill's message and is
+// never appended to; Excel's "sep=" line decides and stays.
+TEST_F(DirectoryCommandTest, AFileItCannotReadIsSaidAndLeftAlone) {
+    const std::string unknown = "<html>\r\n<table><tr><td>12345676</td><td>01-09-123456</td></tr></table>\r\n";
+    writeFile(file, unknown);
+    t.tables.appendRow(ViewRegister, registerRow("", "12345676"));
+    onCommand(state, shell, kCmdFillFromDirectory);
+    EXPECT_EQ(shell.lastText(), "A cégtár (" + (file).string() + ") egyetlen sorát sem tudtam értelmezni.");
+    t.tables.writeCell(ViewRegister, 0, RegisterCol::companyNumber, "0109123456");
+    shell.files = {dir / "r.xml"};
+    onCommand(state, shell, kCmdSaveReport);
+    EXPECT_EQ(readFile(file), unknown);
+
+    writeFile(file, "sep=,\r\n12345676,01-09-123456,Alfa\r\n");
+    const CompanyDirectory d = loadDirectory(file).directory;
+    EXPECT_EQ(d.separator(), ',');
+    EXPECT_EQ(d.companyOf("12345676"), std::optional<std::string_view>("0109123456"));
 }

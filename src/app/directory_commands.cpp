@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "text/cp1250.h"
+
 namespace kovirant {
 namespace {
 
@@ -16,6 +18,11 @@ void warn(Shell& shell, const char* what, int code) {
 
 CompanyNumberLimits limitsOf(const AppState& state) { return {state.maxtk, state.maxcf}; }
 
+// "A cégtár (<path>) egyetlen sorát sem tudtam értelmezni."
+std::string unintelligibleText(const std::filesystem::path& file, std::string_view before) {
+    return std::string(before) + " (" + utf16ToCp1250(file.u16string()) + ") egyetlen sorát sem tudtam értelmezni.";
+}
+
 }  // namespace
 
 void learnDirectory(AppState& state, Shell& shell, LearnMode mode, const LearnRows& rows) {
@@ -25,6 +32,12 @@ void learnDirectory(AppState& state, Shell& shell, LearnMode mode, const LearnRo
     if (loaded.status == DirectoryStatus::Unreadable) {
         // Never replaced by a file built without having read it.
         warn(shell, "A cégtárat (Cegtar.csv) nem sikerült frissíteni, mert nem olvasható.", loaded.errorCode);
+        return;
+    }
+    if (loaded.directory.unintelligible()) {
+        // Never appended to in a format it may not have.
+        shell.showMessage(messageBox(unintelligibleText(file, "A cégtárat nem frissítettem, mert a cégtár"),
+                                     kProgramCaption, MessageIcon::Warning, true));
         return;
     }
     if (learnFromTables(loaded.directory, state.tables, state.maxtk, state.maxcf, mode, rows) == 0) return;
@@ -45,6 +58,11 @@ void fillFromDirectory(AppState& state, Shell& shell) {
     }
     if (loaded.status == DirectoryStatus::Unreadable) {
         warn(shell, "A cégtár (Cegtar.csv) nem olvasható.", loaded.errorCode);
+        return;
+    }
+    if (loaded.directory.unintelligible()) {
+        shell.showMessage(messageBox(unintelligibleText(fileOf(state), "A cégtár"), kProgramCaption,
+                                     MessageIcon::Warning, true));
         return;
     }
     const FillResult r = fillCompanyNumbers(loaded.directory, state.tables);

@@ -198,9 +198,10 @@ private:
     std::vector<Quoted> quoted_;
 };
 
-// A value is quoted when a spreadsheet would otherwise read it differently.
-void appendField(std::string& out, std::string_view value, char separator) {
-    const bool quote = value.find_first_of("\"\r\n") != std::string_view::npos ||
+// A value is quoted when a spreadsheet would otherwise read it differently,
+// or always where the file quotes every name.
+void appendField(std::string& out, std::string_view value, char separator, bool always = false) {
+    const bool quote = always || value.find_first_of("\"\r\n") != std::string_view::npos ||
                        value.find(separator) != std::string_view::npos ||
                        (!value.empty() && (isSpaceOrTab(value.front()) || isSpaceOrTab(value.back())));
     if (!quote) {
@@ -213,6 +214,71 @@ void appendField(std::string& out, std::string_view value, char separator) {
         out += c;
     }
     out += '"';
+}
+
+// A file that is valid UTF-8 and has bytes above 127 is UTF-8.
+bool isUtf8Text(std::string_view text) {
+    bool wide = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        wide = true;
+        const std::size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c <= 0xDF ? 2 : 0;
+        if (n == 0 || (c >= 0xE0 && n == 2) || i + n > text.size()) return false;
+        for (std::size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return wide;
+}
+
+// Up to `max` non-blank lines from `from`, without their line ends.
+std::vector<std::string_view> firstLines(std::string_view text, std::size_t max) {
+    std::vector<std::string_view> lines;
+    std::size_t from = 0;
+    while (from < text.size() && lines.size() < max) {
+        std::size_t lf = text.find('\n', from);
+        if (lf == std::string_view::npos) lf = text.size();
+        std::string_view line = text.substr(from, lf - from);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!trimmed(line).empty()) lines.push_back(line);
+        from = lf + 1;
+    }
+    return lines;
+}
+
+// "sep=;" as Excel writes it above a table; a character that is part of the
+// numbers or the quoting cannot separate them.
+std::optional<char> separatorLine(std::string_view line) {
+    if (line.size() != 5 || !line.starts_with("sep=")) return std::nullopt;
+    const char c = line[4];
+    if (isDigit(c) || std::string_view("\"-/ \r\n").find(c) != std::string_view::npos) return std::nullopt;
+    return c;
+}
+
+// The separator that makes the most of the first lines entries; on a tie the
+// one that splits the first line (the header) into the most fields; then ';',
+// tab, ',' in that order. Separators inside quotes do not count.
+char detectSeparator(std::string_view text) {
+    const std::vector<std::string_view> lines = firstLines(text, 20);
+    if (lines.empty()) return ';';
+    if (auto sep = separatorLine(lines.front())) return *sep;
+    char best = ';';
+    std::size_t bestEntries = 0, bestFields = 0;
+    for (char c : {';', '\t', ','}) {
+        std::size_t entries = 0;
+        for (std::string_view line : lines) entries += looksLikeEntry(line, c) ? 1 : 0;
+        const std::size_t fields = rawFields(lines.front(), c).size();
+        if (entries > bestEntries || (entries == bestEntries && fields > bestFields)) {
+            best = c;
+            bestEntries = entries;
+            bestFields = fields;
+        }
+    }
+    return best;
 }
 
 }  // namespace
@@ -248,16 +314,21 @@ CompanyDirectory CompanyDirectory::parse(std::string_view bytes, CompanyNumberLi
     if (text.starts_with(kUtf8ByteOrderMark)) {
         d.encoding_ = DirectoryEncoding::Utf8WithMark;
         from = kUtf8ByteOrderMark.size();
+    } else if (isUtf8Text(text)) {
+        d.encoding_ = DirectoryEncoding::Utf8;
     }
+    d.separator_ = detectSeparator(text.substr(from));
     if (const std::size_t lf = text.find('\n'); lf != std::string_view::npos && (lf == 0 || text[lf - 1] != '\r'))
         d.lineEnd_ = "\n";
     d.entries_.reserve(bytes.size() / 32);
     d.slots_.assign(std::max<std::size_t>(64, std::bit_ceil(bytes.size() / 16 + 1)), 0);
-    RecordReader reader(text, from, ';');
+    RecordReader reader(text, from, d.separator_);
     Record r;
     bool first = true;
+    bool named = false;  // the first entry's name seen
     while (reader.next(r)) {
         if (trimmed(r.raw).empty()) continue;
+        if (first && separatorLine(r.raw)) continue;  // kept as it is, read as no line
         const bool wasFirst = std::exchange(first, false);
         if (r.broken) {
             ++d.unreadable_;
@@ -282,22 +353,26 @@ CompanyDirectory CompanyDirectory::parse(std::string_view bytes, CompanyNumberLi
             d.entries_.emplace_back(tax, company, std::string(r.fields.size() > 2 ? r.fields[2] : std::string_view()));
         e.begin_ = static_cast<std::size_t>(r.raw.data() - text.data());
         e.length_ = r.raw.size();
+        if (!std::exchange(named, true) && !e.name.empty()) {
+            const std::vector<std::string_view> raw = rawFields(r.raw, d.separator_);
+            d.quoteNames_ = raw.size() > 2 && raw[2].starts_with('"');
+        }
     }
     return d;
 }
 
 std::string CompanyDirectory::renderChanged(const DirectoryEntry& e) const {
     const std::string_view record = std::string_view(text_).substr(e.begin_, e.length_);
-    std::vector<std::string_view> fields = rawFields(record, ';');
+    std::vector<std::string_view> fields = rawFields(record, separator_);
     if (fields.size() < 3) fields.resize(3);
     const std::string company = formatCompanyNumber(e.companyNumber());
     std::string name;
-    appendField(name, e.name, ';');
+    appendField(name, e.name, separator_, quoteNames_);
     if (e.companyChanged_) fields[1] = company;
     if (e.nameChanged_) fields[2] = name;
     std::string out;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0) out += ';';
+        if (i > 0) out += separator_;
         out += fields[i];
     }
     return out;
@@ -306,11 +381,11 @@ std::string CompanyDirectory::renderChanged(const DirectoryEntry& e) const {
 std::string CompanyDirectory::renderNew(const DirectoryEntry& e) const {
     std::string out;
     out += e.taxNumber();
-    out += ';';
+    out += separator_;
     out += formatCompanyNumber(e.companyNumber());
-    out += ';';
-    appendField(out, e.name, ';');
-    out.append(columns_ - 3, ';');
+    out += separator_;
+    appendField(out, e.name, separator_, quoteNames_);
+    out.append(columns_ - 3, separator_);
     return out;
 }
 
@@ -340,7 +415,8 @@ std::string CompanyDirectory::serialize() const {
     bool lineOpen = !out.empty() && out.back() != '\n';
     for (const DirectoryEntry& e : entries_) {
         if (e.begin_ != DirectoryEntry::kNewLine) continue;
-        if (std::exchange(lineOpen, false)) out += lineEnd_;
+        // The last line's end completed: a bare CR becomes CR LF.
+        if (std::exchange(lineOpen, false)) out += out.back() == '\r' ? std::string_view("\n") : lineEnd_;
         out += renderNew(e);
         out += lineEnd_;
     }
@@ -376,7 +452,7 @@ std::optional<std::string_view> CompanyDirectory::companyOf(std::string_view tax
 
 bool CompanyDirectory::learn(std::string_view taxNumber, std::string_view companyNumber, std::string_view name,
                              LearnMode mode) {
-    const std::string inFile = encoding_ == DirectoryEncoding::Utf8WithMark ? cp1250ToUtf8(name) : std::string(name);
+    const std::string inFile = encoding_ == DirectoryEncoding::Windows1250 ? std::string(name) : cp1250ToUtf8(name);
     std::uint64_t& slot = slotFor(taxKey(taxNumber));
     if (slot == 0) {
         slot = (static_cast<std::uint64_t>(taxKey(taxNumber)) + 1) << 32 | entries_.size();

@@ -2,9 +2,11 @@
 // name), learnt from the reports the officer saves and reloads, and used to
 // fill the company numbers that a protocol import leaves empty.
 //
-// The file is the officer's own, often kept in a spreadsheet: a
-// semicolon-separated table in Windows-1250 or UTF-8 with a byte-order mark,
-// RFC 4180 quotes, usually a header line, any number of columns. The program
+// The file is the officer's own, often kept in a spreadsheet: a table
+// separated by ';', ',' or tabs (found from the file, as spreadsheets do; a
+// "sep=" first line is honoured), in Windows-1250 or UTF-8 with or without a
+// byte-order mark, RFC 4180 quotes, usually a header line, any number of
+// columns. The program
 // keeps the file's bytes: a rewrite after learning changes only the lines it
 // learnt (in the file's own encoding and line end) and appends new ones;
 // every other line (header, blank lines, comments, unreadable lines, extra
@@ -26,7 +28,7 @@ namespace kovirant {
 inline constexpr std::string_view kDirectoryFileName = "Cegtar.csv";
 inline constexpr std::string_view kDirectoryHeader = "Törzsszám;Cégszám;Cégnév";
 
-enum class DirectoryEncoding { Windows1250, Utf8WithMark };
+enum class DirectoryEncoding { Windows1250, Utf8WithMark, Utf8 };
 
 // The company-number limits an entry must meet to be filled in (the register
 // editor's, from the settings' "maxtk" and "maxcf").
@@ -86,10 +88,16 @@ public:
     std::size_t duplicates() const { return duplicates_; }
     const std::vector<DirectoryEntry>& entries() const { return entries_; }
     DirectoryEncoding encoding() const { return encoding_; }
+    char separator() const { return separator_; }
+    // Lines there are but none of them an entry: a file the program cannot
+    // read, never to be appended to.
+    bool unintelligible() const { return entries_.empty() && unreadable_ > 0; }
 
 private:
     std::string text_;  // the file's bytes as read
     DirectoryEncoding encoding_ = DirectoryEncoding::Windows1250;
+    char separator_ = ';';
+    bool quoteNames_ = false;  // the file quotes every name
     std::string_view lineEnd_ = "\r\n";  // the file's first line end
     std::size_t columns_ = 3;       // fields of a new line: the header's count
     std::vector<DirectoryEntry> entries_;
