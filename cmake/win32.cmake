@@ -3,7 +3,6 @@ enable_language(RC)
 set(KOVIRANT_STATIC_LINK -static -static-libgcc -static-libstdc++)
 
 file(GLOB KOVIRANT_WIN32_SOURCES CONFIGURE_DEPENDS src/win32/*.cpp)
-configure_file(resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
 add_executable(Kovirant WIN32 ${KOVIRANT_WIN32_SOURCES} resources/Kovirant.rc)
 target_include_directories(Kovirant PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_compile_definitions(Kovirant PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601)

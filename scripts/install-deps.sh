@@ -6,7 +6,7 @@ set -euo pipefail
 want=()
 for group in "${@:-all}"; do
     case "$group" in
-        native) want+=(cmake make g++ libgtest-dev libxml2-dev libxml2-utils) ;;
+        native) want+=(cmake make g++ libgtest-dev libxml2-dev libxml2-utils nlohmann-json3-dev) ;;
         win32)  want+=(g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686) ;;
         wine)   want+=(wine wine32:i386 fonts-wine) ;;
         gui)    want+=(xvfb x11-utils xdotool imagemagick) ;;
@@ -14,7 +14,7 @@ for group in "${@:-all}"; do
         fuzz)   want+=(clang libclang-rt-14-dev) ;;
         lint)   want+=(cppcheck clang-tidy) ;;
         dist)   want+=(wixl msitools zip unzip) ;;
-        all)    want+=(cmake make g++ libgtest-dev libxml2-dev libxml2-utils g++-mingw-w64-i686
+        all)    want+=(cmake make g++ libgtest-dev libxml2-dev libxml2-utils nlohmann-json3-dev g++-mingw-w64-i686
                        mingw-w64-i686-dev binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils
                        xdotool imagemagick bc cppcheck clang-tidy wixl msitools zip unzip) ;;
         *) echo "unknown group: $group" >&2; exit 2 ;;

@@ -11,45 +11,8 @@
 namespace kovirant {
 namespace {
 
-// The tables' names as the "Nézet" menu gives them.
-constexpr std::string_view kTableNames[] = {
-    "Cégjegyzék (Számlaszám nyitás/zárás)",
-    "Cégnyilvántartás (Pénzintézeti alapadatok)",
-    "Banktechnikai számlaszámváltozás",
-};
-
 void information(Shell& shell, std::string_view text) {
     shell.showMessage(messageBox(text, kProgramCaption, MessageIcon::Information, true));
-}
-
-// The list's lines: each row's fault, then its warnings; rows in table order.
-struct Line {
-    ViewKind kind;
-    std::uint32_t row;
-    bool warning;
-    std::uint32_t index;  // into the faults or the warnings
-};
-
-std::vector<Line> linesOf(const RowCheck& check) {
-    std::vector<Line> lines;
-    lines.reserve(check.faults.size() + check.warnings.size());
-    std::size_t f = 0, w = 0;
-    auto before = [](ViewKind k1, std::uint32_t r1, ViewKind k2, std::uint32_t r2) {
-        return k1 != k2 ? k1 < k2 : r1 <= r2;
-    };
-    while (f < check.faults.size() || w < check.warnings.size()) {
-        const bool fault = w == check.warnings.size() ||
-                           (f < check.faults.size() && before(check.faults[f].kind, check.faults[f].row,
-                                                               check.warnings[w].kind, check.warnings[w].row));
-        if (fault) {
-            lines.push_back({check.faults[f].kind, check.faults[f].row, false, static_cast<std::uint32_t>(f)});
-            ++f;
-        } else {
-            lines.push_back({check.warnings[w].kind, check.warnings[w].row, true, static_cast<std::uint32_t>(w)});
-            ++w;
-        }
-    }
-    return lines;
 }
 
 // The directory's company numbers for the check, when there is a directory.
@@ -72,7 +35,7 @@ void checkRows(AppState& state, Shell& shell) {
         information(shell, "Nem találtam hibás sort.");
         return;
     }
-    const std::vector<Line> lines = linesOf(check);
+    const std::vector<CheckLine> lines = checkLines(check);
     char count[96];
     if (check.warnings.empty())
         std::snprintf(count, sizeof count, "Hibás sorok száma: %zu", check.faults.size());
@@ -85,19 +48,17 @@ void checkRows(AppState& state, Shell& shell) {
     request.count = lines.size();
     request.text = [&](std::size_t n, int column) -> std::u16string {
         if (n >= lines.size()) return {};
-        const Line& l = lines[n];
+        const CheckLine& l = lines[n];
         switch (column) {
-            case 0: return cp1250ToUtf16(kTableNames[l.kind]);
+            case 0: return cp1250ToUtf16(tableName(l.kind));
             case 1: return cp1250ToUtf16(std::to_string(l.row + 1));
             case 2: return cp1250ToUtf16(state.tables.cell(l.kind, l.row, columnOf(l.kind, ColumnRole::TaxBaseNumber)));
-            default:
-                return cp1250ToUtf16(l.warning ? warningText(check, check.warnings[l.index])
-                                               : check.messages[check.faults[l.index].message]);
+            default: return cp1250ToUtf16(lineText(check, l));
         }
     };
     const auto chosen = shell.runFaultList(request);
     if (!chosen || *chosen >= lines.size()) return;
-    const Line& l = lines[*chosen];
+    const CheckLine& l = lines[*chosen];
     if (l.row < state.tables.table(l.kind).rowCount()) jumpToRow(state, shell, l.kind, l.row);
 }
 

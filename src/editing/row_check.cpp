@@ -339,6 +339,33 @@ RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const Ch
     return out;
 }
 
+std::vector<CheckLine> checkLines(const RowCheck& check) {
+    std::vector<CheckLine> lines;
+    lines.reserve(check.faults.size() + check.warnings.size());
+    std::size_t f = 0, w = 0;
+    while (f < check.faults.size() || w < check.warnings.size()) {
+        // A row's fault goes before its warnings.
+        const bool fault =
+            w == check.warnings.size() ||
+            (f < check.faults.size() &&
+             (check.faults[f].kind != check.warnings[w].kind ? check.faults[f].kind < check.warnings[w].kind
+                                                             : check.faults[f].row <= check.warnings[w].row));
+        if (fault) {
+            lines.push_back({check.faults[f].kind, check.faults[f].row, false, static_cast<std::uint32_t>(f)});
+            ++f;
+        } else {
+            lines.push_back({check.warnings[w].kind, check.warnings[w].row, true, static_cast<std::uint32_t>(w)});
+            ++w;
+        }
+    }
+    return lines;
+}
+
+std::string lineText(const RowCheck& check, const CheckLine& line) {
+    return line.warning ? warningText(check, check.warnings[line.index])
+                        : check.messages[check.faults[line.index].message];
+}
+
 std::string warningText(const RowCheck& check, const RowWarning& w) {
     switch (w.what) {
         case WarningKind::TaxCheckDigit: return std::string(kWarnTaxCheckDigit);

@@ -55,6 +55,18 @@ struct CheckOptions {
 
 RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const CheckOptions& options = {});
 
+// The lines of the check's list: each row's fault, then its warnings; rows
+// in table order.
+struct CheckLine {
+    ViewKind kind;
+    std::uint32_t row;
+    bool warning;
+    std::uint32_t index;  // into faults or warnings
+};
+std::vector<CheckLine> checkLines(const RowCheck& check);
+// A line's text: the fault's message or the warning's text.
+std::string lineText(const RowCheck& check, const CheckLine& line);
+
 // A warning's text, "Figyelmeztetés: ..." (row numbers as the list shows them).
 std::string warningText(const RowCheck& check, const RowWarning& warning);
 

@@ -58,6 +58,14 @@ std::optional<std::string> checkApehLine(std::string_view line, long long n, Reg
 }
 
 ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tables, const ApehQuestion& ask) {
+    return ImportApehFile(path, tables, [&](const std::string& q, long long) { return ask(q); });
+}
+
+ApehOutcome ImportApehStream(std::FILE* file, RecordTables& tables, const ApehQuestion& ask) {
+    return ImportApehStream(file, tables, [&](const std::string& q, long long) { return ask(q); });
+}
+
+ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tables, const ApehLineQuestion& ask) {
     ApehOutcome outcome;
     const OpenedFile opened = openFile(path, "rb");
     if (!opened) {
@@ -68,7 +76,7 @@ ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tabl
     return ImportApehStream(opened.file.get(), tables, ask);
 }
 
-ApehOutcome ImportApehStream(std::FILE* file, RecordTables& tables, const ApehQuestion& ask) {
+ApehOutcome ImportApehStream(std::FILE* file, RecordTables& tables, const ApehLineQuestion& ask) {
     ApehOutcome outcome;
     TextLineReader reader(file);
     RegisterEntry entry;
@@ -81,7 +89,7 @@ ApehOutcome ImportApehStream(std::FILE* file, RecordTables& tables, const ApehQu
             line = line.substr(0, static_cast<std::size_t>(static_cast<const char*>(cr) - line.data()));
         ++outcome.lines;
         if (const auto question = checkApehLine(line, outcome.lines, entry)) {
-            if (ask(*question)) continue;
+            if (ask(*question, outcome.lines)) continue;
             outcome.status = ApehStatus::Stopped;
             return outcome;
         }

@@ -30,10 +30,14 @@ struct ApehOutcome {
 // Asks a Yes/No question about a malformed line; true (Yes) skips the line,
 // false (No) stops the import.
 using ApehQuestion = std::function<bool(const std::string& message)>;
+// The same, told the number of the line it is about.
+using ApehLineQuestion = std::function<bool(const std::string& message, long long lineNumber)>;
 
 ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tables, const ApehQuestion& ask);
+ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tables, const ApehLineQuestion& ask);
 // The same over an open stream (read from where it stands).
 ApehOutcome ImportApehStream(std::FILE* file, RecordTables& tables, const ApehQuestion& ask);
+ApehOutcome ImportApehStream(std::FILE* file, RecordTables& tables, const ApehLineQuestion& ask);
 
 // The checks of one line (already cut at its first CR or LF). Fills `entry`
 // and returns nothing when the line is accepted, otherwise the question for

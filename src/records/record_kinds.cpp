@@ -52,6 +52,15 @@ std::span<const Column> columnsOf(ViewKind kind) {
     return kRegister;
 }
 
+std::string_view tableName(ViewKind kind) {
+    switch (kind) {
+        case ViewInstitution: return "Cégnyilvántartás (Pénzintézeti alapadatok)";
+        case ViewAccountChange: return "Banktechnikai számlaszámváltozás";
+        case ViewRegister: break;
+    }
+    return "Cégjegyzék (Számlaszám nyitás/zárás)";
+}
+
 std::size_t columnOf(ViewKind kind, ColumnRole role) {
     const std::span<const Column> columns = columnsOf(kind);
     for (std::size_t c = 0; c < columns.size(); ++c)

@@ -64,6 +64,9 @@ inline bool hasRole(ViewKind kind, std::size_t column, ColumnRole role) {
 
 // Register and institution rows show the program icon in column 0.
 inline bool showsIcon(ViewKind kind) { return kind != ViewAccountChange; }
+// The table's name as the "Nézet" menu gives it.
+std::string_view tableName(ViewKind kind);
+
 // Only the register table lets one row at a time be selected.
 inline bool singleSelection(ViewKind kind) { return kind == ViewRegister; }
 

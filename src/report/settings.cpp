@@ -68,8 +68,13 @@ std::optional<std::filesystem::path> currentDirectory() {
 StartupSettings readStartupSettings(const std::optional<std::filesystem::path>& dir) {
     StartupSettings s;
     if (!dir || dir->empty()) return s;
+    return readSettingsFile(*dir / std::filesystem::path(std::string(kSettingsFileName)));
+}
+
+StartupSettings readSettingsFile(const std::filesystem::path& file) {
+    StartupSettings s;
     s.pathFormed = true;
-    s.settingsPath = *dir / std::filesystem::path(std::string(kSettingsFileName));
+    s.settingsPath = file;
     const Profile profile = loadProfile(s.settingsPath);
     s.maxtk = readNumber(profileValue(profile, kSectionGeneral, "maxtk", "20", kStartupCapacity));
     s.maxcf = readNumber(profileValue(profile, kSectionGeneral, "maxcf", "18", kStartupCapacity));

@@ -37,6 +37,9 @@ struct StartupSettings {
 // be had) and reads maxtk, maxcf and Cnev.
 StartupSettings readStartupSettings(const std::optional<std::filesystem::path>& currentDirectory);
 
+// The same from a named settings file.
+StartupSettings readSettingsFile(const std::filesystem::path& file);
+
 // The process's current directory, or nullopt.
 std::optional<std::filesystem::path> currentDirectory();
 

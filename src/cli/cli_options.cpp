@@ -1,0 +1,79 @@
+#include "cli/cli_options.h"
+
+#include "text/cp1250.h"
+
+namespace kovirant::cli {
+
+ParsedOptions parseOptions(const std::vector<Argument>& args) {
+    ParsedOptions parsed;
+    Options& o = parsed.options;
+    auto fail = [&](std::string why) {
+        parsed.error = std::move(why);
+        return parsed;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i].text;
+        auto value = [&]() -> const Argument* { return i + 1 < args.size() ? &args[++i] : nullptr; };
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
+        } else if (a == "-o" || a == "--output" || a == "--settings" || a == "--directory" || a == "--format") {
+            const Argument* v = value();
+            if (v == nullptr) return fail(cp1250ToUtf8("hiányzik az érték: ") + a);
+            if (a == "--format") {
+                if (v->text == "text") o.format = Format::Text;
+                else if (v->text == "json") o.format = Format::Json;
+                else return fail(cp1250ToUtf8("ismeretlen formátum: ") + v->text);
+            } else if (a == "--settings") {
+                o.settings = v->path;
+            } else if (a == "--directory") {
+                o.directory = v->path;
+            } else {
+                o.output = v->path;
+            }
+        } else if (a == "--no-fill") {
+            o.fill = false;
+        } else if (a == "--no-learn") {
+            o.learn = false;
+        } else if (a == "--skip-faulty-lines") {
+            o.skipFaultyLines = true;
+        } else if (a == "--check") {
+            o.checkOnly = true;
+        } else if (a == "--strict") {
+            o.strict = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return fail(cp1250ToUtf8("ismeretlen kapcsoló: ") + a);
+        } else {
+            o.inputs.push_back(args[i].path);
+        }
+    }
+    if (o.help || o.version) return parsed;
+    if (o.inputs.empty()) return fail(cp1250ToUtf8("nincs bemenő állomány"));
+    if (!o.checkOnly && !o.output) return fail(cp1250ToUtf8("adja meg a jelentés állományát (-o) vagy a --check kapcsolót"));
+    return parsed;
+}
+
+std::string usageText() {
+    return cp1250ToUtf8(
+        "Használat: kovirant-cli [kapcsolók] BEMENET...\n"
+        "  BEMENET               APEH protokoll állományok és korábbi jelentések a megadott sorrendben,\n"
+        "                        mindegyik hozzáfűzve (a \"<?xml\" kezdetű állomány jelentés, más APEH protokoll)\n"
+        "  -o, --output FILE     a jelentést ide írja (a régit csak a teljes jelentés váltja fel)\n"
+        "  --settings FILE       az adatlapot tartalmazó beállítási állomány\n"
+        "                        (alapértelmezés: Kovirant.ini a jelenlegi mappában)\n"
+        "  --directory FILE      a cégtár (alapértelmezés: Cegtar.csv a beállítási állomány mellett)\n"
+        "  --no-fill             nem tölti ki a cégszámokat a cégtárból\n"
+        "  --no-learn            a megírt jelentésből nem tanul a cégtár\n"
+        "  --skip-faulty-lines   átlépi a protokoll minden sorát, amelyre az ablakos program rákérdezne\n"
+        "                        (alapértelmezés: ott megáll)\n"
+        "  --check               csak ellenőriz, nem ír semmit\n"
+        "  --format text|json    a megállapítások formája a szabványos kimeneten (alapértelmezés: text)\n"
+        "  --strict              a figyelmeztetések is hibának számítanak\n"
+        "  --help, --version\n"
+        "\n"
+        "Kilépési kód: 0 a jelentés elkészült (--check: nincs hiba); 1 hibát talált, nem írt semmit;\n"
+        "2 hibás használat; 3 egy állomány nem olvasható vagy nem írható.\n");
+}
+
+}  // namespace kovirant::cli

@@ -1,0 +1,45 @@
+// The console program's command line.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kovirant::cli {
+
+// One argument: its UTF-8 text for the options, and the path it names (wide
+// on Windows, so Hungarian letters survive).
+struct Argument {
+    std::string text;
+    std::filesystem::path path;
+};
+
+enum class Format { Text, Json };
+
+struct Options {
+    std::vector<std::filesystem::path> inputs;
+    std::optional<std::filesystem::path> output;
+    std::optional<std::filesystem::path> settings;
+    std::optional<std::filesystem::path> directory;
+    bool fill = true;
+    bool learn = true;
+    bool skipFaultyLines = false;
+    bool checkOnly = false;
+    Format format = Format::Text;
+    bool strict = false;
+    bool help = false;
+    bool version = false;
+};
+
+// The options, or the one-line reason they are wrong (UTF-8).
+struct ParsedOptions {
+    Options options;
+    std::string error;  // empty: fine
+};
+ParsedOptions parseOptions(const std::vector<Argument>& args);
+
+// The --help text (UTF-8).
+std::string usageText();
+
+}  // namespace kovirant::cli

@@ -1,0 +1,33 @@
+// What the console program found, printed as compilers print their
+// diagnostics, or as one JSON document.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kovirant::cli {
+
+// All text UTF-8.
+struct Finding {
+    bool inFile = false;     // a protocol line; else a table row
+    std::string place;       // the file's path or the table's name
+    long long number = 0;    // the line or row, from 1; 0: the whole file
+    std::string taxNumber;
+    bool warning = false;    // "figyelmeztetés"; else "hiba"
+    std::string message;
+};
+
+struct Summary {
+    std::optional<std::string> written;  // the report's path
+    std::size_t rows[3] = {0, 0, 0};     // register, institution, account change
+    std::size_t filled = 0;              // company numbers filled from the directory
+};
+
+// "PLACE:NUMBER: hiba: message" lines.
+std::string findingsText(const std::vector<Finding>& findings);
+std::string findingsJson(const std::vector<Finding>& findings, const Summary& summary);
+// A string as a JSON string literal.
+std::string jsonString(std::string_view utf8);
+
+}  // namespace kovirant::cli
