@@ -9,6 +9,7 @@
 #include <string>
 
 #include "directory/company_directory.h"
+#include "editing/check_digits.h"
 #include "editing/row_check.h"
 #include "import/apeh_import.h"
 #include "import/report_reload.h"
@@ -36,17 +37,32 @@ struct Tables {
     RecordTables tables{reg, inst, acc};
 };
 
-int genApeh(const char* path, long n) {
+// The i-th company's tax number and account number, their check digits right
+// as in a real month's protocol.
+std::string benchTax(long i) {
+    std::string prefix = std::to_string(1000000 + i % 9000000);
+    return prefix + checkDigitFor(prefix);
+}
+
+std::string benchAccount(long i) {
+    char block[24];
+    std::snprintf(block, sizeof block, "%015ld", i);
+    return std::string("11773016") + block + checkDigitFor(block);
+}
+
+// With `openingsOnly` every line opens an account: the rows a directory can
+// complete into a report that passes the check.
+int genApeh(const char* path, long n, bool openingsOnly = false) {
     FilePtr f = openFile(path, "wb").file;
     std::string line(216, '.');
     char buf[32];
     for (long i = 0; i < n; ++i) {
-        std::snprintf(buf, sizeof buf, "%06ld%08ld", i % 1000000, 10000000 + i % 90000000);
-        std::memcpy(line.data(), buf, 14);
-        std::snprintf(buf, sizeof buf, "%08ld%016ld", 11773016L, i);
-        std::memcpy(line.data() + 17, buf, 24);
+        std::snprintf(buf, sizeof buf, "%06ld", i % 1000000);
+        std::memcpy(line.data(), buf, 6);
+        std::memcpy(line.data() + 6, benchTax(i).data(), 8);
+        std::memcpy(line.data() + 17, benchAccount(i).data(), 24);
         std::memcpy(line.data() + 41, "050301", 6);
-        line[215] = (i % 2) ? 'T' : 'U';
+        line[215] = (i % 2 && !openingsOnly) ? 'T' : 'U';
         std::fwrite(line.data(), 1, line.size(), f.get());
         std::fwrite("\r\n", 1, 2, f.get());
     }
@@ -104,7 +120,7 @@ int genDirectory(const char* path, long n) {
     FilePtr f = openFile(path, "wb").file;
     std::fputs("Törzsszám;Cégszám;Cégnév\r\n", f.get());
     for (long i = 0; i < n; ++i)
-        std::fprintf(f.get(), "%08ld;%02ld-%02ld-%06ld;Cég %ld Kft.\r\n", 10000000 + i, 1 + i % 20, 1 + i % 18,
+        std::fprintf(f.get(), "%s;%02ld-%02ld-%06ld;Cég %ld Kft.\r\n", benchTax(i).c_str(), 1 + i % 20, 1 + i % 18,
                      i % 1000000, i);
     return 0;
 }
@@ -123,11 +139,9 @@ int loadDirectoryBench(const char* path) {
 int fillBench(const char* path, long n) {
     const LoadedDirectory d = loadDirectory(path);
     Tables t;
-    char tax[32];
     RegisterEntry r{"", "", "117730161111111122222222", "2005-03-01", "", "Bejegyzés"};
     for (long i = 0; i < n; ++i) {
-        std::snprintf(tax, sizeof tax, "%08ld", 10000000 + i);
-        r[RegisterCol::taxBaseNumber] = tax;
+        r[RegisterCol::taxBaseNumber] = benchTax(i);
         t.tables.appendRow(ViewRegister, r);
     }
     auto start = Clock::now();
@@ -146,11 +160,8 @@ int checkBench(long total) {
     fill(t, n);
     RegisterEntry r{"", "12345678", "117730161111111122222222", "2005-03-01", "", "Bejegyzés"};
     for (long i = 0; i < n; ++i) {
-        char tax[24], account[40];
-        std::snprintf(tax, sizeof tax, "%08ld", 10000000 + i);
-        std::snprintf(account, sizeof account, "11773016%016ld", i * 7919);
-        r[RegisterCol::taxBaseNumber] = tax;
-        r[RegisterCol::accountNumber] = account;
+        r[RegisterCol::taxBaseNumber] = benchTax(i);
+        r[RegisterCol::accountNumber] = benchAccount(i);
         t.tables.writeRow(ViewRegister, static_cast<std::size_t>(i), r);
     }
     auto start = Clock::now();
@@ -220,7 +231,8 @@ int exampleReport(const char* examples) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 4 && std::strcmp(argv[1], "gen-apeh") == 0) return genApeh(argv[2], std::atol(argv[3]));
+    if (argc >= 4 && std::strcmp(argv[1], "gen-apeh") == 0)
+        return genApeh(argv[2], std::atol(argv[3]), argc >= 5 && std::strcmp(argv[4], "openings") == 0);
     if (argc >= 3 && std::strcmp(argv[1], "import-apeh") == 0) return importApeh(argv[2]);
     if (argc >= 4 && std::strcmp(argv[1], "write-report") == 0) return writeReport(argv[2], std::atol(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "reload-report") == 0) return reloadReport(argv[2]);

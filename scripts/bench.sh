@@ -71,6 +71,26 @@ s=$(echo "$out" | field seconds)
 wc=$(seconds wc -c "$f")
 printf '   %s MB: %s\n          wc -c %.3f s; reload/wc = %s\n' "$(( $(stat -c %s "$f") / 1000000 ))" "$out" "$wc" "$(ratio "$s" "$wc")"
 
+echo "== kovirant-cli: a 1,000,000-line protocol, a directory of every company (import, fill, check, write) =="
+cli="$root/build/native/kovirant-cli"
+f="$work/apeh-openings-1000000.txt"
+[ -f "$f" ] || "$bench" gen-apeh "$f" 1000000 openings
+cli_work="$work/cli"
+mkdir -p "$cli_work"
+cp "$root/examples/Kovirant.ini" "$cli_work/"
+cp "$work/Cegtar-1000000.csv" "$cli_work/Cegtar.csv"
+steps=0
+for step in "import-apeh $f" "fill-directory $work/Cegtar-1000000.csv 1000000" "check-rows 1000000" \
+            "write-report $work/cli-core.xml 1000000"; do
+    # shellcheck disable=SC2086
+    s=$("$bench" $step | field seconds)
+    steps=$(echo "$steps + $s" | bc -l)
+done
+native=$(seconds "$cli" "$f" -o "$cli_work/report.xml" --settings "$cli_work/Kovirant.ini" --no-learn --format json)
+status=$("$cli" "$f" -o "$cli_work/report.xml" --settings "$cli_work/Kovirant.ini" --no-learn >/dev/null 2>&1; echo $?)
+printf '   native kovirant-cli %.3f s (exit %s); the core steps %.3f s; cli/steps = %s (goal <= 1.2)\n' \
+    "$native" "$status" "$steps" "$(ratio "$native" "$steps")"
+
 echo "== Kovirant.exe under Wine against the core built for Windows =="
 . "$root/scripts/wine-env.sh"
 kovirant_virtual_display
@@ -79,6 +99,9 @@ exe_work="$work/exe"
 mkdir -p "$exe_work"
 cp "$root/examples/Kovirant.ini" "$exe_work/"
 w() { winepath -w "$1" 2>/dev/null; }
+wine_cli=$(seconds env -u DISPLAY wine "$root/build/win32/kovirant-cli.exe" "$(w "$f")" -o "$(w "$cli_work/report-wine.xml")" \
+    --settings "$(w "$cli_work/Kovirant.ini")" --no-learn)
+printf '   kovirant-cli.exe under Wine %.3f s; wine/native = %s (goal <= 2)\n' "$wine_cli" "$(ratio "$wine_cli" "$native")"
 wine explorer /desktop=kovirant-bench,1024x768 "$root/build/win32/exe_bench.exe" "$(w "$root/build/win32/Kovirant.exe")" \
     "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" 2>&1 | grep -v '^wine: '
 wine explorer /desktop=kovirant-bench,1024x768 "$root/build/win32/exe_bench.exe" "$(w "$root/build/win32/Kovirant.exe")" \

@@ -54,11 +54,13 @@ public:
     }
 
 private:
-    std::size_t faults() const {
-        std::size_t n = 0;
-        for (const Finding& f : findings_) n += (!f.warning || o_.strict) ? 1 : 0;
+    std::size_t warnings() const {
+        std::size_t n = check_.warnings.size();
+        for (const Finding& f : findings_) n += f.warning ? 1 : 0;
         return n;
     }
+    std::size_t errors() const { return findings_.size() + check_.faults.size() + check_.warnings.size() - warnings(); }
+    std::size_t faults() const { return errors() + (o_.strict ? warnings() : 0); }
 
     void fail(const std::filesystem::path& file, std::string_view what, int code) {
         io_.err("kovirant-cli: " + pathText(file) + ": " + utf8(what) + utf8(" Hibakód=") + std::to_string(code) + "\n");
@@ -106,12 +108,32 @@ private:
     void check() {
         CheckOptions options;
         if (directory_) options.directoryCompany = [this](std::string_view tax) { return directory_->companyOf(tax); };
-        const RowCheck c = checkAllRows(tables_, settings_.maxtk, settings_.maxcf, options);
-        for (const CheckLine& l : checkLines(c)) {
-            const std::string_view tax = tables_.cell(l.kind, l.row, columnOf(l.kind, ColumnRole::TaxBaseNumber));
-            findings_.push_back({false, utf8(tableName(l.kind)), static_cast<long long>(l.row) + 1, utf8(tax), l.warning,
-                                 utf8(lineText(c, l))});
-        }
+        check_ = checkAllRows(tables_, settings_.maxtk, settings_.maxcf, options);
+    }
+
+    // The check's lines are made findings one at a time as they are printed.
+    Finding rowFinding(const CheckLine& l) const {
+        const std::string_view tax = tables_.cell(l.kind, l.row, columnOf(l.kind, ColumnRole::TaxBaseNumber));
+        return {false, tableNames_[l.kind], static_cast<long long>(l.row) + 1, utf8(tax), l.warning, utf8(lineText(check_, l))};
+    }
+
+    void printFindings() {
+        const bool json = o_.format == Format::Json;
+        std::string buffer = json ? jsonHead(summary_) : std::string();
+        std::size_t count = 0;
+        auto print = [&](const Finding& f) {
+            if (json) appendJson(buffer, f, count);
+            else appendText(buffer, f);
+            ++count;
+            if (buffer.size() >= (1u << 16)) {
+                io_.out(buffer);
+                buffer.clear();
+            }
+        };
+        for (const Finding& f : findings_) print(f);
+        for (const CheckLine& l : checkLines(check_)) print(rowFinding(l));
+        if (json) buffer += jsonTail(count);
+        io_.out(buffer);
     }
 
     int write() {
@@ -147,15 +169,13 @@ private:
 
     int finish(int status) {
         for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) summary_.rows[k] = tables_.table(k).rowCount();
-        io_.out(o_.format == Format::Json ? findingsJson(findings_, summary_) : findingsText(findings_));
-        std::size_t warnings = 0;
-        for (const Finding& f : findings_) warnings += f.warning ? 1 : 0;
+        printFindings();
         std::string counts = utf8("Cégjegyzék: ") + std::to_string(summary_.rows[0]) + utf8(" sor, cégnyilvántartás: ") +
                              std::to_string(summary_.rows[1]) + utf8(" sor, számlaszámváltozás: ") +
                              std::to_string(summary_.rows[2]) + utf8(" sor; a cégtárból kitöltve: ") +
                              std::to_string(summary_.filled) + utf8("; hibák: ") +
-                             std::to_string(findings_.size() - warnings) + utf8(", figyelmeztetések: ") +
-                             std::to_string(warnings) + "\n";
+                             std::to_string(errors()) + utf8(", figyelmeztetések: ") +
+                             std::to_string(warnings()) + "\n";
         if (summary_.written) counts += utf8("A jelentés elkészült: ") + *summary_.written + "\n";
         else if (status == kExitFaults) counts += utf8("Nem írtam jelentést.\n");
         io_.err(counts);
@@ -169,7 +189,10 @@ private:
     std::optional<CompanyDirectory> directory_;
     MemoryTable reg_{ViewRegister}, inst_{ViewInstitution}, acc_{ViewAccountChange};
     RecordTables tables_{reg_, inst_, acc_};
-    std::vector<Finding> findings_;
+    std::vector<Finding> findings_;  // protocol lines and the settings; the rows' are in check_
+    RowCheck check_;
+    const std::string tableNames_[3] = {utf8(tableName(ViewRegister)), utf8(tableName(ViewInstitution)),
+                                        utf8(tableName(ViewAccountChange))};
     Summary summary_;
 };
 

@@ -11,13 +11,15 @@ std::string severity(const Finding& f) { return cp1250ToUtf8(f.warning ? "figyel
 
 }  // namespace
 
+void appendText(std::string& out, const Finding& f) {
+    out += f.place;
+    if (f.number > 0) out += ":" + std::to_string(f.number);
+    out += ": " + severity(f) + ": " + f.message + "\n";
+}
+
 std::string findingsText(const std::vector<Finding>& findings) {
     std::string out;
-    for (const Finding& f : findings) {
-        out += f.place;
-        if (f.number > 0) out += ":" + std::to_string(f.number);
-        out += ": " + severity(f) + ": " + f.message + "\n";
-    }
+    for (const Finding& f : findings) appendText(out, f);
     return out;
 }
 
@@ -39,21 +41,28 @@ std::string jsonString(std::string_view s) {
     return out + "\"";
 }
 
-std::string findingsJson(const std::vector<Finding>& findings, const Summary& s) {
+std::string jsonHead(const Summary& s) {
     std::string out = "{\n  \"output\": " + (s.written ? jsonString(*s.written) : std::string("null")) + ",\n";
     out += "  \"rows\": {\"register\": " + std::to_string(s.rows[0]) + ", \"institution\": " + std::to_string(s.rows[1]) +
            ", \"accountChange\": " + std::to_string(s.rows[2]) + "},\n";
     out += "  \"filled\": " + std::to_string(s.filled) + ",\n  \"findings\": [";
-    for (std::size_t i = 0; i < findings.size(); ++i) {
-        const Finding& f = findings[i];
-        out += i == 0 ? "\n    {" : ",\n    {";
-        out += jsonString(f.inFile ? "file" : "table") + ": " + jsonString(f.place) + ", ";
-        out += jsonString(f.inFile ? "line" : "row") + ": " + (f.number > 0 ? std::to_string(f.number) : "null") + ", ";
-        out += "\"taxNumber\": " + (f.taxNumber.empty() ? std::string("null") : jsonString(f.taxNumber)) + ", ";
-        out += "\"severity\": " + jsonString(severity(f)) + ", \"message\": " + jsonString(f.message) + "}";
-    }
-    out += findings.empty() ? "]\n}\n" : "\n  ]\n}\n";
     return out;
+}
+
+void appendJson(std::string& out, const Finding& f, std::size_t count) {
+    out += count == 0 ? "\n    {" : ",\n    {";
+    out += jsonString(f.inFile ? "file" : "table") + ": " + jsonString(f.place) + ", ";
+    out += jsonString(f.inFile ? "line" : "row") + ": " + (f.number > 0 ? std::to_string(f.number) : "null") + ", ";
+    out += "\"taxNumber\": " + (f.taxNumber.empty() ? std::string("null") : jsonString(f.taxNumber)) + ", ";
+    out += "\"severity\": " + jsonString(severity(f)) + ", \"message\": " + jsonString(f.message) + "}";
+}
+
+std::string jsonTail(std::size_t count) { return count == 0 ? "]\n}\n" : "\n  ]\n}\n"; }
+
+std::string findingsJson(const std::vector<Finding>& findings, const Summary& s) {
+    std::string out = jsonHead(s);
+    for (std::size_t i = 0; i < findings.size(); ++i) appendJson(out, findings[i], i);
+    return out + jsonTail(findings.size());
 }
 
 }  // namespace kovirant::cli

@@ -27,6 +27,13 @@ struct Summary {
 // "PLACE:NUMBER: hiba: message" lines.
 std::string findingsText(const std::vector<Finding>& findings);
 std::string findingsJson(const std::vector<Finding>& findings, const Summary& summary);
+
+// The same a finding at a time, for output too large to hold: the text line,
+// or the JSON document's head, one finding (after `count` earlier ones) and tail.
+void appendText(std::string& out, const Finding& f);
+std::string jsonHead(const Summary& summary);
+void appendJson(std::string& out, const Finding& f, std::size_t count);
+std::string jsonTail(std::size_t count);
 // A string as a JSON string literal.
 std::string jsonString(std::string_view utf8);
 
