@@ -25,7 +25,7 @@ done
 "$root/scripts/build-guide.sh" "$root/docs/Kovirant-utmutato.html" "$shots" "$stage/Kovirant-utmutato.html" \
     || { echo "dist: the guide could not be built"; exit 1; }
 
-cp "$root/build/win32/Kovirant.exe" "$stage/"
+cp "$root/build/win32/Kovirant.exe" "$root/build/win32/kovirant-cli.exe" "$stage/"
 cp "$root/examples/apeh-protocol.txt" "$root/examples/apeh-protocol-faulty.txt" "$root/examples/report.xml" \
    "$root/examples/Kovirant.ini" "$stage/peldak/"
 # wixl takes the files' paths relative to where it runs.
@@ -34,6 +34,6 @@ cp "$root/examples/apeh-protocol.txt" "$root/examples/apeh-protocol-faulty.txt" 
 
 cp "$root/packaging/OLVASSEL.txt" "$stage/"
 rm -f "$dist/Kovirant-$version.zip"
-(cd "$stage" && zip -q -r "$dist/Kovirant-$version.zip" Kovirant.exe Kovirant-utmutato.html OLVASSEL.txt peldak)
+(cd "$stage" && zip -q -r "$dist/Kovirant-$version.zip" Kovirant.exe kovirant-cli.exe Kovirant-utmutato.html OLVASSEL.txt peldak)
 rm -f "$stage/OLVASSEL.txt"
 echo "dist: $dist/Kovirant-$version.msi and $dist/Kovirant-$version.zip"

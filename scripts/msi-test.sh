@@ -28,6 +28,7 @@ check "$([ -f "$msi" ] && [ -f "$msi2" ] && [ -f "$root/build/dist/Kovirant-$ver
 zipped=$(unzip -Z1 "$root/build/dist/Kovirant-$version.zip" 2>/dev/null | sort | tr '\n' ' ')
 check "$([[ $zipped == *Kovirant-utmutato.html*Kovirant.exe*OLVASSEL.txt*peldak/apeh-protocol.txt* ]]; echo $?)" \
     "the zip holds the exe, the guide, OLVASSEL.txt and the examples"
+check "$([[ " $zipped " == *" kovirant-cli.exe "* ]]; echo $?)" "the zip holds the console program"
 check "$(grep -q 'data:image/png;base64,' "$root/build/dist/stage-$version/Kovirant-utmutato.html"; echo $?)" \
     "the guide embeds the screenshots"
 
@@ -47,6 +48,9 @@ wine msiexec /i "$(w "$msi")" /qn >/dev/null 2>&1
 check $? "msiexec /i $(basename "$msi") /qn succeeds without administrator"
 check "$([ -f "$install/Kovirant.exe" ] && [ -f "$install/Kovirant-utmutato.html" ] && [ -f "$install/peldak/report.xml" ]; echo $?)" \
     "the program lands in %LOCALAPPDATA%\\Programs\\Kovirant"
+cli_version=$(env -u DISPLAY wine "$install/kovirant-cli.exe" --version 2>/dev/null | tr -d '\r')
+check "$([ "$cli_version" = "kovirant-cli $version" ]; echo $?)" \
+    "the installed console program runs without a display: \"$cli_version\""
 check "$([ -f "$startmenu/Kovirant.lnk" ] && [ -f "$startmenu/Kovirant útmutató.lnk" ]; echo $?)" \
     "Start-menu shortcuts for the program and the guide"
 entry=$(arp)

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The console program under Wine with no display at all: the example report
+# through kovirant-cli.exe into a folder and a file with Hungarian names gives
+# the report the native program writes from the same rows (line by line but
+# the time stamp), the directory learns, findings redirected to a file are
+# UTF-8, and the exit statuses hold. Usage: wine-cli-test.sh WIN32_DIR NATIVE_DIR
+set -u
+. "$(dirname "$0")/wine-env.sh"
+root="$KOVIRANT_ROOT"
+win32="${1:-$root/build/win32}"
+native="${2:-$root/build/native}"
+kovirant_wine_prefix
+unset DISPLAY
+work="$root/build/cli-work"
+rm -rf "$work"
+dir="$work/árvíztűrő tükörfúrógép"
+mkdir -p "$dir"
+cp "$root/examples/Kovirant.ini" "$dir/"
+w() { winepath -w "$1" 2>/dev/null; }
+passed=0
+failed=0
+check() { # status description
+    if [ "$1" = 0 ]; then echo "ok   $2"; passed=$((passed + 1)); else echo "FAIL $2"; failed=$((failed + 1)); fi
+}
+cli() { wine "$win32/kovirant-cli.exe" "$@"; }
+
+report="$dir/jelentés ő.xml"
+cli "$(w "$root/examples/report.xml")" -o "$(w "$report")" --settings "$(w "$dir/Kovirant.ini")" \
+    >"$work/out.txt" 2>"$work/err.txt"
+check $? "kovirant-cli.exe writes the example report into a Hungarian path without a display"
+"$native/kovirant-cli" "$root/examples/report.xml" -o "$work/native.xml" --settings "$dir/Kovirant.ini" --no-learn \
+    >/dev/null 2>&1
+diff <(grep -av 'pecs' "$report" | tr -d '\r') <(grep -av 'pecs' "$work/native.xml" | tr -d '\r') >/dev/null
+check $? "the report is the native program's, line by line but the time stamp"
+check "$([ -f "$dir/Cegtar.csv" ] && grep -q '^20866022;01-01-010000;' "$dir/Cegtar.csv"; echo $?)" \
+    "the directory learnt from the written report"
+check "$(grep -q 'A jelentés elkészült' "$work/err.txt"; echo $?)" "standard error names the report, in UTF-8"
+
+cli --check "$(w "$root/examples/apeh-protocol-faulty.txt")" >"$work/findings.txt" 2>/dev/null
+check "$([ $? = 1 ]; echo $?)" "a faulty protocol stops the run with status 1"
+check "$(grep -q ':2: hiba: A sor nem 216 karakter hosszú: 2. sor' "$work/findings.txt"; echo $?)" \
+    "findings redirected to a file are UTF-8: $(head -c 120 "$work/findings.txt")"
+cli --nincs-ilyen >/dev/null 2>&1
+check "$([ $? = 2 ]; echo $?)" "a wrong option gives status 2"
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
