@@ -26,6 +26,8 @@
 #define IDM_CHECK_ROWS 40041
 #define IDM_SEARCH 40042
 #define IDM_SEARCH_NEXT 40043
+#define IDM_UNDO 40046
+#define IDM_REDO 40047
 
 // Beyond the original program: dialogs 118 and up, controls 1100 and up
 #define IDD_FAULT_LIST 118

@@ -47,6 +47,8 @@ struct FakeShell : Shell {
     }
     void enableMenuItem(int id, bool on) override { enabled[id] = on; }
     void checkMenuItem(int id, bool on) override { checked[id] = on; }
+    std::map<int, std::u16string> menuTexts;
+    void setMenuText(int id, const std::u16string& text) override { menuTexts[id] = text; }
     void showTable(ViewKind kind) override { shown = kind; }
     void setStatusText(int part, const std::u16string& text) override { status[part] = text; }
     std::optional<std::filesystem::path> chooseFile(const FileDialogSpec& request) override {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "records/record_tables.h"
+#include "records/undo_history.h"
 #include "report/settings.h"
 #include "util/os_file.h"
 
@@ -22,7 +23,9 @@ struct RecoveryState {
 };
 
 struct AppState {
-    explicit AppState(RecordTables& t) : tables(t) {}
+    explicit AppState(RecordTables& t) : tables(t) { tables.setHistory(&history); }
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
 
     RecordTables& tables;  // with CurrentView and ReportPending
     std::filesystem::path settingsPath;
@@ -32,6 +35,7 @@ struct AppState {
     std::filesystem::path lastFilePath;
     RecoveryState recovery;
     std::u16string lastSearch;  // what "Keresés..." looked for last
+    UndoHistory history;        // the steps "Visszavonás" and "Ismétlés" take
 
     SettingsFile settings() const { return SettingsFile(settingsPath); }
 };

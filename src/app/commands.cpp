@@ -1,5 +1,7 @@
 #include "app/commands.h"
 
+#include <algorithm>
+
 #include "app/editor_sessions.h"
 #include "app/find_commands.h"
 #include "app/directory_commands.h"
@@ -183,6 +185,48 @@ void load(AppState& state, Shell& shell, int id) {
     else reloadReport(state, shell, *chosen);
 }
 
+// The step a command makes of what it changes in the tables, or none.
+std::optional<std::string_view> stepOf(int id) {
+    switch (id) {
+        case kCmdNew: return "új sor";
+        case kCmdModify: return "módosítás";
+        case kCmdDelete: return "törlés";
+        case kCmdLoadApeh: return "APEH állomány betöltése";
+        case kCmdLoadReport: return "XML állomány betöltése";
+        case kCmdFillFromDirectory: return "cégszámok kitöltése";
+        default: return std::nullopt;
+    }
+}
+
+// "Visszavonás: <step>\tCtrl+Z", grey with nothing to undo; the same for
+// "Ismétlés".
+void showUndoItems(AppState& state, Shell& shell) {
+    auto item = [&](int id, const char* name, const char* key, std::optional<std::string_view> step) {
+        std::string text = name;
+        if (step) text += ": " + std::string(*step);
+        text += std::string("\t") + key;
+        shell.setMenuText(id, u(text));
+        shell.enableMenuItem(id, step.has_value());
+    };
+    item(kCmdUndo, "Visszavonás", "Ctrl+Z", state.history.undoLabel());
+    item(kCmdRedo, "Ismétlés", "Ctrl+Y", state.history.redoLabel());
+}
+
+// Undo and redo: the step's table shown, the rows it brought back or changed
+// selected and in view, and the tables pending as after any change.
+void undoOrRedo(AppState& state, Shell& shell, bool undo) {
+    const auto touched = undo ? state.history.undo(state.tables) : state.history.redo(state.tables);
+    if (!touched) return;
+    showView(state, shell, touched->kind);
+    state.tables.clearSelection();
+    TableWidget& table = state.tables.table(touched->kind);
+    const std::size_t n = singleSelection(touched->kind) ? std::min<std::size_t>(touched->rows.size(), 1) : touched->rows.size();
+    for (std::size_t i = n; i-- > 0;) table.setState(touched->rows[i], {true, i == 0});
+    onNotify(state, shell, ListNotification::Click);
+    state.tables.ReportPending = true;
+    shell.enableMenuItem(kCmdSaveReport, true);
+}
+
 bool confirmExit(AppState& state, Shell& shell) {
     if (state.tables.ReportPending && !ask(shell, "Nem készítette el a jelentést. Mégis kilép?")) return false;
     dropRecovery(state);  // leaving on purpose: nothing to recover
@@ -219,6 +263,14 @@ void onCreate(AppState& state, Shell& shell, const std::optional<std::filesystem
 }
 
 void onCommand(AppState& state, Shell& shell, int id) {
+    // A command that changes the tables is one step of the history.
+    if (const auto step = stepOf(id); step && !state.history.recording()) {
+        state.history.begin(*step);
+        onCommand(state, shell, id);
+        state.history.end();
+        showUndoItems(state, shell);
+        return;
+    }
     switch (id) {
         case kCmdLoadReport:
         case kCmdLoadApeh: load(state, shell, id); break;
@@ -239,6 +291,11 @@ void onCommand(AppState& state, Shell& shell, int id) {
         case kCmdCheckRows: checkRows(state, shell); break;
         case kCmdSearch: searchRows(state, shell, false); break;
         case kCmdSearchNext: searchRows(state, shell, true); break;
+        case kCmdUndo:
+        case kCmdRedo:
+            undoOrRedo(state, shell, id == kCmdUndo);
+            showUndoItems(state, shell);
+            break;
         default: break;
     }
 }

@@ -35,6 +35,8 @@ enum MenuId : int {
     kCmdCheckRows = 40041,
     kCmdSearch = 40042,
     kCmdSearchNext = 40043,
+    kCmdUndo = 40046,
+    kCmdRedo = 40047,
 };
 
 // The "Nézet" menu: each view command and the table it shows.
@@ -103,6 +105,8 @@ public:
     virtual bool askYesNo(const MessageBoxSpec& box) = 0;
     virtual void enableMenuItem(int id, bool enabled) = 0;
     virtual void checkMenuItem(int id, bool checked) = 0;
+    // Replaces a menu item's text (its state stays).
+    virtual void setMenuText(int id, const std::u16string& text) = 0;
     // Shows one table and hides the other two.
     virtual void showTable(ViewKind kind) = 0;
     virtual void setStatusText(int part, const std::u16string& text) = 0;

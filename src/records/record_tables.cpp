@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "records/undo_history.h"
 #include "text/format.h"
 
 namespace kovirant {
@@ -13,6 +14,7 @@ RecordTables::RecordTables(TableWidget& registerTable, TableWidget& institutionT
 void RecordTables::appendRow(ViewKind kind, std::span<const std::string> record) {
     TableWidget& t = *tables_[kind];
     t.insertRow(t.rowCount(), record);
+    if (recording()) history_->appended(kind, t.rowCount() - 1);
     lastAppendCount_ = static_cast<long long>(t.rowCount());
     ++statusSerial_;
     ++changes_;
@@ -25,11 +27,13 @@ void RecordTables::readRow(ViewKind kind, std::size_t row, std::span<std::string
 }
 
 void RecordTables::writeRow(ViewKind kind, std::size_t row, std::span<const std::string> record) {
+    if (recording()) history_->writingRow(kind, row, packedRow(kind, row));
     tables_[kind]->setRow(row, record);
     ++changes_;
 }
 
 void RecordTables::writeCell(ViewKind kind, std::size_t row, std::size_t column, std::string_view text) {
+    if (recording()) history_->writingCell(kind, row, column, tables_[kind]->cell(row, column));
     tables_[kind]->setCell(row, column, cut(text, kFieldMax));
     ++changes_;
 }
@@ -44,6 +48,7 @@ bool RecordTables::hasSelection() const { return firstSelectedRow().has_value();
 
 void RecordTables::deleteSelectedRow() {
     if (const auto index = firstSelectedRow()) {
+        if (recording()) history_->erasing(CurrentView, *index, packedRow(CurrentView, *index));
         tables_[CurrentView]->deleteRow(*index);
         ++changes_;
     }
@@ -52,7 +57,30 @@ void RecordTables::deleteSelectedRow() {
 void RecordTables::clearSelection() { tables_[CurrentView]->clearAllStates(); }
 
 void RecordTables::clearTable(ViewKind kind) {
+    const std::size_t rows = tables_[kind]->rowCount();
+    if (recording() && rows > 0) {
+        std::string packed;
+        for (std::size_t r = 0; r < rows; ++r) packed += packedRow(kind, r);
+        history_->clearing(kind, std::move(packed), rows);
+    }
     tables_[kind]->deleteAll();
+    ++changes_;
+}
+
+bool RecordTables::recording() const { return history_ != nullptr && history_->recording(); }
+
+std::string RecordTables::packedRow(ViewKind kind, std::size_t row) const {
+    std::array<std::string_view, InstitutionCol::count> cells{};
+    const std::span<std::string_view> used(cells.data(), columnCount(kind));
+    tables_[kind]->cellViews(row, used);
+    std::string packed;
+    UndoHistory::packRow(packed, used);
+    return packed;
+}
+
+void RecordTables::changedByUndo(ViewKind kind) {
+    lastAppendCount_ = static_cast<long long>(tables_[kind]->rowCount());
+    ++statusSerial_;
     ++changes_;
 }
 

@@ -12,6 +12,8 @@
 
 namespace kovirant {
 
+class UndoHistory;
+
 class RecordTables {
 public:
     RecordTables(TableWidget& registerTable, TableWidget& institutionTable, TableWidget& accountChangeTable);
@@ -53,12 +55,23 @@ public:
     unsigned long long changeCount() const { return changes_; }
     std::size_t totalRows() const;
 
+    // The history every change is reported to while it records a step.
+    void setHistory(UndoHistory* history) { history_ = history; }
+    // An undo or a redo changed `kind`'s rows: counted as a change, and the
+    // status text shows that table's row count.
+    void changedByUndo(ViewKind kind);
+
     ViewKind CurrentView = ViewRegister;
     // The tables changed since the last successful report or replacing load.
     bool ReportPending = false;
 
 private:
+    bool recording() const;
+    // A row's cells packed for the history.
+    std::string packedRow(ViewKind kind, std::size_t row) const;
+
     std::array<TableWidget*, kViewKindCount> tables_;
+    UndoHistory* history_ = nullptr;
     long long lastAppendCount_ = -1;
     unsigned long statusSerial_ = 0;
     unsigned long long changes_ = 0;

@@ -14,7 +14,8 @@ static_assert(IDM_EXIT == kCmdExit && IDM_ABOUT == kCmdAbout && IDM_NEW == kCmdN
               IDM_VIEW_INSTITUTION == kCmdViewInstitution && IDM_DATA_SHEET == kCmdDataSheet &&
               IDM_LOAD_APEH == kCmdLoadApeh && IDM_VIEW_ACCOUNT_CHANGE == kCmdViewAccountChange &&
               IDM_FILL_FROM_DIRECTORY == kCmdFillFromDirectory && IDM_CHECK_ROWS == kCmdCheckRows &&
-              IDM_SEARCH == kCmdSearch && IDM_SEARCH_NEXT == kCmdSearchNext);
+              IDM_SEARCH == kCmdSearch && IDM_SEARCH_NEXT == kCmdSearchNext && IDM_UNDO == kCmdUndo &&
+              IDM_REDO == kCmdRedo);
 
 }  // namespace
 

@@ -116,6 +116,11 @@ UINT menuStateQueryMessage() {
     return message;
 }
 
+UINT menuTextQueryMessage() {
+    static const UINT message = RegisterWindowMessageW(L"Kovirant.MenuText");
+    return message;
+}
+
 void MainWindow::refresh() {
     for (ListViewTable& l : lists) l.sync();
     if (statusBar != nullptr && tables.statusSerial() != statusSerial) {
@@ -232,6 +237,12 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     if (msg == menuStateQueryMessage() && menu != nullptr)
         return static_cast<LRESULT>(GetMenuState(menu, static_cast<UINT>(wParam), MF_BYCOMMAND));
+    if (msg == menuTextQueryMessage() && menu != nullptr) {
+        // The text in a global atom, which another process can read.
+        wchar_t text[256] = {};
+        GetMenuStringW(menu, static_cast<UINT>(wParam), text, 255, MF_BYCOMMAND);
+        return static_cast<LRESULT>(GlobalAddAtomW(text));
+    }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
@@ -263,6 +274,15 @@ void Win32Shell::checkMenuItem(int id, bool checked) {
     info.cbSize = sizeof info;
     info.fMask = MIIM_STATE;
     info.fState = checked ? MFS_CHECKED : 0;
+    SetMenuItemInfoW(window_.menu, static_cast<UINT>(id), FALSE, &info);
+}
+
+void Win32Shell::setMenuText(int id, const std::u16string& text) {
+    std::wstring wide(text.begin(), text.end());
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STRING;
+    info.dwTypeData = wide.data();
     SetMenuItemInfoW(window_.menu, static_cast<UINT>(id), FALSE, &info);
 }
 

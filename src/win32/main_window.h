@@ -25,6 +25,7 @@ public:
     bool askYesNo(const MessageBoxSpec& box) override;
     void enableMenuItem(int id, bool enabled) override;
     void checkMenuItem(int id, bool checked) override;
+    void setMenuText(int id, const std::u16string& text) override;
     void showTable(ViewKind kind) override;
     void setStatusText(int part, const std::u16string& text) override;
     std::optional<std::filesystem::path> chooseFile(const FileDialogSpec& request) override;
@@ -97,5 +98,7 @@ private:
 // The registered message through which tests read menu states from inside
 // the process (menus are local to their process under Wine).
 UINT menuStateQueryMessage();
+// Asks for a menu item's text (wParam: its id); the answer is a global atom.
+UINT menuTextQueryMessage();
 
 }  // namespace kovirant::win32

@@ -99,6 +99,35 @@ UINT App::menuState(int id) const {
     return static_cast<UINT>(result);
 }
 
+std::wstring App::menuText(int id) const {
+    static const UINT query = RegisterWindowMessageW(L"Kovirant.MenuText");
+    DWORD_PTR atom = 0;
+    SendMessageTimeoutW(main_, query, static_cast<WPARAM>(id), 0, SMTO_ABORTIFHUNG, 5000, &atom);
+    wchar_t text[256] = {};
+    if (atom != 0) {
+        GlobalGetAtomNameW(static_cast<ATOM>(atom), text, 256);
+        GlobalDeleteAtom(static_cast<ATOM>(atom));
+    }
+    return text;
+}
+
+void pressKeys(const App& app, std::initializer_list<WORD> down) {
+    SetForegroundWindow(app.main());
+    waitFor([&] { return GetForegroundWindow() == app.main(); }, 3000);
+    Sleep(100);
+    auto send = [](WORD key, bool up) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = key;
+        i.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+        i.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (key == VK_INSERT ? KEYEVENTF_EXTENDEDKEY : 0);
+        SendInput(1, &i, sizeof i);
+        Sleep(30);
+    };
+    for (WORD k : down) send(k, false);
+    for (auto it = down.end(); it != down.begin();) send(*--it, true);
+}
+
 namespace {
 // The first visible dialog (#32770) of a process that `match` accepts.
 struct DialogSearch {

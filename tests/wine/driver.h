@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,7 @@ public:
     UINT menuState(int id) const;
     bool menuEnabled(int id) const { return (menuState(id) & (MF_GRAYED | MF_DISABLED)) == 0; }
     bool menuChecked(int id) const { return (menuState(id) & MF_CHECKED) != 0; }
+    std::wstring menuText(int id) const;
 
     // A top-level dialog of the program (class #32770) whose caption is
     // `title` (any caption when empty).
@@ -90,6 +92,9 @@ private:
     HWND status_ = nullptr;
     void* remoteBuffer_ = nullptr;
 };
+
+// Presses keys together with real input, as the accelerators need.
+void pressKeys(const App& app, std::initializer_list<WORD> down);
 
 // Saves the screen as a BMP file.
 void screenshot(const std::wstring& path);

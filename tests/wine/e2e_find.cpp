@@ -45,26 +45,8 @@ void writeHandMadeReport(const std::wstring& file) {
 
 int selected(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)); }
 
-// Presses keys together with real input, as the accelerators need.
-void keys(App& app, std::initializer_list<WORD> down) {
-    SetForegroundWindow(app.main());
-    waitFor([&] { return GetForegroundWindow() == app.main(); }, 3000);
-    Sleep(100);
-    auto send = [](WORD key, bool up) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = key;
-        i.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
-        i.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (key == VK_INSERT ? KEYEVENTF_EXTENDEDKEY : 0);
-        SendInput(1, &i, sizeof i);
-        Sleep(30);
-    };
-    for (WORD k : down) send(k, false);
-    for (auto it = down.end(); it != down.begin();) send(*--it, true);
-}
-
 void search(App& app, const std::wstring& text, bool byKeys) {
-    if (byKeys) keys(app, {VK_CONTROL, 'F'});
+    if (byKeys) pressKeys(app, {VK_CONTROL, 'F'});
     else app.command(IDM_SEARCH);
     HWND d = app.waitDialog(L"Keres\u00E9s");
     results.check(d != nullptr, std::string("the \"Keresés\" dialog opens") + (byKeys ? " with Ctrl+F" : ""));
@@ -118,16 +100,16 @@ void checkAndSearch() {
     app.selectRow(0, 0);
     search(app, L"1177-3016", true);
     results.check(waitFor([&] { return selected(app.list(0)) == 1; }), "Ctrl+F finds the next row from the focused one");
-    keys(app, {VK_F3});
+    pressKeys(app, {VK_F3});
     results.check(waitFor([&] { return selected(app.list(0)) == 2; }), "F3 finds the next one");
-    keys(app, {VK_F3});
+    pressKeys(app, {VK_F3});
     results.check(waitFor([&] { return selected(app.list(0)) == 0; }), "F3 wraps around to the first row");
     search(app, L"nincs ilyen", false);
     answer(app, L"Nincs tal\u00E1lat.", IDOK, "a text no row holds");
     results.check(selected(app.list(0)) == 0, "the selection stays");
     const wchar_t registerCaption[] =
         L"C\u00E9gjegyz\u00E9k szerkeszt\u00E9se (C\u00E9g sz\u00E1mlasz\u00E1m\u00E1nak nyit\u00E1si/z\u00E1r\u00E1si adatai)";
-    keys(app, {VK_INSERT});
+    pressKeys(app, {VK_INSERT});
     HWND fresh = app.waitDialog(registerCaption);
     results.check(fresh && App::text(fresh, IDE_REG_TAX).empty(), "Insert opens the editor for a new row");
     if (fresh) App::press(fresh, IDB_REG_DISCARD);

@@ -29,6 +29,7 @@ void recovery();
 void companyDirectory();
 void checkAndSearch();
 void typoWarnings();
+void undoAndRedo();
 void installedProgram();
 
 }  // namespace e2e
