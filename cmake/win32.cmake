@@ -8,7 +8,7 @@ target_include_directories(Kovirant PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_compile_definitions(Kovirant PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601)
 target_compile_options(Kovirant PRIVATE ${KOVIRANT_WARNINGS})
 target_link_options(Kovirant PRIVATE -municode)
-target_link_libraries(Kovirant PRIVATE kovirant_core comctl32 comdlg32 ${KOVIRANT_STATIC_LINK})
+target_link_libraries(Kovirant PRIVATE kovirant_core comctl32 comdlg32 advapi32 ${KOVIRANT_STATIC_LINK})
 set_source_files_properties(resources/Kovirant.rc PROPERTIES
   OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/Kovirant.ico;${PROJECT_SOURCE_DIR}/resources/Kovirant.manifest;${PROJECT_SOURCE_DIR}/resources/resource.h;${CMAKE_BINARY_DIR}/generated/version.h")
 

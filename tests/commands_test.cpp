@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/commands.h"
+#include "app/working_folder.h"
 #include "app/editor_sessions.h"
 #include "fake_shell.h"
 #include "report/report_writer.h"
@@ -530,4 +531,31 @@ TEST_F(CommandsTest, AViewSwitchLeavesSelectionAndStatusText) {
     EXPECT_EQ(t.reg.state(0), (RowState{true, true}));
     EXPECT_EQ(shell.status[0], u"file");
     EXPECT_EQ(t.tables.statusText(), rows);
+}
+
+// The working folder on a managed desktop: the first configured folder that is
+// set decides, made when missing; one that cannot be made is named with the
+// system's code and the current directory is used.
+TEST(WorkingFolder, PolicyThenInstallerThenTheCurrentDirectory) {
+    const std::filesystem::path base = freshTempDir("working-folder");
+    const std::filesystem::path current = base / "current";
+    const std::optional<std::filesystem::path> none;
+    const std::optional<std::filesystem::path> machine = base / "gep" / "Kovirant";
+    const std::optional<std::filesystem::path> user = base / "felhasznalo";
+    const std::optional<std::filesystem::path> configured[] = {none, user, machine};
+    WorkingFolder chosen = chooseWorkingFolder(configured, current);
+    EXPECT_EQ(chosen.folder, user);
+    EXPECT_TRUE(std::filesystem::is_directory(*user));
+    EXPECT_FALSE(std::filesystem::exists(*machine));
+
+    const std::optional<std::filesystem::path> unset[] = {none, none, none};
+    EXPECT_EQ(chooseWorkingFolder(unset, current).folder, current);
+
+    writeFile(base / "fajl", "");
+    const std::optional<std::filesystem::path> blocked[] = {base / "fajl" / "alatta", user, none};
+    chosen = chooseWorkingFolder(blocked, current);
+    EXPECT_EQ(chosen.folder, current);
+    EXPECT_EQ(chosen.refused, base / "fajl" / "alatta");
+    EXPECT_NE(chosen.errorCode, 0);
+    EXPECT_NE(workingFolderMessage(chosen).find("Hibakód="), std::string::npos);
 }

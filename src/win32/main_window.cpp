@@ -193,9 +193,13 @@ LRESULT MainWindow::onNotify(const NMHDR& header) {
 
 LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-        case WM_CREATE:
-            onCreate(state, shell, currentDirectory());
+        case WM_CREATE: {
+            const WorkingFolder working = managedWorkingFolder();
+            if (!working.refused.empty())
+                shell.showMessage(messageBox(workingFolderMessage(working), kProgramCaption, MessageIcon::Warning, true));
+            onCreate(state, shell, working.folder);
             return 0;
+        }
         case WM_SIZE:
             if (statusBar != nullptr) onSize(LOWORD(lParam), HIWORD(lParam));
             return 0;

@@ -6,6 +6,7 @@
 
 #include "app/app_state.h"
 #include "app/shell.h"
+#include "app/working_folder.h"
 #include "win32/list_view_table.h"
 #include "win32/win32.h"
 
@@ -98,6 +99,8 @@ private:
 // The registered message through which tests read menu states from inside
 // the process (menus are local to their process under Wine).
 UINT menuStateQueryMessage();
+// The officer's working folder as policy or the per-machine install set it.
+WorkingFolder managedWorkingFolder();
 // Asks for a menu item's text (wParam: its id); the answer is a global atom.
 UINT menuTextQueryMessage();
 
