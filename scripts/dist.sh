@@ -25,15 +25,42 @@ done
 "$root/scripts/build-guide.sh" "$root/docs/Kovirant-utmutato.html" "$shots" "$stage/Kovirant-utmutato.html" \
     || { echo "dist: the guide could not be built"; exit 1; }
 
+# Authenticode signatures when a certificate is given (KOVIRANT_SIGN_PFX and
+# KOVIRANT_SIGN_PASSWORD, optionally KOVIRANT_SIGN_TIMESTAMP, a time-stamping URL).
+sign() {
+    [ -n "${KOVIRANT_SIGN_PFX:-}" ] || return 0
+    local args=(sign -pkcs12 "$KOVIRANT_SIGN_PFX" -pass "${KOVIRANT_SIGN_PASSWORD:-}" -h sha256 -n Kovirant)
+    [ -n "${KOVIRANT_SIGN_TIMESTAMP:-}" ] && args+=(-ts "$KOVIRANT_SIGN_TIMESTAMP")
+    osslsigncode "${args[@]}" -in "$1" -out "$1.signed" >/dev/null && mv "$1.signed" "$1"
+}
+if [ -n "${KOVIRANT_SIGN_PFX:-}" ]; then
+    echo "dist: signing with $KOVIRANT_SIGN_PFX"
+else
+    echo "dist: no certificate (KOVIRANT_SIGN_PFX): the programs and packages are unsigned"
+fi
+
 cp "$root/build/win32/Kovirant.exe" "$root/build/win32/kovirant-cli.exe" "$stage/"
+sign "$stage/Kovirant.exe"
+sign "$stage/kovirant-cli.exe"
 cp "$root/examples/apeh-protocol.txt" "$root/examples/apeh-protocol-faulty.txt" "$root/examples/report.xml" \
    "$root/examples/Kovirant.ini" "$stage/peldak/"
 # wixl takes the files' paths relative to where it runs.
 (cd "$stage" && wixl -a x86 -D Version="$version" -D SourceDir=. -o "$dist/Kovirant-$version.msi" \
     "$root/packaging/Kovirant.wxs")
+# The per-machine package for IT.
+(cd "$stage" && wixl -a x86 -D Version="$version" -D SourceDir=. -o "$dist/Kovirant-$version-gep.msi" \
+    "$root/packaging/Kovirant-gep.wxs")
+sign "$dist/Kovirant-$version.msi"
+sign "$dist/Kovirant-$version-gep.msi"
+# The Group Policy template travels in the zip.
+mkdir -p "$stage/hazirend/hu-HU" "$stage/hazirend/en-US"
+cp "$root/packaging/Kovirant.admx" "$stage/hazirend/"
+cp "$root/packaging/hu-HU/Kovirant.adml" "$stage/hazirend/hu-HU/"
+cp "$root/packaging/en-US/Kovirant.adml" "$stage/hazirend/en-US/"
 
 cp "$root/packaging/OLVASSEL.txt" "$stage/"
 rm -f "$dist/Kovirant-$version.zip"
-(cd "$stage" && zip -q -r "$dist/Kovirant-$version.zip" Kovirant.exe kovirant-cli.exe Kovirant-utmutato.html OLVASSEL.txt peldak)
+(cd "$stage" && zip -q -r "$dist/Kovirant-$version.zip" Kovirant.exe kovirant-cli.exe Kovirant-utmutato.html OLVASSEL.txt \
+    peldak hazirend)
 rm -f "$stage/OLVASSEL.txt"
-echo "dist: $dist/Kovirant-$version.msi and $dist/Kovirant-$version.zip"
+echo "dist: $dist/Kovirant-$version.msi, Kovirant-$version-gep.msi and Kovirant-$version.zip"

@@ -13,10 +13,10 @@ for group in "${@:-all}"; do
         bench)  want+=(bc libxml2-utils) ;;
         fuzz)   want+=(clang libclang-rt-14-dev) ;;
         lint)   want+=(cppcheck clang-tidy) ;;
-        dist)   want+=(wixl msitools zip unzip) ;;
+        dist)   want+=(wixl msitools zip unzip osslsigncode openssl) ;;
         all)    want+=(cmake make g++ libgtest-dev libxml2-dev libxml2-utils nlohmann-json3-dev g++-mingw-w64-i686
                        mingw-w64-i686-dev binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils
-                       xdotool imagemagick bc cppcheck clang-tidy wixl msitools zip unzip) ;;
+                       xdotool imagemagick bc cppcheck clang-tidy wixl msitools zip unzip osslsigncode openssl) ;;
         *) echo "unknown group: $group" >&2; exit 2 ;;
     esac
 done

@@ -19,7 +19,14 @@ check() { # check CONDITION-STATUS TEXT
 }
 version=$(head -n 1 "$root/VERSION")
 newer="${version%.*}.$(( ${version##*.} + 1 ))"
-"$root/scripts/dist.sh" >/dev/null 2>"$root/build/dist.log"
+# The first packages are signed with a throwaway certificate made here.
+certs="$root/build/sign-test"
+rm -rf "$certs" && mkdir -p "$certs"
+openssl req -x509 -newkey rsa:2048 -sha256 -days 2 -nodes -subj "/CN=Kovirant teszt/O=Tervaly Kft." \
+    -keyout "$certs/key.pem" -out "$certs/cert.pem" >/dev/null 2>&1
+openssl pkcs12 -export -inkey "$certs/key.pem" -in "$certs/cert.pem" -out "$certs/teszt.pfx" -passout pass:titok \
+    >/dev/null 2>&1
+KOVIRANT_SIGN_PFX="$certs/teszt.pfx" KOVIRANT_SIGN_PASSWORD=titok "$root/scripts/dist.sh" >/dev/null 2>"$root/build/dist.log"
 KOVIRANT_DIST_VERSION="$newer" "$root/scripts/dist.sh" >/dev/null 2>>"$root/build/dist.log"
 msi="$root/build/dist/Kovirant-$version.msi"
 msi2="$root/build/dist/Kovirant-$newer.msi"
@@ -31,6 +38,15 @@ check "$([[ $zipped == *Kovirant-utmutato.html*Kovirant.exe*OLVASSEL.txt*peldak/
 check "$([[ " $zipped " == *" kovirant-cli.exe "* ]]; echo $?)" "the zip holds the console program"
 check "$(grep -q 'data:image/png;base64,' "$root/build/dist/stage-$version/Kovirant-utmutato.html"; echo $?)" \
     "the guide embeds the screenshots"
+check "$([[ " $zipped " == *" hazirend/Kovirant.admx "* && " $zipped " == *" hazirend/hu-HU/Kovirant.adml "* ]]; echo $?)" \
+    "the zip holds the Group Policy template"
+msi_gep="$root/build/dist/Kovirant-$version-gep.msi"
+for signed in "$root/build/dist/stage-$version/Kovirant.exe" "$root/build/dist/stage-$version/kovirant-cli.exe" "$msi" "$msi_gep"; do
+    osslsigncode verify -CAfile "$certs/cert.pem" -in "$signed" >/dev/null 2>&1
+    check $? "osslsigncode verify accepts $(basename "$signed") against the test certificate"
+done
+osslsigncode verify -CAfile "$certs/cert.pem" -in "$msi2" >/dev/null 2>&1
+check "$([ $? -ne 0 ]; echo $?)" "without a certificate the package is unsigned"
 
 appdata_win=$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
 install="$(winepath -u "$appdata_win" 2>/dev/null)/Programs/Kovirant"
@@ -87,6 +103,49 @@ left=$?
 check "$([[ $entry != *Kovirant* ]] && [ $left -ne 0 ]; echo $?)" "its registry entries are gone"
 check "$([ -f "$install/Kovirant.ini" ] && [ -f "$install/Cegtar.csv" ]; echo $?)" \
     "Kovirant.ini and Cegtar.csv stay"
+# The per-machine package, as IT pushes it.
+pf="$(winepath -u "$(wine cmd /c echo %ProgramFiles% 2>/dev/null | tr -d '\r')" 2>/dev/null)/Kovirant"
+allusers_menu="$(winepath -u "$(wine cmd /c echo %ProgramData% 2>/dev/null | tr -d '\r')" 2>/dev/null)/Microsoft/Windows/Start Menu/Programs"
+appdata="$(winepath -u "$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')" 2>/dev/null)"
+wine msiexec /i "$(w "$msi_gep")" /qn >/dev/null 2>&1
+check $? "msiexec /i $(basename "$msi_gep") /qn installs for the machine"
+check "$([ -f "$pf/Kovirant.exe" ] && [ -f "$pf/kovirant-cli.exe" ] && [ -f "$pf/peldak/report.xml" ]; echo $?)" \
+    "the programs land in Program Files\\Kovirant"
+# Windows Installer puts ProgramMenuFolder of an ALLUSERS=1 package in the
+# all-users menu; Wine's msi puts it in the installing user's.
+check "$([ -f "$allusers_menu/Kovirant.lnk" ] || [ -f "$startmenu/Kovirant.lnk" ]; echo $?)" \
+    "the Start-menu shortcut (the all-users menu on Windows)"
+installer_folder=$(wine reg query 'HKLM\Software\Kovirant' /v Munkamappa 2>/dev/null | tr -d '\r' | grep -c 'REG_.*%USERPROFILE%')
+check "$([ "$installer_folder" = 1 ]; echo $?)" "the installer writes Munkamappa as %USERPROFILE%\\Documents\\Kovirant"
+
+# The working folder set by policy: the program, started from Program Files
+# as the shortcut starts it, works there (its hold on the recovery file is
+# there) and has made the folder.
+works_in() { # folder: starts the installed program and waits for its hold in the folder
+    local folder=$1 found=1
+    (cd "$pf" && wine explorer /desktop=kovirant-gep,1024x768 "$(w "$pf/Kovirant.exe")" >/dev/null 2>&1 &)
+    for _ in $(seq 100); do
+        if [ -e "$folder/Kovirant-visszaallitas.lock" ]; then found=0; break; fi
+        sleep 0.2
+    done
+    wine taskkill /f /im Kovirant.exe >/dev/null 2>&1 || wineserver -k 2>/dev/null
+    sleep 1
+    return $found
+}
+rm -rf "$appdata/KovirantGep" "$appdata/KovirantFelhasznalo"
+wine reg add 'HKLM\Software\Policies\Kovirant' /v Munkamappa /t REG_EXPAND_SZ /d '%APPDATA%\KovirantGep' /f >/dev/null 2>&1
+works_in "$appdata/KovirantGep"
+check $? "with the machine policy the program makes and works in %APPDATA%\\KovirantGep"
+wine reg delete 'HKLM\Software\Policies\Kovirant' /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Policies\Kovirant' /v Munkamappa /t REG_SZ /d "$(w "$appdata")\\KovirantFelhasznalo" /f >/dev/null 2>&1
+works_in "$appdata/KovirantFelhasznalo"
+check $? "with the user policy alone, the same in its folder"
+echo "officer's work" >"$appdata/KovirantFelhasznalo/Cegtar.csv"
+wine msiexec /x "$(w "$msi_gep")" /qn >/dev/null 2>&1
+check $? "the per-machine package uninstalls"
+check "$([ ! -e "$pf/Kovirant.exe" ] && [ -f "$appdata/KovirantFelhasznalo/Cegtar.csv" ]; echo $?)" \
+    "the uninstall removes the programs and keeps the officer's files"
+wine reg delete 'HKCU\Software\Policies\Kovirant' /f >/dev/null 2>&1
 wineserver -k 2>/dev/null
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
