@@ -164,6 +164,59 @@ void faultList(const std::wstring& exe, const std::wstring& work, int rows) {
     app.kill();
 }
 
+double workingSetMb(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS pmc{};
+    pmc.cb = sizeof pmc;
+    if (!GetProcessMemoryInfo(process, &pmc, sizeof pmc)) return 0;
+    return static_cast<double>(pmc.WorkingSetSize) / 1e6;
+}
+
+// Undo and redo on `rows` imported rows: the import timed from the file's
+// choice to its closing warning, its undo and redo; then one Delete, its
+// undo and its redo, each from the command to the program taking input again.
+void undoCost(const std::wstring& exe, const std::wstring& work, int rows) {
+    const std::wstring dir = folderWithProtocol(work, L"undo-" + std::to_wstring(rows), rows);
+    App app;
+    if (!app.start(exe, dir)) return;
+    app.command(IDM_LOAD_APEH);
+    HWND open = app.waitDialog(L"APEH protokoll forr\u00E1s file megnyit\u00E1sa");
+    auto t = Clock::now();
+    App::chooseFile(open, dir + L"\\protocol.txt");
+    HWND warning = app.waitMessage([](const std::wstring& m) { return m.find(L"c\u00E9gsz\u00E1mokat") != std::wstring::npos; },
+                                   600000);
+    const double import = seconds(t);
+    for (int attempt = 0; warning && IsWindow(warning) && attempt < 20; ++attempt) {
+        if (attempt % 2 == 0) App::press(warning, IDOK);
+        else PostMessageW(GetDlgItem(warning, IDOK), BM_CLICK, 0, 0);
+        waitFor([&] { return !IsWindow(warning); }, 2000);
+    }
+    const double before = workingSetMb(app.process());
+    auto timed = [&](int id, int expectRows) {
+        const auto start = Clock::now();
+        app.command(id);
+        waitFor([&] { return app.rowCount(0) == expectRows; }, 600000);
+        app.menuEnabled(IDM_SAVE_REPORT);  // answered once the command is over
+        return seconds(start);
+    };
+    const double undoImport = timed(IDM_UNDO, 0);
+    const double held = workingSetMb(app.process()) - before;
+    const double redoImport = timed(IDM_REDO, rows);
+    app.selectRow(0, 0);
+    PostMessageW(app.list(0), WM_KEYDOWN, VK_DELETE, 0);
+    HWND question = app.waitDialog(L"Kovirant");
+    t = Clock::now();
+    App::press(question, IDYES);
+    waitFor([&] { return !IsWindow(question); }, 60000);
+    app.menuEnabled(IDM_SAVE_REPORT);
+    const double deleteOne = seconds(t);
+    const double undoDelete = timed(IDM_UNDO, rows);
+    const double redoDelete = timed(IDM_REDO, rows - 1);
+    std::printf("undo at %d rows: import %.3f s, its undo %.3f s (undo/import = %.2f), its redo %.3f s; the history "
+                "holds about %.0f MB after the undo; a Delete %.3f s, its undo %.3f s, its redo %.3f s\n",
+                rows, import, undoImport, undoImport / import, redoImport, held, deleteOne, undoDelete, redoDelete);
+    app.kill();
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -171,6 +224,10 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring exe = argv[1], work = argv[2], apeh = argv[3], report = argv[4];
     if (argc >= 6 && std::wstring(argv[5]) == L"check") {
         faultList(exe, work, 1000000);
+        return 0;
+    }
+    if (argc >= 6 && std::wstring(argv[5]) == L"undo") {
+        undoCost(exe, work, 1000000);
         return 0;
     }
     if (argc >= 6 && std::wstring(argv[5]) == L"directory") {

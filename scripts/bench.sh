@@ -110,3 +110,5 @@ wine explorer /desktop=kovirant-bench,1024x768 "$root/build/win32/exe_bench.exe"
     "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" directory 2>&1 | grep -v '^wine: '
 wine explorer /desktop=kovirant-bench,1024x768 "$root/build/win32/exe_bench.exe" "$(w "$root/build/win32/Kovirant.exe")" \
     "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" check 2>&1 | grep -v '^wine: '
+wine explorer /desktop=kovirant-bench,1024x768 "$root/build/win32/exe_bench.exe" "$(w "$root/build/win32/Kovirant.exe")" \
+    "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" undo 2>&1 | grep -v '^wine: '

@@ -1,5 +1,6 @@
 #include "records/memory_table.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kovirant {
@@ -157,6 +158,14 @@ void MemoryTable::deleteRow(std::size_t index) {
     const RowRef old = rows_[index];
     rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
     release(old);
+}
+
+void MemoryTable::deleteRows(std::size_t first, std::size_t count) {
+    if (first >= rows_.size()) return;
+    count = std::min(count, rows_.size() - first);
+    for (std::size_t r = first; r < first + count; ++r) release(rows_[r]);
+    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(first),
+                rows_.begin() + static_cast<std::ptrdiff_t>(first + count));
 }
 
 void MemoryTable::deleteAll() {

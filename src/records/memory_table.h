@@ -25,6 +25,7 @@ public:
     void readCells(std::size_t row, std::span<std::string> out) const override;
     void cellViews(std::size_t row, std::span<std::string_view> out) const override;
     void deleteRow(std::size_t index) override;
+    void deleteRows(std::size_t first, std::size_t count) override;
     void deleteAll() override;
     RowState state(std::size_t row) const override;
     void setState(std::size_t row, RowState state) override;

@@ -30,6 +30,11 @@ public:
     // The text of a cell; valid until the table next changes.
     virtual std::string_view cell(std::size_t row, std::size_t column) const = 0;
     virtual void deleteRow(std::size_t index) = 0;
+    // Deletes `count` rows from `first` at once (an undo takes back a whole
+    // import so); the marks of the rows after them are not kept.
+    virtual void deleteRows(std::size_t first, std::size_t count) {
+        for (std::size_t r = first + count; r-- > first;) deleteRow(r);
+    }
     virtual void deleteAll() = 0;
     virtual RowState state(std::size_t row) const = 0;
     // Sets both marks of a row. On a single-selection table selecting a row

@@ -142,7 +142,8 @@ void UndoHistory::toggle(Edit& e, RecordTables& tables, bool undoing, Touched& t
             if (removes) {
                 e.payload = capture(e.row, rows);
                 if (e.type == Type::Clear) t.deleteAll();
-                else for (std::size_t r = e.row + rows; r-- > e.row;) t.deleteRow(r);
+                else if (rows == 1) t.deleteRow(e.row);
+                else t.deleteRows(e.row, rows);
             } else {
                 restore(e.row, rows);
             }

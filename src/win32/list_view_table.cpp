@@ -45,6 +45,17 @@ void ListViewTable::deleteRow(std::size_t index) {
     }
 }
 
+// One count change for the whole range: a million LVM_DELETEITEMs would each
+// move the marks of every row below.
+void ListViewTable::deleteRows(std::size_t first, std::size_t count) {
+    store_.deleteRows(first, count);
+    if (hwnd_ != nullptr && shown_ != store_.rowCount()) {
+        shown_ = store_.rowCount();
+        ListView_SetItemCountEx(hwnd_, static_cast<int>(shown_), LVSICF_NOSCROLL);
+        InvalidateRect(hwnd_, nullptr, FALSE);
+    }
+}
+
 void ListViewTable::deleteAll() {
     store_.deleteAll();
     if (hwnd_ != nullptr) {
