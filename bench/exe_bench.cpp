@@ -205,8 +205,12 @@ void undoCost(const std::wstring& exe, const std::wstring& work, int rows) {
     PostMessageW(app.list(0), WM_KEYDOWN, VK_DELETE, 0);
     HWND question = app.waitDialog(L"Kovirant");
     t = Clock::now();
-    App::press(question, IDYES);
-    waitFor([&] { return !IsWindow(question); }, 60000);
+    // A posted press can be lost after a million rows: clicked as well then.
+    for (int attempt = 0; question && IsWindow(question) && attempt < 20; ++attempt) {
+        if (attempt % 2 == 0) App::press(question, IDYES);
+        else PostMessageW(GetDlgItem(question, IDYES), BM_CLICK, 0, 0);
+        waitFor([&] { return !IsWindow(question); }, 2000);
+    }
     app.menuEnabled(IDM_SAVE_REPORT);
     const double deleteOne = seconds(t);
     const double undoDelete = timed(IDM_UNDO, rows);

@@ -1,5 +1,7 @@
 #include "win32/list_view_table.h"
 
+#include <vector>
+
 #include "records/row_search.h"
 
 namespace kovirant::win32 {
@@ -93,7 +95,18 @@ std::optional<std::size_t> ListViewTable::focused() const {
 }
 
 void ListViewTable::clearAllStates() {
-    if (hwnd_ != nullptr) ListView_SetItemState(hwnd_, -1, 0, 0xFF);
+    if (hwnd_ == nullptr) return;
+    // Only the marked rows, found as many as there are: setting the state of
+    // every row (-1) visits all of them (0.35 s at a million rows under Wine).
+    std::vector<int> marked;
+    int i = -1;
+    for (int left = ListView_GetSelectedCount(hwnd_); left > 0; --left) {
+        i = ListView_GetNextItem(hwnd_, i, LVNI_SELECTED);
+        if (i < 0) break;
+        marked.push_back(i);
+    }
+    if (const int focused = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED); focused >= 0) marked.push_back(focused);
+    for (int row : marked) ListView_SetItemState(hwnd_, row, 0, 0xFF);
 }
 
 void ListViewTable::onGetDispInfo(NMLVDISPINFOW& info) const {
