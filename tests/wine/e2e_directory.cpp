@@ -15,10 +15,6 @@
 namespace e2e {
 namespace {
 
-const wchar_t kRegisterCaption[] =
-    L"C\u00E9gjegyz\u00E9k szerkeszt\u00E9se (C\u00E9g sz\u00E1mlasz\u00E1m\u00E1nak nyit\u00E1si/z\u00E1r\u00E1si adatai)";
-const wchar_t kCompanyWarning[] =
-    L"A jelent\u00E9s k\u00E9sz\u00EDt\u00E9se el\u0151tt ne felejtse el a c\u00E9gsz\u00E1mokat megadni!";
 
 // Tax base number -> company number of the example report, which was made
 // from the example protocol file.

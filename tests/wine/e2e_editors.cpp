@@ -82,7 +82,6 @@ HWND open(App& app, int command, const std::wstring& caption) {
     return d;
 }
 
-const wchar_t kRegisterCaption[] = L"C\u00E9gjegyz\u00E9k szerkeszt\u00E9se (C\u00E9g sz\u00E1mlasz\u00E1m\u00E1nak nyit\u00E1si/z\u00E1r\u00E1si adatai)";
 const wchar_t kInstitutionCaption[] = L"C\u00E9gnyilv\u00E1ntart\u00E1s szerkeszt\u00E9se (P\u00E9nzint\u00E9zeti alapadatok)";
 const wchar_t kAccountCaption[] = L"Banktechnikai sz\u00E1mlasz\u00E1mv\u00E1ltoz\u00E1s szerkeszt\u00E9se";
 

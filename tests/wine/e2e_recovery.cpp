@@ -11,10 +11,6 @@ namespace e2e {
 namespace {
 
 const wchar_t kRecoveryFile[] = L"Kovirant-visszaallitas.xml";
-const wchar_t kRegisterCaption[] =
-    L"C\u00E9gjegyz\u00E9k szerkeszt\u00E9se (C\u00E9g sz\u00E1mlasz\u00E1m\u00E1nak nyit\u00E1si/z\u00E1r\u00E1si adatai)";
-const wchar_t kCompanyWarning[] =
-    L"A jelent\u00E9s k\u00E9sz\u00EDt\u00E9se el\u0151tt ne felejtse el a c\u00E9gsz\u00E1mokat megadni!";
 
 bool exists(const std::wstring& file) { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -44,21 +40,7 @@ void importAndType(App& app) {
     openFile(app, L"APEH protokoll forr\u00E1s file megnyit\u00E1sa", path(examples, L"apeh-protocol.txt"), "APEH load");
     answer(app, kCompanyWarning, IDOK, "the company-number warning");
     app.command(IDM_NEW);
-    HWND d = app.waitDialog(kRegisterCaption);
-    if (!d) return;
-    App::setText(d, IDE_REG_AREA_CODE, L"01");
-    App::setText(d, IDE_REG_FORM_CODE, L"09");
-    App::setText(d, IDE_REG_SERIAL, L"654321");
-    App::setText(d, IDE_REG_TAX, L"87654321");
-    App::setText(d, IDE_REG_ACCOUNT1, L"11773016");
-    App::setText(d, IDE_REG_ACCOUNT2, L"00001234");
-    App::setText(d, IDE_REG_ACCOUNT3, L"00000000");
-    App::setText(d, IDE_REG_OPEN_YEAR, L"2006");
-    App::setText(d, IDE_REG_OPEN_MONTH, L"07");
-    App::setText(d, IDE_REG_OPEN_DAY, L"15");
-    SendDlgItemMessageW(d, IDL_REG_CODE, LB_SETCURSEL, 1, 0);
-    App::press(d, IDB_REG_SAVE);
-    waitFor([&] { return !IsWindow(d); }, 5000);
+    if (HWND d = app.waitDialog(kRegisterCaption)) typeRegisterRow(d, L"87654321", L"00001234", 1);
 }
 
 // Starts the program in `dir`, expects the offer of `rows` rows and answers it.

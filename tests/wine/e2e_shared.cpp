@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "../../resources/resource.h"
 #include "text/cp1250.h"
 
 namespace e2e {
@@ -32,6 +33,22 @@ std::wstring freshFolder(const std::wstring& name, bool withSettings) {
     std::filesystem::create_directories(std::filesystem::path(dir), ec);
     if (withSettings) CopyFileW(path(examples, L"Kovirant.ini").c_str(), path(dir, L"Kovirant.ini").c_str(), FALSE);
     return dir;
+}
+
+void typeRegisterRow(HWND d, const std::wstring& tax, const std::wstring& accountMiddle, int code) {
+    App::setText(d, IDE_REG_AREA_CODE, L"01");
+    App::setText(d, IDE_REG_FORM_CODE, L"09");
+    App::setText(d, IDE_REG_SERIAL, L"654321");
+    App::setText(d, IDE_REG_TAX, tax);
+    App::setText(d, IDE_REG_ACCOUNT1, L"11773016");
+    App::setText(d, IDE_REG_ACCOUNT2, accountMiddle);
+    App::setText(d, IDE_REG_ACCOUNT3, L"00000000");
+    App::setText(d, IDE_REG_OPEN_YEAR, L"2006");
+    App::setText(d, IDE_REG_OPEN_MONTH, L"07");
+    App::setText(d, IDE_REG_OPEN_DAY, L"15");
+    SendDlgItemMessageW(d, IDL_REG_CODE, LB_SETCURSEL, static_cast<WPARAM>(code), 0);
+    App::press(d, IDB_REG_SAVE);
+    waitFor([&] { return !IsWindow(d); }, 5000);
 }
 
 // Waits for a message box with `text`, checks it and presses `button`.

@@ -17,6 +17,16 @@ std::string readBytes(const std::wstring& file);
 // A fresh work folder, with the example settings file or without one.
 std::wstring freshFolder(const std::wstring& name, bool withSettings);
 
+// Texts more than one scenario waits for.
+inline constexpr wchar_t kRegisterCaption[] =
+    L"C\u00E9gjegyz\u00E9k szerkeszt\u00E9se (C\u00E9g sz\u00E1mlasz\u00E1m\u00E1nak nyit\u00E1si/z\u00E1r\u00E1si adatai)";
+inline constexpr wchar_t kCompanyWarning[] =
+    L"A jelent\u00E9s k\u00E9sz\u00EDt\u00E9se el\u0151tt ne felejtse el a c\u00E9gsz\u00E1mokat megadni!";
+
+// Types a valid register row (company 01-09-654321, opening 2006-07-15) into
+// the open register editor and saves it.
+void typeRegisterRow(HWND editor, const std::wstring& tax, const std::wstring& accountMiddle, int code);
+
 // Waits for a message box with `text`, checks it and presses `button`.
 bool answer(App& app, const std::wstring& text, int button, const std::string& what,
             const std::wstring& shotName = L"");

@@ -7,28 +7,10 @@
 namespace e2e {
 namespace {
 
-const wchar_t kRegisterCaption[] =
-    L"C\u00E9gjegyz\u00E9k szerkeszt\u00E9se (C\u00E9g sz\u00E1mlasz\u00E1m\u00E1nak nyit\u00E1si/z\u00E1r\u00E1si adatai)";
-const wchar_t kCompanyWarning[] =
-    L"A jelent\u00E9s k\u00E9sz\u00EDt\u00E9se el\u0151tt ne felejtse el a c\u00E9gsz\u00E1mokat megadni!";
 
 void typeRow(App& app) {
     app.command(IDM_NEW);
-    HWND d = app.waitDialog(kRegisterCaption);
-    if (!d) return;
-    App::setText(d, IDE_REG_AREA_CODE, L"01");
-    App::setText(d, IDE_REG_FORM_CODE, L"09");
-    App::setText(d, IDE_REG_SERIAL, L"654321");
-    App::setText(d, IDE_REG_TAX, L"12345676");
-    App::setText(d, IDE_REG_ACCOUNT1, L"11773016");
-    App::setText(d, IDE_REG_ACCOUNT2, L"00001238");
-    App::setText(d, IDE_REG_ACCOUNT3, L"00000000");
-    App::setText(d, IDE_REG_OPEN_YEAR, L"2006");
-    App::setText(d, IDE_REG_OPEN_MONTH, L"07");
-    App::setText(d, IDE_REG_OPEN_DAY, L"15");
-    SendDlgItemMessageW(d, IDL_REG_CODE, LB_SETCURSEL, 0, 0);
-    App::press(d, IDB_REG_SAVE);
-    waitFor([&] { return !IsWindow(d); }, 5000);
+    if (HWND d = app.waitDialog(kRegisterCaption)) typeRegisterRow(d, L"12345676", L"00001238", 0);
 }
 
 int selectedRow(HWND list) {
