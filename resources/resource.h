@@ -29,7 +29,7 @@
 #define IDM_UNDO 40046
 #define IDM_REDO 40047
 
-// Beyond the original program: dialogs 118 and up, controls 1100 and up
+// Added later: dialogs 118 and up, controls 1100 and up
 #define IDD_FAULT_LIST 118
 #define IDD_SEARCH 119
 #define IDR_ACCELERATORS 120

@@ -30,7 +30,7 @@ enum MenuId : int {
     kCmdDataSheet = 40037,
     kCmdLoadApeh = 40038,
     kCmdViewAccountChange = 40039,
-    // Beyond the original menu.
+    // Added later.
     kCmdFillFromDirectory = 40040,
     kCmdCheckRows = 40041,
     kCmdSearch = 40042,

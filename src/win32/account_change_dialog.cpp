@@ -18,13 +18,13 @@ constexpr auto kEdits = bindings<F>(
     dateBindings<F, &F::newOpening>(IDE_ACC_NEW_OPEN_YEAR, IDE_ACC_NEW_OPEN_MONTH, IDE_ACC_NEW_OPEN_DAY),
     dateBindings<F, &F::newClosing>(IDE_ACC_NEW_CLOSE_YEAR, IDE_ACC_NEW_CLOSE_MONTH, IDE_ACC_NEW_CLOSE_DAY));
 
-constexpr EditingDialogSpec<F> kSpec{
+constexpr EditingDialogLayout<F> kLayout{
     IDD_ACCOUNT_CHANGE, kEdits, IDOK, IDCANCEL, nullptr, nullptr, nullptr, [](const F& f) { return typingWarning(f); }};
 
 }  // namespace
 
 void runAccountChangeDialog(HINSTANCE instance, HWND owner, const EditorRequest<AccountChangeForm>& request) {
-    runEditingDialog(instance, owner, kSpec, request);
+    runEditingDialog(instance, owner, kLayout, request);
 }
 
 }  // namespace kovirant::win32

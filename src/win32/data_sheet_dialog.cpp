@@ -22,7 +22,7 @@ bool digitsOnly(const DataSheetKey& k) { return k.storage == DsStorage::Number |
 
 // The data sheet's fields come from the keys' own table, not a binding table:
 // every hook walks the keys.
-constexpr EditingDialogSpec<DataSheetForm> kSpec{
+constexpr EditingDialogLayout<DataSheetForm> kLayout{
     IDD_DATA_SHEET,
     {},
     IDOK,
@@ -51,7 +51,7 @@ constexpr EditingDialogSpec<DataSheetForm> kSpec{
 }  // namespace
 
 void runDataSheetDialog(HINSTANCE instance, HWND owner, const EditorRequest<DataSheetForm>& request) {
-    runEditingDialog(instance, owner, kSpec, request);
+    runEditingDialog(instance, owner, kLayout, request);
 }
 
 }  // namespace kovirant::win32

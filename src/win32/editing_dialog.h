@@ -17,7 +17,7 @@
 namespace kovirant::win32 {
 
 template <class Form>
-struct EditingDialogSpec {
+struct EditingDialogLayout {
     int templateId;
     std::span<const EditBinding<Form>> edits;
     WORD saveId = IDOK;
@@ -33,18 +33,18 @@ struct EditingDialogSpec {
 
 template <class Form>
 struct EditingDialog {
-    const EditingDialogSpec<Form>& spec;
+    const EditingDialogLayout<Form>& layout;
     const EditorRequest<Form>& request;
     HWND hwnd = nullptr;
     std::string shownHint;  // what IDT_CHECK_HINT shows
 
     BOOL onInit() {
-        guardDigitFields<Form>(hwnd, spec.edits);
-        limitFields<Form>(hwnd, spec.edits, request.mode);
+        guardDigitFields<Form>(hwnd, layout.edits);
+        limitFields<Form>(hwnd, layout.edits, request.mode);
         centerOverOwner(hwnd, GetWindow(hwnd, GW_OWNER));
-        if (spec.prepare) spec.prepare(hwnd);
-        if (spec.show) spec.show(hwnd, request.initial, request.mode);
-        showFields<Form>(hwnd, spec.edits, request.initial);
+        if (layout.prepare) layout.prepare(hwnd);
+        if (layout.show) layout.show(hwnd, request.initial, request.mode);
+        showFields<Form>(hwnd, layout.edits, request.initial);
         updateHint();
         return request.mode == EditorMode::Modify ? TRUE : FALSE;
     }
@@ -54,7 +54,7 @@ struct EditingDialog {
             updateHint();
             return FALSE;
         }
-        return saveOrDiscard(hwnd, id, spec.saveId, spec.discardId, [&] { return request.save(typed()); });
+        return saveOrDiscard(hwnd, id, layout.saveId, layout.discardId, [&] { return request.save(typed()); });
     }
 
     // The hint in the system's warning colour (dark red on the dialog's face).
@@ -67,14 +67,14 @@ struct EditingDialog {
 
     Form typed() const {
         Form form;
-        readFields<Form>(hwnd, spec.edits, form);
-        if (spec.read) spec.read(hwnd, form);
+        readFields<Form>(hwnd, layout.edits, form);
+        if (layout.read) layout.read(hwnd, form);
         return form;
     }
 
     void updateHint() {
-        if (spec.hint == nullptr || GetDlgItem(hwnd, IDT_CHECK_HINT) == nullptr) return;
-        const std::string_view text = spec.hint(typed());
+        if (layout.hint == nullptr || GetDlgItem(hwnd, IDT_CHECK_HINT) == nullptr) return;
+        const std::string_view text = layout.hint(typed());
         if (text == shownHint) return;
         shownHint.assign(text);
         setText(hwnd, IDT_CHECK_HINT, text);
@@ -82,10 +82,10 @@ struct EditingDialog {
 };
 
 template <class Form>
-void runEditingDialog(HINSTANCE instance, HWND owner, const EditingDialogSpec<Form>& spec,
+void runEditingDialog(HINSTANCE instance, HWND owner, const EditingDialogLayout<Form>& layout,
                       const EditorRequest<Form>& request) {
-    EditingDialog<Form> dialog{spec, request, nullptr, {}};
-    DialogBoxParamW(instance, MAKEINTRESOURCEW(spec.templateId), owner, dialogProc<EditingDialog<Form>>,
+    EditingDialog<Form> dialog{layout, request, nullptr, {}};
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(layout.templateId), owner, dialogProc<EditingDialog<Form>>,
                     reinterpret_cast<LPARAM>(&dialog));
 }
 

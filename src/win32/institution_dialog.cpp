@@ -21,7 +21,7 @@ constexpr auto kEdits = bindings<F>(
     fieldBinding<F, &F::building>(IDE_INST_BUILDING, kAddressPartLength, false, true),
     fieldBinding<F, &F::door>(IDE_INST_DOOR, kAddressPartLength, false, true));
 
-constexpr EditingDialogSpec<F> kSpec{
+constexpr EditingDialogLayout<F> kLayout{
     IDD_INSTITUTION,
     kEdits,
     IDOK,
@@ -45,7 +45,7 @@ constexpr EditingDialogSpec<F> kSpec{
 }  // namespace
 
 void runInstitutionDialog(HINSTANCE instance, HWND owner, const EditorRequest<InstitutionForm>& request) {
-    runEditingDialog(instance, owner, kSpec, request);
+    runEditingDialog(instance, owner, kLayout, request);
 }
 
 }  // namespace kovirant::win32

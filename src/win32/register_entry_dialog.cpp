@@ -15,7 +15,7 @@ constexpr auto kEdits = bindings<F>(
     dateBindings<F, &F::opening>(IDE_REG_OPEN_YEAR, IDE_REG_OPEN_MONTH, IDE_REG_OPEN_DAY),
     dateBindings<F, &F::closing>(IDE_REG_CLOSE_YEAR, IDE_REG_CLOSE_MONTH, IDE_REG_CLOSE_DAY));
 
-constexpr EditingDialogSpec<F> kSpec{
+constexpr EditingDialogLayout<F> kLayout{
     IDD_REGISTER_ENTRY,
     kEdits,
     IDB_REG_SAVE,
@@ -31,7 +31,7 @@ constexpr EditingDialogSpec<F> kSpec{
 }  // namespace
 
 void runRegisterEntryDialog(HINSTANCE instance, HWND owner, const EditorRequest<RegisterEntryForm>& request) {
-    runEditingDialog(instance, owner, kSpec, request);
+    runEditingDialog(instance, owner, kLayout, request);
 }
 
 }  // namespace kovirant::win32
