@@ -176,6 +176,7 @@ double workingSetMb(HANDLE process) {
 // undo and its redo, each from the command to the program taking input again.
 void undoCost(const std::wstring& exe, const std::wstring& work, int rows) {
     const std::wstring dir = folderWithProtocol(work, L"undo-" + std::to_wstring(rows), rows);
+    DeleteFileW(recoveryFile(dir).c_str());  // a run cut short would be offered back at the start
     App app;
     if (!app.start(exe, dir)) return;
     app.command(IDM_LOAD_APEH);
