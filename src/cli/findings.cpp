@@ -17,12 +17,6 @@ void appendText(std::string& out, const Finding& f) {
     out += ": " + severity(f) + ": " + f.message + "\n";
 }
 
-std::string findingsText(const std::vector<Finding>& findings) {
-    std::string out;
-    for (const Finding& f : findings) appendText(out, f);
-    return out;
-}
-
 std::string jsonString(std::string_view s) {
     std::string out = "\"";
     for (char c : s) {
@@ -58,11 +52,5 @@ void appendJson(std::string& out, const Finding& f, std::size_t count) {
 }
 
 std::string jsonTail(std::size_t count) { return count == 0 ? "]\n}\n" : "\n  ]\n}\n"; }
-
-std::string findingsJson(const std::vector<Finding>& findings, const Summary& s) {
-    std::string out = jsonHead(s);
-    for (std::size_t i = 0; i < findings.size(); ++i) appendJson(out, findings[i], i);
-    return out + jsonTail(findings.size());
-}
 
 }  // namespace kovirant::cli

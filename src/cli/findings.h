@@ -24,12 +24,9 @@ struct Summary {
     std::size_t filled = 0;              // company numbers filled from the directory
 };
 
-// "PLACE:NUMBER: hiba: message" lines.
-std::string findingsText(const std::vector<Finding>& findings);
-std::string findingsJson(const std::vector<Finding>& findings, const Summary& summary);
-
-// The same a finding at a time, for output too large to hold: the text line,
-// or the JSON document's head, one finding (after `count` earlier ones) and tail.
+// A finding at a time, for output too large to hold: its text line
+// ("PLACE:NUMBER: hiba: message"), or the JSON document's head, one finding
+// (after `count` earlier ones) and tail.
 void appendText(std::string& out, const Finding& f);
 std::string jsonHead(const Summary& summary);
 void appendJson(std::string& out, const Finding& f, std::size_t count);

@@ -58,7 +58,6 @@ public:
     std::optional<Touched> redo(RecordTables& tables);
 
     std::size_t bytes() const { return bytes_; }
-    std::size_t steps() const { return done_.size() + undone_.size(); }
 
     // A row's cells packed into one string, and back.
     static void packRow(std::string& out, std::span<const std::string_view> cells);
