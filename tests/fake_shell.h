@@ -79,6 +79,8 @@ struct FakeShell : Shell {
     void quit() override { ++quits; }
     void postModify() override { ++modifyPosts; }
     void scheduleRecovery(int milliseconds) override { recoverySchedules.push_back(milliseconds); }
+    std::vector<SnapshotJob*> snapshotJobs;  // started; a test runs them
+    void startSnapshot(SnapshotJob& job) override { snapshotJobs.push_back(&job); }
     std::function<std::optional<std::size_t>(const FaultListRequest&)> faultList;  // simulates the dialog
     std::optional<std::size_t> runFaultList(const FaultListRequest& r) override {
         ++faultListRuns;

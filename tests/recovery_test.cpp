@@ -4,7 +4,9 @@
 #include "fake_shell.h"
 #include "app/recovery_commands.h"
 #include "directory/company_directory.h"
+#include "recovery/change_journal.h"
 #include "recovery/recovery_file.h"
+#include "recovery/snapshot_job.h"
 #include "util/file_io.h"
 #include "test_support.h"
 
@@ -117,16 +119,127 @@ TEST_F(RecoveryTest, LeavingOnPurposeRemovesItAndNothingWritesItAgain) {
     EXPECT_FALSE(std::filesystem::exists(file));
 }
 
-TEST_F(RecoveryTest, LargeTablesAreWrittenWhenIdle) {
+// Above the row limit each command's changes go to the journal before the
+// next input; what a kill leaves is the snapshot with the journal replayed.
+// The snapshot, rewritten from a frozen copy on another thread, takes the
+// journal's place; a kill between the two applies nothing twice.
+TEST_F(RecoveryTest, LargeTablesKeepEveryChangeInTheJournal) {
+    for (std::size_t i = 0; i < kRecoveryImmediateRows + 10; ++i)
+        t.tables.appendRow(ViewRegister, registerRow("01091" + std::to_string(10000 + i)));
+    state.tables.ReportPending = true;
+    keepRecovery(state, shell);
+    const std::filesystem::path journal = journalPath(dir);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    ASSERT_TRUE(std::filesystem::exists(journal));
+
+    // What the next start finds, in a copy of the folder.
+    int copies = 0;
+    auto afterKill = [&] {
+        const auto copy = freshTempDir("kill" + std::to_string(++copies));
+        for (const auto& f : {file, journal})
+            if (std::filesystem::exists(f)) std::filesystem::copy_file(f, copy / f.filename());
+        TestTables fresh;
+        AppState next(fresh.tables);
+        onCreate(next, shell, copy);
+        shell.answers = {true};
+        offerRecovery(next, shell, 0);
+        return tableRows(fresh.tables);
+    };
+    EXPECT_EQ(afterKill(), tableRows(t.tables));
+
+    t.reg.setState(7, {true, true});
+    shell.answers = {true};
+    afterCommand(kCmdDelete);
+    EXPECT_EQ(afterKill(), tableRows(t.tables));
+    EXPECT_NE(shell.lastText().find("(cégjegyzék: 20009,"), std::string::npos) << shell.lastText();
+
+    // Idle: the snapshot is written from a copy while a change comes in.
+    writePendingRecovery(state, shell);
+    ASSERT_EQ(shell.snapshotJobs.size(), 1u);
+    state.tables.writeCell(ViewRegister, 3, RegisterCol::companyNumber, "0109999999");
+    keepRecovery(state, shell);
+    shell.snapshotJobs[0]->run();
+    snapshotJobDone(state, shell);
+    ASSERT_TRUE(std::filesystem::exists(file));
+    EXPECT_EQ(readRecovery(file).reg.cell(3, RegisterCol::companyNumber), "0109110003");  // as it was copied
+    EXPECT_TRUE(std::filesystem::exists(journal));
+    EXPECT_EQ(afterKill(), tableRows(t.tables));
+
+    // The next snapshot holds every change: the journal goes.
+    const std::string journalBytes = readFile(journal);
+    writePendingRecovery(state, shell);
+    ASSERT_EQ(shell.snapshotJobs.size(), 2u);
+    shell.snapshotJobs[1]->run();
+    snapshotJobDone(state, shell);
+    EXPECT_FALSE(std::filesystem::exists(journal));
+    EXPECT_EQ(afterKill(), tableRows(t.tables));
+    writeFile(journal, journalBytes);  // as a kill before the journal went leaves it
+    EXPECT_EQ(afterKill(), tableRows(t.tables));
+    std::filesystem::remove(journal);
+
+    // A job called off (the report saved meanwhile) leaves nothing behind.
+    t.tables.writeCell(ViewRegister, 4, RegisterCol::companyNumber, "0109888888");
+    keepRecovery(state, shell);
+    writePendingRecovery(state, shell);
+    state.recovery.snapshotBytes = 0;
+    ASSERT_EQ(shell.snapshotJobs.size(), 2u);  // an eighth of the snapshot it is not worth
+    state.recovery.snapshotOnDisk = false;
+    writePendingRecovery(state, shell);
+    ASSERT_EQ(shell.snapshotJobs.size(), 3u);
+    state.tables.ReportPending = false;
+    keepRecovery(state, shell);
+    shell.snapshotJobs[2]->run();
+    snapshotJobDone(state, shell);
+    EXPECT_EQ(filesIn(dir), 0u);
+}
+
+// A journal that fails its check, or belongs to another snapshot, is damage:
+// both files are set aside, nothing is loaded. Answering No sets the rows
+// aside in one file that a load by hand reads, the journal replayed.
+TEST_F(RecoveryTest, ADamagedJournalIsSetAsideAndNoKeepsTheReplayedRows) {
     for (std::size_t i = 0; i <= kRecoveryImmediateRows; ++i) t.tables.appendRow(ViewRegister, registerRow(""));
     state.tables.ReportPending = true;
     keepRecovery(state, shell);
-    keepRecovery(state, shell);
-    EXPECT_FALSE(std::filesystem::exists(file));
-    EXPECT_EQ(shell.recoverySchedules, std::vector<int>{kRecoveryIdleMs});
-    writePendingRecovery(state, shell);
-    const RecoveredRows found = readRecovery(file);
-    EXPECT_EQ(found.reg.rowCount(), kRecoveryImmediateRows + 1);
+    for (int i = 0; i < 3; ++i) {
+        t.tables.appendRow(ViewInstitution, InstitutionEntry{"Bank " + std::to_string(i)});
+        keepRecovery(state, shell);
+    }
+    const std::filesystem::path journal = journalPath(dir);
+    const std::string bytes = readFile(journal);
+    const TableRows rows = tableRows(t.tables);
+
+    const std::string damaged = bytes.substr(0, bytes.size() - 40) + "X" + bytes.substr(bytes.size() - 39);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"the last record torn: the others come back", bytes.substr(0, bytes.size() - 3)},
+        {"a record before the last changed", damaged.substr(0, damaged.size() - 60) + "Y" +
+                                                 damaged.substr(damaged.size() - 59)},
+    };
+    const auto copy = freshTempDir("damaged");
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].first);
+        for (const auto& e : std::filesystem::directory_iterator(copy)) std::filesystem::remove(e.path());
+        writeFile(journalPath(copy), cases[i].second);
+        TestTables fresh;
+        AppState next(fresh.tables);
+        onCreate(next, shell, copy);
+        shell.answers = {false};
+        offerRecovery(next, shell, 0);
+        EXPECT_EQ(fresh.tables.totalRows(), 0u);
+        ASSERT_EQ(filesIn(copy), 1u);
+        const auto aside = std::filesystem::directory_iterator(copy)->path();
+        if (i == 0) {
+            EXPECT_EQ(shell.messages.back().icon, MessageIcon::Question);
+            EXPECT_EQ(aside.extension(), ".xml");
+            const RecoveredRows kept = readRecovery(aside);
+            EXPECT_EQ(kept.reg.rowCount(), kRecoveryImmediateRows + 1);
+            EXPECT_EQ(kept.inst.rowCount(), 2u);
+        } else {
+            EXPECT_EQ(shell.messages.back().icon, MessageIcon::Warning);
+            EXPECT_NE(shell.lastText().find("Kovirant-visszaallitas.naplo"), std::string::npos);
+            EXPECT_EQ(readFile(aside), cases[i].second);  // never deleted
+        }
+    }
+    EXPECT_EQ(rows[ViewInstitution].size(), 3u);
 }
 
 TEST_F(RecoveryTest, StartUpOffersTheRowsBack) {

@@ -1,8 +1,11 @@
 // Helpers shared by the tests: tables over in-memory widgets, rows.
 #pragma once
 
+#include <array>
 #include <filesystem>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "records/memory_table.h"
 #include "records/record_tables.h"
@@ -27,5 +30,14 @@ std::filesystem::path freshTempDir(const std::string& name);
 
 std::string readFile(const std::filesystem::path& p);
 void writeFile(const std::filesystem::path& p, const std::string& bytes);
+
+// Every cell of the three tables, for comparing them whole.
+using TableRows = std::array<std::vector<std::vector<std::string>>, 3>;
+TableRows tableRows(const RecordTables& t);
+
+std::vector<std::string> randomRow(std::mt19937& rng, ViewKind kind);
+// One of the six kinds of change the commands make: New, Modify, Delete, an
+// appending or replacing import or load, the directory fill.
+void randomTableStep(std::mt19937& rng, RecordTables& t);
 
 }  // namespace kovirant

@@ -1,29 +1,45 @@
 // The run's state in one place.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "records/record_tables.h"
 #include "records/undo_history.h"
+#include "recovery/change_journal.h"
+#include "recovery/snapshot_job.h"
 #include "report/settings.h"
 #include "util/os_file.h"
 
 namespace kovirant {
 
-// Where the recovery file stands against the tables.
+// Where the recovery files (the snapshot and its journal) stand against the
+// tables.
 struct RecoveryState {
-    bool onDisk = false;                // this run wrote the file and it is there
-    unsigned long long writtenAt = 0;   // the tables' change count it holds
-    bool waiting = false;               // a write is scheduled for when idle
+    bool onDisk = false;                // the files hold the tables as of writtenAt
+    unsigned long long writtenAt = 0;   // the tables' change count they hold
+    unsigned long long collectedFrom = 0;  // the change count the journal's collection starts at
+    bool waiting = false;               // a snapshot is to be considered when idle
     bool warned = false;                // the officer was told it cannot be written
     bool dropped = false;               // the officer left on purpose: kept no more
     FileHold hold;                      // this run's claim on the file's name
     bool heldElsewhere = false;         // another running copy keeps the file
+
+    ChangeJournal journal;              // collects every change; its file follows them
+    JournalPosition at;                 // the chain of files and its last change on disk
+    bool snapshotOnDisk = false;        // the snapshot of this chain is there
+    std::uint64_t snapshotSequence = 0; // the last change it holds
+    std::uint64_t snapshotBytes = 0;
+    std::unique_ptr<SnapshotJob> job;   // a snapshot being written on another thread
 };
 
 struct AppState {
-    explicit AppState(RecordTables& t) : tables(t) { tables.setHistory(&history); }
+    explicit AppState(RecordTables& t) : tables(t) {
+        tables.setHistory(&history);
+        tables.setChangeListener(&recovery.journal);
+    }
     AppState(const AppState&) = delete;
     AppState& operator=(const AppState&) = delete;
 

@@ -16,6 +16,8 @@
 
 namespace kovirant {
 
+struct SnapshotJob;
+
 // Command ids of menu resource 102.
 enum MenuId : int {
     kCmdExit = 40005,
@@ -129,6 +131,8 @@ public:
     virtual std::optional<std::u16string> askSearchText(const std::u16string& initial) = 0;
     // Has writePendingRecovery run once the program has been idle this long.
     virtual void scheduleRecovery(int milliseconds) = 0;
+    // Runs job.run() on another thread, then snapshotJobDone on this one.
+    virtual void startSnapshot(SnapshotJob& job) = 0;
 };
 
 inline constexpr std::string_view kProgramCaption = "Kovirant";

@@ -49,7 +49,7 @@ void MemoryTable::compact() {
         if (blocks_.empty() || blocks_.back().capacity - blocks_.back().size < total) {
             Block b;
             b.capacity = total > kBlockSize ? total : kBlockSize;
-            b.data = std::make_unique_for_overwrite<char[]>(b.capacity);
+            b.data = std::shared_ptr<char[]>(new char[b.capacity]);
             blocks_.push_back(std::move(b));
         }
         Block& b = blocks_.back();
@@ -117,7 +117,7 @@ char* MemoryTable::reserve(std::size_t total, RowRef& ref) {
     if (blocks_.empty() || blocks_.back().capacity - blocks_.back().size < total) {
         Block b;
         b.capacity = total > kBlockSize ? total : kBlockSize;
-        b.data = std::make_unique_for_overwrite<char[]>(b.capacity);  // every byte is written before it is read
+        b.data = std::shared_ptr<char[]>(new char[b.capacity]);  // every byte is written before it is read
         blocks_.push_back(std::move(b));
     }
     Block& b = blocks_.back();
@@ -172,6 +172,25 @@ void MemoryTable::deleteAll() {
     rows_.clear();
     blocks_.clear();
     used_ = stored_ = 0;
+}
+
+void MemoryTable::appendRowBytes(std::size_t row, std::string& out) const {
+    if (row >= rows_.size()) {
+        out.append(columns_, '\0');
+        return;
+    }
+    out.append(rowData(rows_[row]), rows_[row].length);
+}
+
+std::unique_ptr<MemoryTable> MemoryTable::frozenCopy() const {
+    auto copy = std::make_unique<MemoryTable>(columns_, singleSelection_);
+    copy->rows_ = rows_;
+    copy->blocks_ = blocks_;
+    // Full, so that a row stored in the copy never lands in a shared block.
+    for (Block& b : copy->blocks_) b.capacity = b.size;
+    copy->used_ = used_;
+    copy->stored_ = stored_;
+    return copy;
 }
 
 RowState MemoryTable::state(std::size_t row) const {

@@ -29,13 +29,16 @@ public:
     void deleteAll() override;
     RowState state(std::size_t row) const override;
     void setState(std::size_t row, RowState state) override;
+    void appendRowBytes(std::size_t row, std::string& out) const override;
+    std::unique_ptr<MemoryTable> frozenCopy() const override;
 
 
 private:
     // The cells of a row lie one after the other in a block, each ended by a
     // NUL byte (so a cell, like a list-view item text, ends at its first NUL
     // byte). Rows are appended to the last block; space of deleted or
-    // rewritten rows is reclaimed by compaction.
+    // rewritten rows is reclaimed by compaction. Stored bytes are never
+    // changed, so a frozen copy shares the blocks.
     struct RowRef {
         std::uint32_t block;
         std::uint32_t offset;
@@ -43,7 +46,7 @@ private:
         std::uint8_t state;
     };
     struct Block {
-        std::unique_ptr<char[]> data;
+        std::shared_ptr<char[]> data;
         std::size_t size = 0;
         std::size_t capacity = 0;
     };

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "records/table_changes.h"
 #include "records/undo_history.h"
 #include "text/format.h"
 
@@ -15,6 +16,7 @@ void RecordTables::appendRow(ViewKind kind, std::span<const std::string> record)
     TableWidget& t = *tables_[kind];
     t.insertRow(t.rowCount(), record);
     if (recording()) history_->appended(kind, t.rowCount() - 1);
+    if (listener_) listener_->rowsInserted(kind, t, t.rowCount() - 1, 1);
     lastAppendCount_ = static_cast<long long>(t.rowCount());
     ++statusSerial_;
     ++changes_;
@@ -29,12 +31,14 @@ void RecordTables::readRow(ViewKind kind, std::size_t row, std::span<std::string
 void RecordTables::writeRow(ViewKind kind, std::size_t row, std::span<const std::string> record) {
     if (recording()) history_->writingRow(kind, row, packedRow(kind, row));
     tables_[kind]->setRow(row, record);
+    if (listener_) listener_->rowWritten(kind, *tables_[kind], row);
     ++changes_;
 }
 
 void RecordTables::writeCell(ViewKind kind, std::size_t row, std::size_t column, std::string_view text) {
     if (recording()) history_->writingCell(kind, row, column, tables_[kind]->cell(row, column));
     tables_[kind]->setCell(row, column, cut(text, kFieldMax));
+    if (listener_) listener_->cellWritten(kind, *tables_[kind], row, column);
     ++changes_;
 }
 
@@ -50,6 +54,7 @@ void RecordTables::deleteSelectedRow() {
     if (const auto index = firstSelectedRow()) {
         if (recording()) history_->erasing(CurrentView, *index, packedRow(CurrentView, *index));
         tables_[CurrentView]->deleteRow(*index);
+        if (listener_) listener_->rowsRemoved(CurrentView, *index, 1);
         ++changes_;
     }
 }
@@ -64,6 +69,7 @@ void RecordTables::clearTable(ViewKind kind) {
         history_->clearing(kind, std::move(packed), rows);
     }
     tables_[kind]->deleteAll();
+    if (listener_) listener_->tableCleared(kind);
     ++changes_;
 }
 

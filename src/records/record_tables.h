@@ -12,6 +12,7 @@
 
 namespace kovirant {
 
+class TableChangeListener;
 class UndoHistory;
 
 class RecordTables {
@@ -60,6 +61,9 @@ public:
     // An undo or a redo changed `kind`'s rows: counted as a change, and the
     // status text shows that table's row count.
     void changedByUndo(ViewKind kind);
+    // The listener told of every change of the rows, also an undo's.
+    void setChangeListener(TableChangeListener* listener) { listener_ = listener; }
+    TableChangeListener* changeListener() const { return listener_; }
 
     ViewKind CurrentView = ViewRegister;
     // The tables changed since the last successful report or replacing load.
@@ -72,6 +76,7 @@ private:
 
     std::array<TableWidget*, kViewKindCount> tables_;
     UndoHistory* history_ = nullptr;
+    TableChangeListener* listener_ = nullptr;
     long long lastAppendCount_ = -1;
     unsigned long statusSerial_ = 0;
     unsigned long long changes_ = 0;

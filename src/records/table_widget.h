@@ -3,12 +3,15 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 namespace kovirant {
+
+class MemoryTable;
 
 struct RowState {
     bool selected = false;
@@ -50,6 +53,13 @@ public:
     virtual void readCells(std::size_t row, std::span<std::string> out) const {
         for (std::size_t c = 0; c < out.size(); ++c) out[c].assign(cell(row, c));
     }
+
+    // Appends a row's cells to `out`, each ended by a NUL byte.
+    virtual void appendRowBytes(std::size_t row, std::string& out) const = 0;
+    // The rows as they are now, which later changes of this table leave
+    // alone; cheap, as the copy shares the stored bytes. Made to be read
+    // while this table changes on (from another thread too).
+    virtual std::unique_ptr<MemoryTable> frozenCopy() const = 0;
 
     // The lowest index of a selected row. A widget may answer faster than
     // this walk.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "records/record_tables.h"
+#include "records/table_changes.h"
 
 namespace kovirant {
 namespace {
@@ -112,6 +113,7 @@ std::optional<std::string_view> UndoHistory::redoLabel() const {
 
 void UndoHistory::toggle(Edit& e, RecordTables& tables, bool undoing, Touched& touched) {
     TableWidget& t = tables.table(e.kind);
+    TableChangeListener* listener = tables.changeListener();
     const std::size_t columns = columnCount(e.kind);
     auto capture = [&](std::size_t from, std::size_t rows) {
         std::string packed;
@@ -128,6 +130,7 @@ void UndoHistory::toggle(Edit& e, RecordTables& tables, bool undoing, Touched& t
             t.insertRow(at + r, unpackRow(packed, columns));
             if (touched.rows.size() < kMaxSelected + 1) touched.rows.push_back(at + r);
         }
+        if (listener && rows > 0) listener->rowsInserted(e.kind, t, at, rows);
         e.payload = std::string();
     };
     touched.kind = e.kind;
@@ -144,6 +147,8 @@ void UndoHistory::toggle(Edit& e, RecordTables& tables, bool undoing, Touched& t
                 if (e.type == Type::Clear) t.deleteAll();
                 else if (rows == 1) t.deleteRow(e.row);
                 else t.deleteRows(e.row, rows);
+                if (listener && e.type == Type::Clear) listener->tableCleared(e.kind);
+                else if (listener) listener->rowsRemoved(e.kind, e.row, rows);
             } else {
                 restore(e.row, rows);
             }
@@ -153,6 +158,7 @@ void UndoHistory::toggle(Edit& e, RecordTables& tables, bool undoing, Touched& t
             std::string current = capture(e.row, 1);
             std::string_view packed = e.payload;
             t.setRow(e.row, unpackRow(packed, columns));
+            if (listener) listener->rowWritten(e.kind, t, e.row);
             e.payload = std::move(current);
             touched.rows.push_back(e.row);
             break;
@@ -160,6 +166,7 @@ void UndoHistory::toggle(Edit& e, RecordTables& tables, bool undoing, Touched& t
         case Type::SetCell: {
             std::string current(t.cell(e.row, e.count));
             t.setCell(e.row, e.count, e.payload);
+            if (listener) listener->cellWritten(e.kind, t, e.row, e.count);
             e.payload = std::move(current);
             if (touched.rows.size() < kMaxSelected + 1) touched.rows.push_back(e.row);
             break;

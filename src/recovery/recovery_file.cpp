@@ -1,6 +1,7 @@
 #include "recovery/recovery_file.h"
 
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -33,6 +34,23 @@ void copyRows(const MemoryTable& from, ViewKind kind, RecordTables& to) {
     }
 }
 
+// The note that says where the journal goes on from.
+constexpr std::string_view kNoteStart = "<!-- Kovirant napló: ";
+
+JournalPosition readNote(std::FILE* f) {
+    char head[1024];
+    const std::size_t n = std::fread(head, 1, sizeof head, f);
+    std::fseek(f, 0, SEEK_SET);
+    const std::string_view text(head, n);
+    const std::size_t at = text.find(kNoteStart);
+    JournalPosition out;
+    if (at == std::string_view::npos) return out;
+    unsigned long long generation = 0, sequence = 0;
+    const std::string rest(text.substr(at + kNoteStart.size(), 64));
+    if (std::sscanf(rest.c_str(), "%16llx %llu", &generation, &sequence) == 2) out = {generation, sequence};
+    return out;
+}
+
 }  // namespace
 
 std::filesystem::path recoveryPath(const std::filesystem::path& workingFolder) {
@@ -51,9 +69,18 @@ bool isRecoveryFile(const std::filesystem::path& file) {
     return std::string_view(head, n).find(kRecoveryMark) != std::string_view::npos;
 }
 
-int writeRecovery(const std::filesystem::path& file, RecordTables& tables, const SettingsFile& settings) {
+std::string recoveryNote(JournalPosition at) {
+    char note[96];
+    std::snprintf(note, sizeof note, "%s%016llx %llu -->", std::string(kNoteStart).c_str(),
+                  static_cast<unsigned long long>(at.generation), static_cast<unsigned long long>(at.sequence));
+    return note;
+}
+
+int writeRecovery(const std::filesystem::path& file, RecordTables& tables, const SettingsFile& settings,
+                  JournalPosition at) {
     ReportOptions options;
     options.wholeTables = true;
+    if (at.generation != 0) options.recoveryNote = recoveryNote(at);
     const ReportOutcome out = WriteReport(file, tables, settings, options);
     return out.status == ReportStatus::Written ? 0 : (out.errorCode != 0 ? out.errorCode : EIO);
 }
@@ -73,6 +100,7 @@ RecoveredRows readRecoveryStream(std::FILE* file) {
         out.status = std::ferror(file) ? RecoveryStatus::Unreadable : RecoveryStatus::Damaged;
         return out;
     }
+    out.at = readNote(file);
     RecordTables tables(out.reg, out.inst, out.acc);
     ReloadReportStream(file, tables, ReloadOptions{true});
     out.status = std::ferror(file) ? RecoveryStatus::Unreadable : RecoveryStatus::Read;
@@ -85,7 +113,7 @@ void restoreRows(const RecoveredRows& rows, RecordTables& tables) {
     copyRows<RegisterCol::count>(rows.reg, ViewRegister, tables);
 }
 
-AsideOutcome putAside(const std::filesystem::path& file, std::time_t now) {
+std::filesystem::path asideName(const std::filesystem::path& file, std::time_t now) {
     std::filesystem::path aside;
     char stamp[32] = "0";
     if (const std::tm* t = std::localtime(&now)) std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", t);
@@ -97,11 +125,16 @@ AsideOutcome putAside(const std::filesystem::path& file, std::time_t now) {
             name += "-";
             name += std::to_string(n);
         }
-        name += ".xml";
+        name += file.extension();
         aside = file.parent_path() / name;
         std::error_code ec;
         if (!std::filesystem::exists(aside, ec)) break;
     }
+    return aside;
+}
+
+AsideOutcome putAside(const std::filesystem::path& file, std::time_t now) {
+    const std::filesystem::path aside = asideName(file, now);
     return {aside, renameReplacing(file, aside)};
 }
 

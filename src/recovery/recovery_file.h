@@ -3,8 +3,10 @@
 // "XML állomány betöltése..." can open it by hand as well.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "records/memory_table.h"
@@ -24,9 +26,19 @@ std::filesystem::path recoveryHoldPath(const std::filesystem::path& workingFolde
 // Whether a file carries the recovery file's mark (near its start).
 bool isRecoveryFile(const std::filesystem::path& file);
 
+// Where the recovery journal goes on from a snapshot: the chain of files it
+// belongs to and the sequence number of the last change it holds.
+struct JournalPosition {
+    std::uint64_t generation = 0;
+    std::uint64_t sequence = 0;
+};
+// The comment line that carries the position in the file.
+std::string recoveryNote(JournalPosition at);
+
 // Writes the three tables whole, all-or-nothing. Returns 0 or the system
 // error code; on failure the previous copy stays as it was.
-int writeRecovery(const std::filesystem::path& file, RecordTables& tables, const SettingsFile& settings);
+int writeRecovery(const std::filesystem::path& file, RecordTables& tables, const SettingsFile& settings,
+                  JournalPosition at = {});
 
 enum class RecoveryStatus {
     Missing,     // no file: nothing to recover
@@ -43,6 +55,7 @@ struct RecoveredRows {
     MemoryTable reg{ViewRegister};
     MemoryTable inst{ViewInstitution};
     MemoryTable acc{ViewAccountChange};
+    JournalPosition at;  // from the file's note; zero without one
     std::size_t rows() const { return reg.rowCount() + inst.rowCount() + acc.rowCount(); }
 };
 
@@ -61,7 +74,9 @@ struct AsideOutcome {
     bool moved() const { return errorCode == 0; }
 };
 
-// Renames the file aside with the date and time in its name (never deleting it).
+// A free name beside `file` with the date and time in it, and its extension.
+std::filesystem::path asideName(const std::filesystem::path& file, std::time_t now);
+// Renames the file aside to asideName (never deleting it).
 AsideOutcome putAside(const std::filesystem::path& file, std::time_t now);
 
 }  // namespace kovirant

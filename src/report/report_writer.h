@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "editing/messages.h"
@@ -48,6 +49,15 @@ struct ReportOptions {
     // kRecoveryMark after the generator's comment: the tables kept for
     // recovery, not a report to file.
     bool wholeTables = false;
+    // With wholeTables: a comment line after kRecoveryMark telling where the
+    // recovery journal goes on from.
+    std::string recoveryNote;
+    // The settings file as already read, for a write on another thread;
+    // default: read from `settings`.
+    const Profile* profile = nullptr;
+    // Asked before each write; false abandons the write (WriteFailed with
+    // ECANCELED), the target untouched.
+    std::function<bool()> keepWriting;
 };
 
 // Writes the report to a temporary file beside `target` and renames it over

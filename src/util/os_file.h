@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 
 namespace kovirant {
 
@@ -28,6 +29,30 @@ public:
     // Returns 0 or the system error code; isHeldElsewhere tells a hold of
     // another process from other failures.
     int take(const std::filesystem::path& file);
+
+private:
+    static constexpr std::intptr_t kNone = -1;
+    std::intptr_t handle_ = kNone;
+};
+
+// A file written at its end and flushed to the disk on demand: the recovery
+// journal. Other processes may read it meanwhile.
+class AppendFile {
+public:
+    AppendFile() = default;
+    ~AppendFile() { close(); }
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+    bool isOpen() const { return handle_ != kNone; }
+
+    // Opens `file`, creating it, and cuts it to its first `keep` bytes.
+    // Returns 0 or the system error code.
+    int open(const std::filesystem::path& file, std::uint64_t keep);
+    // Writes at the end; 0 or the system error code.
+    int append(std::string_view bytes);
+    // What was appended, on the disk (FlushFileBuffers, fdatasync).
+    int sync();
+    void close();
 
 private:
     static constexpr std::intptr_t kNone = -1;

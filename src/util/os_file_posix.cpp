@@ -16,6 +16,42 @@ int renameReplacing(const std::filesystem::path& from, const std::filesystem::pa
     return 0;
 }
 
+int AppendFile::open(const std::filesystem::path& file, std::uint64_t keep) {
+    close();
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return errno != 0 ? errno : EIO;
+    if (::ftruncate(fd, static_cast<off_t>(keep)) != 0 || ::lseek(fd, 0, SEEK_END) < 0) {
+        const int err = errno != 0 ? errno : EIO;
+        ::close(fd);
+        return err;
+    }
+    handle_ = fd;
+    return 0;
+}
+
+int AppendFile::append(std::string_view bytes) {
+    if (handle_ == kNone) return EBADF;
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(static_cast<int>(handle_), bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno != 0 ? errno : EIO;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+int AppendFile::sync() {
+    if (handle_ == kNone) return EBADF;
+    return ::fdatasync(static_cast<int>(handle_)) == 0 ? 0 : (errno != 0 ? errno : EIO);
+}
+
+void AppendFile::close() {
+    if (handle_ != kNone) ::close(static_cast<int>(handle_));
+    handle_ = kNone;
+}
+
 FileHold::~FileHold() {
     if (handle_ != kNone) ::close(static_cast<int>(handle_));
 }

@@ -32,6 +32,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    window.shell.finishSnapshot();
     UnregisterClassW(kClassName, instance);
     return static_cast<int>(msg.wParam);
 }

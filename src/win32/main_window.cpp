@@ -1,5 +1,7 @@
 #include "win32/main_window.h"
 
+#include <process.h>
+
 #include <ctime>
 
 #include "../../resources/resource.h"
@@ -211,9 +213,13 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             return kovirant::onClose(state, shell) ? 0 : 1;
         case WM_QUERYENDSESSION:
             // Windows ends the program without a question: the unsaved rows
-            // must be on the disk first.
-            writePendingRecovery(state, shell);
+            // must be on the disk first (each command put its own there).
+            keepRecovery(state, shell);
             return TRUE;
+        case kSnapshotDoneMessage:
+            shell.snapshotThreadEnded();
+            snapshotJobDone(state, shell);
+            return 0;
         case WM_TIMER:
             if (wParam != kRecoveryTimer) break;
             KillTimer(hwnd, kRecoveryTimer);
@@ -388,6 +394,50 @@ std::optional<std::u16string> Win32Shell::askSearchText(const std::u16string& in
 
 void Win32Shell::scheduleRecovery(int milliseconds) {
     SetTimer(window_.hwnd, MainWindow::kRecoveryTimer, static_cast<UINT>(milliseconds), nullptr);
+}
+
+namespace {
+
+struct SnapshotStart {
+    SnapshotJob* job;
+    HWND window;
+};
+
+unsigned __stdcall runSnapshot(void* start) {
+    const SnapshotStart s = *static_cast<SnapshotStart*>(start);
+    delete static_cast<SnapshotStart*>(start);
+    s.job->run();
+    PostMessageW(s.window, MainWindow::kSnapshotDoneMessage, 0, 0);
+    return 0;
+}
+
+}  // namespace
+
+void Win32Shell::startSnapshot(SnapshotJob& job) {
+    auto* start = new SnapshotStart{&job, window_.hwnd};
+    // The C runtime's own thread start, as the job writes through it.
+    const std::uintptr_t thread = _beginthreadex(nullptr, 0, runSnapshot, start, 0, nullptr);
+    if (thread == 0) {
+        delete start;
+        job.result = ERROR_NOT_ENOUGH_MEMORY;
+        PostMessageW(window_.hwnd, MainWindow::kSnapshotDoneMessage, 0, 0);
+        return;
+    }
+    snapshotThread_ = reinterpret_cast<HANDLE>(thread);
+}
+
+void Win32Shell::snapshotThreadEnded() {
+    if (snapshotThread_ == nullptr) return;
+    WaitForSingleObject(snapshotThread_, INFINITE);  // it has posted its last message
+    CloseHandle(snapshotThread_);
+    snapshotThread_ = nullptr;
+}
+
+void Win32Shell::finishSnapshot() {
+    if (snapshotThread_ == nullptr) return;
+    if (window_.state.recovery.job) window_.state.recovery.job->cancelled = true;
+    snapshotThreadEnded();
+    snapshotJobDone(window_.state, *this);
 }
 
 }  // namespace kovirant::win32

@@ -39,6 +39,11 @@ public:
     void quit() override;
     void postModify() override;
     void scheduleRecovery(int milliseconds) override;
+    void startSnapshot(SnapshotJob& job) override;
+    // The snapshot job's thread ended (its message came): closes it.
+    void snapshotThreadEnded();
+    // At the end of the run: calls off a snapshot job and waits for its thread.
+    void finishSnapshot();
     std::optional<std::size_t> runFaultList(const FaultListRequest& request) override;
     std::optional<std::u16string> askSearchText(const std::u16string& initial) override;
 
@@ -48,6 +53,7 @@ private:
     template <class Run>
     void modal(Run run);
     MainWindow& window_;
+    HANDLE snapshotThread_ = nullptr;
 };
 
 // An image list destroyed with its owner; the list views share it
@@ -79,6 +85,8 @@ public:
     int dpi = 96;  // the DPI the window's pixel measures are scaled for
 
     static constexpr UINT_PTR kRecoveryTimer = 1;
+    // Posted by the snapshot job's thread when it is over.
+    static constexpr UINT kSnapshotDoneMessage = WM_APP + 1;
 
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 

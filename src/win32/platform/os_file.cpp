@@ -18,6 +18,45 @@ int renameReplacing(const std::filesystem::path& from, const std::filesystem::pa
     return lastError();
 }
 
+int AppendFile::open(const std::filesystem::path& file, std::uint64_t keep) {
+    close();
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return lastError();
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(keep);
+    LARGE_INTEGER none{};
+    if (!SetFilePointerEx(h, at, nullptr, FILE_BEGIN) || !SetEndOfFile(h) ||
+        !SetFilePointerEx(h, none, nullptr, FILE_END)) {
+        const int err = lastError();
+        CloseHandle(h);
+        return err;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(h);
+    return 0;
+}
+
+int AppendFile::append(std::string_view bytes) {
+    if (handle_ == kNone) return ERROR_INVALID_HANDLE;
+    while (!bytes.empty()) {
+        const DWORD chunk = bytes.size() > (DWORD{1} << 26) ? (DWORD{1} << 26) : static_cast<DWORD>(bytes.size());
+        DWORD written = 0;
+        if (!WriteFile(reinterpret_cast<HANDLE>(handle_), bytes.data(), chunk, &written, nullptr)) return lastError();
+        bytes.remove_prefix(written);
+    }
+    return 0;
+}
+
+int AppendFile::sync() {
+    if (handle_ == kNone) return ERROR_INVALID_HANDLE;
+    return FlushFileBuffers(reinterpret_cast<HANDLE>(handle_)) ? 0 : lastError();
+}
+
+void AppendFile::close() {
+    if (handle_ != kNone) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    handle_ = kNone;
+}
+
 FileHold::~FileHold() {
     if (handle_ != kNone) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }

@@ -1,0 +1,106 @@
+// The recovery journal: the changes of the tables since the recovery file
+// (the snapshot) was written, appended as they are made and flushed to the
+// disk before the program takes its next input.
+//
+// The file: a header of 32 bytes ("KOVNAPLO", the chain's generation, the
+// sequence number of the snapshot it builds on (0: empty tables), version,
+// CRC-32), then records: payload length (u32), sequence number (u64), the
+// payload, and a CRC-32 of all three. Numbers are little-endian. A record's
+// payload is one command's changes, in order:
+//   Insert  kind first count row...   (a row: u32 length, cells each ended by NUL)
+//   Remove  kind first count
+//   Clear   kind
+//   SetRow  kind row  row
+//   SetCell kind row column  u32 length, text
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records/record_tables.h"
+#include "records/table_changes.h"
+#include "util/os_file.h"
+
+namespace kovirant {
+
+inline constexpr std::string_view kJournalFileName = "Kovirant-visszaallitas.naplo";
+std::filesystem::path journalPath(const std::filesystem::path& workingFolder);
+
+inline constexpr std::size_t kJournalHeaderSize = 32;
+inline constexpr std::size_t kJournalRecordOverhead = 16;  // length, sequence, CRC
+
+// Collects the tables' changes as the payload of the next record, and
+// appends records to the journal file.
+class ChangeJournal : public TableChangeListener {
+public:
+    void rowsInserted(ViewKind kind, const TableWidget& table, std::size_t first, std::size_t count) override;
+    void rowsRemoved(ViewKind kind, std::size_t first, std::size_t count) override;
+    void tableCleared(ViewKind kind) override;
+    void rowWritten(ViewKind kind, const TableWidget& table, std::size_t row) override;
+    void cellWritten(ViewKind kind, const TableWidget& table, std::size_t row, std::size_t column) override;
+
+    // The changes collected since the last commit or discard.
+    const std::string& pending() const { return pending_; }
+    void discardPending();
+    // Replaces what was collected by the whole tables as they are: a record
+    // that stands on its own.
+    void collectWholeTables(const RecordTables& tables);
+
+    // Starts the file afresh: a header and no records.
+    int create(const std::filesystem::path& file, std::uint64_t generation, std::uint64_t baseSequence);
+    // Goes on with a file read at start-up, cut to its first `keep` bytes
+    // (its complete records).
+    int reopen(const std::filesystem::path& file, std::uint64_t keep);
+    bool isOpen() const { return file_.isOpen(); }
+    // Appends the collected changes as record `sequence` and flushes them to
+    // the disk; the collection empties either way.
+    int commit(std::uint64_t sequence);
+    void close() { file_.close(); }
+    // Bytes in the file (header included).
+    std::uint64_t size() const { return size_; }
+
+private:
+    void beginOp(std::uint8_t op, ViewKind kind);
+
+    std::string pending_;
+    std::size_t lastInsert_ = std::string::npos;  // where the last Insert op's first row number is
+    AppendFile file_;
+    std::uint64_t size_ = 0;
+};
+
+struct JournalRecord {
+    std::uint64_t sequence = 0;
+    std::string_view payload;
+};
+
+enum class JournalStatus {
+    Missing,     // no file: no changes
+    Read,        // its complete records read (a torn last one left out)
+    Damaged,     // not a journal, or a record in its middle fails its check
+    Unreadable,  // there, but could not be read
+};
+
+struct JournalContents {
+    JournalStatus status = JournalStatus::Missing;
+    int errorCode = 0;
+    std::uint64_t generation = 0;
+    std::uint64_t baseSequence = 0;
+    std::vector<JournalRecord> records;  // views into `bytes`
+    std::uint64_t completeBytes = 0;     // up to the end of the last complete record
+    std::string bytes;
+};
+
+// Splits a journal's bytes into records. A file cut short in its header or
+// in its last record is read up to there; a header or a record that fails
+// its check while more bytes follow is damage.
+JournalContents parseJournal(std::string bytes);
+JournalContents readJournal(const std::filesystem::path& file);
+
+// Makes one record's changes on the tables (their widgets, reporting to no
+// one). False when the payload does not fit them: damage.
+bool applyJournalRecord(std::string_view payload, RecordTables& tables);
+
+}  // namespace kovirant
