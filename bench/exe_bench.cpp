@@ -46,23 +46,6 @@ ULONGLONG stampOf(const std::wstring& file) {
     return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
 }
 
-// A protocol file of `lines` valid lines.
-void writeProtocol(const std::wstring& file, int lines) {
-    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    std::string line(216, '.');
-    DWORD written = 0;
-    for (int i = 0; i < lines; ++i) {
-        char head[48];
-        std::snprintf(head, sizeof head, "%06d%08dABC%08d%016d050301", i % 1000000, 10000000 + i % 90000000,
-                      11773016, i);
-        std::memcpy(line.data(), head, 47);
-        line[215] = 'U';
-        WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-        WriteFile(h, "\r\n", 2, &written, nullptr);
-    }
-    CloseHandle(h);
-}
-
 // A work folder `name` beside `work` with the settings file and a protocol
 // file of `rows` lines.
 std::wstring folderWithProtocol(const std::wstring& work, const std::wstring& name, int rows) {
@@ -71,23 +54,6 @@ std::wstring folderWithProtocol(const std::wstring& work, const std::wstring& na
     CopyFileW((work + L"\\Kovirant.ini").c_str(), (dir + L"\\Kovirant.ini").c_str(), FALSE);
     writeProtocol(dir + L"\\protocol.txt", rows);
     return dir;
-}
-
-// Starts the program in `dir` and imports its protocol file, the closing
-// warning answered. After a million rows a posted press can be lost; the
-// button is then clicked as well.
-bool startAndImport(App& app, const std::wstring& exe, const std::wstring& dir) {
-    if (!app.start(exe, dir)) return false;
-    app.command(IDM_LOAD_APEH);
-    App::chooseFile(app.waitDialog(L"APEH protokoll forr\u00E1s file megnyit\u00E1sa"), dir + L"\\protocol.txt");
-    HWND warning = app.waitMessage([](const std::wstring& t) { return t.find(L"c\u00E9gsz\u00E1mokat") != std::wstring::npos; },
-                                   600000);
-    for (int attempt = 0; warning && IsWindow(warning) && attempt < 20; ++attempt) {
-        if (attempt % 2 == 0) App::press(warning, IDOK);
-        else PostMessageW(GetDlgItem(warning, IDOK), BM_CLICK, 0, 0);
-        waitFor([&] { return !IsWindow(warning); }, 2000);
-    }
-    return warning != nullptr && !IsWindow(warning);
 }
 
 // What keeping the recovery file costs: the program imports `rows` lines,

@@ -7,7 +7,7 @@ set -u
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${FUZZ_SECONDS:-300}"
 jobs="${FUZZ_PARALLEL:-1}"
-targets="${FUZZ_TARGETS:-apeh reload profile writer editors directory}"
+targets="${FUZZ_TARGETS:-apeh reload profile writer editors directory journal}"
 mkdir -p "$root/build/fuzz-corpus" "$root/build/fuzz-artifacts"
 run() {
     local name=$1 corpus="$root/build/fuzz-corpus/$1"

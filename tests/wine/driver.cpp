@@ -1,5 +1,8 @@
 #include "driver.h"
 
+#include <cstring>
+
+#include "../../resources/resource.h"
 #include "text/cp1250.h"
 
 namespace e2e {
@@ -245,6 +248,15 @@ std::wstring App::statusText(int part) const {
 
 void App::selectRow(int kind, int row) const { selectItem(lists_[kind], row); }
 
+void App::selectOnlyRow(int kind, int row) const {
+    auto* base = static_cast<char*>(remoteBuffer_);
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    WriteProcessMemory(pi_.hProcess, base, &item, sizeof item, nullptr);
+    SendMessageW(lists_[kind], LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(base));
+    selectItem(lists_[kind], row);
+}
+
 void App::selectItem(HWND list, int row) const {
     auto* base = static_cast<char*>(remoteBuffer_);
     LVITEMW item{};
@@ -337,6 +349,40 @@ void screenshot(const std::wstring& path) {
     DeleteObject(bmp);
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
+}
+
+// A protocol file of `lines` valid lines.
+void writeProtocol(const std::wstring& file, int lines) {
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    std::string line(216, '.');
+    DWORD written = 0;
+    for (int i = 0; i < lines; ++i) {
+        char head[48];
+        std::snprintf(head, sizeof head, "%06d%08dABC%08d%016d050301", i % 1000000, 10000000 + i % 90000000,
+                      11773016, i);
+        std::memcpy(line.data(), head, 47);
+        line[215] = 'U';
+        WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        WriteFile(h, "\r\n", 2, &written, nullptr);
+    }
+    CloseHandle(h);
+}
+
+// Starts the program in `dir` and imports its protocol file, the closing
+// warning answered. After a million rows a posted press can be lost; the
+// button is then clicked as well.
+bool startAndImport(App& app, const std::wstring& exe, const std::wstring& dir) {
+    if (!app.start(exe, dir)) return false;
+    app.command(IDM_LOAD_APEH);
+    App::chooseFile(app.waitDialog(L"APEH protokoll forr\u00E1s file megnyit\u00E1sa"), dir + L"\\protocol.txt");
+    HWND warning = app.waitMessage([](const std::wstring& t) { return t.find(L"c\u00E9gsz\u00E1mokat") != std::wstring::npos; },
+                                   600000);
+    for (int attempt = 0; warning && IsWindow(warning) && attempt < 20; ++attempt) {
+        if (attempt % 2 == 0) App::press(warning, IDOK);
+        else PostMessageW(GetDlgItem(warning, IDOK), BM_CLICK, 0, 0);
+        waitFor([&] { return !IsWindow(warning); }, 2000);
+    }
+    return warning != nullptr && !IsWindow(warning);
 }
 
 }  // namespace e2e

@@ -75,6 +75,8 @@ public:
     std::wstring cell(int kind, int row, int column) const;
     std::wstring statusText(int part) const;
     void selectRow(int kind, int row) const;
+    // Clears every row's marks, then selects and focuses `row`.
+    void selectOnlyRow(int kind, int row) const;
     // Selects and focuses an item of any list view of the program.
     void selectItem(HWND list, int item) const;
     // Clicks (once or twice) in the middle of a row's first cell with the mouse;
@@ -95,6 +97,12 @@ private:
 
 // Presses keys together with real input, as the accelerators need.
 void pressKeys(const App& app, std::initializer_list<WORD> down);
+
+// A protocol file of `lines` valid lines (no company numbers).
+void writeProtocol(const std::wstring& file, int lines);
+// Starts the program in `dir` and imports its "protocol.txt", the closing
+// warning answered.
+bool startAndImport(App& app, const std::wstring& exe, const std::wstring& dir);
 
 // Saves the screen as a BMP file.
 void screenshot(const std::wstring& path);

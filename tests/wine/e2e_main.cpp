@@ -319,7 +319,7 @@ int wmain(int argc, wchar_t** argv) {
         {L"reload", reloadAndSave},     {L"path", hungarianLongPath},     {L"locked", lockedFiles},
         {L"mended", mendedFaults},      {L"recovery", recovery},          {L"directory", companyDirectory},
         {L"find", checkAndSearch},      {L"warnings", typoWarnings},
-        {L"undo", undoAndRedo},
+        {L"undo", undoAndRedo},         {L"journal", recoveryJournal},
     };
     // Run only when named: the installed program, by the package test.
     const struct {

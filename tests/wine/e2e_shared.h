@@ -36,6 +36,7 @@ bool openFile(App& app, const std::wstring& title, const std::wstring& file, con
 void editorsAndRoad();
 void mendedFaults();
 void recovery();
+void recoveryJournal();
 void companyDirectory();
 void checkAndSearch();
 void typoWarnings();
