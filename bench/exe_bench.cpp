@@ -3,8 +3,10 @@
 // Arguments (Windows paths): Kovirant.exe, a work folder, an APEH protocol
 // file, a report file.
 #include <chrono>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "../resources/resource.h"
 #include "../tests/wine/driver.h"
@@ -13,6 +15,7 @@
 #include "import/apeh_import.h"
 #include "import/report_reload.h"
 #include "records/memory_table.h"
+#include "recovery/change_journal.h"
 #include "report/report_writer.h"
 
 using namespace e2e;
@@ -39,6 +42,7 @@ void pressWhenShown(App& app, const std::wstring& title, int button) {
 }
 
 std::wstring recoveryFile(const std::wstring& dir) { return dir + L"\\Kovirant-visszaallitas.xml"; }
+std::wstring journalFile(const std::wstring& dir) { return dir + L"\\Kovirant-visszaallitas.naplo"; }
 
 ULONGLONG stampOf(const std::wstring& file) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -56,34 +60,96 @@ std::wstring folderWithProtocol(const std::wstring& work, const std::wstring& na
     return dir;
 }
 
-// What keeping the recovery file costs: the program imports `rows` lines,
-// then one Delete is timed from the answer to the program taking input
-// again, and the recovery file's lag behind it.
+std::uint64_t sizeOf(const std::wstring& file) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The longest time the program took to answer a message, asked every 5 ms
+// until `done` (or `ms` passed): how long input waited at most meanwhile.
+double longestWait(const App& app, const std::function<bool()>& done, int ms) {
+    double longest = 0;
+    const auto start = Clock::now();
+    while (!done() && seconds(start) * 1000 < ms) {
+        const auto t = Clock::now();
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(app.main(), WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result);
+        longest = std::max(longest, seconds(t));
+        Sleep(5);
+    }
+    return longest;
+}
+
+// What keeping the recovery files costs: the program imports `rows` lines
+// and its journal takes them (timed from the import's closing answer to the
+// program taking input again); the snapshot is rewritten on the other thread
+// (the longest wait of input meanwhile); one Delete is timed from its answer
+// to the program taking input again, its change on the disk by then.
 void recoveryCost(const std::wstring& exe, const std::wstring& work, int rows) {
     const std::wstring dir = folderWithProtocol(work, L"recovery-" + std::to_wstring(rows), rows);
     DeleteFileW(recoveryFile(dir).c_str());
+    DeleteFileW(journalFile(dir).c_str());
     App app;
-    if (!startAndImport(app, exe, dir)) return;
+    if (!app.start(exe, dir)) return;
+    app.command(IDM_LOAD_APEH);
+    App::chooseFile(app.waitDialog(L"APEH protokoll forr\u00E1s file megnyit\u00E1sa"), dir + L"\\protocol.txt");
     auto t = Clock::now();
-    waitFor([&] { return stampOf(recoveryFile(dir)) != 0; }, 600000);
-    const double first = seconds(t);  // after the import's closing warning
-    const ULONGLONG before = stampOf(recoveryFile(dir));
+    HWND warning = app.waitDialog(L"Kovirant", 600000);
+    const double import = seconds(t);
+    App::press(warning, IDOK);
+    t = Clock::now();
+    while (IsWindow(warning)) Sleep(1);
+    app.menuEnabled(IDM_SAVE_REPORT);
+    const double journalled = seconds(t);
+    const std::uint64_t journal = sizeOf(journalFile(dir));
+    // The snapshot is written once the program has been idle for a while.
+    const double blocked = longestWait(
+        app, [&] { return stampOf(recoveryFile(dir)) != 0 && sizeOf(journalFile(dir)) == 0; }, 600000);
+    const bool snapshot = stampOf(recoveryFile(dir)) != 0 && sizeOf(journalFile(dir)) == 0;
+
     app.selectRow(0, 0);
     PostMessageW(app.list(0), WM_KEYDOWN, VK_DELETE, 0);
     HWND question = app.waitDialog(L"Kovirant");
     t = Clock::now();
     App::press(question, IDYES);
     // Once the question is gone the command runs on; a message sent now is
-    // answered when it, and any write it made, is over.
-    waitFor([&] { return !IsWindow(question); }, 60000);
+    // answered when it, and what it put on the disk, is over.
+    while (IsWindow(question)) Sleep(1);
     app.menuEnabled(IDM_SAVE_REPORT);
     const double command = seconds(t);
-    waitFor([&] { return stampOf(recoveryFile(dir)) != before; }, 600000);
-    const double lag = seconds(t);
-    std::printf("recovery at %7d rows: first copy after the import %.2f s; a Delete takes %.3f s until the program "
-                "takes input again; the copy is up to date %.3f s after the answer\n",
-                rows, first, command, lag);
+    const bool onDisk = rows <= 20000 ? stampOf(recoveryFile(dir)) != 0 : sizeOf(journalFile(dir)) > 32;
+    std::printf("recovery at %7d rows: import %.2f s, then %.3f s until input (journal %.1f MB, journal/import = %.2f); "
+                "the snapshot on the "
+                "other thread %s, input waited at most %.3f s meanwhile; a Delete takes %.3f s from the answer until "
+                "input, the change %s\n",
+                rows, import, journalled, static_cast<double>(journal) / 1e6, journalled / import, snapshot ? "written" : "NOT written",
+                blocked, command, onDisk ? "on the disk by then" : "NOT on the disk");
     app.kill();
+}
+
+// The journal's cost for an import in the core: the same protocol imported
+// into tables with and without the journal collecting, then flushed.
+void journalShare(const std::wstring& work, int rows) {
+    const std::wstring dir = folderWithProtocol(work, L"journal-" + std::to_wstring(rows), rows);
+    const std::filesystem::path protocol(dir + L"\\protocol.txt");
+    auto keepAll = [](const std::string&) { return true; };
+    CoreTables plain;
+    auto t = Clock::now();
+    kovirant::ImportApehFile(protocol, plain.tables, keepAll);
+    const double bare = seconds(t);
+    CoreTables journalled;
+    kovirant::ChangeJournal journal;
+    journalled.tables.setChangeListener(&journal);
+    journal.create(std::filesystem::path(dir + L"\\naplo"), 1, 0);
+    t = Clock::now();
+    kovirant::ImportApehFile(protocol, journalled.tables, keepAll);
+    const double collected = seconds(t);
+    journal.commit(1);
+    const double total = seconds(t);
+    std::printf("journal of a %d-line import in the core: import %.3f s alone, %.3f s collecting, %.3f s with the "
+                "record written and flushed (%.1f MB): journal/import = %.2f\n",
+                rows, bare, collected, total, static_cast<double>(journal.size()) / 1e6, (total - bare) / bare);
 }
 
 // "Cégszámok kitöltése a cégtárból" on `rows` imported rows with a directory
@@ -207,6 +273,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (argc >= 6 && std::wstring(argv[5]) == L"recovery") {
         for (int rows : {1000, 100000, 1000000}) recoveryCost(exe, work, rows);
+        journalShare(work, 1000000);
         return 0;
     }
 

@@ -29,6 +29,7 @@ void RecordTables::readRow(ViewKind kind, std::size_t row, std::span<std::string
 }
 
 void RecordTables::writeRow(ViewKind kind, std::size_t row, std::span<const std::string> record) {
+    if (listener_) listener_->changing();
     if (recording()) history_->writingRow(kind, row, packedRow(kind, row));
     tables_[kind]->setRow(row, record);
     if (listener_) listener_->rowWritten(kind, *tables_[kind], row);
@@ -36,6 +37,7 @@ void RecordTables::writeRow(ViewKind kind, std::size_t row, std::span<const std:
 }
 
 void RecordTables::writeCell(ViewKind kind, std::size_t row, std::size_t column, std::string_view text) {
+    if (listener_) listener_->changing();
     if (recording()) history_->writingCell(kind, row, column, tables_[kind]->cell(row, column));
     tables_[kind]->setCell(row, column, cut(text, kFieldMax));
     if (listener_) listener_->cellWritten(kind, *tables_[kind], row, column);
@@ -52,6 +54,7 @@ bool RecordTables::hasSelection() const { return firstSelectedRow().has_value();
 
 void RecordTables::deleteSelectedRow() {
     if (const auto index = firstSelectedRow()) {
+        if (listener_) listener_->changing();
         if (recording()) history_->erasing(CurrentView, *index, packedRow(CurrentView, *index));
         tables_[CurrentView]->deleteRow(*index);
         if (listener_) listener_->rowsRemoved(CurrentView, *index, 1);
@@ -63,6 +66,7 @@ void RecordTables::clearSelection() { tables_[CurrentView]->clearAllStates(); }
 
 void RecordTables::clearTable(ViewKind kind) {
     const std::size_t rows = tables_[kind]->rowCount();
+    if (listener_) listener_->changing();
     if (recording() && rows > 0) {
         std::string packed;
         for (std::size_t r = 0; r < rows; ++r) packed += packedRow(kind, r);

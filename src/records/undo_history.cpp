@@ -114,6 +114,7 @@ std::optional<std::string_view> UndoHistory::redoLabel() const {
 void UndoHistory::toggle(Edit& e, RecordTables& tables, bool undoing, Touched& touched) {
     TableWidget& t = tables.table(e.kind);
     TableChangeListener* listener = tables.changeListener();
+    if (listener) listener->changing();
     const std::size_t columns = columnCount(e.kind);
     auto capture = [&](std::size_t from, std::size_t rows) {
         std::string packed;

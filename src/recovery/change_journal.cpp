@@ -95,25 +95,34 @@ std::filesystem::path journalPath(const std::filesystem::path& workingFolder) {
 }
 
 void ChangeJournal::beginOp(std::uint8_t op, ViewKind kind) {
+    copyInserted();
     pending_ += static_cast<char>(op);
     pending_ += static_cast<char>(kind);
-    lastInsert_ = std::string::npos;
+}
+
+void ChangeJournal::copyInserted() {
+    if (lazy_.count == 0) return;
+    const Inserted rows = lazy_;
+    lazy_ = {};
+    pending_ += static_cast<char>(kInsert);
+    pending_ += static_cast<char>(rows.kind);
+    put32(pending_, static_cast<std::uint32_t>(rows.first));
+    put32(pending_, static_cast<std::uint32_t>(rows.count));
+    // Room for them at once, as the first rows measure them.
+    const std::size_t sample = std::min<std::size_t>(rows.count, 64);
+    const std::size_t before = pending_.size();
+    for (std::size_t r = rows.first; r < rows.first + sample; ++r) putRow(pending_, *rows.table, r);
+    pending_.reserve(pending_.size() + (pending_.size() - before) / sample * (rows.count - sample) * 9 / 8);
+    for (std::size_t r = rows.first + sample; r < rows.first + rows.count; ++r) putRow(pending_, *rows.table, r);
 }
 
 void ChangeJournal::rowsInserted(ViewKind kind, const TableWidget& table, std::size_t first, std::size_t count) {
-    // Rows appended one after the other join the Insert before them.
-    if (lastInsert_ != std::string::npos && static_cast<unsigned char>(pending_[lastInsert_ - 1]) == kind &&
-        get32(pending_, lastInsert_) + get32(pending_, lastInsert_ + 4) == first) {
-        patch32(pending_, lastInsert_ + 4, static_cast<std::uint32_t>(get32(pending_, lastInsert_ + 4) + count));
-    } else {
-        beginOp(kInsert, kind);
-        lastInsert_ = pending_.size();
-        put32(pending_, static_cast<std::uint32_t>(first));
-        put32(pending_, static_cast<std::uint32_t>(count));
+    if (lazy_.count > 0 && lazy_.kind == kind && lazy_.table == &table && lazy_.first + lazy_.count == first) {
+        lazy_.count += count;
+        return;
     }
-    const std::size_t keep = lastInsert_;
-    for (std::size_t r = first; r < first + count; ++r) putRow(pending_, table, r);
-    lastInsert_ = keep;
+    copyInserted();
+    lazy_ = {kind, &table, first, count};
 }
 
 void ChangeJournal::rowsRemoved(ViewKind kind, std::size_t first, std::size_t count) {
@@ -141,7 +150,7 @@ void ChangeJournal::cellWritten(ViewKind kind, const TableWidget& table, std::si
 
 void ChangeJournal::discardPending() {
     pending_.clear();
-    lastInsert_ = std::string::npos;
+    lazy_ = {};
 }
 
 void ChangeJournal::collectWholeTables(const RecordTables& tables) {
@@ -174,6 +183,7 @@ int ChangeJournal::reopen(const std::filesystem::path& file, std::uint64_t keep)
 }
 
 int ChangeJournal::commit(std::uint64_t sequence) {
+    copyInserted();
     std::string head;
     put32(head, static_cast<std::uint32_t>(pending_.size()));
     put64(head, sequence);

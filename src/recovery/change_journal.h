@@ -36,14 +36,15 @@ inline constexpr std::size_t kJournalRecordOverhead = 16;  // length, sequence, 
 // appends records to the journal file.
 class ChangeJournal : public TableChangeListener {
 public:
+    void changing() override { copyInserted(); }
     void rowsInserted(ViewKind kind, const TableWidget& table, std::size_t first, std::size_t count) override;
     void rowsRemoved(ViewKind kind, std::size_t first, std::size_t count) override;
     void tableCleared(ViewKind kind) override;
     void rowWritten(ViewKind kind, const TableWidget& table, std::size_t row) override;
     void cellWritten(ViewKind kind, const TableWidget& table, std::size_t row, std::size_t column) override;
 
-    // The changes collected since the last commit or discard.
-    const std::string& pending() const { return pending_; }
+    // Whether changes were collected since the last commit or discard.
+    bool hasPending() const { return !pending_.empty() || lazy_.count > 0; }
     void discardPending();
     // Replaces what was collected by the whole tables as they are: a record
     // that stands on its own.
@@ -64,9 +65,18 @@ public:
 
 private:
     void beginOp(std::uint8_t op, ViewKind kind);
+    // Puts the rows of the inserts not yet copied into the collection.
+    void copyInserted();
 
     std::string pending_;
-    std::size_t lastInsert_ = std::string::npos;  // where the last Insert op's first row number is
+    // Rows inserted one after the other (an import's) are copied only when
+    // another change comes or at the commit: until then no change touched them.
+    struct Inserted {
+        ViewKind kind = ViewRegister;
+        const TableWidget* table = nullptr;
+        std::size_t first = 0;
+        std::size_t count = 0;
+    } lazy_;
     AppendFile file_;
     std::uint64_t size_ = 0;
 };
