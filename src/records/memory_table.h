@@ -30,6 +30,7 @@ public:
     RowState state(std::size_t row) const override;
     void setState(std::size_t row, RowState state) override;
     void appendRowBytes(std::size_t row, std::string& out) const override;
+    std::size_t rowBytesSize(std::size_t row) const override { return row < rows_.size() ? rows_[row].length : columns_; }
     std::unique_ptr<MemoryTable> frozenCopy() const override;
 
 

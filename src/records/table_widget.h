@@ -54,8 +54,10 @@ public:
         for (std::size_t c = 0; c < out.size(); ++c) out[c].assign(cell(row, c));
     }
 
-    // Appends a row's cells to `out`, each ended by a NUL byte.
+    // Appends a row's cells to `out`, each ended by a NUL byte; and how many
+    // bytes that is.
     virtual void appendRowBytes(std::size_t row, std::string& out) const = 0;
+    virtual std::size_t rowBytesSize(std::size_t row) const = 0;
     // The rows as they are now, which later changes of this table leave
     // alone; cheap, as the copy shares the stored bytes. Made to be read
     // while this table changes on (from another thread too).

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstdint>
 
 #include "util/crc32.h"
 #include "util/file_io.h"
@@ -11,6 +13,7 @@ namespace {
 
 constexpr std::string_view kMagic = "KOVNAPLO";
 constexpr std::uint32_t kVersion = 1;
+constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 
 enum Op : std::uint8_t { kInsert = 1, kRemove, kClear, kSetRow, kSetCell };
 
@@ -108,12 +111,7 @@ void ChangeJournal::copyInserted() {
     pending_ += static_cast<char>(rows.kind);
     put32(pending_, static_cast<std::uint32_t>(rows.first));
     put32(pending_, static_cast<std::uint32_t>(rows.count));
-    // Room for them at once, as the first rows measure them.
-    const std::size_t sample = std::min<std::size_t>(rows.count, 64);
-    const std::size_t before = pending_.size();
-    for (std::size_t r = rows.first; r < rows.first + sample; ++r) putRow(pending_, *rows.table, r);
-    pending_.reserve(pending_.size() + (pending_.size() - before) / sample * (rows.count - sample) * 9 / 8);
-    for (std::size_t r = rows.first + sample; r < rows.first + rows.count; ++r) putRow(pending_, *rows.table, r);
+    for (std::size_t r = rows.first; r < rows.first + rows.count; ++r) putRow(pending_, *rows.table, r);
 }
 
 void ChangeJournal::rowsInserted(ViewKind kind, const TableWidget& table, std::size_t first, std::size_t count) {
@@ -149,6 +147,7 @@ void ChangeJournal::cellWritten(ViewKind kind, const TableWidget& table, std::si
 }
 
 void ChangeJournal::discardPending() {
+    if (pending_.capacity() > kPieceBytes) std::string().swap(pending_);  // a large collection's memory goes back
     pending_.clear();
     lazy_ = {};
 }
@@ -182,18 +181,46 @@ int ChangeJournal::reopen(const std::filesystem::path& file, std::uint64_t keep)
     return 0;
 }
 
+// The collection, then the rows inserted last, written in pieces as they are
+// copied: an import's million rows never lie in memory twice.
 int ChangeJournal::commit(std::uint64_t sequence) {
-    copyInserted();
-    std::string head;
-    put32(head, static_cast<std::uint32_t>(pending_.size()));
-    put64(head, sequence);
-    std::string tail;
-    put32(tail, crc32(pending_, crc32(head)));
-    int err = file_.append(head);
-    if (err == 0) err = file_.append(pending_);
-    if (err == 0) err = file_.append(tail);
+    const Inserted rows = lazy_;
+    lazy_ = {};
+    std::uint64_t length = pending_.size();
+    if (rows.count > 0) {
+        length += 10;
+        for (std::size_t r = rows.first; r < rows.first + rows.count; ++r) length += 4 + rows.table->rowBytesSize(r);
+    }
+    std::string piece;
+    put32(piece, static_cast<std::uint32_t>(length));
+    put64(piece, sequence);
+    int err = length > UINT32_MAX ? EFBIG : 0;
+    std::uint32_t crc = 0;
+    auto write = [&](const std::string& bytes) {
+        crc = crc32(bytes, crc);
+        if (err == 0) err = file_.append(bytes);
+    };
+    write(piece);
+    write(pending_);
+    if (rows.count > 0) {
+        piece.clear();
+        piece += static_cast<char>(kInsert);
+        piece += static_cast<char>(rows.kind);
+        put32(piece, static_cast<std::uint32_t>(rows.first));
+        put32(piece, static_cast<std::uint32_t>(rows.count));
+        for (std::size_t r = rows.first; r < rows.first + rows.count && err == 0; ++r) {
+            putRow(piece, *rows.table, r);
+            if (piece.size() < kPieceBytes) continue;
+            write(piece);
+            piece.clear();
+        }
+        write(piece);
+    }
+    piece.clear();
+    put32(piece, crc);
+    if (err == 0) err = file_.append(piece);
     if (err == 0) err = file_.sync();
-    if (err == 0) size_ += head.size() + pending_.size() + tail.size();
+    if (err == 0) size_ += 16 + length;
     discardPending();
     return err;
 }

@@ -23,6 +23,7 @@ public:
     void readCells(std::size_t row, std::span<std::string> out) const override { store_.readCells(row, out); }
     void cellViews(std::size_t row, std::span<std::string_view> out) const override { store_.cellViews(row, out); }
     void appendRowBytes(std::size_t row, std::string& out) const override { store_.appendRowBytes(row, out); }
+    std::size_t rowBytesSize(std::size_t row) const override { return store_.rowBytesSize(row); }
     std::unique_ptr<MemoryTable> frozenCopy() const override { return store_.frozenCopy(); }
     void deleteRow(std::size_t index) override;
     void deleteRows(std::size_t first, std::size_t count) override;
