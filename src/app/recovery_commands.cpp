@@ -74,10 +74,9 @@ void callOffJob(RecoveryState& r) {
     if (r.job) r.job->cancelled = true;
 }
 
+// Also a journal this run could not open again stays no longer.
 void closeJournal(AppState& state) {
-    RecoveryState& r = state.recovery;
-    if (!r.journal.isOpen()) return;
-    r.journal.close();
+    state.recovery.journal.close();
     removeQuietly(journalOf(state));
 }
 
