@@ -4,19 +4,21 @@
 set -euo pipefail
 
 want=()
+hungarian=0  # the end-to-end run's desktop is Hungarian
 for group in "${@:-all}"; do
     case "$group" in
         native) want+=(cmake make g++ libgtest-dev libxml2-dev libxml2-utils nlohmann-json3-dev) ;;
         win32)  want+=(g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686) ;;
         wine)   want+=(wine wine32:i386 fonts-wine) ;;
-        gui)    want+=(xvfb x11-utils xdotool imagemagick) ;;
+        gui)    want+=(xvfb x11-utils xdotool imagemagick locales); hungarian=1 ;;
         bench)  want+=(bc libxml2-utils) ;;
         fuzz)   want+=(clang libclang-rt-14-dev) ;;
         lint)   want+=(cppcheck clang-tidy) ;;
         dist)   want+=(wixl msitools zip unzip osslsigncode openssl) ;;
         all)    want+=(cmake make g++ libgtest-dev libxml2-dev libxml2-utils nlohmann-json3-dev g++-mingw-w64-i686
                        mingw-w64-i686-dev binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils
-                       xdotool imagemagick bc cppcheck clang-tidy wixl msitools zip unzip osslsigncode openssl) ;;
+                       xdotool imagemagick locales bc cppcheck clang-tidy wixl msitools zip unzip osslsigncode openssl)
+                hungarian=1 ;;
         *) echo "unknown group: $group" >&2; exit 2 ;;
     esac
 done
@@ -27,11 +29,22 @@ for pkg in "${want[@]}"; do
         missing+=("$pkg")
     fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+hungarian_locale() {
+    [ "$hungarian" -eq 1 ] || return 0
+    locale -a 2>/dev/null | grep -qix 'hu_HU.utf8' && return 0
+    echo "Generating the hu_HU.UTF-8 locale"
+    $SUDO sed -i 's/^# *\(hu_HU.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^hu_HU.UTF-8 UTF-8' /etc/locale.gen || echo 'hu_HU.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+    $SUDO locale-gen >/dev/null
+}
+if [ ${#missing[@]} -eq 0 ]; then
+    hungarian_locale
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
 for pkg in "${missing[@]}"; do
     case "$pkg" in
         *:i386)
@@ -43,3 +56,4 @@ done
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -q
 $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+hungarian_locale

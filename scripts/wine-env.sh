@@ -15,6 +15,9 @@ kovirant_wine_prefix() {
         wineserver -w 2>/dev/null || true
         wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
         wineserver -w 2>/dev/null || true
+        # The caption buttons are drawn with Marlett, which Wine does not
+        # find in Debian's font folder by itself.
+        cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
         touch "$WINEPREFIX/.kovirant-ready"
     fi
 }
@@ -26,7 +29,7 @@ kovirant_virtual_display() {
     for n in $(seq 90 130); do
         if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then break; fi
     done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
     KOVIRANT_XVFB=$!
     trap 'kill $KOVIRANT_XVFB 2>/dev/null; wait $KOVIRANT_XVFB 2>/dev/null' EXIT
     export DISPLAY=":$n"

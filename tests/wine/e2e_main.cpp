@@ -245,14 +245,15 @@ void lockedFiles() {
     HANDLE lock = CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     app.command(IDM_SAVE_REPORT);
     HWND file = app.waitDialog(L"Sz\u00E1mla ment\u00E9s file megad\u00E1sa");
-    if (file) {
-        App::chooseFile(file, target);
-        // The dialog asks before it lets an existing file be replaced.
-        if (HWND confirm = app.waitMessage([](const std::wstring& t) { return t.find(L"exists") != std::wstring::npos; }))
-            App::press(confirm, IDYES);
-    }
     // The target cannot be replaced: the report file could not be created.
     const std::wstring failure = L"Rendszerhiba (jelent\u00E9s \u00E1llom\u00E1ny l\u00E9trehoz\u00E1sa)";
+    if (file) {
+        App::chooseFile(file, target);
+        // The dialog asks, in the desktop's language, before it lets an
+        // existing file be replaced.
+        if (HWND confirm = app.waitMessage([&](const std::wstring& t) { return !t.empty() && t != failure; }))
+            App::press(confirm, IDYES);
+    }
     HWND box = app.waitMessage([&](const std::wstring& t) { return t == failure; });
     results.check(box != nullptr, "a report file held open by another program: \"" +
                                       narrow(box ? App::messageText(box) : L"") + "\"");
