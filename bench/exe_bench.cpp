@@ -57,6 +57,9 @@ std::wstring folderWithProtocol(const std::wstring& work, const std::wstring& na
     CreateDirectoryW(dir.c_str(), nullptr);
     CopyFileW((work + L"\\Kovirant.ini").c_str(), (dir + L"\\Kovirant.ini").c_str(), FALSE);
     writeProtocol(dir + L"\\protocol.txt", rows);
+    // The recovery files of a run that was killed would be offered at the start.
+    DeleteFileW(recoveryFile(dir).c_str());
+    DeleteFileW(journalFile(dir).c_str());
     return dir;
 }
 
@@ -88,8 +91,6 @@ double longestWait(const App& app, const std::function<bool()>& done, int ms) {
 // to the program taking input again, its change on the disk by then.
 void recoveryCost(const std::wstring& exe, const std::wstring& work, int rows) {
     const std::wstring dir = folderWithProtocol(work, L"recovery-" + std::to_wstring(rows), rows);
-    DeleteFileW(recoveryFile(dir).c_str());
-    DeleteFileW(journalFile(dir).c_str());
     App app;
     if (!app.start(exe, dir)) return;
     app.command(IDM_LOAD_APEH);
@@ -208,7 +209,6 @@ double workingSetMb(HANDLE process) {
 // undo and its redo, each from the command to the program taking input again.
 void undoCost(const std::wstring& exe, const std::wstring& work, int rows) {
     const std::wstring dir = folderWithProtocol(work, L"undo-" + std::to_wstring(rows), rows);
-    DeleteFileW(recoveryFile(dir).c_str());  // a run cut short would be offered back at the start
     App app;
     if (!app.start(exe, dir)) return;
     app.command(IDM_LOAD_APEH);

@@ -416,7 +416,12 @@ unsigned __stdcall runSnapshot(void* start) {
 void Win32Shell::startSnapshot(SnapshotJob& job) {
     auto* start = new SnapshotStart{&job, window_.hwnd};
     // The C runtime's own thread start, as the job writes through it.
-    const std::uintptr_t thread = _beginthreadex(nullptr, 0, runSnapshot, start, 0, nullptr);
+    const std::uintptr_t thread = _beginthreadex(nullptr, 0, runSnapshot, start, CREATE_SUSPENDED, nullptr);
+    if (thread != 0) {
+        // Below the window's thread, so that the officer's next command wins.
+        SetThreadPriority(reinterpret_cast<HANDLE>(thread), THREAD_PRIORITY_BELOW_NORMAL);
+        ResumeThread(reinterpret_cast<HANDLE>(thread));
+    }
     if (thread == 0) {
         delete start;
         job.result = ERROR_NOT_ENOUGH_MEMORY;
