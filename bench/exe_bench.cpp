@@ -223,6 +223,7 @@ void undoCost(const std::wstring& exe, const std::wstring& work, int rows) {
         else PostMessageW(GetDlgItem(warning, IDOK), BM_CLICK, 0, 0);
         waitFor([&] { return !IsWindow(warning); }, 2000);
     }
+    app.menuEnabled(IDM_SAVE_REPORT);  // the import is over, its journal written
     const double before = workingSetMb(app.process());
     auto timed = [&](int id, int expectRows) {
         const auto start = Clock::now();

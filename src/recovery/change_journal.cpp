@@ -155,7 +155,9 @@ void ChangeJournal::discardPending() {
 void ChangeJournal::collectWholeTables(const RecordTables& tables) {
     discardPending();
     for (ViewKind kind : {ViewRegister, ViewInstitution, ViewAccountChange}) tableCleared(kind);
-    for (ViewKind kind : {ViewRegister, ViewInstitution, ViewAccountChange}) {
+    // The register last: the rows inserted last are written straight from
+    // the table, and the register is the large one.
+    for (ViewKind kind : {ViewInstitution, ViewAccountChange, ViewRegister}) {
         const TableWidget& t = tables.table(kind);
         if (t.rowCount() > 0) rowsInserted(kind, t, 0, t.rowCount());
     }
