@@ -35,9 +35,11 @@ counts=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -n 1)
 case "$counts" in *" passed, 0 failed"*) status=0 ;; esac
 [ -n "$counts" ] || echo "the end-to-end run gave no result line"
 
+# Cut to the program's windows: the desktop around them only makes the
+# guide's pictures smaller.
 for bmp in "$shots"/*.bmp; do
     [ -e "$bmp" ] || continue
-    convert "$bmp" "${bmp%.bmp}.png" 2>/dev/null && rm -f "$bmp"
+    convert "$bmp" -trim +repage "${bmp%.bmp}.png" 2>/dev/null && rm -f "$bmp"
 done
 echo "screenshots: $shots"
 exit $status
