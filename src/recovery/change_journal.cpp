@@ -103,14 +103,18 @@ void ChangeJournal::beginOp(std::uint8_t op, ViewKind kind) {
     pending_ += static_cast<char>(kind);
 }
 
+void ChangeJournal::putInsertHead(std::string& out, const Inserted& rows) {
+    out += static_cast<char>(kInsert);
+    out += static_cast<char>(rows.kind);
+    put32(out, static_cast<std::uint32_t>(rows.first));
+    put32(out, static_cast<std::uint32_t>(rows.count));
+}
+
 void ChangeJournal::copyInserted() {
     if (lazy_.count == 0) return;
     const Inserted rows = lazy_;
     lazy_ = {};
-    pending_ += static_cast<char>(kInsert);
-    pending_ += static_cast<char>(rows.kind);
-    put32(pending_, static_cast<std::uint32_t>(rows.first));
-    put32(pending_, static_cast<std::uint32_t>(rows.count));
+    putInsertHead(pending_, rows);
     for (std::size_t r = rows.first; r < rows.first + rows.count; ++r) putRow(pending_, *rows.table, r);
 }
 
@@ -206,10 +210,7 @@ int ChangeJournal::commit(std::uint64_t sequence) {
     write(pending_);
     if (rows.count > 0) {
         piece.clear();
-        piece += static_cast<char>(kInsert);
-        piece += static_cast<char>(rows.kind);
-        put32(piece, static_cast<std::uint32_t>(rows.first));
-        put32(piece, static_cast<std::uint32_t>(rows.count));
+        putInsertHead(piece, rows);
         for (std::size_t r = rows.first; r < rows.first + rows.count && err == 0; ++r) {
             putRow(piece, *rows.table, r);
             if (piece.size() < kPieceBytes) continue;

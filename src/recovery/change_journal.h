@@ -77,6 +77,7 @@ private:
         std::size_t first = 0;
         std::size_t count = 0;
     } lazy_;
+    static void putInsertHead(std::string& out, const Inserted& rows);
     AppendFile file_;
     std::uint64_t size_ = 0;
 };

@@ -77,8 +77,7 @@ std::string recoveryNote(JournalPosition at) {
 }
 
 int writeRecovery(const std::filesystem::path& file, RecordTables& tables, const SettingsFile& settings,
-                  JournalPosition at) {
-    ReportOptions options;
+                  JournalPosition at, ReportOptions options) {
     options.wholeTables = true;
     if (at.generation != 0) options.recoveryNote = recoveryNote(at);
     const ReportOutcome out = WriteReport(file, tables, settings, options);

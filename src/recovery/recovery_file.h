@@ -11,6 +11,7 @@
 
 #include "records/memory_table.h"
 #include "records/record_tables.h"
+#include "report/report_writer.h"
 #include "report/settings.h"
 
 namespace kovirant {
@@ -36,9 +37,10 @@ struct JournalPosition {
 std::string recoveryNote(JournalPosition at);
 
 // Writes the three tables whole, all-or-nothing. Returns 0 or the system
-// error code; on failure the previous copy stays as it was.
+// error code; on failure the previous copy stays as it was. `options` gives
+// the rest of the writer's options (a profile already read, a way to stop).
 int writeRecovery(const std::filesystem::path& file, RecordTables& tables, const SettingsFile& settings,
-                  JournalPosition at = {});
+                  JournalPosition at = {}, ReportOptions options = {});
 
 enum class RecoveryStatus {
     Missing,     // no file: nothing to recover

@@ -1,8 +1,6 @@
 #include "recovery/snapshot_job.h"
 
-#include <cerrno>
-
-#include "report/report_writer.h"
+#include <utility>
 
 namespace kovirant {
 
@@ -18,12 +16,9 @@ SnapshotJob::SnapshotJob(const RecordTables& tables, const std::filesystem::path
 void SnapshotJob::run() {
     RecordTables tables(*reg, *inst, *acc);
     ReportOptions options;
-    options.wholeTables = true;
-    options.recoveryNote = recoveryNote(at);
     options.profile = &profile;
     options.keepWriting = [this] { return !cancelled.load(std::memory_order_relaxed); };
-    const ReportOutcome out = WriteReport(target, tables, SettingsFile(settingsPath), options);
-    result = out.status == ReportStatus::Written ? 0 : (out.errorCode != 0 ? out.errorCode : EIO);
+    result = writeRecovery(target, tables, SettingsFile(settingsPath), at, std::move(options));
     std::error_code ec;
     bytes = result == 0 ? std::filesystem::file_size(target, ec) : 0;
 }
