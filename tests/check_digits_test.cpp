@@ -129,7 +129,7 @@ TEST(CheckDigits, TheCheckListsEachRowsWarningsAfterItsFault) {
     onCommand(state, shell, kCmdCheckRows);
     EXPECT_EQ(countText, "Hibás sorok száma: 1, figyelmeztetések száma: 6");  // no directory in this folder
     ASSERT_EQ(hiba.size(), 7u);
-    EXPECT_EQ(hiba[2], "4 Hibás cégszám (területi kód)");
+    EXPECT_EQ(hiba[2], "4 Hiányzik a cégszám");
     EXPECT_EQ(hiba[3], "4 Figyelmeztetés: hibás ellenőrző számjegy a törzsszámban");
     EXPECT_EQ(state.tables.CurrentView, ViewInstitution);
     EXPECT_EQ(t.inst.state(0), (RowState{true, true}));

@@ -76,7 +76,7 @@ TEST_F(CliTest, UsageAndExitStatuses) {
 TEST_F(CliTest, FaultyProtocolLinesStopOrAreSkipped) {
     const std::string faulty = (kExamples / "apeh-protocol-faulty.txt").string();
     EXPECT_EQ(run({"--check", faulty}), cli::kExitFaults);
-    EXPECT_EQ(out, faulty + cp1250ToUtf8(":2: hiba: A sor nem 216 karakter hosszú: 2. sor. Folytatja ?\n"));
+    EXPECT_EQ(out, faulty + cp1250ToUtf8(":2: hiba: A sor nem 216 karakter hosszú\n"));
     EXPECT_NE(err.find(cp1250ToUtf8("Cégjegyzék: 1 sor")), std::string::npos);
 
     EXPECT_EQ(run({"--check", "--skip-faulty-lines", "--format", "json", faulty}), cli::kExitFaults);
@@ -113,6 +113,85 @@ TEST_F(CliTest, TheWrittenReportIsTheWindowsAndAFailedOneChangesNothing) {
     injectFileFaults({});
     EXPECT_EQ(readFile(dir / "ki.xml"), "previous report");
     EXPECT_NE(err.find("Hibak\xC3\xB3" "d="), std::string::npos);
+}
+
+// A scheduled run has nobody to read its log: every bad input is an exit
+// status other than 0, and nothing is written.
+TEST_F(CliTest, BadInputNeverEndsInSuccess) {
+    const std::string report = readFile(kExamples / "report.xml");
+    writeFile(dir / "ures.txt", "");
+    writeFile(dir / "fel.xml", report.substr(0, report.size() / 2));
+    writeFile(dir / "foo.xml", "<?xml version=\"1.0\"?><foo/>");
+    writeFile(dir / "ures.ini", "");
+    std::filesystem::create_directory(dir / "mappa");
+    std::filesystem::create_directory(dir / "masik");
+    const std::string good = (kExamples / "report.xml").string();
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* text;  // in standard output or error (UTF-8)
+    } cases[] = {
+        {{"-o", path("ki.xml"), path("mappa")}, cli::kExitFile, "Hibak\xC3\xB3" "d="},
+        {{"-o", path("ki.xml"), path("ures.txt")}, cli::kExitFaults, "ures.txt: hiba: az \xC3\xA1llom\xC3\xA1ny \xC3\xBCres"},
+        {{"-o", path("ki.xml"), path("fel.xml")}, cli::kExitFaults, "hi\xC3\xA1nyos"},
+        {{"-o", path("ki.xml"), path("foo.xml")}, cli::kExitFaults, "foo.xml: hiba: az \xC3\xA1llom\xC3\xA1ny nem jelent\xC3\xA9s: a gy\xC3\xB6k\xC3\xA9releme <foo>"},
+        {{"-o", path("ki.xml"), "--settings", path("nincs.ini"), good}, cli::kExitFile, "nincs.ini"},
+        {{"-o", path("ki.xml"), "--directory", path("nincs.csv"), good}, cli::kExitFile, "nincs.csv"},
+        {{"--check", "--settings", path("ures.ini"), good}, cli::kExitFaults, "adatlapot"},
+        {{"-o", (dir / "." / "fel.xml").string(), path("fel.xml")}, cli::kExitUsage, "fel\xC3\xBCl"},
+        {{"-o", path("Kovirant.ini"), good}, cli::kExitUsage, "fel\xC3\xBCl"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        EXPECT_EQ(run(c.args), c.status);
+        EXPECT_NE((out + err).find(c.text), std::string::npos) << out << err;
+        EXPECT_FALSE(std::filesystem::exists(dir / "ki.xml"));
+    }
+    EXPECT_EQ(readFile(dir / "fel.xml"), report.substr(0, report.size() / 2));
+    // A scheduled task starts in System32: no Kovirant.ini there is named.
+    cli::Io io{[&](std::string_view s) { out += s; }, [&](std::string_view s) { err += s; }, dir / "masik"};
+    err.clear();
+    EXPECT_EQ(cli::run({{good, good}, {"--check", "--check"}}, io), cli::kExitFile);
+    EXPECT_NE(err.find("--settings"), std::string::npos) << err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "masik" / "Cegtar.csv"));
+}
+
+// The report stays when the directory cannot learn from it, but the run
+// says so in its status.
+TEST_F(CliTest, ADirectoryNotUpdatedIsAFailedRun) {
+    injectFileFaults({1, false, 1});  // the report is written, the directory's write fails
+    EXPECT_EQ(run({(kExamples / "report.xml").string(), "-o", path("ki.xml")}), cli::kExitFile);
+    injectFileFaults({});
+    EXPECT_TRUE(std::filesystem::exists(dir / "ki.xml"));
+    EXPECT_NE(err.find(cp1250ToUtf8("cégtárat nem sikerült frissíteni")), std::string::npos) << err;
+}
+
+// Findings name the file's own line (also after a line longer than a read),
+// a row from a protocol by its file and line, a blank line is passed over,
+// and every JSON string is UTF-8 whatever the path's bytes.
+TEST_F(CliTest, FindingsNameTheFilesLinesInTextAndUtf8Json) {
+    const std::string protocol = readFile(kExamples / "apeh-protocol.txt");
+    const std::string lines[2] = {protocol.substr(0, 216), protocol.substr(218, 216)};
+    const std::string latin2 = path("k\xE9s.txt");  // a Latin-2 name on a share
+    writeFile(latin2, std::string(1500, 'x') + "\r\n" + lines[0] + "\r\n" + lines[1] + "\r\n\r\n");
+    EXPECT_EQ(run({"--check", "--skip-faulty-lines", latin2}), cli::kExitFaults);
+    EXPECT_NE(out.find(latin2 + cp1250ToUtf8(":1: figyelmeztetés: A sor nem 216 karakter hosszú\n")), std::string::npos) << out;
+    EXPECT_NE(out.find(latin2 + cp1250ToUtf8(":3: hiba: hiányzik a cégszám: nem olvastam cégtárat")), std::string::npos) << out;
+    EXPECT_NE(out.find(latin2 + cp1250ToUtf8(":4: figyelmeztetés: üres sor")), std::string::npos) << out;
+    EXPECT_EQ(out.find(cp1250ToUtf8("figyelmeztetés: Figyelmeztetés")), std::string::npos) << out;
+
+    EXPECT_EQ(run({"--check", "--skip-faulty-lines", "--format", "json", latin2}), cli::kExitFaults);
+    const nlohmann::json doc = nlohmann::json::parse(out);  // throws on a byte that is not UTF-8
+    const auto& row = doc["findings"][3];
+    EXPECT_EQ(row["line"], 2);
+    EXPECT_EQ(row["row"], 1);
+    EXPECT_EQ(row["file"], dir.string() + "/k\xEF\xBF\xBDs.txt");
+
+    // --no-fill only stops the fill: the directory is read, and says why.
+    writeFile(dir / "Cegtar.csv", lines[0].substr(6, 8) + ";0101010000\r\n");
+    EXPECT_EQ(run({"--check", "--no-fill", "--skip-faulty-lines", latin2}), cli::kExitFaults);
+    EXPECT_NE(out.find(latin2 + ":2: hiba: " + cp1250ToUtf8("hiányzik a cégszám: a kitöltést a --no-fill")),
+              std::string::npos) << out;
 }
 
 // The program itself: its exit status and UTF-8 text through a pipe.

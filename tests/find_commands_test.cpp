@@ -43,7 +43,7 @@ TEST_F(FindTest, EveryFaultyRowIsListedAndUgrasBringsTheOfficerToIt) {
     EXPECT_EQ(countText, "Hibás sorok száma: 4");
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], (std::vector<std::string>{"Cégjegyzék (Számlaszám nyitás/zárás)", "2", "87654323",
-                                                  "Hibás cégszám (területi kód)"}));
+                                                  "Hiányzik a cégszám"}));
     EXPECT_EQ(lines[1][1], "3");
     EXPECT_EQ(lines[1][3], "Hibás törzsszám");
     EXPECT_EQ(lines[2][0], "Cégnyilvántartás (Pénzintézeti alapadatok)");

@@ -8,6 +8,7 @@
 #include "app/recovery_commands.h"
 #include "recovery/recovery_file.h"
 #include "import/apeh_import.h"
+#include "import/load_messages.h"
 #include "import/report_reload.h"
 #include "report/report_writer.h"
 #include "text/cp1250.h"
@@ -146,11 +147,19 @@ void reloadReport(AppState& state, Shell& shell, const std::filesystem::path& ch
         return;
     }
     shell.enableMenuItem(kCmdSaveReport, true);
+    if (r.status != ReloadStatus::Completed) {
+        // The officer decides what to do with what could be read.
+        std::string text = reloadFault(r);
+        if (text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
+        text += ". Betöltött sorok: " + std::to_string(r.rowsAppended) + ".";
+        notice(shell, text, r.status == ReloadStatus::ReadFailed ? MessageIcon::Error : MessageIcon::Warning, false);
+    }
     if (recovery) {
         if (r.rowsAppended > 0) state.tables.ReportPending = true;
         return;
     }
-    learnDirectory(state, shell, LearnMode::AddOnly, loaded);
+    // Only a whole report teaches the directory.
+    if (r.status == ReloadStatus::Completed) learnDirectory(state, shell, LearnMode::AddOnly, loaded);
 }
 
 void importApeh(AppState& state, Shell& shell, const std::filesystem::path& chosen) {
@@ -158,7 +167,12 @@ void importApeh(AppState& state, Shell& shell, const std::filesystem::path& chos
     const ApehOutcome o = ImportApehFile(chosen, tables, [&](const std::string& q) { return ask(shell, q); });
     if (o.status == ApehStatus::CannotOpen) {
         notice(shell, kMsgFileOpenFailed, MessageIcon::Error, false);
+    } else if (o.status == ApehStatus::ReadFailed) {
+        notice(shell, std::string(kMsgReadFailed) + " a(z) " + std::to_string(o.lines) + ". sor után, Hibakód=" +
+                          std::to_string(o.errorCode) + ". A hiba előtt beolvasott sorok a táblában maradtak.",
+               MessageIcon::Error, false);
     } else if (o.status == ApehStatus::Completed) {
+        if (o.lines == 0) notice(shell, "Az állomány üres, egyetlen sort sem tartalmaz.", MessageIcon::Warning, false);
         tables.ReportPending = true;
         shell.enableMenuItem(kCmdSaveReport, true);
     }

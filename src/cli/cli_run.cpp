@@ -1,12 +1,15 @@
 #include "cli/cli_run.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
 #include "directory/company_directory.h"
+#include "editing/messages.h"
 #include "editing/row_check.h"
 #include "cli/findings.h"
 #include "import/apeh_import.h"
+#include "import/load_messages.h"
 #include "import/report_reload.h"
 #include "records/memory_table.h"
 #include "recovery/recovery_file.h"
@@ -33,22 +36,44 @@ bool startsWithXml(const std::filesystem::path& file) {
            std::string_view(head, sizeof head) == "<?xml";
 }
 
+// 0 when the file can be opened and read (a folder cannot), else the
+// system's error code.
+int readable(const std::filesystem::path& file) {
+    const OpenedFile opened = openFile(file, "rb");
+    if (!opened) return opened.error;
+    clearSystemError();
+    char byte = 0;
+    if (std::fread(&byte, 1, 1, opened.file.get()) == 0 && std::ferror(opened.file.get())) return lastSystemError();
+    return 0;
+}
+
+// The same file under any spelling (both must exist).
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+// Where the rows appended from one input came from: the file line of each.
+struct Origin {
+    std::size_t firstRow = 0;
+    std::string file;
+    std::vector<std::uint32_t> lines;
+};
+
 class Run {
 public:
     Run(const Options& o, const Io& io) : o_(o), io_(io) {}
 
     int go() {
-        const std::filesystem::path settingsFile = o_.settings ? *o_.settings : io_.currentDirectory / "Kovirant.ini";
-        settings_ = readSettingsFile(settingsFile);
-        directoryFile_ = o_.directory ? *o_.directory : directoryPath(settingsFile.parent_path());
+        if (const int status = readTheSettings(); status != kExitWritten) return finish(status);
+        if (const int status = loadTheDirectory(); status != kExitWritten) return finish(status);
         for (const std::filesystem::path& input : o_.inputs)
             if (const int status = read(input); status != kExitWritten) return finish(status);
-        if (const int status = loadTheDirectory(); status != kExitWritten) return finish(status);
         if (o_.fill && directory_) summary_.filled = fillCompanyNumbers(*directory_, tables_).filled;
         check();
-        if (!o_.checkOnly && !settings_.DataSheetFilled)
-            findings_.push_back({true, pathText(settingsFile), 0, {}, false,
-                                 utf8("A jelentés készítése előtt töltse ki az adatlapot!")});
+        if (!settings_.DataSheetFilled)
+            findings_.push_back(fileFinding(pathText(settingsFile_), 0, false,
+                                            "A jelentés készítése előtt töltse ki az adatlapot!"));
         if (faults() > 0 || o_.checkOnly) return finish(faults() > 0 ? kExitFaults : kExitWritten);
         return finish(write());
     }
@@ -66,32 +91,99 @@ private:
         io_.err("kovirant-cli: " + pathText(file) + ": " + utf8(what) + utf8(" Hibakód=") + std::to_string(code) + "\n");
     }
 
-    // One input, appended: a report (or a recovery file, whole) or a protocol.
-    int read(const std::filesystem::path& input) {
-        const OpenedFile probe = openFile(input, "rb");
-        if (!probe) {
-            fail(input, "nem olvasható.", probe.error);
-            return kExitFile;
-        }
-        if (startsWithXml(input)) {
-            const ReloadOutcome r = ReloadReport(input, tables_, ReloadOptions{isRecoveryFile(input)});
-            if (r.status == ReloadStatus::CannotOpen) fail(input, kMsgFileOpenFailed, r.errorCode);
-            return r.status == ReloadStatus::CannotOpen ? kExitFile : kExitWritten;
-        }
-        const ApehOutcome a = ImportApehFile(input, tables_, [&](const std::string& question, long long line) {
-            findings_.push_back({true, pathText(input), line, {}, o_.skipFaultyLines, utf8(question)});
-            return o_.skipFaultyLines;
-        });
-        if (a.status == ApehStatus::CannotOpen) {
-            fail(input, kMsgFileOpenFailed, a.errorCode);
-            return kExitFile;
-        }
-        return a.status == ApehStatus::Stopped ? kExitFaults : kExitWritten;
+    static Finding fileFinding(std::string file, long long line, bool warning, std::string_view cp1250) {
+        Finding f;
+        f.file = std::move(file);
+        f.line = line;
+        f.warning = warning;
+        f.message = utf8(cp1250);
+        return f;
     }
 
+    // A file named on the command line must be there; the default settings
+    // file too (a scheduled task may start anywhere).
+    int readTheSettings() {
+        settingsFile_ = o_.settings ? *o_.settings : io_.currentDirectory / std::string(kSettingsFileName);
+        if (const int err = readable(settingsFile_)) {
+            if (o_.settings) fail(settingsFile_, "A beállítási állomány nem olvasható.", err);
+            else
+                fail(settingsFile_,
+                     "A beállítási állomány nem olvasható: a jelenlegi mappában kerestem, másik helyét a "
+                     "--settings kapcsoló adja meg.",
+                     err);
+            return kExitFile;
+        }
+        settings_ = readSettingsFile(settingsFile_);
+        directoryFile_ = o_.directory ? *o_.directory : directoryPath(settingsFile_.parent_path());
+        return kExitWritten;
+    }
+
+    // One input, appended: a report (or a recovery file, whole) or a protocol.
+    int read(const std::filesystem::path& input) {
+        if (const int err = readable(input)) {
+            fail(input, "nem olvasható.", err);
+            return kExitFile;
+        }
+        const std::string name = pathText(input);
+        if (startsWithXml(input)) {
+            ReloadOptions options{isRecoveryFile(input)};
+            for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) {
+                origins_[k].push_back({tables_.table(k).rowCount(), name, {}});
+                options.rowLines[k] = &origins_[k].back().lines;
+            }
+            const ReloadOutcome r = ReloadReport(input, tables_, options);
+            switch (r.status) {
+                case ReloadStatus::Completed: return kExitWritten;
+                case ReloadStatus::CannotOpen: fail(input, kMsgFileOpenFailed, r.errorCode); return kExitFile;
+                case ReloadStatus::ReadFailed:
+                    fail(input, std::string(kMsgReadFailed) + " a(z) " + std::to_string(r.lines) + ". sor után.",
+                         r.errorCode);
+                    return kExitFile;
+                case ReloadStatus::NotAReport:
+                case ReloadStatus::Incomplete:
+                    findings_.push_back(fileFinding(name, r.status == ReloadStatus::Incomplete ? r.lines : 0, false,
+                                                    reloadFault(r)));
+                    return kExitFaults;
+            }
+            return kExitWritten;
+        }
+        origins_[ViewRegister].push_back({tables_.table(ViewRegister).rowCount(), name, {}});
+        const ApehOutcome a = ImportApehFile(
+            input, tables_,
+            [&](const ApehLineFault& f) {
+                // Nobody can answer for a blank line (one more line end, as an editor leaves it).
+                if (f.blank) {
+                    findings_.push_back(fileFinding(name, f.fileLine, true, "üres sor, átléptem"));
+                    return true;
+                }
+                findings_.push_back(fileFinding(name, f.fileLine, o_.skipFaultyLines, f.fault));
+                return o_.skipFaultyLines;
+            },
+            &origins_[ViewRegister].back().lines);
+        switch (a.status) {
+            case ApehStatus::Completed: break;
+            case ApehStatus::Stopped: return kExitFaults;
+            case ApehStatus::CannotOpen: fail(input, kMsgFileOpenFailed, a.errorCode); return kExitFile;
+            case ApehStatus::ReadFailed:
+                fail(input, std::string(kMsgReadFailed) + " a(z) " + std::to_string(a.lines) + ". sor után.",
+                     a.errorCode);
+                return kExitFile;
+        }
+        if (a.lines == 0) {
+            findings_.push_back(fileFinding(name, 0, false, kMsgEmptyFile));
+            return kExitFaults;
+        }
+        return kExitWritten;
+    }
+
+    // The directory is read whenever there is one (its warnings need it);
+    // one named on the command line must be there.
     int loadTheDirectory() {
-        if (!o_.fill) return kExitWritten;
         LoadedDirectory loaded = loadDirectory(directoryFile_, {settings_.maxtk, settings_.maxcf});
+        if (loaded.status == DirectoryStatus::Missing && o_.directory) {
+            fail(directoryFile_, "A cégtár nem olvasható.", loaded.errorCode);
+            return kExitFile;
+        }
         if (loaded.status == DirectoryStatus::Unreadable) {
             fail(directoryFile_, "A cégtár nem olvasható.", loaded.errorCode);
             return kExitFile;
@@ -111,10 +203,38 @@ private:
         check_ = checkAllRows(tables_, settings_.maxtk, settings_.maxcf, options);
     }
 
+    // Why a row has no company number.
+    std::string missingCompanyNumber(std::string_view tax) const {
+        std::string why;
+        if (!directory_) why = utf8("nem olvastam cégtárat (") + pathText(directoryFile_) + ")";
+        else if (!directory_->companyOf(tax)) why = utf8("a cégtár nem ismeri a ") + utf8(tax) + utf8(" törzsszámot");
+        else why = utf8("a kitöltést a --no-fill kikapcsolta");
+        return utf8("hiányzik a cégszám: ") + why;
+    }
+
     // The check's lines are made findings one at a time as they are printed.
     Finding rowFinding(const CheckLine& l) const {
         const std::string_view tax = tables_.cell(l.kind, l.row, columnOf(l.kind, ColumnRole::TaxBaseNumber));
-        return {false, tableNames_[l.kind], static_cast<long long>(l.row) + 1, utf8(tax), l.warning, utf8(lineText(check_, l))};
+        Finding f;
+        f.table = tableNames_[l.kind];
+        f.row = static_cast<long long>(l.row) + 1;
+        f.taxNumber = utf8(tax);
+        f.warning = l.warning;
+        std::string text = lineText(check_, l);
+        if (l.warning && text.starts_with(kWarningWord)) text.erase(0, kWarningWord.size());
+        f.message = !l.warning && text == kMsgMissingCompanyNumber ? missingCompanyNumber(tax) : utf8(text);
+        // A row that came from a file is named by its file and line.
+        const std::vector<Origin>& origins = origins_[l.kind];
+        auto o = std::upper_bound(origins.begin(), origins.end(), static_cast<std::size_t>(l.row),
+                                  [](std::size_t row, const Origin& x) { return row < x.firstRow; });
+        if (o != origins.begin()) {
+            --o;
+            if (l.row - o->firstRow < o->lines.size()) {
+                f.file = o->file;
+                f.line = o->lines[l.row - o->firstRow];
+            }
+        }
+        return f;
     }
 
     void printFindings() {
@@ -142,29 +262,37 @@ private:
         const ReportOutcome r = WriteReport(target, tables_, SettingsFile(settings_.settingsPath));
         switch (r.status) {
             case ReportStatus::Written: break;
-            case ReportStatus::FaultyRow:
-                findings_.push_back({false, utf8(tableName(ViewRegister)), static_cast<long long>(r.faultyRow) + 1, {},
-                                     false, utf8(kMsgFaultyRow)});
+            case ReportStatus::FaultyRow: {
+                Finding f;
+                f.table = utf8(tableName(ViewRegister));
+                f.row = static_cast<long long>(r.faultyRow) + 1;
+                f.message = utf8(kMsgFaultyRow);
+                findings_.push_back(std::move(f));
                 return kExitFaults;
+            }
             case ReportStatus::CannotOpen: fail(target, kMsgReportCreateFailed, r.errorCode); return kExitFile;
             case ReportStatus::WriteFailed: fail(target, kMsgReportWriteFailed, r.errorCode); return kExitFile;
         }
         summary_.written = pathText(target);
-        if (o_.learn) learn();
-        return kExitWritten;
+        return o_.learn ? learn() : kExitWritten;
     }
 
-    // As after a save in the window: the report teaches the directory.
-    void learn() {
+    // As after a save in the window: the report teaches the directory. The
+    // report stays when that fails, but the run does not end in success.
+    int learn() {
         LoadedDirectory loaded = loadDirectory(directoryFile_, {settings_.maxtk, settings_.maxcf});
         if (loaded.status == DirectoryStatus::Unreadable) {
             fail(directoryFile_, "A cégtárat nem sikerült frissíteni, mert nem olvasható.", loaded.errorCode);
-            return;
+            return kExitFile;
         }
-        if (loaded.directory.unintelligible()) return;  // never appended to in a format it may not have
-        if (learnFromTables(loaded.directory, tables_, settings_.maxtk, settings_.maxcf, LearnMode::Replace) == 0) return;
-        if (const int err = saveDirectory(directoryFile_, loaded.directory))
+        if (loaded.directory.unintelligible()) return kExitWritten;  // never appended to in a format it may not have
+        if (learnFromTables(loaded.directory, tables_, settings_.maxtk, settings_.maxcf, LearnMode::Replace) == 0)
+            return kExitWritten;
+        if (const int err = saveDirectory(directoryFile_, loaded.directory)) {
             fail(directoryFile_, "A cégtárat nem sikerült frissíteni.", err);
+            return kExitFile;
+        }
+        return kExitWritten;
     }
 
     int finish(int status) {
@@ -182,19 +310,35 @@ private:
         return status;
     }
 
+    static constexpr std::string_view kWarningWord = "Figyelmeztetés: ";
+
     const Options& o_;
     const Io& io_;
+    std::filesystem::path settingsFile_;
     StartupSettings settings_;
     std::filesystem::path directoryFile_;
     std::optional<CompanyDirectory> directory_;
     MemoryTable reg_{ViewRegister}, inst_{ViewInstitution}, acc_{ViewAccountChange};
     RecordTables tables_{reg_, inst_, acc_};
+    std::vector<Origin> origins_[kViewKindCount];
     std::vector<Finding> findings_;  // protocol lines and the settings; the rows' are in check_
     RowCheck check_;
     const std::string tableNames_[3] = {utf8(tableName(ViewRegister)), utf8(tableName(ViewInstitution)),
                                         utf8(tableName(ViewAccountChange))};
     Summary summary_;
 };
+
+// The report must not take the place of a file the run reads.
+bool outputReplacesAnInput(const Options& o, const Io& io) {
+    if (!o.output) return false;
+    std::vector<std::filesystem::path> read = o.inputs;
+    const std::filesystem::path settings = o.settings ? *o.settings : io.currentDirectory / std::string(kSettingsFileName);
+    read.push_back(settings);
+    read.push_back(o.directory ? *o.directory : directoryPath(settings.parent_path()));
+    for (const std::filesystem::path& p : read)
+        if (sameFile(*o.output, p)) return true;
+    return false;
+}
 
 }  // namespace
 
@@ -211,6 +355,11 @@ int run(const std::vector<Argument>& args, const Io& io) {
     if (parsed.options.version) {
         io.out("kovirant-cli " KOVIRANT_VERSION_STRING "\n");
         return kExitWritten;
+    }
+    if (outputReplacesAnInput(parsed.options, io)) {
+        io.err("kovirant-cli: " + pathText(*parsed.options.output) +
+               utf8(": a jelentés nem írhatja felül a bemenetet, a beállítási állományt vagy a cégtárat.\n"));
+        return kExitUsage;
     }
     return Run(parsed.options, io).go();
 }

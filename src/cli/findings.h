@@ -8,11 +8,13 @@
 
 namespace kovirant::cli {
 
-// All text UTF-8.
+// All text UTF-8 (a path keeps its own bytes). A finding names a file and
+// its line, a table row, or both: a row that came from a file.
 struct Finding {
-    bool inFile = false;     // a protocol line; else a table row
-    std::string place;       // the file's path or the table's name
-    long long number = 0;    // the line or row, from 1; 0: the whole file
+    std::string file;        // the file's path, or empty
+    long long line = 0;      // its line, from 1; 0: the whole file
+    std::string table;       // the table's name, or empty
+    long long row = 0;       // the row, from 1
     std::string taxNumber;
     bool warning = false;    // "figyelmeztetés"; else "hiba"
     std::string message;
@@ -25,13 +27,13 @@ struct Summary {
 };
 
 // A finding at a time, for output too large to hold: its text line
-// ("PLACE:NUMBER: hiba: message"), or the JSON document's head, one finding
+// ("FILE:LINE: hiba: message", else "TABLE:ROW: ..."), or the JSON document's head, one finding
 // (after `count` earlier ones) and tail.
 void appendText(std::string& out, const Finding& f);
 std::string jsonHead(const Summary& summary);
 void appendJson(std::string& out, const Finding& f, std::size_t count);
 std::string jsonTail(std::size_t count);
-// A string as a JSON string literal.
+// A string as a JSON string literal; a byte that is not UTF-8 becomes U+FFFD.
 std::string jsonString(std::string_view utf8);
 
 }  // namespace kovirant::cli

@@ -9,4 +9,8 @@ namespace kovirant {
 // row check names the same fault.
 inline constexpr std::string_view kMsgFaultyRow = "Hibás cégszám a kiemelt sorban!";
 
+// The check's fault for a row whose company number is empty (the editor
+// would say "Hibás cégszám (területi kód)", which reads as a wrong area code).
+inline constexpr std::string_view kMsgMissingCompanyNumber = "Hiányzik a cégszám";
+
 }  // namespace kovirant

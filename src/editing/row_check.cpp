@@ -102,7 +102,9 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
                     continue;
                 }
                 const auto result = ValidateRegisterEntry(registerEntryFormOf(reg), maxtk, maxcf);
-                if (!result.ok()) checker.fault(ViewRegister, r, result.error->text);
+                if (!result.ok() && reg[RegisterCol::companyNumber].empty())
+                    checker.fault(ViewRegister, r, std::string(kMsgMissingCompanyNumber));
+                else if (!result.ok()) checker.fault(ViewRegister, r, result.error->text);
                 // The editor's 8-character field could never hold a longer tax number.
                 else if (reg[RegisterCol::taxBaseNumber].size() > kTaxBaseLength) checker.fault(ViewRegister, r, "Hibás törzsszám");
                 else if (reg[RegisterCol::companyNumber].size() < kCompanyNumberLength) checker.fault(ViewRegister, r, std::string(kMsgFaultyRow));
@@ -118,7 +120,9 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
                     continue;
                 }
                 const auto result = ValidateInstitutionEntry(institutionFormOf(inst), maxtk);
-                if (!result.ok()) checker.fault(ViewInstitution, r, result.error->text);
+                if (!result.ok() && inst[InstitutionCol::companyNumber].empty())
+                    checker.fault(ViewInstitution, r, std::string(kMsgMissingCompanyNumber));
+                else if (!result.ok()) checker.fault(ViewInstitution, r, result.error->text);
                 else if (inst[InstitutionCol::taxBaseNumber].size() > kTaxBaseLength) checker.fault(ViewInstitution, r, "Hibás törzsszám!");
             }
             break;
@@ -132,7 +136,9 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
                     continue;
                 }
                 const auto result = ValidateAccountChangeEntry(accountChangeFormOf(acc), maxtk, maxcf);
-                if (!result.ok()) checker.fault(ViewAccountChange, r, result.error->text);
+                if (!result.ok() && acc[AccountChangeCol::companyNumber].empty())
+                    checker.fault(ViewAccountChange, r, std::string(kMsgMissingCompanyNumber));
+                else if (!result.ok()) checker.fault(ViewAccountChange, r, result.error->text);
             }
             break;
         }

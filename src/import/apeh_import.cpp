@@ -1,6 +1,5 @@
 #include "import/apeh_import.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -10,37 +9,32 @@
 #include "util/file_io.h"
 
 namespace kovirant {
-namespace {
 
-std::string question(const char* pattern, long long lineNumber) {
-    char buf[128];
-    std::snprintf(buf, sizeof buf, pattern, lineNumber);
-    return buf;
+std::string apehQuestion(std::string_view fault, long long lineNumber) {
+    return std::string(fault) + ": " + std::to_string(lineNumber) + ". sor. Folytatja ?";
 }
 
-}  // namespace
-
-std::optional<std::string> checkApehLine(std::string_view line, long long n, RegisterEntry& entry) {
-    if (line.size() != kApehLineLength) return question("A sor nem 216 karakter hosszú: %lld. sor. Folytatja ?", n);
+std::optional<std::string_view> checkApehLine(std::string_view line, RegisterEntry& entry) {
+    if (line.size() != kApehLineLength) return "A sor nem 216 karakter hosszú";
 
     const std::string_view tax = line.substr(6, 8);
-    if (!allDigits(tax)) return question("Hibás karakter az törzsszámban: %lld. sor. Folytatja ?", n);
+    if (!allDigits(tax)) return "Hibás karakter az törzsszámban";
 
     std::string& account = entry[RegisterCol::accountNumber];
     account.assign(line.substr(17, 24));
     for (std::size_t i = 0; i < account.size(); ++i) {
         // The last eight characters of a 16-digit account are blanks.
         if (i >= 16 && account[i] == ' ') account[i] = '0';
-        if (!isDigit(account[i])) return question("Hibás karakter a pénzforgalmi jelzőszámban: %lld. sor. Folytatja ?", n);
+        if (!isDigit(account[i])) return "Hibás karakter a pénzforgalmi jelzőszámban";
     }
 
     const std::string_view date = line.substr(41, 6);
-    if (!allDigits(date)) return question("Hibás karakter a számla nyitás/zárás dátumában: %lld. sor. Folytatja ?", n);
+    if (!allDigits(date)) return "Hibás karakter a számla nyitás/zárás dátumában";
 
     const char code = line[215];
     const bool opening = code == 'U' || code == '1' || code == ' ';
     const bool closing = code == 'T' || code == '2';
-    if (!opening && !closing) return question("Hibás jelzőkód: %lld. sor. Folytatja ?", n);
+    if (!opening && !closing) return "Hibás jelzőkód";
 
     entry[RegisterCol::companyNumber].clear();
     entry[RegisterCol::taxBaseNumber].assign(tax);
@@ -57,46 +51,67 @@ std::optional<std::string> checkApehLine(std::string_view line, long long n, Reg
     return std::nullopt;
 }
 
-ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tables, const ApehQuestion& ask) {
-    return ImportApehFile(path, tables, [&](const std::string& q, long long) { return ask(q); });
-}
+namespace {
 
-ApehOutcome ImportApehStream(std::FILE* file, RecordTables& tables, const ApehQuestion& ask) {
-    return ImportApehStream(file, tables, [&](const std::string& q, long long) { return ask(q); });
-}
-
-ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tables, const ApehLineQuestion& ask) {
-    ApehOutcome outcome;
-    const OpenedFile opened = openFile(path, "rb");
-    if (!opened) {
-        outcome.status = ApehStatus::CannotOpen;
-        outcome.errorCode = opened.error;
-        return outcome;
-    }
-    return ImportApehStream(opened.file.get(), tables, ask);
-}
-
-ApehOutcome ImportApehStream(std::FILE* file, RecordTables& tables, const ApehLineQuestion& ask) {
+ApehOutcome importLines(std::FILE* file, RecordTables& tables, const ApehFaultHandler& handle,
+                        std::vector<std::uint32_t>* rowLines) {
     ApehOutcome outcome;
     TextLineReader reader(file);
     RegisterEntry entry;
     std::string_view piece;
+    long long fileLine = 1;
     while (reader.next(piece)) {
-        // The line ends at its first CR or LF; a piece has LF last if at all.
+        // The line ends at its first CR or LF; a piece has LF last if at all,
+        // and a piece without one goes on in the next (the same file line).
+        const long long at = fileLine;
         std::string_view line = piece;
-        if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+        if (!line.empty() && line.back() == '\n') {
+            line.remove_suffix(1);
+            ++fileLine;
+        }
         if (const void* cr = std::memchr(line.data(), '\r', line.size()))
             line = line.substr(0, static_cast<std::size_t>(static_cast<const char*>(cr) - line.data()));
         ++outcome.lines;
-        if (const auto question = checkApehLine(line, outcome.lines, entry)) {
-            if (ask(*question, outcome.lines)) continue;
+        if (const auto fault = checkApehLine(line, entry)) {
+            if (handle({*fault, outcome.lines, at, line.empty()})) continue;
             outcome.status = ApehStatus::Stopped;
             return outcome;
         }
         tables.appendRow(ViewRegister, entry);
+        if (rowLines) rowLines->push_back(static_cast<std::uint32_t>(at));
         ++outcome.rowsAppended;
     }
+    if (reader.error() != 0) {
+        outcome.status = ApehStatus::ReadFailed;
+        outcome.errorCode = reader.error();
+    }
     return outcome;
+}
+
+ApehFaultHandler asking(const ApehQuestion& ask) {
+    return [&ask](const ApehLineFault& f) { return ask(apehQuestion(f.fault, f.line)); };
+}
+
+}  // namespace
+
+ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tables, const ApehQuestion& ask) {
+    return ImportApehFile(path, tables, asking(ask));
+}
+
+ApehOutcome ImportApehStream(std::FILE* file, RecordTables& tables, const ApehQuestion& ask) {
+    return importLines(file, tables, asking(ask), nullptr);
+}
+
+ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tables, const ApehFaultHandler& handle,
+                           std::vector<std::uint32_t>* rowLines) {
+    const OpenedFile opened = openFile(path, "rb");
+    if (!opened) {
+        ApehOutcome outcome;
+        outcome.status = ApehStatus::CannotOpen;
+        outcome.errorCode = opened.error;
+        return outcome;
+    }
+    return importLines(opened.file.get(), tables, handle, rowLines);
 }
 
 }  // namespace kovirant

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "records/record_tables.h"
 
@@ -18,6 +19,7 @@ enum class ApehStatus {
     Completed,   // every line read
     Stopped,     // the user answered No to a question
     CannotOpen,  // "Rendszerhiba (file megnyitása)"
+    ReadFailed,  // a read failed part-way: the rows before it are appended
 };
 
 struct ApehOutcome {
@@ -30,18 +32,30 @@ struct ApehOutcome {
 // Asks a Yes/No question about a malformed line; true (Yes) skips the line,
 // false (No) stops the import.
 using ApehQuestion = std::function<bool(const std::string& message)>;
-// The same, told the number of the line it is about.
-using ApehLineQuestion = std::function<bool(const std::string& message, long long lineNumber)>;
+
+// A malformed line as the console program is told of it.
+struct ApehLineFault {
+    std::string_view fault;  // the first failing check, without the line or the question
+    long long line = 0;      // as the window counts: each piece of a long line counts
+    long long fileLine = 0;  // the file's own line, from 1
+    bool blank = false;      // nothing before the line end
+};
+// True skips the line, false stops the import.
+using ApehFaultHandler = std::function<bool(const ApehLineFault& fault)>;
 
 ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tables, const ApehQuestion& ask);
-ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tables, const ApehLineQuestion& ask);
 // The same over an open stream (read from where it stands).
 ApehOutcome ImportApehStream(std::FILE* file, RecordTables& tables, const ApehQuestion& ask);
-ApehOutcome ImportApehStream(std::FILE* file, RecordTables& tables, const ApehLineQuestion& ask);
+// The same for the console program: `rowLines`, when given, gets the file
+// line of each row appended.
+ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tables, const ApehFaultHandler& handle,
+                           std::vector<std::uint32_t>* rowLines = nullptr);
 
 // The checks of one line (already cut at its first CR or LF). Fills `entry`
-// and returns nothing when the line is accepted, otherwise the question for
-// line `lineNumber`.
-std::optional<std::string> checkApehLine(std::string_view line, long long lineNumber, RegisterEntry& entry);
+// and returns nothing when the line is accepted, otherwise the first failing
+// check's text ("A sor nem 216 karakter hosszú").
+std::optional<std::string_view> checkApehLine(std::string_view line, RegisterEntry& entry);
+// The window's question about line `lineNumber`: "<fault>: N. sor. Folytatja ?".
+std::string apehQuestion(std::string_view fault, long long lineNumber);
 
 }  // namespace kovirant

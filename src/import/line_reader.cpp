@@ -1,6 +1,9 @@
 #include "import/line_reader.h"
 
+#include <cerrno>
 #include <cstring>
+
+#include "util/file_io.h"
 
 namespace kovirant {
 
@@ -18,8 +21,12 @@ bool TextLineReader::fill() {
         begin_ = 0;
     }
     while (!eof_ && end_ < capacity_ && ctrlZ_ == kNone) {
+        clearSystemError();
         std::size_t n = std::fread(buffer_.get() + end_, 1, capacity_ - end_, file_);
-        if (n == 0) eof_ = true;
+        if (n == 0) {
+            eof_ = true;
+            if (std::ferror(file_)) error_ = lastSystemError();
+        }
         // One search per read instead of one per piece.
         if (const void* z = std::memchr(buffer_.get() + end_, 0x1A, n))
             ctrlZ_ = static_cast<std::size_t>(static_cast<const char*>(z) - buffer_.get());

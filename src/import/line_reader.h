@@ -20,6 +20,10 @@ public:
     // at the end of the input. Valid until the next call. False at the end.
     bool next(std::string_view& piece);
 
+    // 0, or the system's error code of a read that failed: the input then
+    // ended there, not at the file's end.
+    int error() const { return error_; }
+
 private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     bool fill();
@@ -33,6 +37,7 @@ private:
     std::size_t ctrlZ_ = kNone;  // buffer offset of the first Ctrl-Z read so far
     bool eof_ = false;   // the file has no more bytes
     bool done_ = false;  // a Ctrl-Z was met
+    int error_ = 0;
 };
 
 }  // namespace kovirant

@@ -185,11 +185,15 @@ public:
     }
 
     std::size_t appended() const { return appended_; }
+    // The file line of the next line() call.
+    void at(long long fileLine) { line_ = fileLine; }
 
 private:
     template <std::size_t N>
     void append(ViewKind kind, std::array<std::string, N>& record) {
         tables_.appendRow(kind, record);
+        if (std::vector<std::uint32_t>* lines = options_.rowLines[kind])
+            lines->push_back(static_cast<std::uint32_t>(start_[kind]));
         ++appended_;
         clearAll(record);
     }
@@ -197,6 +201,7 @@ private:
     bool institutionStart(std::string_view line) {
         if (!startsWith(line, "<Pénzintézet ")) return false;
         clearAll(institution_);  // every record starts empty
+        start_[ViewInstitution] = line_;
         Scanner s(line);
         if (!s.literal("<Pénzintézet Cégszám=\"")) return false;
         s.attribute(institution_[InstitutionCol::companyNumber]);
@@ -223,6 +228,7 @@ private:
     bool registerStart(std::string_view line) {
         if (!startsWith(line, "<CégMutató ")) return false;
         clearAll(register_);
+        start_[ViewRegister] = line_;
         Scanner s(line);
         if (!s.literal("<CégMutató Cégszám=\"")) return false;
         s.attribute(register_[RegisterCol::companyNumber]);
@@ -246,6 +252,7 @@ private:
     bool ownerStart(std::string_view line) {
         if (!startsWith(line, "<Tulajdonos ")) return false;
         clearAll(accountChange_);
+        start_[ViewAccountChange] = line_;
         Scanner s(line);
         if (!s.literal("<Tulajdonos Törzsszám=\"")) return false;
         s.attribute(accountChange_[AccountChangeCol::taxBaseNumber]);
@@ -272,22 +279,96 @@ private:
     bool inAccountChange_ = false;
     bool inOriginalAccount_ = false;
     std::size_t appended_ = 0;
+    long long line_ = 0;
+    long long start_[kViewKindCount] = {};
 };
 
 }  // namespace
 
 ReloadOutcome ReloadReport(const std::filesystem::path& path, RecordTables& tables, const ReloadOptions& options) {
     const OpenedFile opened = openFile(path, "rb");
-    if (!opened) return {ReloadStatus::CannotOpen, 0, opened.error};
+    if (!opened) {
+        ReloadOutcome out;
+        out.status = ReloadStatus::CannotOpen;
+        out.errorCode = opened.error;
+        return out;
+    }
     return ReloadReportStream(opened.file.get(), tables, options);
 }
+
+namespace {
+
+// Tells a whole report from a file of another kind and from one cut short:
+// its first element is the report's root, and the root's end tag comes.
+class Framing {
+public:
+    void line(std::string_view line) {
+        if (ended_) return;
+        if (root_.empty()) return findRoot(line);
+        while (!line.empty() && isScanSpace(line.front())) line.remove_prefix(1);
+        if (startsWith(line, "</") && line.substr(2, kReportRootElement.size()) == kReportRootElement &&
+            line.substr(2 + kReportRootElement.size(), 1) == ">")
+            ended_ = true;
+    }
+
+    ReloadStatus status() const {
+        if (root_ != kReportRootElement) return ReloadStatus::NotAReport;
+        return ended_ ? ReloadStatus::Completed : ReloadStatus::Incomplete;
+    }
+    const std::string& root() const { return root_; }
+
+private:
+    // The first tag that is not the prologue, a processing instruction or a
+    // comment names the root.
+    void findRoot(std::string_view line) {
+        std::size_t at = 0;
+        while ((at = line.find('<', at)) != std::string_view::npos) {
+            const std::string_view tag = line.substr(at);
+            if (startsWith(tag, "<?") || startsWith(tag, "<!")) {
+                const std::size_t end = line.find('>', at);
+                if (end == std::string_view::npos) return;
+                at = end + 1;
+                continue;
+            }
+            std::size_t n = 1;
+            while (n < tag.size() && !isScanSpace(tag[n]) && tag[n] != '>' && tag[n] != '/') ++n;
+            root_.assign(tag.substr(1, n - 1));
+            return;
+        }
+    }
+
+    std::string root_;
+    bool ended_ = false;
+};
+
+}  // namespace
 
 ReloadOutcome ReloadReportStream(std::FILE* file, RecordTables& tables, const ReloadOptions& options) {
     TextLineReader reader(file, 1 << 20, kReloadPieceMax);
     Reloader reloader(tables, options);
+    Framing framing;
+    ReloadOutcome out;
+    long long lines = 0;
+    bool lineEnded = true;
     std::string_view piece;
-    while (reader.next(piece)) reloader.line(piece);
-    return {ReloadStatus::Completed, reloader.appended(), 0};
+    while (reader.next(piece)) {
+        if (lineEnded) {
+            ++lines;
+            framing.line(piece);
+            reloader.at(lines);
+        }
+        lineEnded = !piece.empty() && piece.back() == '\n';
+        reloader.line(piece);
+    }
+    out.rowsAppended = reloader.appended();
+    out.lines = lines;
+    out.root = framing.root();
+    out.status = framing.status();
+    if (reader.error() != 0) {
+        out.status = ReloadStatus::ReadFailed;
+        out.errorCode = reader.error();
+    }
+    return out;
 }
 
 }  // namespace kovirant

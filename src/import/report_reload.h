@@ -1,10 +1,13 @@
 // Reads a report written earlier back into the three record tables.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "records/record_tables.h"
 
@@ -12,9 +15,14 @@ namespace kovirant {
 
 inline constexpr std::string_view kMsgFileOpenFailed = "Rendszerhiba (file megnyitása)";
 
+inline constexpr std::string_view kReportRootElement = "PénzintézetiJelentés";
+
 enum class ReloadStatus {
-    Completed,   // the file was read to its end
+    Completed,   // a whole report, read to its end
     CannotOpen,  // "Rendszerhiba (file megnyitása)"
+    NotAReport,  // its root element is another (or it has none); what its lines gave is appended
+    Incomplete,  // a report that ends before its root's end tag (cut short)
+    ReadFailed,  // a read failed part-way
 };
 
 // Like the APEH import's and the writer's outcome: a status, what was done,
@@ -23,6 +31,8 @@ struct ReloadOutcome {
     ReloadStatus status = ReloadStatus::Completed;
     std::size_t rowsAppended = 0;
     int errorCode = 0;
+    long long lines = 0;  // the file's lines read (where an incomplete one stopped)
+    std::string root;     // NotAReport: the root element's name as the file has it
 };
 
 // Lines are read in pieces of this many characters at most: every line the
@@ -34,10 +44,13 @@ struct ReloadOptions {
     // Appends a register or institution record also when its company number
     // is empty (the tables kept for recovery hold such rows).
     bool everyRecord = false;
+    // When given, the file line on which each appended row's record starts,
+    // per table (for the console program's findings).
+    std::array<std::vector<std::uint32_t>*, kViewKindCount> rowLines{};
 };
 
 ReloadOutcome ReloadReport(const std::filesystem::path& path, RecordTables& tables, const ReloadOptions& options = {});
-// The same over an open stream (read to its end: Completed).
+// The same over an open stream.
 ReloadOutcome ReloadReportStream(std::FILE* file, RecordTables& tables, const ReloadOptions& options = {});
 
 // Undoes the report's escaping: the five predefined entities and numeric

@@ -119,7 +119,10 @@ FileFaults injectedFaults;
 
 void injectFileFaults(const FileFaults& faults) { injectedFaults = faults; }
 
-AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)), faults_(injectedFaults) {}
+AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)) {
+    if (injectedFaults.spareFiles > 0) --injectedFaults.spareFiles;
+    else faults_ = injectedFaults;
+}
 
 AtomicFile::~AtomicFile() {
     if (committed_ || temp_.empty()) return;

@@ -41,10 +41,12 @@ int lastSystemError();
 
 // The tests' seam for failing disks: every AtomicFile made after the call
 // fails its n-th write (1-based; 0 never) with ENOSPC and, with failClose,
-// its finish with EIO. FileFaults{} ends it.
+// its finish with EIO; the first `spareFiles` of them are left alone.
+// FileFaults{} ends it.
 struct FileFaults {
     int failWrite = 0;
     bool failClose = false;
+    int spareFiles = 0;
 };
 void injectFileFaults(const FileFaults& faults);
 
