@@ -96,8 +96,9 @@ TEST(Journal, CutAtEveryByteTheCompleteRecordsAreRead) {
     }
 }
 
-// A changed byte: in the last record it is a torn end; in an earlier one, or
-// in the header, the journal is damaged and none of its records count.
+// A changed byte, in a record's payload or its length: in the last record it
+// is a torn end (told when the record was whole); in an earlier one it is
+// damage, and the records before it are still read.
 TEST(Journal, AFailingCheckIsDamageUnlessInTheLastRecord) {
     const Made made = makeJournal(5, 16);
     const JournalContents whole = parseJournal(made.bytes);
@@ -107,15 +108,20 @@ TEST(Journal, AFailingCheckIsDamageUnlessInTheLastRecord) {
         b[at] = static_cast<char>(b[at] ^ 0x20);
         return parseJournal(b);
     };
-    for (std::size_t i = 0; i < whole.records.size(); ++i) {
+    const std::size_t n = whole.records.size();
+    for (std::size_t i = 0; i < n; ++i) {
         const auto at = static_cast<std::size_t>(whole.records[i].payload.data() - whole.bytes.data());
-        const JournalContents j = flipped(at + whole.records[i].payload.size() / 2);
-        if (i + 1 == whole.records.size()) {
-            EXPECT_EQ(j.status, JournalStatus::Read);
-            EXPECT_EQ(j.records.size(), i);
-        } else {
-            EXPECT_EQ(j.status, JournalStatus::Damaged) << "record " << i;
-            EXPECT_TRUE(j.records.empty());
+        for (const std::size_t where : {at + whole.records[i].payload.size() / 2, at - journal_record::kHeadSize}) {
+            SCOPED_TRACE(where - at);
+            const JournalContents j = flipped(where);
+            EXPECT_EQ(j.records.size(), i) << "record " << i;
+            if (i + 1 == n) {
+                EXPECT_EQ(j.status, JournalStatus::Read);
+                EXPECT_TRUE(j.lastUnreadable);
+            } else {
+                EXPECT_EQ(j.status, JournalStatus::Damaged) << "record " << i;
+                EXPECT_EQ(j.lostRecords, n - i);
+            }
         }
     }
     EXPECT_EQ(flipped(10).status, JournalStatus::Damaged);  // the generation

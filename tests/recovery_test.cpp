@@ -199,10 +199,12 @@ TEST_F(RecoveryTest, LargeTablesKeepEveryChangeInTheJournal) {
     EXPECT_EQ(filesIn(dir), 0u);
 }
 
-// A journal that fails its check, or belongs to another snapshot, is damage:
-// both files are set aside, nothing is loaded. Answering No sets the rows
-// aside in one file that a load by hand reads, the journal replayed.
-TEST_F(RecoveryTest, ADamagedJournalIsSetAsideAndNoKeepsTheReplayedRows) {
+// What a power loss or a damaged disk leaves of the journal. A tail that
+// cannot be a record is a torn end; damage in the middle gives back the
+// changes before it and sets the original aside, never deleted; a journal
+// that cannot be read is left alone. No keeps the rows in a file a load by
+// hand reads.
+TEST_F(RecoveryTest, ADamagedJournalGivesBackEveryIntactChange) {
     for (std::size_t i = 0; i <= kRecoveryImmediateRows; ++i) t.tables.appendRow(ViewRegister, registerRow(""));
     state.tables.ReportPending = true;
     keepRecovery(state, shell);
@@ -211,33 +213,77 @@ TEST_F(RecoveryTest, ADamagedJournalIsSetAsideAndNoKeepsTheReplayedRows) {
         keepRecovery(state, shell);
     }
     const std::string bytes = readFile(journalPath(dir));
-
-    const std::string damaged = bytes.substr(0, bytes.size() - 40) + "X" + bytes.substr(bytes.size() - 39);
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"the last record torn: the others come back", bytes.substr(0, bytes.size() - 3)},
-        {"a record before the last changed", damaged.substr(0, damaged.size() - 60) + "Y" +
-                                                 damaged.substr(damaged.size() - 59)},
+    const JournalContents whole = parseJournal(bytes);
+    ASSERT_EQ(whole.records.size(), 4u);
+    auto at = [&](std::size_t record) {
+        return static_cast<std::size_t>(whole.records[record].payload.data() - whole.bytes.data());
+    };
+    auto flipped = [&](std::size_t offset) {
+        std::string b = bytes;
+        b[offset] = static_cast<char>(b[offset] ^ 0x04);
+        return b;
+    };
+    struct Case {
+        const char* what;
+        std::string journal;
+        std::size_t institutions;  // come back
+        const char* text;          // in the message
+        bool setAside;             // the original kept beside the rows
+    } cases[] = {
+        {"the last record torn", bytes.substr(0, bytes.size() - 3), 2, "Visszatöltsem", false},
+        {"40 zero bytes after the records", bytes + std::string(40, '\0'), 3, "Visszatöltsem", false},
+        {"4096 zero bytes after the records", bytes + std::string(4096, '\0'), 3, "Visszatöltsem", false},
+        {"garbage after the records", bytes + "\x01\x02garbage", 3, "Visszatöltsem", false},
+        {"a changed length byte in a middle record", flipped(at(2) - 16), 1, "2 változását nem tudtam", true},
+        {"a record in the middle damaged", flipped(at(2) + 3), 1, "2 változását nem tudtam", true},
+        {"the last complete record damaged", flipped(at(3) + 3), 2, "Az utolsó változás nem olvasható", false},
     };
     const auto copy = freshTempDir("damaged");
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        SCOPED_TRACE(cases[i].first);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         for (const auto& e : std::filesystem::directory_iterator(copy)) std::filesystem::remove(e.path());
-        writeFile(journalPath(copy), cases[i].second);
+        writeFile(journalPath(copy), c.journal);
         EXPECT_EQ(NextRun(shell, copy, false).fresh.tables.totalRows(), 0u);
-        ASSERT_EQ(filesIn(copy), 1u);
-        const auto aside = std::filesystem::directory_iterator(copy)->path();
-        if (i == 0) {
-            EXPECT_EQ(shell.messages.back().icon, MessageIcon::Question);
-            EXPECT_EQ(aside.extension(), ".xml");
-            const RecoveredRows kept = readRecovery(aside);
+        EXPECT_NE(shell.lastText().find(c.text), std::string::npos) << shell.lastText();
+        ASSERT_EQ(filesIn(copy), c.setAside ? 2u : 1u);
+        for (const auto& e : std::filesystem::directory_iterator(copy)) {
+            if (e.path().extension() == ".naplo") {
+                EXPECT_EQ(readFile(e.path()), c.journal);  // never cut or removed before it is set aside
+                continue;
+            }
+            const RecoveredRows kept = readRecovery(e.path());
             EXPECT_EQ(kept.reg.rowCount(), kRecoveryImmediateRows + 1);
-            EXPECT_EQ(kept.inst.rowCount(), 2u);
-        } else {
-            EXPECT_EQ(shell.messages.back().icon, MessageIcon::Warning);
-            EXPECT_NE(shell.lastText().find("Kovirant-visszaallitas.naplo"), std::string::npos);
-            EXPECT_EQ(readFile(aside), cases[i].second);  // never deleted
+            EXPECT_EQ(kept.inst.rowCount(), c.institutions);
         }
     }
+
+    // One that cannot be read (another program holds it) is neither offered,
+    // moved nor removed, also when this run writes its small tables.
+    for (const auto& e : std::filesystem::directory_iterator(copy)) std::filesystem::remove(e.path());
+    std::filesystem::create_directory(journalPath(copy));
+    NextRun next(shell, copy, true);
+    EXPECT_EQ(shell.messages.back().icon, MessageIcon::Warning);
+    EXPECT_NE(shell.lastText().find("Kovirant-visszaallitas.naplo"), std::string::npos);
+    next.fresh.tables.appendRow(ViewRegister, registerRow(""));
+    next.state.tables.ReportPending = true;
+    keepRecovery(next.state, shell);
+    EXPECT_TRUE(std::filesystem::is_directory(journalPath(copy)));
+    EXPECT_FALSE(std::filesystem::exists(recoveryPath(copy)));
+}
+
+// A journal removed from outside while the program runs: the next change
+// puts the whole tables into a fresh one, so nothing is lost to it.
+TEST_F(RecoveryTest, AJournalRemovedFromOutsideIsWrittenAfresh) {
+    for (std::size_t i = 0; i <= kRecoveryImmediateRows; ++i) t.tables.appendRow(ViewRegister, registerRow(""));
+    state.tables.ReportPending = true;
+    keepRecovery(state, shell);
+    std::filesystem::remove(journalPath(dir));
+    t.tables.appendRow(ViewInstitution, InstitutionEntry{"Bank"});
+    keepRecovery(state, shell);
+    const auto copy = freshTempDir("removed");  // this run still holds its folder
+    std::filesystem::copy_file(journalPath(dir), journalPath(copy));
+    NextRun next(shell, copy, true);
+    EXPECT_EQ(next.fresh.tables.totalRows(), kRecoveryImmediateRows + 2);
 }
 
 TEST_F(RecoveryTest, StartUpOffersTheRowsBack) {

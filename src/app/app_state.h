@@ -26,6 +26,7 @@ struct RecoveryState {
     bool dropped = false;               // the officer left on purpose: kept no more
     FileHold hold;                      // this run's claim on the file's name
     bool heldElsewhere = false;         // another running copy keeps the file
+    bool untouchable = false;           // left files could not be read: never written or removed by this run
 
     ChangeJournal journal;              // collects every change; its file follows them
     JournalPosition at;                 // the chain of files and its last change on disk

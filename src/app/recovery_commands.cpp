@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "recovery/recovery_file.h"
+#include "recovery/recovery_scan.h"
 #include "text/cp1250.h"
 
 namespace kovirant {
@@ -22,14 +23,17 @@ void removeQuietly(const std::filesystem::path& file) {
     std::filesystem::remove(file, ec);
 }
 
+// Each file by its own name.
+std::string fileWords(std::string_view file) {
+    return file == kJournalFileName ? "a változásnapló (" + std::string(file) + ")"
+                                    : "a visszaállítási állomány (" + std::string(file) + ")";
+}
+
 void warnOnce(AppState& state, Shell& shell, std::string_view file, int code) {
     if (state.recovery.warned) return;
     state.recovery.warned = true;
-    char text[400];
-    std::snprintf(text, sizeof text,
-                  "A nem mentett sorok védelme nem működik: a visszaállítási állomány (%s) nem írható, "
-                  "Hibakód=%d. A sorok a jelentés mentéséig csak a memóriában vannak.",
-                  std::string(file).c_str(), code);
+    const std::string text = "A nem mentett sorok védelme nem működik: " + fileWords(file) + " nem írható, Hibakód=" +
+                             std::to_string(code) + ". A sorok a jelentés mentéséig csak a memóriában vannak.";
     shell.showMessage(messageBox(text, kProgramCaption, MessageIcon::Warning, true));
 }
 
@@ -83,6 +87,7 @@ void closeJournal(AppState& state) {
 void removeFiles(AppState& state) {
     RecoveryState& r = state.recovery;
     callOffJob(r);
+    if (r.untouchable) return;
     if (!r.onDisk && !r.snapshotOnDisk && !r.journal.isOpen()) return;
     // The journal first: without it the snapshot alone is still whole.
     closeJournal(state);
@@ -111,12 +116,23 @@ void writeSnapshotNow(AppState& state, Shell& shell) {
     closeJournal(state);
 }
 
+bool journalIsOurs(const AppState& state) {
+    std::error_code ec;
+    return std::filesystem::file_size(journalOf(state), ec) == state.recovery.journal.size() && !ec;
+}
+
 // Large tables: the command's changes appended to the journal. When the
 // files do not hold the tables as they were before the command, the record
 // holds the whole tables instead.
 void appendToJournal(AppState& state, Shell& shell) {
     RecoveryState& r = state.recovery;
     ensureGeneration(r);
+    // A journal removed or replaced from outside holds none of this run's
+    // changes: the whole tables go into a fresh one.
+    if (r.journal.isOpen() && !journalIsOurs(state)) {
+        r.journal.close();
+        r.onDisk = false;
+    }
     const bool delta = r.onDisk && r.writtenAt == r.collectedFrom;
     int err = 0;
     if (!delta) {
@@ -149,7 +165,7 @@ bool snapshotPays(const RecoveryState& r) {
 
 void keepRecovery(AppState& state, Shell& shell) {
     RecoveryState& r = state.recovery;
-    if (state.settingsPath.empty() || r.dropped) return startCollecting(state);
+    if (state.settingsPath.empty() || r.dropped || r.untouchable) return startCollecting(state);
     if (!ownsRecoveryFile(state)) {
         if (state.tables.ReportPending) warnHeldElsewhere(state, shell);
         return startCollecting(state);
@@ -207,50 +223,6 @@ void dropRecovery(AppState& state) {
 
 namespace {
 
-// The snapshot with the journal's records replayed; `damaged` when they do
-// not belong together or a record does not fit.
-struct Recovered {
-    RecoveredRows rows;
-    JournalContents journal;
-    bool damaged = false;
-    JournalPosition at;     // the chain and its last change
-    bool snapshot = false;  // a snapshot file is there
-    bool replayed = false;  // the journal changed the snapshot's rows
-};
-
-Recovered recover(const std::filesystem::path& snapshotFile, const std::filesystem::path& journalFile) {
-    Recovered out;
-    out.rows = readRecovery(snapshotFile);
-    out.journal = readJournal(journalFile);
-    out.snapshot = out.rows.status != RecoveryStatus::Missing;
-    const bool snapshot = out.rows.status == RecoveryStatus::Read;
-    const JournalContents& j = out.journal;
-    out.damaged = (out.rows.status != RecoveryStatus::Missing && !snapshot) ||
-                  (j.status != JournalStatus::Missing && j.status != JournalStatus::Read);
-    out.at = out.rows.at;
-    if (out.damaged || j.completeBytes < kJournalHeaderSize) return out;  // no journal, or one cut short at its start
-    // A snapshot without a note (an earlier version's) takes only a journal
-    // that builds on nothing: one whose first record holds the whole tables.
-    const JournalPosition& s = out.rows.at;
-    if (j.baseSequence > s.sequence || (snapshot && s.generation != 0 && j.generation != s.generation)) {
-        out.damaged = true;
-        return out;
-    }
-    out.at.generation = j.generation;
-    RecordTables tables(out.rows.reg, out.rows.inst, out.rows.acc);
-    for (const JournalRecord& rec : j.records) {
-        if (rec.sequence <= out.at.sequence) continue;  // already in the snapshot
-        if (rec.sequence != out.at.sequence + 1 || !applyJournalRecord(rec.payload, tables)) {
-            out.damaged = true;
-            return out;
-        }
-        out.at.sequence = rec.sequence;
-        out.replayed = true;
-    }
-    if (!snapshot) out.rows.status = RecoveryStatus::Read;
-    return out;
-}
-
 std::string asideList(const std::vector<AsideOutcome>& aside) {
     std::string names;
     for (const AsideOutcome& a : aside) {
@@ -259,6 +231,69 @@ std::string asideList(const std::vector<AsideOutcome>& aside) {
         names += utf16ToCp1250(a.aside.filename().u16string());
     }
     return names;
+}
+
+// "(cégjegyzék: 3, pénzintézet: 1, számlaszámváltozás: 1)"
+std::string perTable(const RecoveredRows& rows) {
+    return "(cégjegyzék: " + std::to_string(rows.reg.rowCount()) + ", pénzintézet: " +
+           std::to_string(rows.inst.rowCount()) + ", számlaszámváltozás: " + std::to_string(rows.acc.rowCount()) + ")";
+}
+
+constexpr std::string_view kNoAdvice =
+    "\n\nNem: a sorokat egy dátummal jelölt állományba teszem félre, amelyet később az \"XML állomány "
+    "betöltése...\" paranccsal is betölthet.";
+
+// What of the files could not be used, each named by its own name.
+std::string damageText(const RecoveryScan& found) {
+    std::string text = "Az előző futásból maradt ";
+    if (found.snapshotThere && found.rows.status != RecoveryStatus::Read)
+        text += fileWords(kRecoveryFileName) + " csonka vagy sérült";
+    else if (found.snapshotThere) text += fileWords(kRecoveryFileName) + " ép";
+    else text += fileWords(kRecoveryFileName) + " hiányzik";
+    if (found.journalThere) {
+        text += ", " + fileWords(kJournalFileName) + " ";
+        text += found.lostChanges > 0 ? std::to_string(found.lostChanges) + " változását nem tudtam beolvasni"
+                                      : "sérült";
+    }
+    return text + ".";
+}
+
+// The rows go back into the tables, pending, and are kept safe at once.
+void takeBack(AppState& state, Shell& shell, const RecoveryScan& found) {
+    restoreRows(found.rows, state.tables);
+    state.tables.ReportPending = true;
+    shell.enableMenuItem(kCmdSaveReport, true);
+}
+
+// Some of the files could not be used: the originals are set aside, never
+// removed, and what was intact is offered.
+void offerDamaged(AppState& state, Shell& shell, RecoveryScan& found, std::time_t now) {
+    const std::filesystem::path file = fileOf(state);
+    std::vector<AsideOutcome> aside;
+    if (found.snapshotThere) aside.push_back(putAside(file, now));
+    if (found.journalThere) aside.push_back(putAside(journalOf(state), now));
+    std::string text = damageText(found);
+    const std::string names = asideList(aside);
+    if (!names.empty()) text += " Az eredetieket félretettem ezen a néven: " + names + ".";
+    if (found.rows.rows() == 0) {
+        text += " Ép sort nem találtam bennük.";
+        shell.showMessage(messageBox(text, kProgramCaption, MessageIcon::Warning, true));
+        return;
+    }
+    text += "\n\nAmi ép: " + std::to_string(found.rows.rows()) + " nem mentett sor " + perTable(found.rows) +
+            ". Visszatöltsem őket?" + std::string(kNoAdvice);
+    if (!shell.askYesNo(messageBox(text, kProgramCaption, MessageIcon::Warning, true))) {
+        RecordTables rows(found.rows.reg, found.rows.inst, found.rows.acc);
+        const std::filesystem::path kept = asideName(file, now);
+        if (const int err = writeRecovery(kept, rows, state.settings()))
+            warnOnce(state, shell, kRecoveryFileName, err);
+        return;
+    }
+    takeBack(state, shell, found);
+    // New files of a new chain hold the rows from here on.
+    state.recovery.at = {};
+    state.recovery.onDisk = false;
+    keepRecovery(state, shell);
 }
 
 }  // namespace
@@ -270,86 +305,78 @@ void offerRecovery(AppState& state, Shell& shell, std::time_t now) {
     removeQuietly(jobFileOf(state));  // a snapshot a kill stopped half-way
     const std::filesystem::path file = fileOf(state);
     const std::filesystem::path journalFile = journalOf(state);
-    Recovered found = recover(file, journalFile);
-    const bool hasSnapshot = found.snapshot;
-    const bool hasJournal = found.journal.status != JournalStatus::Missing;
-    if (!hasSnapshot && !hasJournal) return;
-    if (!hasSnapshot && !found.damaged && found.journal.completeBytes < kJournalHeaderSize) {
-        removeQuietly(journalFile);  // made, but a kill came before its header was whole
-        return;
-    }
-
-    if (found.damaged || found.rows.status != RecoveryStatus::Read) {
-        std::vector<AsideOutcome> aside;
-        if (hasSnapshot) aside.push_back(putAside(file, now));
-        if (hasJournal) aside.push_back(putAside(journalFile, now));
-        std::string text;
-        if (hasJournal)
-            text = "Az előző futásból maradt visszaállítási állomány (" + std::string(kRecoveryFileName) +
-                   ") és változásnaplója (" + std::string(kJournalFileName) +
-                   ") sérült, nem összetartozó vagy nem olvasható, ezért nem töltöttem vissza.";
-        else
-            text = "Az előző futásból maradt visszaállítási állomány (" + std::string(kRecoveryFileName) +
-                   ") sérült vagy nem olvasható, ezért nem töltöttem vissza.";
-        const int code = found.rows.errorCode != 0 ? found.rows.errorCode : found.journal.errorCode;
-        if (code != 0) text += " Hibakód=" + std::to_string(code) + ".";
-        const std::string names = asideList(aside);
-        if (!names.empty()) text += " Félretettem ezen a néven: " + names;
+    RecoveryScan found = scanRecovery(file, journalFile);
+    RecoveryState& r = state.recovery;
+    if (!found.unreadableFile.empty()) {
+        // Never lose what could not be read: both files stay as they are.
+        r.untouchable = true;
+        const std::string name = utf16ToCp1250(found.unreadableFile.filename().u16string());
+        const std::string text =
+            "Az előző futásból maradt " + fileWords(name) + " nem olvasható (Hibakód=" +
+            std::to_string(found.errorCode) +
+            "), talán egy másik program (például víruskereső) használja. Nem töltöttem vissza semmit, és egyik "
+            "állományhoz sem nyúltam: zárja be a másik programot, majd indítsa újra a Kovirantot. Addig az itt "
+            "felvitt sorok a jelentés mentéséig csak a memóriában vannak.";
         shell.showMessage(messageBox(text, kProgramCaption, MessageIcon::Warning, true));
         return;
     }
+    if (found.nothing()) return;
+    if (found.onlyAnEmptyStart()) {
+        removeQuietly(journalFile);  // made, but a kill came before its header was whole
+        return;
+    }
+    if (found.damaged) return offerDamaged(state, shell, found, now);
     if (found.rows.rows() == 0) {  // nothing was unsaved but the flag
         removeQuietly(journalFile);
         removeQuietly(file);
         return;
     }
-    const RecoveredRows& rows = found.rows;
-    char text[600];
-    std::snprintf(text, sizeof text,
-                  "A program előző futása %zu nem mentett sorral ért véget (cégjegyzék: %zu, pénzintézet: %zu, "
-                  "számlaszámváltozás: %zu). Visszatöltsem őket?\n\nNem: a sorokat egy dátummal jelölt állományba "
-                  "teszem félre, amelyet később az \"XML állomány betöltése...\" paranccsal is betölthet.",
-                  rows.rows(), rows.reg.rowCount(), rows.inst.rowCount(), rows.acc.rowCount());
+    std::string text = "A program előző futása " + std::to_string(found.rows.rows()) + " nem mentett sorral ért véget " +
+                       perTable(found.rows) + ".";
+    if (found.lastUnreadable)
+        text += " Az utolsó változás nem olvasható vissza a változásnaplóból (" + std::string(kJournalFileName) +
+                "), az nincs benne.";
+    text += " Visszatöltsem őket?" + std::string(kNoAdvice);
     if (!shell.askYesNo(messageBox(text, kProgramCaption, MessageIcon::Question, true))) {
-        if (!found.replayed && hasSnapshot) {
+        if (!found.replayed && found.snapshotThere && !found.journalThere) {
             putAside(file, now);
-            removeQuietly(journalFile);
             return;
         }
         // The rows as they were: the snapshot with the journal replayed, in
-        // one file that a load by hand reads.
+        // one file that a load by hand reads; the originals go only when it is written.
         RecordTables merged(found.rows.reg, found.rows.inst, found.rows.acc);
         if (writeRecovery(asideName(file, now), merged, state.settings()) == 0) {
             removeQuietly(journalFile);
             removeQuietly(file);
         } else {
-            if (hasSnapshot) putAside(file, now);
-            putAside(journalFile, now);
+            if (found.snapshotThere) putAside(file, now);
+            if (found.journalThere) putAside(journalFile, now);
         }
         return;
     }
-    restoreRows(found.rows, state.tables);
-    state.tables.ReportPending = true;
-    shell.enableMenuItem(kCmdSaveReport, true);
+    takeBack(state, shell, found);
 
     // The files go on from where they stand: later changes are appended to
     // the journal (its torn end cut off) or rewrite the snapshot.
-    RecoveryState& r = state.recovery;
+    const bool hasSnapshot = found.snapshotThere;
     r.at = found.at;
     r.snapshotOnDisk = hasSnapshot;
     r.snapshotSequence = found.rows.at.sequence;
     std::error_code ec;
     r.snapshotBytes = hasSnapshot ? std::filesystem::file_size(file, ec) : 0;
-    // A snapshot without a note cannot carry a journal of changes: the next
-    // change writes the whole tables.
-    r.onDisk = !hasSnapshot || found.rows.at.generation != 0 || found.journal.completeBytes >= kJournalHeaderSize;
-    if (found.journal.completeBytes >= kJournalHeaderSize) {
+    const bool journalGoesOn = found.journal.completeBytes >= kJournalHeaderSize && found.journal.version == kJournalVersion;
+    // A snapshot without a note cannot carry a journal of changes, nor can a
+    // journal of an earlier version be added to: the next change writes the
+    // whole tables.
+    r.onDisk = (!hasSnapshot || found.rows.at.generation != 0 || journalGoesOn) &&
+               (found.journal.completeBytes < kJournalHeaderSize || journalGoesOn);
+    if (journalGoesOn) {
         if (r.journal.reopen(journalFile, found.journal.completeBytes) != 0) r.onDisk = false;
         if (found.replayed && !r.waiting) {
             r.waiting = true;
             shell.scheduleRecovery(kRecoveryIdleMs);
         }
-    } else {
+    } else if (found.journal.completeBytes < kJournalHeaderSize) {
         removeQuietly(journalFile);
     }
     r.writtenAt = state.tables.changeCount();

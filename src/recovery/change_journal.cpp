@@ -11,9 +11,14 @@
 namespace kovirant {
 namespace {
 
+namespace H = journal_header;
+namespace R = journal_record;
+
 constexpr std::string_view kMagic = "KOVNAPLO";
-constexpr std::uint32_t kVersion = 1;
 constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+constexpr std::size_t kInsertHeadSize = 10;  // op, kind, first, count
+constexpr std::size_t kRowLengthSize = 4;
+constexpr std::size_t kMaxColumns = 16;
 
 enum Op : std::uint8_t { kInsert = 1, kRemove, kClear, kSetRow, kSetCell };
 
@@ -80,7 +85,7 @@ private:
 };
 
 // A row's bytes as its cells: exactly `columns` cells, each ended by NUL.
-bool splitRow(std::string_view bytes, std::size_t columns, std::array<std::string, 16>& cells) {
+bool splitRow(std::string_view bytes, std::size_t columns, std::array<std::string, kMaxColumns>& cells) {
     if (columns > cells.size()) return false;
     for (std::size_t c = 0; c < columns; ++c) {
         const std::size_t nul = bytes.find('\0');
@@ -172,7 +177,7 @@ int ChangeJournal::create(const std::filesystem::path& file, std::uint64_t gener
     std::string header(kMagic);
     put64(header, generation);
     put64(header, baseSequence);
-    put32(header, kVersion);
+    put32(header, kJournalVersion);
     put32(header, crc32(header));
     size_ = 0;
     if (const int err = file_.append(header)) return err;
@@ -194,12 +199,14 @@ int ChangeJournal::commit(std::uint64_t sequence) {
     lazy_ = {};
     std::uint64_t length = pending_.size();
     if (rows.count > 0) {
-        length += 10;
-        for (std::size_t r = rows.first; r < rows.first + rows.count; ++r) length += 4 + rows.table->rowBytesSize(r);
+        length += kInsertHeadSize;
+        for (std::size_t r = rows.first; r < rows.first + rows.count; ++r)
+            length += kRowLengthSize + rows.table->rowBytesSize(r);
     }
     std::string piece;
     put32(piece, static_cast<std::uint32_t>(length));
     put64(piece, sequence);
+    put32(piece, crc32(piece));
     int err = length > UINT32_MAX ? EFBIG : 0;
     std::uint32_t crc = 0;
     auto write = [&](const std::string& bytes) {
@@ -223,55 +230,138 @@ int ChangeJournal::commit(std::uint64_t sequence) {
     put32(piece, crc);
     if (err == 0) err = file_.append(piece);
     if (err == 0) err = file_.sync();
-    if (err == 0) size_ += 16 + length;
+    if (err == 0) size_ += R::kOverhead + length;
     discardPending();
     return err;
 }
+
+namespace {
+
+// A version 2 record's head that passes its check, with a sequence number
+// after `after` (no later record can have a smaller one).
+bool recordHeadAt(std::string_view in, std::size_t at, std::uint64_t after) {
+    if (in.size() - at < R::kHeadSize) return false;
+    const std::uint64_t sequence = get64(in, at + R::kSequence);
+    return sequence > after && sequence - after <= in.size() &&
+           get32(in, at + R::kHeadCrc) == crc32(in.substr(at, R::kHeadCrc));
+}
+
+// The whole records that lie in `in` from `from` on: what damage cost.
+std::size_t recordsFrom(std::string_view in, std::size_t from, std::uint64_t after) {
+    std::size_t found = 0;
+    for (std::size_t at = from; at + R::kHeadSize <= in.size(); ++at) {
+        if (!recordHeadAt(in, at, after)) continue;
+        ++found;
+        const std::uint64_t length = get32(in, at + R::kLength);
+        if (length <= in.size() - at - R::kOverhead) at += R::kHeadSize + length + R::kCrcSize - 1;
+    }
+    return found;
+}
+
+bool allZero(std::string_view in) { return in.find_first_not_of('\0') == std::string_view::npos; }
+
+// Version 1: no head check, so only zeros can be told as a torn end.
+void parseVersion1(JournalContents& out, std::string_view in) {
+    constexpr std::size_t kOverhead1 = 16, kHead1 = 12;
+    std::size_t at = H::kSize;
+    while (at < in.size()) {
+        const std::size_t left = in.size() - at;
+        if (left < kHead1) break;
+        const std::uint64_t length = get32(in, at);
+        if (left < kOverhead1 || length > left - kOverhead1) break;
+        const std::size_t end = at + kHead1 + static_cast<std::size_t>(length);
+        if (get32(in, end) != crc32(in.substr(at, kHead1 + length))) {
+            if (end + 4 < in.size() && !allZero(in.substr(end + 4))) {
+                out.status = JournalStatus::Damaged;
+                out.lostRecords = 1;
+            } else {
+                out.lastUnreadable = !allZero(in.substr(at));
+            }
+            break;
+        }
+        out.records.push_back({get64(in, at + 4), in.substr(at + kHead1, length)});
+        at = end + 4;
+        out.completeBytes = at;
+    }
+}
+
+// Records follow each other by one; the first may come after any number (a
+// record of the whole tables starts afresh).
+void parseVersion2(JournalContents& out, std::string_view in) {
+    std::size_t at = H::kSize;
+    std::uint64_t last = out.baseSequence;
+    auto damaged = [&](std::size_t lost) {
+        out.status = JournalStatus::Damaged;
+        out.lostRecords = lost;
+    };
+    while (at < in.size()) {
+        if (!recordHeadAt(in, at, last) || (!out.records.empty() && get64(in, at + R::kSequence) != last + 1)) {
+            // Not a record: a torn end, unless whole records follow. Bytes
+            // enough for a record that are not zeros were a change that is lost.
+            if (const std::size_t later = recordsFrom(in, at + 1, last)) damaged(later + 1);
+            else out.lastUnreadable = in.size() - at >= R::kOverhead && !allZero(in.substr(at));
+            break;
+        }
+        const std::uint64_t length = get32(in, at + R::kLength);
+        if (in.size() - at < R::kOverhead || length > in.size() - at - R::kOverhead) break;  // cut short while written
+        const std::size_t end = at + R::kHeadSize + static_cast<std::size_t>(length);
+        if (get32(in, end) != crc32(in.substr(at, R::kHeadSize + length))) {
+            if (const std::size_t later = recordsFrom(in, end + R::kCrcSize, last)) damaged(later + 1);
+            else out.lastUnreadable = true;
+            break;
+        }
+        last = get64(in, at + R::kSequence);
+        out.records.push_back({last, in.substr(at + R::kHeadSize, length)});
+        at = end + R::kCrcSize;
+        out.completeBytes = at;
+    }
+}
+
+}  // namespace
 
 JournalContents parseJournal(std::string bytes) {
     JournalContents out;
     out.bytes = std::move(bytes);
     const std::string_view in = out.bytes;
     out.status = JournalStatus::Read;
-    if (in.size() < kJournalHeaderSize) {
-        // Cut short while it was made: as good as no journal, unless it is
-        // not one at all.
-        if (in.substr(0, std::min(in.size(), kMagic.size())) != kMagic.substr(0, std::min(in.size(), kMagic.size())))
-            out.status = JournalStatus::Damaged;
+    const std::size_t head = std::min(in.size(), H::kSize);
+    // Cut short (or left as zeros) while its header was written: as good as
+    // no journal, unless whole records lie behind it.
+    if (in.size() < H::kSize || allZero(in.substr(0, H::kSize))) {
+        const bool started = allZero(in.substr(0, head)) ||
+                             in.substr(0, std::min(head, kMagic.size())) == kMagic.substr(0, std::min(head, kMagic.size()));
+        if (!started) out.status = JournalStatus::Damaged;
+        if (in.size() > H::kSize)
+            if (const std::size_t lost = recordsFrom(in, H::kSize, 0)) {
+                out.status = JournalStatus::Damaged;
+                out.lostRecords = lost;
+            }
         return out;
     }
-    if (in.substr(0, kMagic.size()) != kMagic || get32(in, 24) != kVersion ||
-        get32(in, 28) != crc32(in.substr(0, 28))) {
+    out.version = get32(in, H::kVersion);
+    if (in.substr(H::kMagic, kMagic.size()) != kMagic || (out.version != 1 && out.version != kJournalVersion) ||
+        get32(in, H::kCrc) != crc32(in.substr(0, H::kCrc))) {
         out.status = JournalStatus::Damaged;
+        out.lostRecords = recordsFrom(in, H::kSize, 0);
         return out;
     }
-    out.generation = get64(in, 8);
-    out.baseSequence = get64(in, 16);
-    std::size_t at = kJournalHeaderSize;
-    out.completeBytes = at;
-    while (at < in.size()) {
-        const std::size_t left = in.size() - at;
-        if (left < 12) break;  // a torn last record
-        const std::uint64_t length = get32(in, at);
-        if (length > left - kJournalRecordOverhead || left < kJournalRecordOverhead) break;  // torn
-        const std::size_t end = at + 12 + static_cast<std::size_t>(length);
-        if (get32(in, end) != crc32(in.substr(at, 12 + length))) {
-            // The last record torn by a kill (its tail never reached the
-            // disk), or damage when complete records follow.
-            if (end + 4 < in.size()) out.status = JournalStatus::Damaged;
-            break;
-        }
-        out.records.push_back({get64(in, at + 4), in.substr(at + 12, length)});
-        at = end + 4;
-        out.completeBytes = at;
-    }
-    if (out.status == JournalStatus::Damaged) out.records.clear();
+    out.generation = get64(in, H::kGeneration);
+    out.baseSequence = get64(in, H::kBaseSequence);
+    out.completeBytes = H::kSize;
+    if (out.version == 1) parseVersion1(out, in);
+    else parseVersion2(out, in);
     return out;
 }
 
 JournalContents readJournal(const std::filesystem::path& file) {
     std::string bytes;
-    if (const int err = readFile(file, bytes)) {
+    int err = readFile(file, bytes);
+    // A virus scanner or a backup may hold the file for a moment.
+    for (int tries = 0; err != 0 && isHeldElsewhere(err) && tries < kHeldRetries; ++tries) {
+        pauseMs(kHeldRetryMs);
+        err = readFile(file, bytes);
+    }
+    if (err != 0) {
         JournalContents out;
         out.status = isMissingFile(err) ? JournalStatus::Missing : JournalStatus::Unreadable;
         out.errorCode = err;
@@ -280,50 +370,71 @@ JournalContents readJournal(const std::filesystem::path& file) {
     return parseJournal(std::move(bytes));
 }
 
-bool applyJournalRecord(std::string_view payload, RecordTables& tables) {
+namespace {
+
+// One pass over a record's changes: with `apply` false it only checks that
+// each fits the tables as the earlier ones leave them (their row counts).
+bool walkRecord(std::string_view payload, RecordTables& tables, bool apply) {
     Reader in(payload);
-    std::array<std::string, 16> cells;
+    std::array<std::string, kMaxColumns> cells;
+    std::array<std::size_t, kViewKindCount> rows{};
+    for (int k = 0; k < kViewKindCount; ++k) rows[k] = tables.table(static_cast<ViewKind>(k)).rowCount();
     while (!in.done()) {
         std::uint8_t op = 0, kindByte = 0;
         if (!in.u8(op) || !in.u8(kindByte) || kindByte >= kViewKindCount) return false;
         const auto kind = static_cast<ViewKind>(kindByte);
         TableWidget& t = tables.table(kind);
+        std::size_t& count = rows[kind];
         const std::size_t columns = columnCount(kind);
+        if (columns > kMaxColumns) return false;
         const std::span<const std::string> row(cells.data(), columns);
         std::uint32_t a = 0, b = 0;
         std::string_view bytes;
         switch (op) {
             case kInsert:
-                if (!in.u32(a) || !in.u32(b) || a > t.rowCount()) return false;
+                if (!in.u32(a) || !in.u32(b) || a > count) return false;
                 for (std::uint32_t r = 0; r < b; ++r) {
                     if (!in.bytes(bytes) || !splitRow(bytes, columns, cells)) return false;
-                    t.insertRow(a + r, row);
+                    if (apply) t.insertRow(a + r, row);
                 }
+                count += b;
                 break;
             case kRemove:
-                if (!in.u32(a) || !in.u32(b) || a > t.rowCount() || b > t.rowCount() - a) return false;
-                if (b == 1) t.deleteRow(a);
-                else if (b > 0) t.deleteRows(a, b);
+                if (!in.u32(a) || !in.u32(b) || a > count || b > count - a) return false;
+                if (apply && b == 1) t.deleteRow(a);
+                else if (apply && b > 0) t.deleteRows(a, b);
+                count -= b;
                 break;
             case kClear:
-                t.deleteAll();
+                if (apply) t.deleteAll();
+                count = 0;
                 break;
             case kSetRow:
-                if (!in.u32(a) || a >= t.rowCount() || !in.bytes(bytes) || !splitRow(bytes, columns, cells))
-                    return false;
-                t.setRow(a, row);
+                if (!in.u32(a) || a >= count || !in.bytes(bytes) || !splitRow(bytes, columns, cells)) return false;
+                if (apply) t.setRow(a, row);
                 break;
             case kSetCell:
-                if (!in.u32(a) || !in.u32(b) || a >= t.rowCount() || b >= columns || !in.bytes(bytes) ||
+                if (!in.u32(a) || !in.u32(b) || a >= count || b >= columns || !in.bytes(bytes) ||
                     bytes.find('\0') != std::string_view::npos)
                     return false;
-                t.setCell(a, b, bytes);
+                if (apply) t.setCell(a, b, bytes);
                 break;
             default:
                 return false;
         }
     }
     return true;
+}
+
+}  // namespace
+
+bool applyJournalRecord(std::string_view payload, RecordTables& tables) {
+    return walkRecord(payload, tables, false) && walkRecord(payload, tables, true);
+}
+
+bool holdsWholeTables(std::string_view payload) {
+    static constexpr char kWhole[] = {kClear, ViewRegister, kClear, ViewInstitution, kClear, ViewAccountChange};
+    return payload.substr(0, sizeof kWhole) == std::string_view(kWhole, sizeof kWhole);
 }
 
 }  // namespace kovirant

@@ -4,9 +4,11 @@
 //
 // The file: a header of 32 bytes ("KOVNAPLO", the chain's generation, the
 // sequence number of the snapshot it builds on (0: empty tables), version,
-// CRC-32), then records: payload length (u32), sequence number (u64), the
-// payload, and a CRC-32 of all three. Numbers are little-endian. A record's
-// payload is one command's changes, in order:
+// CRC-32), then records: payload length (u32), sequence number (u64), a
+// CRC-32 of those two (so that a damaged length is told from a torn end),
+// the payload, and a CRC-32 of all before it. Numbers are little-endian.
+// (Version 1 records had no head check; such a file is still read.) A
+// record's payload is one command's changes, in order:
 //   Insert  kind first count row...   (a row: u32 length, cells each ended by NUL)
 //   Remove  kind first count
 //   Clear   kind
@@ -29,8 +31,18 @@ namespace kovirant {
 inline constexpr std::string_view kJournalFileName = "Kovirant-visszaallitas.naplo";
 std::filesystem::path journalPath(const std::filesystem::path& workingFolder);
 
-inline constexpr std::size_t kJournalHeaderSize = 32;
-inline constexpr std::size_t kJournalRecordOverhead = 16;  // length, sequence, CRC
+// The file's header.
+namespace journal_header {
+inline constexpr std::size_t kMagic = 0, kGeneration = 8, kBaseSequence = 16, kVersion = 24, kCrc = 28;
+inline constexpr std::size_t kSize = 32;
+}  // namespace journal_header
+// A record's head: its payload follows, then the CRC of head and payload.
+namespace journal_record {
+inline constexpr std::size_t kLength = 0, kSequence = 4, kHeadCrc = 12;
+inline constexpr std::size_t kHeadSize = 16, kCrcSize = 4, kOverhead = kHeadSize + kCrcSize;
+}  // namespace journal_record
+inline constexpr std::size_t kJournalHeaderSize = journal_header::kSize;
+inline constexpr std::uint32_t kJournalVersion = 2;
 
 // Collects the tables' changes as the payload of the next record, and
 // appends records to the journal file.
@@ -89,29 +101,43 @@ struct JournalRecord {
 
 enum class JournalStatus {
     Missing,     // no file: no changes
-    Read,        // its complete records read (a torn last one left out)
-    Damaged,     // not a journal, or a record in its middle fails its check
+    Read,        // its complete records read (a torn end left out)
+    Damaged,     // not a journal, or records after a damaged one: the records before it are read
     Unreadable,  // there, but could not be read
 };
 
 struct JournalContents {
     JournalStatus status = JournalStatus::Missing;
     int errorCode = 0;
+    std::uint32_t version = 0;
     std::uint64_t generation = 0;
     std::uint64_t baseSequence = 0;
-    std::vector<JournalRecord> records;  // views into `bytes`
-    std::uint64_t completeBytes = 0;     // up to the end of the last complete record
+    std::vector<JournalRecord> records;  // views into `bytes`; up to the damage, if any
+    std::uint64_t completeBytes = 0;     // up to the end of the last record read
+    std::size_t lostRecords = 0;         // Damaged: the damaged record and those found after it
+    bool lastUnreadable = false;         // the last record was whole in length but failed its check
     std::string bytes;
 };
 
-// Splits a journal's bytes into records. A file cut short in its header or
-// in its last record is read up to there; a header or a record that fails
-// its check while more bytes follow is damage.
+// Splits a journal's bytes into records. What cannot be a record after the
+// last whole one (a file cut short, zeros a file system left, garbage) is a
+// torn end; a record that fails its check while whole records follow it, or
+// a header that fails its own, is damage.
 JournalContents parseJournal(std::string bytes);
+// The same from the file; a file another process holds is tried again for a
+// few seconds.
 JournalContents readJournal(const std::filesystem::path& file);
 
 // Makes one record's changes on the tables (their widgets, reporting to no
-// one). False when the payload does not fit them: damage.
+// one), all or nothing. False when the payload does not fit them: damage,
+// and the tables are as they were.
 bool applyJournalRecord(std::string_view payload, RecordTables& tables);
+// Whether a record holds the whole tables (it empties all three first): it
+// stands on its own, whatever came before it.
+bool holdsWholeTables(std::string_view payload);
+
+// How long a journal another process holds is waited for.
+inline constexpr int kHeldRetries = 30;
+inline constexpr int kHeldRetryMs = 100;
 
 }  // namespace kovirant

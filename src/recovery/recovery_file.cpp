@@ -95,14 +95,17 @@ RecoveredRows readRecovery(const std::filesystem::path& file) {
 
 RecoveredRows readRecoveryStream(std::FILE* file) {
     RecoveredRows out;
-    if (!endsComplete(file)) {
-        out.status = std::ferror(file) ? RecoveryStatus::Unreadable : RecoveryStatus::Damaged;
+    const bool complete = endsComplete(file);
+    if (std::ferror(file) || std::fseek(file, 0, SEEK_SET) != 0) {
+        out.status = RecoveryStatus::Unreadable;
         return out;
     }
+    // A file cut short still gives the whole records before the cut.
     out.at = readNote(file);
     RecordTables tables(out.reg, out.inst, out.acc);
     ReloadReportStream(file, tables, ReloadOptions{true});
-    out.status = std::ferror(file) ? RecoveryStatus::Unreadable : RecoveryStatus::Read;
+    if (std::ferror(file)) out.status = RecoveryStatus::Unreadable;
+    else out.status = complete ? RecoveryStatus::Read : RecoveryStatus::Damaged;
     return out;
 }
 

@@ -45,7 +45,7 @@ int writeRecovery(const std::filesystem::path& file, RecordTables& tables, const
 enum class RecoveryStatus {
     Missing,     // no file: nothing to recover
     Read,        // complete, its rows read
-    Damaged,     // cut short or not written by the program
+    Damaged,     // cut short or not written by the program: the whole records before the cut are read
     Unreadable,  // there, but could not be opened or read
 };
 

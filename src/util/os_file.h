@@ -59,8 +59,11 @@ private:
     std::intptr_t handle_ = kNone;
 };
 
+// Waits this many milliseconds.
+void pauseMs(int ms);
+
 // The code FileHold::take and removeUnlessHeld give when a running process
-// holds the file.
+// holds the file (also what opening a file another process holds gives).
 bool isHeldElsewhere(int errorCode);
 
 // Marks a file this process writes as in use, so that removeUnlessHeld in

@@ -1,5 +1,6 @@
 #ifndef _WIN32
 #include <fcntl.h>
+#include <time.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -70,6 +71,11 @@ int FileHold::take(const std::filesystem::path& file) {
     if (handle_ != kNone) ::close(static_cast<int>(handle_));
     handle_ = fd;
     return 0;
+}
+
+void pauseMs(int ms) {
+    const timespec t{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
+    ::nanosleep(&t, nullptr);
 }
 
 bool isHeldElsewhere(int errorCode) { return errorCode == EWOULDBLOCK || errorCode == EAGAIN; }

@@ -72,6 +72,8 @@ int FileHold::take(const std::filesystem::path& file) {
     return 0;
 }
 
+void pauseMs(int ms) { Sleep(static_cast<DWORD>(ms)); }
+
 bool isHeldElsewhere(int errorCode) {
     return errorCode == ERROR_SHARING_VIOLATION || errorCode == ERROR_LOCK_VIOLATION;
 }
