@@ -19,6 +19,10 @@ TEST(CompanyDirectory, ReadsWhatASpreadsheetLeaves) {
         {"12345678;01-09-123456;Alfa Kft.", "12345678", "0109123456", "Alfa Kft."},
         {"2345678;1-09-000001;", "02345678", "0109000001", ""},           // lost leading zeros
         {" 34567890 ;13/10/ 123456", "34567890", "1310123456", ""},       // blanks and slashes
+        {"10000000;10-5-123456;", "10000000", "1005123456", ""},          // each part padded on its own
+        {"10000000;10-05-123456-1;", nullptr, nullptr, nullptr},          // four parts
+        {"10000000;1009-123456;", nullptr, nullptr, nullptr},             // two parts
+        {"10000000;10091234;", nullptr, nullptr, nullptr},                // 8 digits: not a lost zero
         {"45678901;109123456;\"Béta; \"\"Gamma\"\" Zrt.\"", "45678901", "0109123456", "Béta; \"Gamma\" Zrt."},
         {"56789012;\"01-09-654321\";\"Két\r\nsoros\"", "56789012", "0109654321", "Két\r\nsoros"},
         {"123456789;01-09-123456;túl hosszú", nullptr, nullptr, nullptr},
@@ -62,6 +66,27 @@ TEST(CompanyDirectory, Utf8WithoutHeaderDuplicatesAndTheWrittenForm) {
     EXPECT_TRUE(d.learn("11111111", "0303000003", "Őrség Kft."));
     EXPECT_EQ(d.serialize(), "\xEF\xBB\xBF" "11111111;01-01-000001;\xC5\x90rs\xC3\xA9g Bt.\n22222222;01-01-000002;x\n"
                              "11111111;03-03-000003;\xC5\x90rs\xC3\xA9g Kft.\n");
+}
+
+// New lines as the file writes its own: CR-only line ends (read in linear
+// time), plain numbers in a column of plain numbers; a file in an encoding it
+// cannot write, even an empty one, is never appended to.
+TEST(CompanyDirectory, NewLinesFollowTheFilesOwnForm) {
+    std::string crOnly = "T\xF6rzssz\xE1m;C\xE9gsz\xE1m;C\xE9gn\xE9v\r";
+    for (int i = 0; i < 100000; ++i) crOnly += std::to_string(10000000 + i) + ";0109" + std::to_string(100000 + i) + ";\r";
+    CompanyDirectory d = CompanyDirectory::parse(crOnly);  // quadratic, this took seconds
+    ASSERT_EQ(d.size(), 100000u);
+    d.learn("99999999", "0109999999", "");
+    EXPECT_EQ(d.serialize(), crOnly + "99999999;0109999999;\r");  // and plain, as the others
+
+    CompanyDirectory hyphens = CompanyDirectory::parse("11111111;01-09-000001;A\r\n");
+    hyphens.learn("22222222", "0109000002", "B");
+    EXPECT_EQ(hyphens.serialize(), "11111111;01-09-000001;A\r\n22222222;01-09-000002;B\r\n");
+
+    for (const char* mark : {"\xFF\xFE", "\xFE\xFF", "\xFF\xFE" "1\0" "1\0;\0"}) {
+        const CompanyDirectory utf16 = CompanyDirectory::parse(mark);
+        EXPECT_TRUE(utf16.unintelligible());
+    }
 }
 
 // Everything the program did not learn stays byte for byte: the encoding and

@@ -86,8 +86,10 @@ bool looksLikeEntry(std::string_view line, char separator) {
 
 class RecordReader {
 public:
-    RecordReader(std::string_view text, std::size_t from, char separator)
-        : text_(text), pos_(from), sep_(separator) {}
+    // `eol` ends a line: LF (a CR before it goes too), or CR in a file of
+    // CR-only line ends, so that finding a line end never scans the whole rest.
+    RecordReader(std::string_view text, std::size_t from, char separator, char eol)
+        : text_(text), pos_(from), sep_(separator), eol_(eol) {}
     bool next(Record& r) {
         if (pos_ >= text_.size()) return false;
         r.fields.clear();
@@ -95,10 +97,10 @@ public:
         const std::size_t start = pos_;
         // Most lines hold no quote: split them at their separators.
         const char* base = text_.data();
-        const char* lineEnd = static_cast<const char*>(std::memchr(base + pos_, '\n', text_.size() - pos_));
+        const char* lineEnd = static_cast<const char*>(std::memchr(base + pos_, eol_, text_.size() - pos_));
         const std::size_t lf = lineEnd ? static_cast<std::size_t>(lineEnd - base) : text_.size();
         std::size_t end = lf;
-        if (end > pos_ && text_[end - 1] == '\r') --end;
+        if (eol_ == '\n' && end > pos_ && text_[end - 1] == '\r') --end;
         const std::size_t next = lf < text_.size() ? lf + 1 : lf;
         if (std::memchr(base + pos_, '"', lf - pos_) == nullptr &&
             std::memchr(base + pos_, '\r', end - pos_) == nullptr) {
@@ -178,10 +180,10 @@ private:
     // entry of its own.
     bool swallowsEntries(std::size_t from, std::size_t to) const {
         while (from < to) {
-            std::size_t lf = text_.find('\n', from);
+            std::size_t lf = text_.find(eol_, from);
             if (lf == std::string_view::npos) lf = text_.size();
             std::size_t e = lf;
-            if (e > from && text_[e - 1] == '\r') --e;
+            if (eol_ == '\n' && e > from && text_[e - 1] == '\r') --e;
             if (looksLikeEntry(text_.substr(from, e - from), sep_)) return true;
             from = lf + 1;
         }
@@ -194,6 +196,7 @@ private:
     std::string_view text_;
     std::size_t pos_ = 0;
     char sep_;
+    char eol_;
     std::string scratch_;
     std::vector<Quoted> quoted_;
 };
@@ -293,9 +296,24 @@ void DirectoryEntry::setCompanyNumber(std::string_view tenDigits) { tenDigits.co
 
 std::string normalizeTaxNumber(std::string_view text) { return digitsPadded(trimmed(text), false, kTaxBaseLength); }
 
-// Only the one leading zero a spreadsheet drops is restored.
+// Written with separators ("10-5-123456"), each part is padded on its own;
+// without, only the one leading zero a spreadsheet drops is restored.
 std::string normalizeCompanyNumber(std::string_view text) {
-    return digitsPadded(trimmed(text), true, kCompanyNumberLength, kCompanyNumberLength - 1);
+    text = trimmed(text);
+    if (text.find_first_of("-/") == std::string_view::npos)
+        return digitsPadded(text, false, kCompanyNumberLength, kCompanyNumberLength - 1);
+    constexpr std::size_t kParts[] = {kAreaCodeLength, kFormCodeLength, kSerialLength};
+    std::string out;
+    for (std::size_t i = 0; i < std::size(kParts); ++i) {
+        const std::size_t cut = text.find_first_of("-/");
+        // Three parts, no more and no fewer.
+        if ((cut == std::string_view::npos) != (i + 1 == std::size(kParts))) return {};
+        const std::string part = digitsPadded(text.substr(0, cut), false, kParts[i]);
+        if (part.empty()) return {};
+        out += part;
+        text.remove_prefix(cut == std::string_view::npos ? text.size() : cut + 1);
+    }
+    return out;
 }
 
 std::string formatCompanyNumber(std::string_view d) {
@@ -314,18 +332,23 @@ CompanyDirectory CompanyDirectory::parse(std::string_view bytes, CompanyNumberLi
     if (text.starts_with(kUtf8ByteOrderMark)) {
         d.encoding_ = DirectoryEncoding::Utf8WithMark;
         from = kUtf8ByteOrderMark.size();
+    } else if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
+        d.encoding_ = DirectoryEncoding::Foreign;  // UTF-16 (or 32): read as nothing, never written
+        return d;
     } else if (isUtf8Text(text)) {
         d.encoding_ = DirectoryEncoding::Utf8;
     }
     d.separator_ = detectSeparator(text.substr(from));
-    if (const std::size_t lf = text.find('\n'); lf != std::string_view::npos && (lf == 0 || text[lf - 1] != '\r'))
-        d.lineEnd_ = "\n";
+    const std::size_t lf = text.find('\n');
+    if (lf != std::string_view::npos && (lf == 0 || text[lf - 1] != '\r')) d.lineEnd_ = "\n";
+    else if (lf == std::string_view::npos && text.find('\r') != std::string_view::npos) d.lineEnd_ = "\r";
     d.entries_.reserve(bytes.size() / 32);
     d.slots_.assign(std::max<std::size_t>(64, std::bit_ceil(bytes.size() / 16 + 1)), 0);
-    RecordReader reader(text, from, d.separator_);
+    RecordReader reader(text, from, d.separator_, d.lineEnd_ == "\r" ? '\r' : '\n');
     Record r;
     bool first = true;
     bool named = false;  // the first entry's name seen
+    bool plain = false, hyphenated = false;  // the forms its company numbers are written in
     while (reader.next(r)) {
         if (trimmed(r.raw).empty()) continue;
         if (first && separatorLine(r.raw)) continue;  // kept as it is, read as no line
@@ -353,19 +376,27 @@ CompanyDirectory CompanyDirectory::parse(std::string_view bytes, CompanyNumberLi
             d.entries_.emplace_back(tax, company, std::string(r.fields.size() > 2 ? r.fields[2] : std::string_view()));
         e.begin_ = static_cast<std::size_t>(r.raw.data() - text.data());
         e.length_ = r.raw.size();
+        (allDigits(trimmed(r.fields[1])) ? plain : hyphenated) = true;
         if (!std::exchange(named, true) && !e.name.empty()) {
             const std::vector<std::string_view> raw = rawFields(r.raw, d.separator_);
             d.quoteNames_ = raw.size() > 2 && raw[2].starts_with('"');
         }
     }
+    // New numbers are written as the file's are: plain digits only where
+    // every number is, else hyphenated.
+    d.plainNumbers_ = plain && !hyphenated;
     return d;
+}
+
+std::string CompanyDirectory::writtenNumber(std::string_view tenDigits) const {
+    return plainNumbers_ ? std::string(tenDigits) : formatCompanyNumber(tenDigits);
 }
 
 std::string CompanyDirectory::renderChanged(const DirectoryEntry& e) const {
     const std::string_view record = std::string_view(text_).substr(e.begin_, e.length_);
     std::vector<std::string_view> fields = rawFields(record, separator_);
     if (fields.size() < 3) fields.resize(3);
-    const std::string company = formatCompanyNumber(e.companyNumber());
+    const std::string company = writtenNumber(e.companyNumber());
     std::string name;
     appendField(name, e.name, separator_, quoteNames_);
     if (e.companyChanged_) fields[1] = company;
@@ -382,7 +413,7 @@ std::string CompanyDirectory::renderNew(const DirectoryEntry& e) const {
     std::string out;
     out += e.taxNumber();
     out += separator_;
-    out += formatCompanyNumber(e.companyNumber());
+    out += writtenNumber(e.companyNumber());
     out += separator_;
     appendField(out, e.name, separator_, quoteNames_);
     out.append(columns_ - 3, separator_);
@@ -412,7 +443,7 @@ std::string CompanyDirectory::serialize() const {
         }
         out.append(text.substr(pos));
     }
-    bool lineOpen = !out.empty() && out.back() != '\n';
+    bool lineOpen = !out.empty() && out.back() != lineEnd_.back();
     for (const DirectoryEntry& e : entries_) {
         if (e.begin_ != DirectoryEntry::kNewLine) continue;
         // The last line's end completed: a bare CR becomes CR LF.

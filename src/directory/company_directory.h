@@ -28,7 +28,8 @@ namespace kovirant {
 inline constexpr std::string_view kDirectoryFileName = "Cegtar.csv";
 inline constexpr std::string_view kDirectoryHeader = "Törzsszám;Cégszám;Cégnév";
 
-enum class DirectoryEncoding { Windows1250, Utf8WithMark, Utf8 };
+// Foreign: a UTF-16 or UTF-32 file, which the directory neither reads nor writes.
+enum class DirectoryEncoding { Windows1250, Utf8WithMark, Utf8, Foreign };
 
 // The company-number limits an entry must meet to be filled in (the register
 // editor's, from the settings' "maxtk" and "maxcf").
@@ -89,16 +90,20 @@ public:
     const std::vector<DirectoryEntry>& entries() const { return entries_; }
     DirectoryEncoding encoding() const { return encoding_; }
     char separator() const { return separator_; }
-    // Lines there are but none of them an entry: a file the program cannot
-    // read, never to be appended to.
-    bool unintelligible() const { return entries_.empty() && unreadable_ > 0; }
+    // Lines there are but none of them an entry, or an encoding the program
+    // cannot write: a file never to be appended to.
+    bool unintelligible() const {
+        return encoding_ == DirectoryEncoding::Foreign || (entries_.empty() && unreadable_ > 0);
+    }
 
 private:
+    std::string writtenNumber(std::string_view tenDigits) const;
     std::string text_;  // the file's bytes as read
     DirectoryEncoding encoding_ = DirectoryEncoding::Windows1250;
     char separator_ = ';';
     bool quoteNames_ = false;  // the file quotes every name
-    std::string_view lineEnd_ = "\r\n";  // the file's first line end
+    std::string_view lineEnd_ = "\r\n";  // the file's first line end (CR in a file of CR-only ends)
+    bool plainNumbers_ = false;     // the file writes company numbers as 10 plain digits
     std::size_t columns_ = 3;       // fields of a new line: the header's count
     std::vector<DirectoryEntry> entries_;
     // Open addressing by tax number: a slot holds (tax + 1) << 32 | entry
