@@ -17,7 +17,54 @@ std::string narrow(const std::wstring& w) {
 
 std::wstring path(const std::wstring& dir, const std::wstring& name) { return dir + L"\\" + name; }
 
-void shot(const std::wstring& name) { screenshot(path(shots, name + L".bmp")); }
+namespace {
+
+// The guide's pictures fit a 1366x768 screen: the main window is brought to
+// a size that does (its status bar whole), each visible list's columns are
+// widened to their values as an officer would drag them, and the program is
+// given time to finish drawing and to handle the input typed last.
+constexpr int kPictureWidth = 1180, kPictureHeight = 700;
+
+BOOL CALLBACK widenColumns(HWND child, LPARAM) {
+    wchar_t cls[32] = {};
+    GetClassNameW(child, cls, 32);
+    if (std::wstring(cls) != WC_LISTVIEWW || !IsWindowVisible(child)) return TRUE;
+    HWND header = reinterpret_cast<HWND>(SendMessageW(child, LVM_GETHEADER, 0, 0));
+    const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    for (int c = 0; c < columns; ++c) {
+        const LRESULT was = SendMessageW(child, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0);
+        SendMessageW(child, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), LVSCW_AUTOSIZE_USEHEADER);
+        if (SendMessageW(child, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0) < was)
+            SendMessageW(child, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), was);
+    }
+    return TRUE;
+}
+
+void frameThePicture() {
+    HWND main = FindWindowW(L"Kovirant", L"Kovirant");
+    if (main == nullptr) return;
+    RECT r{};
+    GetWindowRect(main, &r);
+    if (r.right - r.left != kPictureWidth || r.bottom - r.top != kPictureHeight) {
+        SetWindowPos(main, nullptr, 0, 0, kPictureWidth, kPictureHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        EnumChildWindows(main, widenColumns, 0);
+    }
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    if (HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid)) {
+        WaitForInputIdle(process, 2000);
+        CloseHandle(process);
+    }
+    RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    Sleep(400);  // what the program draws after idle (a dialog's first paint, a hint) lands
+}
+
+}  // namespace
+
+void shot(const std::wstring& name) {
+    frameThePicture();
+    screenshot(path(shots, name + L".bmp"));
+}
 
 std::string readBytes(const std::wstring& file) {
     std::ifstream in(std::filesystem::path(file), std::ios::binary);
