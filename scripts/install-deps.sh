@@ -54,6 +54,18 @@ for pkg in "${missing[@]}"; do
     esac
 done
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+# A mirror being synced fails one index now and then: try again, and go on
+# with the lists there are when one index still fails.
+for try in 1 2 3; do
+    $SUDO apt-get update -q && break
+    echo "apt-get update failed (try $try); trying again"
+    sleep 15
+done
+for try in 1 2 3; do
+    $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}" && break
+    [ "$try" -eq 3 ] && exit 1
+    echo "apt-get install failed (try $try); trying again"
+    sleep 15
+    $SUDO apt-get update -q || true
+done
 hungarian_locale
