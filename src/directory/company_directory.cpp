@@ -239,14 +239,14 @@ bool isUtf8Text(std::string_view text) {
 }
 
 // Up to `max` non-blank lines from `from`, without their line ends.
-std::vector<std::string_view> firstLines(std::string_view text, std::size_t max) {
+std::vector<std::string_view> firstLines(std::string_view text, std::size_t max, char eol) {
     std::vector<std::string_view> lines;
     std::size_t from = 0;
     while (from < text.size() && lines.size() < max) {
-        std::size_t lf = text.find('\n', from);
+        std::size_t lf = text.find(eol, from);
         if (lf == std::string_view::npos) lf = text.size();
         std::string_view line = text.substr(from, lf - from);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (eol == '\n' && !line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (!trimmed(line).empty()) lines.push_back(line);
         from = lf + 1;
     }
@@ -265,8 +265,8 @@ std::optional<char> separatorLine(std::string_view line) {
 // The separator that makes the most of the first lines entries; on a tie the
 // one that splits the first line (the header) into the most fields; then ';',
 // tab, ',' in that order. Separators inside quotes do not count.
-char detectSeparator(std::string_view text) {
-    const std::vector<std::string_view> lines = firstLines(text, 20);
+char detectSeparator(std::string_view text, char eol) {
+    const std::vector<std::string_view> lines = firstLines(text, 20, eol);
     if (lines.empty()) return ';';
     if (auto sep = separatorLine(lines.front())) return *sep;
     char best = ';';
@@ -338,13 +338,14 @@ CompanyDirectory CompanyDirectory::parse(std::string_view bytes, CompanyNumberLi
     } else if (isUtf8Text(text)) {
         d.encoding_ = DirectoryEncoding::Utf8;
     }
-    d.separator_ = detectSeparator(text.substr(from));
     const std::size_t lf = text.find('\n');
     if (lf != std::string_view::npos && (lf == 0 || text[lf - 1] != '\r')) d.lineEnd_ = "\n";
     else if (lf == std::string_view::npos && text.find('\r') != std::string_view::npos) d.lineEnd_ = "\r";
+    const char eol = d.lineEnd_ == "\r" ? '\r' : '\n';
+    d.separator_ = detectSeparator(text.substr(from), eol);
     d.entries_.reserve(bytes.size() / 32);
     d.slots_.assign(std::max<std::size_t>(64, std::bit_ceil(bytes.size() / 16 + 1)), 0);
-    RecordReader reader(text, from, d.separator_, d.lineEnd_ == "\r" ? '\r' : '\n');
+    RecordReader reader(text, from, d.separator_, eol);
     Record r;
     bool first = true;
     bool named = false;  // the first entry's name seen
