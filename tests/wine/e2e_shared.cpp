@@ -29,6 +29,8 @@ BOOL CALLBACK widenColumns(HWND child, LPARAM) {
     wchar_t cls[32] = {};
     GetClassNameW(child, cls, 32);
     if (std::wstring(cls) != WC_LISTVIEWW || !IsWindowVisible(child)) return TRUE;
+    // Measuring every row of a large owner-data list would take long: the pictures show small tables.
+    if (SendMessageW(child, LVM_GETITEMCOUNT, 0, 0) > 1000) return TRUE;
     HWND header = reinterpret_cast<HWND>(SendMessageW(child, LVM_GETHEADER, 0, 0));
     const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
     for (int c = 0; c < columns; ++c) {
