@@ -36,10 +36,14 @@ check "$([ -f "$dir/Cegtar.csv" ] && grep -q '^20866022;01-01-010000;' "$dir/Ceg
     "the directory learnt from the written report"
 check "$(grep -q 'A jelentés elkészült' "$work/err.txt"; echo $?)" "standard error names the report, in UTF-8"
 
-cli --check "$(w "$root/examples/apeh-protocol-faulty.txt")" >"$work/findings.txt" 2>/dev/null
+cli --check --settings "$(w "$dir/Kovirant.ini")" "$(w "$root/examples/apeh-protocol-faulty.txt")" \
+    >"$work/findings.txt" 2>/dev/null
 check "$([ $? = 1 ]; echo $?)" "a faulty protocol stops the run with status 1"
-check "$(grep -q ':2: hiba: A sor nem 216 karakter hosszú: 2. sor' "$work/findings.txt"; echo $?)" \
+check "$(grep -q ':2: hiba: A sor nem 216 karakter hosszú$' "$work/findings.txt"; echo $?)" \
     "findings redirected to a file are UTF-8: $(head -c 120 "$work/findings.txt")"
+(cd "$work" && cli --check "$(w "$root/examples/report.xml")" >/dev/null 2>"$work/err.txt")
+check "$([ $? = 3 ] && grep -q -- '--settings' "$work/err.txt"; echo $?)" \
+    "without Kovirant.ini in the current folder the run stops with status 3 and names --settings"
 cli --nincs-ilyen >/dev/null 2>&1
 check "$([ $? = 2 ]; echo $?)" "a wrong option gives status 2"
 
