@@ -61,11 +61,25 @@ for try in 1 2 3; do
     echo "apt-get update failed (try $try); trying again"
     sleep 15
 done
+installed=0
 for try in 1 2 3; do
-    $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}" && break
-    [ "$try" -eq 3 ] && exit 1
+    $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}" && { installed=1; break; }
     echo "apt-get install failed (try $try); trying again"
     sleep 15
     $SUDO apt-get update -q || true
 done
+# An index of the security suite that still fails leaves the 32-bit
+# libraries without versions matching the 64-bit ones: install from the
+# main suites alone, which agree with each other.
+if [ "$installed" -eq 0 ]; then
+    echo "installing from the main suites alone"
+    parts=$(mktemp -d)
+    printf 'Types: deb\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+        >"$parts/main.sources"
+    main_only=(-o "Dir::Etc::sourceparts=$parts" -o "Dir::Etc::sourcelist=/dev/null")
+    $SUDO apt-get "${main_only[@]}" update -q
+    $SUDO apt-get "${main_only[@]}" install -y -q --no-install-recommends "${missing[@]}"
+    rm -rf "$parts"
+    $SUDO apt-get update -q || true
+fi
 hungarian_locale
