@@ -47,10 +47,9 @@ void frameThePicture() {
     if (main == nullptr) return;
     RECT r{};
     GetWindowRect(main, &r);
-    if (r.right - r.left != kPictureWidth || r.bottom - r.top != kPictureHeight) {
+    if (r.right - r.left != kPictureWidth || r.bottom - r.top != kPictureHeight)
         SetWindowPos(main, nullptr, 0, 0, kPictureWidth, kPictureHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        EnumChildWindows(main, widenColumns, 0);
-    }
+    EnumChildWindows(main, widenColumns, 0);
     DWORD pid = 0;
     GetWindowThreadProcessId(main, &pid);
     if (HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid)) {
