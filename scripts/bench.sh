@@ -14,7 +14,7 @@ seconds() { # runs a command, prints its wall time
     s=$(now); "$@" >/dev/null; e=$(now)
     echo "$e - $s" | bc -l
 }
-field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p"; }
+field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p"; }
 ratio() { echo "scale=2; $1 / $2" | bc -l; }
 
 echo "== APEH import =="
@@ -42,7 +42,9 @@ printf '   %s\n          fill/import of 1,000,000 lines = %s (import %.3f s in t
 echo "== Check of every row: 1,000,000 rows =="
 out=$("$bench" check-rows 1000000)
 s=$(echo "$out" | field seconds)
+ds=$(echo "$out" | field deadline_seconds)
 printf '   %s\n          check/import of 1,000,000 lines = %s (import %.3f s in this run)\n' "$out" "$(ratio "$s" "$imp")" "$imp"
+printf '          with the deadline rule / without = %s (goal <= 1.05)\n' "$(ratio "$ds" "$s")"
 
 echo "== Report write and reload =="
 for n in 10000 100000 1000000; do

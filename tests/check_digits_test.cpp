@@ -6,6 +6,7 @@
 #include "editing/check_digits.h"
 #include "editing/check_warnings.h"
 #include "editing/row_check.h"
+#include "import/apeh_import.h"
 #include "fake_shell.h"
 #include "import/report_reload.h"
 #include "test_support.h"
@@ -119,6 +120,7 @@ TEST(CheckDigits, TheCheckListsEachRowsWarningsAfterItsFault) {
     FakeShell shell;
     AppState state(t.tables);
     onCreate(state, shell, freshTempDir("warnings"));
+    state.now = [] { return noonOf("2005-03-05"); };  // the register's dates are in time, the account change's not
     std::vector<std::string> hiba;
     std::string countText;
     shell.faultList = [&](const FaultListRequest& r) -> std::optional<std::size_t> {
@@ -127,8 +129,9 @@ TEST(CheckDigits, TheCheckListsEachRowsWarningsAfterItsFault) {
         return 5;  // the institution's warning
     };
     onCommand(state, shell, kCmdCheckRows);
-    EXPECT_EQ(countText, "Hibás sorok száma: 1, figyelmeztetések száma: 6");  // no directory in this folder
-    ASSERT_EQ(hiba.size(), 7u);
+    EXPECT_EQ(countText, "Hibás sorok száma: 1, figyelmeztetések száma: 7");  // no directory in this folder
+    ASSERT_EQ(hiba.size(), 8u);
+    EXPECT_EQ(hiba[7], "1 Figyelmeztetés: határidőn túl: a nyitás óta 794 nap telt el (határidő: 8 nap)");
     EXPECT_EQ(hiba[2], "4 Hiányzik a cégszám");
     EXPECT_EQ(hiba[3], "4 Figyelmeztetés: hibás ellenőrző számjegy a törzsszámban");
     EXPECT_EQ(state.tables.CurrentView, ViewInstitution);
@@ -163,7 +166,18 @@ TEST(CheckDigits, TheExampleReportChecksClean) {
         ReloadReport(std::filesystem::path(KOVIRANT_SOURCE_DIR) / "examples" / "report.xml", t.tables);
     ASSERT_EQ(loaded.status, ReloadStatus::Completed);
     ASSERT_GT(loaded.rowsAppended, 30u);
-    const RowCheck check = checkAllRows(t.tables, 20, 18);
+    // Judged on the day the example protocol was made.
+    CheckOptions options;
+    options.checkDay = dayNumber(kExamplesDay);
+    const RowCheck check = checkAllRows(t.tables, 20, 18, options);
     for (const RowFault& f : check.faults) ADD_FAILURE() << f.kind << " " << f.row << ": " << check.messages[f.message];
     for (const RowWarning& w : check.warnings) ADD_FAILURE() << w.row << ": " << warningText(check, w);
+
+    // The protocol's rows lack company numbers (and closings their openings), but warn of nothing.
+    TestTables imported;
+    ImportApehFile(std::filesystem::path(KOVIRANT_SOURCE_DIR) / "examples" / "apeh-protocol.txt", imported.tables,
+                   [](const std::string&) { return false; });
+    ASSERT_EQ(imported.tables.rowCounter(ViewRegister), 36);
+    const RowCheck protocol = checkAllRows(imported.tables, 20, 18, options);
+    for (const RowWarning& w : protocol.warnings) ADD_FAILURE() << w.row << ": " << warningText(protocol, w);
 }

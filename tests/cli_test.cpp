@@ -59,6 +59,7 @@ TEST_F(CliTest, UsageAndExitStatuses) {
         {{"--help"}, cli::kExitWritten, nullptr},
         {{"--check", path("nincs.txt")}, cli::kExitFile, "Hibak\xC3\xB3" "d=2"},
         {{"--check", faulty}, cli::kExitFaults, "Nem \xC3\xADrtam"},
+        {{"--date", "2026-02-30", "--check", faulty}, cli::kExitUsage, "hib\xC3\xA1s d\xC3\xA1tum"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.empty() ? "" : c.args[0]);
@@ -106,6 +107,11 @@ TEST_F(CliTest, TheWrittenReportIsTheWindowsAndAFailedOneChangesNothing) {
     const CompanyDirectory learnt = loadDirectory(dir / "Cegtar.csv").directory;
     EXPECT_EQ(learnt.companyOf("20866022"), std::optional<std::string_view>("0101010000"));
     EXPECT_EQ(learnt.companyOf("10537914"), std::optional<std::string_view>("0110041234"));  // the bank
+
+    // Judged nine days after the examples were made: warnings, faults only with --strict.
+    EXPECT_EQ(run({"--check", "--date", "2026-12-09", report}), cli::kExitWritten);
+    EXPECT_NE(err.find(cp1250ToUtf8("határidőn túl: 38 sor")), std::string::npos) << err;
+    EXPECT_EQ(run({"--check", "--strict", "--date", "2026-12-09", report}), cli::kExitFaults);
 
     writeFile(dir / "ki.xml", "previous report");
     injectFileFaults({1, false});

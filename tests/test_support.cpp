@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
@@ -76,6 +77,16 @@ void randomTableStep(std::mt19937& rng, RecordTables& t) {
                     t.writeCell(ViewRegister, r, RegisterCol::companyNumber, "0109" + std::to_string(r));
             break;
     }
+}
+
+std::time_t noonOf(const char* date) {
+    std::tm t{};
+    std::sscanf(date, "%d-%d-%d", &t.tm_year, &t.tm_mon, &t.tm_mday);
+    t.tm_year -= 1900;
+    t.tm_mon -= 1;
+    t.tm_hour = 12;
+    t.tm_isdst = -1;
+    return std::mktime(&t);
 }
 
 }  // namespace kovirant

@@ -1,6 +1,8 @@
 // Helpers shared by the tests: tables over in-memory widgets, rows.
 #pragma once
 
+#include <ctime>
+
 #include <array>
 #include <filesystem>
 #include <random>
@@ -24,6 +26,12 @@ inline RegisterEntry registerRow(std::string companyNumber, std::string tax = "1
                                  std::string closing = "", std::string code = "Bejegyzés") {
     return {companyNumber, tax, account, opening, closing, code};
 }
+
+// The day the example protocol was made: the examples are within the deadline then.
+inline constexpr const char* kExamplesDay = "2026-11-30";
+
+// Noon (local time) of a day "YYYY-MM-DD": a clock for the deadline rule.
+std::time_t noonOf(const char* date);
 
 // A fresh empty directory under the system's temporary directory.
 std::filesystem::path freshTempDir(const std::string& name);

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
+#include <functional>
+#include <optional>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -49,6 +52,9 @@ struct AppState {
     int maxtk = 0;
     int maxcf = 0;
     bool DataSheetFilled = false;
+    int hatarido = kDefaultDeadlineDays;       // the reporting deadline in days
+    std::optional<std::string> hataridoRefused;  // a settings value that was refused
+    std::function<std::time_t()> now = [] { return std::time(nullptr); };  // the check's clock
     std::filesystem::path lastFilePath;
     RecoveryState recovery;
     std::u16string lastSearch;  // what "Keresés..." looked for last

@@ -274,6 +274,8 @@ void onCreate(AppState& state, Shell& shell, const std::optional<std::filesystem
     state.maxtk = s.maxtk;
     state.maxcf = s.maxcf;
     state.DataSheetFilled = s.DataSheetFilled;
+    state.hatarido = s.hatarido;
+    state.hataridoRefused = s.hataridoRefused;
 }
 
 void onCommand(AppState& state, Shell& shell, int id) {

@@ -18,6 +18,8 @@ void information(Shell& shell, std::string_view text) {
 // The directory's company numbers for the check, when there is a directory.
 CheckOptions checkOptions(const AppState& state, std::optional<CompanyDirectory>& directory) {
     CheckOptions options;
+    options.checkDay = localDay(state.now());
+    options.deadlineDays = state.hatarido;
     if (state.settingsPath.empty()) return options;
     LoadedDirectory loaded = loadDirectory(directoryPath(state.settingsPath.parent_path()), {state.maxtk, state.maxcf});
     if (loaded.status != DirectoryStatus::Read) return options;
@@ -29,6 +31,8 @@ CheckOptions checkOptions(const AppState& state, std::optional<CompanyDirectory>
 }  // namespace
 
 void checkRows(AppState& state, Shell& shell) {
+    if (state.hataridoRefused)
+        shell.showMessage(messageBox(deadlineRefusal(*state.hataridoRefused), kProgramCaption, MessageIcon::Warning, true));
     std::optional<CompanyDirectory> directory;
     const RowCheck check = checkAllRows(state.tables, state.maxtk, state.maxcf, checkOptions(state, directory));
     if (check.faults.empty() && check.warnings.empty()) {

@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 
+#include "editing/deadline.h"
 #include "text/cp1250.h"
 
 namespace kovirant::cli {
@@ -18,10 +19,14 @@ ParsedOptions parseOptions(const std::vector<Argument>& args) {
             o.help = true;
         } else if (a == "--version") {
             o.version = true;
-        } else if (a == "-o" || a == "--output" || a == "--settings" || a == "--directory" || a == "--format") {
+        } else if (a == "-o" || a == "--output" || a == "--settings" || a == "--directory" || a == "--format" ||
+                   a == "--date") {
             const Argument* v = value();
             if (v == nullptr) return fail(cp1250ToUtf8("hiányzik az érték: ") + a);
-            if (a == "--format") {
+            if (a == "--date") {
+                o.date = dayNumber(v->text);
+                if (!o.date) return fail(cp1250ToUtf8("hibás dátum (ÉÉÉÉ-HH-NN): ") + v->text);
+            } else if (a == "--format") {
                 if (v->text == "text") o.format = Format::Text;
                 else if (v->text == "json") o.format = Format::Json;
                 else return fail(cp1250ToUtf8("ismeretlen formátum: ") + v->text);
@@ -70,6 +75,7 @@ std::string usageText() {
         "  --check               csak ellenőriz, nem ír semmit\n"
         "  --format text|json    a megállapítások formája a szabványos kimeneten (alapértelmezés: text)\n"
         "  --strict              a figyelmeztetések is hibának számítanak\n"
+        "  --date ÉÉÉÉ-HH-NN     a bejelentési határidőt ehhez a naphoz méri (alapértelmezés: a mai nap)\n"
         "  --help, --version\n"
         "\n"
         "Kilépési kód: 0 a jelentés elkészült (--check: nincs hiba); 1 hibát talált, nem írt semmit;\n"

@@ -1,6 +1,7 @@
 // The console program's command line.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -28,6 +29,7 @@ struct Options {
     bool checkOnly = false;
     Format format = Format::Text;
     bool strict = false;
+    std::optional<std::int32_t> date;  // --date: the day the deadline is judged on (days since 1970-01-01)
     bool help = false;
     bool version = false;
 };

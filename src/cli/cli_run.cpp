@@ -1,6 +1,7 @@
 #include "cli/cli_run.h"
 
 #include <algorithm>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -199,6 +200,10 @@ private:
 
     void check() {
         CheckOptions options;
+        options.checkDay = o_.date ? *o_.date : localDay(std::time(nullptr));
+        options.deadlineDays = settings_.hatarido;
+        if (settings_.hataridoRefused)
+            findings_.push_back(fileFinding(pathText(settingsFile_), 0, true, deadlineRefusal(*settings_.hataridoRefused)));
         if (directory_) options.directoryCompany = [this](std::string_view tax) { return directory_->companyOf(tax); };
         check_ = checkAllRows(tables_, settings_.maxtk, settings_.maxcf, options);
     }
@@ -297,13 +302,15 @@ private:
 
     int finish(int status) {
         for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) summary_.rows[k] = tables_.table(k).rowCount();
+        summary_.late = check_.lateRows();
         printFindings();
         std::string counts = utf8("Cégjegyzék: ") + std::to_string(summary_.rows[0]) + utf8(" sor, cégnyilvántartás: ") +
                              std::to_string(summary_.rows[1]) + utf8(" sor, számlaszámváltozás: ") +
                              std::to_string(summary_.rows[2]) + utf8(" sor; a cégtárból kitöltve: ") +
                              std::to_string(summary_.filled) + utf8("; hibák: ") +
                              std::to_string(errors()) + utf8(", figyelmeztetések: ") +
-                             std::to_string(warnings()) + "\n";
+                             std::to_string(warnings()) + utf8("; határidőn túl: ") +
+                             std::to_string(summary_.late) + utf8(" sor") + "\n";
         if (summary_.written) counts += utf8("A jelentés elkészült: ") + *summary_.written + "\n";
         else if (status == kExitFaults) counts += utf8("Nem írtam jelentést.\n");
         io_.err(counts);

@@ -24,6 +24,7 @@ struct Summary {
     std::optional<std::string> written;  // the report's path
     std::size_t rows[3] = {0, 0, 0};     // register, institution, account change
     std::size_t filled = 0;              // company numbers filled from the directory
+    std::size_t late = 0;                // rows past the reporting deadline
 };
 
 // A finding at a time, for output too large to hold: its text line

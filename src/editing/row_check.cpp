@@ -197,7 +197,12 @@ class Warner {
 public:
     Warner(const RecordTables& tables, ViewKind kind, const CheckOptions& options, RowCheck& out)
         : tables_(tables), kind_(kind), options_(options), out_(out), columns_(columnCount(kind)),
-          rows_(tables.table(kind).rowCount()), seenRows_(rows_), accounts_(kind == ViewRegister ? rows_ : 0) {}
+          rows_(tables.table(kind).rowCount()), seenRows_(rows_), accounts_(kind == ViewRegister ? rows_ : 0) {
+        if (options.checkDay) {
+            today_ = dateOfDay(*options.checkDay);
+            lateBefore_ = dateOfDay(*options.checkDay - options.deadlineDays);
+        }
+    }
 
     void run() {
         const std::size_t tax = columnOf(kind_, ColumnRole::TaxBaseNumber);
@@ -210,6 +215,7 @@ public:
                 accountUnderOtherTax(r);
                 directoryContradiction(r);
             }
+            if (options_.checkDay) deadline(r);
         }
     }
 
@@ -287,6 +293,29 @@ private:
         out_.directoryNumbers.push_back(number);
     }
 
+    void deadline(std::size_t r) {
+        std::string_view date;
+        bool closing = false;
+        if (kind_ == ViewRegister) {
+            closing = !row_[RegisterCol::closingDate].empty();
+            date = row_[closing ? RegisterCol::closingDate : RegisterCol::openingDate];
+        } else if (kind_ == ViewAccountChange) {
+            date = row_[AccountChangeCol::newOpeningDate];
+        } else {
+            return;  // the bank's own data has no event
+        }
+        // Stored dates compare as text: only a row out of time is read as a day.
+        if (date.size() != kDateLength || (date >= lateBefore_ && date <= today_)) return;
+        const std::optional<DayNumber> day = dayNumber(date);
+        if (!day) return;  // no date, or one the check faults
+        const DayNumber today = *options_.checkDay;
+        if (*day > today) warn(r, WarningKind::FutureDate, static_cast<std::uint32_t>(*day));
+        else if (today - *day > options_.deadlineDays)
+            warn(r, closing ? WarningKind::LateClosing : WarningKind::LateOpening, static_cast<std::uint32_t>(today - *day));
+    }
+    // The check's day and the first day still in time, as stored dates.
+    std::string today_, lateBefore_;
+
     const RecordTables& tables_;
     ViewKind kind_;
     const CheckOptions& options_;
@@ -324,6 +353,7 @@ RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const Ch
     const bool twoCores = false;  // a C++ runtime without threads
 #endif
     RowCheck out;
+    out.deadlineDays = options.deadlineDays;
     for (ViewKind kind : {ViewRegister, ViewInstitution, ViewAccountChange}) {
         const std::size_t rows = tables.table(kind).rowCount();
         if (!twoCores || rows < kSplitAt) {
@@ -343,6 +373,12 @@ RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const Ch
     }
     for (ViewKind kind : {ViewRegister, ViewInstitution, ViewAccountChange}) Warner(tables, kind, options, out).run();
     return out;
+}
+
+std::size_t RowCheck::lateRows() const {
+    return static_cast<std::size_t>(std::count_if(warnings.begin(), warnings.end(), [](const RowWarning& w) {
+        return w.what == WarningKind::LateOpening || w.what == WarningKind::LateClosing;
+    }));
 }
 
 std::vector<CheckLine> checkLines(const RowCheck& check) {
@@ -383,6 +419,14 @@ std::string warningText(const RowCheck& check, const RowWarning& w) {
             return "Figyelmeztetés: ugyanez a sor már szerepel (" + std::to_string(w.arg + 1) + ". sor)";
         case WarningKind::AccountUnderOtherTax:
             return "Figyelmeztetés: a számlaszám más törzsszámmal is szerepel (" + std::to_string(w.arg + 1) + ". sor)";
+        case WarningKind::LateOpening:
+        case WarningKind::LateClosing:
+            return std::string("Figyelmeztetés: határidőn túl: a ") +
+                   (w.what == WarningKind::LateOpening ? "nyitás" : "zárás") + " óta " + std::to_string(w.arg) +
+                   " nap telt el (határidő: " + std::to_string(check.deadlineDays) + " nap)";
+        case WarningKind::FutureDate:
+            return "Figyelmeztetés: a dátum a jövőben van: " +
+                   dateOfDay(static_cast<DayNumber>(static_cast<std::int32_t>(w.arg)));
         case WarningKind::DirectoryCompanyNumber: {
             const auto& n = check.directoryNumbers[w.arg];
             const std::string_view d(n.data(), n.size());

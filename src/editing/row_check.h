@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "editing/deadline.h"
 #include "records/record_tables.h"
 
 namespace kovirant {
@@ -31,6 +32,9 @@ enum class WarningKind : std::uint8_t {
     RepeatedRow,             // every cell equal to an earlier row: `arg` is its index
     AccountUnderOtherTax,    // a register account under another tax number earlier: `arg` is that row
     DirectoryCompanyNumber,  // the directory knows another number: `arg` indexes directoryNumbers
+    LateOpening,             // reported past the deadline: `arg` days since the opening
+    LateClosing,             // the same since the closing
+    FutureDate,              // the event date lies after the day of the check: `arg` is its DayNumber
 };
 
 struct RowWarning {
@@ -45,12 +49,21 @@ struct RowCheck {
     std::vector<std::string> messages;  // each distinct first failing message once
     std::vector<RowWarning> warnings;   // in table order, then row order, a row's in a fixed order
     std::vector<std::array<char, 10>> directoryNumbers;
+    int deadlineDays = kDefaultDeadlineDays;  // for the late rows' text
+    // Rows past the deadline (LateOpening, LateClosing).
+    std::size_t lateRows() const;
 };
 
 struct CheckOptions {
     // The company number (10 digits) the company directory holds for a tax
     // base number; unset or nothing: no comparison.
     std::function<std::optional<std::string_view>(std::string_view taxNumber)> directoryCompany;
+    // The day of the check; unset: no deadline rule. A row's event date (a
+    // register row's closing, else its opening; an account change's new
+    // opening) more than `deadlineDays` before it is late, one after it in
+    // the future.
+    std::optional<DayNumber> checkDay;
+    int deadlineDays = kDefaultDeadlineDays;
 };
 
 RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const CheckOptions& options = {});

@@ -79,7 +79,20 @@ StartupSettings readSettingsFile(const std::filesystem::path& file) {
     s.maxtk = readNumber(profileValue(profile, kSectionGeneral, "maxtk", "20", kStartupCapacity));
     s.maxcf = readNumber(profileValue(profile, kSectionGeneral, "maxcf", "18", kStartupCapacity));
     s.DataSheetFilled = !profileValue(profile, kSectionDataSheet, dataSheetKey(DsKey::Cnev).key, "", kStartupCapacity).empty();
+    const std::string deadline = profileValue(profile, kSectionGeneral, kDeadlineKey, "", kStartupCapacity);
+    if (!deadline.empty()) {
+        const int days = allDigits(deadline) && deadline.size() <= 3 ? readNumber(deadline) : 0;
+        if (days >= 1 && days <= kMaxDeadlineDays) s.hatarido = days;
+        else s.hataridoRefused = deadline;
+    }
     return s;
+}
+
+std::string deadlineRefusal(std::string_view value) {
+    return "A " + std::string(kSettingsFileName) + " " + std::string(kSectionGeneral) + " szakaszában a " +
+           std::string(kDeadlineKey) + " értéke (\"" + std::string(value) +
+           "\") nem 1 és 365 közötti egész szám; a program " + std::to_string(kDefaultDeadlineDays) +
+           " napos határidővel ellenőriz.";
 }
 
 std::string dataSheetValue(const Profile& profile, std::string_view key, std::size_t capacity) {

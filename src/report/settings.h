@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "editing/deadline.h"
 #include "report/data_sheet_keys.h"
 #include "report/profile_file.h"
 
@@ -31,7 +32,16 @@ struct StartupSettings {
     int maxtk = 0;
     int maxcf = 0;
     bool DataSheetFilled = false;
+    // "hatarido" of section GENERAL: the reporting deadline in days. A value
+    // that is not a whole number from 1 to 365 is refused (kept here as
+    // written) and the default is used.
+    int hatarido = kDefaultDeadlineDays;
+    std::optional<std::string> hataridoRefused;
 };
+
+inline constexpr std::string_view kDeadlineKey = "hatarido";
+// The message about a refused "hatarido" value.
+std::string deadlineRefusal(std::string_view value);
 
 // Forms the settings path from `currentDirectory` (nullopt when it could not
 // be had) and reads maxtk, maxcf and Cnev.

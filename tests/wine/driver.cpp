@@ -221,7 +221,9 @@ int App::rowCount(int kind) const {
     return static_cast<int>(SendMessageW(lists_[kind], LVM_GETITEMCOUNT, 0, 0));
 }
 
-std::wstring App::cell(int kind, int row, int column) const {
+std::wstring App::cell(int kind, int row, int column) const { return itemText(lists_[kind], row, column); }
+
+std::wstring App::itemText(HWND list, int row, int column) const {
     // An LVITEMW and its text buffer in the program's memory.
     auto* base = static_cast<char*>(remoteBuffer_);
     LVITEMW item{};
@@ -230,7 +232,7 @@ std::wstring App::cell(int kind, int row, int column) const {
     item.cchTextMax = 1024;
     item.pszText = reinterpret_cast<wchar_t*>(base + sizeof(LVITEMW));
     WriteProcessMemory(pi_.hProcess, base, &item, sizeof item, nullptr);
-    SendMessageW(lists_[kind], LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base));
+    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base));
     wchar_t buf[1024] = {};
     ReadProcessMemory(pi_.hProcess, base + sizeof(LVITEMW), buf, sizeof buf - sizeof(wchar_t), nullptr);
     return buf;

@@ -73,6 +73,8 @@ public:
 
     int rowCount(int kind) const;
     std::wstring cell(int kind, int row, int column) const;
+    // The text of a cell of any list view of the program (a dialog's too).
+    std::wstring itemText(HWND list, int row, int column) const;
     std::wstring statusText(int part) const;
     void selectRow(int kind, int row) const;
     // Clears every row's marks, then selects and focuses `row`.

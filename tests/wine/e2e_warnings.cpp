@@ -78,9 +78,14 @@ void checkList(App& app) {
     results.check(d != nullptr, "a warning alone opens the list");
     if (!d) return;
     HWND list = GetDlgItem(d, IDC_FAULT_LIST);
-    results.check(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 1 &&
-                      App::text(d, IDT_FAULT_COUNT) == L"Hib\u00E1s sorok sz\u00E1ma: 0, figyelmeztet\u00E9sek sz\u00E1ma: 1",
+    results.check(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 2 &&
+                      App::text(d, IDT_FAULT_COUNT) == L"Hib\u00E1s sorok sz\u00E1ma: 0, figyelmeztet\u00E9sek sz\u00E1ma: 2",
                   "the count line says both: \"" + narrow(App::text(d, IDT_FAULT_COUNT)) + "\"");
+    // The row typed with an opening of 2006-07-15 is long past the 8 days.
+    const std::wstring late = app.itemText(list, 1, 3);
+    results.check(late.rfind(L"Figyelmeztet\u00E9s: hat\u00E1rid\u0151n t\u00FAl: a nyit\u00E1s \u00F3ta ", 0) == 0 &&
+                      late.find(L" nap telt el (hat\u00E1rid\u0151: 8 nap)") != std::wstring::npos,
+                  "the late row's warning follows: \"" + narrow(late) + "\"");
     shot(L"warning-list");
     App::press(d, IDCANCEL);
     waitFor([&] { return !IsWindow(d); }, 5000);
