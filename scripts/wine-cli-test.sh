@@ -44,6 +44,34 @@ check "$(grep -q ':2: hiba: A sor nem 216 karakter hosszú' "$work/findings.txt"
 (cd "$work" && cli --check "$(w "$root/examples/report.xml")" >/dev/null 2>"$work/err.txt")
 check "$([ $? = 3 ] && grep -q -- '--settings' "$work/err.txt"; echo $?)" \
     "without Kovirant.ini in the current folder the run stops with status 3 and names --settings"
+# Two programs learning into one directory at once, one of them under Wine:
+# every company of both is there afterwards.
+shared="$work/kozos"
+mkdir -p "$shared"
+report_of() { # number: a report of one register row of its own company
+    printf '<?xml version="1.0" encoding="ISO-8859-2"?>\r\n<P\xe9nzint\xe9zetiJelent\xe9s>\r\n<C\xe9gjegyz\xe9k>\r\n'
+    printf '<C\xe9gMutat\xf3 C\xe9gsz\xe1m="0109%06d" T\xf6rzssz\xe1m="%08d">\r\n' $((100000 + $1)) $((30000000 + $1))
+    printf '<Sz\xe1mlasz\xe1m k\xf3d="Bejegyz\xe9s">\r\n<Jelz\xf5sz\xe1m>117730160000123400000000</Jelz\xf5sz\xe1m>\r\n'
+    printf '<Nyit\xe1s>2026-11-30</Nyit\xe1s>\r\n</Sz\xe1mlasz\xe1m>\r\n</C\xe9gMutat\xf3>\r\n</C\xe9gjegyz\xe9k>\r\n'
+    printf '</P\xe9nzint\xe9zetiJelent\xe9s>\r\n'
+}
+for i in $(seq 0 199); do report_of "$i" >"$shared/be-$i.xml"; done
+printf 'T\xf6rzssz\xe1m;C\xe9gsz\xe1m;C\xe9gn\xe9v\r\n' >"$shared/Cegtar.csv"  # named by --directory: must be there
+(
+    for i in $(seq 100 199); do
+        "$native/kovirant-cli" "$shared/be-$i.xml" -o "$shared/ki-$i.xml" --settings "$dir/Kovirant.ini" \
+            --directory "$shared/Cegtar.csv" >/dev/null 2>&1 || echo "native run $i failed" >>"$shared/failed.txt"
+    done
+) &
+for i in $(seq 0 99); do
+    cli "$(w "$shared/be-$i.xml")" -o "$(w "$shared/ki-$i.xml")" --settings "$(w "$dir/Kovirant.ini")" \
+        --directory "$(w "$shared/Cegtar.csv")" >/dev/null 2>&1 || echo "wine run $i failed" >>"$shared/failed.txt"
+done
+wait
+entries=$(grep -ac '^3000' "$shared/Cegtar.csv")
+check "$([ "$entries" = 200 ] && [ ! -s "$shared/failed.txt" ]; echo $?)" \
+    "200 runs learning at once, half under Wine: $entries of 200 companies in the directory $(head -c 200 "$shared/failed.txt" 2>/dev/null)"
+
 cli --nincs-ilyen >/dev/null 2>&1
 check "$([ $? = 2 ]; echo $?)" "a wrong option gives status 2"
 

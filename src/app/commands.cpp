@@ -5,6 +5,7 @@
 #include "app/editor_sessions.h"
 #include "app/find_commands.h"
 #include "app/directory_commands.h"
+#include "directory/company_directory.h"
 #include "app/recovery_commands.h"
 #include "recovery/recovery_file.h"
 #include "import/apeh_import.h"
@@ -13,6 +14,7 @@
 #include "report/report_writer.h"
 #include "text/cp1250.h"
 #include "util/file_io.h"
+#include "util/os_file.h"
 
 namespace kovirant {
 namespace {
@@ -276,6 +278,8 @@ void onCreate(AppState& state, Shell& shell, const std::optional<std::filesystem
     state.DataSheetFilled = s.DataSheetFilled;
     state.hatarido = s.hatarido;
     state.hataridoRefused = s.hataridoRefused;
+    // A directory shared on a network drive, named by group policy.
+    if (auto shared = policyPath(kDirectoryPolicyValue)) state.directoryFile = *shared;
 }
 
 void onCommand(AppState& state, Shell& shell, int id) {

@@ -3,12 +3,13 @@
 #include <cstdio>
 #include <string>
 
+#include "directory/directory_learning.h"
 #include "text/cp1250.h"
 
 namespace kovirant {
 namespace {
 
-std::filesystem::path fileOf(const AppState& state) { return directoryPath(state.settingsPath.parent_path()); }
+std::filesystem::path fileOf(const AppState& state) { return directoryFileOf(state); }
 
 void warn(Shell& shell, const char* what, int code) {
     char text[300];
@@ -25,24 +26,18 @@ std::string unintelligibleText(const std::filesystem::path& file, std::string_vi
 
 }  // namespace
 
+std::filesystem::path directoryFileOf(const AppState& state) {
+    return state.directoryFile.empty() ? directoryPath(state.settingsPath.parent_path()) : state.directoryFile;
+}
+
 void learnDirectory(AppState& state, Shell& shell, LearnMode mode, const LearnRows& rows) {
     if (state.settingsPath.empty()) return;
     const std::filesystem::path file = fileOf(state);
-    LoadedDirectory loaded = loadDirectory(file, limitsOf(state));
-    if (loaded.status == DirectoryStatus::Unreadable) {
-        // Never replaced by a file built without having read it.
-        warn(shell, "A cégtárat (Cegtar.csv) nem sikerült frissíteni, mert nem olvasható.", loaded.errorCode);
-        return;
-    }
-    if (loaded.directory.unintelligible()) {
-        // Never appended to in a format it may not have.
-        shell.showMessage(messageBox(unintelligibleText(file, "A cégtárat nem frissítettem, mert a cégtár"),
-                                     kProgramCaption, MessageIcon::Warning, true));
-        return;
-    }
-    if (learnFromTables(loaded.directory, state.tables, state.maxtk, state.maxcf, mode, rows) == 0) return;
-    if (const int err = saveDirectory(file, loaded.directory))
-        warn(shell, "A cégtárat (Cegtar.csv) nem sikerült frissíteni.", err);
+    const LearningOutcome o = learnIntoDirectory(file, limitsOf(state), [&](CompanyDirectory& directory) {
+        return learnFromTables(directory, state.tables, state.maxtk, state.maxcf, mode, rows);
+    });
+    if (const std::string text = learningText(o, file); !text.empty())
+        shell.showMessage(messageBox(text, kProgramCaption, o.ok() ? MessageIcon::Information : MessageIcon::Warning, true));
 }
 
 void fillFromDirectory(AppState& state, Shell& shell) {

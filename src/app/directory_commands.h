@@ -13,6 +13,9 @@ namespace kovirant {
 // cannot be read or written costs one warning, nothing more.
 void learnDirectory(AppState& state, Shell& shell, LearnMode mode, const LearnRows& rows = {});
 
+// The directory file: the policy's, else Cegtar.csv beside Kovirant.ini.
+std::filesystem::path directoryFileOf(const AppState& state);
+
 // Fills empty company numbers from the directory and says what it did.
 void fillFromDirectory(AppState& state, Shell& shell);
 

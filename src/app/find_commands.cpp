@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/commands.h"
+#include "app/directory_commands.h"
 #include "directory/company_directory.h"
 #include "editing/row_check.h"
 #include "records/row_search.h"
@@ -21,7 +22,7 @@ CheckOptions checkOptions(const AppState& state, std::optional<CompanyDirectory>
     options.checkDay = localDay(state.now());
     options.deadlineDays = state.hatarido;
     if (state.settingsPath.empty()) return options;
-    LoadedDirectory loaded = loadDirectory(directoryPath(state.settingsPath.parent_path()), {state.maxtk, state.maxcf});
+    LoadedDirectory loaded = loadDirectory(directoryFileOf(state), {state.maxtk, state.maxcf});
     if (loaded.status != DirectoryStatus::Read) return options;
     directory = std::move(loaded.directory);
     options.directoryCompany = [&directory](std::string_view tax) { return directory->companyOf(tax); };

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "directory/company_directory.h"
+#include "directory/directory_learning.h"
 #include "editing/messages.h"
 #include "editing/row_check.h"
 #include "cli/findings.h"
@@ -18,6 +19,7 @@
 #include "report/settings.h"
 #include "text/cp1250.h"
 #include "util/file_io.h"
+#include "util/os_file.h"
 #include "version.h"
 
 namespace kovirant::cli {
@@ -52,6 +54,13 @@ int readable(const std::filesystem::path& file) {
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::error_code ec;
     return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+// --directory, else the group policy's "Cegtar", else Cegtar.csv beside the settings.
+std::filesystem::path defaultDirectory(const Options& o, const std::filesystem::path& settings) {
+    if (o.directory) return *o.directory;
+    if (auto policy = policyPath(kDirectoryPolicyValue)) return *policy;
+    return directoryPath(settings.parent_path());
 }
 
 // Where the rows appended from one input came from: the file line of each.
@@ -115,7 +124,7 @@ private:
             return kExitFile;
         }
         settings_ = readSettingsFile(settingsFile_);
-        directoryFile_ = o_.directory ? *o_.directory : directoryPath(settingsFile_.parent_path());
+        directoryFile_ = defaultDirectory(o_, settingsFile_);
         return kExitWritten;
     }
 
@@ -285,19 +294,15 @@ private:
     // As after a save in the window: the report teaches the directory. The
     // report stays when that fails, but the run does not end in success.
     int learn() {
-        LoadedDirectory loaded = loadDirectory(directoryFile_, {settings_.maxtk, settings_.maxcf});
-        if (loaded.status == DirectoryStatus::Unreadable) {
-            fail(directoryFile_, "A cégtárat nem sikerült frissíteni, mert nem olvasható.", loaded.errorCode);
-            return kExitFile;
-        }
-        if (loaded.directory.unintelligible()) return kExitWritten;  // never appended to in a format it may not have
-        if (learnFromTables(loaded.directory, tables_, settings_.maxtk, settings_.maxcf, LearnMode::Replace) == 0)
-            return kExitWritten;
-        if (const int err = saveDirectory(directoryFile_, loaded.directory)) {
-            fail(directoryFile_, "A cégtárat nem sikerült frissíteni.", err);
-            return kExitFile;
-        }
-        return kExitWritten;
+        const LearningOutcome o = learnIntoDirectory(directoryFile_, {settings_.maxtk, settings_.maxcf},
+                                                     [&](CompanyDirectory& directory) {
+                                                         return learnFromTables(directory, tables_, settings_.maxtk,
+                                                                                settings_.maxcf, LearnMode::Replace);
+                                                     });
+        if (const std::string text = learningText(o, directoryFile_); !text.empty())
+            io_.err("kovirant-cli: " + utf8(text) + "\n");
+        // A directory it cannot write was never to be learnt into.
+        return o.ok() || o.status == LearningStatus::Unintelligible ? kExitWritten : kExitFile;
     }
 
     int finish(int status) {
@@ -341,7 +346,7 @@ bool outputReplacesAnInput(const Options& o, const Io& io) {
     std::vector<std::filesystem::path> read = o.inputs;
     const std::filesystem::path settings = o.settings ? *o.settings : io.currentDirectory / std::string(kSettingsFileName);
     read.push_back(settings);
-    read.push_back(o.directory ? *o.directory : directoryPath(settings.parent_path()));
+    read.push_back(defaultDirectory(o, settings));
     for (const std::filesystem::path& p : read)
         if (sameFile(*o.output, p)) return true;
     return false;

@@ -26,6 +26,8 @@
 namespace kovirant {
 
 inline constexpr std::string_view kDirectoryFileName = "Cegtar.csv";
+// The group-policy value that names a shared directory file instead.
+inline constexpr std::string_view kDirectoryPolicyValue = "Cegtar";
 inline constexpr std::string_view kDirectoryHeader = "Törzsszám;Cégszám;Cégnév";
 
 // Foreign: a UTF-16 or UTF-32 file, which the directory neither reads nor writes.

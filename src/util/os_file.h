@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace kovirant {
@@ -61,6 +63,33 @@ private:
 
 // Waits this many milliseconds.
 void pauseMs(int ms);
+
+// Makes `file` with `bytes` in it only if it does not exist yet (one process
+// of any number wins). Returns 0 or the system error code; isAlreadyThere
+// tells the file that existed from other failures.
+int createExclusive(const std::filesystem::path& file, std::string_view bytes);
+bool isAlreadyThere(int errorCode);
+
+// Who this process is: the machine's name, the user's, the process id.
+struct ProcessIdentity {
+    std::string machine;
+    std::string user;
+    long long process = 0;
+};
+ProcessIdentity thisProcess();
+// Whether a process of this machine with the id is running.
+bool processRunning(long long id);
+
+// Whether a folder lies on a network drive (a UNC path, or a drive the
+// system reports as remote).
+bool onNetworkDrive(const std::filesystem::path& folder);
+// The user's folder for programs' local data (%LOCALAPPDATA%; elsewhere
+// $XDG_STATE_HOME or ~/.local/state), or nothing.
+std::optional<std::filesystem::path> localDataFolder();
+// A group-policy path value under Software\Policies\Kovirant (the
+// machine's, then the user's), environment variables expanded; nothing
+// where there is none (and off Windows).
+std::optional<std::filesystem::path> policyPath(std::string_view valueName);
 
 // The code FileHold::take and removeUnlessHeld give when a running process
 // holds the file (also what opening a file another process holds gives).

@@ -2,10 +2,14 @@
 #include <fcntl.h>
 #include <time.h>
 #include <sys/file.h>
+#include <pwd.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "util/os_file.h"
 
@@ -72,6 +76,62 @@ int FileHold::take(const std::filesystem::path& file) {
     handle_ = fd;
     return 0;
 }
+
+int createExclusive(const std::filesystem::path& file, std::string_view bytes) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return errno != 0 ? errno : EIO;
+    int err = 0;
+    if (::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) || ::fsync(fd) != 0)
+        err = errno != 0 ? errno : EIO;
+    ::close(fd);
+    return err;
+}
+
+bool isAlreadyThere(int errorCode) { return errorCode == EEXIST; }
+
+ProcessIdentity thisProcess() {
+    ProcessIdentity me;
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) == 0) me.machine = host;
+    if (const char* user = std::getenv("USER")) me.user = user;
+    else if (const passwd* pw = ::getpwuid(::getuid())) me.user = pw->pw_name;
+    me.process = ::getpid();
+    return me;
+}
+
+bool processRunning(long long id) {
+    if (id <= 0) return false;
+    return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+}
+
+// Network file systems by their names in /proc/mounts.
+bool onNetworkDrive(const std::filesystem::path& folder) {
+    std::error_code ec;
+    const std::filesystem::path real = std::filesystem::weakly_canonical(folder, ec);
+    std::FILE* mounts = std::fopen("/proc/mounts", "r");
+    if (mounts == nullptr) return false;
+    char device[512], point[512], type[64];
+    std::size_t best = 0;
+    bool remote = false;
+    while (std::fscanf(mounts, "%511s %511s %63s %*[^\n]", device, point, type) == 3) {
+        const std::string p = point;
+        const std::string r = real.string();
+        if (r.compare(0, p.size(), p) != 0 || p.size() < best) continue;
+        best = p.size();
+        const std::string t = type;
+        remote = t == "cifs" || t == "smb3" || t == "nfs" || t == "nfs4" || t.rfind("fuse.sshfs", 0) == 0;
+    }
+    std::fclose(mounts);
+    return remote;
+}
+
+std::optional<std::filesystem::path> localDataFolder() {
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) return std::filesystem::path(state);
+    if (const char* home = std::getenv("HOME"); home && *home) return std::filesystem::path(home) / ".local" / "state";
+    return std::nullopt;
+}
+
+std::optional<std::filesystem::path> policyPath(std::string_view) { return std::nullopt; }
 
 void pauseMs(int ms) {
     const timespec t{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};

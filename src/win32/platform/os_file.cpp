@@ -1,6 +1,9 @@
 // Windows side of util/os_file.h, linked into the core of the Windows build.
 #include <windows.h>
 
+#include <cwchar>
+#include <string>
+
 #include "util/os_file.h"
 
 namespace kovirant {
@@ -73,6 +76,91 @@ int FileHold::take(const std::filesystem::path& file) {
 }
 
 void pauseMs(int ms) { Sleep(static_cast<DWORD>(ms)); }
+
+namespace {
+
+std::string utf8Of(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring expanded(const std::wstring& value) {
+    const DWORD needed = ExpandEnvironmentStringsW(value.c_str(), nullptr, 0);
+    std::wstring out(needed, L'\0');
+    if (needed == 0 || ExpandEnvironmentStringsW(value.c_str(), out.data(), needed) == 0) return value;
+    out.resize(wcsnlen(out.c_str(), out.size()));
+    return out;
+}
+
+}  // namespace
+
+int createExclusive(const std::filesystem::path& file, std::string_view bytes) {
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return lastError();
+    DWORD written = 0;
+    int err = 0;
+    if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written != bytes.size() ||
+        !FlushFileBuffers(h))
+        err = lastError();
+    CloseHandle(h);
+    return err;
+}
+
+bool isAlreadyThere(int errorCode) { return errorCode == ERROR_FILE_EXISTS || errorCode == ERROR_ALREADY_EXISTS; }
+
+ProcessIdentity thisProcess() {
+    ProcessIdentity me;
+    wchar_t name[256] = {};
+    DWORD n = 256;
+    if (GetComputerNameW(name, &n)) me.machine = utf8Of(std::wstring(name, n));
+    wchar_t user[256] = {};
+    n = 256;
+    if (GetUserNameW(user, &n) && n > 0) me.user = utf8Of(std::wstring(user, n - 1));
+    me.process = static_cast<long long>(GetCurrentProcessId());
+    return me;
+}
+
+bool processRunning(long long id) {
+    if (id <= 0) return false;
+    HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id));
+    if (h == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;  // there, but another user's
+    const bool running = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
+    CloseHandle(h);
+    return running;
+}
+
+bool onNetworkDrive(const std::filesystem::path& folder) {
+    const std::wstring p = folder.wstring();
+    if (p.size() >= 2 && (p[0] == L'\\' || p[0] == L'/') && (p[1] == L'\\' || p[1] == L'/')) return true;  // UNC
+    if (p.size() < 2 || p[1] != L':') return false;
+    const wchar_t root[] = {p[0], L':', L'\\', L'\0'};
+    return GetDriveTypeW(root) == DRIVE_REMOTE;
+}
+
+std::optional<std::filesystem::path> localDataFolder() {
+    const std::wstring value = expanded(L"%LOCALAPPDATA%");
+    if (value.empty() || value[0] == L'%') return std::nullopt;
+    return std::filesystem::path(value);
+}
+
+std::optional<std::filesystem::path> policyPath(std::string_view valueName) {
+    const std::wstring name(valueName.begin(), valueName.end());  // ASCII names
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        DWORD bytes = 0;
+        const DWORD flags = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
+        const wchar_t* key = L"Software\\Policies\\Kovirant";
+        if (RegGetValueW(root, key, name.c_str(), flags, nullptr, nullptr, &bytes) != ERROR_SUCCESS || bytes < 2) continue;
+        std::wstring value(bytes / sizeof(wchar_t), L'\0');
+        if (RegGetValueW(root, key, name.c_str(), flags, nullptr, value.data(), &bytes) != ERROR_SUCCESS) continue;
+        value.resize(wcsnlen(value.c_str(), value.size()));
+        if (!value.empty()) return std::filesystem::path(expanded(value));
+    }
+    return std::nullopt;
+}
 
 bool isHeldElsewhere(int errorCode) {
     return errorCode == ERROR_SHARING_VIOLATION || errorCode == ERROR_LOCK_VIOLATION;
