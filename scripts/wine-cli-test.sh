@@ -46,8 +46,10 @@ check "$([ $? = 3 ] && grep -q -- '--settings' "$work/err.txt"; echo $?)" \
     "without Kovirant.ini in the current folder the run stops with status 3 and names --settings"
 # Two programs learning into one directory at once, one of them under Wine:
 # every company of both is there afterwards.
+# (Each writes its reports into a folder of its own: a native run's clean-up of
+# killed saves cannot see that a Wine process still writes a file.)
 shared="$work/kozos"
-mkdir -p "$shared"
+mkdir -p "$shared/natív" "$shared/wine"
 report_of() { # number: a report of one register row of its own company
     printf '<?xml version="1.0" encoding="ISO-8859-2"?>\r\n<P\xe9nzint\xe9zetiJelent\xe9s>\r\n<C\xe9gjegyz\xe9k>\r\n'
     printf '<C\xe9gMutat\xf3 C\xe9gsz\xe1m="0109%06d" T\xf6rzssz\xe1m="%08d">\r\n' $((100000 + $1)) $((30000000 + $1))
@@ -59,12 +61,12 @@ for i in $(seq 0 199); do report_of "$i" >"$shared/be-$i.xml"; done
 printf 'T\xf6rzssz\xe1m;C\xe9gsz\xe1m;C\xe9gn\xe9v\r\n' >"$shared/Cegtar.csv"  # named by --directory: must be there
 (
     for i in $(seq 100 199); do
-        "$native/kovirant-cli" "$shared/be-$i.xml" -o "$shared/ki-$i.xml" --settings "$dir/Kovirant.ini" \
+        "$native/kovirant-cli" "$shared/be-$i.xml" -o "$shared/natív/ki-$i.xml" --settings "$dir/Kovirant.ini" \
             --directory "$shared/Cegtar.csv" >/dev/null 2>&1 || echo "native run $i failed" >>"$shared/failed.txt"
     done
 ) &
 for i in $(seq 0 99); do
-    cli "$(w "$shared/be-$i.xml")" -o "$(w "$shared/ki-$i.xml")" --settings "$(w "$dir/Kovirant.ini")" \
+    cli "$(w "$shared/be-$i.xml")" -o "$(w "$shared/wine/ki-$i.xml")" --settings "$(w "$dir/Kovirant.ini")" \
         --directory "$(w "$shared/Cegtar.csv")" >/dev/null 2>&1 || echo "wine run $i failed" >>"$shared/failed.txt"
 done
 wait
