@@ -74,6 +74,18 @@ entries=$(grep -ac '^3000' "$shared/Cegtar.csv")
 check "$([ "$entries" = 200 ] && [ ! -s "$shared/failed.txt" ]; echo $?)" \
     "200 runs learning at once, half under Wine: $entries of 200 companies in the directory $(head -c 200 "$shared/failed.txt" 2>/dev/null)"
 
+# The group-policy value "Cegtar" names the directory, machine before user,
+# environment variables expanded, as "Munkamappa" is read.
+policy='HKCU\Software\Policies\Kovirant'
+mkdir -p "$work/hazirend"
+wine reg add "$policy" /v Cegtar /t REG_EXPAND_SZ /d "%KOVIRANT_TEST_SHARE%\\Cegtar.csv" /f >/dev/null 2>&1
+KOVIRANT_TEST_SHARE="$(w "$work/hazirend")" WINEDEBUG=-all \
+    cli "$(w "$root/examples/report.xml")" -o "$(w "$work/hazirend/jelentes.xml")" --settings "$(w "$dir/Kovirant.ini")" \
+    >/dev/null 2>&1
+check "$([ $? = 0 ] && grep -q '^20866022;' "$work/hazirend/Cegtar.csv"; echo $?)" \
+    "the policy value Cegtar names the directory the run learns into"
+wine reg delete "$policy" /v Cegtar /f >/dev/null 2>&1
+
 cli --nincs-ilyen >/dev/null 2>&1
 check "$([ $? = 2 ]; echo $?)" "a wrong option gives status 2"
 
