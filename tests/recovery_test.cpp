@@ -424,3 +424,33 @@ TEST_F(RecoveryTest, StaleTemporaryFilesOfAKilledSaveGo) {
     onCommand(state, shell, kCmdSaveReport);
     EXPECT_FALSE(std::filesystem::exists(dir / "~kov9_9.tmp"));
 }
+
+// A working folder on the network keeps its recovery files on this machine,
+// in a folder of its own; a file an earlier version left in the working
+// folder is brought there at the next start and offered.
+TEST_F(RecoveryTest, ANetworkWorkingFolderKeepsTheRowsOnThisMachine) {
+    const std::filesystem::path share = "/mnt/kozos/anna";
+    const std::filesystem::path local = freshTempDir("local");
+    const std::filesystem::path kept = recoveryFolderFor(share, true, local);
+    EXPECT_EQ(kept.parent_path(), local / "Kovirant");
+    EXPECT_EQ(kept.filename().string().rfind("anna-", 0), 0u);
+    EXPECT_NE(kept, recoveryFolderFor("/mnt/masik/anna", true, local));  // two folders of one name
+    EXPECT_EQ(recoveryFolderFor(share, false, local), share);
+    EXPECT_EQ(recoveryFolderFor(share, true, std::nullopt), share);
+
+    fillAwkwardRows(t.tables);
+    const auto working = freshTempDir("earlier-version");
+    ASSERT_EQ(writeRecovery(recoveryPath(working), t.tables, state.settings()), 0);
+    TestTables fresh;
+    AppState next(fresh.tables);
+    onCreate(next, shell, working);
+    next.recoveryFolder = kept;
+    shell.answers = {true};
+    offerRecovery(next, shell, 0);
+    EXPECT_EQ(fresh.tables.totalRows(), t.tables.totalRows());
+    EXPECT_FALSE(std::filesystem::exists(recoveryPath(working)));
+    next.tables.appendRow(ViewRegister, registerRow(""));
+    keepRecovery(next, shell);
+    EXPECT_TRUE(std::filesystem::exists(recoveryPath(kept)));
+    EXPECT_FALSE(std::filesystem::exists(recoveryPath(working)));
+}

@@ -55,6 +55,7 @@ struct AppState {
     int hatarido = kDefaultDeadlineDays;       // the reporting deadline in days
     std::optional<std::string> hataridoRefused;  // a settings value that was refused
     std::function<std::time_t()> now = [] { return std::time(nullptr); };  // the check's clock
+    std::filesystem::path recoveryFolder;  // where the recovery files are kept; empty: beside the settings
     std::filesystem::path directoryFile;  // the group policy's "Cegtar"; empty: Cegtar.csv beside the settings
     std::filesystem::path lastFilePath;
     RecoveryState recovery;

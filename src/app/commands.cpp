@@ -278,6 +278,12 @@ void onCreate(AppState& state, Shell& shell, const std::optional<std::filesystem
     state.DataSheetFilled = s.DataSheetFilled;
     state.hatarido = s.hatarido;
     state.hataridoRefused = s.hataridoRefused;
+    // The unsaved rows stay on this machine when the working folder is on the network.
+    const std::filesystem::path working = state.settingsPath.parent_path();
+    state.recoveryFolder = recoveryFolderFor(working, onNetworkDrive(working), localDataFolder());
+    std::error_code ec;
+    if (state.recoveryFolder != working && !std::filesystem::create_directories(state.recoveryFolder, ec) && ec)
+        state.recoveryFolder = working;
     // A directory shared on a network drive, named by group policy.
     if (auto shared = policyPath(kDirectoryPolicyValue)) state.directoryFile = *shared;
 }

@@ -11,7 +11,9 @@
 namespace kovirant {
 namespace {
 
-std::filesystem::path folderOf(const AppState& state) { return state.settingsPath.parent_path(); }
+std::filesystem::path folderOf(const AppState& state) {
+    return state.recoveryFolder.empty() ? state.settingsPath.parent_path() : state.recoveryFolder;
+}
 std::filesystem::path fileOf(const AppState& state) { return recoveryPath(folderOf(state)); }
 std::filesystem::path journalOf(const AppState& state) { return journalPath(folderOf(state)); }
 std::filesystem::path jobFileOf(const AppState& state) {
@@ -185,7 +187,7 @@ void writePendingRecovery(AppState& state, Shell& shell) {
     r.waiting = false;
     if (state.settingsPath.empty() || r.dropped || !state.tables.ReportPending || !r.onDisk) return;
     if (r.job || !r.journal.isOpen() || r.journal.size() <= kJournalHeaderSize || !snapshotPays(r)) return;
-    r.job = std::make_unique<SnapshotJob>(state.tables, state.settingsPath, r.at);
+    r.job = std::make_unique<SnapshotJob>(state.tables, state.settingsPath, folderOf(state), r.at);
     shell.startSnapshot(*r.job);
 }
 
@@ -303,6 +305,8 @@ void offerRecovery(AppState& state, Shell& shell, std::time_t now) {
     // The files of a copy still running are that copy's, not left over.
     if (!ownsRecoveryFile(state)) return;
     removeQuietly(jobFileOf(state));  // a snapshot a kill stopped half-way
+    // Files an earlier version kept in a working folder on the network come here once.
+    moveLeftRecoveryFiles(state.settingsPath.parent_path(), folderOf(state));
     const std::filesystem::path file = fileOf(state);
     const std::filesystem::path journalFile = journalOf(state);
     RecoveryScan found = scanRecovery(file, journalFile);

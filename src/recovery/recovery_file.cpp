@@ -6,6 +6,7 @@
 #include <string>
 
 #include "import/report_reload.h"
+#include "recovery/change_journal.h"
 #include "report/report_writer.h"
 #include "util/file_io.h"
 #include "util/os_file.h"
@@ -55,6 +56,40 @@ JournalPosition readNote(std::FILE* f) {
 
 std::filesystem::path recoveryPath(const std::filesystem::path& workingFolder) {
     return workingFolder / std::filesystem::path(std::string(kRecoveryFileName));
+}
+
+std::filesystem::path recoveryFolderFor(const std::filesystem::path& workingFolder, bool onNetwork,
+                                        const std::optional<std::filesystem::path>& local) {
+    if (!onNetwork || !local) return workingFolder;
+    // A readable name of the folder, and a hash of its whole path that keeps
+    // two folders of one name apart.
+    const std::u8string whole = workingFolder.u8string();
+    std::uint64_t h = 14695981039346656037ULL;
+    for (char8_t c : whole) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    std::u8string name;
+    for (char8_t c : workingFolder.filename().u8string())
+        name += (c == u8':' || c == u8'\\' || c == u8'/' || c == u8' ') ? u8'_' : c;
+    char tail[24];
+    std::snprintf(tail, sizeof tail, "-%08llx", static_cast<unsigned long long>(h & 0xFFFFFFFFu));
+    name += std::u8string(reinterpret_cast<const char8_t*>(tail));
+    return *local / "Kovirant" / std::filesystem::path(name);
+}
+
+int moveLeftRecoveryFiles(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (from == to) return 0;
+    std::error_code ec;
+    if (std::filesystem::exists(recoveryPath(to), ec) || std::filesystem::exists(journalPath(to), ec)) return 0;
+    std::filesystem::create_directories(to, ec);
+    // The journal first: without it the snapshot alone is still whole.
+    for (const std::filesystem::path& file : {recoveryPath(from), journalPath(from)}) {
+        if (!std::filesystem::exists(file, ec)) continue;
+        const std::filesystem::path target = to / file.filename();
+        std::filesystem::copy_file(file, target, std::filesystem::copy_options::overwrite_existing, ec);
+        if (ec) return ec.value();
+    }
+    for (const std::filesystem::path& file : {journalPath(from), recoveryPath(from)})
+        std::filesystem::remove(file, ec);
+    return 0;
 }
 
 std::filesystem::path recoveryHoldPath(const std::filesystem::path& workingFolder) {

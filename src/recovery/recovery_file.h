@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,17 @@ inline constexpr std::string_view kRecoveryFileName = "Kovirant-visszaallitas.xm
 inline constexpr std::string_view kRecoveryHoldName = "Kovirant-visszaallitas.lock";
 
 std::filesystem::path recoveryPath(const std::filesystem::path& workingFolder);
+
+// Where the recovery files of a working folder are kept: the folder itself,
+// or, when it lies on a network drive, a folder of its own under the user's
+// local data (Kovirant\<name of the working folder>): a flush per change over
+// the network is slow, and a dropped connection must not cost the rows.
+// `local` is the user's local data folder, if there is one.
+std::filesystem::path recoveryFolderFor(const std::filesystem::path& workingFolder, bool onNetwork,
+                                        const std::optional<std::filesystem::path>& local);
+// Moves recovery files an earlier version left in `from` to `to` (when `to`
+// has none): the snapshot, its journal. Returns 0 or the system error code.
+int moveLeftRecoveryFiles(const std::filesystem::path& from, const std::filesystem::path& to);
 std::filesystem::path recoveryHoldPath(const std::filesystem::path& workingFolder);
 
 // Whether a file carries the recovery file's mark (near its start).

@@ -4,13 +4,14 @@
 
 namespace kovirant {
 
-SnapshotJob::SnapshotJob(const RecordTables& tables, const std::filesystem::path& settings, JournalPosition position)
+SnapshotJob::SnapshotJob(const RecordTables& tables, const std::filesystem::path& settings,
+                         const std::filesystem::path& folder, JournalPosition position)
     : reg(tables.table(ViewRegister).frozenCopy()),
       inst(tables.table(ViewInstitution).frozenCopy()),
       acc(tables.table(ViewAccountChange).frozenCopy()),
       profile(loadProfile(settings)),
       settingsPath(settings),
-      target(settings.parent_path() / std::string(kSnapshotJobFileName)),
+      target(folder / std::string(kSnapshotJobFileName)),
       at(position) {}
 
 void SnapshotJob::run() {

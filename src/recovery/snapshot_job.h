@@ -20,7 +20,9 @@ inline constexpr std::string_view kSnapshotJobFileName = "Kovirant-visszaallitas
 struct SnapshotJob {
     // Made on the window's thread: the tables as they are, the settings as
     // read now, and the position in the journal they stand for.
-    SnapshotJob(const RecordTables& tables, const std::filesystem::path& settingsPath, JournalPosition at);
+    // Writes into `folder` (where the recovery files are kept).
+    SnapshotJob(const RecordTables& tables, const std::filesystem::path& settingsPath, const std::filesystem::path& folder,
+                JournalPosition at);
 
     // Writes the file; on any thread. Only `cancelled` is shared meanwhile.
     void run();
