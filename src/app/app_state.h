@@ -10,6 +10,7 @@
 #include <string>
 
 #include "records/record_tables.h"
+#include "directory/company_directory.h"
 #include "records/undo_history.h"
 #include "recovery/change_journal.h"
 #include "recovery/snapshot_job.h"
@@ -39,6 +40,16 @@ struct RecoveryState {
     std::unique_ptr<SnapshotJob> job;   // a snapshot being written on another thread
 };
 
+// The directory as last read, kept while the file's size and time stay as
+// they were: the fill and the check read it again once another program
+// (a colleague's save) changed it.
+struct DirectoryCache {
+    std::filesystem::path file;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type time{};
+    std::shared_ptr<const LoadedDirectory> loaded;
+};
+
 struct AppState {
     explicit AppState(RecordTables& t) : tables(t) {
         tables.setHistory(&history);
@@ -57,6 +68,7 @@ struct AppState {
     std::function<std::time_t()> now = [] { return std::time(nullptr); };  // the check's clock
     std::filesystem::path recoveryFolder;  // where the recovery files are kept; empty: beside the settings
     std::filesystem::path directoryFile;  // the group policy's "Cegtar"; empty: Cegtar.csv beside the settings
+    DirectoryCache directoryCache;
     std::filesystem::path lastFilePath;
     RecoveryState recovery;
     std::u16string lastSearch;  // what "Keresés..." looked for last

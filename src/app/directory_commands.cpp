@@ -30,19 +30,35 @@ std::filesystem::path directoryFileOf(const AppState& state) {
     return state.directoryFile.empty() ? directoryPath(state.settingsPath.parent_path()) : state.directoryFile;
 }
 
+std::shared_ptr<const LoadedDirectory> currentDirectory(AppState& state) {
+    DirectoryCache& c = state.directoryCache;
+    const std::filesystem::path file = fileOf(state);
+    std::error_code sizeError, timeError;
+    const std::uintmax_t size = std::filesystem::file_size(file, sizeError);
+    const auto time = std::filesystem::last_write_time(file, timeError);
+    const bool known = !sizeError && !timeError;
+    if (c.loaded && known && c.file == file && c.size == size && c.time == time) return c.loaded;
+    auto loaded = std::make_shared<const LoadedDirectory>(loadDirectory(file, limitsOf(state)));
+    // A file whose size and time could not be had (missing) is never kept.
+    c = known ? DirectoryCache{file, size, time, loaded} : DirectoryCache{};
+    return loaded;
+}
+
 void learnDirectory(AppState& state, Shell& shell, LearnMode mode, const LearnRows& rows) {
     if (state.settingsPath.empty()) return;
     const std::filesystem::path file = fileOf(state);
     const LearningOutcome o = learnIntoDirectory(file, limitsOf(state), [&](CompanyDirectory& directory) {
         return learnFromTables(directory, state.tables, state.maxtk, state.maxcf, mode, rows);
     });
+    state.directoryCache = {};  // learnt into: read afresh
     if (const std::string text = learningText(o, file); !text.empty())
         shell.showMessage(messageBox(text, kProgramCaption, o.ok() ? MessageIcon::Information : MessageIcon::Warning, true));
 }
 
 void fillFromDirectory(AppState& state, Shell& shell) {
     if (state.settingsPath.empty()) return;
-    const LoadedDirectory loaded = loadDirectory(fileOf(state), limitsOf(state));
+    const std::shared_ptr<const LoadedDirectory> current = currentDirectory(state);
+    const LoadedDirectory& loaded = *current;
     if (loaded.status == DirectoryStatus::Missing) {
         shell.showMessage(messageBox(
             "Nincs cégtár: a munkakönyvtárban nincs Cegtar.csv állomány. A cégtár magától elkészül, amikor "

@@ -2,6 +2,8 @@
 // saved or reloaded, and "Cégszámok kitöltése a cégtárból".
 #pragma once
 
+#include <memory>
+
 #include "app/app_state.h"
 #include "app/shell.h"
 #include "directory/company_directory.h"
@@ -15,6 +17,10 @@ void learnDirectory(AppState& state, Shell& shell, LearnMode mode, const LearnRo
 
 // The directory file: the policy's, else Cegtar.csv beside Kovirant.ini.
 std::filesystem::path directoryFileOf(const AppState& state);
+
+// The directory as the file is now: read again only when its size or time
+// changed since the last read (or it was learnt into).
+std::shared_ptr<const LoadedDirectory> currentDirectory(AppState& state);
 
 // Fills empty company numbers from the directory and says what it did.
 void fillFromDirectory(AppState& state, Shell& shell);

@@ -17,15 +17,14 @@ void information(Shell& shell, std::string_view text) {
 }
 
 // The directory's company numbers for the check, when there is a directory.
-CheckOptions checkOptions(const AppState& state, std::optional<CompanyDirectory>& directory) {
+CheckOptions checkOptions(AppState& state, std::shared_ptr<const LoadedDirectory>& directory) {
     CheckOptions options;
     options.checkDay = localDay(state.now());
     options.deadlineDays = state.hatarido;
     if (state.settingsPath.empty()) return options;
-    LoadedDirectory loaded = loadDirectory(directoryFileOf(state), {state.maxtk, state.maxcf});
-    if (loaded.status != DirectoryStatus::Read) return options;
-    directory = std::move(loaded.directory);
-    options.directoryCompany = [&directory](std::string_view tax) { return directory->companyOf(tax); };
+    directory = currentDirectory(state);
+    if (directory->status != DirectoryStatus::Read) return options;
+    options.directoryCompany = [&directory](std::string_view tax) { return directory->directory.companyOf(tax); };
     return options;
 }
 
@@ -34,7 +33,7 @@ CheckOptions checkOptions(const AppState& state, std::optional<CompanyDirectory>
 void checkRows(AppState& state, Shell& shell) {
     if (state.hataridoRefused)
         shell.showMessage(messageBox(deadlineRefusal(*state.hataridoRefused), kProgramCaption, MessageIcon::Warning, true));
-    std::optional<CompanyDirectory> directory;
+    std::shared_ptr<const LoadedDirectory> directory;
     const RowCheck check = checkAllRows(state.tables, state.maxtk, state.maxcf, checkOptions(state, directory));
     if (check.faults.empty() && check.warnings.empty()) {
         information(shell, "Nem találtam hibás sort.");
