@@ -191,6 +191,7 @@ int checkBench(long total) {
 int genAmpReport(const char* path, long mb) {
     FilePtr f = openFile(path, "wb").file;
     const std::string name(60000, '&');
+    std::fputs("<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?>\r\n<PénzintézetiJelentés>\r\n", f.get());
     std::fputs("<Cégnyilvántartás>\r\n<Törzsadatok>\r\n", f.get());
     for (long written = 0; written < mb * 1000000; written += static_cast<long>(name.size()) + 120) {
         std::fputs("<Pénzintézet Cégszám=\"0110012345\" Törzsszám=\"12345678\" kód=\"Bejegyzés\">\r\n<Név>",
@@ -198,7 +199,7 @@ int genAmpReport(const char* path, long mb) {
         std::fputs(name.c_str(), f.get());
         std::fputs("</Név>\r\n</Pénzintézet>\r\n", f.get());
     }
-    std::fputs("</Törzsadatok>\r\n</Cégnyilvántartás>\r\n", f.get());
+    std::fputs("</Törzsadatok>\r\n</Cégnyilvántartás>\r\n</PénzintézetiJelentés>\r\n", f.get());
     return 0;
 }
 
