@@ -221,6 +221,8 @@ int App::rowCount(int kind) const {
     return static_cast<int>(SendMessageW(lists_[kind], LVM_GETITEMCOUNT, 0, 0));
 }
 
+bool App::settle(int ms) const { return WaitForInputIdle(pi_.hProcess, static_cast<DWORD>(ms)) == 0; }
+
 std::wstring App::cell(int kind, int row, int column) const { return itemText(lists_[kind], row, column); }
 
 std::wstring App::itemText(HWND list, int row, int column) const {

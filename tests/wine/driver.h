@@ -50,6 +50,9 @@ public:
     HWND list(int kind) const { return lists_[kind]; }
     HWND statusBar() const { return status_; }
 
+    // Waits until the program has handled its input and waits for more (a
+    // modal box or dialog it opened is there by then).
+    bool settle(int ms = 5000) const;
     // Posts a menu command; the program runs it in its own time.
     void command(int id) const;
     UINT menuState(int id) const;

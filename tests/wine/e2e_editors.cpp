@@ -116,8 +116,8 @@ void registerEditor(App& app) {
         waitFor([&] { return box == nullptr || !IsWindow(box); }, 5000);
         results.check(App::text(d, IDE_REG_SERIAL).empty(), "nothing was pasted");
     }
-    PostMessageW(d, WM_COMMAND, IDCANCEL, 0);  // Escape
-    Sleep(300);
+    SendMessageW(d, WM_COMMAND, IDCANCEL, 0);  // Escape, handled when this returns
+    app.settle();  // a dialog ended would be gone by now
     results.check(IsWindow(d), "Escape does not close the register entry dialog");
     App::setText(d, IDE_REG_SERIAL, L"123456");
     App::setText(d, IDE_REG_TAX, L"12345678");

@@ -128,7 +128,7 @@ void twoCopiesInOneFolder() {
         first.kill();
         return;
     }
-    Sleep(1000);
+    second.settle();  // an offer would be on the screen by now
     results.check(second.noDialog() && second.rowCount(0) == 0, "the second copy offers nothing of the first's file");
     second.command(IDM_LOAD_APEH);
     openFile(second, L"APEH protokoll forr\u00E1s file megnyit\u00E1sa", path(examples, L"apeh-protocol.txt"),
@@ -144,7 +144,7 @@ void twoCopiesInOneFolder() {
     second.selectRow(0, 0);
     PostMessageW(second.list(0), WM_KEYDOWN, VK_DELETE, 0);
     answer(second, L"Biztosan t\u00F6rli a sort?", IDYES, "a delete in the second copy");
-    Sleep(500);
+    second.settle();  // a second warning would be on the screen by now
     results.check(second.noDialog(), "the second copy says it once");
     results.check(readBytes(file) == kept, "the first copy's file is untouched by the second");
     second.command(IDM_EXIT);
