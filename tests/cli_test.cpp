@@ -166,7 +166,7 @@ TEST_F(CliTest, BadInputNeverEndsInSuccess) {
 // says so in its status.
 TEST_F(CliTest, ADirectoryNotUpdatedIsAFailedRun) {
     injectFileFaults({1, false, 1});  // the report is written, the directory's write fails
-    EXPECT_EQ(run({(kExamples / "report.xml").string(), "-o", path("ki.xml")}), cli::kExitFile);
+    EXPECT_EQ(run({(kExamples / "report.xml").string(), "-o", path("ki.xml"), "--no-archive"}), cli::kExitFile);
     injectFileFaults({});
     EXPECT_TRUE(std::filesystem::exists(dir / "ki.xml"));
     EXPECT_NE(err.find(cp1250ToUtf8("nem sikerült frissíteni; a korábbi állomány ép maradt")), std::string::npos) << err;
@@ -198,6 +198,36 @@ TEST_F(CliTest, FindingsNameTheFilesLinesInTextAndUtf8Json) {
     EXPECT_EQ(run({"--check", "--no-fill", "--skip-faulty-lines", latin2}), cli::kExitFaults);
     EXPECT_NE(out.find(latin2 + ":2: hiba: " + cp1250ToUtf8("hiányzik a cégszám: a kitöltést a --no-fill")),
               std::string::npos) << out;
+}
+
+// Every report written is archived; --verify-archive finds a changed copy;
+// --no-archive says so; an archive that cannot be written is status 3 and
+// the report stays.
+TEST_F(CliTest, TheReportIsArchivedAndTheArchiveVerified) {
+    const std::string report = (kExamples / "report.xml").string();
+    ASSERT_EQ(run({report, "-o", path("ki.xml"), "--no-learn"}), cli::kExitWritten) << err;
+    ASSERT_EQ(run({report, "-o", path("ki.xml"), "--no-learn"}), cli::kExitWritten) << err;
+    EXPECT_EQ(run({"--verify-archive", path("Archivum")}), cli::kExitWritten) << out << err;
+    EXPECT_EQ(run({"--verify-archive"}), cli::kExitWritten) << out << err;  // beside the settings
+    EXPECT_EQ(run({report, "-o", path("proba.xml"), "--no-archive", "--no-learn"}), cli::kExitWritten);
+    EXPECT_NE(err.find("--no-archive"), std::string::npos);
+
+    std::filesystem::path copy;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "Archivum"))
+        if (e.is_regular_file() && e.path().extension() == ".xml") copy = e.path();
+    std::filesystem::permissions(copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    std::string bytes = readFile(copy);
+    bytes[100] ^= 1;
+    writeFile(copy, bytes);
+    EXPECT_EQ(run({"--verify-archive", path("Archivum")}), cli::kExitFaults);
+    EXPECT_NE(out.find(cp1250ToUtf8("naplo.csv:")), std::string::npos) << out;
+    EXPECT_NE(out.find(cp1250ToUtf8("a másolat megváltozott")), std::string::npos) << out;
+
+    injectFileFaults({1, false, 1});  // the report is written, the log's replacement fails
+    EXPECT_EQ(run({report, "-o", path("ki2.xml"), "--no-learn"}), cli::kExitFile);
+    injectFileFaults({});
+    EXPECT_TRUE(std::filesystem::exists(dir / "ki2.xml"));
+    EXPECT_NE(err.find(cp1250ToUtf8("az archívum naplójába")), std::string::npos) << err;
 }
 
 // The program itself: its exit status and UTF-8 text through a pipe.

@@ -69,6 +69,7 @@ struct AppState {
     std::filesystem::path recoveryFolder;  // where the recovery files are kept; empty: beside the settings
     std::filesystem::path directoryFile;  // the group policy's "Cegtar"; empty: Cegtar.csv beside the settings
     DirectoryCache directoryCache;
+    std::filesystem::path archiveFolder;  // where every saved report is kept (empty: no archive)
     std::filesystem::path lastFilePath;
     RecoveryState recovery;
     std::u16string lastSearch;  // what "Keresés..." looked for last

@@ -5,6 +5,7 @@
 #include "app/editor_sessions.h"
 #include "app/find_commands.h"
 #include "app/directory_commands.h"
+#include "archive/report_archive.h"
 #include "directory/company_directory.h"
 #include "app/recovery_commands.h"
 #include "recovery/recovery_file.h"
@@ -15,6 +16,7 @@
 #include "text/cp1250.h"
 #include "util/file_io.h"
 #include "util/os_file.h"
+#include "version.h"
 
 namespace kovirant {
 namespace {
@@ -60,6 +62,17 @@ void deleteRecord(AppState& state, Shell& shell) {
     state.tables.clearSelection();
 }
 
+// The exact bytes just written go into the archive with their log line;
+// what cannot be archived is said, the report stays.
+void archiveSaved(AppState& state, Shell& shell, const std::filesystem::path& report) {
+    if (state.archiveFolder.empty()) return;
+    ArchiveEntry entry;
+    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) entry.rows[k] = state.tables.table(k).rowCount();
+    entry.program = "Kovirant " KOVIRANT_VERSION_STRING;
+    const ArchiveOutcome o = archiveReport(state.archiveFolder, report, entry, std::time(nullptr));
+    if (!o.ok()) notice(shell, archiveText(o), MessageIcon::Warning, false);
+}
+
 void saveReport(AppState& state, Shell& shell) {
     if (!state.DataSheetFilled) {
         notice(shell, "A jelentés készítése előtt töltse ki az adatlapot!", MessageIcon::Information, false);
@@ -102,6 +115,7 @@ void saveReport(AppState& state, Shell& shell) {
     state.tables.ReportPending = false;
     shell.enableMenuItem(kCmdSaveReport, false);
     notice(shell, "A jelentés sikeresen elkészült", MessageIcon::Information, false);
+    archiveSaved(state, shell, *target);
     learnDirectory(state, shell, LearnMode::Replace);
 }
 
@@ -284,6 +298,9 @@ void onCreate(AppState& state, Shell& shell, const std::optional<std::filesystem
     std::error_code ec;
     if (state.recoveryFolder != working && !std::filesystem::create_directories(state.recoveryFolder, ec) && ec)
         state.recoveryFolder = working;
+    // Every report saved is archived: by policy on a share, else beside the settings.
+    const auto archive = policyPath(kArchivePolicyValue);
+    state.archiveFolder = archive ? *archive : defaultArchiveFolder(working);
     // A directory shared on a network drive, named by group policy.
     if (auto shared = policyPath(kDirectoryPolicyValue)) state.directoryFile = *shared;
 }

@@ -19,11 +19,18 @@ ParsedOptions parseOptions(const std::vector<Argument>& args) {
             o.help = true;
         } else if (a == "--version") {
             o.version = true;
+        } else if (a == "--verify-archive") {
+            o.verifyArchive = true;
+            if (i + 1 < args.size() && !args[i + 1].text.starts_with("-")) o.archive = args[++i].path;
+        } else if (a == "--no-archive") {
+            o.noArchive = true;
         } else if (a == "-o" || a == "--output" || a == "--settings" || a == "--directory" || a == "--format" ||
-                   a == "--date") {
+                   a == "--date" || a == "--archive") {
             const Argument* v = value();
             if (v == nullptr) return fail(cp1250ToUtf8("hiányzik az érték: ") + a);
-            if (a == "--date") {
+            if (a == "--archive") {
+                o.archive = v->path;
+            } else if (a == "--date") {
                 o.date = dayNumber(v->text);
                 if (!o.date) return fail(cp1250ToUtf8("hibás dátum (ÉÉÉÉ-HH-NN): ") + v->text);
             } else if (a == "--format") {
@@ -53,7 +60,7 @@ ParsedOptions parseOptions(const std::vector<Argument>& args) {
             o.inputs.push_back(args[i].path);
         }
     }
-    if (o.help || o.version) return parsed;
+    if (o.help || o.version || o.verifyArchive) return parsed;
     if (o.inputs.empty()) return fail(cp1250ToUtf8("nincs bemenő állomány"));
     if (!o.checkOnly && !o.output) return fail(cp1250ToUtf8("adja meg a jelentés állományát (-o) vagy a --check kapcsolót"));
     return parsed;
@@ -76,6 +83,10 @@ std::string usageText() {
         "  --format text|json    a megállapítások formája a szabványos kimeneten (alapértelmezés: text)\n"
         "  --strict              a figyelmeztetések is hibának számítanak\n"
         "  --date ÉÉÉÉ-HH-NN     a bejelentési határidőt ehhez a naphoz méri (alapértelmezés: a mai nap)\n"
+        "  --archive DIR         az archívum mappája (alapértelmezés: a házirend Archivum értéke,\n"
+        "                        különben Archivum a beállítási állomány mellett)\n"
+        "  --no-archive          a megírt jelentést nem archiválja (próbafuttatáshoz)\n"
+        "  --verify-archive [DIR] az archívum ellenőrzése: minden másolat és a napló lánca\n"
         "  --help, --version\n"
         "\n"
         "Kilépési kód: 0 a jelentés elkészült (--check: nincs hiba); 1 hibát talált, nem írt semmit;\n"

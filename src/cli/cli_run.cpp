@@ -9,6 +9,7 @@
 #include "directory/directory_learning.h"
 #include "editing/messages.h"
 #include "editing/row_check.h"
+#include "archive/report_archive.h"
 #include "cli/findings.h"
 #include "import/apeh_import.h"
 #include "import/load_messages.h"
@@ -61,6 +62,34 @@ std::filesystem::path defaultDirectory(const Options& o, const std::filesystem::
     if (o.directory) return *o.directory;
     if (auto policy = policyPath(kDirectoryPolicyValue)) return *policy;
     return directoryPath(settings.parent_path());
+}
+
+// --archive, else the group policy's "Archivum", else Archivum beside the settings.
+std::filesystem::path archiveFolderOf(const Options& o, const std::filesystem::path& settings) {
+    if (o.archive) return *o.archive;
+    if (auto policy = policyPath(kArchivePolicyValue)) return *policy;
+    return defaultArchiveFolder(settings.parent_path());
+}
+
+// --verify-archive: every copy re-hashed, the chain checked.
+int verify(const Options& o, const Io& io) {
+    const std::filesystem::path settings =
+        o.settings ? *o.settings : io.currentDirectory / std::string(kSettingsFileName);
+    const std::filesystem::path folder = archiveFolderOf(o, settings);
+    int err = 0;
+    const std::vector<ArchiveFinding> findings = verifyArchive(folder, err);
+    const std::string log = pathText(folder / std::string(kArchiveLogName));
+    if (err != 0) {
+        io.err("kovirant-cli: " + log + utf8(": az archívum naplója nem olvasható. Hibakód=") + std::to_string(err) + "\n");
+        return kExitFile;
+    }
+    std::string out;
+    for (const ArchiveFinding& f : findings)
+        out += log + (f.line > 0 ? ":" + std::to_string(f.line) : std::string()) + ": hiba: " + f.message + "\n";
+    io.out(out);
+    io.err(findings.empty() ? utf8("Az archívum ép: minden másolat és a napló lánca rendben.\n")
+                            : utf8("Az archívumban ") + std::to_string(findings.size()) + utf8(" hibát találtam.\n"));
+    return findings.empty() ? kExitWritten : kExitFaults;
 }
 
 // Where the rows appended from one input came from: the file line of each.
@@ -288,7 +317,24 @@ private:
             case ReportStatus::WriteFailed: fail(target, kMsgReportWriteFailed, r.errorCode); return kExitFile;
         }
         summary_.written = pathText(target);
-        return o_.learn ? learn() : kExitWritten;
+        const int archived = archive(target);
+        const int learnt = o_.learn ? learn() : kExitWritten;
+        return archived != kExitWritten ? archived : learnt;
+    }
+
+    // The exact bytes written, kept in the archive with their log line.
+    int archive(const std::filesystem::path& target) {
+        if (o_.noArchive) {
+            io_.err(utf8("kovirant-cli: a jelentést nem archiváltam (--no-archive).\n"));
+            return kExitWritten;
+        }
+        ArchiveEntry entry;
+        for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) entry.rows[k] = tables_.table(k).rowCount();
+        entry.program = "kovirant-cli " KOVIRANT_VERSION_STRING;
+        const ArchiveOutcome o = archiveReport(archiveFolderOf(o_, settingsFile_), target, entry, std::time(nullptr));
+        if (o.ok()) return kExitWritten;
+        io_.err("kovirant-cli: " + utf8(archiveText(o)) + "\n");
+        return kExitFile;
     }
 
     // As after a save in the window: the report teaches the directory. The
@@ -368,6 +414,7 @@ int run(const std::vector<Argument>& args, const Io& io) {
         io.out("kovirant-cli " KOVIRANT_VERSION_STRING "\n");
         return kExitWritten;
     }
+    if (parsed.options.verifyArchive) return verify(parsed.options, io);
     if (outputReplacesAnInput(parsed.options, io)) {
         io.err("kovirant-cli: " + pathText(*parsed.options.output) +
                utf8(": a jelentés nem írhatja felül a bemenetet, a beállítási állományt vagy a cégtárat.\n"));

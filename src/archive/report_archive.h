@@ -1,0 +1,71 @@
+// The archive of every report written: the exact bytes kept read-only under
+// Archivum\<year>\, and one line per report in Archivum\naplo.csv (UTF-8 with
+// a mark, ';', CR LF) that carries the SHA-256 of the report and of the line
+// before it, so that a changed, removed or reordered line breaks the chain.
+// The log's last line's SHA-256 is kept beside it (naplo.csv.sha256): the
+// last line is proven too.
+#pragma once
+
+#include <array>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "util/file_lock.h"
+
+namespace kovirant {
+
+inline constexpr std::string_view kArchiveFolderName = "Archivum";
+inline constexpr std::string_view kArchiveLogName = "naplo.csv";
+inline constexpr std::string_view kArchivePolicyValue = "Archivum";
+inline constexpr std::string_view kActionSave = "mentés";
+
+// The archive beside the settings file, unless a policy or an option names another.
+std::filesystem::path defaultArchiveFolder(const std::filesystem::path& settingsFolder);
+
+struct ArchiveEntry {
+    std::string_view action = kActionSave;       // Windows-1250
+    std::array<std::size_t, 3> rows{};           // register, institution, account change
+    std::string program;                         // "Kovirant 1.2.3" or "kovirant-cli 1.2.3"
+};
+
+enum class ArchiveStatus {
+    Archived,
+    CannotRead,  // the report written could not be read back
+    CannotCopy,  // the copy could not be made (the folder, the share)
+    LogFailed,   // the log line could not be written (the copy stays)
+    Busy,        // another program held the log's lock too long
+};
+
+struct ArchiveOutcome {
+    ArchiveStatus status = ArchiveStatus::Archived;
+    std::filesystem::path copy;    // inside the archive
+    std::filesystem::path failed;  // the file a failure is about
+    std::string sha256;            // of the report's bytes
+    int errorCode = 0;
+    LockHolder holder;             // Busy
+    bool ok() const { return status == ArchiveStatus::Archived; }
+};
+
+// Copies `report` into the archive and appends its line, under the log's
+// lock. `now` gives the line's time and the copy's name.
+ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::filesystem::path& report,
+                             const ArchiveEntry& entry, std::time_t now);
+
+// What could not be archived and why (Windows-1250); empty when archived.
+std::string archiveText(const ArchiveOutcome& outcome);
+
+// One fault the verification found: the log's line (0: not a line) and what.
+struct ArchiveFinding {
+    long long line = 0;
+    std::string message;  // UTF-8
+};
+
+// Reads the log, re-hashes every copy and checks the chain; each copy
+// missing or changed, each broken link and each file of the archive the log
+// does not name is a finding. `errorCode` is set when the log cannot be read.
+std::vector<ArchiveFinding> verifyArchive(const std::filesystem::path& folder, int& errorCode);
+
+}  // namespace kovirant

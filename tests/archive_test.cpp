@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "archive/report_archive.h"
+#include "test_support.h"
+#include "util/sha256.h"
+
+using namespace kovirant;
+
+// The published test vectors, and a file of several pieces against sha256sum.
+TEST(Sha256, PublishedVectorsAndAFileAsSha256sumSeesIt) {
+    EXPECT_EQ(hexOf(sha256("")), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(hexOf(sha256("abc")), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(hexOf(sha256("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    EXPECT_EQ(hexOf(sha256(std::string(1000000, 'a'))),
+              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    const auto file = freshTempDir("sha") / "nagy.bin";
+    std::string bytes;
+    for (unsigned i = 0; i < 3'500'000; ++i) bytes += static_cast<char>((i * 7919u) >> 5);
+    writeFile(file, bytes);
+    Sha256Digest d{};
+    ASSERT_EQ(sha256OfFile(file, d), 0);
+    std::FILE* p = popen(("sha256sum '" + file.string() + "'").c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char line[128] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, p), nullptr);
+    pclose(p);
+    EXPECT_EQ(hexOf(d), std::string(line, 64));
+}
+
+namespace {
+
+std::vector<std::string> verified(const std::filesystem::path& folder) {
+    int err = 0;
+    std::vector<std::string> out;
+    for (const ArchiveFinding& f : verifyArchive(folder, err)) out.push_back(std::to_string(f.line) + " " + f.message);
+    EXPECT_EQ(err, 0);
+    return out;
+}
+
+std::string findingText(const std::vector<std::string>& findings) {
+    std::string all;
+    for (const std::string& f : findings) all += f + "\n";
+    return all;
+}
+
+}  // namespace
+
+// Three reports of one name in one second: three copies, a chain that holds;
+// each kind of tampering is found.
+TEST(Archive, TheChainHoldsAndTamperingIsFound) {
+    const auto dir = freshTempDir("archive");
+    const auto folder = dir / "Archivum";
+    writeFile(dir / "jelentes.xml", "<?xml?>\r\n<a/>\r\n");
+    const std::time_t now = noonOf("2026-12-09");
+    for (int i = 0; i < 3; ++i) {
+        const ArchiveOutcome o = archiveReport(folder, dir / "jelentes.xml", {kActionSave, {3, 1, 2}, "teszt 1"}, now);
+        ASSERT_TRUE(o.ok()) << archiveText(o);
+        EXPECT_EQ(o.copy.filename().string(),
+                  i == 0 ? "2026-12-09_120000_jelentes.xml" : "2026-12-09_120000_jelentes_" + std::to_string(i + 1) + ".xml");
+    }
+    EXPECT_TRUE(verified(folder).empty()) << findingText(verified(folder));
+    const std::string log = readFile(folder / "naplo.csv");
+    ASSERT_EQ(log.rfind("\xEF\xBB\xBF", 0), 0u);
+
+    auto tampered = [&](const std::string& changed, const char* expected) {
+        writeFile(folder / "naplo.csv", changed);
+        const std::string found = findingText(verified(folder));
+        EXPECT_NE(found.find(expected), std::string::npos) << found;
+        writeFile(folder / "naplo.csv", log);
+    };
+    const std::size_t second = log.find("\r\n", log.find("\r\n") + 2) + 2;  // the second report's line
+    std::string edited = log;
+    edited[edited.find(";3;1;2;", second) + 1] = '4';  // a row count changed in a spreadsheet
+    tampered(edited, "4 megszakadt a l\xC3\xA1nc");  // the next line's link
+    std::string removed = log;
+    removed.erase(second, log.find("\r\n", second) + 2 - second);
+    tampered(removed, "megszakadt a l\xC3\xA1nc");
+    const std::size_t lastLine = log.rfind("\r\n", log.size() - 3) + 2;
+    std::string last = log;
+    last.insert(lastLine, "x");
+    tampered(last, "utols\xC3\xB3 sora");
+
+    writeFile(folder / "2026" / "idegen.xml", "x");
+    EXPECT_NE(findingText(verified(folder)).find("idegen.xml"), std::string::npos);
+}
+
+// Two programs archiving at once: every line whole, the chain unbroken.
+TEST(Archive, TwoProcessesAppendingAtOnceKeepTheChain) {
+    const auto dir = freshTempDir("archive-two");
+    writeFile(dir / "jelentes.xml", "<?xml?>\r\n");
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            for (int i = 0; i < 15; ++i)
+                if (!archiveReport(dir / "Archivum", dir / "jelentes.xml", {kActionSave, {1, 0, 0}, "teszt"}, std::time(nullptr)).ok())
+                    _exit(1);
+            _exit(0);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_TRUE(verified(dir / "Archivum").empty()) << findingText(verified(dir / "Archivum"));
+    const std::string log = readFile(dir / "Archivum" / "naplo.csv");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 31);
+}
