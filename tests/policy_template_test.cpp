@@ -58,7 +58,7 @@ TEST(PolicyTemplate, TheAdmxAndItsLanguageFilesAgree) {
               std::set<std::string>{"Software\\Policies\\Kovirant"});
     EXPECT_EQ(values(admx, "//p:policy/@class"), std::set<std::string>{"Both"});
     EXPECT_EQ(values(admx, "//p:policy/p:elements/p:text[@expandable='true']/@valueName"),
-              (std::set<std::string>{"Munkamappa", "Cegtar"}));
+              (std::set<std::string>{"Munkamappa", "Cegtar", "Archivum"}));
     EXPECT_FALSE(values(admx, "/p:policyDefinitions/p:policyNamespaces/p:target/@namespace").empty());
     const std::set<std::string> textIds = values(admx, "//p:policy/p:elements/p:text/@id");
     for (const char* language : {"hu-HU", "en-US"}) {
