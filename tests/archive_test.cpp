@@ -58,7 +58,7 @@ TEST(Archive, TheChainHoldsAndTamperingIsFound) {
     writeFile(dir / "jelentes.xml", "<?xml?>\r\n<a/>\r\n");
     const std::time_t now = noonOf("2026-12-09");
     for (int i = 0; i < 3; ++i) {
-        const ArchiveOutcome o = archiveReport(folder, dir / "jelentes.xml", {kActionSave, {3, 1, 2}, "teszt 1"}, now);
+        const ArchiveOutcome o = archiveReport(folder, dir / "jelentes.xml", {kActionSave, {3, 1, 2}, "teszt 1", ""}, now);
         ASSERT_TRUE(o.ok()) << archiveText(o);
         EXPECT_EQ(o.copy.filename().string(),
                   i == 0 ? "2026-12-09_120000_jelentes.xml" : "2026-12-09_120000_jelentes_" + std::to_string(i + 1) + ".xml");
@@ -99,7 +99,7 @@ TEST(Archive, TwoProcessesAppendingAtOnceKeepTheChain) {
         ASSERT_GE(children[c], 0);
         if (children[c] == 0) {
             for (int i = 0; i < 15; ++i)
-                if (!archiveReport(dir / "Archivum", dir / "jelentes.xml", {kActionSave, {1, 0, 0}, "teszt"}, std::time(nullptr)).ok())
+                if (!archiveReport(dir / "Archivum", dir / "jelentes.xml", {kActionSave, {1, 0, 0}, "teszt", ""}, std::time(nullptr)).ok())
                     _exit(1);
             _exit(0);
         }

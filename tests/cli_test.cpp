@@ -223,6 +223,16 @@ TEST_F(CliTest, TheReportIsArchivedAndTheArchiveVerified) {
     EXPECT_NE(out.find(cp1250ToUtf8("naplo.csv:")), std::string::npos) << out;
     EXPECT_NE(out.find(cp1250ToUtf8("a másolat megváltozott")), std::string::npos) << out;
 
+    // An earlier report goes in with its own time stamp, once; a file that is not one, never.
+    writeFile(dir / "foo.xml", "<?xml version=\"1.0\"?><foo/>");
+    EXPECT_EQ(run({"--archive-add", "--archive", path("regi"), report, report, path("foo.xml")}), cli::kExitFaults);
+    EXPECT_NE(out.find(cp1250ToUtf8("már szerepel az archívumban")), std::string::npos) << out;
+    EXPECT_NE(out.find("foo.xml: hiba"), std::string::npos) << out;
+    const std::string log = readFile(dir / "regi" / "naplo.csv");
+    EXPECT_NE(log.find(cp1250ToUtf8(";felvétel;")), std::string::npos);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);
+    EXPECT_EQ(run({"--verify-archive", path("regi")}), cli::kExitWritten) << out;
+
     injectFileFaults({1, false, 1});  // the report is written, the log's replacement fails
     EXPECT_EQ(run({report, "-o", path("ki2.xml"), "--no-learn"}), cli::kExitFile);
     injectFileFaults({});

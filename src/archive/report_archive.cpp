@@ -1,9 +1,12 @@
 #include "archive/report_archive.h"
 
+#include <chrono>
 #include <cstdio>
 #include <set>
 #include <system_error>
 
+#include "import/report_reload.h"
+#include "records/memory_table.h"
 #include "text/cp1250.h"
 #include "util/file_io.h"
 #include "util/os_file.h"
@@ -97,14 +100,19 @@ std::string stamp(std::time_t now, const char* format) {
 
 // A free name for the copy, made exclusively: another officer's copy of
 // the same second takes another.
-int makeCopy(const std::filesystem::path& folder, const std::filesystem::path& report, std::time_t now,
+int makeCopy(const std::filesystem::path& folder, const std::filesystem::path& report, const std::string& when,
              std::string_view bytes, std::filesystem::path& copy) {
-    const std::filesystem::path year = folder / stamp(now, "%Y");
+    const std::filesystem::path year = folder / when.substr(0, 4);
+    // "YYYY-MM-DD HH:MM:SS" -> "YYYY-MM-DD_HHMMSS_"
+    std::string prefix = when.substr(0, 10) + "_";
+    for (char c : when.substr(11))
+        if (c != ':') prefix += c;
+    prefix += "_";
     std::error_code ec;
     std::filesystem::create_directories(year, ec);
     if (ec) return ec.value();
     for (int n = 1; n < 1000; ++n) {
-        std::filesystem::path name = stamp(now, "%Y-%m-%d_%H%M%S_");
+        std::filesystem::path name = prefix;
         name += report.stem();
         if (n > 1) {
             name += "_";
@@ -143,7 +151,8 @@ ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::fil
     out.sha256 = hexOf(sha256(bytes));
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    if (const int err = makeCopy(folder, report, now, bytes, out.copy)) {
+    const std::string when = entry.time.empty() ? stamp(now, "%Y-%m-%d %H:%M:%S") : entry.time;
+    if (const int err = makeCopy(folder, report, when, bytes, out.copy)) {
         out.status = ArchiveStatus::CannotCopy;
         out.failed = out.copy.empty() ? folder : out.copy;
         out.errorCode = err;
@@ -172,7 +181,7 @@ ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::fil
     const std::string previous = hexOf(sha256(lines.empty() ? std::string_view() : lines.back()));
     const ProcessIdentity me = thisProcess();
     std::string line;
-    appendField(line, stamp(now, "%Y-%m-%d %H:%M:%S"));
+    appendField(line, when);
     appendField(line, cp1250ToUtf8(entry.action));
     appendField(line, me.user);
     appendField(line, me.machine);
@@ -200,6 +209,70 @@ ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::fil
     return out;
 }
 
+namespace {
+
+// "YYYY-MM-DD HH:MM:SS" of the report's "<Időpecsét>YYYY-MM-DDTHH:MM:SS...".
+std::string reportTime(std::string_view bytes) {
+    const std::string_view tag = "<Időpecsét>";
+    const std::size_t at = bytes.find(tag);
+    if (at == std::string_view::npos || bytes.size() - at - tag.size() < 19) return {};
+    std::string t(bytes.substr(at + tag.size(), 19));
+    if (t[10] != 'T') return {};
+    t[10] = ' ';
+    return t;
+}
+
+bool logHolds(const std::filesystem::path& folder, const std::string& sha) {
+    std::string log;
+    if (readFile(logOf(folder), log) != 0) return false;
+    for (std::string_view line : linesOf(log)) {
+        const std::vector<std::string> f = splitFields(line);
+        if (f.size() == kFields && f[6] == sha) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+ArchiveOutcome archiveEarlierReport(const std::filesystem::path& folder, const std::filesystem::path& report,
+                                    const std::string& program) {
+    ArchiveOutcome out;
+    MemoryTable reg(ViewRegister), inst(ViewInstitution), acc(ViewAccountChange);
+    RecordTables tables(reg, inst, acc);
+    const ReloadOutcome read = ReloadReport(report, tables);
+    out.failed = report;
+    if (read.status == ReloadStatus::CannotOpen || read.status == ReloadStatus::ReadFailed) {
+        out.status = ArchiveStatus::CannotRead;
+        out.errorCode = read.errorCode;
+        return out;
+    }
+    if (read.status == ReloadStatus::NotAReport) {
+        out.status = ArchiveStatus::NotAReport;
+        return out;
+    }
+    std::string bytes;
+    if (const int err = readFile(report, bytes)) {
+        out.status = ArchiveStatus::CannotRead;
+        out.errorCode = err;
+        return out;
+    }
+    out.sha256 = hexOf(sha256(bytes));
+    if (logHolds(folder, out.sha256)) {
+        out.status = ArchiveStatus::Known;
+        return out;
+    }
+    ArchiveEntry entry;
+    entry.action = kActionAdd;
+    entry.rows = {reg.rowCount(), inst.rowCount(), acc.rowCount()};
+    entry.program = program;
+    entry.time = reportTime(bytes);
+    std::error_code ec;
+    const auto written = std::filesystem::last_write_time(report, ec);
+    const std::time_t fallback = ec ? std::time(nullptr)
+                                    : std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(written));
+    return archiveReport(folder, report, entry, fallback);
+}
+
 std::string archiveText(const ArchiveOutcome& o) {
     const std::string path = utf16ToCp1250(o.failed.u16string());
     const std::string code = " Hibakód=" + std::to_string(o.errorCode) + ".";
@@ -211,6 +284,8 @@ std::string archiveText(const ArchiveOutcome& o) {
             return "A jelentés elkészült, de nem archiváltam: a másolat (" + path + ") nem készült el." + code;
         case ArchiveStatus::LogFailed:
             return "A jelentés elkészült, de az archívum naplójába (" + path + ") nem tudtam írni." + code;
+        case ArchiveStatus::NotAReport: return "Az állomány (" + path + ") nem jelentés, nem vettem fel az archívumba.";
+        case ArchiveStatus::Known: return "Az állomány (" + path + ") már szerepel az archívumban, nem vettem fel újra.";
         case ArchiveStatus::Busy:
             return "A jelentés elkészült, de az archívum naplóját (" + path + ") " + utf8ToCp1250(o.holder.user) + " (" +
                    utf8ToCp1250(o.holder.machine) + " gépen) tartja zárolva, ezért nem archiváltam.";

@@ -21,6 +21,7 @@ inline constexpr std::string_view kArchiveFolderName = "Archivum";
 inline constexpr std::string_view kArchiveLogName = "naplo.csv";
 inline constexpr std::string_view kArchivePolicyValue = "Archivum";
 inline constexpr std::string_view kActionSave = "mentés";
+inline constexpr std::string_view kActionAdd = "felvétel";
 
 // The archive beside the settings file, unless a policy or an option names another.
 std::filesystem::path defaultArchiveFolder(const std::filesystem::path& settingsFolder);
@@ -29,6 +30,7 @@ struct ArchiveEntry {
     std::string_view action = kActionSave;       // Windows-1250
     std::array<std::size_t, 3> rows{};           // register, institution, account change
     std::string program;                         // "Kovirant 1.2.3" or "kovirant-cli 1.2.3"
+    std::string time;                            // "YYYY-MM-DD HH:MM:SS"; empty: the moment given
 };
 
 enum class ArchiveStatus {
@@ -37,6 +39,8 @@ enum class ArchiveStatus {
     CannotCopy,  // the copy could not be made (the folder, the share)
     LogFailed,   // the log line could not be written (the copy stays)
     Busy,        // another program held the log's lock too long
+    NotAReport,  // an earlier file to add whose root element is not the report's
+    Known,       // an earlier file to add whose SHA-256 the log already holds
 };
 
 struct ArchiveOutcome {
@@ -53,6 +57,12 @@ struct ArchiveOutcome {
 // lock. `now` gives the line's time and the copy's name.
 ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::filesystem::path& report,
                              const ArchiveEntry& entry, std::time_t now);
+
+// Adds a report written earlier (by this program or another tool): only a
+// file whose root element is the report's, with the report's own time stamp
+// ("Időpecsét") and action "felvétel", once.
+ArchiveOutcome archiveEarlierReport(const std::filesystem::path& folder, const std::filesystem::path& report,
+                                    const std::string& program);
 
 // What could not be archived and why (Windows-1250); empty when archived.
 std::string archiveText(const ArchiveOutcome& outcome);

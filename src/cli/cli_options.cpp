@@ -22,6 +22,8 @@ ParsedOptions parseOptions(const std::vector<Argument>& args) {
         } else if (a == "--verify-archive") {
             o.verifyArchive = true;
             if (i + 1 < args.size() && !args[i + 1].text.starts_with("-")) o.archive = args[++i].path;
+        } else if (a == "--archive-add") {
+            o.archiveAdd = true;
         } else if (a == "--no-archive") {
             o.noArchive = true;
         } else if (a == "-o" || a == "--output" || a == "--settings" || a == "--directory" || a == "--format" ||
@@ -62,6 +64,7 @@ ParsedOptions parseOptions(const std::vector<Argument>& args) {
     }
     if (o.help || o.version || o.verifyArchive) return parsed;
     if (o.inputs.empty()) return fail(cp1250ToUtf8("nincs bemenő állomány"));
+    if (o.archiveAdd) return parsed;
     if (!o.checkOnly && !o.output) return fail(cp1250ToUtf8("adja meg a jelentés állományát (-o) vagy a --check kapcsolót"));
     return parsed;
 }
@@ -87,6 +90,7 @@ std::string usageText() {
         "                        különben Archivum a beállítási állomány mellett)\n"
         "  --no-archive          a megírt jelentést nem archiválja (próbafuttatáshoz)\n"
         "  --verify-archive [DIR] az archívum ellenőrzése: minden másolat és a napló lánca\n"
+        "  --archive-add FILE... korábban írt jelentések felvétele az archívumba (a saját időbélyegükkel)\n"
         "  --help, --version\n"
         "\n"
         "Kilépési kód: 0 a jelentés elkészült (--check: nincs hiba); 1 hibát talált, nem írt semmit;\n"

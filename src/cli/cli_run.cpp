@@ -92,6 +92,33 @@ int verify(const Options& o, const Io& io) {
     return findings.empty() ? kExitWritten : kExitFaults;
 }
 
+// --archive-add: earlier reports into the archive, each once.
+int addEarlier(const Options& o, const Io& io) {
+    const std::filesystem::path settings =
+        o.settings ? *o.settings : io.currentDirectory / std::string(kSettingsFileName);
+    const std::filesystem::path folder = archiveFolderOf(o, settings);
+    int status = kExitWritten;
+    std::string out;
+    std::size_t added = 0;
+    for (const std::filesystem::path& file : o.inputs) {
+        const ArchiveOutcome a = archiveEarlierReport(folder, file, "kovirant-cli " KOVIRANT_VERSION_STRING);
+        switch (a.status) {
+            case ArchiveStatus::Archived: ++added; break;
+            case ArchiveStatus::Known: out += pathText(file) + utf8(": figyelmeztetés: már szerepel az archívumban\n"); break;
+            case ArchiveStatus::NotAReport:
+                out += pathText(file) + utf8(": hiba: nem jelentés (a gyökéreleme nem <PénzintézetiJelentés>)\n");
+                status = std::max(status, kExitFaults);
+                break;
+            default:
+                io.err("kovirant-cli: " + utf8(archiveText(a)) + "\n");
+                status = kExitFile;
+        }
+    }
+    io.out(out);
+    io.err(utf8("Az archívumba felvettem: ") + std::to_string(added) + utf8(" jelentést.\n"));
+    return status;
+}
+
 // Where the rows appended from one input came from: the file line of each.
 struct Origin {
     std::size_t firstRow = 0;
@@ -415,6 +442,7 @@ int run(const std::vector<Argument>& args, const Io& io) {
         return kExitWritten;
     }
     if (parsed.options.verifyArchive) return verify(parsed.options, io);
+    if (parsed.options.archiveAdd) return addEarlier(parsed.options, io);
     if (outputReplacesAnInput(parsed.options, io)) {
         io.err("kovirant-cli: " + pathText(*parsed.options.output) +
                utf8(": a jelentés nem írhatja felül a bemenetet, a beállítási állományt vagy a cégtárat.\n"));
