@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_run.h"
@@ -238,6 +239,36 @@ TEST_F(CliTest, TheReportIsArchivedAndTheArchiveVerified) {
     injectFileFaults({});
     EXPECT_TRUE(std::filesystem::exists(dir / "ki2.xml"));
     EXPECT_NE(err.find(cp1250ToUtf8("az archívum naplójába")), std::string::npos) << err;
+}
+
+// A month whose closings are of accounts opened in an archived report runs
+// unattended to 0: the history fills every opening date, the directory
+// every company number; --history answers when an account was reported.
+TEST_F(CliTest, TheArchivedReportsFillAMonthsClosings) {
+    const std::string report = (kExamples / "report.xml").string();
+    const std::string protocol = (kExamples / "apeh-protocol.txt").string();
+    EXPECT_EQ(run({"--check", "--no-fill", protocol}), cli::kExitFaults);  // closings without openings
+    ASSERT_EQ(run({report, "-o", path("elozo.xml")}), cli::kExitWritten) << err;
+    ASSERT_EQ(run({protocol, "-o", path("ho.xml"), "--date", kExamplesDay}), cli::kExitWritten) << out << err;
+    EXPECT_NE(err.find(cp1250ToUtf8("az archívumból: 0 cégszám és 14 nyitás dátum; hibák: 0")), std::string::npos) << err;
+    TestTables earlier, month;
+    ReloadReport(kExamples / "report.xml", earlier.tables);
+    ReloadReport(dir / "ho.xml", month.tables);
+    ASSERT_EQ(month.tables.rowCounter(ViewRegister), 36);
+    std::map<std::string, std::string> opened;
+    for (std::size_t r = 0; r < 36; ++r)
+        opened[std::string(earlier.tables.cell(ViewRegister, r, RegisterCol::accountNumber))] =
+            earlier.tables.cell(ViewRegister, r, RegisterCol::openingDate);
+    for (std::size_t r = 0; r < 36; ++r)
+        EXPECT_EQ(month.tables.cell(ViewRegister, r, RegisterCol::openingDate),
+                  opened[std::string(month.tables.cell(ViewRegister, r, RegisterCol::accountNumber))])
+            << r;
+
+    EXPECT_EQ(run({"--history", "20866022", "--format", "json"}), cli::kExitWritten);
+    const nlohmann::json rows = nlohmann::json::parse(out);
+    ASSERT_EQ(rows.size(), 2u);  // the earlier report, then this month's
+    EXPECT_EQ(rows[0]["copy"].get<std::string>().find("elozo.xml") != std::string::npos, true);
+    EXPECT_EQ(run({"--history", "99999999"}), cli::kExitFaults);
 }
 
 // The program itself: its exit status and UTF-8 text through a pipe.

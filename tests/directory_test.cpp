@@ -216,6 +216,25 @@ TEST_F(DirectoryCommandTest, ASavedReportTeachesTheDirectoryAndTheCommandFills) 
     EXPECT_TRUE(shell.enabled[kCmdSaveReport]);
 }
 
+// A save archives the report; the fill then gives a later closing of the
+// same account its opening date from the archive, in one undo step.
+TEST_F(DirectoryCommandTest, TheFillTakesAClosingsOpeningFromTheArchive) {
+    t.tables.appendRow(ViewRegister, registerRow("0109123456", "12345676", "111111110000000000000000", "2026-11-02"));
+    shell.files = {dir / "r.xml"};
+    onCommand(state, shell, kCmdSaveReport);
+    ASSERT_TRUE(std::filesystem::exists(dir / "Archivum" / "naplo.csv"));
+
+    t.tables.clearTable(ViewRegister);
+    t.tables.appendRow(ViewRegister, registerRow("", "12345676", "111111110000000000000000", "", "2026-11-28", "Törlés"));
+    onCommand(state, shell, kCmdFillFromDirectory);
+    EXPECT_EQ(t.tables.cell(ViewRegister, 0, RegisterCol::openingDate), "2026-11-02");
+    EXPECT_EQ(t.tables.cell(ViewRegister, 0, RegisterCol::companyNumber), "0109123456");  // the directory's
+    EXPECT_NE(shell.lastText().find("0 sor cégszámát és 1 zárás nyitás dátumát"), std::string::npos) << shell.lastText();
+    onCommand(state, shell, kCmdUndo);
+    EXPECT_EQ(t.tables.cell(ViewRegister, 0, RegisterCol::openingDate), "");
+    EXPECT_EQ(t.tables.cell(ViewRegister, 0, RegisterCol::companyNumber), "");
+}
+
 TEST_F(DirectoryCommandTest, WithoutADirectoryTheCommandSaysHowOneIsMade) {
     t.tables.appendRow(ViewRegister, registerRow("", "12345678"));
     onCommand(state, shell, kCmdFillFromDirectory);

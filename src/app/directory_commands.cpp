@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "archive/account_history.h"
+#include "archive/report_archive.h"
 #include "directory/directory_learning.h"
 #include "text/cp1250.h"
 
@@ -77,14 +79,28 @@ void fillFromDirectory(AppState& state, Shell& shell) {
         return;
     }
     const FillResult r = fillCompanyNumbers(loaded.directory, state.tables);
-    if (r.filled > 0) {
+    // Then what the archived reports said: a closing's opening date, a
+    // company number the directory lacks.
+    HistoryFill fromHistory;
+    std::error_code ec;
+    const std::filesystem::path log = state.archiveFolder / std::string(kArchiveLogName);
+    if (!state.archiveFolder.empty() && std::filesystem::exists(log, ec)) {
+        int err = 0;
+        const AccountHistory history = AccountHistory::build(state.archiveFolder, err);
+        if (err == 0) fromHistory = fillFromHistory(history, state.tables, &loaded.directory);
+    }
+    if (r.filled + fromHistory.companies + fromHistory.openings > 0) {
         state.tables.ReportPending = true;
         shell.enableMenuItem(kCmdSaveReport, true);
     }
-    char text[600];
+    char text[800];
     int n = std::snprintf(text, sizeof text,
                           "A cégtárból %zu sor cégszámát töltöttem ki. Cégszám nélkül maradt: %zu sor.", r.filled,
-                          r.missing);
+                          r.missing - fromHistory.companies);
+    if (fromHistory.companies + fromHistory.openings > 0 && n > 0 && static_cast<std::size_t>(n) < sizeof text)
+        n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n),
+                           "\nAz archivált jelentésekből %zu sor cégszámát és %zu zárás nyitás dátumát töltöttem ki.",
+                           fromHistory.companies, fromHistory.openings);
     const CompanyDirectory& d = loaded.directory;
     if (d.unreadableLines() > 0 && n > 0 && static_cast<std::size_t>(n) < sizeof text)
         n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n),

@@ -27,10 +27,12 @@ ParsedOptions parseOptions(const std::vector<Argument>& args) {
         } else if (a == "--no-archive") {
             o.noArchive = true;
         } else if (a == "-o" || a == "--output" || a == "--settings" || a == "--directory" || a == "--format" ||
-                   a == "--date" || a == "--archive") {
+                   a == "--date" || a == "--archive" || a == "--history") {
             const Argument* v = value();
             if (v == nullptr) return fail(cp1250ToUtf8("hiányzik az érték: ") + a);
-            if (a == "--archive") {
+            if (a == "--history") {
+                o.history = v->text;
+            } else if (a == "--archive") {
                 o.archive = v->path;
             } else if (a == "--date") {
                 o.date = dayNumber(v->text);
@@ -62,7 +64,7 @@ ParsedOptions parseOptions(const std::vector<Argument>& args) {
             o.inputs.push_back(args[i].path);
         }
     }
-    if (o.help || o.version || o.verifyArchive) return parsed;
+    if (o.help || o.version || o.verifyArchive || o.history) return parsed;
     if (o.inputs.empty()) return fail(cp1250ToUtf8("nincs bemenő állomány"));
     if (o.archiveAdd) return parsed;
     if (!o.checkOnly && !o.output) return fail(cp1250ToUtf8("adja meg a jelentés állományát (-o) vagy a --check kapcsolót"));
@@ -91,6 +93,7 @@ std::string usageText() {
         "  --no-archive          a megírt jelentést nem archiválja (próbafuttatáshoz)\n"
         "  --verify-archive [DIR] az archívum ellenőrzése: minden másolat és a napló lánca\n"
         "  --archive-add FILE... korábban írt jelentések felvétele az archívumba (a saját időbélyegükkel)\n"
+        "  --history SZÁM        a számlaszám vagy törzsszám minden archivált sora, a legrégebbivel kezdve\n"
         "  --help, --version\n"
         "\n"
         "Kilépési kód: 0 a jelentés elkészült (--check: nincs hiba); 1 hibát talált, nem írt semmit;\n"

@@ -9,6 +9,7 @@
 #include "directory/directory_learning.h"
 #include "editing/messages.h"
 #include "editing/row_check.h"
+#include "archive/account_history.h"
 #include "archive/report_archive.h"
 #include "cli/findings.h"
 #include "import/apeh_import.h"
@@ -119,6 +120,41 @@ int addEarlier(const Options& o, const Io& io) {
     return status;
 }
 
+// --history NUMBER: every archived row that holds it, oldest first.
+int history(const Options& o, const Io& io) {
+    const std::filesystem::path settings =
+        o.settings ? *o.settings : io.currentDirectory / std::string(kSettingsFileName);
+    const std::filesystem::path folder = archiveFolderOf(o, settings);
+    int err = 0;
+    const AccountHistory h = AccountHistory::build(folder, err);
+    if (err != 0) {
+        io.err("kovirant-cli: " + pathText(folder / std::string(kArchiveLogName)) +
+               utf8(": az archívum naplója nem olvasható. Hibakód=") + std::to_string(err) + "\n");
+        return kExitFile;
+    }
+    const std::vector<const HistoryRow*> rows = h.rowsOf(*o.history);
+    const bool json = o.format == Format::Json;
+    std::string out = json ? "[" : "";
+    for (const HistoryRow* r : rows) {
+        const HistoryReport& rep = h.reports()[r->report];
+        const std::string table = utf8(tableName(r->table));
+        if (json) {
+            out += out.size() > 1 ? ",\n  {" : "\n  {";
+            out += "\"time\": " + jsonString(rep.time) + ", \"copy\": " + jsonString(rep.copy) + ", \"table\": " +
+                   jsonString(table) + ", \"code\": " + jsonString(utf8(r->code)) + ", \"companyNumber\": " +
+                   jsonString(r->company) + ", \"taxNumber\": " + jsonString(r->tax) + ", \"account\": " +
+                   jsonString(r->account) + ", \"opening\": " + jsonString(r->opening) + ", \"closing\": " +
+                   jsonString(r->closing) + "}";
+        } else {
+            out += rep.time + " " + rep.copy + " " + table + " " + utf8(r->code) + " " + r->company + " " + r->tax + " " +
+                   r->account + " " + r->opening + " " + r->closing + "\n";
+        }
+    }
+    if (json) out += rows.empty() ? "]\n" : "\n]\n";
+    io.out(out);
+    return rows.empty() ? kExitFaults : kExitWritten;
+}
+
 // Where the rows appended from one input came from: the file line of each.
 struct Origin {
     std::size_t firstRow = 0;
@@ -136,6 +172,7 @@ public:
         for (const std::filesystem::path& input : o_.inputs)
             if (const int status = read(input); status != kExitWritten) return finish(status);
         if (o_.fill && directory_) summary_.filled = fillCompanyNumbers(*directory_, tables_).filled;
+        if (o_.fill) fillFromTheArchive();
         check();
         if (!settings_.DataSheetFilled)
             findings_.push_back(fileFinding(pathText(settingsFile_), 0, false,
@@ -240,6 +277,23 @@ private:
             return kExitFaults;
         }
         return kExitWritten;
+    }
+
+    // What earlier reports said: a closing's opening date, a company number
+    // the directory lacks. Only when there is an archive.
+    void fillFromTheArchive() {
+        const std::filesystem::path folder = archiveFolderOf(o_, settingsFile_);
+        std::error_code ec;
+        if (!std::filesystem::exists(folder / std::string(kArchiveLogName), ec)) return;
+        int err = 0;
+        const AccountHistory history = AccountHistory::build(folder, err);
+        if (err != 0) {
+            fail(folder / std::string(kArchiveLogName), "Az archívum naplója nem olvasható, nem töltöttem ki belőle.", err);
+            return;
+        }
+        const HistoryFill filled = fillFromHistory(history, tables_, directory_ ? &*directory_ : nullptr);
+        summary_.fromHistory = filled.companies;
+        summary_.openings = filled.openings;
     }
 
     // The directory is read whenever there is one (its warnings need it);
@@ -385,7 +439,9 @@ private:
         std::string counts = utf8("Cégjegyzék: ") + std::to_string(summary_.rows[0]) + utf8(" sor, cégnyilvántartás: ") +
                              std::to_string(summary_.rows[1]) + utf8(" sor, számlaszámváltozás: ") +
                              std::to_string(summary_.rows[2]) + utf8(" sor; a cégtárból kitöltve: ") +
-                             std::to_string(summary_.filled) + utf8("; hibák: ") +
+                             std::to_string(summary_.filled) + utf8(", az archívumból: ") +
+                             std::to_string(summary_.fromHistory) + utf8(" cégszám és ") +
+                             std::to_string(summary_.openings) + utf8(" nyitás dátum; hibák: ") +
                              std::to_string(errors()) + utf8(", figyelmeztetések: ") +
                              std::to_string(warnings()) + utf8("; határidőn túl: ") +
                              std::to_string(summary_.late) + utf8(" sor") + "\n";
@@ -443,6 +499,7 @@ int run(const std::vector<Argument>& args, const Io& io) {
     }
     if (parsed.options.verifyArchive) return verify(parsed.options, io);
     if (parsed.options.archiveAdd) return addEarlier(parsed.options, io);
+    if (parsed.options.history) return history(parsed.options, io);
     if (outputReplacesAnInput(parsed.options, io)) {
         io.err("kovirant-cli: " + pathText(*parsed.options.output) +
                utf8(": a jelentés nem írhatja felül a bemenetet, a beállítási állományt vagy a cégtárat.\n"));

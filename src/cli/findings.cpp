@@ -75,7 +75,8 @@ std::string jsonHead(const Summary& s) {
     std::string out = "{\n  \"output\": " + (s.written ? jsonString(*s.written) : std::string("null")) + ",\n";
     out += "  \"rows\": {\"register\": " + std::to_string(s.rows[0]) + ", \"institution\": " + std::to_string(s.rows[1]) +
            ", \"accountChange\": " + std::to_string(s.rows[2]) + "},\n";
-    out += "  \"filled\": " + std::to_string(s.filled) + ",\n  \"late\": " + std::to_string(s.late) +
+    out += "  \"filled\": " + std::to_string(s.filled) + ",\n  \"filledFromHistory\": " + std::to_string(s.fromHistory) +
+           ",\n  \"openingsFilled\": " + std::to_string(s.openings) + ",\n  \"late\": " + std::to_string(s.late) +
            ",\n  \"findings\": [";
     return out;
 }

@@ -25,6 +25,8 @@ struct Summary {
     std::size_t rows[3] = {0, 0, 0};     // register, institution, account change
     std::size_t filled = 0;              // company numbers filled from the directory
     std::size_t late = 0;                // rows past the reporting deadline
+    std::size_t fromHistory = 0;         // company numbers filled from the archive's history
+    std::size_t openings = 0;            // closings' opening dates filled from it
 };
 
 // A finding at a time, for output too large to hold: its text line
