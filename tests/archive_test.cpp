@@ -4,7 +4,9 @@
 
 #include <cstdio>
 
+#include "archive/account_history.h"
 #include "archive/report_archive.h"
+#include "report/report_writer.h"
 #include "test_support.h"
 #include "util/sha256.h"
 
@@ -112,4 +114,46 @@ TEST(Archive, TwoProcessesAppendingAtOnceKeepTheChain) {
     EXPECT_TRUE(verified(dir / "Archivum").empty()) << findingText(verified(dir / "Archivum"));
     const std::string log = readFile(dir / "Archivum" / "naplo.csv");
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 31);
+}
+
+// Where two archived reports disagree (two openings of one account, two
+// company numbers of one tax number) nothing is filled and the check warns;
+// a row already reported is named with its copy.
+TEST(AccountHistory, ConflictsFillNothingAndAreWarned) {
+    const auto dir = freshTempDir("history");
+    const std::string account = "111111110000000000000000";
+    const char* openings[] = {"2026-11-02", "2026-11-03"};
+    const char* companies[] = {"0109123456", "0109654321"};
+    for (int i = 0; i < 2; ++i) {
+        TestTables t;
+        t.tables.appendRow(ViewRegister, registerRow(companies[i], "12345676", account, openings[i]));
+        const auto report = dir / ("r" + std::to_string(i) + ".xml");
+        ASSERT_EQ(WriteReport(report, t.tables, SettingsFile(dir / "Kovirant.ini")).status, ReportStatus::Written);
+        ASSERT_TRUE(archiveReport(dir / "Archivum", report, {kActionSave, {1, 0, 0}, "teszt", ""}, noonOf("2026-12-01") + i).ok());
+    }
+    int err = 0;
+    const AccountHistory h = AccountHistory::build(dir / "Archivum", err);
+    ASSERT_EQ(err, 0);
+    EXPECT_EQ(h.rows(), 2u);
+    EXPECT_EQ(h.opening(account, "12345676").answer, AccountHistory::Answer::Conflict);
+    EXPECT_EQ(h.company("12345676").answer, AccountHistory::Answer::Conflict);
+    EXPECT_EQ(h.rowsOf("1111 1111-0000").size(), 0u);  // not a whole number
+    EXPECT_EQ(h.rowsOf("1234-5676").size(), 2u);
+
+    TestTables month;
+    month.tables.appendRow(ViewRegister, registerRow("", "12345676", account, "", "2026-12-01", "Törlés"));
+    month.tables.appendRow(ViewRegister, registerRow(companies[0], "12345676", account, openings[0]));  // sent before
+    const HistoryFill filled = fillFromHistory(h, month.tables, nullptr);
+    EXPECT_EQ(filled.companies + filled.openings, 0u);
+    CheckOptions options;
+    options.history = historyForCheck(h);
+    const RowCheck check = checkAllRows(month.tables, 20, 18, options);
+    std::vector<std::string> texts;
+    for (const RowWarning& w : check.warnings)
+        if (w.what >= WarningKind::AlreadyReported) texts.push_back(std::to_string(w.row + 1) + " " + warningText(check, w));
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_NE(texts[0].find("1 Figyelmeztetés: az archívum két különböző nyitás dátumot"), std::string::npos) << texts[0];
+    EXPECT_NE(texts[1].find("1 Figyelmeztetés: az archívum két különböző cégszámot"), std::string::npos) << texts[1];
+    EXPECT_NE(texts[2].find("2 Figyelmeztetés: ez a sor már szerepelt: 2026/2026-12-01_120000_r0.xml (2026-12-01 12:00:00)"),
+              std::string::npos) << texts[2];
 }

@@ -4,6 +4,8 @@
 
 #include "app/commands.h"
 #include "app/directory_commands.h"
+#include "archive/account_history.h"
+#include "archive/report_archive.h"
 #include "directory/company_directory.h"
 #include "editing/row_check.h"
 #include "records/row_search.h"
@@ -17,10 +19,17 @@ void information(Shell& shell, std::string_view text) {
 }
 
 // The directory's company numbers for the check, when there is a directory.
-CheckOptions checkOptions(AppState& state, std::shared_ptr<const LoadedDirectory>& directory) {
+CheckOptions checkOptions(AppState& state, std::shared_ptr<const LoadedDirectory>& directory,
+                          std::optional<AccountHistory>& history) {
     CheckOptions options;
     options.checkDay = localDay(state.now());
     options.deadlineDays = state.hatarido;
+    std::error_code ec;
+    if (!state.archiveFolder.empty() && std::filesystem::exists(state.archiveFolder / std::string(kArchiveLogName), ec)) {
+        int err = 0;
+        history = AccountHistory::build(state.archiveFolder, err);
+        if (err == 0) options.history = historyForCheck(*history);
+    }
     if (state.settingsPath.empty()) return options;
     directory = currentDirectory(state);
     if (directory->status != DirectoryStatus::Read) return options;
@@ -34,7 +43,9 @@ void checkRows(AppState& state, Shell& shell) {
     if (state.hataridoRefused)
         shell.showMessage(messageBox(deadlineRefusal(*state.hataridoRefused), kProgramCaption, MessageIcon::Warning, true));
     std::shared_ptr<const LoadedDirectory> directory;
-    const RowCheck check = checkAllRows(state.tables, state.maxtk, state.maxcf, checkOptions(state, directory));
+    std::optional<AccountHistory> history;
+    const RowCheck check =
+        checkAllRows(state.tables, state.maxtk, state.maxcf, checkOptions(state, directory, history));
     if (check.faults.empty() && check.warnings.empty()) {
         information(shell, "Nem találtam hibás sort.");
         return;

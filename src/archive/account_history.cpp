@@ -8,6 +8,7 @@
 #include "editing/rules.h"
 #include "import/report_reload.h"
 #include "records/memory_table.h"
+#include "text/cp1250.h"
 #include "text/format.h"
 #include "util/file_io.h"
 
@@ -21,9 +22,33 @@ std::string digitsOf(std::string_view s) {
     return out;
 }
 
+// A row's key: its table and every cell.
+std::string cellsKey(ViewKind kind, std::span<const std::string_view> cells) {
+    std::string key(1, static_cast<char>('0' + kind));
+    for (std::string_view c : cells) {
+        key += '\0';
+        key += c;
+    }
+    return key;
+}
+
 }  // namespace
 
+std::optional<std::uint32_t> AccountHistory::reportHolding(ViewKind kind, std::span<const std::string_view> cells) const {
+    const auto it = byCells_.find(cellsKey(kind, cells));
+    if (it == byCells_.end()) return std::nullopt;
+    return it->second;
+}
+
 void AccountHistory::add(HistoryRow row) {
+    if (row.table == ViewRegister) {
+        const std::string_view cells[] = {row.company, row.tax, row.account, row.opening, row.closing, row.code};
+        byCells_.emplace(cellsKey(ViewRegister, cells), row.report);
+    } else if (row.table == ViewAccountChange) {
+        const std::string_view cells[] = {row.tax, row.company, row.originalAccount, row.originalOpening,
+                                          row.originalClosing, row.account, row.opening, row.closing};
+        byCells_.emplace(cellsKey(ViewAccountChange, cells), row.report);
+    }
     const auto index = static_cast<std::uint32_t>(rows_.size());
     if (!row.account.empty()) byAccount_[row.account].push_back(index);
     if (!row.originalAccount.empty() && row.originalAccount != row.account) byAccount_[row.originalAccount].push_back(index);
@@ -143,6 +168,26 @@ std::vector<const HistoryRow*> AccountHistory::rowsOf(std::string_view number) c
     std::sort(out.begin(), out.end());  // the rows' order is the log's, the reports' order
     out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
+}
+
+std::function<CheckOptions::HistoryNotes(ViewKind, std::span<const std::string_view>)> historyForCheck(
+    const AccountHistory& history) {
+    return [&history](ViewKind kind, std::span<const std::string_view> cells) {
+        CheckOptions::HistoryNotes notes;
+        if (const auto report = history.reportHolding(kind, cells)) {
+            const HistoryReport& r = history.reports()[*report];
+            notes.alreadyReported = utf8ToCp1250(r.copy) + " (" + r.time + ")";
+        }
+        const bool registerRow = kind == ViewRegister;
+        const std::size_t company = columnOf(kind, ColumnRole::CompanyNumber);
+        const std::size_t tax = columnOf(kind, ColumnRole::TaxBaseNumber);
+        if (cells[company].empty())
+            notes.companyConflict = history.company(cells[tax]).answer == AccountHistory::Answer::Conflict;
+        if (registerRow && !cells[RegisterCol::closingDate].empty() && cells[RegisterCol::openingDate].empty())
+            notes.openingConflict =
+                history.opening(cells[RegisterCol::accountNumber], cells[tax]).answer == AccountHistory::Answer::Conflict;
+        return notes;
+    };
 }
 
 HistoryFill fillFromHistory(const AccountHistory& history, RecordTables& tables, const CompanyDirectory* directory) {

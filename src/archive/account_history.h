@@ -6,13 +6,16 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "directory/company_directory.h"
+#include "editing/row_check.h"
 #include "records/record_tables.h"
 
 namespace kovirant {
@@ -48,6 +51,10 @@ public:
     // separators allowed), oldest first.
     std::vector<const HistoryRow*> rowsOf(std::string_view number) const;
 
+    // The earliest report that holds a register or account-change row with
+    // exactly these cells (the table's columns in order), if any.
+    std::optional<std::uint32_t> reportHolding(ViewKind kind, std::span<const std::string_view> cells) const;
+
     const std::vector<HistoryReport>& reports() const { return reports_; }
     std::size_t rows() const { return rows_.size(); }
 
@@ -56,7 +63,13 @@ private:
     std::vector<HistoryReport> reports_;
     std::vector<HistoryRow> rows_;
     std::unordered_map<std::string, std::vector<std::uint32_t>> byAccount_, byTax_;
+    std::unordered_map<std::string, std::uint32_t> byCells_;  // kind and cells -> the earliest report
 };
+
+// The check's view of the history: a row already reported, a conflict
+// that kept the fill from a cell the row leaves empty.
+std::function<CheckOptions::HistoryNotes(ViewKind, std::span<const std::string_view>)> historyForCheck(
+    const AccountHistory& history);
 
 struct HistoryFill {
     std::size_t companies = 0;  // company numbers filled from the history

@@ -286,12 +286,13 @@ private:
         std::error_code ec;
         if (!std::filesystem::exists(folder / std::string(kArchiveLogName), ec)) return;
         int err = 0;
-        const AccountHistory history = AccountHistory::build(folder, err);
+        history_ = AccountHistory::build(folder, err);
         if (err != 0) {
+            history_.reset();
             fail(folder / std::string(kArchiveLogName), "Az archívum naplója nem olvasható, nem töltöttem ki belőle.", err);
             return;
         }
-        const HistoryFill filled = fillFromHistory(history, tables_, directory_ ? &*directory_ : nullptr);
+        const HistoryFill filled = fillFromHistory(*history_, tables_, directory_ ? &*directory_ : nullptr);
         summary_.fromHistory = filled.companies;
         summary_.openings = filled.openings;
     }
@@ -321,6 +322,7 @@ private:
         CheckOptions options;
         options.checkDay = o_.date ? *o_.date : localDay(std::time(nullptr));
         options.deadlineDays = settings_.hatarido;
+        if (history_) options.history = historyForCheck(*history_);
         if (settings_.hataridoRefused)
             findings_.push_back(fileFinding(pathText(settingsFile_), 0, true, deadlineRefusal(*settings_.hataridoRefused)));
         if (directory_) options.directoryCompany = [this](std::string_view tax) { return directory_->companyOf(tax); };
@@ -459,6 +461,7 @@ private:
     StartupSettings settings_;
     std::filesystem::path directoryFile_;
     std::optional<CompanyDirectory> directory_;
+    std::optional<AccountHistory> history_;  // when there is an archive
     MemoryTable reg_{ViewRegister}, inst_{ViewInstitution}, acc_{ViewAccountChange};
     RecordTables tables_{reg_, inst_, acc_};
     std::vector<Origin> origins_[kViewKindCount];

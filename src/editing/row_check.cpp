@@ -216,6 +216,7 @@ public:
                 directoryContradiction(r);
             }
             if (options_.checkDay) deadline(r);
+            if (options_.history && kind_ != ViewInstitution) historyNotes(r);
         }
     }
 
@@ -313,6 +314,16 @@ private:
         else if (today - *day > options_.deadlineDays)
             warn(r, closing ? WarningKind::LateClosing : WarningKind::LateOpening, static_cast<std::uint32_t>(today - *day));
     }
+    void historyNotes(std::size_t r) {
+        const CheckOptions::HistoryNotes notes = options_.history(kind_, std::span(row_.data(), columns_));
+        if (notes.alreadyReported) {
+            warn(r, WarningKind::AlreadyReported, out_.notes.size());
+            out_.notes.push_back(*notes.alreadyReported);
+        }
+        if (notes.openingConflict) warn(r, WarningKind::HistoryOpeningConflict);
+        if (notes.companyConflict) warn(r, WarningKind::HistoryCompanyConflict);
+    }
+
     // The check's day and the first day still in time, as stored dates.
     std::string today_, lateBefore_;
 
@@ -427,6 +438,12 @@ std::string warningText(const RowCheck& check, const RowWarning& w) {
         case WarningKind::FutureDate:
             return "Figyelmeztetés: a dátum a jövőben van: " +
                    dateOfDay(static_cast<DayNumber>(static_cast<std::int32_t>(w.arg)));
+        case WarningKind::AlreadyReported:
+            return "Figyelmeztetés: ez a sor már szerepelt: " + check.notes[w.arg];
+        case WarningKind::HistoryOpeningConflict:
+            return "Figyelmeztetés: az archívum két különböző nyitás dátumot ismer erre a számlára, ezért nem töltöttem ki";
+        case WarningKind::HistoryCompanyConflict:
+            return "Figyelmeztetés: az archívum két különböző cégszámot ismer erre a törzsszámra, ezért nem töltöttem ki";
         case WarningKind::DirectoryCompanyNumber: {
             const auto& n = check.directoryNumbers[w.arg];
             const std::string_view d(n.data(), n.size());

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,9 @@ enum class WarningKind : std::uint8_t {
     LateOpening,             // reported past the deadline: `arg` days since the opening
     LateClosing,             // the same since the closing
     FutureDate,              // the event date lies after the day of the check: `arg` is its DayNumber
+    AlreadyReported,         // an archived report holds the same row: `arg` indexes notes
+    HistoryOpeningConflict,  // the archive knows two opening dates for the account: none filled
+    HistoryCompanyConflict,  // the archive knows two company numbers for the tax number: none filled
 };
 
 struct RowWarning {
@@ -50,6 +54,7 @@ struct RowCheck {
     std::vector<RowWarning> warnings;   // in table order, then row order, a row's in a fixed order
     std::vector<std::array<char, 10>> directoryNumbers;
     int deadlineDays = kDefaultDeadlineDays;  // for the late rows' text
+    std::vector<std::string> notes;           // "<copy> (<time>)" of AlreadyReported
     // Rows past the deadline (LateOpening, LateClosing).
     std::size_t lateRows() const;
 };
@@ -64,6 +69,14 @@ struct CheckOptions {
     // the future.
     std::optional<DayNumber> checkDay;
     int deadlineDays = kDefaultDeadlineDays;
+    // What the archive's history says of a register or account-change row
+    // (its cells in column order); unset: no archive.
+    struct HistoryNotes {
+        std::optional<std::string> alreadyReported;  // "<copy> (<time>)"
+        bool openingConflict = false;
+        bool companyConflict = false;
+    };
+    std::function<HistoryNotes(ViewKind, std::span<const std::string_view>)> history;
 };
 
 RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const CheckOptions& options = {});
