@@ -18,10 +18,10 @@ leaks=$(grep -rnE '#\s*include\s*[<"](windows|winuser|winbase|commctrl|commdlg|s
 
 # The folder order of the core: a folder includes only from its own level or
 # below (text, util -> records -> editing -> import, report -> directory,
-# recovery -> app); the front ends sit on top.
+# recovery -> archive -> app); the front ends sit on top.
 up=$(git grep -n -E '^#\s*include "' -- 'src/*.cpp' 'src/*.h' | awk '
     BEGIN { split("text util records editing import report directory recovery archive app win32 cli", n, " ")
-            split("0 0 1 2 3 3 4 4 4 5 6 6", r, " ")
+            split("0 0 1 2 3 3 4 4 5 6 7 7", r, " ")
             for (i in n) rank[n[i]] = r[i] }
     { split($0, a, ":"); path = a[1]; split(path, p, "/"); from = p[2]
       match($0, /"[^"]+"/); inc = substr($0, RSTART + 1, RLENGTH - 2)
