@@ -85,6 +85,14 @@ KOVIRANT_TEST_SHARE="$(w "$work/hazirend")" WINEDEBUG=-all \
 check "$([ $? = 0 ] && grep -q '^20866022;' "$work/hazirend/Cegtar.csv"; echo $?)" \
     "the policy value Cegtar names the directory the run learns into"
 wine reg delete "$policy" /v Cegtar /f >/dev/null 2>&1
+wine reg add "$policy" /v Archivum /t REG_EXPAND_SZ /d "%KOVIRANT_TEST_SHARE%\\Archivum" /f >/dev/null 2>&1
+KOVIRANT_TEST_SHARE="$(w "$work/hazirend")" WINEDEBUG=-all \
+    cli "$(w "$root/examples/report.xml")" -o "$(w "$work/hazirend/jelentes2.xml")" --settings "$(w "$dir/Kovirant.ini")" \
+    --no-learn >/dev/null 2>&1
+check "$([ $? = 0 ] && grep -q 'jelentes2.xml' "$work/hazirend/Archivum/naplo.csv" &&
+         "$native/kovirant-cli" --verify-archive "$work/hazirend/Archivum" >/dev/null 2>&1; echo $?)" \
+    "the policy value Archivum names the archive, whose log the native program verifies"
+wine reg delete "$policy" /v Archivum /f >/dev/null 2>&1
 
 cli --nincs-ilyen >/dev/null 2>&1
 check "$([ $? = 2 ]; echo $?)" "a wrong option gives status 2"

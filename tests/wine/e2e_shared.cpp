@@ -88,6 +88,11 @@ std::string readBytes(const std::wstring& file) {
 std::wstring freshFolder(const std::wstring& name, bool withSettings) {
     const std::wstring dir = path(work, name);
     std::error_code ec;
+    // The archive's copies are read-only, which Windows will not delete.
+    for (auto it = std::filesystem::recursive_directory_iterator(std::filesystem::path(dir), ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add, ec);
+    ec.clear();
     std::filesystem::remove_all(std::filesystem::path(dir), ec);
     std::filesystem::create_directories(std::filesystem::path(dir), ec);
     if (withSettings) CopyFileW(path(examples, L"Kovirant.ini").c_str(), path(dir, L"Kovirant.ini").c_str(), FALSE);
