@@ -72,11 +72,14 @@ std::filesystem::path archiveFolderOf(const Options& o, const std::filesystem::p
     return defaultArchiveFolder(settings.parent_path());
 }
 
+// --settings, else Kovirant.ini in the current folder.
+std::filesystem::path settingsOf(const Options& o, const Io& io) {
+    return o.settings ? *o.settings : io.currentDirectory / std::string(kSettingsFileName);
+}
+
 // --verify-archive: every copy re-hashed, the chain checked.
 int verify(const Options& o, const Io& io) {
-    const std::filesystem::path settings =
-        o.settings ? *o.settings : io.currentDirectory / std::string(kSettingsFileName);
-    const std::filesystem::path folder = archiveFolderOf(o, settings);
+    const std::filesystem::path folder = archiveFolderOf(o, settingsOf(o, io));
     int err = 0;
     const std::vector<ArchiveFinding> findings = verifyArchive(folder, err);
     const std::string log = pathText(folder / std::string(kArchiveLogName));
@@ -95,9 +98,7 @@ int verify(const Options& o, const Io& io) {
 
 // --archive-add: earlier reports into the archive, each once.
 int addEarlier(const Options& o, const Io& io) {
-    const std::filesystem::path settings =
-        o.settings ? *o.settings : io.currentDirectory / std::string(kSettingsFileName);
-    const std::filesystem::path folder = archiveFolderOf(o, settings);
+    const std::filesystem::path folder = archiveFolderOf(o, settingsOf(o, io));
     int status = kExitWritten;
     std::string out;
     std::size_t added = 0;
@@ -122,9 +123,7 @@ int addEarlier(const Options& o, const Io& io) {
 
 // --history NUMBER: every archived row that holds it, oldest first.
 int history(const Options& o, const Io& io) {
-    const std::filesystem::path settings =
-        o.settings ? *o.settings : io.currentDirectory / std::string(kSettingsFileName);
-    const std::filesystem::path folder = archiveFolderOf(o, settings);
+    const std::filesystem::path folder = archiveFolderOf(o, settingsOf(o, io));
     int err = 0;
     const AccountHistory h = AccountHistory::build(folder, err);
     if (err != 0) {
@@ -206,7 +205,7 @@ private:
     // A file named on the command line must be there; the default settings
     // file too (a scheduled task may start anywhere).
     int readTheSettings() {
-        settingsFile_ = o_.settings ? *o_.settings : io_.currentDirectory / std::string(kSettingsFileName);
+        settingsFile_ = settingsOf(o_, io_);
         if (const int err = readable(settingsFile_)) {
             if (o_.settings) fail(settingsFile_, "A beállítási állomány nem olvasható.", err);
             else
@@ -476,7 +475,7 @@ private:
 bool outputReplacesAnInput(const Options& o, const Io& io) {
     if (!o.output) return false;
     std::vector<std::filesystem::path> read = o.inputs;
-    const std::filesystem::path settings = o.settings ? *o.settings : io.currentDirectory / std::string(kSettingsFileName);
+    const std::filesystem::path settings = settingsOf(o, io);
     read.push_back(settings);
     read.push_back(defaultDirectory(o, settings));
     for (const std::filesystem::path& p : read)
