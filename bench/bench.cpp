@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "archive/report_archive.h"
 #include "directory/company_directory.h"
 #include "editing/check_digits.h"
 #include "editing/row_check.h"
@@ -185,6 +186,22 @@ int checkBench(long total) {
     return 0;
 }
 
+// Archives a written report (its copy and log line) into a fresh archive
+// beside it: the step every save adds.
+int archiveBench(const char* report) {
+    const std::filesystem::path folder = std::filesystem::path(report).parent_path() / "archive-bench";
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(folder, ec);
+    const auto start = Clock::now();
+    const ArchiveOutcome o = archiveReport(folder, report, {kActionSave, {1000000, 0, 0}, "bench", ""}, std::time(nullptr));
+    const double s = since(start);
+    std::printf("archive ok=%d seconds=%.3f\n", o.ok() ? 1 : 0, s);
+    return o.ok() ? 0 : 1;
+}
+
 // A report whose institution names are lines of bare '&' (as older files
 // hold them), about `mb` megabytes: the reload's entity decoding must stay
 // linear within a line.
@@ -250,6 +267,7 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "import-apeh") == 0) return importApeh(argv[2]);
     if (argc >= 4 && std::strcmp(argv[1], "write-report") == 0) return writeReport(argv[2], std::atol(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "reload-report") == 0) return reloadReport(argv[2]);
+    if (argc >= 3 && std::strcmp(argv[1], "archive-report") == 0) return archiveBench(argv[2]);
     if (argc >= 4 && std::strcmp(argv[1], "gen-amp-report") == 0) return genAmpReport(argv[2], std::atol(argv[3]));
     if (argc >= 4 && std::strcmp(argv[1], "gen-directory") == 0) return genDirectory(argv[2], std::atol(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "check-rows") == 0) return checkBench(std::atol(argv[2]));
