@@ -65,8 +65,9 @@ private:
 void pauseMs(int ms);
 
 // Makes `file` with `bytes` in it only if it does not exist yet (one process
-// of any number wins). Returns 0 or the system error code; isAlreadyThere
-// tells the file that existed from other failures.
+// of any number wins); a write that fails removes what it made. Returns 0 or
+// the system error code; isAlreadyThere tells the file that existed from
+// other failures.
 int createExclusive(const std::filesystem::path& file, std::string_view bytes);
 bool isAlreadyThere(int errorCode);
 

@@ -84,6 +84,7 @@ int createExclusive(const std::filesystem::path& file, std::string_view bytes) {
     if (::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) || ::fsync(fd) != 0)
         err = errno != 0 ? errno : EIO;
     ::close(fd);
+    if (err != 0) ::unlink(file.c_str());  // never a half file (a full disk, a share gone)
     return err;
 }
 

@@ -107,6 +107,7 @@ int createExclusive(const std::filesystem::path& file, std::string_view bytes) {
         !FlushFileBuffers(h))
         err = lastError();
     CloseHandle(h);
+    if (err != 0) DeleteFileW(file.c_str());  // never a half file (a full disk, a share gone)
     return err;
 }
 
