@@ -184,8 +184,8 @@ void importApeh(AppState& state, Shell& shell, const std::filesystem::path& chos
     if (o.status == ApehStatus::CannotOpen) {
         notice(shell, kMsgFileOpenFailed, MessageIcon::Error, false);
     } else if (o.status == ApehStatus::ReadFailed) {
-        notice(shell, std::string(kMsgReadFailed) + " a(z) " + std::to_string(o.lines) + ". sor után, Hibakód=" +
-                          std::to_string(o.errorCode) + ". A hiba előtt beolvasott sorok a táblában maradtak.",
+        notice(shell, readFault(o.lines) + ", Hibakód=" + std::to_string(o.errorCode) +
+                          ". A hiba előtt beolvasott sorok a táblában maradtak.",
                MessageIcon::Error, false);
     } else if (o.status == ApehStatus::Completed) {
         if (o.lines == 0) notice(shell, "Az állomány üres, egyetlen sort sem tartalmaz.", MessageIcon::Warning, false);

@@ -10,7 +10,6 @@
 #include "records/memory_table.h"
 #include "text/cp1250.h"
 #include "text/format.h"
-#include "util/file_io.h"
 
 namespace kovirant {
 namespace {
@@ -58,32 +57,12 @@ void AccountHistory::add(HistoryRow row) {
 
 AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& errorCode) {
     AccountHistory h;
-    std::string log;
-    errorCode = readFile(folder / std::string(kArchiveLogName), log);
-    if (errorCode != 0) return h;
-    std::size_t at = 0;
-    bool header = true;
-    while (at < log.size()) {
-        std::size_t end = log.find('\n', at);
-        if (end == std::string::npos) end = log.size();
-        std::string_view line(log.data() + at, end - at);
-        at = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (std::exchange(header, false) || line.empty()) continue;
-        // time;action;user;machine;report;copy;... (the copy's name holds no ';' or quote)
-        std::vector<std::string_view> f;
-        for (std::size_t from = 0;;) {
-            const std::size_t semi = line.find(';', from);
-            f.push_back(line.substr(from, semi - from));
-            if (semi == std::string_view::npos || f.size() == 7) break;
-            from = semi + 1;
-        }
-        if (f.size() < 7) continue;
+    for (const ArchiveLogEntry& entry : readArchiveLog(folder, errorCode)) {
         const auto report = static_cast<std::uint32_t>(h.reports_.size());
-        h.reports_.push_back({std::string(f[0]), std::string(f[5])});
+        h.reports_.push_back({entry.time, entry.copy});
         MemoryTable reg(ViewRegister), inst(ViewInstitution), acc(ViewAccountChange);
         RecordTables tables(reg, inst, acc);
-        const std::u8string copy(f[5].begin(), f[5].end());
+        const std::u8string copy(entry.copy.begin(), entry.copy.end());
         if (ReloadReport(folder / std::filesystem::path(copy), tables).status == ReloadStatus::CannotOpen) continue;
         for (std::size_t r = 0; r < reg.rowCount(); ++r) {
             HistoryRow row;

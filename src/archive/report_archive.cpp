@@ -223,16 +223,26 @@ std::string reportTime(std::string_view bytes) {
 }
 
 bool logHolds(const std::filesystem::path& folder, const std::string& sha) {
-    std::string log;
-    if (readFile(logOf(folder), log) != 0) return false;
-    for (std::string_view line : linesOf(log)) {
-        const std::vector<std::string> f = splitFields(line);
-        if (f.size() == kFields && f[6] == sha) return true;
-    }
+    int err = 0;
+    for (const ArchiveLogEntry& e : readArchiveLog(folder, err))
+        if (e.sha256 == sha) return true;
     return false;
 }
 
 }  // namespace
+
+std::vector<ArchiveLogEntry> readArchiveLog(const std::filesystem::path& folder, int& errorCode) {
+    std::vector<ArchiveLogEntry> entries;
+    std::string log;
+    errorCode = readFile(logOf(folder), log);
+    if (errorCode != 0) return entries;
+    const std::vector<std::string_view> lines = linesOf(log);
+    for (std::size_t i = 1; i < lines.size(); ++i) {  // after the header
+        std::vector<std::string> f = splitFields(lines[i]);
+        if (f.size() == kFields) entries.push_back({std::move(f[0]), std::move(f[5]), std::move(f[6])});
+    }
+    return entries;
+}
 
 ArchiveOutcome archiveEarlierReport(const std::filesystem::path& folder, const std::filesystem::path& report,
                                     const std::string& program) {

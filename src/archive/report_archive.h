@@ -67,6 +67,16 @@ ArchiveOutcome archiveEarlierReport(const std::filesystem::path& folder, const s
 // What could not be archived and why (Windows-1250); empty when archived.
 std::string archiveText(const ArchiveOutcome& outcome);
 
+// A report's line of the log, as far as its readers need it.
+struct ArchiveLogEntry {
+    std::string time;    // "YYYY-MM-DD HH:MM:SS"
+    std::string copy;    // inside the archive, '/'-separated (UTF-8)
+    std::string sha256;  // of the report's bytes
+};
+// The log's report lines in order (a line that is not one is passed over:
+// verifyArchive tells of it). `errorCode`: the log's read.
+std::vector<ArchiveLogEntry> readArchiveLog(const std::filesystem::path& folder, int& errorCode);
+
 // One fault the verification found: the log's line (0: not a line) and what.
 struct ArchiveFinding {
     long long line = 0;

@@ -238,8 +238,7 @@ private:
                 case ReloadStatus::Completed: return kExitWritten;
                 case ReloadStatus::CannotOpen: fail(input, kMsgFileOpenFailed, r.errorCode); return kExitFile;
                 case ReloadStatus::ReadFailed:
-                    fail(input, std::string(kMsgReadFailed) + " a(z) " + std::to_string(r.lines) + ". sor után.",
-                         r.errorCode);
+                    fail(input, readFault(r.lines) + ".", r.errorCode);
                     return kExitFile;
                 case ReloadStatus::NotAReport:
                 case ReloadStatus::Incomplete:
@@ -267,8 +266,7 @@ private:
             case ApehStatus::Stopped: return kExitFaults;
             case ApehStatus::CannotOpen: fail(input, kMsgFileOpenFailed, a.errorCode); return kExitFile;
             case ApehStatus::ReadFailed:
-                fail(input, std::string(kMsgReadFailed) + " a(z) " + std::to_string(a.lines) + ". sor után.",
-                     a.errorCode);
+                fail(input, readFault(a.lines) + ".", a.errorCode);
                 return kExitFile;
         }
         if (a.lines == 0) {

@@ -2,6 +2,10 @@
 
 namespace kovirant {
 
+std::string readFault(long long lines) {
+    return std::string(kMsgReadFailed) + " a(z) " + std::to_string(lines) + ". sor után";
+}
+
 std::string reloadFault(const ReloadOutcome& o) {
     switch (o.status) {
         case ReloadStatus::NotAReport:
@@ -12,8 +16,7 @@ std::string reloadFault(const ReloadOutcome& o) {
             return "a jelentés hiányos: a(z) " + std::to_string(o.lines) + ". sorral véget ér a </" +
                    std::string(kReportRootElement) + "> előtt";
         case ReloadStatus::ReadFailed:
-            return std::string(kMsgReadFailed) + " a(z) " + std::to_string(o.lines) + ". sor után, Hibakód=" +
-                   std::to_string(o.errorCode);
+            return readFault(o.lines) + ", Hibakód=" + std::to_string(o.errorCode);
         case ReloadStatus::Completed:
         case ReloadStatus::CannotOpen: break;
     }

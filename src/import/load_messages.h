@@ -14,6 +14,9 @@ namespace kovirant {
 inline constexpr std::string_view kMsgEmptyFile = "az állomány üres";
 inline constexpr std::string_view kMsgReadFailed = "Rendszerhiba (file olvasása)";
 
+// "Rendszerhiba (file olvasása) a(z) N. sor után": a read that failed after N lines.
+std::string readFault(long long lines);
+
 // The fault of a reload that is not Completed (nothing for one that is):
 // "nem jelentés ..." or "hiányos ...".
 std::string reloadFault(const ReloadOutcome& outcome);
