@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "archive/account_history.h"
 #include "archive/report_archive.h"
 #include "directory/company_directory.h"
 #include "editing/check_digits.h"
@@ -202,6 +203,67 @@ int archiveBench(const char* report) {
     return o.ok() ? 0 : 1;
 }
 
+// An archive of `reports` reports of `n` register rows each, every row an
+// opening of an account of its own, as months of a bank's reports.
+int genArchive(const char* folder, long reports, long n) {
+    const std::filesystem::path dir(folder);
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(dir, ec);
+    std::filesystem::create_directories(dir, ec);
+    char company[16];
+    for (long k = 0; k < reports; ++k) {
+        Tables t;
+        for (long i = k * n; i < (k + 1) * n; ++i) {
+            std::snprintf(company, sizeof company, "01%02ld%06ld", 1 + i % 18, i % 1000000);
+            t.tables.appendRow(ViewRegister, RegisterEntry{company, benchTax(i), benchAccount(i), "2026-11-02", "",
+                                                           "Bejegyzés"});
+        }
+        const std::filesystem::path report = dir / ("jelentes-" + std::to_string(k + 1) + ".xml");
+        if (WriteReport(report, t.tables, SettingsFile(dir / "Kovirant.ini")).status != ReportStatus::Written) return 1;
+        const ArchiveEntry entry{kActionSave, {static_cast<std::size_t>(n), 0, 0}, "bench", ""};
+        if (!archiveReport(dir / "Archivum", report, entry, std::time(nullptr) + k).ok()) return 1;
+    }
+    return 0;
+}
+
+// The history of the archive: the reload of its copies (the baseline), the
+// history built from them, a later start from its cache, and the fill of
+// `n` closings without opening dates or company numbers from it.
+int historyBench(const char* folder, long n) {
+    const std::filesystem::path archive = std::filesystem::path(folder) / "Archivum";
+    int err = 0;
+    auto start = Clock::now();
+    std::size_t reloaded = 0;
+    for (const ArchiveLogEntry& e : readArchiveLog(archive, err)) {
+        Tables t;
+        reloaded += ReloadReport(archive / e.copy, t.tables).rowsAppended;
+    }
+    const double reload = since(start);
+    std::error_code ec;
+    std::filesystem::remove(archive / "szamlatortenet.cache", ec);
+    start = Clock::now();
+    const AccountHistory built = AccountHistory::build(archive, err);
+    const double build = since(start);
+    start = Clock::now();
+    const AccountHistory cached = AccountHistory::build(archive, err);
+    const double later = since(start);
+    Tables t;
+    for (long i = 0; i < n; ++i)
+        t.tables.appendRow(ViewRegister, RegisterEntry{"", benchTax(i), benchAccount(i), "", "2026-12-01", "Törlés"});
+    start = Clock::now();
+    const HistoryFill f = fillFromHistory(cached, t.tables, nullptr);
+    const double fill = since(start);
+    std::printf("history reports=%zu rows=%zu reloaded=%zu reload_seconds=%.3f seconds=%.3f cached=%d "
+                "later_seconds=%.3f bytes_per_row=%.0f fill_rows=%ld companies=%zu openings=%zu fill_seconds=%.3f\n",
+                built.reports().size(), built.rows(), reloaded, reload, build, cached.fromCache() ? 1 : 0, later,
+                static_cast<double>(cached.bytes()) / static_cast<double>(std::max<std::size_t>(1, cached.rows())), n,
+                f.companies, f.openings, fill);
+    return cached.fromCache() && f.openings == static_cast<std::size_t>(n) ? 0 : 1;
+}
+
 // A report whose institution names are lines of bare '&' (as older files
 // hold them), about `mb` megabytes: the reload's entity decoding must stay
 // linear within a line.
@@ -268,6 +330,9 @@ int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "write-report") == 0) return writeReport(argv[2], std::atol(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "reload-report") == 0) return reloadReport(argv[2]);
     if (argc >= 3 && std::strcmp(argv[1], "archive-report") == 0) return archiveBench(argv[2]);
+    if (argc >= 5 && std::strcmp(argv[1], "gen-archive") == 0)
+        return genArchive(argv[2], std::atol(argv[3]), std::atol(argv[4]));
+    if (argc >= 4 && std::strcmp(argv[1], "history") == 0) return historyBench(argv[2], std::atol(argv[3]));
     if (argc >= 4 && std::strcmp(argv[1], "gen-amp-report") == 0) return genAmpReport(argv[2], std::atol(argv[3]));
     if (argc >= 4 && std::strcmp(argv[1], "gen-directory") == 0) return genDirectory(argv[2], std::atol(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "check-rows") == 0) return checkBench(std::atol(argv[2]));

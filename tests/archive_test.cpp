@@ -157,3 +157,41 @@ TEST(AccountHistory, ConflictsFillNothingAndAreWarned) {
     EXPECT_NE(texts[2].find("2 Figyelmeztetés: ez a sor már szerepelt: 2026/2026-12-01_120000_r0.xml (2026-12-01 12:00:00)"),
               std::string::npos) << texts[2];
 }
+
+// The cache beside the log serves a later start only while the log and the
+// copies are as they were; a damaged cache, a new report or a copy changed
+// sends the history back to the reports, with the same answers.
+TEST(AccountHistory, TheCacheIsNeverTrustedOverTheLog) {
+    const auto dir = freshTempDir("history-cache");
+    const auto folder = dir / "Archivum";
+    auto archive = [&](const std::string& account, const char* opening, int second) {
+        TestTables t;
+        t.tables.appendRow(ViewRegister, registerRow("0109123456", "12345676", account, opening));
+        const auto report = dir / "jelentes.xml";
+        ASSERT_EQ(WriteReport(report, t.tables, SettingsFile(dir / "Kovirant.ini")).status, ReportStatus::Written);
+        ASSERT_TRUE(archiveReport(folder, report, {kActionSave, {1, 0, 0}, "teszt", ""}, noonOf("2026-12-01") + second).ok());
+    };
+    const std::string first = "111111110000000000000000", second = "222222220000000000000000";
+    archive(first, "2026-11-02", 0);
+    auto built = [&](bool cached) {
+        int err = 0;
+        AccountHistory h = AccountHistory::build(folder, err);
+        EXPECT_EQ(err, 0);
+        EXPECT_EQ(h.fromCache(), cached);
+        EXPECT_EQ(h.opening(first, "12345676").text, "2026-11-02");
+        return h;
+    };
+    built(false);
+    EXPECT_EQ(built(true).rows(), 1u);
+    std::string cache = readFile(folder / "szamlatortenet.cache");
+    cache[cache.size() / 2] ^= 1;
+    writeFile(folder / "szamlatortenet.cache", cache);
+    built(false);
+    writeFile(folder / "szamlatortenet.cache", cache.substr(0, cache.size() - 3));  // cut short
+    built(false);
+    archive(second, "2026-11-03", 1);
+    const AccountHistory later = built(false);
+    EXPECT_EQ(later.rows(), 2u);
+    EXPECT_EQ(later.rowsOf("1234-5676").size(), 2u);
+    EXPECT_EQ(built(true).opening(second, "12345676").text, "2026-11-03");
+}

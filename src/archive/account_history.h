@@ -11,7 +11,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "directory/company_directory.h"
@@ -32,11 +31,17 @@ struct HistoryRow {
     std::string originalAccount, originalOpening, originalClosing;
 };
 
+// Whether build() may start from the cache beside the log.
+enum class HistoryCache { Use, Ignore };
+
 class AccountHistory {
 public:
     // Reads the archive's log and every copy it names (a copy that cannot be
     // read is passed over; --verify-archive tells of it). `errorCode`: the log's.
-    static AccountHistory build(const std::filesystem::path& archiveFolder, int& errorCode);
+    // The cache beside the log is used when it was made from this very log and
+    // these very copies, and written anew after a build from the reports.
+    static AccountHistory build(const std::filesystem::path& archiveFolder, int& errorCode,
+                                HistoryCache cache = HistoryCache::Use);
 
     enum class Answer { Unknown, Known, Conflict };
     struct Value {
@@ -49,7 +54,7 @@ public:
     Value company(std::string_view tax) const;
     // Every row that holds the number (an account, or a tax base number;
     // separators allowed), oldest first.
-    std::vector<const HistoryRow*> rowsOf(std::string_view number) const;
+    std::vector<HistoryRow> rowsOf(std::string_view number) const;
 
     // The earliest report that holds a register or account-change row with
     // exactly these cells (the table's columns in order), if any.
@@ -57,13 +62,50 @@ public:
 
     const std::vector<HistoryReport>& reports() const { return reports_; }
     std::size_t rows() const { return rows_.size(); }
+    // The memory the history holds, for the figures of the benchmark.
+    std::size_t bytes() const;
+    // Whether it came from the cache rather than from the reports.
+    bool fromCache() const { return fromCache_; }
+
+    // A hash table of references to rows, found by a text each reference
+    // gives (open addressing; a slot holds the reference + 1, 0 when empty).
+    class RefTable {
+    public:
+        // The slot of `key`; an empty one (0) the caller fills.
+        template <class KeyOf>
+        std::uint32_t& slot(std::string_view key, const KeyOf& keyOf);
+        template <class KeyOf>
+        std::uint32_t find(std::string_view key, const KeyOf& keyOf) const;
+        // Room for `entries` without a rehash (an empty table).
+        void presize(std::size_t entries);
+        std::vector<std::uint32_t> slots;
+        std::size_t used = 0;
+    };
 
 private:
-    void add(HistoryRow row);
+    // A row's stored cells follow each other in pool_, each after its length.
+    struct Packed {
+        std::uint32_t at = 0;
+        std::uint32_t report = 0;
+        std::uint8_t table = 0;
+    };
+    void reserve(std::size_t rows);
+    void add(std::uint32_t report, ViewKind kind, const RecordTables& tables, std::size_t row);
+    std::string_view stored(std::uint32_t row, std::size_t index) const;
+    std::string_view field(std::uint32_t row, std::size_t column) const;  // the table's column
+    std::string_view accountOf(std::uint32_t ref) const;  // ref: row * 2 + (0 the account, 1 the original)
+    std::string_view openingOf(std::uint32_t ref) const;
+    HistoryRow rowAt(std::uint32_t row) const;
+    bool readCache(const std::filesystem::path& folder, const std::string& proof);
+    void writeCache(const std::filesystem::path& folder, const std::string& proof) const;
+
     std::vector<HistoryReport> reports_;
-    std::vector<HistoryRow> rows_;
-    std::unordered_map<std::string, std::vector<std::uint32_t>> byAccount_, byTax_;
-    std::unordered_map<std::string, std::uint32_t> byCells_;  // kind and cells -> the earliest report
+    std::string pool_;
+    std::vector<Packed> rows_;
+    std::vector<std::uint32_t> nextByAccount_;  // per ref: the next ref + 1 of the same account
+    std::vector<std::uint32_t> nextByTax_;      // per row: the next row + 1 of the same tax number
+    RefTable accounts_, taxes_, cells_;          // cells_: a row's stored cells -> the earliest such row
+    bool fromCache_ = false;
 };
 
 // The check's view of the history: a row already reported, a conflict

@@ -239,7 +239,9 @@ std::vector<ArchiveLogEntry> readArchiveLog(const std::filesystem::path& folder,
     const std::vector<std::string_view> lines = linesOf(log);
     for (std::size_t i = 1; i < lines.size(); ++i) {  // after the header
         std::vector<std::string> f = splitFields(lines[i]);
-        if (f.size() == kFields) entries.push_back({std::move(f[0]), std::move(f[5]), std::move(f[6])});
+        if (f.size() == kFields)
+            entries.push_back({std::move(f[0]), std::move(f[5]), std::move(f[6]), std::move(f[1]), std::move(f[4]),
+                               {std::move(f[7]), std::move(f[8]), std::move(f[9])}});
     }
     return entries;
 }

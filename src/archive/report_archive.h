@@ -72,6 +72,9 @@ struct ArchiveLogEntry {
     std::string time;    // "YYYY-MM-DD HH:MM:SS"
     std::string copy;    // inside the archive, '/'-separated (UTF-8)
     std::string sha256;  // of the report's bytes
+    std::string action;  // "mentés" or "felvétel" (UTF-8)
+    std::string report;  // the report's full path when it was archived (UTF-8)
+    std::array<std::string, 3> rows;  // register, institution, account change
 };
 // The log's report lines in order (a line that is not one is passed over:
 // verifyArchive tells of it). `errorCode`: the log's read.

@@ -131,10 +131,11 @@ int history(const Options& o, const Io& io) {
                utf8(": az archívum naplója nem olvasható. Hibakód=") + std::to_string(err) + "\n");
         return kExitFile;
     }
-    const std::vector<const HistoryRow*> rows = h.rowsOf(*o.history);
+    const std::vector<HistoryRow> rows = h.rowsOf(*o.history);
     const bool json = o.format == Format::Json;
     std::string out = json ? "[" : "";
-    for (const HistoryRow* r : rows) {
+    for (const HistoryRow& row : rows) {
+        const HistoryRow* r = &row;
         const HistoryReport& rep = h.reports()[r->report];
         const std::string table = utf8(tableName(r->table));
         if (json) {
