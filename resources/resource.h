@@ -28,6 +28,8 @@
 #define IDM_SEARCH_NEXT 40043
 #define IDM_UNDO 40046
 #define IDM_REDO 40047
+#define IDM_EARLIER_REPORTS 40048
+#define IDM_ACCOUNT_HISTORY 40049
 
 // Added later: dialogs 118 and up, controls 1100 and up
 #define IDD_FAULT_LIST 118
@@ -38,6 +40,16 @@
 #define IDE_SEARCH_TEXT 1102
 // The editors' check-digit hint, a line below their fields.
 #define IDT_CHECK_HINT 1103
+// "Korábbi jelentések" (121) and "Számlatörténet" (122).
+#define IDD_ARCHIVE_LIST 121
+#define IDD_ACCOUNT_HISTORY 122
+#define IDT_ARCHIVE_COUNT 1104
+#define IDC_ARCHIVE_LIST 1105
+#define IDB_ARCHIVE_ADD 1106
+#define IDE_HISTORY_NUMBER 1107
+#define IDB_HISTORY_FIND 1108
+#define IDT_HISTORY_COUNT 1109
+#define IDC_HISTORY_LIST 1110
 
 #define IDC_STATUS_BAR 1
 

@@ -4,9 +4,11 @@
 
 #include <cstdio>
 
+#include "app/commands.h"
 #include "archive/account_history.h"
 #include "archive/report_archive.h"
 #include "report/report_writer.h"
+#include "fake_shell.h"
 #include "test_support.h"
 #include "util/sha256.h"
 
@@ -194,4 +196,64 @@ TEST(AccountHistory, TheCacheIsNeverTrustedOverTheLog) {
     EXPECT_EQ(later.rows(), 2u);
     EXPECT_EQ(later.rowsOf("1234-5676").size(), 2u);
     EXPECT_EQ(built(true).opening(second, "12345676").text, "2026-11-03");
+}
+
+// The window's two commands: "Korábbi jelentések..." lists the log newest
+// first, "Felvétel..." adds an earlier report (and says which file is no
+// report), "Betöltés" loads the chosen copy; "Számlatörténet..." finds every
+// archived row of a number typed with separators.
+TEST(ArchiveCommands, EarlierReportsAndTheAccountHistory) {
+    const auto dir = freshTempDir("archive-window");
+    TestTables t;
+    AppState state{t.tables};
+    FakeShell shell;
+    onCreate(state, shell, dir);
+    auto report = [&](const char* name, const std::string& account) {
+        TestTables r;
+        r.tables.appendRow(ViewRegister, registerRow("0109123456", "12345676", account, "2026-11-02"));
+        EXPECT_EQ(WriteReport(dir / name, r.tables, SettingsFile(dir / "Kovirant.ini")).status, ReportStatus::Written);
+        return dir / name;
+    };
+    ASSERT_TRUE(archiveReport(state.archiveFolder, report("november.xml", "111111110000000000000000"),
+                              {kActionSave, {1, 0, 0}, "teszt", ""}, noonOf("2026-12-01"))
+                    .ok());
+    const auto earlier = report("korabbi.xml", "222222220000000000000000");
+    writeFile(dir / "level.xml", "<?xml version=\"1.0\"?>\r\n<level/>\r\n");
+    shell.chosenFileSets = {{earlier, dir / "level.xml"}};
+    std::vector<std::vector<std::string>> lists;
+    shell.archiveList = [&](const ListRequest& r) {
+        lists.emplace_back();
+        for (std::size_t line = 0; line < r.count; ++line)
+            lists.back().push_back(utf16ToCp1250(r.text(line, 1) + u" " + r.text(line, 2) + u" " + r.text(line, 3)));
+        return lists.size() == 1 ? ArchiveListChoice{ArchiveListChoice::Action::Add}
+                                 : ArchiveListChoice{ArchiveListChoice::Action::Load, 1};
+    };
+    onCommand(state, shell, kCmdEarlierReports);
+    ASSERT_EQ(lists.size(), 2u);
+    EXPECT_EQ(lists[0], (std::vector<std::string>{"mentés november.xml 1"}));
+    EXPECT_EQ(lists[1], (std::vector<std::string>{"felvétel korabbi.xml 1", "mentés november.xml 1"}));
+    ASSERT_FALSE(shell.messages.empty());
+    const std::string added = shell.texts()[0];
+    EXPECT_TRUE(added.starts_with("Az archívumba felvettem: 1 jelentést.\n")) << added;
+    EXPECT_NE(added.find("level.xml) nem jelentés"), std::string::npos) << added;
+    ASSERT_EQ(t.reg.rowCount(), 1u);  // the November copy, loaded
+    EXPECT_EQ(t.reg.cell(0, RegisterCol::accountNumber), "111111110000000000000000");
+    EXPECT_FALSE(state.history.undoLabel() == std::nullopt);
+
+    std::vector<std::string> found;
+    shell.accountHistory = [&](const AccountHistoryRequest& r) {
+        for (const char16_t* number : {u"1234-5676", u"2222 2222 0000 0000 0000 0000", u"99999999"}) {
+            const ListRequest l = r.lookup(number);
+            std::string text = utf16ToCp1250(l.countText);
+            for (std::size_t line = 0; line < l.count; ++line) text += "|" + utf16ToCp1250(l.text(line, 5));
+            found.push_back(text);
+        }
+    };
+    onCommand(state, shell, kCmdAccountHistory);
+    EXPECT_EQ(found, (std::vector<std::string>{
+                         "Az archivált jelentések 2 sora tartalmazza: 1234-5676|111111110000000000000000|"
+                         "222222220000000000000000",
+                         "Az archivált jelentések 1 sora tartalmazza: 2222 2222 0000 0000 0000 0000|"
+                         "222222220000000000000000",
+                         "Az archivált jelentések egyike sem tartalmazza: 99999999"}));
 }

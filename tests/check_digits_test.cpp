@@ -123,7 +123,7 @@ TEST(CheckDigits, TheCheckListsEachRowsWarningsAfterItsFault) {
     state.now = [] { return noonOf("2005-03-05"); };  // the register's dates are in time, the account change's not
     std::vector<std::string> hiba;
     std::string countText;
-    shell.faultList = [&](const FaultListRequest& r) -> std::optional<std::size_t> {
+    shell.faultList = [&](const ListRequest& r) -> std::optional<std::size_t> {
         countText = utf16ToCp1250(r.countText);
         for (std::size_t i = 0; i < r.count; ++i) hiba.push_back(utf16ToCp1250(r.text(i, 1)) + " " + utf16ToCp1250(r.text(i, 3)));
         return 5;  // the institution's warning

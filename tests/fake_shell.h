@@ -81,11 +81,28 @@ struct FakeShell : Shell {
     void scheduleRecovery(int milliseconds) override { recoverySchedules.push_back(milliseconds); }
     std::vector<SnapshotJob*> snapshotJobs;  // started; a test runs them
     void startSnapshot(SnapshotJob& job) override { snapshotJobs.push_back(&job); }
-    std::function<std::optional<std::size_t>(const FaultListRequest&)> faultList;  // simulates the dialog
-    std::optional<std::size_t> runFaultList(const FaultListRequest& r) override {
+    std::function<std::optional<std::size_t>(const ListRequest&)> faultList;  // simulates the dialog
+    std::optional<std::size_t> runFaultList(const ListRequest& r) override {
         ++faultListRuns;
         return faultList ? faultList(r) : std::nullopt;
     }
+    std::function<ArchiveListChoice(const ListRequest&)> archiveList;  // simulates the dialog
+    ArchiveListChoice runArchiveList(const ListRequest& r) override {
+        ++archiveListRuns;
+        return archiveList ? archiveList(r) : ArchiveListChoice{};
+    }
+    std::function<void(const AccountHistoryRequest&)> accountHistory;  // simulates the dialog
+    void runAccountHistory(const AccountHistoryRequest& r) override {
+        if (accountHistory) accountHistory(r);
+    }
+    std::deque<std::vector<std::filesystem::path>> chosenFileSets;  // answers of the multiple-file dialog
+    std::vector<std::filesystem::path> chooseFiles(const FileDialogSpec&) override {
+        if (chosenFileSets.empty()) return {};
+        auto files = chosenFileSets.front();
+        chosenFileSets.pop_front();
+        return files;
+    }
+    int archiveListRuns = 0;
     std::deque<std::optional<std::u16string>> searchTexts;  // answers of the search dialog
     std::optional<std::u16string> askSearchText(const std::u16string&) override {
         ++searchDialogs;

@@ -34,7 +34,7 @@ TEST_F(FindTest, EveryFaultyRowIsListedAndUgrasBringsTheOfficerToIt) {
                                                              std::string(24, '1'), "2005-02-30"});
     std::vector<std::vector<std::string>> lines;
     std::string countText;
-    shell.faultList = [&](const FaultListRequest& r) -> std::optional<std::size_t> {
+    shell.faultList = [&](const ListRequest& r) -> std::optional<std::size_t> {
         countText = utf16ToCp1250(r.countText);
         for (std::size_t i = 0; i < r.count; ++i) {
             lines.emplace_back();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/archive_commands.h"
 #include "app/editor_sessions.h"
 #include "app/find_commands.h"
 #include "app/directory_commands.h"
@@ -60,17 +61,6 @@ void deleteRecord(AppState& state, Shell& shell) {
     shell.enableMenuItem(kCmdSaveReport, true);
     greyModifyDelete(shell);
     state.tables.clearSelection();
-}
-
-// The exact bytes just written go into the archive with their log line;
-// what cannot be archived is said, the report stays.
-void archiveSaved(AppState& state, Shell& shell, const std::filesystem::path& report) {
-    if (state.archiveFolder.empty()) return;
-    ArchiveEntry entry;
-    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) entry.rows[k] = state.tables.table(k).rowCount();
-    entry.program = "Kovirant " KOVIRANT_VERSION_STRING;
-    const ArchiveOutcome o = archiveReport(state.archiveFolder, report, entry, std::time(nullptr));
-    if (!o.ok()) notice(shell, archiveText(o), MessageIcon::Warning, false);
 }
 
 void saveReport(AppState& state, Shell& shell) {
@@ -209,10 +199,13 @@ void load(AppState& state, Shell& shell, int id) {
     const auto chosen = shell.chooseFile(loadRequest(state, apeh));
     if (!chosen) return;
     state.lastFilePath = *chosen;
-    if (!appendOrReplace(state, shell, *chosen)) return;
-    shell.setStatusText(0, chosen->u16string());
-    if (apeh) importApeh(state, shell, *chosen);
-    else reloadReport(state, shell, *chosen);
+    if (apeh) {
+        if (!appendOrReplace(state, shell, *chosen)) return;
+        shell.setStatusText(0, chosen->u16string());
+        importApeh(state, shell, *chosen);
+    } else {
+        loadReportFile(state, shell, *chosen);
+    }
 }
 
 // The step a command makes of what it changes in the tables, or none.
@@ -224,6 +217,7 @@ std::optional<std::string_view> stepOf(int id) {
         case kCmdLoadApeh: return "APEH állomány betöltése";
         case kCmdLoadReport: return "XML állomány betöltése";
         case kCmdFillFromDirectory: return "cégszámok kitöltése";
+        case kCmdEarlierReports: return "korábbi jelentés betöltése";
         default: return std::nullopt;
     }
 }
@@ -265,6 +259,12 @@ bool confirmExit(AppState& state, Shell& shell) {
 }
 
 }  // namespace
+
+void loadReportFile(AppState& state, Shell& shell, const std::filesystem::path& file) {
+    if (!appendOrReplace(state, shell, file)) return;
+    shell.setStatusText(0, file.u16string());
+    reloadReport(state, shell, file);
+}
 
 void showView(AppState& state, Shell& shell, ViewKind kind) {
     for (const ViewCommand& v : kViewCommands) shell.checkMenuItem(v.id, v.kind == kind);
@@ -334,6 +334,8 @@ void onCommand(AppState& state, Shell& shell, int id) {
         case kCmdCheckRows: checkRows(state, shell); break;
         case kCmdSearch: searchRows(state, shell, false); break;
         case kCmdSearchNext: searchRows(state, shell, true); break;
+        case kCmdEarlierReports: showEarlierReports(state, shell); break;
+        case kCmdAccountHistory: showAccountHistory(state, shell); break;
         case kCmdUndo:
         case kCmdRedo:
             undoOrRedo(state, shell, id == kCmdUndo);

@@ -25,6 +25,9 @@ void onKeyDown(AppState& state, Shell& shell, int virtualKey);
 // The close button or Alt+F4; false keeps the window.
 bool onClose(AppState& state, Shell& shell);
 
+// Loads a report as "XML állomány betöltése..." does once the file is chosen.
+void loadReportFile(AppState& state, Shell& shell, const std::filesystem::path& file);
+
 // Shows a table with the view commands' check marks.
 void showView(AppState& state, Shell& shell, ViewKind kind);
 // Shows the table, selects, focuses and scrolls to the row, and enables

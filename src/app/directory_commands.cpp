@@ -4,7 +4,7 @@
 #include <string>
 
 #include "archive/account_history.h"
-#include "archive/report_archive.h"
+#include "app/archive_commands.h"
 #include "directory/directory_learning.h"
 #include "text/cp1250.h"
 
@@ -82,13 +82,8 @@ void fillFromDirectory(AppState& state, Shell& shell) {
     // Then what the archived reports said: a closing's opening date, a
     // company number the directory lacks.
     HistoryFill fromHistory;
-    std::error_code ec;
-    const std::filesystem::path log = state.archiveFolder / std::string(kArchiveLogName);
-    if (!state.archiveFolder.empty() && std::filesystem::exists(log, ec)) {
-        int err = 0;
-        const AccountHistory history = AccountHistory::build(state.archiveFolder, err);
-        if (err == 0) fromHistory = fillFromHistory(history, state.tables, &loaded.directory);
-    }
+    if (const std::optional<AccountHistory> history = archivedHistory(state))
+        fromHistory = fillFromHistory(*history, state.tables, &loaded.directory);
     if (r.filled + fromHistory.companies + fromHistory.openings > 0) {
         state.tables.ReportPending = true;
         shell.enableMenuItem(kCmdSaveReport, true);

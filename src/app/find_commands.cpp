@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
+#include "app/archive_commands.h"
 #include "app/commands.h"
 #include "app/directory_commands.h"
 #include "archive/account_history.h"
-#include "archive/report_archive.h"
 #include "directory/company_directory.h"
 #include "editing/row_check.h"
 #include "records/row_search.h"
@@ -24,12 +24,8 @@ CheckOptions checkOptions(AppState& state, std::shared_ptr<const LoadedDirectory
     CheckOptions options;
     options.checkDay = localDay(state.now());
     options.deadlineDays = state.hatarido;
-    std::error_code ec;
-    if (!state.archiveFolder.empty() && std::filesystem::exists(state.archiveFolder / std::string(kArchiveLogName), ec)) {
-        int err = 0;
-        history = AccountHistory::build(state.archiveFolder, err);
-        if (err == 0) options.history = historyForCheck(*history);
-    }
+    history = archivedHistory(state);
+    if (history) options.history = historyForCheck(*history);
     if (state.settingsPath.empty()) return options;
     directory = currentDirectory(state);
     if (directory->status != DirectoryStatus::Read) return options;
@@ -57,9 +53,10 @@ void checkRows(AppState& state, Shell& shell) {
     else
         std::snprintf(count, sizeof count, "Hibás sorok száma: %zu, figyelmeztetések száma: %zu", check.faults.size(),
                       check.warnings.size());
-    FaultListRequest request;
+    ListRequest request;
     request.countText = cp1250ToUtf16(count);
     for (const char* h : {"Táblázat", "Sor", "Törzsszám", "Hiba"}) request.headers.push_back(cp1250ToUtf16(h));
+    request.rightAligned = {1};
     request.count = lines.size();
     request.text = [&](std::size_t n, int column) -> std::u16string {
         if (n >= lines.size()) return {};

@@ -39,6 +39,8 @@ enum MenuId : int {
     kCmdSearchNext = 40043,
     kCmdUndo = 40046,
     kCmdRedo = 40047,
+    kCmdEarlierReports = 40048,
+    kCmdAccountHistory = 40049,
 };
 
 // The "Nézet" menu: each view command and the table it shows.
@@ -90,12 +92,29 @@ struct EditorRequest {
     std::function<std::optional<EditorMessage>(const Form&)> save;
 };
 
-// The list of faulty rows: a virtual list of `count` lines of four columns.
-struct FaultListRequest {
+// A virtual list of `count` lines under a line of text: the faulty rows,
+// the archive's reports, an account's history.
+struct ListRequest {
     std::u16string countText;
     std::vector<std::u16string> headers;
+    std::vector<int> widths;  // pixels at 96 dpi, one per header; empty: the fault list's
+    std::vector<int> rightAligned;  // the columns of numbers
     std::size_t count = 0;
     std::function<std::u16string(std::size_t line, int column)> text;
+};
+
+// What the officer did in "Korábbi jelentések": closed it, asked to add
+// earlier reports, or to load the copy of the line chosen.
+struct ArchiveListChoice {
+    enum class Action { Close, Add, Load } action = Action::Close;
+    std::size_t line = 0;
+};
+
+// "Számlatörténet": the number typed is looked up, and the rows found shown.
+struct AccountHistoryRequest {
+    std::vector<std::u16string> headers;
+    std::vector<int> widths;
+    std::function<ListRequest(const std::u16string& number)> lookup;
 };
 
 class Shell {
@@ -113,6 +132,8 @@ public:
     virtual void showTable(ViewKind kind) = 0;
     virtual void setStatusText(int part, const std::u16string& text) = 0;
     virtual std::optional<std::filesystem::path> chooseFile(const FileDialogSpec& request) = 0;
+    // The same, several files at once; none when cancelled.
+    virtual std::vector<std::filesystem::path> chooseFiles(const FileDialogSpec& request) = 0;
     // The modal dialogs on data: each shows `initial`, calls `save` on its
     // save button and ends when that gives no message.
     virtual void runRegisterEditor(const EditorRequest<RegisterEntryForm>& request) = 0;
@@ -126,7 +147,11 @@ public:
     // Runs Modify after the current notification has been handled.
     virtual void postModify() = 0;
     // Shows the faulty rows; gives the line the officer jumps to, if any.
-    virtual std::optional<std::size_t> runFaultList(const FaultListRequest& request) = 0;
+    virtual std::optional<std::size_t> runFaultList(const ListRequest& request) = 0;
+    // Lists the archive's reports until the officer closes it or chooses.
+    virtual ArchiveListChoice runArchiveList(const ListRequest& request) = 0;
+    // Asks for numbers and lists their history until the officer closes it.
+    virtual void runAccountHistory(const AccountHistoryRequest& request) = 0;
     // Asks for the text to search for; nothing when cancelled.
     virtual std::optional<std::u16string> askSearchText(const std::u16string& initial) = 0;
     // Has writePendingRecovery run once the program has been idle this long.

@@ -12,7 +12,9 @@ void runRegisterEntryDialog(HINSTANCE instance, HWND owner, const EditorRequest<
 void runInstitutionDialog(HINSTANCE instance, HWND owner, const EditorRequest<InstitutionForm>& request);
 void runAccountChangeDialog(HINSTANCE instance, HWND owner, const EditorRequest<AccountChangeForm>& request);
 void runDataSheetDialog(HINSTANCE instance, HWND owner, const EditorRequest<DataSheetForm>& request);
-std::optional<std::size_t> runFaultListDialog(HINSTANCE instance, HWND owner, const FaultListRequest& request);
+std::optional<std::size_t> runFaultListDialog(HINSTANCE instance, HWND owner, const ListRequest& request);
+ArchiveListChoice runArchiveListDialog(HINSTANCE instance, HWND owner, const ListRequest& request);
+void runAccountHistoryDialog(HINSTANCE instance, HWND owner, const AccountHistoryRequest& request);
 std::optional<std::u16string> runSearchDialog(HINSTANCE instance, HWND owner, const std::u16string& initial);
 
 }  // namespace kovirant::win32

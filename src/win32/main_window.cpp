@@ -308,7 +308,11 @@ void Win32Shell::setStatusText(int part, const std::u16string& text) {
 }
 
 
-std::optional<std::filesystem::path> Win32Shell::chooseFile(const FileDialogSpec& request) {
+namespace {
+
+// The system's file dialog; `name` holds what was chosen (with
+// OFN_ALLOWMULTISELECT: the folder, then each name, each ended by a 0).
+bool runFileDialog(HWND owner, const FileDialogSpec& request, DWORD flags, std::wstring& name) {
     std::wstring filter;
     for (const FileFilter& f : request.filters) {
         filter += wide(f.description);
@@ -318,7 +322,7 @@ std::optional<std::filesystem::path> Win32Shell::chooseFile(const FileDialogSpec
     }
     filter.push_back(L'\0');
     // Room for any path the system allows; no 127-character limit.
-    std::wstring name(32768, L'\0');
+    name.assign(32768, L'\0');
     const std::wstring initialName = request.initialName.wstring();
     initialName.copy(name.data(), std::min<std::size_t>(initialName.size(), name.size() - 1));
     const std::wstring initialDir = request.initialDirectory.wstring();
@@ -327,7 +331,7 @@ std::optional<std::filesystem::path> Win32Shell::chooseFile(const FileDialogSpec
 
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = window_.hwnd;
+    ofn.hwndOwner = owner;
     ofn.lpstrFilter = filter.c_str();
     ofn.nFilterIndex = static_cast<DWORD>(request.filterIndex);
     ofn.lpstrFile = name.data();
@@ -335,14 +339,36 @@ std::optional<std::filesystem::path> Win32Shell::chooseFile(const FileDialogSpec
     ofn.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
     ofn.lpstrTitle = title.c_str();
     ofn.lpstrDefExt = ext.c_str();
-    ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-    window_.refresh();
+    ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | flags;
     const BOOL ok = request.save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
-    if (!ok) {
-        CommDlgExtendedError();
-        return std::nullopt;
-    }
+    if (!ok) CommDlgExtendedError();
+    return ok != FALSE;
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> Win32Shell::chooseFile(const FileDialogSpec& request) {
+    window_.refresh();
+    std::wstring name;
+    if (!runFileDialog(window_.hwnd, request, OFN_OVERWRITEPROMPT, name)) return std::nullopt;
     return std::filesystem::path(std::wstring(name.c_str()));
+}
+
+std::vector<std::filesystem::path> Win32Shell::chooseFiles(const FileDialogSpec& request) {
+    window_.refresh();
+    std::wstring name;
+    if (!runFileDialog(window_.hwnd, request, OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST, name)) return {};
+    // One file: its full path. Several: the folder, then the names.
+    std::vector<std::wstring> parts;
+    for (std::size_t at = 0; at < name.size() && name[at] != L'\0';) {
+        const std::wstring part(name.c_str() + at);
+        parts.push_back(part);
+        at += part.size() + 1;
+    }
+    std::vector<std::filesystem::path> files;
+    if (parts.size() == 1) files.emplace_back(parts[0]);
+    for (std::size_t i = 1; i < parts.size(); ++i) files.push_back(std::filesystem::path(parts[0]) / parts[i]);
+    return files;
 }
 
 template <class Run>
@@ -380,10 +406,20 @@ void Win32Shell::quit() { PostQuitMessage(0); }
 
 void Win32Shell::postModify() { PostMessageW(window_.hwnd, WM_COMMAND, kCmdModify, 0); }
 
-std::optional<std::size_t> Win32Shell::runFaultList(const FaultListRequest& request) {
+std::optional<std::size_t> Win32Shell::runFaultList(const ListRequest& request) {
     std::optional<std::size_t> chosen;
     modal([&](HINSTANCE i, HWND owner) { chosen = runFaultListDialog(i, owner, request); });
     return chosen;
+}
+
+ArchiveListChoice Win32Shell::runArchiveList(const ListRequest& request) {
+    ArchiveListChoice choice;
+    modal([&](HINSTANCE i, HWND owner) { choice = runArchiveListDialog(i, owner, request); });
+    return choice;
+}
+
+void Win32Shell::runAccountHistory(const AccountHistoryRequest& request) {
+    modal([&](HINSTANCE i, HWND owner) { runAccountHistoryDialog(i, owner, request); });
 }
 
 std::optional<std::u16string> Win32Shell::askSearchText(const std::u16string& initial) {

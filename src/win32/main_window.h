@@ -30,6 +30,7 @@ public:
     void showTable(ViewKind kind) override;
     void setStatusText(int part, const std::u16string& text) override;
     std::optional<std::filesystem::path> chooseFile(const FileDialogSpec& request) override;
+    std::vector<std::filesystem::path> chooseFiles(const FileDialogSpec& request) override;
     void runRegisterEditor(const EditorRequest<RegisterEntryForm>& request) override;
     void runInstitutionEditor(const EditorRequest<InstitutionForm>& request) override;
     void runAccountChangeEditor(const EditorRequest<AccountChangeForm>& request) override;
@@ -44,8 +45,10 @@ public:
     void snapshotThreadEnded();
     // At the end of the run: calls off a snapshot job and waits for its thread.
     void finishSnapshot();
-    std::optional<std::size_t> runFaultList(const FaultListRequest& request) override;
+    std::optional<std::size_t> runFaultList(const ListRequest& request) override;
     std::optional<std::u16string> askSearchText(const std::u16string& initial) override;
+    ArchiveListChoice runArchiveList(const ListRequest& request) override;
+    void runAccountHistory(const AccountHistoryRequest& request) override;
 
 private:
     int messageBoxW(const MessageBoxSpec& box, UINT buttons);

@@ -1,0 +1,163 @@
+#include "app/archive_commands.h"
+
+#include <algorithm>
+
+#include "app/commands.h"
+#include "archive/report_archive.h"
+#include "text/cp1250.h"
+#include "util/file_io.h"
+#include "version.h"
+
+namespace kovirant {
+namespace {
+
+constexpr std::string_view kProgram = "Kovirant " KOVIRANT_VERSION_STRING;
+
+std::u16string u(std::string_view cp1250) { return cp1250ToUtf16(cp1250); }
+std::u16string fromUtf8(std::string_view utf8) { return cp1250ToUtf16(utf8ToCp1250(utf8)); }
+
+void notice(Shell& shell, std::string_view text, MessageIcon icon) {
+    shell.showMessage(messageBox(text, kProgramCaption, icon, true));
+}
+
+std::filesystem::path pathOf(std::string_view utf8) { return std::filesystem::path(std::u8string(utf8.begin(), utf8.end())); }
+
+// "Felvétel...": the reports chosen go into the archive, each once.
+void addEarlierReports(AppState& state, Shell& shell) {
+    FileDialogSpec request;
+    request.title = u("Korábbi jelentések felvétele az archívumba");
+    request.filters = {{u("Minden állomány"), u"*.*"}, {u"XML", u"*.XML"}};
+    request.filterIndex = 2;
+    request.defaultExtension = u"xml";
+    request.initialDirectory = state.lastFilePath.parent_path();
+    const std::vector<std::filesystem::path> chosen = shell.chooseFiles(request);
+    if (chosen.empty()) return;
+    std::size_t added = 0;
+    std::string notes;
+    for (const std::filesystem::path& file : chosen) {
+        const ArchiveOutcome o = archiveEarlierReport(state.archiveFolder, file, std::string(kProgram));
+        if (o.ok()) {
+            ++added;
+            continue;
+        }
+        std::string text = archiveText(o);
+        // A report to add that could not be read or copied is not "elkészült".
+        const std::string_view made = "A jelentés elkészült, de ";
+        if (text.starts_with(made)) text = "Nem vettem fel: " + text.substr(made.size());
+        notes += "\n" + text;
+    }
+    notice(shell, "Az archívumba felvettem: " + std::to_string(added) + " jelentést." + notes,
+           notes.empty() ? MessageIcon::Information : MessageIcon::Warning);
+}
+
+}  // namespace
+
+void archiveSaved(AppState& state, Shell& shell, const std::filesystem::path& report) {
+    if (state.archiveFolder.empty()) return;
+    ArchiveEntry entry;
+    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) entry.rows[k] = state.tables.table(k).rowCount();
+    entry.program = std::string(kProgram);
+    const ArchiveOutcome o = archiveReport(state.archiveFolder, report, entry, std::time(nullptr));
+    if (!o.ok()) shell.showMessage(messageBox(archiveText(o), kProgramCaption, MessageIcon::Warning, false));
+}
+
+std::optional<AccountHistory> archivedHistory(const AppState& state) {
+    std::error_code ec;
+    if (state.archiveFolder.empty() || !std::filesystem::exists(state.archiveFolder / std::string(kArchiveLogName), ec))
+        return std::nullopt;
+    int err = 0;
+    AccountHistory history = AccountHistory::build(state.archiveFolder, err);
+    if (err != 0) return std::nullopt;
+    return history;
+}
+
+void showEarlierReports(AppState& state, Shell& shell) {
+    if (state.archiveFolder.empty()) return;
+    for (;;) {
+        int err = 0;
+        std::vector<ArchiveLogEntry> entries = readArchiveLog(state.archiveFolder, err);
+        if (err != 0 && !isMissingFile(err)) {
+            notice(shell, "Az archívum naplója (" + utf16ToCp1250((state.archiveFolder / std::string(kArchiveLogName)).u16string()) +
+                              ") nem olvasható. Hibakód=" + std::to_string(err),
+                   MessageIcon::Error);
+            return;
+        }
+        // Newest first, by each report's time (an earlier report added keeps its own).
+        std::reverse(entries.begin(), entries.end());
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const ArchiveLogEntry& a, const ArchiveLogEntry& b) { return a.time > b.time; });
+        ListRequest list;
+        list.countText = u("Archivált jelentések: " + std::to_string(entries.size()) + " (" +
+                           utf16ToCp1250(state.archiveFolder.u16string()) + ")");
+        list.headers = {u("Időpont"),    u("Művelet"),          u("Jelentés"),        u("Cégjegyzék"),
+                        u("Cégnyilvántartás"), u("Számlaszámváltozás"), u("SHA-256")};
+        list.widths = {118, 62, 170, 70, 70, 70, 90};
+        list.count = entries.size();
+        list.text = [&entries](std::size_t line, int column) -> std::u16string {
+            const ArchiveLogEntry& e = entries[line];
+            switch (column) {
+                case 0: return fromUtf8(e.time);
+                case 1: return fromUtf8(e.action);
+                case 2: return pathOf(e.report).filename().u16string();
+                case 3:
+                case 4:
+                case 5: return fromUtf8(e.rows[static_cast<std::size_t>(column - 3)]);
+                case 6: return fromUtf8(e.sha256.substr(0, 12));
+                default: return {};
+            }
+        };
+        const ArchiveListChoice choice = shell.runArchiveList(list);
+        switch (choice.action) {
+            case ArchiveListChoice::Action::Close: return;
+            case ArchiveListChoice::Action::Add: addEarlierReports(state, shell); break;
+            case ArchiveListChoice::Action::Load:
+                if (choice.line < entries.size())
+                    loadReportFile(state, shell, state.archiveFolder / pathOf(entries[choice.line].copy));
+                return;
+        }
+    }
+}
+
+void showAccountHistory(AppState& state, Shell& shell) {
+    const std::optional<AccountHistory> history = archivedHistory(state);
+    std::vector<HistoryRow> rows;
+    AccountHistoryRequest request;
+    request.headers = {u("Időpont"),  u("Tábla"),     u("Kód"),   u("Cégszám"),           u("Törzsszám"),
+                       u("Számlaszám"), u("Nyitás"), u("Zárás"), u("Eredeti számlaszám"), u("Másolat")};
+    request.widths = {118, 150, 70, 80, 64, 170, 70, 70, 170, 220};
+    request.lookup = [&](const std::u16string& typed) {
+        const std::string number = utf16ToCp1250(typed);
+        rows = history ? history->rowsOf(number) : std::vector<HistoryRow>();
+        ListRequest list;
+        if (!history)
+            list.countText = u("Az archívum üres: még egyetlen jelentés sincs benne.");
+        else if (number.empty())
+            list.countText = u("Írjon be egy számlaszámot vagy törzsszámot.");
+        else if (rows.empty())
+            list.countText = u("Az archivált jelentések egyike sem tartalmazza: " + number);
+        else
+            list.countText = u("Az archivált jelentések " + std::to_string(rows.size()) + " sora tartalmazza: " + number);
+        list.count = rows.size();
+        list.text = [&rows, &history](std::size_t line, int column) -> std::u16string {
+            const HistoryRow& r = rows[line];
+            const HistoryReport& rep = history->reports()[r.report];
+            switch (column) {
+                case 0: return fromUtf8(rep.time);
+                case 1: return u(tableName(r.table));
+                case 2: return u(r.code);
+                case 3: return u(r.company);
+                case 4: return u(r.tax);
+                case 5: return u(r.account);
+                case 6: return u(r.opening);
+                case 7: return u(r.closing);
+                case 8: return u(r.originalAccount);
+                case 9: return fromUtf8(rep.copy);
+                default: return {};
+            }
+        };
+        return list;
+    };
+    shell.runAccountHistory(request);
+}
+
+}  // namespace kovirant

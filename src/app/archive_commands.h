@@ -1,0 +1,26 @@
+// The archive's part in the commands: every saved report archived,
+// "Korábbi jelentések..." (the log, earlier reports added, a copy loaded)
+// and "Számlatörténet..." (every archived row of a number).
+#pragma once
+
+#include <filesystem>
+#include <optional>
+
+#include "app/app_state.h"
+#include "app/shell.h"
+#include "archive/account_history.h"
+
+namespace kovirant {
+
+// The exact bytes just written go into the archive with their log line;
+// what cannot be archived is said, the report stays.
+void archiveSaved(AppState& state, Shell& shell, const std::filesystem::path& report);
+
+// The history of the archived reports; none without an archive's log (or
+// when the log cannot be read).
+std::optional<AccountHistory> archivedHistory(const AppState& state);
+
+void showEarlierReports(AppState& state, Shell& shell);
+void showAccountHistory(AppState& state, Shell& shell);
+
+}  // namespace kovirant
