@@ -91,7 +91,7 @@ void showEarlierReports(AppState& state, Shell& shell) {
                            utf16ToCp1250(state.archiveFolder.u16string()) + ")");
         list.headers = {u("Időpont"),    u("Művelet"),          u("Jelentés"),        u("Cégjegyzék"),
                         u("Cégnyilvántartás"), u("Számlaszámváltozás"), u("SHA-256")};
-        list.widths = {118, 62, 170, 70, 70, 70, 90};
+        list.widths = {120, 62, 160, 75, 105, 120, 100};
         list.count = entries.size();
         list.text = [&entries](std::size_t line, int column) -> std::u16string {
             const ArchiveLogEntry& e = entries[line];
@@ -124,7 +124,7 @@ void showAccountHistory(AppState& state, Shell& shell) {
     AccountHistoryRequest request;
     request.headers = {u("Időpont"),  u("Tábla"),     u("Kód"),   u("Cégszám"),           u("Törzsszám"),
                        u("Számlaszám"), u("Nyitás"), u("Zárás"), u("Eredeti számlaszám"), u("Másolat")};
-    request.widths = {118, 150, 70, 80, 64, 170, 70, 70, 170, 220};
+    request.widths = {120, 200, 70, 80, 70, 170, 75, 75, 170, 240};
     request.lookup = [&](const std::u16string& typed) {
         const std::string number = utf16ToCp1250(typed);
         rows = history ? history->rowsOf(number) : std::vector<HistoryRow>();

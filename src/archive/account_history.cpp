@@ -4,9 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <future>
 #include <set>
+#include <version>
+#if defined(_GLIBCXX_HAS_GTHREADS) || !defined(__GLIBCXX__)
 #include <thread>
+#define KOVIRANT_HAS_THREADS 1
+#endif
 #include <utility>
 
 #include "archive/report_archive.h"
@@ -232,24 +235,32 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
     for (const ArchiveLogEntry& e : entries)
         for (const std::string& n : e.rows) hint += static_cast<std::size_t>(std::strtoull(n.c_str(), nullptr, 10) % (1u << 26));
     h.reserve(hint);
-    // The reports are read two at a time, on both cores, and added in the log's order.
-    const std::size_t ahead = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
-    std::vector<std::future<ReadReport>> reading;
-    std::size_t next = 0;
-    auto start = [&] {
-        const std::string& c = entries[next++].copy;
-        reading.push_back(std::async(std::launch::async, readReport,
-                                     folder / std::filesystem::path(std::u8string(c.begin(), c.end()))));
+    // The next report is read on another core while one is added, in the log's order.
+    auto copyOf = [&](std::size_t i) {
+        const std::string& c = entries[i].copy;
+        return folder / std::filesystem::path(std::u8string(c.begin(), c.end()));
     };
+    ReadReport current = entries.empty() ? ReadReport() : readReport(copyOf(0));
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        while (next < entries.size() && next < i + ahead) start();
-        ReadReport r = reading[i].get();
-        reading[i] = {};
-        const auto report = static_cast<std::uint32_t>(h.reports_.size());
-        h.reports_.push_back({entries[i].time, entries[i].copy});
-        if (!r.read) continue;
-        for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange})
-            for (std::size_t row = 0; row < r.tables->table(k).rowCount(); ++row) h.add(report, k, *r.tables, row);
+        ReadReport next;
+        auto addCurrent = [&] {
+            const auto report = static_cast<std::uint32_t>(h.reports_.size());
+            h.reports_.push_back({entries[i].time, entries[i].copy});
+            if (!current.read) return;
+            for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange})
+                for (std::size_t row = 0; row < current.tables->table(k).rowCount(); ++row)
+                    h.add(report, k, *current.tables, row);
+        };
+#ifdef KOVIRANT_HAS_THREADS
+        std::thread reader;
+        if (i + 1 < entries.size()) reader = std::thread([&] { next = readReport(copyOf(i + 1)); });
+        addCurrent();
+        if (reader.joinable()) reader.join();
+#else
+        addCurrent();
+        if (i + 1 < entries.size()) next = readReport(copyOf(i + 1));
+#endif
+        current = std::move(next);
     }
     h.pool_.shrink_to_fit();
     h.rows_.shrink_to_fit();

@@ -320,7 +320,7 @@ int wmain(int argc, wchar_t** argv) {
         {L"reload", reloadAndSave},     {L"path", hungarianLongPath},     {L"locked", lockedFiles},
         {L"mended", mendedFaults},      {L"recovery", recovery},          {L"directory", companyDirectory},
         {L"find", checkAndSearch},      {L"warnings", typoWarnings},
-        {L"undo", undoAndRedo},         {L"journal", recoveryJournal},
+        {L"undo", undoAndRedo},         {L"journal", recoveryJournal},    {L"archive", archiveAndHistory},
     };
     // Run only when named: the installed program, by the package test.
     const struct {

@@ -41,6 +41,7 @@ void companyDirectory();
 void checkAndSearch();
 void typoWarnings();
 void undoAndRedo();
+void archiveAndHistory();
 void installedProgram();
 
 }  // namespace e2e
