@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <set>
 #include <version>
 #if defined(_GLIBCXX_HAS_GTHREADS) || !defined(__GLIBCXX__)
 #include <thread>
@@ -465,11 +464,21 @@ bool AccountHistory::readCache(const std::filesystem::path& folder, const std::s
 
 namespace {
 
-AccountHistory::Value single(const std::set<std::string_view>& values) {
-    if (values.empty()) return {};
-    if (values.size() > 1) return {AccountHistory::Answer::Conflict, {}};
-    return {AccountHistory::Answer::Known, std::string(*values.begin())};
-}
+// The one value seen, or a conflict when two differ.
+struct OneValue {
+    std::string_view value;
+    bool seen = false, conflict = false;
+    void add(std::string_view v) {
+        if (seen && v != value) conflict = true;
+        value = v;
+        seen = true;
+    }
+    AccountHistory::Value answer() const {
+        if (!seen) return {};
+        if (conflict) return {AccountHistory::Answer::Conflict, {}};
+        return {AccountHistory::Answer::Known, std::string(value)};
+    }
+};
 
 }  // namespace
 
@@ -486,26 +495,25 @@ std::optional<std::uint32_t> AccountHistory::reportHolding(ViewKind kind, std::s
 }
 
 AccountHistory::Value AccountHistory::opening(std::string_view account, std::string_view tax) const {
-    std::set<std::string_view> dates;
+    OneValue date;
     for (std::uint32_t s = accounts_.find(account, [this](std::uint32_t ref) { return accountOf(ref); }); s != 0;
          s = nextByAccount_[s - 1]) {
         const std::uint32_t row = (s - 1) / 2;
         if (stored(row, kStoredTax) != tax) continue;
-        const std::string_view date = openingOf(s - 1);
-        if (!date.empty()) dates.insert(date);
+        if (const std::string_view d = openingOf(s - 1); !d.empty()) date.add(d);
     }
-    return single(dates);
+    return date.answer();
 }
 
 AccountHistory::Value AccountHistory::company(std::string_view tax) const {
     auto taxOf = [this](std::uint32_t row) { return stored(row, kStoredTax); };
-    std::set<std::string_view> numbers;
+    OneValue number;
     for (std::uint32_t s = taxes_.find(tax, taxOf); s != 0; s = nextByTax_[s - 1]) {
         const std::string_view c =
             field(s - 1, columnOf(static_cast<ViewKind>(rows_[s - 1].table), ColumnRole::CompanyNumber));
-        if (c.size() == kCompanyNumberLength) numbers.insert(c);
+        if (c.size() == kCompanyNumberLength) number.add(c);
     }
-    return single(numbers);
+    return number.answer();
 }
 
 HistoryRow AccountHistory::rowAt(std::uint32_t row) const {
