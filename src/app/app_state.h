@@ -11,6 +11,7 @@
 
 #include "records/record_tables.h"
 #include "directory/company_directory.h"
+#include "archive/account_history.h"
 #include "records/undo_history.h"
 #include "recovery/change_journal.h"
 #include "recovery/snapshot_job.h"
@@ -70,6 +71,7 @@ struct AppState {
     std::filesystem::path directoryFile;  // the group policy's "Cegtar"; empty: Cegtar.csv beside the settings
     DirectoryCache directoryCache;
     std::filesystem::path archiveFolder;  // where every saved report is kept (empty: no archive)
+    std::shared_ptr<const AccountHistory> archived;  // the archive's history as last built
     std::filesystem::path lastFilePath;
     RecoveryState recovery;
     std::u16string lastSearch;  // what "Keresés..." looked for last

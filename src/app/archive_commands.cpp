@@ -61,16 +61,16 @@ void archiveSaved(AppState& state, Shell& shell, const std::filesystem::path& re
     if (!o.ok()) shell.showMessage(messageBox(archiveText(o), kProgramCaption, MessageIcon::Warning, false));
 }
 
-std::optional<AccountHistory> archivedHistory(const AppState& state) {
+std::shared_ptr<const AccountHistory> archivedHistory(AppState& state) {
     std::error_code ec;
     if (state.archiveFolder.empty() || !std::filesystem::exists(state.archiveFolder / std::string(kArchiveLogName), ec))
-        return std::nullopt;
+        return nullptr;
+    if (state.archived && state.archived->proof() == AccountHistory::proofOf(state.archiveFolder)) return state.archived;
     int err = 0;
-    AccountHistory history = AccountHistory::build(state.archiveFolder, err);
-    if (err != 0) return std::nullopt;
-    return history;
+    auto history = std::make_shared<const AccountHistory>(AccountHistory::build(state.archiveFolder, err));
+    state.archived = err == 0 ? history : nullptr;
+    return state.archived;
 }
-
 void showEarlierReports(AppState& state, Shell& shell) {
     if (state.archiveFolder.empty()) return;
     for (;;) {
@@ -119,7 +119,7 @@ void showEarlierReports(AppState& state, Shell& shell) {
 }
 
 void showAccountHistory(AppState& state, Shell& shell) {
-    const std::optional<AccountHistory> history = archivedHistory(state);
+    const std::shared_ptr<const AccountHistory> history = archivedHistory(state);
     std::vector<HistoryRow> rows;
     AccountHistoryRequest request;
     request.headers = {u("Időpont"),  u("Tábla"),     u("Kód"),   u("Cégszám"),           u("Törzsszám"),

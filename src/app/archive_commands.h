@@ -4,7 +4,7 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
+#include <memory>
 
 #include "app/app_state.h"
 #include "app/shell.h"
@@ -16,9 +16,10 @@ namespace kovirant {
 // what cannot be archived is said, the report stays.
 void archiveSaved(AppState& state, Shell& shell, const std::filesystem::path& report);
 
-// The history of the archived reports; none without an archive's log (or
-// when the log cannot be read).
-std::optional<AccountHistory> archivedHistory(const AppState& state);
+// The history of the archived reports, built again only when the log or a
+// copy changed since; none without an archive's log (or when the log cannot
+// be read).
+std::shared_ptr<const AccountHistory> archivedHistory(AppState& state);
 
 void showEarlierReports(AppState& state, Shell& shell);
 void showAccountHistory(AppState& state, Shell& shell);

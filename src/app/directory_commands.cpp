@@ -82,7 +82,7 @@ void fillFromDirectory(AppState& state, Shell& shell) {
     // Then what the archived reports said: a closing's opening date, a
     // company number the directory lacks.
     HistoryFill fromHistory;
-    if (const std::optional<AccountHistory> history = archivedHistory(state))
+    if (const std::shared_ptr<const AccountHistory> history = archivedHistory(state))
         fromHistory = fillFromHistory(*history, state.tables, &loaded.directory);
     if (r.filled + fromHistory.companies + fromHistory.openings > 0) {
         state.tables.ReportPending = true;

@@ -20,7 +20,7 @@ void information(Shell& shell, std::string_view text) {
 
 // The directory's company numbers for the check, when there is a directory.
 CheckOptions checkOptions(AppState& state, std::shared_ptr<const LoadedDirectory>& directory,
-                          std::optional<AccountHistory>& history) {
+                          std::shared_ptr<const AccountHistory>& history) {
     CheckOptions options;
     options.checkDay = localDay(state.now());
     options.deadlineDays = state.hatarido;
@@ -39,7 +39,7 @@ void checkRows(AppState& state, Shell& shell) {
     if (state.hataridoRefused)
         shell.showMessage(messageBox(deadlineRefusal(*state.hataridoRefused), kProgramCaption, MessageIcon::Warning, true));
     std::shared_ptr<const LoadedDirectory> directory;
-    std::optional<AccountHistory> history;
+    std::shared_ptr<const AccountHistory> history;
     const RowCheck check =
         checkAllRows(state.tables, state.maxtk, state.maxcf, checkOptions(state, directory, history));
     if (check.faults.empty() && check.warnings.empty()) {

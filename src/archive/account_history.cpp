@@ -206,7 +206,7 @@ ReadReport readReport(std::filesystem::path copy) {
 }
 
 // What the cache was made from: the log's bytes and every copy's size and time.
-std::string proofOf(const std::filesystem::path& folder, std::string_view log, const std::vector<ArchiveLogEntry>& entries) {
+std::string proofFrom(const std::filesystem::path& folder, std::string_view log, const std::vector<ArchiveLogEntry>& entries) {
     std::string proof = hexOf(sha256(log));
     std::error_code ec;
     for (const ArchiveLogEntry& e : entries) {
@@ -227,9 +227,11 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
     if (errorCode != 0) return h;
     const std::vector<ArchiveLogEntry> entries = readArchiveLog(folder, errorCode);
     if (errorCode != 0) return h;
-    const std::string proof = proofOf(folder, log, entries);
+    const std::string proof = proofFrom(folder, log, entries);
+    h.proof_ = proof;
     if (cache == HistoryCache::Use && h.readCache(folder, proof)) return h;
     h = AccountHistory();
+    h.proof_ = proof;
     std::size_t hint = 0;
     for (const ArchiveLogEntry& e : entries)
         for (const std::string& n : e.rows) hint += static_cast<std::size_t>(std::strtoull(n.c_str(), nullptr, 10) % (1u << 26));
@@ -267,6 +269,14 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
     h.nextByTax_.shrink_to_fit();
     if (cache == HistoryCache::Use) h.writeCache(folder, proof);
     return h;
+}
+
+std::string AccountHistory::proofOf(const std::filesystem::path& folder) {
+    std::string log;
+    int err = readFile(folder / std::string(kArchiveLogName), log);
+    if (err != 0) return {};
+    const std::vector<ArchiveLogEntry> entries = readArchiveLog(folder, err);
+    return err != 0 ? std::string() : proofFrom(folder, log, entries);
 }
 
 std::size_t AccountHistory::bytes() const {
@@ -456,6 +466,7 @@ bool AccountHistory::readCache(const std::filesystem::path& folder, const std::s
     }
     if (!sound) {
         *this = AccountHistory();
+        proof_ = proof;
         return false;
     }
     fromCache_ = true;

@@ -66,6 +66,10 @@ public:
     std::size_t bytes() const;
     // Whether it came from the cache rather than from the reports.
     bool fromCache() const { return fromCache_; }
+    // What it was built from: the log's SHA-256 and each copy's size and
+    // time. A history whose proof is the archive's now is current.
+    const std::string& proof() const { return proof_; }
+    static std::string proofOf(const std::filesystem::path& archiveFolder);
 
     // A hash table of references to rows, found by a text each reference
     // gives (open addressing; a slot holds the reference + 1, 0 when empty).
@@ -105,6 +109,7 @@ private:
     std::vector<std::uint32_t> nextByAccount_;  // per ref: the next ref + 1 of the same account
     std::vector<std::uint32_t> nextByTax_;      // per row: the next row + 1 of the same tax number
     RefTable accounts_, taxes_, cells_;          // cells_: a row's stored cells -> the earliest such row
+    std::string proof_;
     bool fromCache_ = false;
 };
 
