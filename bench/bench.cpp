@@ -243,7 +243,8 @@ int historyBench(const char* folder, long n) {
     }
     const double reload = since(start);
     std::error_code ec;
-    std::filesystem::remove(archive / "szamlatortenet.cache", ec);
+    for (const auto& e : std::filesystem::directory_iterator(archive, ec))
+        if (e.path().extension() == ".cache") std::filesystem::remove(e.path(), ec);
     start = Clock::now();
     const AccountHistory built = AccountHistory::build(archive, err);
     const double build = since(start);

@@ -61,15 +61,16 @@ constexpr std::size_t kStoredOriginalAccount = 2;  // account change
 // A cell in the pool: its length in one byte, or 255 and four bytes.
 constexpr unsigned char kLongCell = 255;
 
-void appendCell(std::string& pool, std::string_view cell) {
+template <class Bytes>
+void appendCell(Bytes& pool, std::string_view cell) {
     if (cell.size() < kLongCell) {
-        pool += static_cast<char>(cell.size());
+        pool.push_back(static_cast<char>(cell.size()));
     } else {
-        pool += static_cast<char>(kLongCell);
+        pool.push_back(static_cast<char>(kLongCell));
         const auto n = static_cast<std::uint32_t>(cell.size());
-        pool.append(reinterpret_cast<const char*>(&n), sizeof n);
+        pool.insert(pool.end(), reinterpret_cast<const char*>(&n), reinterpret_cast<const char*>(&n) + sizeof n);
     }
-    pool += cell;
+    pool.insert(pool.end(), cell.begin(), cell.end());
 }
 
 // The cell at `p` and the position after it.
@@ -109,7 +110,7 @@ std::uint32_t& AccountHistory::RefTable::slot(std::string_view key, const KeyOf&
 }
 
 template <class KeyOf>
-std::uint32_t AccountHistory::RefTable::find(std::string_view key, const KeyOf& keyOf) const {
+std::uint32_t AccountHistory::RefView::find(std::string_view key, const KeyOf& keyOf) const {
     if (slots.empty()) return 0;
     std::size_t i = hashOf(key) & (slots.size() - 1);
     while (slots[i] != 0 && keyOf(slots[i] - 1) != key) i = (i + 1) & (slots.size() - 1);
@@ -128,11 +129,26 @@ void AccountHistory::reserve(std::size_t rows) {
     constexpr std::size_t kMostRows = std::size_t{1} << 26;
     constexpr std::size_t kBytesPerRow = 80;  // a register row's stored cells
     rows = std::min(rows, kMostRows);
-    pool_.reserve(rows * kBytesPerRow);
-    rows_.reserve(rows);
-    nextByAccount_.reserve(rows * 2);
-    nextByTax_.reserve(rows);
-    for (RefTable* t : {&accounts_, &taxes_, &cells_}) t->presize(rows);
+    built_.pool.reserve(rows * kBytesPerRow);
+    built_.rows.reserve(rows);
+    built_.nextByAccount.reserve(rows * 2);
+    built_.nextByTax.reserve(rows);
+    for (RefTable* t : {&built_.accounts, &built_.taxes, &built_.cells}) t->presize(rows);
+}
+
+void AccountHistory::bind() {
+    pool_ = std::string_view(built_.pool.data(), built_.pool.size());
+    rows_ = built_.rows;
+    nextByAccount_ = built_.nextByAccount;
+    nextByTax_ = built_.nextByTax;
+    accounts_ = built_.accounts.view();
+    taxes_ = built_.taxes.view();
+    cells_ = built_.cells.view();
+}
+
+std::string_view AccountHistory::cellsOf(std::uint32_t row) const {
+    const std::size_t end = row + 1 < rows_.size() ? rows_[row + 1].at : pool_.size();
+    return pool_.substr(rows_[row].at, end - rows_[row].at);
 }
 
 std::string_view AccountHistory::stored(std::uint32_t row, std::size_t index) const {
@@ -158,32 +174,30 @@ std::string_view AccountHistory::openingOf(std::uint32_t ref) const {
 }
 
 void AccountHistory::add(std::uint32_t report, ViewKind kind, const RecordTables& tables, std::size_t r) {
-    const auto row = static_cast<std::uint32_t>(rows_.size());
-    rows_.push_back({static_cast<std::uint32_t>(pool_.size()), report, static_cast<std::uint8_t>(kind)});
-    for (std::size_t column : storedColumns(kind)) appendCell(pool_, tables.cell(kind, r, column));
-    auto cellsOf = [this](std::uint32_t ref) {
-        const std::uint32_t end = ref + 1 < rows_.size() ? rows_[ref + 1].at : static_cast<std::uint32_t>(pool_.size());
-        return std::string_view(pool_).substr(rows_[ref].at, end - rows_[ref].at);
-    };
+    const auto row = static_cast<std::uint32_t>(built_.rows.size());
+    built_.rows.push_back({static_cast<std::uint32_t>(built_.pool.size()), report, static_cast<std::uint8_t>(kind)});
+    for (std::size_t column : storedColumns(kind)) appendCell(built_.pool, tables.cell(kind, r, column));
+    pool_ = std::string_view(built_.pool.data(), built_.pool.size());  // the keys below read the rows
+    rows_ = built_.rows;
     if (kind != ViewInstitution) {
-        std::uint32_t& earliest = cells_.slot(cellsOf(row), cellsOf);
+        std::uint32_t& earliest = built_.cells.slot(cellsOf(row), [this](std::uint32_t ref) { return cellsOf(ref); });
         if (earliest == 0) earliest = row + 1;
     }
-    nextByAccount_.resize(nextByAccount_.size() + 2, 0);
+    built_.nextByAccount.resize(built_.nextByAccount.size() + 2, 0);
     auto account = [this](std::uint32_t ref) { return accountOf(ref); };
     for (std::uint32_t which = 0; which < (kind == ViewAccountChange ? 2u : kind == ViewRegister ? 1u : 0u); ++which) {
         const std::uint32_t ref = row * 2 + which;
         const std::string_view a = accountOf(ref);
         if (a.empty() || (which == 1 && a == accountOf(row * 2))) continue;
-        std::uint32_t& head = accounts_.slot(a, account);
-        nextByAccount_[ref] = head;
+        std::uint32_t& head = built_.accounts.slot(a, account);
+        built_.nextByAccount[ref] = head;
         head = ref + 1;
     }
-    nextByTax_.push_back(0);
+    built_.nextByTax.push_back(0);
     const std::string_view tax = stored(row, kStoredTax);
     if (!tax.empty()) {
-        std::uint32_t& head = taxes_.slot(tax, [this](std::uint32_t ref) { return stored(ref, kStoredTax); });
-        nextByTax_[row] = head;
+        std::uint32_t& head = built_.taxes.slot(tax, [this](std::uint32_t ref) { return stored(ref, kStoredTax); });
+        built_.nextByTax[row] = head;
         head = row + 1;
     }
 }
@@ -263,10 +277,11 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
 #endif
         current = std::move(next);
     }
-    h.pool_.shrink_to_fit();
-    h.rows_.shrink_to_fit();
-    h.nextByAccount_.shrink_to_fit();
-    h.nextByTax_.shrink_to_fit();
+    h.built_.pool.shrink_to_fit();
+    h.built_.rows.shrink_to_fit();
+    h.built_.nextByAccount.shrink_to_fit();
+    h.built_.nextByTax.shrink_to_fit();
+    h.bind();
     if (cache == HistoryCache::Use) h.writeCache(folder, proof);
     return h;
 }
@@ -280,103 +295,137 @@ std::string AccountHistory::proofOf(const std::filesystem::path& folder) {
 }
 
 std::size_t AccountHistory::bytes() const {
-    std::size_t n = sizeof *this + pool_.capacity() + rows_.capacity() * sizeof(Packed) +
-                    (nextByAccount_.capacity() + nextByTax_.capacity()) * sizeof(std::uint32_t);
-    for (const RefTable* t : {&accounts_, &taxes_, &cells_}) n += t->slots.capacity() * sizeof(std::uint32_t);
+    std::size_t n = sizeof *this + built_.pool.capacity() + built_.rows.capacity() * sizeof(Packed) +
+                    (built_.nextByAccount.capacity() + built_.nextByTax.capacity()) * sizeof(std::uint32_t);
+    for (const RefTable* t : {&built_.accounts, &built_.taxes, &built_.cells})
+        n += t->slots.capacity() * sizeof(std::uint32_t);
+    if (mapped_) n += mapped_->bytes().size();
     for (const HistoryReport& r : reports_) n += sizeof r + r.time.capacity() + r.copy.capacity();
     return n;
 }
 
-// The cache: a head line of text (what it was made from), the history's
-// arrays as they are in memory, and a checksum of everything before it.
+// The cache: what it was made from (the proof), the reports, the history's
+// arrays as they are in memory (each at a multiple of 8 bytes, so that a
+// later start uses them in place), and a checksum of everything before it.
+// Its name carries the proof's digest: a new one never replaces a file
+// another program still reads.
 namespace {
 
-constexpr std::string_view kCacheName = "szamlatortenet.cache";
-constexpr std::string_view kCacheMagic = "Kovirant számlatörténet 1";
+constexpr std::string_view kCachePrefix = "szamlatortenet-";
+constexpr std::string_view kCacheSuffix = ".cache";
+constexpr std::string_view kCacheMagic = "Kovirant számlatörténet 2";
+constexpr std::size_t kAlign = 8;
+
+std::filesystem::path cacheOf(const std::filesystem::path& folder, const std::string& proof) {
+    return folder / (std::string(kCachePrefix) + hexOf(sha256(proof)).substr(0, 16) + std::string(kCacheSuffix));
+}
 
 // A 64-bit checksum, fast enough not to count beside the read.
-struct Checksum {
+std::uint64_t checksum(std::string_view bytes) {
     std::uint64_t h = 0x9E3779B97F4A7C15ull;
-    void add(const void* data, std::size_t n) {
-        const auto* p = static_cast<const unsigned char*>(data);
+    const char* p = bytes.data();
+    std::size_t n = bytes.size();
+    for (; n >= 8; n -= 8, p += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        h = (h ^ w) * 0x100000001B3ull;
+        h ^= h >> 29;
+    }
+    for (; n > 0; --n, ++p) h = (h ^ static_cast<unsigned char>(*p)) * 0x100000001B3ull;
+    return h;
+}
+
+struct CacheWriter {
+    explicit CacheWriter(std::FILE* file) : f(file) {}
+    std::FILE* f;
+    std::uint64_t offset = 0;
+    std::uint64_t sum = 0x9E3779B97F4A7C15ull;
+    bool ok = true;
+    // The checksum runs over the whole file; the writer feeds it in the
+    // same 8-byte words the reader reads (every piece but the last is a
+    // multiple of 8 long).
+    std::string pending;
+    void bytes(const void* data, std::size_t n) {
+        pending.append(static_cast<const char*>(data), n);
+        offset += n;
+        if (pending.size() >= (1u << 20)) drain(false);
+    }
+    void drain(bool all) {
+        const std::size_t whole = all ? pending.size() : pending.size() / 8 * 8;
+        ok = ok && std::fwrite(pending.data(), 1, whole, f) == whole;
+        feed(std::string_view(pending).substr(0, whole));
+        pending.erase(0, whole);
+    }
+    void feed(std::string_view b) {
+        const char* p = b.data();
+        std::size_t n = b.size();
         for (; n >= 8; n -= 8, p += 8) {
             std::uint64_t w;
             std::memcpy(&w, p, 8);
-            h = (h ^ w) * 0x100000001B3ull;
-            h ^= h >> 29;
+            sum = (sum ^ w) * 0x100000001B3ull;
+            sum ^= sum >> 29;
         }
-        for (; n > 0; --n, ++p) h = (h ^ *p) * 0x100000001B3ull;
-    }
-};
-
-struct CacheWriter {
-    std::FILE* f;
-    Checksum sum;
-    bool ok = true;
-    void bytes(const void* data, std::size_t n) {
-        sum.add(data, n);
-        ok = ok && std::fwrite(data, 1, n, f) == n;
+        for (; n > 0; --n, ++p) sum = (sum ^ static_cast<unsigned char>(*p)) * 0x100000001B3ull;
     }
     void number(std::uint64_t n) { bytes(&n, sizeof n); }
     void text(std::string_view s) {
         number(s.size());
         bytes(s.data(), s.size());
     }
+    void align() {
+        static constexpr char zeros[kAlign] = {};
+        if (offset % kAlign) bytes(zeros, kAlign - offset % kAlign);
+    }
     template <class T>
-    void array(const std::vector<T>& v) {
+    void array(std::span<const T> v) {
         number(v.size());
-        bytes(v.data(), v.size() * sizeof(T));
+        align();
+        bytes(v.data(), v.size_bytes());
     }
 };
 
 struct CacheReader {
-    std::FILE* f;
-    std::uint64_t left;  // bytes of the file not yet read
-    Checksum sum;
+    std::string_view all;
+    std::size_t at = 0;
     bool ok = true;
-    void bytes(void* data, std::size_t n) {
-        ok = ok && n <= left && std::fread(data, 1, n, f) == n;
-        if (!ok) return;
-        left -= n;
-        sum.add(data, n);
-    }
     std::uint64_t number() {
         std::uint64_t n = 0;
-        bytes(&n, sizeof n);
-        return ok ? n : 0;
+        if (all.size() - at < sizeof n) return ok = false, 0;
+        std::memcpy(&n, all.data() + at, sizeof n);
+        at += sizeof n;
+        return n;
     }
-    std::string text() {
+    std::string_view text() {
         const std::uint64_t n = number();
-        std::string s;
-        if (!ok || n > left) return ok = false, s;
-        s.resize(n);
-        bytes(s.data(), n);
+        if (!ok || n > all.size() - at) return ok = false, std::string_view();
+        const std::string_view s = all.substr(at, n);
+        at += n;
         return s;
     }
     template <class T>
-    void array(std::vector<T>& v) {
+    std::span<const T> array() {
         const std::uint64_t n = number();
-        if (!ok || n > left / sizeof(T)) {
-            ok = false;
-            return;
-        }
-        v.resize(n);
-        bytes(v.data(), n * sizeof(T));
+        if (at % kAlign) at += kAlign - at % kAlign;
+        if (!ok || at > all.size() || n > (all.size() - at) / sizeof(T)) return ok = false, std::span<const T>();
+        const std::span<const T> v(reinterpret_cast<const T*>(all.data() + at), n);
+        at += n * sizeof(T);
+        return v;
     }
 };
 
 }  // namespace
 
 void AccountHistory::writeCache(const std::filesystem::path& folder, const std::string& proof) const {
-    const std::filesystem::path cache = folder / std::string(kCacheName);
+    const std::filesystem::path cache = cacheOf(folder, proof);
     std::filesystem::path temp = cache;
     const std::string suffix = std::to_string(thisProcess().process);
     temp += ".";
     temp += suffix;
+    bool written = false;
     {
         OpenedFile opened = openFile(temp, "wb");
         if (!opened) return;  // a folder the officer may only read: the history is built each time
-        CacheWriter w{opened.file.get(), {}};
+        CacheWriter w(opened.file.get());
         w.text(kCacheMagic);
         w.number(sizeof(Packed));
         w.text(proof);
@@ -385,56 +434,66 @@ void AccountHistory::writeCache(const std::filesystem::path& folder, const std::
             w.text(r.time);
             w.text(r.copy);
         }
-        w.text(pool_);
+        w.array(std::span<const char>(pool_.data(), pool_.size()));
         w.array(rows_);
         w.array(nextByAccount_);
         w.array(nextByTax_);
-        for (const RefTable* t : {&accounts_, &taxes_, &cells_}) {
+        for (const RefView* t : {&accounts_, &taxes_, &cells_}) {
             w.array(t->slots);
             w.number(t->used);
         }
-        const std::uint64_t sum = w.sum.h;
+        w.align();
+        w.drain(true);
+        const std::uint64_t sum = w.sum;
         w.ok = w.ok && std::fwrite(&sum, 1, sizeof sum, opened.file.get()) == sizeof sum;
         if (std::fclose(opened.file.release()) != 0) w.ok = false;
-        if (w.ok && renameReplacing(temp, cache) == 0) return;
+        written = w.ok && renameReplacing(temp, cache) == 0;
     }
     std::error_code ec;
-    std::filesystem::remove(temp, ec);
+    if (!written) {
+        std::filesystem::remove(temp, ec);
+        return;
+    }
+    // The caches of earlier logs go (one another program still reads stays).
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.starts_with(kCachePrefix) && name.ends_with(kCacheSuffix) && it->path() != cache) {
+            std::error_code gone;
+            std::filesystem::remove(it->path(), gone);
+        }
+    }
 }
 
 bool AccountHistory::readCache(const std::filesystem::path& folder, const std::string& proof) {
-    const std::filesystem::path cache = folder / std::string(kCacheName);
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(cache, ec);
-    if (ec || size < sizeof(std::uint64_t)) return false;
-    OpenedFile opened = openFile(cache, "rb");
-    if (!opened) return false;
-    CacheReader r{opened.file.get(), size - sizeof(std::uint64_t), {}};
+    std::shared_ptr<const MappedFile> mapped = MappedFile::open(cacheOf(folder, proof));
+    if (!mapped) return false;
+    const std::string_view all = mapped->bytes();
+    if (all.size() < sizeof(std::uint64_t)) return false;
+    std::uint64_t sum = 0;
+    std::memcpy(&sum, all.data() + all.size() - sizeof sum, sizeof sum);
+    if (checksum(all.substr(0, all.size() - sizeof sum)) != sum) return false;
+    CacheReader r{all.substr(0, all.size() - sizeof sum)};
     if (r.text() != kCacheMagic || r.number() != sizeof(Packed) || r.text() != proof) return false;
     const std::uint64_t reports = r.number();
-    if (!r.ok || reports > r.left) return false;
+    if (!r.ok || reports > all.size()) return false;
     reports_.resize(reports);
     for (HistoryReport& rep : reports_) {
         rep.time = r.text();
         rep.copy = r.text();
     }
-    pool_ = r.text();
-    r.array(rows_);
-    r.array(nextByAccount_);
-    r.array(nextByTax_);
-    for (RefTable* t : {&accounts_, &taxes_, &cells_}) {
-        r.array(t->slots);
+    const std::span<const char> pool = r.array<char>();
+    pool_ = std::string_view(pool.data(), pool.size());
+    rows_ = r.array<Packed>();
+    nextByAccount_ = r.array<std::uint32_t>();
+    nextByTax_ = r.array<std::uint32_t>();
+    for (RefView* t : {&accounts_, &taxes_, &cells_}) {
+        t->slots = r.array<std::uint32_t>();
         t->used = r.number();
     }
-    std::uint64_t sum = 0;
-    const bool whole = r.ok && r.left == 0 && std::fread(&sum, 1, sizeof sum, opened.file.get()) == sizeof sum &&
-                       sum == r.sum.h;
     // Whatever the cache says must point inside it.
-    bool sound = whole && nextByAccount_.size() == rows_.size() * 2 && nextByTax_.size() == rows_.size();
-    for (const RefTable* t : {&accounts_, &taxes_, &cells_})
-        sound = sound && (t->slots.size() & (t->slots.size() - 1)) == 0;
-    for (const RefTable* t : {&accounts_, &taxes_, &cells_})
-        sound = sound && t->used < t->slots.size() &&
+    bool sound = r.ok && nextByAccount_.size() == rows_.size() * 2 && nextByTax_.size() == rows_.size();
+    for (const RefView* t : {&accounts_, &taxes_, &cells_})
+        sound = sound && !t->slots.empty() && (t->slots.size() & (t->slots.size() - 1)) == 0 && t->used < t->slots.size() &&
                 std::all_of(t->slots.begin(), t->slots.end(), [&](std::uint32_t s) { return s <= nextByAccount_.size(); });
     // Every row's cells inside the pool, before the next row's; every chain
     // pointing back to an earlier row (so that no walk can go round).
@@ -469,6 +528,7 @@ bool AccountHistory::readCache(const std::filesystem::path& folder, const std::s
         proof_ = proof;
         return false;
     }
+    mapped_ = std::move(mapped);
     fromCache_ = true;
     return true;
 }
@@ -497,10 +557,7 @@ std::optional<std::uint32_t> AccountHistory::reportHolding(ViewKind kind, std::s
     if (kind == ViewInstitution) return std::nullopt;
     std::string key;
     for (std::size_t column : storedColumns(kind)) appendCell(key, column < cells.size() ? cells[column] : "");
-    const std::uint32_t found = cells_.find(key, [this](std::uint32_t ref) {
-        const std::uint32_t end = ref + 1 < rows_.size() ? rows_[ref + 1].at : static_cast<std::uint32_t>(pool_.size());
-        return std::string_view(pool_).substr(rows_[ref].at, end - rows_[ref].at);
-    });
+    const std::uint32_t found = cells_.find(key, [this](std::uint32_t ref) { return cellsOf(ref); });
     if (found == 0) return std::nullopt;
     return rows_[found - 1].report;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,6 +17,7 @@
 #include "directory/company_directory.h"
 #include "editing/row_check.h"
 #include "records/record_tables.h"
+#include "util/os_file.h"
 
 namespace kovirant {
 
@@ -71,23 +73,32 @@ public:
     const std::string& proof() const { return proof_; }
     static std::string proofOf(const std::filesystem::path& archiveFolder);
 
+    AccountHistory() = default;
+    AccountHistory(AccountHistory&&) = default;
+    AccountHistory& operator=(AccountHistory&&) = default;
+
     // A hash table of references to rows, found by a text each reference
     // gives (open addressing; a slot holds the reference + 1, 0 when empty).
+    struct RefView {
+        std::span<const std::uint32_t> slots;
+        std::uint64_t used = 0;
+        template <class KeyOf>
+        std::uint32_t find(std::string_view key, const KeyOf& keyOf) const;
+    };
     class RefTable {
     public:
         // The slot of `key`; an empty one (0) the caller fills.
         template <class KeyOf>
         std::uint32_t& slot(std::string_view key, const KeyOf& keyOf);
-        template <class KeyOf>
-        std::uint32_t find(std::string_view key, const KeyOf& keyOf) const;
         // Room for `entries` without a rehash (an empty table).
         void presize(std::size_t entries);
+        RefView view() const { return {slots, used}; }
         std::vector<std::uint32_t> slots;
         std::size_t used = 0;
     };
 
 private:
-    // A row's stored cells follow each other in pool_, each after its length.
+    // A row's stored cells follow each other in the pool, each after its length.
     struct Packed {
         std::uint32_t at = 0;
         std::uint32_t report = 0;
@@ -95,20 +106,32 @@ private:
     };
     void reserve(std::size_t rows);
     void add(std::uint32_t report, ViewKind kind, const RecordTables& tables, std::size_t row);
+    void bind();
     std::string_view stored(std::uint32_t row, std::size_t index) const;
     std::string_view field(std::uint32_t row, std::size_t column) const;  // the table's column
     std::string_view accountOf(std::uint32_t ref) const;  // ref: row * 2 + (0 the account, 1 the original)
     std::string_view openingOf(std::uint32_t ref) const;
+    std::string_view cellsOf(std::uint32_t row) const;
     HistoryRow rowAt(std::uint32_t row) const;
     bool readCache(const std::filesystem::path& folder, const std::string& proof);
     void writeCache(const std::filesystem::path& folder, const std::string& proof) const;
 
+    // What a build from the reports holds.
+    struct Built {
+        std::vector<char> pool;
+        std::vector<Packed> rows;
+        std::vector<std::uint32_t> nextByAccount, nextByTax;
+        RefTable accounts, taxes, cells;
+    } built_;
+    std::shared_ptr<const MappedFile> mapped_;  // what a history from the cache is read from, in place
+
+    // The history, in built_ or in the mapped cache.
     std::vector<HistoryReport> reports_;
-    std::string pool_;
-    std::vector<Packed> rows_;
-    std::vector<std::uint32_t> nextByAccount_;  // per ref: the next ref + 1 of the same account
-    std::vector<std::uint32_t> nextByTax_;      // per row: the next row + 1 of the same tax number
-    RefTable accounts_, taxes_, cells_;          // cells_: a row's stored cells -> the earliest such row
+    std::string_view pool_;
+    std::span<const Packed> rows_;
+    std::span<const std::uint32_t> nextByAccount_;  // per ref: the next ref + 1 of the same account
+    std::span<const std::uint32_t> nextByTax_;      // per row: the next row + 1 of the same tax number
+    RefView accounts_, taxes_, cells_;               // cells_: a row's stored cells -> the earliest such row
     std::string proof_;
     bool fromCache_ = false;
 };

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,6 +60,24 @@ public:
 private:
     static constexpr std::intptr_t kNone = -1;
     std::intptr_t handle_ = kNone;
+};
+
+// A file mapped read-only into memory, its pages read in at once: a cache
+// used in place rather than copied. Other programs may still replace or
+// remove the file.
+class MappedFile {
+public:
+    // Nothing when the file cannot be opened or mapped (or is empty).
+    static std::shared_ptr<const MappedFile> open(const std::filesystem::path& file);
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    std::string_view bytes() const { return {static_cast<const char*>(base_), size_}; }
+
+private:
+    MappedFile() = default;
+    const void* base_ = nullptr;
+    std::size_t size_ = 0;
 };
 
 // Waits this many milliseconds.

@@ -2,6 +2,8 @@
 #include <fcntl.h>
 #include <time.h>
 #include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
@@ -14,6 +16,30 @@
 #include "util/os_file.h"
 
 namespace kovirant {
+
+std::shared_ptr<const MappedFile> MappedFile::open(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    void* base = MAP_FAILED;
+    if (fstat(fd, &st) == 0 && st.st_size > 0) {
+        int flags = MAP_PRIVATE;
+#ifdef MAP_POPULATE
+        flags |= MAP_POPULATE;
+#endif
+        base = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, flags, fd, 0);
+    }
+    ::close(fd);
+    if (base == MAP_FAILED) return nullptr;
+    std::shared_ptr<MappedFile> mapped(new MappedFile());
+    mapped->base_ = base;
+    mapped->size_ = static_cast<std::size_t>(st.st_size);
+    return mapped;
+}
+
+MappedFile::~MappedFile() {
+    if (base_ != nullptr) munmap(const_cast<void*>(base_), size_);
+}
 
 int renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
     errno = 0;

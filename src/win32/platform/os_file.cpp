@@ -16,6 +16,31 @@ int lastError() {
 
 }  // namespace
 
+std::shared_ptr<const MappedFile> MappedFile::open(const std::filesystem::path& file) {
+    HANDLE f = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return nullptr;
+    LARGE_INTEGER size{};
+    const void* base = nullptr;
+    if (GetFileSizeEx(f, &size) && size.QuadPart > 0 &&
+        static_cast<unsigned long long>(size.QuadPart) <= static_cast<std::size_t>(-1)) {
+        if (HANDLE m = CreateFileMappingW(f, nullptr, PAGE_READONLY, 0, 0, nullptr)) {
+            base = MapViewOfFile(m, FILE_MAP_READ, 0, 0, 0);
+            CloseHandle(m);  // the view keeps the mapping
+        }
+    }
+    CloseHandle(f);
+    if (base == nullptr) return nullptr;
+    std::shared_ptr<MappedFile> mapped(new MappedFile());
+    mapped->base_ = base;
+    mapped->size_ = static_cast<std::size_t>(size.QuadPart);
+    return mapped;
+}
+
+MappedFile::~MappedFile() {
+    if (base_ != nullptr) UnmapViewOfFile(base_);
+}
+
 int renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
     if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
     return lastError();
