@@ -141,7 +141,7 @@ void journalShare(const std::wstring& work, int rows) {
     const double bare = seconds(t);
     CoreTables journalled;
     kovirant::ChangeJournal journal;
-    journalled.tables.setChangeListener(&journal);
+    journalled.tables.addListener(&journal);
     journal.create(std::filesystem::path(dir + L"\\naplo"), 1, 0);
     t = Clock::now();
     kovirant::ImportApehFile(protocol, journalled.tables, keepAll);

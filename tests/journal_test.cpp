@@ -21,8 +21,8 @@ Made makeJournal(unsigned seed, int commands) {
     TestTables t;
     UndoHistory history;
     ChangeJournal journal;
-    t.tables.setHistory(&history);
-    t.tables.setChangeListener(&journal);
+    t.tables.addListener(&history);
+    t.tables.addListener(&journal);
     EXPECT_EQ(journal.create(file, 7, 0), 0);
     Made made{{}, {tableRows(t.tables)}};
     for (int i = 0; i < commands; ++i) {

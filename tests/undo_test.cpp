@@ -16,7 +16,7 @@ TEST(Undo, RandomStepsUndoAndRedoCellForCell) {
         std::mt19937 rng(seed);
         TestTables t;
         UndoHistory history;
-        t.tables.setHistory(&history);
+        t.tables.addListener(&history);
         for (int i = 0; i < 5; ++i) t.tables.appendRow(ViewRegister, randomRow(rng, ViewRegister));
         std::vector<TableRows> done{tableRows(t.tables)}, undone;
         for (int op = 0; op < 40; ++op) {
@@ -83,7 +83,7 @@ TEST(Undo, CommandsNameTheirStepsAndUndoShowsTheRows) {
     EXPECT_EQ(utf16ToCp1250(shell.menuTexts[kCmdRedo]), "Ismétlés: törlés\tCtrl+Y");
 
     UndoHistory small(1000);
-    t.tables.setHistory(&small);
+    t.tables.addListener(&small);
     small.begin("nagy");
     for (int i = 0; i < 100; ++i) t.tables.appendRow(ViewRegister, registerRow("0109123456"));
     t.tables.clearTable(ViewRegister);

@@ -53,8 +53,8 @@ struct DirectoryCache {
 
 struct AppState {
     explicit AppState(RecordTables& t) : tables(t) {
-        tables.setHistory(&history);
-        tables.setChangeListener(&recovery.journal);
+        tables.addListener(&history);
+        tables.addListener(&recovery.journal);
     }
     AppState(const AppState&) = delete;
     AppState& operator=(const AppState&) = delete;

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "records/table_changes.h"
-#include "records/undo_history.h"
 #include "text/format.h"
 
 namespace kovirant {
@@ -12,14 +11,35 @@ RecordTables::RecordTables(TableWidget& registerTable, TableWidget& institutionT
                            TableWidget& accountChangeTable)
     : tables_{&registerTable, &institutionTable, &accountChangeTable} {}
 
-void RecordTables::appendRow(ViewKind kind, std::span<const std::string> record) {
-    TableWidget& t = *tables_[kind];
-    t.insertRow(t.rowCount(), record);
-    if (recording()) history_->appended(kind, t.rowCount() - 1);
-    if (listener_) listener_->rowsInserted(kind, t, t.rowCount() - 1, 1);
-    lastAppendCount_ = static_cast<long long>(t.rowCount());
-    ++statusSerial_;
+void RecordTables::changing(const TableChange& change) {
+    for (TableChangeListener* l : listeners_) l->changing(change, *tables_[change.kind]);
+}
+
+void RecordTables::changed(const TableChange& change) {
+    for (TableChangeListener* l : listeners_) l->changed(change, *tables_[change.kind]);
     ++changes_;
+}
+
+void RecordTables::appendRow(ViewKind kind, std::span<const std::string> record) {
+    insertRow(kind, tables_[kind]->rowCount(), record);
+    lastAppendCount_ = static_cast<long long>(tables_[kind]->rowCount());
+    ++statusSerial_;
+}
+
+void RecordTables::insertRow(ViewKind kind, std::size_t index, std::span<const std::string> record) {
+    const TableChange c{TableChange::Type::Insert, kind, index, 1};
+    changing(c);
+    tables_[kind]->insertRow(index, record);
+    changed(c);
+}
+
+void RecordTables::removeRows(ViewKind kind, std::size_t first, std::size_t count) {
+    if (count == 0) return;
+    const TableChange c{TableChange::Type::Remove, kind, first, count};
+    changing(c);
+    if (count == 1) tables_[kind]->deleteRow(first);
+    else tables_[kind]->deleteRows(first, count);
+    changed(c);
 }
 
 void RecordTables::readRow(ViewKind kind, std::size_t row, std::span<std::string> record) const {
@@ -29,19 +49,17 @@ void RecordTables::readRow(ViewKind kind, std::size_t row, std::span<std::string
 }
 
 void RecordTables::writeRow(ViewKind kind, std::size_t row, std::span<const std::string> record) {
-    if (listener_) listener_->changing();
-    if (recording()) history_->writingRow(kind, row, packedRow(kind, row));
+    const TableChange c{TableChange::Type::SetRow, kind, row, 1};
+    changing(c);
     tables_[kind]->setRow(row, record);
-    if (listener_) listener_->rowWritten(kind, *tables_[kind], row);
-    ++changes_;
+    changed(c);
 }
 
 void RecordTables::writeCell(ViewKind kind, std::size_t row, std::size_t column, std::string_view text) {
-    if (listener_) listener_->changing();
-    if (recording()) history_->writingCell(kind, row, column, tables_[kind]->cell(row, column));
+    const TableChange c{TableChange::Type::SetCell, kind, row, 1, column};
+    changing(c);
     tables_[kind]->setCell(row, column, cut(text, kFieldMax));
-    if (listener_) listener_->cellWritten(kind, *tables_[kind], row, column);
-    ++changes_;
+    changed(c);
 }
 
 std::string_view RecordTables::cell(ViewKind kind, std::size_t row, std::size_t column) const {
@@ -53,45 +71,21 @@ std::optional<std::size_t> RecordTables::firstSelectedRow() const { return table
 bool RecordTables::hasSelection() const { return firstSelectedRow().has_value(); }
 
 void RecordTables::deleteSelectedRow() {
-    if (const auto index = firstSelectedRow()) {
-        if (listener_) listener_->changing();
-        if (recording()) history_->erasing(CurrentView, *index, packedRow(CurrentView, *index));
-        tables_[CurrentView]->deleteRow(*index);
-        if (listener_) listener_->rowsRemoved(CurrentView, *index, 1);
-        ++changes_;
-    }
+    if (const auto index = firstSelectedRow()) removeRows(CurrentView, *index, 1);
 }
 
 void RecordTables::clearSelection() { tables_[CurrentView]->clearAllStates(); }
 
 void RecordTables::clearTable(ViewKind kind) {
-    const std::size_t rows = tables_[kind]->rowCount();
-    if (listener_) listener_->changing();
-    if (recording() && rows > 0) {
-        std::string packed;
-        for (std::size_t r = 0; r < rows; ++r) packed += packedRow(kind, r);
-        history_->clearing(kind, std::move(packed), rows);
-    }
+    const TableChange c{TableChange::Type::Clear, kind, 0, tables_[kind]->rowCount()};
+    changing(c);
     tables_[kind]->deleteAll();
-    if (listener_) listener_->tableCleared(kind);
-    ++changes_;
-}
-
-bool RecordTables::recording() const { return history_ != nullptr && history_->recording(); }
-
-std::string RecordTables::packedRow(ViewKind kind, std::size_t row) const {
-    std::array<std::string_view, InstitutionCol::count> cells{};
-    const std::span<std::string_view> used(cells.data(), columnCount(kind));
-    tables_[kind]->cellViews(row, used);
-    std::string packed;
-    UndoHistory::packRow(packed, used);
-    return packed;
+    changed(c);
 }
 
 void RecordTables::changedByUndo(ViewKind kind) {
     lastAppendCount_ = static_cast<long long>(tables_[kind]->rowCount());
     ++statusSerial_;
-    ++changes_;
 }
 
 std::size_t RecordTables::totalRows() const {

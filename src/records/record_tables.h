@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "records/record_kinds.h"
 #include "records/table_widget.h"
@@ -13,7 +14,7 @@
 namespace kovirant {
 
 class TableChangeListener;
-class UndoHistory;
+struct TableChange;
 
 class RecordTables {
 public:
@@ -25,6 +26,10 @@ public:
     // Adds the record as the last row of its table and makes the status text
     // show that table's new row count.
     void appendRow(ViewKind kind, std::span<const std::string> record);
+    // Inserts the record at `index` (0..rows); the status text stays.
+    void insertRow(ViewKind kind, std::size_t index, std::span<const std::string> record);
+    // Removes `count` rows from `first` at once.
+    void removeRows(ViewKind kind, std::size_t first, std::size_t count);
     // Fills `record` from row `row`, each field cut to 511 characters.
     void readRow(ViewKind kind, std::size_t row, std::span<std::string> record) const;
     // Sets every cell of row `row` from `record`; counters and status stay.
@@ -56,27 +61,23 @@ public:
     unsigned long long changeCount() const { return changes_; }
     std::size_t totalRows() const;
 
-    // The history every change is reported to while it records a step.
-    void setHistory(UndoHistory* history) { history_ = history; }
-    // An undo or a redo changed `kind`'s rows: counted as a change, and the
-    // status text shows that table's row count.
+    // An undo or a redo changed `kind`'s rows: the status text shows that
+    // table's row count.
     void changedByUndo(ViewKind kind);
-    // The listener told of every change of the rows, also an undo's.
-    void setChangeListener(TableChangeListener* listener) { listener_ = listener; }
-    TableChangeListener* changeListener() const { return listener_; }
+    // Each listener is told of every change of the rows (an undo's too),
+    // before and after it, in the order they were added.
+    void addListener(TableChangeListener* listener) { listeners_.push_back(listener); }
 
     ViewKind CurrentView = ViewRegister;
     // The tables changed since the last successful report or replacing load.
     bool ReportPending = false;
 
 private:
-    bool recording() const;
-    // A row's cells packed for the history.
-    std::string packedRow(ViewKind kind, std::size_t row) const;
+    void changing(const TableChange& change);
+    void changed(const TableChange& change);
 
     std::array<TableWidget*, kViewKindCount> tables_;
-    UndoHistory* history_ = nullptr;
-    TableChangeListener* listener_ = nullptr;
+    std::vector<TableChangeListener*> listeners_;
     long long lastAppendCount_ = -1;
     unsigned long statusSerial_ = 0;
     unsigned long long changes_ = 0;

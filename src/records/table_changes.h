@@ -1,11 +1,12 @@
-// What the tables tell a listener after each change of their rows, so that it
-// can keep its own copy of the change (the recovery journal). Each call comes
-// after the change, when the table holds the new values; `changing` comes
-// before every change that is not an append at a table's end, so that the
-// listener can still read rows it has not copied yet.
+// The one stream of changes of the record tables: RecordTables tells every
+// listener (the undo history, the recovery journal) of each change twice,
+// before it (the table still holds the old rows) and after it (the new
+// ones). Undo and redo replay through RecordTables, so their changes come
+// down the same stream.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "records/record_kinds.h"
 
@@ -13,17 +14,29 @@ namespace kovirant {
 
 class TableWidget;
 
+struct TableChange {
+    enum class Type : std::uint8_t {
+        Insert,  // rows row..row+count-1 are new (the rows from `row` on moved down)
+        Remove,  // rows row..row+count-1 go (the rows after them move up)
+        Clear,   // every row goes (count: how many there were)
+        SetRow,  // every cell of `row`
+        SetCell, // cell `column` of `row`
+    };
+    Type type = Type::Insert;
+    ViewKind kind = ViewRegister;
+    std::size_t row = 0;
+    std::size_t count = 0;
+    std::size_t column = 0;
+    // An insert after a table's last row: the one change that leaves every
+    // existing row where it was.
+    bool appends(std::size_t rowsBefore) const { return type == Type::Insert && row == rowsBefore; }
+};
+
 class TableChangeListener {
 public:
     virtual ~TableChangeListener() = default;
-    virtual void changing() = 0;
-    // Rows first..first+count-1 are new (the rows from `first` on moved down).
-    virtual void rowsInserted(ViewKind kind, const TableWidget& table, std::size_t first, std::size_t count) = 0;
-    // Rows first..first+count-1 went (the rows after them moved up).
-    virtual void rowsRemoved(ViewKind kind, std::size_t first, std::size_t count) = 0;
-    virtual void tableCleared(ViewKind kind) = 0;
-    virtual void rowWritten(ViewKind kind, const TableWidget& table, std::size_t row) = 0;
-    virtual void cellWritten(ViewKind kind, const TableWidget& table, std::size_t row, std::size_t column) = 0;
+    virtual void changing(const TableChange& change, const TableWidget& table) = 0;
+    virtual void changed(const TableChange& change, const TableWidget& table) = 0;
 };
 
 }  // namespace kovirant

@@ -5,6 +5,7 @@
 
 #include "records/record_tables.h"
 #include "records/table_changes.h"
+#include "records/table_widget.h"
 
 namespace kovirant {
 namespace {
@@ -15,9 +16,8 @@ constexpr std::size_t kMaxSteps = 1000;
 constexpr std::size_t kMaxSelected = 10000;
 
 
-}  // namespace
-
-void UndoHistory::packRow(std::string& out, std::span<const std::string_view> cells) {
+// A row's cells packed into one string, and back.
+void packRow(std::string& out, std::span<const std::string_view> cells) {
     for (std::string_view c : cells) {
         const auto n = static_cast<std::uint32_t>(c.size());
         char length[4];
@@ -27,7 +27,7 @@ void UndoHistory::packRow(std::string& out, std::span<const std::string_view> ce
     }
 }
 
-std::vector<std::string> UndoHistory::unpackRow(std::string_view& packed, std::size_t cells) {
+std::vector<std::string> unpackRow(std::string_view& packed, std::size_t cells) {
     std::vector<std::string> row(cells);
     for (std::string& c : row) {
         std::uint32_t n = 0;
@@ -40,6 +40,19 @@ std::vector<std::string> UndoHistory::unpackRow(std::string_view& packed, std::s
     }
     return row;
 }
+
+// Rows from..from+rows-1 of a table, packed.
+std::string packedRows(const TableWidget& t, std::size_t columns, std::size_t from, std::size_t rows) {
+    std::string packed;
+    std::vector<std::string_view> cells(columns);
+    for (std::size_t r = from; r < from + rows; ++r) {
+        t.cellViews(r, cells);
+        packRow(packed, cells);
+    }
+    return packed;
+}
+
+}  // namespace
 
 void UndoHistory::begin(std::string_view label) { open_ = Step{std::string(label), {}, 0}; }
 
@@ -72,33 +85,39 @@ void UndoHistory::record(Edit e) {
     open_->edits.push_back(std::move(e));
 }
 
-void UndoHistory::appended(ViewKind kind, std::size_t row) {
+void UndoHistory::changing(const TableChange& c, const TableWidget& table) {
     if (!open_) return;
+    const std::size_t columns = columnCount(c.kind);
+    const auto row = static_cast<std::uint32_t>(c.row);
+    switch (c.type) {
+        case TableChange::Type::Insert: return;  // kept once it is done
+        case TableChange::Type::Remove:
+            record({Type::Erase, c.kind, row, static_cast<std::uint32_t>(c.count), packedRows(table, columns, c.row, c.count)});
+            return;
+        case TableChange::Type::Clear:
+            if (c.count > 0)
+                record({Type::Clear, c.kind, 0, static_cast<std::uint32_t>(c.count), packedRows(table, columns, 0, c.count)});
+            return;
+        case TableChange::Type::SetRow:
+            record({Type::SetRow, c.kind, row, 0, packedRows(table, columns, c.row, 1)});
+            return;
+        case TableChange::Type::SetCell:
+            record({Type::SetCell, c.kind, row, static_cast<std::uint32_t>(c.column),
+                    std::string(table.cell(c.row, c.column))});
+            return;
+    }
+}
+
+void UndoHistory::changed(const TableChange& c, const TableWidget&) {
+    if (!open_ || c.type != TableChange::Type::Insert) return;
     if (!open_->edits.empty()) {
         Edit& last = open_->edits.back();
-        if (last.type == Type::Append && last.kind == kind && last.row + last.count == row) {
-            ++last.count;
+        if (last.type == Type::Append && last.kind == c.kind && last.row + last.count == c.row) {
+            last.count += static_cast<std::uint32_t>(c.count);
             return;
         }
     }
-    record({Type::Append, kind, static_cast<std::uint32_t>(row), 1, {}});
-}
-
-void UndoHistory::erasing(ViewKind kind, std::size_t row, std::string packedRow) {
-    if (open_) record({Type::Erase, kind, static_cast<std::uint32_t>(row), 1, std::move(packedRow)});
-}
-
-void UndoHistory::clearing(ViewKind kind, std::string packedRows, std::size_t rows) {
-    if (open_) record({Type::Clear, kind, 0, static_cast<std::uint32_t>(rows), std::move(packedRows)});
-}
-
-void UndoHistory::writingRow(ViewKind kind, std::size_t row, std::string packedOldRow) {
-    if (open_) record({Type::SetRow, kind, static_cast<std::uint32_t>(row), 0, std::move(packedOldRow)});
-}
-
-void UndoHistory::writingCell(ViewKind kind, std::size_t row, std::size_t column, std::string_view oldText) {
-    if (open_) record({Type::SetCell, kind, static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(column),
-                       std::string(oldText)});
+    record({Type::Append, c.kind, static_cast<std::uint32_t>(c.row), static_cast<std::uint32_t>(c.count), {}});
 }
 
 std::optional<std::string_view> UndoHistory::undoLabel() const {
@@ -112,62 +131,45 @@ std::optional<std::string_view> UndoHistory::redoLabel() const {
 }
 
 void UndoHistory::toggle(Edit& e, RecordTables& tables, bool undoing, Touched& touched) {
-    TableWidget& t = tables.table(e.kind);
-    TableChangeListener* listener = tables.changeListener();
-    if (listener) listener->changing();
+    const TableWidget& t = tables.table(e.kind);
     const std::size_t columns = columnCount(e.kind);
-    auto capture = [&](std::size_t from, std::size_t rows) {
-        std::string packed;
-        std::vector<std::string_view> cells(columns);
-        for (std::size_t r = from; r < from + rows; ++r) {
-            t.cellViews(r, cells);
-            packRow(packed, cells);
-        }
-        return packed;
-    };
     auto restore = [&](std::size_t at, std::size_t rows) {
         std::string_view packed = e.payload;
         for (std::size_t r = 0; r < rows; ++r) {
-            t.insertRow(at + r, unpackRow(packed, columns));
+            tables.insertRow(e.kind, at + r, unpackRow(packed, columns));
             if (touched.rows.size() < kMaxSelected + 1) touched.rows.push_back(at + r);
         }
-        if (listener && rows > 0) listener->rowsInserted(e.kind, t, at, rows);
         e.payload = std::string();
     };
     touched.kind = e.kind;
     // Appending and erasing are each other's inverse; so are clearing and
-    // filling a table. Writing swaps the kept value with the table's.
+    // filling a table. Writing swaps the kept value with the table's. Every
+    // change goes through the tables, so the journal hears of it as of any.
     const bool removes = (e.type == Type::Append) == undoing;
     switch (e.type) {
         case Type::Append:
         case Type::Erase:
         case Type::Clear: {
-            const std::size_t rows = e.type == Type::Erase ? 1 : e.count;
             if (removes) {
-                e.payload = capture(e.row, rows);
-                if (e.type == Type::Clear) t.deleteAll();
-                else if (rows == 1) t.deleteRow(e.row);
-                else t.deleteRows(e.row, rows);
-                if (listener && e.type == Type::Clear) listener->tableCleared(e.kind);
-                else if (listener) listener->rowsRemoved(e.kind, e.row, rows);
+                e.payload = packedRows(t, columns, e.row, e.count);
+                if (e.type == Type::Clear) tables.clearTable(e.kind);
+                else tables.removeRows(e.kind, e.row, e.count);
             } else {
-                restore(e.row, rows);
+                restore(e.row, e.count);
             }
             break;
         }
         case Type::SetRow: {
-            std::string current = capture(e.row, 1);
+            std::string current = packedRows(t, columns, e.row, 1);
             std::string_view packed = e.payload;
-            t.setRow(e.row, unpackRow(packed, columns));
-            if (listener) listener->rowWritten(e.kind, t, e.row);
+            tables.writeRow(e.kind, e.row, unpackRow(packed, columns));
             e.payload = std::move(current);
             touched.rows.push_back(e.row);
             break;
         }
         case Type::SetCell: {
             std::string current(t.cell(e.row, e.count));
-            t.setCell(e.row, e.count, e.payload);
-            if (listener) listener->cellWritten(e.kind, t, e.row, e.count);
+            tables.writeCell(e.kind, e.row, e.count, e.payload);
             e.payload = std::move(current);
             if (touched.rows.size() < kMaxSelected + 1) touched.rows.push_back(e.row);
             break;

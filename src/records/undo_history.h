@@ -15,12 +15,13 @@
 #include <vector>
 
 #include "records/record_kinds.h"
+#include "records/table_changes.h"
 
 namespace kovirant {
 
 class RecordTables;
 
-class UndoHistory {
+class UndoHistory : public TableChangeListener {
 public:
     // At least this many steps are kept while their rows stay under the
     // limit; past it the oldest go first, and a step larger than the limit
@@ -37,12 +38,10 @@ public:
     void end();
     bool recording() const { return open_.has_value(); }
 
-    // Reported by the tables while a step is open.
-    void appended(ViewKind kind, std::size_t row);
-    void erasing(ViewKind kind, std::size_t row, std::string packedRow);
-    void clearing(ViewKind kind, std::string packedRows, std::size_t rows);
-    void writingRow(ViewKind kind, std::size_t row, std::string packedOldRow);
-    void writingCell(ViewKind kind, std::size_t row, std::size_t column, std::string_view oldText);
+    // The tables' stream, kept while a step is open: before a change what
+    // it takes away, after an insert where the rows went.
+    void changing(const TableChange& change, const TableWidget& table) override;
+    void changed(const TableChange& change, const TableWidget& table) override;
 
     // The name of the step Undo (Redo) would take back (do again).
     std::optional<std::string_view> undoLabel() const;
@@ -59,17 +58,13 @@ public:
 
     std::size_t bytes() const { return bytes_; }
 
-    // A row's cells packed into one string, and back.
-    static void packRow(std::string& out, std::span<const std::string_view> cells);
-    static std::vector<std::string> unpackRow(std::string_view& packed, std::size_t cells);
-
 private:
     enum class Type : std::uint8_t { Append, Erase, Clear, SetRow, SetCell };
     struct Edit {
         Type type;
         ViewKind kind;
         std::uint32_t row;     // first row
-        std::uint32_t count;   // Append, Clear: rows; SetCell: the column
+        std::uint32_t count;   // Append, Erase, Clear: rows; SetCell: the column
         std::string payload;   // the rows or value the tables do not hold now
         std::size_t size() const { return sizeof(Edit) + payload.capacity(); }
     };

@@ -123,36 +123,44 @@ void ChangeJournal::copyInserted() {
     for (std::size_t r = rows.first; r < rows.first + rows.count; ++r) putRow(pending_, *rows.table, r);
 }
 
-void ChangeJournal::rowsInserted(ViewKind kind, const TableWidget& table, std::size_t first, std::size_t count) {
-    if (lazy_.count > 0 && lazy_.kind == kind && lazy_.table == &table && lazy_.first + lazy_.count == first) {
-        lazy_.count += count;
-        return;
+void ChangeJournal::changing(const TableChange& c, const TableWidget& table) {
+    // The rows not yet copied must be read before another change moves or
+    // overwrites them; an append at the end moves none.
+    if (!c.appends(table.rowCount())) copyInserted();
+}
+
+void ChangeJournal::changed(const TableChange& c, const TableWidget& table) {
+    const auto row = static_cast<std::uint32_t>(c.row);
+    switch (c.type) {
+        case TableChange::Type::Insert:
+            if (lazy_.count > 0 && lazy_.kind == c.kind && lazy_.table == &table && lazy_.first + lazy_.count == c.row) {
+                lazy_.count += c.count;
+                return;
+            }
+            copyInserted();
+            lazy_ = {c.kind, &table, c.row, c.count};
+            return;
+        case TableChange::Type::Remove:
+            beginOp(kRemove, c.kind);
+            put32(pending_, row);
+            put32(pending_, static_cast<std::uint32_t>(c.count));
+            return;
+        case TableChange::Type::Clear: beginOp(kClear, c.kind); return;
+        case TableChange::Type::SetRow:
+            beginOp(kSetRow, c.kind);
+            put32(pending_, row);
+            putRow(pending_, table, c.row);
+            return;
+        case TableChange::Type::SetCell: {
+            beginOp(kSetCell, c.kind);
+            put32(pending_, row);
+            put32(pending_, static_cast<std::uint32_t>(c.column));
+            const std::string_view text = table.cell(c.row, c.column);
+            put32(pending_, static_cast<std::uint32_t>(text.size()));
+            pending_ += text;
+            return;
+        }
     }
-    copyInserted();
-    lazy_ = {kind, &table, first, count};
-}
-
-void ChangeJournal::rowsRemoved(ViewKind kind, std::size_t first, std::size_t count) {
-    beginOp(kRemove, kind);
-    put32(pending_, static_cast<std::uint32_t>(first));
-    put32(pending_, static_cast<std::uint32_t>(count));
-}
-
-void ChangeJournal::tableCleared(ViewKind kind) { beginOp(kClear, kind); }
-
-void ChangeJournal::rowWritten(ViewKind kind, const TableWidget& table, std::size_t row) {
-    beginOp(kSetRow, kind);
-    put32(pending_, static_cast<std::uint32_t>(row));
-    putRow(pending_, table, row);
-}
-
-void ChangeJournal::cellWritten(ViewKind kind, const TableWidget& table, std::size_t row, std::size_t column) {
-    beginOp(kSetCell, kind);
-    put32(pending_, static_cast<std::uint32_t>(row));
-    put32(pending_, static_cast<std::uint32_t>(column));
-    const std::string_view text = table.cell(row, column);
-    put32(pending_, static_cast<std::uint32_t>(text.size()));
-    pending_ += text;
 }
 
 void ChangeJournal::discardPending() {
@@ -163,12 +171,13 @@ void ChangeJournal::discardPending() {
 
 void ChangeJournal::collectWholeTables(const RecordTables& tables) {
     discardPending();
-    for (ViewKind kind : {ViewRegister, ViewInstitution, ViewAccountChange}) tableCleared(kind);
+    for (ViewKind kind : {ViewRegister, ViewInstitution, ViewAccountChange})
+        changed({TableChange::Type::Clear, kind}, tables.table(kind));
     // The register last: the rows inserted last are written straight from
     // the table, and the register is the large one.
     for (ViewKind kind : {ViewInstitution, ViewAccountChange, ViewRegister}) {
         const TableWidget& t = tables.table(kind);
-        if (t.rowCount() > 0) rowsInserted(kind, t, 0, t.rowCount());
+        if (t.rowCount() > 0) changed({TableChange::Type::Insert, kind, 0, t.rowCount()}, t);
     }
 }
 

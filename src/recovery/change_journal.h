@@ -48,12 +48,10 @@ inline constexpr std::uint32_t kJournalVersion = 2;
 // appends records to the journal file.
 class ChangeJournal : public TableChangeListener {
 public:
-    void changing() override { copyInserted(); }
-    void rowsInserted(ViewKind kind, const TableWidget& table, std::size_t first, std::size_t count) override;
-    void rowsRemoved(ViewKind kind, std::size_t first, std::size_t count) override;
-    void tableCleared(ViewKind kind) override;
-    void rowWritten(ViewKind kind, const TableWidget& table, std::size_t row) override;
-    void cellWritten(ViewKind kind, const TableWidget& table, std::size_t row, std::size_t column) override;
+    // Rows appended at a table's end are copied lazily, all at once before
+    // any other change (or the commit).
+    void changing(const TableChange& change, const TableWidget& table) override;
+    void changed(const TableChange& change, const TableWidget& table) override;
 
     // Whether changes were collected since the last commit or discard.
     bool hasPending() const { return !pending_.empty() || lazy_.count > 0; }
