@@ -34,10 +34,8 @@ long peakKb() {
 double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 struct Tables {
-    MemoryTable reg{ViewRegister};
-    MemoryTable inst{ViewInstitution};
-    MemoryTable acc{ViewAccountChange};
-    RecordTables tables{reg, inst, acc};
+    RecordTables tables;
+    const MemoryTable& reg = tables.table(ViewRegister);
 };
 
 // The i-th company's tax number and account number, their check digits right

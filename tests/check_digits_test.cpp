@@ -135,7 +135,7 @@ TEST(CheckDigits, TheCheckListsEachRowsWarningsAfterItsFault) {
     EXPECT_EQ(hiba[2], "4 Hiányzik a cégszám");
     EXPECT_EQ(hiba[3], "4 Figyelmeztetés: hibás ellenőrző számjegy a törzsszámban");
     EXPECT_EQ(state.tables.CurrentView, ViewInstitution);
-    EXPECT_EQ(t.inst.state(0), (RowState{true, true}));
+    EXPECT_EQ(t.tables.marks(ViewInstitution).state(0), (RowState{true, true}));
 }
 
 TEST(CheckDigits, EditorsHintTheFirstFailingField) {

@@ -23,7 +23,7 @@ protected:
         onCreate(state, shell, dir);
     }
     void command(int id) { onCommand(state, shell, id); }
-    void selectRow(ViewKind kind, std::size_t row) { t.tables.table(kind).setState(row, {true, true}); }
+    void selectRow(ViewKind kind, std::size_t row) { t.tables.marks(kind).setState(row, {true, true}); }
     void fillDataSheet() { writeFile(dir / "Kovirant.ini", "[ADATLAP]\r\nCnev=Bank\r\n"); }
     // A New-mode register editor that saves a valid record.
     void editorSavesValidRows() { shell.registerEditorSavesAValidRow(); }
@@ -218,7 +218,7 @@ TEST_F(CommandsTest, SaveReportOutcomes) {
     EXPECT_EQ(shell.messages.back().icon, MessageIcon::Warning);
     EXPECT_TRUE(shell.enabled[kCmdModify]);
     EXPECT_TRUE(shell.enabled[kCmdDelete]);
-    EXPECT_EQ(t.reg.state(1), (RowState{true, true}));
+    EXPECT_EQ(t.tables.marks(ViewRegister).state(1), (RowState{true, true}));
     EXPECT_TRUE(state.tables.ReportPending);
     EXPECT_TRUE(shell.enabled[kCmdSaveReport]);
 
@@ -409,7 +409,7 @@ TEST_F(CommandsTest, TheFaultyRowStopShowsTheRegisterTableBeforeTheMessage) {
     onCreate(state, shell, dir);
     t.tables.appendRow(ViewRegister, registerRow("0109123456"));
     t.tables.appendRow(ViewRegister, registerRow(""));
-    t.reg.setState(0, {true, true});
+    t.tables.marks(ViewRegister).setState(0, {true, true});
     command(kCmdViewAccountChange);
     ViewKind shownAtMessage = ViewAccountChange;
     shell.whileMessageShown = [&] { shownAtMessage = shell.shown; };
@@ -419,8 +419,8 @@ TEST_F(CommandsTest, TheFaultyRowStopShowsTheRegisterTableBeforeTheMessage) {
     EXPECT_EQ(shownAtMessage, ViewRegister);
     EXPECT_EQ(state.tables.CurrentView, ViewRegister);
     // The faulty row alone is selected and focused.
-    EXPECT_EQ(t.reg.state(1), (RowState{true, true}));
-    EXPECT_EQ(t.reg.state(0), RowState{});
+    EXPECT_EQ(t.tables.marks(ViewRegister).state(1), (RowState{true, true}));
+    EXPECT_EQ(t.tables.marks(ViewRegister).state(0), RowState{});
     EXPECT_EQ(shell.checked, (std::map<int, bool>{{kCmdViewRegister, true}, {kCmdViewInstitution, false},
                                                    {kCmdViewAccountChange, false}}));
 }
@@ -528,7 +528,7 @@ TEST_F(CommandsTest, AViewSwitchLeavesSelectionAndStatusText) {
     const std::string rows = t.tables.statusText();
     command(kCmdViewInstitution);
     command(kCmdViewRegister);
-    EXPECT_EQ(t.reg.state(0), (RowState{true, true}));
+    EXPECT_EQ(t.tables.marks(ViewRegister).state(0), (RowState{true, true}));
     EXPECT_EQ(shell.status[0], u"file");
     EXPECT_EQ(t.tables.statusText(), rows);
 }

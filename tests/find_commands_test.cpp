@@ -57,7 +57,7 @@ TEST_F(FindTest, EveryFaultyRowIsListedAndUgrasBringsTheOfficerToIt) {
     EXPECT_EQ(state.tables.CurrentView, ViewAccountChange);
     EXPECT_EQ(shell.shown, ViewAccountChange);
     EXPECT_TRUE(shell.checked[kCmdViewAccountChange] && !shell.checked[kCmdViewRegister]);
-    EXPECT_EQ(t.acc.state(0), (RowState{true, true}));
+    EXPECT_EQ(t.tables.marks(ViewAccountChange).state(0), (RowState{true, true}));
     EXPECT_TRUE(shell.enabled[kCmdModify] && shell.enabled[kCmdDelete]);
 }
 
@@ -74,33 +74,33 @@ TEST_F(FindTest, SearchGoesForwardWrapsAndIgnoresCaseAndSeparators) {
     t.tables.appendRow(ViewRegister, registerRow("0109654321", "22222222", "117730160000123400000000"));
     t.tables.appendRow(ViewRegister, registerRow("0109123456", "33333333", "111111112222222233333333", "2005-03-01",
                                                  "", "Törlés"));
-    t.reg.setState(0, {true, true});
+    t.tables.marks(ViewRegister).setState(0, {true, true});
     shell.searchTexts = {u"01-09-123 456"};
     command(kCmdSearch);
-    EXPECT_EQ(t.reg.state(2), (RowState{true, true}));  // the next match after row 0
-    EXPECT_FALSE(t.reg.state(0).selected);
+    EXPECT_EQ(t.tables.marks(ViewRegister).state(2), (RowState{true, true}));  // the next match after row 0
+    EXPECT_FALSE(t.tables.marks(ViewRegister).state(0).selected);
     EXPECT_TRUE(shell.enabled[kCmdModify]);
     command(kCmdSearchNext);  // F3 wraps to row 0
-    EXPECT_EQ(t.reg.state(0), (RowState{true, true}));
+    EXPECT_EQ(t.tables.marks(ViewRegister).state(0), (RowState{true, true}));
     EXPECT_EQ(shell.searchDialogs, 1);
 
     shell.searchTexts = {u"TÖRLÉS"};
     command(kCmdSearch);
-    EXPECT_EQ(t.reg.state(2), (RowState{true, true}));
+    EXPECT_EQ(t.tables.marks(ViewRegister).state(2), (RowState{true, true}));
     shell.searchTexts = {u"1177 3016"};
     command(kCmdSearch);
-    EXPECT_EQ(t.reg.state(1), (RowState{true, true}));
+    EXPECT_EQ(t.tables.marks(ViewRegister).state(1), (RowState{true, true}));
 }
 
 TEST_F(FindTest, NothingFoundLeavesTheSelection) {
     t.tables.appendRow(ViewRegister, registerRow("0109123456"));
-    t.reg.setState(0, {true, true});
+    t.tables.marks(ViewRegister).setState(0, {true, true});
     for (const std::u16string& text : {std::u16string(u"nincs ilyen"), std::u16string(u"\u4E2D"),
                                        std::u16string(511, u'1')}) {
         shell.searchTexts = {text};
         command(kCmdSearch);
         EXPECT_EQ(shell.lastText(), "Nincs találat.");
-        EXPECT_EQ(t.reg.state(0), (RowState{true, true}));
+        EXPECT_EQ(t.tables.marks(ViewRegister).state(0), (RowState{true, true}));
     }
     command(kCmdSearch);  // cancelled: nothing happens
     EXPECT_EQ(shell.messages.size(), 3u);

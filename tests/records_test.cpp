@@ -78,10 +78,10 @@ TEST(RecordTables, ReadThenWriteUnchangedKeepsEveryCell) {
 TEST(RecordTables, RegisterTableKeepsASingleSelection) {
     TestTables t;
     for (int i = 0; i < 3; ++i) t.tables.appendRow(ViewRegister, registerRow(std::to_string(i)));
-    t.reg.setState(0, {true, true});
-    t.reg.setState(2, {true, false});
-    EXPECT_FALSE(t.reg.state(0).selected);
-    EXPECT_TRUE(t.reg.state(2).selected);
+    t.tables.marks(ViewRegister).setState(0, {true, true});
+    t.tables.marks(ViewRegister).setState(2, {true, false});
+    EXPECT_FALSE(t.tables.marks(ViewRegister).state(0).selected);
+    EXPECT_TRUE(t.tables.marks(ViewRegister).state(2).selected);
     EXPECT_EQ(t.tables.firstSelectedRow(), std::optional<std::size_t>(2));
 }
 
@@ -89,10 +89,10 @@ TEST(RecordTables, DeleteTakesTheLowestSelectedRowOfTheShownTable) {
     TestTables t;
     t.tables.CurrentView = ViewInstitution;
     for (const char* n : {"a", "b", "c", "d"}) t.tables.appendRow(ViewInstitution, InstitutionEntry{n});
-    t.inst.setState(1, {true, false});
-    t.inst.setState(2, {true, false});
-    t.inst.setState(3, {true, true});
-    EXPECT_TRUE(t.inst.state(1).selected);  // several rows may be selected here
+    t.tables.marks(ViewInstitution).setState(1, {true, false});
+    t.tables.marks(ViewInstitution).setState(2, {true, false});
+    t.tables.marks(ViewInstitution).setState(3, {true, true});
+    EXPECT_TRUE(t.tables.marks(ViewInstitution).state(1).selected);  // several rows may be selected here
     t.tables.deleteSelectedRow();
     EXPECT_EQ(t.tables.rowCounter(ViewInstitution), 3);
     EXPECT_EQ(t.tables.cell(ViewInstitution, 1, 0), "c");
@@ -111,14 +111,14 @@ TEST(RecordTables, NoSelectionLeavesIndexRowsAndCounterAlone) {
 TEST(RecordTables, SelectionOperationsActOnTheShownTableOnly) {
     TestTables t;
     t.tables.appendRow(ViewRegister, registerRow("1"));
-    t.reg.setState(0, {true, true});
+    t.tables.marks(ViewRegister).setState(0, {true, true});
     t.tables.CurrentView = ViewAccountChange;
     EXPECT_FALSE(t.tables.hasSelection());
     t.tables.clearSelection();
-    EXPECT_TRUE(t.reg.state(0).selected);
+    EXPECT_TRUE(t.tables.marks(ViewRegister).state(0).selected);
     t.tables.CurrentView = ViewRegister;
     t.tables.clearSelection();
-    EXPECT_EQ(t.reg.state(0), RowState{});
+    EXPECT_EQ(t.tables.marks(ViewRegister).state(0), RowState{});
 }
 
 TEST(RecordTables, ClearTableEmptiesAndKeepsStatus) {

@@ -153,7 +153,7 @@ TEST_F(RecoveryTest, LargeTablesKeepEveryChangeInTheJournal) {
     };
     EXPECT_EQ(afterKill(), tableRows(t.tables));
 
-    t.reg.setState(7, {true, true});
+    t.tables.marks(ViewRegister).setState(7, {true, true});
     shell.answers = {true};
     afterCommand(kCmdDelete);
     EXPECT_EQ(afterKill(), tableRows(t.tables));

@@ -29,7 +29,7 @@ void writeFile(const std::filesystem::path& p, const std::string& bytes) {
 TableRows tableRows(const RecordTables& t) {
     TableRows s;
     for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) {
-        const TableWidget& w = t.table(k);
+        const MemoryTable& w = t.table(k);
         for (std::size_t r = 0; r < w.rowCount(); ++r) {
             s[k].emplace_back();
             for (std::size_t c = 0; c < columnCount(k); ++c) s[k].back().emplace_back(w.cell(r, c));
@@ -58,7 +58,7 @@ void randomTableStep(std::mt19937& rng, RecordTables& t) {
             if (rows > 0) {
                 t.CurrentView = kind;
                 t.clearSelection();
-                t.table(kind).setState(rng() % rows, {true, true});
+                t.marks(kind).setState(rng() % rows, {true, true});
                 t.deleteSelectedRow();
             }
             break;

@@ -14,11 +14,12 @@
 
 namespace kovirant {
 
+// The tables, and their stores to read and their marks.
 struct TestTables {
-    MemoryTable reg{ViewRegister};
-    MemoryTable inst{ViewInstitution};
-    MemoryTable acc{ViewAccountChange};
-    RecordTables tables{reg, inst, acc};
+    RecordTables tables;
+    const MemoryTable& reg = tables.table(ViewRegister);
+    const MemoryTable& inst = tables.table(ViewInstitution);
+    const MemoryTable& acc = tables.table(ViewAccountChange);
 };
 
 inline RegisterEntry registerRow(std::string companyNumber, std::string tax = "12345678",

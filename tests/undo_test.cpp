@@ -59,7 +59,7 @@ TEST(Undo, CommandsNameTheirStepsAndUndoShowsTheRows) {
     t.tables.appendRow(ViewInstitution, InstitutionEntry{"B"});
     t.tables.appendRow(ViewInstitution, InstitutionEntry{"C"});
     onCommand(state, shell, kCmdViewInstitution);
-    t.inst.setState(1, {true, true});
+    t.tables.marks(ViewInstitution).setState(1, {true, true});
     shell.answers = {true};
     onCommand(state, shell, kCmdDelete);
     EXPECT_EQ(utf16ToCp1250(shell.menuTexts[kCmdUndo]), "Visszavonás: törlés\tCtrl+Z");
@@ -72,7 +72,7 @@ TEST(Undo, CommandsNameTheirStepsAndUndoShowsTheRows) {
     onCommand(state, shell, kCmdUndo);
     EXPECT_EQ(t.tables.cell(ViewInstitution, 1, InstitutionCol::name), "B");
     EXPECT_EQ(state.tables.CurrentView, ViewInstitution);
-    EXPECT_EQ(t.inst.state(1), (RowState{true, true}));
+    EXPECT_EQ(t.tables.marks(ViewInstitution).state(1), (RowState{true, true}));
     EXPECT_TRUE(state.tables.ReportPending && shell.enabled[kCmdSaveReport] && shell.enabled[kCmdModify]);
     EXPECT_EQ(utf16ToCp1250(shell.menuTexts[kCmdRedo]), "Ismétlés: törlés\tCtrl+Y");
     EXPECT_FALSE(shell.enabled[kCmdUndo]);

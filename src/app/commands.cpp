@@ -91,7 +91,7 @@ void saveReport(AppState& state, Shell& shell) {
             return;
         case ReportStatus::FaultyRow:
             // The highlighted row must be in view when the message names it.
-            state.tables.table(ViewRegister).setState(outcome.faultyRow, {true, true});
+            state.tables.marks(ViewRegister).setState(outcome.faultyRow, {true, true});
             if (state.tables.CurrentView != ViewRegister) showView(state, shell, ViewRegister);
             shell.enableMenuItem(kCmdModify, true);
             shell.enableMenuItem(kCmdDelete, true);
@@ -243,7 +243,7 @@ void undoOrRedo(AppState& state, Shell& shell, bool undo) {
     if (!touched) return;
     showView(state, shell, touched->kind);
     state.tables.clearSelection();
-    TableWidget& table = state.tables.table(touched->kind);
+    TableView& table = state.tables.marks(touched->kind);
     const std::size_t n = singleSelection(touched->kind) ? std::min<std::size_t>(touched->rows.size(), 1) : touched->rows.size();
     for (std::size_t i = n; i-- > 0;) table.setState(touched->rows[i], {true, i == 0});
     onNotify(state, shell, ListNotification::Click);
@@ -275,7 +275,7 @@ void showView(AppState& state, Shell& shell, ViewKind kind) {
 void jumpToRow(AppState& state, Shell& shell, ViewKind kind, std::size_t row) {
     if (state.tables.CurrentView != kind) showView(state, shell, kind);
     state.tables.clearSelection();
-    state.tables.table(kind).setState(row, {true, true});
+    state.tables.marks(kind).setState(row, {true, true});
     onNotify(state, shell, ListNotification::Click);
 }
 

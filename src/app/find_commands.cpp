@@ -83,8 +83,9 @@ void searchRows(AppState& state, Shell& shell, bool again) {
     // A character Windows-1250 lacks becomes a NUL, which no cell holds.
     const std::string needle = utf16ToCp1250(state.lastSearch, '\0');
     const ViewKind kind = state.tables.CurrentView;
-    const TableWidget& table = state.tables.table(kind);
-    const std::size_t start = table.focused().has_value() ? *table.focused() + 1 : 0;
+    const MemoryTable& table = state.tables.table(kind);
+    const std::optional<std::size_t> focused = state.tables.marks(kind).focused();
+    const std::size_t start = focused ? *focused + 1 : 0;
     const auto row = findRowContaining(table, kind, needle, start);
     if (!row) {
         information(shell, "Nincs találat.");

@@ -206,10 +206,7 @@ namespace {
 
 // One archived report read into tables of its own.
 struct ReadReport {
-    std::unique_ptr<MemoryTable> reg = std::make_unique<MemoryTable>(ViewRegister);
-    std::unique_ptr<MemoryTable> inst = std::make_unique<MemoryTable>(ViewInstitution);
-    std::unique_ptr<MemoryTable> acc = std::make_unique<MemoryTable>(ViewAccountChange);
-    std::unique_ptr<RecordTables> tables = std::make_unique<RecordTables>(*reg, *inst, *acc);
+    std::unique_ptr<RecordTables> tables = std::make_unique<RecordTables>();
     bool read = false;
 };
 

@@ -249,8 +249,7 @@ std::vector<ArchiveLogEntry> readArchiveLog(const std::filesystem::path& folder,
 ArchiveOutcome archiveEarlierReport(const std::filesystem::path& folder, const std::filesystem::path& report,
                                     const std::string& program) {
     ArchiveOutcome out;
-    MemoryTable reg(ViewRegister), inst(ViewInstitution), acc(ViewAccountChange);
-    RecordTables tables(reg, inst, acc);
+    RecordTables tables;
     const ReloadOutcome read = ReloadReport(report, tables);
     out.failed = report;
     if (read.status == ReloadStatus::CannotOpen || read.status == ReloadStatus::ReadFailed) {
@@ -275,7 +274,7 @@ ArchiveOutcome archiveEarlierReport(const std::filesystem::path& folder, const s
     }
     ArchiveEntry entry;
     entry.action = kActionAdd;
-    entry.rows = {reg.rowCount(), inst.rowCount(), acc.rowCount()};
+    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) entry.rows[k] = tables.table(k).rowCount();
     entry.program = program;
     entry.time = reportTime(bytes);
     std::error_code ec;

@@ -460,8 +460,7 @@ private:
     std::filesystem::path directoryFile_;
     std::optional<CompanyDirectory> directory_;
     std::optional<AccountHistory> history_;  // when there is an archive
-    MemoryTable reg_{ViewRegister}, inst_{ViewInstitution}, acc_{ViewAccountChange};
-    RecordTables tables_{reg_, inst_, acc_};
+    RecordTables tables_;
     std::vector<Origin> origins_[kViewKindCount];
     std::vector<Finding> findings_;  // protocol lines and the settings; the rows' are in check_
     RowCheck check_;

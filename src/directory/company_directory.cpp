@@ -553,7 +553,7 @@ std::size_t learnFromTables(CompanyDirectory& directory, const RecordTables& tab
         const std::size_t companyCol = columnOf(kind, ColumnRole::CompanyNumber);
         const std::size_t taxCol = columnOf(kind, ColumnRole::TaxBaseNumber);
         const std::size_t nameCol = columnOf(kind, ColumnRole::Name);  // the institution's
-        const TableWidget& t = tables.table(kind);
+        const MemoryTable& t = tables.table(kind);
         for (std::size_t r = rows.from[kind], n = t.rowCount(); r < n; ++r) {
             const std::string_view company = tables.cell(kind, r, companyCol);
             const std::string_view tax = tables.cell(kind, r, taxCol);

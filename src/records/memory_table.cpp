@@ -211,4 +211,20 @@ void MemoryTable::setState(std::size_t row, RowState state) {
     rows_[row].state = static_cast<std::uint8_t>((state.selected ? kSelected : 0) | (state.focused ? kFocused : 0));
 }
 
+std::optional<std::size_t> MemoryTable::firstSelected() const {
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if ((rows_[i].state & kSelected) != 0) return i;
+    return std::nullopt;
+}
+
+std::optional<std::size_t> MemoryTable::focused() const {
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if ((rows_[i].state & kFocused) != 0) return i;
+    return std::nullopt;
+}
+
+void MemoryTable::clearAllStates() {
+    for (RowRef& r : rows_) r.state = 0;
+}
+
 }  // namespace kovirant

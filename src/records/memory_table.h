@@ -1,38 +1,57 @@
-// Table widget held in memory: the test adapter of the port, and the store
-// behind the Win32 virtual list view.
+// The store of one record table: its rows of text cells, kept in memory,
+// and the marks of its rows for a program without a screen.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "records/record_kinds.h"
-#include "records/table_widget.h"
+#include "records/table_view.h"
 
 namespace kovirant {
 
-class MemoryTable : public TableWidget {
+class MemoryTable {
 public:
     MemoryTable(std::size_t columns, bool singleSelection);
     // The store of one kind's table: its columns and selection rule.
     explicit MemoryTable(ViewKind kind) : MemoryTable(kovirant::columnCount(kind), kovirant::singleSelection(kind)) {}
 
-    std::size_t rowCount() const override { return rows_.size(); }
-    void insertRow(std::size_t index, std::span<const std::string> cells) override;
-    void setRow(std::size_t index, std::span<const std::string> cells) override;
-    std::string_view cell(std::size_t row, std::size_t column) const override;
-    void setCell(std::size_t row, std::size_t column, std::string_view text) override;
-    void readCells(std::size_t row, std::span<std::string> out) const override;
-    void cellViews(std::size_t row, std::span<std::string_view> out) const override;
-    void deleteRow(std::size_t index) override;
-    void deleteRows(std::size_t first, std::size_t count) override;
-    void deleteAll() override;
-    RowState state(std::size_t row) const override;
-    void setState(std::size_t row, RowState state) override;
-    void appendRowBytes(std::size_t row, std::string& out) const override;
-    std::size_t rowBytesSize(std::size_t row) const override { return row < rows_.size() ? rows_[row].length : columns_; }
-    std::unique_ptr<MemoryTable> frozenCopy() const override;
-
+    std::size_t rowCount() const { return rows_.size(); }
+    // Inserts a row at `index` (0..rowCount) with no marks set.
+    void insertRow(std::size_t index, std::span<const std::string> cells);
+    // Replaces every cell of an existing row; the marks stay.
+    void setRow(std::size_t index, std::span<const std::string> cells);
+    // The text of a cell; valid until the table next changes.
+    std::string_view cell(std::size_t row, std::size_t column) const;
+    // Replaces one cell of an existing row; the other cells and the marks stay.
+    void setCell(std::size_t row, std::size_t column, std::string_view text);
+    // Every cell of a row, as copies or as views valid until the next change.
+    void readCells(std::size_t row, std::span<std::string> out) const;
+    void cellViews(std::size_t row, std::span<std::string_view> out) const;
+    void deleteRow(std::size_t index);
+    // Deletes `count` rows from `first` at once; the marks of the rows after
+    // them are not kept.
+    void deleteRows(std::size_t first, std::size_t count);
+    void deleteAll();
+    // The marks, for a table no screen shows (TableView's rules).
+    RowState state(std::size_t row) const;
+    void setState(std::size_t row, RowState state);
+    std::optional<std::size_t> firstSelected() const;
+    std::optional<std::size_t> focused() const;
+    void clearAllStates();
+    // Appends a row's cells to `out`, each ended by a NUL byte (the
+    // journal's row form); rowBytesSize says how many bytes that is.
+    void appendRowBytes(std::size_t row, std::string& out) const;
+    std::size_t rowBytesSize(std::size_t row) const { return row < rows_.size() ? rows_[row].length : columns_; }
+    // The rows as they are now, which later changes of this table leave
+    // alone; cheap, as the copy shares the stored bytes. Made to be read
+    // while this table changes on (from another thread too).
+    std::unique_ptr<MemoryTable> frozenCopy() const;
 
 private:
     // The cells of a row lie one after the other in a block, each ended by a

@@ -7,15 +7,30 @@
 
 namespace kovirant {
 
-RecordTables::RecordTables(TableWidget& registerTable, TableWidget& institutionTable,
-                           TableWidget& accountChangeTable)
-    : tables_{&registerTable, &institutionTable, &accountChangeTable} {}
+RecordTables::RecordTables()
+    : owned_{std::make_unique<MemoryTable>(ViewRegister), std::make_unique<MemoryTable>(ViewInstitution),
+             std::make_unique<MemoryTable>(ViewAccountChange)} {
+    for (int k = 0; k < kViewKindCount; ++k) tables_[k] = owned_[k].get();
+    for (int k = 0; k < kViewKindCount; ++k) attachView(static_cast<ViewKind>(k), nullptr);
+}
+
+RecordTables::RecordTables(MemoryTable& registerTable, MemoryTable& institutionTable, MemoryTable& accountChangeTable)
+    : tables_{&registerTable, &institutionTable, &accountChangeTable} {
+    for (int k = 0; k < kViewKindCount; ++k) attachView(static_cast<ViewKind>(k), nullptr);
+}
+
+void RecordTables::attachView(ViewKind kind, TableView* view) {
+    storeMarks_[kind].store = tables_[kind];
+    views_[kind] = view != nullptr ? view : &storeMarks_[kind];
+}
 
 void RecordTables::changing(const TableChange& change) {
+    views_[change.kind]->rowsChanging(change);
     for (TableChangeListener* l : listeners_) l->changing(change, *tables_[change.kind]);
 }
 
 void RecordTables::changed(const TableChange& change) {
+    views_[change.kind]->rowsChanged(change);
     for (TableChangeListener* l : listeners_) l->changed(change, *tables_[change.kind]);
     ++changes_;
 }
@@ -66,7 +81,7 @@ std::string_view RecordTables::cell(ViewKind kind, std::size_t row, std::size_t 
     return cut(tables_[kind]->cell(row, column), kFieldMax);
 }
 
-std::optional<std::size_t> RecordTables::firstSelectedRow() const { return tables_[CurrentView]->firstSelected(); }
+std::optional<std::size_t> RecordTables::firstSelectedRow() const { return views_[CurrentView]->firstSelected(); }
 
 bool RecordTables::hasSelection() const { return firstSelectedRow().has_value(); }
 
@@ -74,7 +89,7 @@ void RecordTables::deleteSelectedRow() {
     if (const auto index = firstSelectedRow()) removeRows(CurrentView, *index, 1);
 }
 
-void RecordTables::clearSelection() { tables_[CurrentView]->clearAllStates(); }
+void RecordTables::clearSelection() { views_[CurrentView]->clearAllStates(); }
 
 void RecordTables::clearTable(ViewKind kind) {
     const TableChange c{TableChange::Type::Clear, kind, 0, tables_[kind]->rowCount()};

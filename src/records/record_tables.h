@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
+#include "records/memory_table.h"
 #include "records/record_kinds.h"
-#include "records/table_widget.h"
+#include "records/table_view.h"
 
 namespace kovirant {
 
@@ -18,10 +21,21 @@ struct TableChange;
 
 class RecordTables {
 public:
-    RecordTables(TableWidget& registerTable, TableWidget& institutionTable, TableWidget& accountChangeTable);
+    // Three empty tables of their own.
+    RecordTables();
+    // The tables over stores held elsewhere (rows read from a file into them).
+    RecordTables(MemoryTable& registerTable, MemoryTable& institutionTable, MemoryTable& accountChangeTable);
+    RecordTables(const RecordTables&) = delete;
+    RecordTables& operator=(const RecordTables&) = delete;
 
-    TableWidget& table(ViewKind kind) { return *tables_[kind]; }
-    const TableWidget& table(ViewKind kind) const { return *tables_[kind]; }
+    // A table's rows, to read; they change only through the operations below.
+    const MemoryTable& table(ViewKind kind) const { return *tables_[kind]; }
+    // The marks of a table's rows: its view's when one shows it, else the store's.
+    TableView& marks(ViewKind kind) { return *views_[kind]; }
+    const TableView& marks(ViewKind kind) const { return *views_[kind]; }
+    // The view that shows a table from now on (nullptr: none); it hears of
+    // every change of the table's rows before the listeners do.
+    void attachView(ViewKind kind, TableView* view);
 
     // Adds the record as the last row of its table and makes the status text
     // show that table's new row count.
@@ -76,7 +90,20 @@ private:
     void changing(const TableChange& change);
     void changed(const TableChange& change);
 
-    std::array<TableWidget*, kViewKindCount> tables_;
+    // A table no screen shows keeps its marks in its store.
+    struct StoreMarks : TableView {
+        MemoryTable* store = nullptr;
+        RowState state(std::size_t row) const override { return store->state(row); }
+        void setState(std::size_t row, RowState s) override { store->setState(row, s); }
+        std::optional<std::size_t> firstSelected() const override { return store->firstSelected(); }
+        std::optional<std::size_t> focused() const override { return store->focused(); }
+        void clearAllStates() override { store->clearAllStates(); }
+    };
+
+    std::array<std::unique_ptr<MemoryTable>, kViewKindCount> owned_;
+    std::array<MemoryTable*, kViewKindCount> tables_{};
+    std::array<StoreMarks, kViewKindCount> storeMarks_;
+    std::array<TableView*, kViewKindCount> views_{};
     std::vector<TableChangeListener*> listeners_;
     long long lastAppendCount_ = -1;
     unsigned long statusSerial_ = 0;

@@ -33,7 +33,7 @@ bool isNumberColumn(ViewKind kind, std::size_t column) {
 
 }  // namespace
 
-std::optional<std::size_t> findRowContaining(const TableWidget& table, ViewKind kind, std::string_view text,
+std::optional<std::size_t> findRowContaining(const MemoryTable& table, ViewKind kind, std::string_view text,
                                              std::size_t start) {
     const std::size_t columns = columnCount(kind);
     const std::size_t rows = table.rowCount();
@@ -53,7 +53,7 @@ std::optional<std::size_t> findRowContaining(const TableWidget& table, ViewKind 
     return std::nullopt;
 }
 
-std::optional<std::size_t> findRowWithPrefix(const TableWidget& table, std::string_view prefix, std::size_t start,
+std::optional<std::size_t> findRowWithPrefix(const MemoryTable& table, std::string_view prefix, std::size_t start,
                                              bool wrap) {
     const std::size_t rows = table.rowCount();
     if (prefix.empty() || rows == 0) return std::nullopt;

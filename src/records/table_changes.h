@@ -12,7 +12,7 @@
 
 namespace kovirant {
 
-class TableWidget;
+class MemoryTable;
 
 struct TableChange {
     enum class Type : std::uint8_t {
@@ -35,8 +35,8 @@ struct TableChange {
 class TableChangeListener {
 public:
     virtual ~TableChangeListener() = default;
-    virtual void changing(const TableChange& change, const TableWidget& table) = 0;
-    virtual void changed(const TableChange& change, const TableWidget& table) = 0;
+    virtual void changing(const TableChange& change, const MemoryTable& table) = 0;
+    virtual void changed(const TableChange& change, const MemoryTable& table) = 0;
 };
 
 }  // namespace kovirant

@@ -5,7 +5,7 @@
 
 #include "records/record_tables.h"
 #include "records/table_changes.h"
-#include "records/table_widget.h"
+#include "records/memory_table.h"
 
 namespace kovirant {
 namespace {
@@ -42,7 +42,7 @@ std::vector<std::string> unpackRow(std::string_view& packed, std::size_t cells) 
 }
 
 // Rows from..from+rows-1 of a table, packed.
-std::string packedRows(const TableWidget& t, std::size_t columns, std::size_t from, std::size_t rows) {
+std::string packedRows(const MemoryTable& t, std::size_t columns, std::size_t from, std::size_t rows) {
     std::string packed;
     std::vector<std::string_view> cells(columns);
     for (std::size_t r = from; r < from + rows; ++r) {
@@ -85,7 +85,7 @@ void UndoHistory::record(Edit e) {
     open_->edits.push_back(std::move(e));
 }
 
-void UndoHistory::changing(const TableChange& c, const TableWidget& table) {
+void UndoHistory::changing(const TableChange& c, const MemoryTable& table) {
     if (!open_) return;
     const std::size_t columns = columnCount(c.kind);
     const auto row = static_cast<std::uint32_t>(c.row);
@@ -108,7 +108,7 @@ void UndoHistory::changing(const TableChange& c, const TableWidget& table) {
     }
 }
 
-void UndoHistory::changed(const TableChange& c, const TableWidget&) {
+void UndoHistory::changed(const TableChange& c, const MemoryTable&) {
     if (!open_ || c.type != TableChange::Type::Insert) return;
     if (!open_->edits.empty()) {
         Edit& last = open_->edits.back();
@@ -131,7 +131,7 @@ std::optional<std::string_view> UndoHistory::redoLabel() const {
 }
 
 void UndoHistory::toggle(Edit& e, RecordTables& tables, bool undoing, Touched& touched) {
-    const TableWidget& t = tables.table(e.kind);
+    const MemoryTable& t = tables.table(e.kind);
     const std::size_t columns = columnCount(e.kind);
     auto restore = [&](std::size_t at, std::size_t rows) {
         std::string_view packed = e.payload;

@@ -40,8 +40,8 @@ public:
 
     // The tables' stream, kept while a step is open: before a change what
     // it takes away, after an insert where the rows went.
-    void changing(const TableChange& change, const TableWidget& table) override;
-    void changed(const TableChange& change, const TableWidget& table) override;
+    void changing(const TableChange& change, const MemoryTable& table) override;
+    void changed(const TableChange& change, const MemoryTable& table) override;
 
     // The name of the step Undo (Redo) would take back (do again).
     std::optional<std::string_view> undoLabel() const;

@@ -48,7 +48,7 @@ std::uint64_t get64(std::string_view in, std::size_t at) {
 }
 
 // Appends a row with its length in front.
-void putRow(std::string& out, const TableWidget& table, std::size_t row) {
+void putRow(std::string& out, const MemoryTable& table, std::size_t row) {
     const std::size_t at = out.size();
     put32(out, 0);
     table.appendRowBytes(row, out);
@@ -123,13 +123,13 @@ void ChangeJournal::copyInserted() {
     for (std::size_t r = rows.first; r < rows.first + rows.count; ++r) putRow(pending_, *rows.table, r);
 }
 
-void ChangeJournal::changing(const TableChange& c, const TableWidget& table) {
+void ChangeJournal::changing(const TableChange& c, const MemoryTable& table) {
     // The rows not yet copied must be read before another change moves or
     // overwrites them; an append at the end moves none.
     if (!c.appends(table.rowCount())) copyInserted();
 }
 
-void ChangeJournal::changed(const TableChange& c, const TableWidget& table) {
+void ChangeJournal::changed(const TableChange& c, const MemoryTable& table) {
     const auto row = static_cast<std::uint32_t>(c.row);
     switch (c.type) {
         case TableChange::Type::Insert:
@@ -176,7 +176,7 @@ void ChangeJournal::collectWholeTables(const RecordTables& tables) {
     // The register last: the rows inserted last are written straight from
     // the table, and the register is the large one.
     for (ViewKind kind : {ViewInstitution, ViewAccountChange, ViewRegister}) {
-        const TableWidget& t = tables.table(kind);
+        const MemoryTable& t = tables.table(kind);
         if (t.rowCount() > 0) changed({TableChange::Type::Insert, kind, 0, t.rowCount()}, t);
     }
 }
@@ -382,7 +382,8 @@ JournalContents readJournal(const std::filesystem::path& file) {
 namespace {
 
 // One pass over a record's changes: with `apply` false it only checks that
-// each fits the tables as the earlier ones leave them (their row counts).
+// each fits the tables as the earlier ones leave them (their row counts);
+// with it the changes are made through the tables, as any change is.
 bool walkRecord(std::string_view payload, RecordTables& tables, bool apply) {
     Reader in(payload);
     std::array<std::string, kMaxColumns> cells;
@@ -392,7 +393,6 @@ bool walkRecord(std::string_view payload, RecordTables& tables, bool apply) {
         std::uint8_t op = 0, kindByte = 0;
         if (!in.u8(op) || !in.u8(kindByte) || kindByte >= kViewKindCount) return false;
         const auto kind = static_cast<ViewKind>(kindByte);
-        TableWidget& t = tables.table(kind);
         std::size_t& count = rows[kind];
         const std::size_t columns = columnCount(kind);
         if (columns > kMaxColumns) return false;
@@ -404,29 +404,28 @@ bool walkRecord(std::string_view payload, RecordTables& tables, bool apply) {
                 if (!in.u32(a) || !in.u32(b) || a > count) return false;
                 for (std::uint32_t r = 0; r < b; ++r) {
                     if (!in.bytes(bytes) || !splitRow(bytes, columns, cells)) return false;
-                    if (apply) t.insertRow(a + r, row);
+                    if (apply) tables.insertRow(kind, a + r, row);
                 }
                 count += b;
                 break;
             case kRemove:
                 if (!in.u32(a) || !in.u32(b) || a > count || b > count - a) return false;
-                if (apply && b == 1) t.deleteRow(a);
-                else if (apply && b > 0) t.deleteRows(a, b);
+                if (apply) tables.removeRows(kind, a, b);
                 count -= b;
                 break;
             case kClear:
-                if (apply) t.deleteAll();
+                if (apply) tables.clearTable(kind);
                 count = 0;
                 break;
             case kSetRow:
                 if (!in.u32(a) || a >= count || !in.bytes(bytes) || !splitRow(bytes, columns, cells)) return false;
-                if (apply) t.setRow(a, row);
+                if (apply) tables.writeRow(kind, a, row);
                 break;
             case kSetCell:
                 if (!in.u32(a) || !in.u32(b) || a >= count || b >= columns || !in.bytes(bytes) ||
                     bytes.find('\0') != std::string_view::npos)
                     return false;
-                if (apply) t.setCell(a, b, bytes);
+                if (apply) tables.writeCell(kind, a, b, bytes);
                 break;
             default:
                 return false;

@@ -50,8 +50,8 @@ class ChangeJournal : public TableChangeListener {
 public:
     // Rows appended at a table's end are copied lazily, all at once before
     // any other change (or the commit).
-    void changing(const TableChange& change, const TableWidget& table) override;
-    void changed(const TableChange& change, const TableWidget& table) override;
+    void changing(const TableChange& change, const MemoryTable& table) override;
+    void changed(const TableChange& change, const MemoryTable& table) override;
 
     // Whether changes were collected since the last commit or discard.
     bool hasPending() const { return !pending_.empty() || lazy_.count > 0; }
@@ -83,7 +83,7 @@ private:
     // another change comes or at the commit: until then no change touched them.
     struct Inserted {
         ViewKind kind = ViewRegister;
-        const TableWidget* table = nullptr;
+        const MemoryTable* table = nullptr;
         std::size_t first = 0;
         std::size_t count = 0;
     } lazy_;

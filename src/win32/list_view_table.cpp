@@ -17,52 +17,46 @@ void ListViewTable::sync() {
     rewritten_ = false;
 }
 
-void ListViewTable::insertRow(std::size_t index, std::span<const std::string> cells) {
-    if (index < store_.rowCount()) sync();  // a row inside the table moves the marks below it
-    store_.insertRow(index, cells);
-    if (index < shown_) {
-        // Not made by the program (rows are appended), kept correct anyway.
-        shown_ = store_.rowCount();
-        ListView_SetItemCountEx(hwnd_, static_cast<int>(shown_), 0);
-    }
+// Before a change: the list view's marks must know the count so far when
+// rows inside the table move.
+void ListViewTable::rowsChanging(const TableChange& c) {
+    using Type = TableChange::Type;
+    if ((c.type == Type::Insert && c.row < store_.rowCount()) || (c.type == Type::Remove && c.count == 1)) sync();
 }
 
-void ListViewTable::setRow(std::size_t index, std::span<const std::string> cells) {
-    store_.setRow(index, cells);
-    // Redrawn once by the next sync, however many rows a command rewrites.
-    rewritten_ = true;
-}
-
-void ListViewTable::setCell(std::size_t row, std::size_t column, std::string_view text) {
-    store_.setCell(row, column, text);
-    rewritten_ = true;
-}
-
-void ListViewTable::deleteRow(std::size_t index) {
-    sync();
-    store_.deleteRow(index);
-    if (hwnd_ != nullptr && index < shown_) {
-        ListView_DeleteItem(hwnd_, static_cast<int>(index));
-        shown_ = store_.rowCount();
-    }
-}
-
-// One count change for the whole range: a million LVM_DELETEITEMs would each
-// move the marks of every row below.
-void ListViewTable::deleteRows(std::size_t first, std::size_t count) {
-    store_.deleteRows(first, count);
-    if (hwnd_ != nullptr && shown_ != store_.rowCount()) {
-        shown_ = store_.rowCount();
-        ListView_SetItemCountEx(hwnd_, static_cast<int>(shown_), LVSICF_NOSCROLL);
-        InvalidateRect(hwnd_, nullptr, FALSE);
-    }
-}
-
-void ListViewTable::deleteAll() {
-    store_.deleteAll();
-    if (hwnd_ != nullptr) {
-        ListView_DeleteAllItems(hwnd_);
-        shown_ = 0;
+void ListViewTable::rowsChanged(const TableChange& c) {
+    switch (c.type) {
+        case TableChange::Type::Insert:
+            if (c.row < shown_) {
+                // Rows inside the table (an undo's): the marks below move with them.
+                shown_ = store_.rowCount();
+                ListView_SetItemCountEx(hwnd_, static_cast<int>(shown_), 0);
+            }
+            return;
+        case TableChange::Type::Remove:
+            if (hwnd_ == nullptr || c.row >= shown_) return;
+            if (c.count == 1) {
+                ListView_DeleteItem(hwnd_, static_cast<int>(c.row));
+                shown_ = store_.rowCount();
+            } else if (shown_ != store_.rowCount()) {
+                // One count change for the whole range: a million LVM_DELETEITEMs
+                // would each move the marks of every row below.
+                shown_ = store_.rowCount();
+                ListView_SetItemCountEx(hwnd_, static_cast<int>(shown_), LVSICF_NOSCROLL);
+                InvalidateRect(hwnd_, nullptr, FALSE);
+            }
+            return;
+        case TableChange::Type::Clear:
+            if (hwnd_ != nullptr) {
+                ListView_DeleteAllItems(hwnd_);
+                shown_ = 0;
+            }
+            return;
+        case TableChange::Type::SetRow:
+        case TableChange::Type::SetCell:
+            // Redrawn once by the next sync, however many rows a command rewrites.
+            rewritten_ = true;
+            return;
     }
 }
 

@@ -13,10 +13,13 @@
 namespace kovirant::win32 {
 
 MainWindow::MainWindow()
-    : lists{ListViewTable(ViewRegister), ListViewTable(ViewInstitution), ListViewTable(ViewAccountChange)},
-      tables(lists[ViewRegister], lists[ViewInstitution], lists[ViewAccountChange]),
+    : lists{ListViewTable(ViewRegister, tables.table(ViewRegister)),
+            ListViewTable(ViewInstitution, tables.table(ViewInstitution)),
+            ListViewTable(ViewAccountChange, tables.table(ViewAccountChange))},
       state(tables),
-      shell(*this) {}
+      shell(*this) {
+    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) tables.attachView(k, &lists[k]);
+}
 
 namespace {
 

@@ -80,8 +80,8 @@ public:
     HWND hwnd = nullptr;
     HMENU menu = nullptr;
     HWND statusBar = nullptr;
+    RecordTables tables;  // owns the rows; the lists show them
     std::array<ListViewTable, kViewKindCount> lists;
-    RecordTables tables;
     AppState state;
     Win32Shell shell;
     unsigned long statusSerial = 0;
