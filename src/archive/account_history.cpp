@@ -210,7 +210,7 @@ struct ReadReport {
     bool read = false;
 };
 
-ReadReport readReport(std::filesystem::path copy) {
+ReadReport readReport(const std::filesystem::path& copy) {
     ReadReport r;
     r.read = ReloadReport(copy, *r.tables).status != ReloadStatus::CannotOpen;
     return r;
