@@ -135,7 +135,7 @@ bool appendOrReplace(AppState& state, Shell& shell, const std::filesystem::path&
     box.caption = chosen.u16string();
     if (shell.askYesNo(box)) return true;
     if (tables.ReportPending && !ask(shell, "Ugye kiírta a jelentést?")) return false;
-    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) tables.clearTable(k);
+    for (ViewKind k : kAllKinds) tables.clearTable(k);
     tables.ReportPending = false;
     return true;
 }
@@ -146,7 +146,7 @@ bool appendOrReplace(AppState& state, Shell& shell, const std::filesystem::path&
 void reloadReport(AppState& state, Shell& shell, const std::filesystem::path& chosen) {
     const bool recovery = isRecoveryFile(chosen);
     LearnRows loaded;
-    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) loaded.from[k] = state.tables.table(k).rowCount();
+    for (ViewKind k : kAllKinds) loaded.from[k] = state.tables.table(k).rowCount();
     const ReloadOutcome r = ReloadReport(chosen, state.tables, ReloadOptions{recovery});
     if (r.status == ReloadStatus::CannotOpen) {
         notice(shell, kMsgFileOpenFailed, MessageIcon::Error, false);

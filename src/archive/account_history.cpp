@@ -259,7 +259,7 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
             const auto report = static_cast<std::uint32_t>(h.reports_.size());
             h.reports_.push_back({entries[i].time, entries[i].copy});
             if (!current.read) return;
-            for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange})
+            for (ViewKind k : kAllKinds)
                 for (std::size_t row = 0; row < current.tables->table(k).rowCount(); ++row)
                     h.add(report, k, *current.tables, row);
         };

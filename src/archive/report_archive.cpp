@@ -274,7 +274,7 @@ ArchiveOutcome archiveEarlierReport(const std::filesystem::path& folder, const s
     }
     ArchiveEntry entry;
     entry.action = kActionAdd;
-    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) entry.rows[k] = tables.table(k).rowCount();
+    for (ViewKind k : kAllKinds) entry.rows[k] = tables.table(k).rowCount();
     entry.program = program;
     entry.time = reportTime(bytes);
     std::error_code ec;

@@ -230,7 +230,7 @@ private:
         const std::string name = pathText(input);
         if (startsWithXml(input)) {
             ReloadOptions options{isRecoveryFile(input)};
-            for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) {
+            for (ViewKind k : kAllKinds) {
                 origins_[k].push_back({tables_.table(k).rowCount(), name, {}});
                 options.rowLines[k] = &origins_[k].back().lines;
             }
@@ -410,7 +410,7 @@ private:
             return kExitWritten;
         }
         ArchiveEntry entry;
-        for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) entry.rows[k] = tables_.table(k).rowCount();
+        for (ViewKind k : kAllKinds) entry.rows[k] = tables_.table(k).rowCount();
         entry.program = "kovirant-cli " KOVIRANT_VERSION_STRING;
         const ArchiveOutcome o = archiveReport(archiveFolderOf(o_, settingsFile_), target, entry, std::time(nullptr));
         if (o.ok()) return kExitWritten;
@@ -433,7 +433,7 @@ private:
     }
 
     int finish(int status) {
-        for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) summary_.rows[k] = tables_.table(k).rowCount();
+        for (ViewKind k : kAllKinds) summary_.rows[k] = tables_.table(k).rowCount();
         summary_.late = check_.lateRows();
         printFindings();
         std::string counts = utf8("Cégjegyzék: ") + std::to_string(summary_.rows[0]) + utf8(" sor, cégnyilvántartás: ") +
@@ -464,7 +464,7 @@ private:
     std::vector<Origin> origins_[kViewKindCount];
     std::vector<Finding> findings_;  // protocol lines and the settings; the rows' are in check_
     RowCheck check_;
-    const std::string tableNames_[3] = {utf8(tableName(ViewRegister)), utf8(tableName(ViewInstitution)),
+    const PerKind<std::string> tableNames_ = {utf8(tableName(ViewRegister)), utf8(tableName(ViewInstitution)),
                                         utf8(tableName(ViewAccountChange))};
     Summary summary_;
 };

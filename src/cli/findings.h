@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "records/record_kinds.h"
+
 namespace kovirant::cli {
 
 // All text UTF-8 (a path keeps its own bytes). A finding names a file and
@@ -22,7 +24,7 @@ struct Finding {
 
 struct Summary {
     std::optional<std::string> written;  // the report's path
-    std::size_t rows[3] = {0, 0, 0};     // register, institution, account change
+    kovirant::PerKind<std::size_t> rows{};  // register, institution, account change
     std::size_t filled = 0;              // company numbers filled from the directory
     std::size_t late = 0;                // rows past the reporting deadline
     std::size_t fromHistory = 0;         // company numbers filled from the archive's history

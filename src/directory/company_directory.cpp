@@ -549,7 +549,7 @@ int saveDirectory(const std::filesystem::path& file, const CompanyDirectory& dir
 std::size_t learnFromTables(CompanyDirectory& directory, const RecordTables& tables, int maxtk, int maxcf,
                             LearnMode mode, const LearnRows& rows) {
     std::size_t learnt = 0;
-    for (ViewKind kind : {ViewRegister, ViewInstitution, ViewAccountChange}) {
+    for (ViewKind kind : kAllKinds) {
         const std::size_t companyCol = columnOf(kind, ColumnRole::CompanyNumber);
         const std::size_t taxCol = columnOf(kind, ColumnRole::TaxBaseNumber);
         const std::size_t nameCol = columnOf(kind, ColumnRole::Name);  // the institution's

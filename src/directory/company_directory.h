@@ -145,7 +145,7 @@ int saveDirectory(const std::filesystem::path& file, const CompanyDirectory& dir
 
 // The rows of each table to learn from: [from, rowCount).
 struct LearnRows {
-    std::size_t from[3] = {0, 0, 0};
+    PerKind<std::size_t> from{};
 };
 
 // Learns the rows `rows` names of the three tables with a well-formed company

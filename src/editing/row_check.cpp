@@ -365,7 +365,7 @@ RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const Ch
 #endif
     RowCheck out;
     out.deadlineDays = options.deadlineDays;
-    for (ViewKind kind : {ViewRegister, ViewInstitution, ViewAccountChange}) {
+    for (ViewKind kind : kAllKinds) {
         const std::size_t rows = tables.table(kind).rowCount();
         if (!twoCores || rows < kSplitAt) {
             RowCheck part;
@@ -382,7 +382,7 @@ RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const Ch
         merge(out, std::move(first));
         merge(out, std::move(second));
     }
-    for (ViewKind kind : {ViewRegister, ViewInstitution, ViewAccountChange}) Warner(tables, kind, options, out).run();
+    for (ViewKind kind : kAllKinds) Warner(tables, kind, options, out).run();
     return out;
 }
 

@@ -10,6 +10,11 @@ namespace kovirant {
 
 enum ViewKind : int { ViewRegister = 0, ViewInstitution = 1, ViewAccountChange = 2 };
 inline constexpr int kViewKindCount = 3;
+// Every kind, in the tables' order: `for (ViewKind k : kAllKinds)`.
+inline constexpr ViewKind kAllKinds[kViewKindCount] = {ViewRegister, ViewInstitution, ViewAccountChange};
+// One of something per kind, indexed by the kind.
+template <class T>
+using PerKind = std::array<T, kViewKindCount>;
 
 // What a column holds, for the code that reads columns by meaning (the
 // directory, the search, the check) rather than by position.

@@ -10,13 +10,15 @@ namespace kovirant {
 RecordTables::RecordTables()
     : owned_{std::make_unique<MemoryTable>(ViewRegister), std::make_unique<MemoryTable>(ViewInstitution),
              std::make_unique<MemoryTable>(ViewAccountChange)} {
-    for (int k = 0; k < kViewKindCount; ++k) tables_[k] = owned_[k].get();
-    for (int k = 0; k < kViewKindCount; ++k) attachView(static_cast<ViewKind>(k), nullptr);
+    for (ViewKind k : kAllKinds) {
+        tables_[k] = owned_[k].get();
+        attachView(k, nullptr);
+    }
 }
 
 RecordTables::RecordTables(MemoryTable& registerTable, MemoryTable& institutionTable, MemoryTable& accountChangeTable)
     : tables_{&registerTable, &institutionTable, &accountChangeTable} {
-    for (int k = 0; k < kViewKindCount; ++k) attachView(static_cast<ViewKind>(k), nullptr);
+    for (ViewKind k : kAllKinds) attachView(k, nullptr);
 }
 
 void RecordTables::attachView(ViewKind kind, TableView* view) {

@@ -100,10 +100,10 @@ private:
         void clearAllStates() override { store->clearAllStates(); }
     };
 
-    std::array<std::unique_ptr<MemoryTable>, kViewKindCount> owned_;
-    std::array<MemoryTable*, kViewKindCount> tables_{};
-    std::array<StoreMarks, kViewKindCount> storeMarks_;
-    std::array<TableView*, kViewKindCount> views_{};
+    PerKind<std::unique_ptr<MemoryTable>> owned_;
+    PerKind<MemoryTable*> tables_{};
+    PerKind<StoreMarks> storeMarks_;
+    PerKind<TableView*> views_{};
     std::vector<TableChangeListener*> listeners_;
     long long lastAppendCount_ = -1;
     unsigned long statusSerial_ = 0;

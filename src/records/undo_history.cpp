@@ -199,7 +199,7 @@ std::optional<UndoHistory::Touched> UndoHistory::move(std::deque<Step>& from, st
     // the first that did, else the step's own.
     Touched result;
     result.kind = to.back().edits.front().kind;
-    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) {
+    for (ViewKind k : kAllKinds) {
         if (all[k].rows.empty()) continue;
         result = std::move(all[k]);
         result.kind = k;

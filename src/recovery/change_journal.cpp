@@ -171,7 +171,7 @@ void ChangeJournal::discardPending() {
 
 void ChangeJournal::collectWholeTables(const RecordTables& tables) {
     discardPending();
-    for (ViewKind kind : {ViewRegister, ViewInstitution, ViewAccountChange})
+    for (ViewKind kind : kAllKinds)
         changed({TableChange::Type::Clear, kind}, tables.table(kind));
     // The register last: the rows inserted last are written straight from
     // the table, and the register is the large one.
@@ -388,7 +388,7 @@ bool walkRecord(std::string_view payload, RecordTables& tables, bool apply) {
     Reader in(payload);
     std::array<std::string, kMaxColumns> cells;
     std::array<std::size_t, kViewKindCount> rows{};
-    for (int k = 0; k < kViewKindCount; ++k) rows[k] = tables.table(static_cast<ViewKind>(k)).rowCount();
+    for (ViewKind k : kAllKinds) rows[k] = tables.table(k).rowCount();
     while (!in.done()) {
         std::uint8_t op = 0, kindByte = 0;
         if (!in.u8(op) || !in.u8(kindByte) || kindByte >= kViewKindCount) return false;

@@ -18,7 +18,7 @@ MainWindow::MainWindow()
             ListViewTable(ViewAccountChange, tables.table(ViewAccountChange))},
       state(tables),
       shell(*this) {
-    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) tables.attachView(k, &lists[k]);
+    for (ViewKind k : kAllKinds) tables.attachView(k, &lists[k]);
 }
 
 namespace {
@@ -96,7 +96,7 @@ bool MainWindow::createTables(int width) {
         ListView_SetImageList(lists[k].hwnd(), smallIcons_.get(), LVSIL_SMALL);
     }
     dpi = dpiOf(hwnd);
-    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange}) addColumns(k);
+    for (ViewKind k : kAllKinds) addColumns(k);
     return true;
 }
 
