@@ -1,6 +1,6 @@
 // The few file operations whose error codes or sharing only the operating
-// system's own calls give. The Windows implementation lives in
-// src/win32/platform/.
+// system's own calls give. The implementations live in src/os/windows/ and
+// src/os/posix/.
 #pragma once
 
 #include <cstdint>

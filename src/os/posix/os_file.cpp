@@ -1,4 +1,3 @@
-#ifndef _WIN32
 #include <fcntl.h>
 #include <time.h>
 #include <sys/file.h>
@@ -182,4 +181,3 @@ int removeUnlessHeld(const std::filesystem::path& file) {
 }
 
 }  // namespace kovirant
-#endif

@@ -1,4 +1,3 @@
-#ifndef _WIN32
 #include <cstdio>
 
 #include "util/console.h"
@@ -11,4 +10,3 @@ bool writeConsole(ConsoleStream stream, std::string_view utf8) {
 }
 
 }  // namespace kovirant
-#endif

@@ -1,5 +1,4 @@
 // The native side of util/sha256.h: OpenSSL's libcrypto.
-#ifndef _WIN32
 #include <openssl/evp.h>
 
 #include "util/sha256.h"
@@ -24,4 +23,3 @@ Sha256Digest Sha256::finish() {
 }
 
 }  // namespace kovirant
-#endif
