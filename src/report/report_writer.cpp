@@ -1,5 +1,6 @@
 #include "report/report_writer.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -214,14 +215,16 @@ void writeHeader(ReportStream& out, const Profile& profile, std::time_t now, con
     out.line(1, "</Adatlap>");
 }
 
-// A cell of a row cut to the report's maximum for it, or whole for recovery.
+// A cell of a row cut to the report's maximum for it, or whole for recovery;
+// the row's cells are found in one pass over it.
 struct Cells {
     const RecordTables& tables;
     ViewKind kind;
     bool whole;
-    std::size_t row = 0;
+    std::array<std::string_view, InstitutionCol::count> views{};  // the widest row
+    void at(std::size_t row) { tables.table(kind).cellViews(row, std::span(views.data(), columnCount(kind))); }
     std::string_view operator()(std::size_t column, std::size_t max) const {
-        return cut(tables.cell(kind, row, column), whole ? kFieldMax : max);
+        return cut(views[column], whole ? kFieldMax : max);
     }
 };
 
@@ -231,7 +234,7 @@ void writeInstitutions(ReportStream& out, const RecordTables& tables, std::size_
     out.line(3, "<Törzsadatok>");
     Cells cell{tables, ViewInstitution, whole};
     for (std::size_t r = 0; r < rows; ++r) {
-        cell.row = r;
+        cell.at(r);
         out.startTag(4, "Pénzintézet",
                      {{"Cégszám", cell(InstitutionCol::companyNumber, kCompanyNumberLength)},
                       {"Törzsszám", cell(InstitutionCol::taxBaseNumber, kTaxBaseLength)},
@@ -269,7 +272,7 @@ std::optional<std::size_t> writeRegister(ReportStream& out, const RecordTables& 
     out.line(2, "<Cégjegyzék>");
     Cells cell{tables, ViewRegister, whole};
     for (std::size_t r = 0; r < rows; ++r) {
-        cell.row = r;
+        cell.at(r);
         const std::string_view company = cell(RegisterCol::companyNumber, kCompanyNumberLength);
         if (company.size() < kCompanyNumberLength && !whole) return r;
         out.startTag(3, "CégMutató",
@@ -289,7 +292,7 @@ void writeAccountChanges(ReportStream& out, const RecordTables& tables, std::siz
     out.line(2, "<SzámlaszámVáltozás>");
     Cells cell{tables, ViewAccountChange, whole};
     for (std::size_t r = 0; r < rows; ++r) {
-        cell.row = r;
+        cell.at(r);
         const std::string_view company = cell(AccountChangeCol::companyNumber, kCompanyNumberLength);
         const std::string_view tax = cell(AccountChangeCol::taxBaseNumber, kTaxBaseLength);
         if (company.size() == kCompanyNumberLength || (whole && !company.empty())) out.startTag(3, "Tulajdonos", {{"Törzsszám", tax}, {"Cégszám", company}});
