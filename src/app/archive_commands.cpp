@@ -54,10 +54,8 @@ void addEarlierReports(AppState& state, Shell& shell) {
 
 void archiveSaved(AppState& state, Shell& shell, const std::filesystem::path& report) {
     if (state.archiveFolder.empty()) return;
-    ArchiveEntry entry;
-    for (ViewKind k : kAllKinds) entry.rows[k] = state.tables.table(k).rowCount();
-    entry.program = std::string(kProgram);
-    const ArchiveOutcome o = archiveReport(state.archiveFolder, report, entry, std::time(nullptr));
+    const ArchiveOutcome o =
+        archiveWrittenReport(state.archiveFolder, report, state.tables, std::string(kProgram), std::time(nullptr));
     if (!o.ok()) shell.showMessage(messageBox(archiveText(o), kProgramCaption, MessageIcon::Warning, false));
 }
 

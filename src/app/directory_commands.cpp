@@ -78,12 +78,12 @@ void fillFromDirectory(AppState& state, Shell& shell) {
                                      MessageIcon::Warning, true));
         return;
     }
-    const FillResult r = fillCompanyNumbers(loaded.directory, state.tables);
-    // Then what the archived reports said: a closing's opening date, a
-    // company number the directory lacks.
-    HistoryFill fromHistory;
-    if (const std::shared_ptr<const AccountHistory> history = archivedHistory(state))
-        fromHistory = fillFromHistory(*history, state.tables, &loaded.directory);
+    // The directory's, then what the archived reports said: a closing's
+    // opening date, a company number the directory lacks.
+    const std::shared_ptr<const AccountHistory> history = archivedHistory(state);
+    const CompanyFill f = fillCompanies(state.tables, &loaded.directory, history.get());
+    const FillResult& r = f.directory;
+    const HistoryFill& fromHistory = f.history;
     if (r.filled + fromHistory.companies + fromHistory.openings > 0) {
         state.tables.ReportPending = true;
         shell.enableMenuItem(kCmdSaveReport, true);
@@ -91,7 +91,7 @@ void fillFromDirectory(AppState& state, Shell& shell) {
     char text[800];
     int n = std::snprintf(text, sizeof text,
                           "A cégtárból %zu sor cégszámát töltöttem ki. Cégszám nélkül maradt: %zu sor.", r.filled,
-                          r.missing - fromHistory.companies);
+                          f.stillMissing());
     if (fromHistory.companies + fromHistory.openings > 0 && n > 0 && static_cast<std::size_t>(n) < sizeof text)
         n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n),
                            "\nAz archivált jelentésekből %zu sor cégszámát és %zu zárás nyitás dátumát töltöttem ki.",

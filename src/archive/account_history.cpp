@@ -686,4 +686,11 @@ HistoryFill fillFromHistory(const AccountHistory& history, RecordTables& tables,
     return out;
 }
 
+CompanyFill fillCompanies(RecordTables& tables, const CompanyDirectory* directory, const AccountHistory* history) {
+    CompanyFill out;
+    if (directory) out.directory = fillCompanyNumbers(*directory, tables);
+    if (history) out.history = fillFromHistory(*history, tables, directory);
+    return out;
+}
+
 }  // namespace kovirant

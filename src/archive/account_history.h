@@ -150,4 +150,14 @@ struct HistoryFill {
 // rows); a conflict in the history fills nothing.
 HistoryFill fillFromHistory(const AccountHistory& history, RecordTables& tables, const CompanyDirectory* directory);
 
+// The fill both front ends make ("Cégszámok kitöltése a cégtárból", the
+// console program's run): company numbers from the directory, then what the
+// archived reports said. Either may be missing.
+struct CompanyFill {
+    FillResult directory;  // from the directory, and the rows left without a company number
+    HistoryFill history;   // from the archived reports
+    std::size_t stillMissing() const { return directory.missing - history.companies; }
+};
+CompanyFill fillCompanies(RecordTables& tables, const CompanyDirectory* directory, const AccountHistory* history);
+
 }  // namespace kovirant

@@ -209,6 +209,14 @@ ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::fil
     return out;
 }
 
+ArchiveOutcome archiveWrittenReport(const std::filesystem::path& folder, const std::filesystem::path& report,
+                                    const RecordTables& tables, std::string program, std::time_t now) {
+    ArchiveEntry entry;
+    for (ViewKind k : kAllKinds) entry.rows[k] = tables.table(k).rowCount();
+    entry.program = std::move(program);
+    return archiveReport(folder, report, entry, now);
+}
+
 namespace {
 
 // "YYYY-MM-DD HH:MM:SS" of the report's "<Időpecsét>YYYY-MM-DDTHH:MM:SS...".

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "records/record_tables.h"
 #include "util/file_lock.h"
 
 namespace kovirant {
@@ -57,6 +58,11 @@ struct ArchiveOutcome {
 // lock. `now` gives the line's time and the copy's name.
 ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::filesystem::path& report,
                              const ArchiveEntry& entry, std::time_t now);
+
+// The step both front ends take after a report is written: its copy and
+// log line, with the tables' row counts.
+ArchiveOutcome archiveWrittenReport(const std::filesystem::path& folder, const std::filesystem::path& report,
+                                    const RecordTables& tables, std::string program, std::time_t now);
 
 // Adds a report written earlier (by this program or another tool): only a
 // file whose root element is the report's, with the report's own time stamp

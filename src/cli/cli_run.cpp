@@ -171,8 +171,7 @@ public:
         if (const int status = loadTheDirectory(); status != kExitWritten) return finish(status);
         for (const std::filesystem::path& input : o_.inputs)
             if (const int status = read(input); status != kExitWritten) return finish(status);
-        if (o_.fill && directory_) summary_.filled = fillCompanyNumbers(*directory_, tables_).filled;
-        if (o_.fill) fillFromTheArchive();
+        if (o_.fill) fill();
         check();
         if (!settings_.DataSheetFilled)
             findings_.push_back(fileFinding(pathText(settingsFile_), 0, false,
@@ -277,22 +276,25 @@ private:
         return kExitWritten;
     }
 
-    // What earlier reports said: a closing's opening date, a company number
-    // the directory lacks. Only when there is an archive.
-    void fillFromTheArchive() {
+    // The company numbers from the directory, then what earlier reports
+    // said (a closing's opening date, a company number the directory lacks)
+    // when there is an archive.
+    void fill() {
         const std::filesystem::path folder = archiveFolderOf(o_, settingsFile_);
         std::error_code ec;
-        if (!std::filesystem::exists(folder / std::string(kArchiveLogName), ec)) return;
-        int err = 0;
-        history_ = AccountHistory::build(folder, err);
-        if (err != 0) {
-            history_.reset();
-            fail(folder / std::string(kArchiveLogName), "Az archívum naplója nem olvasható, nem töltöttem ki belőle.", err);
-            return;
+        if (std::filesystem::exists(folder / std::string(kArchiveLogName), ec)) {
+            int err = 0;
+            history_ = AccountHistory::build(folder, err);
+            if (err != 0) {
+                history_.reset();
+                fail(folder / std::string(kArchiveLogName), "Az archívum naplója nem olvasható, nem töltöttem ki belőle.",
+                     err);
+            }
         }
-        const HistoryFill filled = fillFromHistory(*history_, tables_, directory_ ? &*directory_ : nullptr);
-        summary_.fromHistory = filled.companies;
-        summary_.openings = filled.openings;
+        const CompanyFill f = fillCompanies(tables_, directory_ ? &*directory_ : nullptr, history_ ? &*history_ : nullptr);
+        summary_.filled = f.directory.filled;
+        summary_.fromHistory = f.history.companies;
+        summary_.openings = f.history.openings;
     }
 
     // The directory is read whenever there is one (its warnings need it);
@@ -409,10 +411,8 @@ private:
             io_.err(utf8("kovirant-cli: a jelentést nem archiváltam (--no-archive).\n"));
             return kExitWritten;
         }
-        ArchiveEntry entry;
-        for (ViewKind k : kAllKinds) entry.rows[k] = tables_.table(k).rowCount();
-        entry.program = "kovirant-cli " KOVIRANT_VERSION_STRING;
-        const ArchiveOutcome o = archiveReport(archiveFolderOf(o_, settingsFile_), target, entry, std::time(nullptr));
+        const ArchiveOutcome o = archiveWrittenReport(archiveFolderOf(o_, settingsFile_), target, tables_,
+                                                      "kovirant-cli " KOVIRANT_VERSION_STRING, std::time(nullptr));
         if (o.ok()) return kExitWritten;
         io_.err("kovirant-cli: " + utf8(archiveText(o)) + "\n");
         return kExitFile;
