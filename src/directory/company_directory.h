@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "editing/rules.h"
 #include "records/record_tables.h"
 
 namespace kovirant {
@@ -50,8 +51,8 @@ struct DirectoryEntry {
 private:
     friend class CompanyDirectory;
     static constexpr std::size_t kNewLine = static_cast<std::size_t>(-1);
-    char tax_[8];
-    char company_[10];
+    char tax_[kTaxBaseLength];
+    char company_[kCompanyNumberLength];
     bool companyChanged_ = false;
     bool nameChanged_ = false;
     // The entry's record in the file (without its line end); kNewLine for an

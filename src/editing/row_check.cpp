@@ -69,8 +69,10 @@ constexpr StoredValue kAccountChangeValues[] = {
 bool inStoredForm(std::string_view v, bool date) {
     if (v.size() != (date ? kDateLength : kCompanyNumberLength)) return false;
     if (!date) return allDigits(v);
-    return allDigits(v.substr(0, 4)) && v[4] == '-' && allDigits(v.substr(5, 2)) && v[7] == '-' &&
-           allDigits(v.substr(8, 2));
+    // YYYY-MM-DD
+    constexpr std::size_t kMonthAt = 5, kDayAt = 8;
+    return allDigits(v.substr(0, kMonthAt - 1)) && v[kMonthAt - 1] == '-' && allDigits(v.substr(kMonthAt, 2)) &&
+           v[kDayAt - 1] == '-' && allDigits(v.substr(kDayAt, 2));
 }
 
 // Cuts the row's company number and dates to what the writer writes (the
@@ -288,7 +290,7 @@ private:
         if (company.empty()) return;
         const auto known = options_.directoryCompany(row_[RegisterCol::taxBaseNumber]);
         if (!known || known->size() != kCompanyNumberLength || *known == company) return;
-        std::array<char, 10> number{};
+        std::array<char, kCompanyNumberLength> number{};
         known->copy(number.data(), number.size());
         warn(r, WarningKind::DirectoryCompanyNumber, out_.directoryNumbers.size());
         out_.directoryNumbers.push_back(number);

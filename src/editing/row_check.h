@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "editing/deadline.h"
+#include "editing/rules.h"
 #include "records/record_tables.h"
 
 namespace kovirant {
@@ -52,7 +53,7 @@ struct RowCheck {
     std::vector<RowFault> faults;       // in table order, then row order
     std::vector<std::string> messages;  // each distinct first failing message once
     std::vector<RowWarning> warnings;   // in table order, then row order, a row's in a fixed order
-    std::vector<std::array<char, 10>> directoryNumbers;
+    std::vector<std::array<char, kCompanyNumberLength>> directoryNumbers;
     int deadlineDays = kDefaultDeadlineDays;  // for the late rows' text
     std::vector<std::string> notes;           // "<copy> (<time>)" of AlreadyReported
     // Rows past the deadline (LateOpening, LateClosing).

@@ -17,21 +17,22 @@ std::string apehQuestion(std::string_view fault, long long lineNumber) {
 std::optional<std::string_view> checkApehLine(std::string_view line, RegisterEntry& entry) {
     if (line.size() != kApehLineLength) return "A sor nem 216 karakter hosszú";
 
-    const std::string_view tax = line.substr(6, 8);
+    using namespace apeh_field;
+    const std::string_view tax = line.substr(kTaxAt, kTaxLength);
     if (!allDigits(tax)) return "Hibás karakter az törzsszámban";
 
     std::string& account = entry[RegisterCol::accountNumber];
-    account.assign(line.substr(17, 24));
+    account.assign(line.substr(kAccountAt, kAccountLength));
     for (std::size_t i = 0; i < account.size(); ++i) {
         // The last eight characters of a 16-digit account are blanks.
-        if (i >= 16 && account[i] == ' ') account[i] = '0';
+        if (i >= kAccountDigits && account[i] == ' ') account[i] = '0';
         if (!isDigit(account[i])) return "Hibás karakter a pénzforgalmi jelzőszámban";
     }
 
-    const std::string_view date = line.substr(41, 6);
+    const std::string_view date = line.substr(kDateAt, apeh_field::kDateLength);
     if (!allDigits(date)) return "Hibás karakter a számla nyitás/zárás dátumában";
 
-    const char code = line[215];
+    const char code = line[kCodeAt];
     const bool opening = code == 'U' || code == '1' || code == ' ';
     const bool closing = code == 'T' || code == '2';
     if (!opening && !closing) return "Hibás jelzőkód";

@@ -14,6 +14,14 @@
 namespace kovirant {
 
 inline constexpr std::size_t kApehLineLength = 216;
+// Where a protocol line's fields lie: (position, length).
+namespace apeh_field {
+inline constexpr std::size_t kTaxAt = 6, kTaxLength = 8;
+inline constexpr std::size_t kAccountAt = 17, kAccountLength = 24;
+inline constexpr std::size_t kAccountDigits = 16;  // a 16-digit account ends in eight blanks
+inline constexpr std::size_t kDateAt = 41, kDateLength = 6;  // YYMMDD
+inline constexpr std::size_t kCodeAt = 215;
+}  // namespace apeh_field
 
 enum class ApehStatus {
     Completed,   // every line read
