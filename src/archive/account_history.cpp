@@ -317,9 +317,10 @@ std::filesystem::path cacheOf(const std::filesystem::path& folder, const std::st
     return folder / (std::string(kCachePrefix) + hexOf(sha256(proof)).substr(0, 16) + std::string(kCacheSuffix));
 }
 
-// A 64-bit checksum, fast enough not to count beside the read.
-std::uint64_t checksum(std::string_view bytes) {
-    std::uint64_t h = 0x9E3779B97F4A7C15ull;
+// A 64-bit checksum, fast enough not to count beside the read: `h` carried
+// on over `bytes` (whole 8-byte words until the last piece).
+constexpr std::uint64_t kChecksumStart = 0x9E3779B97F4A7C15ull;
+std::uint64_t checksum(std::string_view bytes, std::uint64_t h = kChecksumStart) {
     const char* p = bytes.data();
     std::size_t n = bytes.size();
     for (; n >= 8; n -= 8, p += 8) {
@@ -336,7 +337,7 @@ struct CacheWriter {
     explicit CacheWriter(std::FILE* file) : f(file) {}
     std::FILE* f;
     std::uint64_t offset = 0;
-    std::uint64_t sum = 0x9E3779B97F4A7C15ull;
+    std::uint64_t sum = kChecksumStart;
     bool ok = true;
     // The checksum runs over the whole file; the writer feeds it in the
     // same 8-byte words the reader reads (every piece but the last is a
@@ -353,17 +354,7 @@ struct CacheWriter {
         feed(std::string_view(pending).substr(0, whole));
         pending.erase(0, whole);
     }
-    void feed(std::string_view b) {
-        const char* p = b.data();
-        std::size_t n = b.size();
-        for (; n >= 8; n -= 8, p += 8) {
-            std::uint64_t w;
-            std::memcpy(&w, p, 8);
-            sum = (sum ^ w) * 0x100000001B3ull;
-            sum ^= sum >> 29;
-        }
-        for (; n > 0; --n, ++p) sum = (sum ^ static_cast<unsigned char>(*p)) * 0x100000001B3ull;
-    }
+    void feed(std::string_view b) { sum = checksum(b, sum); }
     void number(std::uint64_t n) { bytes(&n, sizeof n); }
     void text(std::string_view s) {
         number(s.size());
