@@ -46,6 +46,17 @@ ds=$(echo "$out" | field deadline_seconds)
 printf '   %s\n          check/import of 1,000,000 lines = %s (import %.3f s in this run)\n' "$out" "$(ratio "$s" "$imp")" "$imp"
 printf '          with the deadline rule / without = %s (goal <= 1.05)\n' "$(ratio "$ds" "$s")"
 
+echo "== Account history: 12 archived reports of 100,000 rows each =="
+hist="$work/history"
+"$bench" gen-archive "$hist" 12 100000
+out=$("$bench" history "$hist" 1000000)
+printf '   %s\n' "$out"
+printf '          built/reload of the 12 reports = %s (goal <= 1); later start/built = %s (goal <= 0.1)\n' \
+    "$(ratio "$(echo "$out" | field seconds)" "$(echo "$out" | field reload_seconds)")" \
+    "$(ratio "$(echo "$out" | field later_seconds)" "$(echo "$out" | field seconds)")"
+printf '          fill of 1,000,000 closings/import of 1,000,000 lines = %s (goal <= 1); %s bytes per archived row (goal <= 150)\n' \
+    "$(ratio "$(echo "$out" | field fill_seconds)" "$imp")" "$(echo "$out" | field bytes_per_row)"
+
 echo "== Report write and reload =="
 for n in 10000 100000 1000000; do
     f="$work/report-$n.xml"
