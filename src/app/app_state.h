@@ -13,33 +13,12 @@
 #include "directory/company_directory.h"
 #include "archive/account_history.h"
 #include "records/undo_history.h"
-#include "recovery/change_journal.h"
-#include "recovery/snapshot_job.h"
+#include "recovery/recovery_keeper.h"
 #include "report/settings.h"
 #include "util/os_file.h"
 
 namespace kovirant {
 
-// Where the recovery files (the snapshot and its journal) stand against the
-// tables.
-struct RecoveryState {
-    bool onDisk = false;                // the files hold the tables as of writtenAt
-    unsigned long long writtenAt = 0;   // the tables' change count they hold
-    unsigned long long collectedFrom = 0;  // the change count the journal's collection starts at
-    bool waiting = false;               // a snapshot is to be considered when idle
-    bool warned = false;                // the officer was told it cannot be written
-    bool dropped = false;               // the officer left on purpose: kept no more
-    FileHold hold;                      // this run's claim on the file's name
-    bool heldElsewhere = false;         // another running copy keeps the file
-    bool untouchable = false;           // left files could not be read: never written or removed by this run
-
-    ChangeJournal journal;              // collects every change; its file follows them
-    JournalPosition at;                 // the chain of files and its last change on disk
-    bool snapshotOnDisk = false;        // the snapshot of this chain is there
-    std::uint64_t snapshotSequence = 0; // the last change it holds
-    std::uint64_t snapshotBytes = 0;
-    std::unique_ptr<SnapshotJob> job;   // a snapshot being written on another thread
-};
 
 // The directory as last read, kept while the file's size and time stay as
 // they were: the fill and the check read it again once another program

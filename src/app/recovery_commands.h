@@ -1,7 +1,6 @@
-// Keeping the unsaved tables safe: while a report is pending the recovery
-// files follow every change (the snapshot of the tables, and the journal of
-// the changes made since it), go away when nothing is pending or the officer
-// leaves on purpose, and are offered back at the next start.
+// Keeping the unsaved tables safe, as the window does it: the decisions are
+// the recovery keeper's (recovery/recovery_keeper.h); here are the texts, the
+// questions at start-up and what the shell is asked to do.
 #pragma once
 
 #include <ctime>
@@ -10,15 +9,6 @@
 #include "app/shell.h"
 
 namespace kovirant {
-
-// Up to this many rows the snapshot itself is rewritten after each command;
-// beyond, each command's changes are appended to the journal, and the
-// snapshot is rewritten on another thread when the program has been idle for
-// kRecoveryIdleMs and the journal has grown past kSnapshotPaysBytes or an
-// eighth of the snapshot.
-inline constexpr std::size_t kRecoveryImmediateRows = 20000;
-inline constexpr int kRecoveryIdleMs = 500;
-inline constexpr std::uint64_t kSnapshotPaysBytes = std::uint64_t{16} << 20;
 
 // After every command, before the next input: puts the command's changes on
 // the disk, or removes the files when nothing is pending.

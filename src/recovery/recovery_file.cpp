@@ -111,7 +111,7 @@ std::string recoveryNote(JournalPosition at) {
     return note;
 }
 
-int writeRecovery(const std::filesystem::path& file, RecordTables& tables, const SettingsFile& settings,
+int writeRecovery(const std::filesystem::path& file, const RecordTables& tables, const SettingsFile& settings,
                   JournalPosition at, ReportOptions options) {
     options.wholeTables = true;
     if (at.generation != 0) options.recoveryNote = recoveryNote(at);

@@ -51,7 +51,7 @@ std::string recoveryNote(JournalPosition at);
 // Writes the three tables whole, all-or-nothing. Returns 0 or the system
 // error code; on failure the previous copy stays as it was. `options` gives
 // the rest of the writer's options (a profile already read, a way to stop).
-int writeRecovery(const std::filesystem::path& file, RecordTables& tables, const SettingsFile& settings,
+int writeRecovery(const std::filesystem::path& file, const RecordTables& tables, const SettingsFile& settings,
                   JournalPosition at = {}, ReportOptions options = {});
 
 enum class RecoveryStatus {
