@@ -105,9 +105,9 @@ std::string formatCompanyNumber(std::string_view d) {
     return out;
 }
 
-CompanyDirectory CompanyDirectory::parse(std::string_view bytes, CompanyNumberLimits limits) {
+CompanyDirectory CompanyDirectory::parse(std::string bytes, CompanyNumberLimits limits) {
     CompanyDirectory d;
-    d.text_.assign(bytes);
+    d.text_ = std::move(bytes);  // the file's bytes are kept, not copied
     const std::string_view text = d.text_;
     std::size_t from = 0;
     if (text.starts_with(kUtf8ByteOrderMark)) {
@@ -124,8 +124,8 @@ CompanyDirectory CompanyDirectory::parse(std::string_view bytes, CompanyNumberLi
     else if (lf == std::string_view::npos && text.find('\r') != std::string_view::npos) d.lineEnd_ = "\r";
     const char eol = d.lineEnd_ == "\r" ? '\r' : '\n';
     d.separator_ = detectSeparator(text.substr(from), eol, looksLikeEntry);
-    d.entries_.reserve(bytes.size() / 32);
-    d.slots_.assign(std::max<std::size_t>(64, std::bit_ceil(bytes.size() / 16 + 1)), 0);
+    d.entries_.reserve(text.size() / 32);
+    d.slots_.assign(std::max<std::size_t>(64, std::bit_ceil(text.size() / 24 + 1)), 0);
     RecordReader reader(text, from, d.separator_, eol, looksLikeEntry);
     SeparatedRecord r;
     bool first = true;
@@ -299,7 +299,7 @@ LoadedDirectory loadDirectory(const std::filesystem::path& file, CompanyNumberLi
         return out;
     }
     out.status = DirectoryStatus::Read;
-    out.directory = CompanyDirectory::parse(bytes, limits);
+    out.directory = CompanyDirectory::parse(std::move(bytes), limits);
     return out;
 }
 

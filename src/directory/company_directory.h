@@ -71,7 +71,7 @@ class CompanyDirectory {
 public:
     // Reads the file's bytes. An entry whose company number the register
     // editor would refuse under `limits` is an unreadable line.
-    static CompanyDirectory parse(std::string_view bytes, CompanyNumberLimits limits = {});
+    static CompanyDirectory parse(std::string bytes, CompanyNumberLimits limits = {});
     // The file's bytes: what was read, with the learnt lines rewritten and the
     // new ones appended.
     std::string serialize() const;
