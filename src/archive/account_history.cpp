@@ -650,21 +650,27 @@ HistoryFill fillFromHistory(const AccountHistory& history, RecordTables& tables,
         if (v.answer != AccountHistory::Answer::Known) return std::nullopt;
         return v.text;
     };
+    RegisterEntry row;
     for (std::size_t r = 0; r < tables.table(ViewRegister).rowCount(); ++r) {
         const std::string tax(tables.cell(ViewRegister, r, RegisterCol::taxBaseNumber));
-        if (tables.cell(ViewRegister, r, RegisterCol::companyNumber).empty())
-            if (const auto company = companyFor(tax)) {
-                tables.writeCell(ViewRegister, r, RegisterCol::companyNumber, *company);
-                ++out.companies;
-            }
+        std::optional<std::string> company, opening;
+        if (tables.cell(ViewRegister, r, RegisterCol::companyNumber).empty()) company = companyFor(tax);
         if (!tables.cell(ViewRegister, r, RegisterCol::closingDate).empty() &&
             tables.cell(ViewRegister, r, RegisterCol::openingDate).empty()) {
-            const AccountHistory::Value v =
-                history.opening(tables.cell(ViewRegister, r, RegisterCol::accountNumber), tax);
-            if (v.answer == AccountHistory::Answer::Known) {
-                tables.writeCell(ViewRegister, r, RegisterCol::openingDate, v.text);
-                ++out.openings;
-            }
+            AccountHistory::Value v = history.opening(tables.cell(ViewRegister, r, RegisterCol::accountNumber), tax);
+            if (v.answer == AccountHistory::Answer::Known) opening = std::move(v.text);
+        }
+        out.companies += company ? 1 : 0;
+        out.openings += opening ? 1 : 0;
+        if (company && opening) {  // one rewrite of the row for both
+            tables.table(ViewRegister).readCells(r, row);
+            row[RegisterCol::companyNumber] = std::move(*company);
+            row[RegisterCol::openingDate] = std::move(*opening);
+            tables.writeRow(ViewRegister, r, row);
+        } else if (company) {
+            tables.writeCell(ViewRegister, r, RegisterCol::companyNumber, *company);
+        } else if (opening) {
+            tables.writeCell(ViewRegister, r, RegisterCol::openingDate, *opening);
         }
     }
     for (std::size_t r = 0; r < tables.table(ViewAccountChange).rowCount(); ++r) {
