@@ -26,13 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const RecoveredRows recovered = readRecoveryStream(f);
     std::fclose(f);
     fuzz::require(recovered.status == RecoveryStatus::Read || recovered.rows() == 0);
-    const std::pair<const MemoryTable*, ViewKind> kept[] = {
-        {&recovered.reg, ViewRegister}, {&recovered.inst, ViewInstitution}, {&recovered.acc, ViewAccountChange}};
-    for (const auto& [m, kind] : kept)
-        for (std::size_t r = 0; r < m->rowCount(); ++r)
-            for (std::size_t c = 0; c < columnCount(kind); ++c) fuzz::require(m->cell(r, c).size() <= 65534);
+    for (ViewKind kind : kAllKinds)
+        for (std::size_t r = 0; r < recovered[kind].rowCount(); ++r)
+            for (std::size_t c = 0; c < columnCount(kind); ++c) fuzz::require(recovered[kind].cell(r, c).size() <= 65534);
     fuzz::require(appended == reg.rowCount() + inst.rowCount() + acc.rowCount());
-    for (ViewKind k : {ViewRegister, ViewInstitution, ViewAccountChange})
+    for (ViewKind k : kAllKinds)
         for (std::size_t r = 0; r < tables.table(k).rowCount(); ++r)
             for (std::size_t c = 0; c < columnCount(k); ++c) fuzz::require(tables.cell(k, r, c).size() <= 511);
     return 0;

@@ -106,10 +106,10 @@ TEST_F(RecoveryTest, FollowsTheTablesWhilePendingAndGoesWhenNothingIs) {
     afterCommand(kCmdNew);
     ASSERT_TRUE(std::filesystem::exists(file));
     const RecoveredRows found = readRecovery(file);
-    EXPECT_EQ(found.reg.rowCount(), 1u);
+    EXPECT_EQ(found[ViewRegister].rowCount(), 1u);
     afterCommand(kCmdNew);
     const RecoveredRows two = readRecovery(file);
-    EXPECT_EQ(two.reg.rowCount(), 2u);
+    EXPECT_EQ(two[ViewRegister].rowCount(), 2u);
 
     // A replacing load clears ReportPending: nothing is left to recover.
     shell.files = {dir / "missing.xml"};
@@ -167,7 +167,7 @@ TEST_F(RecoveryTest, LargeTablesKeepEveryChangeInTheJournal) {
     shell.snapshotJobs[0]->run();
     snapshotJobDone(state, shell);
     ASSERT_TRUE(std::filesystem::exists(file));
-    EXPECT_EQ(readRecovery(file).reg.cell(3, RegisterCol::companyNumber), "0109110003");  // as it was copied
+    EXPECT_EQ(readRecovery(file)[ViewRegister].cell(3, RegisterCol::companyNumber), "0109110003");  // as it was copied
     EXPECT_TRUE(std::filesystem::exists(journal));
     EXPECT_EQ(afterKill(), tableRows(t.tables));
 
@@ -252,8 +252,8 @@ TEST_F(RecoveryTest, ADamagedJournalGivesBackEveryIntactChange) {
                 continue;
             }
             const RecoveredRows kept = readRecovery(e.path());
-            EXPECT_EQ(kept.reg.rowCount(), kRecoveryImmediateRows + 1);
-            EXPECT_EQ(kept.inst.rowCount(), c.institutions);
+            EXPECT_EQ(kept[ViewRegister].rowCount(), kRecoveryImmediateRows + 1);
+            EXPECT_EQ(kept[ViewInstitution].rowCount(), c.institutions);
         }
     }
 

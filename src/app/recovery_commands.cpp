@@ -84,8 +84,9 @@ std::string asideList(const std::vector<AsideOutcome>& aside) {
 
 // "(cégjegyzék: 3, pénzintézet: 1, számlaszámváltozás: 1)"
 std::string perTable(const RecoveredRows& rows) {
-    return "(cégjegyzék: " + std::to_string(rows.reg.rowCount()) + ", pénzintézet: " +
-           std::to_string(rows.inst.rowCount()) + ", számlaszámváltozás: " + std::to_string(rows.acc.rowCount()) + ")";
+    return "(cégjegyzék: " + std::to_string(rows[ViewRegister].rowCount()) + ", pénzintézet: " +
+           std::to_string(rows[ViewInstitution].rowCount()) + ", számlaszámváltozás: " +
+           std::to_string(rows[ViewAccountChange].rowCount()) + ")";
 }
 
 constexpr std::string_view kNoAdvice =
@@ -133,7 +134,7 @@ void offerDamaged(AppState& state, Shell& shell, RecoveryScan& found, std::time_
     text += "\n\nAmi ép: " + std::to_string(found.rows.rows()) + " nem mentett sor " + perTable(found.rows) +
             ". Visszatöltsem őket?" + std::string(kNoAdvice);
     if (!shell.askYesNo(messageBox(text, kProgramCaption, MessageIcon::Warning, true))) {
-        RecordTables rows(found.rows.reg, found.rows.inst, found.rows.acc);
+        RecordTables rows = found.rows.tables();
         const std::filesystem::path kept = asideName(file, now);
         if (const int err = writeRecovery(kept, rows, state.settings()))
             warnOnce(state, shell, kRecoveryFileName, err);
@@ -194,7 +195,7 @@ void offerRecovery(AppState& state, Shell& shell, std::time_t now) {
         }
         // The rows as they were: the snapshot with the journal replayed, in
         // one file that a load by hand reads; the originals go only when it is written.
-        RecordTables merged(found.rows.reg, found.rows.inst, found.rows.acc);
+        RecordTables merged = found.rows.tables();
         if (writeRecovery(asideName(file, now), merged, state.settings()) == 0) {
             removeQuietly(journalFile);
             removeQuietly(file);

@@ -137,7 +137,7 @@ RecoveredRows readRecoveryStream(std::FILE* file) {
     }
     // A file cut short still gives the whole records before the cut.
     out.at = readNote(file);
-    RecordTables tables(out.reg, out.inst, out.acc);
+    RecordTables tables = out.tables();
     ReloadReportStream(file, tables, ReloadOptions{true});
     if (std::ferror(file)) out.status = RecoveryStatus::Unreadable;
     else out.status = complete ? RecoveryStatus::Read : RecoveryStatus::Damaged;
@@ -145,9 +145,9 @@ RecoveredRows readRecoveryStream(std::FILE* file) {
 }
 
 void restoreRows(const RecoveredRows& rows, RecordTables& tables) {
-    copyRows<InstitutionCol::count>(rows.inst, ViewInstitution, tables);
-    copyRows<AccountChangeCol::count>(rows.acc, ViewAccountChange, tables);
-    copyRows<RegisterCol::count>(rows.reg, ViewRegister, tables);
+    copyRows<InstitutionCol::count>(rows[ViewInstitution], ViewInstitution, tables);
+    copyRows<AccountChangeCol::count>(rows[ViewAccountChange], ViewAccountChange, tables);
+    copyRows<RegisterCol::count>(rows[ViewRegister], ViewRegister, tables);
 }
 
 std::filesystem::path asideName(const std::filesystem::path& file, std::time_t now) {

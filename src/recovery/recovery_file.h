@@ -66,11 +66,12 @@ enum class RecoveryStatus {
 struct RecoveredRows {
     RecoveryStatus status = RecoveryStatus::Missing;
     int errorCode = 0;
-    MemoryTable reg{ViewRegister};
-    MemoryTable inst{ViewInstitution};
-    MemoryTable acc{ViewAccountChange};
+    PerKind<MemoryTable> stores{MemoryTable(ViewRegister), MemoryTable(ViewInstitution), MemoryTable(ViewAccountChange)};
     JournalPosition at;  // from the file's note; zero without one
-    std::size_t rows() const { return reg.rowCount() + inst.rowCount() + acc.rowCount(); }
+    const MemoryTable& operator[](ViewKind kind) const { return stores[kind]; }
+    std::size_t rows() const { return stores[0].rowCount() + stores[1].rowCount() + stores[2].rowCount(); }
+    // The rows as tables (to write them, to replay a journal into them).
+    RecordTables tables() { return RecordTables(stores[0], stores[1], stores[2]); }
 };
 
 RecoveredRows readRecovery(const std::filesystem::path& file);

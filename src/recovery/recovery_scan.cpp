@@ -36,7 +36,7 @@ RecoveryScan scanRecovery(const std::filesystem::path& snapshotFile, const std::
         out.lostChanges += j.records.size();
         return out;
     }
-    RecordTables tables(out.rows.reg, out.rows.inst, out.rows.acc);
+    RecordTables tables = out.rows.tables();
     for (std::size_t i = 0; i < j.records.size(); ++i) {
         const JournalRecord& rec = j.records[i];
         const bool standsAlone = holdsWholeTables(rec.payload);

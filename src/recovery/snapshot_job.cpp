@@ -6,16 +6,15 @@ namespace kovirant {
 
 SnapshotJob::SnapshotJob(const RecordTables& tables, const std::filesystem::path& settings,
                          const std::filesystem::path& folder, JournalPosition position)
-    : reg(tables.table(ViewRegister).frozenCopy()),
-      inst(tables.table(ViewInstitution).frozenCopy()),
-      acc(tables.table(ViewAccountChange).frozenCopy()),
+    : frozen{tables.table(ViewRegister).frozenCopy(), tables.table(ViewInstitution).frozenCopy(),
+             tables.table(ViewAccountChange).frozenCopy()},
       profile(loadProfile(settings)),
       settingsPath(settings),
       target(folder / std::string(kSnapshotJobFileName)),
       at(position) {}
 
 void SnapshotJob::run() {
-    RecordTables tables(*reg, *inst, *acc);
+    RecordTables tables(*frozen[ViewRegister], *frozen[ViewInstitution], *frozen[ViewAccountChange]);
     ReportOptions options;
     options.profile = &profile;
     options.keepWriting = [this] { return !cancelled.load(std::memory_order_relaxed); };

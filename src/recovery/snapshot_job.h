@@ -27,7 +27,7 @@ struct SnapshotJob {
     // Writes the file; on any thread. Only `cancelled` is shared meanwhile.
     void run();
 
-    std::unique_ptr<MemoryTable> reg, inst, acc;
+    PerKind<std::unique_ptr<MemoryTable>> frozen;  // the tables as they were when it was made
     Profile profile;
     std::filesystem::path settingsPath;
     std::filesystem::path target;  // the job's own file
