@@ -233,6 +233,13 @@ TEST_F(DirectoryCommandTest, TheFillTakesAClosingsOpeningFromTheArchive) {
     onCommand(state, shell, kCmdUndo);
     EXPECT_EQ(t.tables.cell(ViewRegister, 0, RegisterCol::openingDate), "");
     EXPECT_EQ(t.tables.cell(ViewRegister, 0, RegisterCol::companyNumber), "");
+    // Without a directory the archived reports still fill, and the message says both.
+    std::filesystem::remove(file);
+    onCommand(state, shell, kCmdFillFromDirectory);
+    EXPECT_EQ(t.tables.cell(ViewRegister, 0, RegisterCol::openingDate), "2026-11-02");
+    EXPECT_EQ(t.tables.cell(ViewRegister, 0, RegisterCol::companyNumber), "0109123456");
+    EXPECT_EQ(shell.lastText().rfind("Nincs cégtár", 0), 0u);
+    EXPECT_NE(shell.lastText().find("1 sor cégszámát és 1 zárás nyitás dátumát"), std::string::npos) << shell.lastText();
 }
 
 TEST_F(DirectoryCommandTest, WithoutADirectoryTheCommandSaysHowOneIsMade) {

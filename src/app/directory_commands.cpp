@@ -62,11 +62,21 @@ void fillFromDirectory(AppState& state, Shell& shell) {
     const std::shared_ptr<const LoadedDirectory> current = currentDirectory(state);
     const LoadedDirectory& loaded = *current;
     if (loaded.status == DirectoryStatus::Missing) {
-        shell.showMessage(messageBox(
+        std::string text =
             "Nincs cégtár: a munkakönyvtárban nincs Cegtar.csv állomány. A cégtár magától elkészül, amikor "
             "jelentést ment vagy tölt be; vagy tegyen a Kovirant.ini mellé Cegtar.csv néven egy táblázatot "
-            "(Törzsszám;Cégszám;Cégnév oszlopokkal).",
-            kProgramCaption, MessageIcon::Information, true));
+            "(Törzsszám;Cégszám;Cégnév oszlopokkal).";
+        // What the archived reports said is filled all the same.
+        if (const std::shared_ptr<const AccountHistory> history = archivedHistory(state)) {
+            const HistoryFill f = fillCompanies(state.tables, nullptr, history.get()).history;
+            if (f.companies + f.openings > 0) {
+                state.tables.ReportPending = true;
+                shell.enableMenuItem(kCmdSaveReport, true);
+                text += "\nAz archivált jelentésekből " + std::to_string(f.companies) + " sor cégszámát és " +
+                        std::to_string(f.openings) + " zárás nyitás dátumát töltöttem ki.";
+            }
+        }
+        shell.showMessage(messageBox(text, kProgramCaption, MessageIcon::Information, true));
         return;
     }
     if (loaded.status == DirectoryStatus::Unreadable) {
