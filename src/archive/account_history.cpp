@@ -126,7 +126,7 @@ void AccountHistory::RefTable::presize(std::size_t entries) {
 
 // Room for the rows the log says its reports hold (a hint: the reports are the truth).
 void AccountHistory::reserve(std::size_t rows) {
-    constexpr std::size_t kMostRows = std::size_t{1} << 26;
+    constexpr std::size_t kMostRows = std::size_t{1} << 23;  // more rows grow the arrays as they come
     constexpr std::size_t kBytesPerRow = 80;  // a register row's stored cells
     rows = std::min(rows, kMostRows);
     built_.pool.reserve(rows * kBytesPerRow);
@@ -243,10 +243,18 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
     if (cache == HistoryCache::Use && h.readCache(folder, proof)) return h;
     h = AccountHistory();
     h.proof_ = proof;
-    std::size_t hint = 0;
-    for (const ArchiveLogEntry& e : entries)
-        for (const std::string& n : e.rows) hint += static_cast<std::size_t>(std::strtoull(n.c_str(), nullptr, 10) % (1u << 26));
-    h.reserve(hint);
+    // Room for the rows the log names, as far as the copies can hold them (a
+    // row of a report takes well over this many bytes): a log line edited to
+    // name a billion rows reserves nothing it could not fill.
+    constexpr std::uintmax_t kLeastBytesPerRow = 100;
+    std::uintmax_t named = 0, room = 0;
+    for (const ArchiveLogEntry& e : entries) {
+        for (const std::string& n : e.rows) named += std::min<std::uintmax_t>(std::strtoull(n.c_str(), nullptr, 10), 1u << 26);
+        std::error_code ec;
+        const std::uintmax_t size = std::filesystem::file_size(folder / std::filesystem::path(std::u8string(e.copy.begin(), e.copy.end())), ec);
+        if (!ec) room += size / kLeastBytesPerRow;
+    }
+    h.reserve(static_cast<std::size_t>(std::min(named, room)));
     // The next report is read on another core while one is added, in the log's order.
     auto copyOf = [&](std::size_t i) {
         const std::string& c = entries[i].copy;
