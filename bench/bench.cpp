@@ -237,7 +237,7 @@ int historyBench(const char* folder, long n) {
     std::size_t reloaded = 0;
     for (const ArchiveLogEntry& e : readArchiveLog(archive, err)) {
         Tables t;
-        reloaded += ReloadReport(archive / e.copy, t.tables).rowsAppended;
+        reloaded += ReloadReport(copyPath(archive, e.copy), t.tables).rowsAppended;
     }
     const double reload = since(start);
     std::error_code ec;

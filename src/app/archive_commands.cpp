@@ -20,7 +20,6 @@ void notice(Shell& shell, std::string_view text, MessageIcon icon) {
     shell.showMessage(messageBox(text, kProgramCaption, icon, true));
 }
 
-std::filesystem::path pathOf(std::string_view utf8) { return std::filesystem::path(std::u8string(utf8.begin(), utf8.end())); }
 
 // "Felvétel...": the reports chosen go into the archive, each once.
 void addEarlierReports(AppState& state, Shell& shell) {
@@ -96,7 +95,7 @@ void showEarlierReports(AppState& state, Shell& shell) {
             switch (column) {
                 case 0: return fromUtf8(e.time);
                 case 1: return fromUtf8(e.action);
-                case 2: return pathOf(e.report).filename().u16string();
+                case 2: return logPath(e.report).filename().u16string();
                 case 3:
                 case 4:
                 case 5: return fromUtf8(e.rows[static_cast<std::size_t>(column - 3)]);
@@ -110,7 +109,7 @@ void showEarlierReports(AppState& state, Shell& shell) {
             case ArchiveListChoice::Action::Add: addEarlierReports(state, shell); break;
             case ArchiveListChoice::Action::Load:
                 if (choice.line < entries.size())
-                    loadReportFile(state, shell, state.archiveFolder / pathOf(entries[choice.line].copy));
+                    loadReportFile(state, shell, copyPath(state.archiveFolder, entries[choice.line].copy));
                 return;
         }
     }

@@ -46,16 +46,6 @@ void carryOut(Shell& shell, const KeeperOutcome& o) {
     if (o.startJob) shell.startSnapshot(*o.startJob);
 }
 
-void warnOnce(AppState& state, Shell& shell, std::string_view file, int code) {
-    if (state.recovery.warned) return;
-    state.recovery.warned = true;
-    KeeperOutcome o;
-    o.warning = KeeperOutcome::Warning::CannotWrite;
-    o.file = file;
-    o.errorCode = code;
-    carryOut(shell, o);
-}
-
 }  // namespace
 
 void keepRecovery(AppState& state, Shell& shell) {
@@ -137,7 +127,7 @@ void offerDamaged(AppState& state, Shell& shell, RecoveryScan& found, std::time_
         RecordTables rows = found.rows.tables();
         const std::filesystem::path kept = asideName(file, now);
         if (const int err = writeRecovery(kept, rows, state.settings()))
-            warnOnce(state, shell, kRecoveryFileName, err);
+            carryOut(shell, keeperOf(state).cannotWrite(kRecoveryFileName, err));
         return;
     }
     takeBack(state, shell, found);

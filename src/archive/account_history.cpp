@@ -216,16 +216,22 @@ ReadReport readReport(const std::filesystem::path& copy) {
     return r;
 }
 
-// What the cache was made from: the log's bytes and every copy's size and time.
-std::string proofFrom(const std::filesystem::path& folder, std::string_view log, const std::vector<ArchiveLogEntry>& entries) {
+// What the cache was made from: the log's bytes and every copy's size and
+// time; and the bytes of the copies there are.
+std::string proofFrom(const std::filesystem::path& folder, std::string_view log, const std::vector<ArchiveLogEntry>& entries,
+                      std::uintmax_t* copiesBytes = nullptr) {
     std::string proof = hexOf(sha256(log));
-    std::error_code ec;
+    std::uintmax_t bytes = 0;
     for (const ArchiveLogEntry& e : entries) {
-        const std::filesystem::path copy = folder / std::filesystem::path(std::u8string(e.copy.begin(), e.copy.end()));
-        const auto size = std::filesystem::file_size(copy, ec);
-        const auto time = std::filesystem::last_write_time(copy, ec);
-        proof += ' ' + std::to_string(ec ? 0 : size) + ':' + std::to_string(ec ? 0 : time.time_since_epoch().count());
+        const std::filesystem::path copy = copyPath(folder, e.copy);
+        std::error_code sizeError, timeError;
+        const auto size = std::filesystem::file_size(copy, sizeError);
+        const auto time = std::filesystem::last_write_time(copy, timeError);
+        const bool known = !sizeError && !timeError;
+        if (known) bytes += size;
+        proof += ' ' + std::to_string(known ? size : 0) + ':' + std::to_string(known ? time.time_since_epoch().count() : 0);
     }
+    if (copiesBytes) *copiesBytes = bytes;
     return proof;
 }
 
@@ -238,7 +244,8 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
     if (errorCode != 0) return h;
     const std::vector<ArchiveLogEntry> entries = readArchiveLog(folder, errorCode);
     if (errorCode != 0) return h;
-    const std::string proof = proofFrom(folder, log, entries);
+    std::uintmax_t copiesBytes = 0;
+    const std::string proof = proofFrom(folder, log, entries, &copiesBytes);
     h.proof_ = proof;
     if (cache == HistoryCache::Use && h.readCache(folder, proof)) return h;
     h = AccountHistory();
@@ -247,19 +254,12 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
     // row of a report takes well over this many bytes): a log line edited to
     // name a billion rows reserves nothing it could not fill.
     constexpr std::uintmax_t kLeastBytesPerRow = 100;
-    std::uintmax_t named = 0, room = 0;
-    for (const ArchiveLogEntry& e : entries) {
+    std::uintmax_t named = 0;
+    for (const ArchiveLogEntry& e : entries)
         for (const std::string& n : e.rows) named += std::min<std::uintmax_t>(std::strtoull(n.c_str(), nullptr, 10), 1u << 26);
-        std::error_code ec;
-        const std::uintmax_t size = std::filesystem::file_size(folder / std::filesystem::path(std::u8string(e.copy.begin(), e.copy.end())), ec);
-        if (!ec) room += size / kLeastBytesPerRow;
-    }
-    h.reserve(static_cast<std::size_t>(std::min(named, room)));
+    h.reserve(static_cast<std::size_t>(std::min(named, copiesBytes / kLeastBytesPerRow)));
     // The next report is read on another core while one is added, in the log's order.
-    auto copyOf = [&](std::size_t i) {
-        const std::string& c = entries[i].copy;
-        return folder / std::filesystem::path(std::u8string(c.begin(), c.end()));
-    };
+    auto copyOf = [&](std::size_t i) { return copyPath(folder, entries[i].copy); };
     ReadReport current = entries.empty() ? ReadReport() : readReport(copyOf(0));
     for (std::size_t i = 0; i < entries.size(); ++i) {
         ReadReport next;

@@ -29,10 +29,6 @@ std::string utf8Path(const std::filesystem::path& p) {
     return std::string(s.begin(), s.end());
 }
 
-std::filesystem::path fromUtf8(std::string_view s) {
-    return std::filesystem::path(std::u8string(s.begin(), s.end()));
-}
-
 // A field as a spreadsheet reads it back.
 void appendField(std::string& line, std::string_view value) {
     if (!line.empty()) line += ';';
@@ -133,6 +129,10 @@ int makeCopy(const std::filesystem::path& folder, const std::filesystem::path& r
 }
 
 }  // namespace
+
+std::filesystem::path logPath(std::string_view utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
 
 std::filesystem::path defaultArchiveFolder(const std::filesystem::path& settingsFolder) {
     return settingsFolder / std::string(kArchiveFolderName);
@@ -331,7 +331,7 @@ std::vector<ArchiveFinding> verifyArchive(const std::filesystem::path& folder, i
         }
         if (f[11] != hexOf(sha256(lines[i - 1])))
             finding(n, cp1250ToUtf8("megszakadt a lánc: az előző sor megváltozott, hiányzik vagy máshová került"));
-        const std::filesystem::path copy = folder / fromUtf8(f[5]);
+        const std::filesystem::path copy = copyPath(folder, f[5]);
         named.insert(std::filesystem::weakly_canonical(copy));
         Sha256Digest digest{};
         if (const int err = sha256OfFile(copy, digest)) {

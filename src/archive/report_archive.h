@@ -73,6 +73,13 @@ ArchiveOutcome archiveEarlierReport(const std::filesystem::path& folder, const s
 // What could not be archived and why (Windows-1250); empty when archived.
 std::string archiveText(const ArchiveOutcome& outcome);
 
+// A path as the log holds it (UTF-8), and a copy's ('/'-separated, inside
+// the archive) as a path of this system.
+std::filesystem::path logPath(std::string_view utf8);
+inline std::filesystem::path copyPath(const std::filesystem::path& folder, std::string_view copy) {
+    return folder / logPath(copy);
+}
+
 // A report's line of the log, as far as its readers need it.
 struct ArchiveLogEntry {
     std::string time;    // "YYYY-MM-DD HH:MM:SS"

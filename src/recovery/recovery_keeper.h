@@ -94,6 +94,9 @@ public:
     // of files holds them from now on.
     KeeperOutcome startAfresh(bool pending);
 
+    // A file of the recovery could not be written: told once a run.
+    KeeperOutcome cannotWrite(std::string_view file, int code);
+
     std::filesystem::path file() const { return recoveryPath(folder_); }
     std::filesystem::path journal() const { return journalPath(folder_); }
     std::filesystem::path jobFile() const { return folder_ / std::string(kSnapshotJobFileName); }
@@ -108,7 +111,6 @@ private:
     bool journalIsOurs() const;
     KeeperOutcome appendToJournal();
     bool snapshotPays() const;
-    KeeperOutcome cannotWrite(std::string_view file, int code);
     KeeperOutcome scheduled();
 
     RecoveryState& r_;

@@ -1,5 +1,5 @@
 // The few file operations whose error codes or sharing only the operating
-// system's own calls give. The implementations live in src/os/windows/ and
+// system's own calls give. The implementations live in src/win32/os/ and
 // src/os/posix/.
 #pragma once
 
