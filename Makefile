@@ -3,15 +3,26 @@ JOBS ?= $(shell nproc)
 NATIVE := build/native
 SANITIZE := build/sanitize
 WIN32 := build/win32
+WIN64 := build/win64
 CMAKE_QUIET := -Wno-dev --log-level=WARNING
+# The Windows programs run under Wine as the shipped 32-bit build where this
+# machine's kernel runs 32-bit programs; where it does not, a 64-bit build of
+# the same sources stands in for them (the 32-bit build is still made).
+WINARCH := $(shell scripts/win-arch.sh)
+ifeq ($(WINARCH),win64)
+WINRUN := $(WIN64)
+else
+WINRUN := $(WIN32)
+endif
+export KOVIRANT_WINEARCH := $(WINARCH)
 
-.PHONY: all test check exe run bench clean native win32 sanitize fuzz lint dist
+.PHONY: all test check exe run bench clean native win32 win64 winrun sanitize fuzz lint dist
 
 all: exe
 
 native:
 	scripts/install-deps.sh native
-	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release -DKOVIRANT_WIN32_BUILD_DIR=$(CURDIR)/$(WIN32) $(CMAKE_QUIET)
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release -DKOVIRANT_WIN32_BUILD_DIR=$(CURDIR)/$(WINRUN) $(CMAKE_QUIET)
 	cmake --build $(NATIVE) -j$(JOBS)
 
 sanitize:
@@ -24,7 +35,15 @@ win32:
 	cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release $(CMAKE_QUIET)
 	cmake --build $(WIN32) -j$(JOBS)
 
-exe: win32
+win64:
+	scripts/install-deps.sh win64
+	cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release $(CMAKE_QUIET)
+	cmake --build $(WIN64) -j$(JOBS)
+
+# The Windows build that runs here (win32 or win64, above).
+winrun: win32 $(if $(filter win64,$(WINARCH)),win64)
+
+exe: winrun
 
 # Every test: the native unit tests, the same tests built with the address
 # and undefined-behaviour sanitizers, and the Windows programs under Wine.
@@ -32,7 +51,7 @@ lint:
 	scripts/install-deps.sh native lint
 	scripts/lint.sh
 
-test: win32 native sanitize lint
+test: winrun native sanitize lint
 	scripts/install-deps.sh wine gui dist
 	cd $(SANITIZE) && ctest --output-on-failure -j$(JOBS) -E '^wine\.' > ctest.log 2>&1 \
 	  || { cat ctest.log; exit 1; }; tail -n 3 ctest.log
@@ -47,7 +66,7 @@ check:
 	  || { cat check.log; exit 1; }; tail -n 3 check.log
 
 # The Windows packages: build/dist/Kovirant-<version>.msi and .zip.
-dist: win32
+dist: winrun
 	scripts/install-deps.sh wine gui dist
 	scripts/dist.sh
 
@@ -55,7 +74,7 @@ run: exe
 	scripts/install-deps.sh wine gui
 	scripts/run.sh
 
-bench: native win32
+bench: native winrun
 	scripts/install-deps.sh bench wine gui
 	scripts/bench.sh
 

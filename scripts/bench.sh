@@ -121,16 +121,10 @@ exe_work="$work/exe"
 mkdir -p "$exe_work"
 cp "$root/examples/Kovirant.ini" "$exe_work/"
 w() { winepath -w "$1" 2>/dev/null; }
-wine_cli=$(seconds env -u DISPLAY wine "$root/build/win32/kovirant-cli.exe" "$(w "$f")" -o "$(w "$cli_work/report-wine.xml")" \
+wine_cli=$(seconds env -u DISPLAY wine "$KOVIRANT_WINRUN/kovirant-cli.exe" "$(w "$f")" -o "$(w "$cli_work/report-wine.xml")" \
     --settings "$(w "$cli_work/Kovirant.ini")" --no-learn --date 2005-03-01)
 printf '   kovirant-cli.exe under Wine %.3f s; wine/native = %s (goal <= 2)\n' "$wine_cli" "$(ratio "$wine_cli" "$native")"
-wine explorer /desktop=kovirant-bench,1024x768 "$root/build/win32/exe_bench.exe" "$(w "$root/build/win32/Kovirant.exe")" \
-    "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" 2>&1 | grep -v '^wine: '
-wine explorer /desktop=kovirant-bench,1024x768 "$root/build/win32/exe_bench.exe" "$(w "$root/build/win32/Kovirant.exe")" \
-    "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" recovery 2>&1 | grep -v '^wine: '
-wine explorer /desktop=kovirant-bench,1024x768 "$root/build/win32/exe_bench.exe" "$(w "$root/build/win32/Kovirant.exe")" \
-    "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" directory 2>&1 | grep -v '^wine: '
-wine explorer /desktop=kovirant-bench,1024x768 "$root/build/win32/exe_bench.exe" "$(w "$root/build/win32/Kovirant.exe")" \
-    "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" check 2>&1 | grep -v '^wine: '
-wine explorer /desktop=kovirant-bench,1024x768 "$root/build/win32/exe_bench.exe" "$(w "$root/build/win32/Kovirant.exe")" \
-    "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" undo 2>&1 | grep -v '^wine: '
+for part in "" recovery directory check undo; do
+    wine explorer /desktop=kovirant-bench,1024x768 "$KOVIRANT_WINRUN/exe_bench.exe" "$(w "$KOVIRANT_WINRUN/Kovirant.exe")" \
+        "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" $part 2>&1 | grep -v '^wine: '
+done

@@ -2,22 +2,27 @@
 # Builds build/dist/Kovirant-<version>.msi and .zip from the Windows build:
 # the exe, the user guide with the end-to-end run's screenshots embedded,
 # the examples and, in the zip, OLVASSEL.txt. The version comes from VERSION
-# (KOVIRANT_DIST_VERSION overrides it, for an upgrade test).
+# (KOVIRANT_DIST_VERSION overrides it, for an upgrade test). The packages
+# are the 32-bit build's; the package test on a machine that runs no 32-bit
+# programs makes 64-bit ones of the same files in a folder of their own
+# (KOVIRANT_DIST_BUILD, KOVIRANT_DIST_ARCH=x64, KOVIRANT_DIST_DIR).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 version="${KOVIRANT_DIST_VERSION:-$(head -n 1 "$root/VERSION")}"
-dist="$root/build/dist"
+build="${KOVIRANT_DIST_BUILD:-$root/build/win32}"
+arch="${KOVIRANT_DIST_ARCH:-x86}"
+dist="${KOVIRANT_DIST_DIR:-$root/build/dist}"
 stage="$dist/stage-$version"
 shots="$root/build/screenshots"
 rm -rf "$stage"
-mkdir -p "$stage/peldak"
+mkdir -p "$stage/peldak" "$dist"
 
 # The guide shows the program as the end-to-end run last saw it.
 needed=$(grep -o '@@SHOT:[a-z0-9-]*@@' "$root/docs/Kovirant-utmutato.html" | sed 's/@@SHOT:\(.*\)@@/\1/' | sort -u)
 for name in $needed; do
     if [ ! -f "$shots/$name.png" ]; then
         echo "dist: taking the screenshots with the end-to-end run"
-        "$root/scripts/wine-gui-test.sh" "$root/build/win32" >/dev/null \
+        "$root/scripts/wine-gui-test.sh" >/dev/null \
             || { echo "dist: the end-to-end run that takes the screenshots failed"; exit 1; }
         break
     fi
@@ -39,16 +44,18 @@ else
     echo "dist: no certificate (KOVIRANT_SIGN_PFX): the programs and packages are unsigned"
 fi
 
-cp "$root/build/win32/Kovirant.exe" "$root/build/win32/kovirant-cli.exe" "$stage/"
+cp "$build/Kovirant.exe" "$build/kovirant-cli.exe" "$stage/"
 sign "$stage/Kovirant.exe"
 sign "$stage/kovirant-cli.exe"
 cp "$root/examples/apeh-protocol.txt" "$root/examples/apeh-protocol-faulty.txt" "$root/examples/report.xml" \
    "$root/examples/Kovirant.ini" "$stage/peldak/"
 # wixl takes the files' paths relative to where it runs.
-(cd "$stage" && wixl -a x86 -D Version="$version" -D SourceDir=. -o "$dist/Kovirant-$version.msi" \
+(cd "$stage" && wixl -a "$arch" -D Version="$version" -D SourceDir=. -o "$dist/Kovirant-$version.msi" \
     "$root/packaging/Kovirant.wxs")
 # The per-machine package for IT.
-(cd "$stage" && wixl -a x86 -D Version="$version" -D SourceDir=. -o "$dist/Kovirant-$version-gep.msi" \
+if [ "$arch" = x64 ]; then machine=(-D ProgramFiles=ProgramFiles64Folder -D Win64=yes)
+else machine=(-D ProgramFiles=ProgramFilesFolder -D Win64=no); fi
+(cd "$stage" && wixl -a "$arch" -D Version="$version" -D SourceDir=. "${machine[@]}" -o "$dist/Kovirant-$version-gep.msi" \
     "$root/packaging/Kovirant-gep.wxs")
 sign "$dist/Kovirant-$version.msi"
 sign "$dist/Kovirant-$version-gep.msi"

@@ -1,7 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
-# Usage: install-deps.sh [native|win32|wine|gui|bench|fuzz|lint|dist|all]...
+# Usage: install-deps.sh [native|win32|win64|wine|gui|bench|fuzz|lint|dist|all]...
 set -euo pipefail
+
+# Wine for the architecture the Windows programs are tested with here: the
+# 32-bit Wine where the kernel runs 32-bit programs, else the 64-bit one alone.
+if [ "$("$(dirname "$0")/win-arch.sh")" = win64 ]; then
+    wine=(wine wine64 fonts-wine)
+else
+    wine=(wine wine32:i386 fonts-wine)
+fi
 
 want=()
 hungarian=0  # the end-to-end run's desktop is Hungarian
@@ -9,14 +17,15 @@ for group in "${@:-all}"; do
     case "$group" in
         native) want+=(cmake make g++ libgtest-dev libxml2-dev libxml2-utils nlohmann-json3-dev libssl-dev) ;;
         win32)  want+=(g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686) ;;
-        wine)   want+=(wine wine32:i386 fonts-wine) ;;
+        win64)  want+=(g++-mingw-w64-x86-64 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64) ;;
+        wine)   want+=("${wine[@]}") ;;
         gui)    want+=(xvfb x11-utils xdotool imagemagick locales); hungarian=1 ;;
         bench)  want+=(bc libxml2-utils) ;;
         fuzz)   want+=(clang libclang-rt-14-dev) ;;
         lint)   want+=(cppcheck clang-tidy) ;;
         dist)   want+=(wixl msitools zip unzip osslsigncode openssl) ;;
         all)    want+=(cmake make g++ libgtest-dev libxml2-dev libxml2-utils nlohmann-json3-dev libssl-dev g++-mingw-w64-i686
-                       mingw-w64-i686-dev binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils
+                       mingw-w64-i686-dev binutils-mingw-w64-i686 "${wine[@]}" xvfb x11-utils
                        xdotool imagemagick locales bc cppcheck clang-tidy wixl msitools zip unzip osslsigncode openssl)
                 hungarian=1 ;;
         *) echo "unknown group: $group" >&2; exit 2 ;;

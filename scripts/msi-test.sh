@@ -6,10 +6,17 @@
 # Kovirant.ini. Usage: msi-test.sh [WIN32_BUILD_DIR]
 set -u
 root="$(cd "$(dirname "$0")/.." && pwd)"
-win32="${1:-$root/build/win32}"
 export KOVIRANT_WINEPREFIX="$root/build/wineprefix-msi"
 . "$root/scripts/wine-env.sh"
-rm -rf "$WINEPREFIX" "$root/build/dist"
+win32="${1:-$KOVIRANT_WINRUN}"
+# Where the 32-bit programs cannot run, the packages are made for the test
+# from the 64-bit build, as 64-bit packages in a folder of their own.
+dist="$root/build/dist"
+if [ "$WINEARCH" = win64 ]; then
+    dist="$root/build/dist-x64"
+    export KOVIRANT_DIST_BUILD="$win32" KOVIRANT_DIST_ARCH=x64 KOVIRANT_DIST_DIR="$dist"
+fi
+rm -rf "$WINEPREFIX" "$dist"
 kovirant_virtual_display
 kovirant_wine_prefix
 
@@ -28,20 +35,20 @@ openssl pkcs12 -export -inkey "$certs/key.pem" -in "$certs/cert.pem" -out "$cert
     >/dev/null 2>&1
 KOVIRANT_SIGN_PFX="$certs/teszt.pfx" KOVIRANT_SIGN_PASSWORD=titok "$root/scripts/dist.sh" >/dev/null 2>"$root/build/dist.log"
 KOVIRANT_DIST_VERSION="$newer" "$root/scripts/dist.sh" >/dev/null 2>>"$root/build/dist.log"
-msi="$root/build/dist/Kovirant-$version.msi"
-msi2="$root/build/dist/Kovirant-$newer.msi"
-check "$([ -f "$msi" ] && [ -f "$msi2" ] && [ -f "$root/build/dist/Kovirant-$version.zip" ]; echo $?)" \
+msi="$dist/Kovirant-$version.msi"
+msi2="$dist/Kovirant-$newer.msi"
+check "$([ -f "$msi" ] && [ -f "$msi2" ] && [ -f "$dist/Kovirant-$version.zip" ]; echo $?)" \
     "make dist gives Kovirant-$version.msi and .zip"
-zipped=$(unzip -Z1 "$root/build/dist/Kovirant-$version.zip" 2>/dev/null | sort | tr '\n' ' ')
+zipped=$(unzip -Z1 "$dist/Kovirant-$version.zip" 2>/dev/null | sort | tr '\n' ' ')
 check "$([[ $zipped == *Kovirant-utmutato.html*Kovirant.exe*OLVASSEL.txt*peldak/apeh-protocol.txt* ]]; echo $?)" \
     "the zip holds the exe, the guide, OLVASSEL.txt and the examples"
 check "$([[ " $zipped " == *" kovirant-cli.exe "* ]]; echo $?)" "the zip holds the console program"
-check "$(grep -q 'data:image/png;base64,' "$root/build/dist/stage-$version/Kovirant-utmutato.html"; echo $?)" \
+check "$(grep -q 'data:image/png;base64,' "$dist/stage-$version/Kovirant-utmutato.html"; echo $?)" \
     "the guide embeds the screenshots"
 check "$([[ " $zipped " == *" hazirend/Kovirant.admx "* && " $zipped " == *" hazirend/hu-HU/Kovirant.adml "* ]]; echo $?)" \
     "the zip holds the Group Policy template"
-msi_gep="$root/build/dist/Kovirant-$version-gep.msi"
-for signed in "$root/build/dist/stage-$version/Kovirant.exe" "$root/build/dist/stage-$version/kovirant-cli.exe" "$msi" "$msi_gep"; do
+msi_gep="$dist/Kovirant-$version-gep.msi"
+for signed in "$dist/stage-$version/Kovirant.exe" "$dist/stage-$version/kovirant-cli.exe" "$msi" "$msi_gep"; do
     osslsigncode verify -CAfile "$certs/cert.pem" -in "$signed" >/dev/null 2>&1
     check $? "osslsigncode verify accepts $(basename "$signed") against the test certificate"
 done

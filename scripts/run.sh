@@ -6,7 +6,7 @@
 set -u
 . "$(dirname "$0")/wine-env.sh"
 root="$KOVIRANT_ROOT"
-exe="$root/build/win32/Kovirant.exe"
+exe="$KOVIRANT_WINRUN/Kovirant.exe"
 kovirant_wine_prefix
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then

@@ -7,9 +7,13 @@
 set -u
 . "$(dirname "$0")/wine-env.sh"
 root="$KOVIRANT_ROOT"
-win32="${1:-$root/build/win32}"
+win32="${1:-$KOVIRANT_WINRUN}"
 native="${2:-$root/build/native}"
 kovirant_wine_prefix
+# One Wine server for the whole test: runs started back to back would now
+# and then meet one that is shutting down ("recvmsg: Connection reset by peer").
+wineserver -p 2>/dev/null
+trap 'wineserver -k 2>/dev/null' EXIT
 unset DISPLAY
 work="$root/build/cli-work"
 rm -rf "$work"
@@ -65,9 +69,12 @@ printf 'T\xf6rzssz\xe1m;C\xe9gsz\xe1m;C\xe9gn\xe9v\r\n' >"$shared/Cegtar.csv"  #
             --directory "$shared/Cegtar.csv" >/dev/null 2>&1 || echo "native run $i failed" >>"$shared/failed.txt"
     done
 ) &
+# (The Windows paths are made once: a winepath per run would start Wine three
+# times more than the runs themselves.)
+shared_w=$(w "$shared") settings_w=$(w "$dir/Kovirant.ini")
 for i in $(seq 0 99); do
-    cli "$(w "$shared/be-$i.xml")" -o "$(w "$shared/wine/ki-$i.xml")" --settings "$(w "$dir/Kovirant.ini")" \
-        --directory "$(w "$shared/Cegtar.csv")" >/dev/null 2>&1 || echo "wine run $i failed" >>"$shared/failed.txt"
+    cli "$shared_w\\be-$i.xml" -o "$shared_w\\wine\\ki-$i.xml" --settings "$settings_w" \
+        --directory "$shared_w\\Cegtar.csv" >/dev/null 2>"$shared/wine-$i.err" || echo "wine run $i failed: $(cat "$shared/wine-$i.err")" >>"$shared/failed.txt"
 done
 wait
 entries=$(grep -ac '^3000' "$shared/Cegtar.csv")

@@ -1,12 +1,29 @@
 # Sourced by the scripts that run Windows programs under Wine: a private,
 # quiet Wine prefix that never waits in a crash dialog.
 KOVIRANT_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# A machine whose kernel runs no 32-bit programs tests a 64-bit build in a
+# 64-bit prefix (scripts/win-arch.sh).
+export WINEARCH="${KOVIRANT_WINEARCH:-$("$KOVIRANT_ROOT/scripts/win-arch.sh")}"
 export WINEPREFIX="${KOVIRANT_WINEPREFIX:-$KOVIRANT_ROOT/build/wineprefix}"
+if [ "$WINEARCH" = win64 ]; then
+    WINEPREFIX="$WINEPREFIX-64"
+    # Debian's wine prefers the 32-bit loader whenever it is installed, even
+    # where it cannot start: the 64-bit one is called by name.
+    if [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wine64 ]; then
+        wine64_bin="$KOVIRANT_ROOT/build/wine64-bin"
+        mkdir -p "$wine64_bin"
+        for name in wine wine-stable; do
+            printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$wine64_bin/$name"
+            chmod +x "$wine64_bin/$name"
+        done
+        export PATH="$wine64_bin:$PATH"
+    fi
+fi
+# The Windows build that runs here: build/win32 or build/win64.
+KOVIRANT_WINRUN="$KOVIRANT_ROOT/build/$WINEARCH"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export LC_ALL="${KOVIRANT_WINE_LOCALE:-C.UTF-8}"
-# A machine whose kernel runs no 32-bit programs tests a 64-bit build: KOVIRANT_WINEARCH=win64.
-export WINEARCH="${KOVIRANT_WINEARCH:-win32}"
 
 kovirant_wine_prefix() {
     if [ ! -f "$WINEPREFIX/.kovirant-ready" ]; then

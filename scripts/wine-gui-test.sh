@@ -13,7 +13,7 @@ root_guess="$(cd "$(dirname "$0")/.." && pwd)"
 export KOVIRANT_WINEPREFIX="${KOVIRANT_WINEPREFIX:-$root_guess/build/wineprefix-gui}"
 . "$(dirname "$0")/wine-env.sh"
 root="$KOVIRANT_ROOT"
-win32="${1:-$root/build/win32}"
+win32="${1:-$KOVIRANT_WINRUN}"
 shots="$root/build/screenshots"
 work="$WINEPREFIX/drive_c/users/anna/Documents/Kovirant"
 work_win='C:\Users\anna\Documents\Kovirant'
