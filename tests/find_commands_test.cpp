@@ -149,4 +149,14 @@ TEST(RowCheck, StoredValuesNoEditorWouldAcceptAreFaults) {
         EXPECT_EQ(check.faults[0].kind, c.kind);
         EXPECT_EQ(check.messages[check.faults[0].message], c.message);
     }
+    // Two faulty dates: the message is the one the editor would give first
+    // (the openings before the closings), not the first by column.
+    TestTables t;
+    AccountChangeEntry acc = goodChange;
+    acc[AccountChangeCol::originalClosingDate] = "2002-1-1";
+    acc[AccountChangeCol::newOpeningDate] = "2003-1-1";
+    t.tables.appendRow(ViewAccountChange, acc);
+    const RowCheck check = checkAllRows(t.tables, 20, 18);
+    ASSERT_EQ(check.faults.size(), 1u);
+    EXPECT_EQ(check.messages[check.faults[0].message], "Hibás új nyitás dátum");
 }

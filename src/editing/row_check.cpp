@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <optional>
+#include <span>
 #include <version>
 #if defined(_GLIBCXX_HAS_GTHREADS) || !defined(__GLIBCXX__)
 #include <thread>
 #define KOVIRANT_HAS_THREADS 1
 #endif
 #include <unordered_map>
+#include <vector>
 
 #include "editing/account_change_editor.h"
 #include "editing/check_digits.h"
@@ -43,28 +46,30 @@ private:
 };
 
 // A value the writer writes as a company number or a date, and the editor's
-// message when a filled one is not in the stored form.
+// message when a filled one is not in the stored form: the columns that name
+// such a message, in the order of their ranks.
 struct StoredValue {
     std::size_t column;
     bool date;  // YYYY-MM-DD; else 10 digits
-    const char* message;
+    std::string_view message;
 };
 
-constexpr StoredValue kRegisterValues[] = {
-    {RegisterCol::companyNumber, false, "Hibás cégszám"},
-    {RegisterCol::openingDate, true, "Hibás nyitás dátum"},
-    {RegisterCol::closingDate, true, "Hibás zárás dátum!"},
-};
-constexpr StoredValue kInstitutionValues[] = {
-    {InstitutionCol::companyNumber, false, "Hibás cégszám!"},
-};
-constexpr StoredValue kAccountChangeValues[] = {
-    {AccountChangeCol::companyNumber, false, "Hibás cégszám!"},
-    {AccountChangeCol::originalOpeningDate, true, "Hibás régi nyitás dátum"},
-    {AccountChangeCol::newOpeningDate, true, "Hibás új nyitás dátum"},
-    {AccountChangeCol::originalClosingDate, true, "Hibás régi zárás dátum"},
-    {AccountChangeCol::newClosingDate, true, "Hibás új zárás dátum"},
-};
+std::span<const StoredValue> storedValuesOf(ViewKind kind) {
+    static const PerKind<std::vector<StoredValue>> values = [] {
+        PerKind<std::vector<StoredValue>> all;
+        for (ViewKind k : kAllKinds) {
+            const std::span<const Column> columns = columnsOf(k);
+            std::vector<std::pair<int, StoredValue>> ranked;
+            for (std::size_t c = 0; c < columns.size(); ++c)
+                if (!columns[c].storedFault.empty())
+                    ranked.push_back({columns[c].storedRank, {c, columns[c].role == ColumnRole::Date, columns[c].storedFault}});
+            std::stable_sort(ranked.begin(), ranked.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+            for (const auto& [rank, value] : ranked) all[k].push_back(value);
+        }
+        return all;
+    }();
+    return values[kind];
+}
 
 bool inStoredForm(std::string_view v, bool date) {
     if (v.size() != (date ? kDateLength : kCompanyNumberLength)) return false;
@@ -78,10 +83,10 @@ bool inStoredForm(std::string_view v, bool date) {
 // Cuts the row's company number and dates to what the writer writes (the
 // editor then judges exactly that) and returns the message of the first
 // filled one not in its stored form.
-template <std::size_t N, std::size_t M>
-const char* storedFormFault(std::array<std::string, N>& row, const StoredValue (&values)[M]) {
-    const char* fault = nullptr;
-    for (const StoredValue& v : values) {
+template <std::size_t N>
+std::optional<std::string_view> storedFormFault(std::array<std::string, N>& row, ViewKind kind) {
+    std::optional<std::string_view> fault;
+    for (const StoredValue& v : storedValuesOf(kind)) {
         std::string& cell = row[v.column];
         const std::size_t written = v.date ? kDateLength : kCompanyNumberLength;
         if (cell.size() > written) cell.resize(written);
@@ -99,8 +104,8 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
             RegisterEntry reg;
             for (std::size_t r = from; r < to; ++r) {
                 tables.readRow(ViewRegister, r, reg);
-                if (const char* stored = storedFormFault(reg, kRegisterValues)) {
-                    checker.fault(ViewRegister, r, stored);
+                if (const auto stored = storedFormFault(reg, ViewRegister)) {
+                    checker.fault(ViewRegister, r, std::string(*stored));
                     continue;
                 }
                 const auto result = ValidateRegisterEntry(registerEntryFormOf(reg), maxtk, maxcf);
@@ -117,8 +122,8 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
             InstitutionEntry inst;
             for (std::size_t r = from; r < to; ++r) {
                 tables.readRow(ViewInstitution, r, inst);
-                if (const char* stored = storedFormFault(inst, kInstitutionValues)) {
-                    checker.fault(ViewInstitution, r, stored);
+                if (const auto stored = storedFormFault(inst, ViewInstitution)) {
+                    checker.fault(ViewInstitution, r, std::string(*stored));
                     continue;
                 }
                 const auto result = ValidateInstitutionEntry(institutionFormOf(inst), maxtk);
@@ -133,8 +138,8 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
             AccountChangeEntry acc;
             for (std::size_t r = from; r < to; ++r) {
                 tables.readRow(ViewAccountChange, r, acc);
-                if (const char* stored = storedFormFault(acc, kAccountChangeValues)) {
-                    checker.fault(ViewAccountChange, r, stored);
+                if (const auto stored = storedFormFault(acc, ViewAccountChange)) {
+                    checker.fault(ViewAccountChange, r, std::string(*stored));
                     continue;
                 }
                 const auto result = ValidateAccountChangeEntry(accountChangeFormOf(acc), maxtk, maxcf);

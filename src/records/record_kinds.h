@@ -33,6 +33,12 @@ struct Column {
     std::string_view header;  // header text (Windows-1250)
     int width;                // pixels
     ColumnRole role = ColumnRole::Other;
+    std::string_view element = {};  // its element or attribute in the report (Windows-1250)
+    // A company number or a date is written in its stored form (10 digits,
+    // YYYY-MM-DD): the editor's message for a filled one that is not, and
+    // where the check judges it among the row's others (the editor's order).
+    std::string_view storedFault = {};
+    int storedRank = 0;
 };
 
 // Field positions: field i of a record is the text of column i.
@@ -66,6 +72,8 @@ std::size_t columnOf(ViewKind kind, ColumnRole role);
 inline bool hasRole(ViewKind kind, std::size_t column, ColumnRole role) {
     return column < columnCount(kind) && columnsOf(kind)[column].role == role;
 }
+// The report's element or attribute name of a column.
+inline std::string_view elementOf(ViewKind kind, std::size_t column) { return columnsOf(kind)[column].element; }
 
 // Register and institution rows show the program icon in column 0.
 inline bool showsIcon(ViewKind kind) { return kind != ViewAccountChange; }

@@ -226,6 +226,9 @@ struct Cells {
     std::string_view operator()(std::size_t column, std::size_t max) const {
         return cut(views[column], whole ? kFieldMax : max);
     }
+    // The report's name for the column.
+    std::string_view name(std::size_t column) const { return columns[column].element; }
+    std::span<const Column> columns = columnsOf(kind);
 };
 
 void writeInstitutions(ReportStream& out, const RecordTables& tables, std::size_t rows, bool whole) {
@@ -236,19 +239,19 @@ void writeInstitutions(ReportStream& out, const RecordTables& tables, std::size_
     for (std::size_t r = 0; r < rows; ++r) {
         cell.at(r);
         out.startTag(4, "Pénzintézet",
-                     {{"Cégszám", cell(InstitutionCol::companyNumber, kCompanyNumberLength)},
-                      {"Törzsszám", cell(InstitutionCol::taxBaseNumber, kTaxBaseLength)},
-                      {"kód", cell(InstitutionCol::operationCode, kFieldMax)}});
-        out.element(5, "Számjel", cell(InstitutionCol::codeNumber, kFieldMax));
-        out.element(5, "Név", cell(InstitutionCol::name, kFieldMax));
+                     {{cell.name(InstitutionCol::companyNumber), cell(InstitutionCol::companyNumber, kCompanyNumberLength)},
+                      {cell.name(InstitutionCol::taxBaseNumber), cell(InstitutionCol::taxBaseNumber, kTaxBaseLength)},
+                      {cell.name(InstitutionCol::operationCode), cell(InstitutionCol::operationCode, kFieldMax)}});
+        out.element(5, cell.name(InstitutionCol::codeNumber), cell(InstitutionCol::codeNumber, kFieldMax));
+        out.element(5, cell.name(InstitutionCol::name), cell(InstitutionCol::name, kFieldMax));
         out.line(5, "<TagoltCím>");
-        out.element(6, "Irsz", cell(InstitutionCol::postalCode, kPostalCodeLength));
-        out.element(6, "Hely", cell(InstitutionCol::place, kFieldMax));
-        out.elementIf(6, "Terület", cell(InstitutionCol::area, kFieldMax));
-        out.elementIf(6, "Jelleg", cell(InstitutionCol::areaType, kFieldMax));
-        out.elementIf(6, "Hsz", cell(InstitutionCol::houseNumber, kAddressPartLength));
-        out.elementIf(6, "Épület", cell(InstitutionCol::building, kAddressPartLength));
-        out.elementIf(6, "Ajtó", cell(InstitutionCol::door, kAddressPartLength));
+        out.element(6, cell.name(InstitutionCol::postalCode), cell(InstitutionCol::postalCode, kPostalCodeLength));
+        out.element(6, cell.name(InstitutionCol::place), cell(InstitutionCol::place, kFieldMax));
+        out.elementIf(6, cell.name(InstitutionCol::area), cell(InstitutionCol::area, kFieldMax));
+        out.elementIf(6, cell.name(InstitutionCol::areaType), cell(InstitutionCol::areaType, kFieldMax));
+        out.elementIf(6, cell.name(InstitutionCol::houseNumber), cell(InstitutionCol::houseNumber, kAddressPartLength));
+        out.elementIf(6, cell.name(InstitutionCol::building), cell(InstitutionCol::building, kAddressPartLength));
+        out.elementIf(6, cell.name(InstitutionCol::door), cell(InstitutionCol::door, kAddressPartLength));
         out.line(5, "</TagoltCím>");
         out.line(4, "</Pénzintézet>");
     }
@@ -257,12 +260,15 @@ void writeInstitutions(ReportStream& out, const RecordTables& tables, std::size_
 }
 
 // An account's number, opening date (also when empty) and closing date
-// (only when given), one tab deeper than its parent element.
-void writeAccount(ReportStream& out, int tabs, std::string_view account, std::string_view opening,
-                  std::string_view closing) {
-    out.element(tabs, "Jelzőszám", account);
-    out.element(tabs, "Nyitás", opening);
-    out.elementIf(tabs, "Zárás", closing);
+// (only when given), one tab deeper than its parent element: the three
+// columns from `account` on.
+static_assert(RegisterCol::openingDate == RegisterCol::accountNumber + 1 && RegisterCol::closingDate == RegisterCol::accountNumber + 2);
+static_assert(AccountChangeCol::originalClosingDate == AccountChangeCol::originalAccountNumber + 2 &&
+              AccountChangeCol::newClosingDate == AccountChangeCol::newAccountNumber + 2);
+void writeAccount(ReportStream& out, int tabs, const Cells& cell, std::size_t account) {
+    out.element(tabs, cell.name(account), cell(account, kAccountNumberLength));
+    out.element(tabs, cell.name(account + 1), cell(account + 1, kDateLength));
+    out.elementIf(tabs, cell.name(account + 2), cell(account + 2, kDateLength));
 }
 
 // Returns the index of a register row without a 10-character company number
@@ -276,10 +282,10 @@ std::optional<std::size_t> writeRegister(ReportStream& out, const RecordTables& 
         const std::string_view company = cell(RegisterCol::companyNumber, kCompanyNumberLength);
         if (company.size() < kCompanyNumberLength && !whole) return r;
         out.startTag(3, "CégMutató",
-                     {{"Cégszám", company}, {"Törzsszám", cell(RegisterCol::taxBaseNumber, kTaxBaseLength)}});
-        out.startTag(4, "Számlaszám", {{"kód", cell(RegisterCol::accountCode, kFieldMax)}});
-        writeAccount(out, 5, cell(RegisterCol::accountNumber, kAccountNumberLength),
-                     cell(RegisterCol::openingDate, kDateLength), cell(RegisterCol::closingDate, kDateLength));
+                     {{cell.name(RegisterCol::companyNumber), company},
+                      {cell.name(RegisterCol::taxBaseNumber), cell(RegisterCol::taxBaseNumber, kTaxBaseLength)}});
+        out.startTag(4, "Számlaszám", {{cell.name(RegisterCol::accountCode), cell(RegisterCol::accountCode, kFieldMax)}});
+        writeAccount(out, 5, cell, RegisterCol::accountNumber);
         out.line(4, "</Számlaszám>");
         out.line(3, "</CégMutató>");
     }
@@ -295,16 +301,15 @@ void writeAccountChanges(ReportStream& out, const RecordTables& tables, std::siz
         cell.at(r);
         const std::string_view company = cell(AccountChangeCol::companyNumber, kCompanyNumberLength);
         const std::string_view tax = cell(AccountChangeCol::taxBaseNumber, kTaxBaseLength);
-        if (company.size() == kCompanyNumberLength || (whole && !company.empty())) out.startTag(3, "Tulajdonos", {{"Törzsszám", tax}, {"Cégszám", company}});
-        else out.startTag(3, "Tulajdonos", {{"Törzsszám", tax}});
+        const std::string_view taxName = cell.name(AccountChangeCol::taxBaseNumber);
+        if (company.size() == kCompanyNumberLength || (whole && !company.empty()))
+            out.startTag(3, "Tulajdonos", {{taxName, tax}, {cell.name(AccountChangeCol::companyNumber), company}});
+        else out.startTag(3, "Tulajdonos", {{taxName, tax}});
         out.line(4, "<EredetiSzámla>");
-        writeAccount(out, 5, cell(AccountChangeCol::originalAccountNumber, kAccountNumberLength),
-                     cell(AccountChangeCol::originalOpeningDate, kDateLength),
-                     cell(AccountChangeCol::originalClosingDate, kDateLength));
+        writeAccount(out, 5, cell, AccountChangeCol::originalAccountNumber);
         out.line(4, "</EredetiSzámla>");
         out.line(4, "<ÚjSzámla>");
-        writeAccount(out, 5, cell(AccountChangeCol::newAccountNumber, kAccountNumberLength),
-                     cell(AccountChangeCol::newOpeningDate, kDateLength), cell(AccountChangeCol::newClosingDate, kDateLength));
+        writeAccount(out, 5, cell, AccountChangeCol::newAccountNumber);
         out.line(4, "</ÚjSzámla>");
         out.line(3, "</Tulajdonos>");
     }
