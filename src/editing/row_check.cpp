@@ -28,12 +28,12 @@ class Checker {
 public:
     explicit Checker(RowCheck& out) : out_(out) {}
 
-    void fault(ViewKind kind, std::size_t row, const std::string& message) {
+    void fault(ViewKind kind, std::size_t row, std::string_view message) {
         // Faulty rows come in runs of the same message (an import's rows all
         // lack their company number): the last one is tried first.
         if (out_.messages.empty() || out_.messages[last_] != message) {
-            auto [it, added] = index_.try_emplace(message, static_cast<std::uint32_t>(out_.messages.size()));
-            if (added) out_.messages.push_back(message);
+            auto [it, added] = index_.try_emplace(std::string(message), static_cast<std::uint32_t>(out_.messages.size()));
+            if (added) out_.messages.emplace_back(message);
             last_ = it->second;
         }
         out_.faults.push_back({kind, static_cast<std::uint32_t>(row), last_});
@@ -83,16 +83,29 @@ bool inStoredForm(std::string_view v, bool date) {
 // Cuts the row's company number and dates to what the writer writes (the
 // editor then judges exactly that) and returns the message of the first
 // filled one not in its stored form.
-template <std::size_t N>
-std::optional<std::string_view> storedFormFault(std::array<std::string, N>& row, ViewKind kind) {
+using CellViews = std::array<std::string_view, InstitutionCol::count>;  // the widest row
+std::optional<std::string_view> storedFormFault(CellViews& row, ViewKind kind) {
     std::optional<std::string_view> fault;
     for (const StoredValue& v : storedValuesOf(kind)) {
-        std::string& cell = row[v.column];
-        const std::size_t written = v.date ? kDateLength : kCompanyNumberLength;
-        if (cell.size() > written) cell.resize(written);
+        std::string_view& cell = row[v.column];
+        cell = cell.substr(0, v.date ? kDateLength : kCompanyNumberLength);
         if (!fault && !cell.empty() && !inStoredForm(cell, v.date)) fault = v.message;
     }
     return fault;
+}
+
+// A row's cells, cut as RecordTables::readRow cuts them.
+void readViews(const RecordTables& tables, ViewKind kind, std::size_t row, CellViews& out) {
+    const std::size_t columns = columnCount(kind);
+    tables.table(kind).cellViews(row, std::span(out.data(), columns));
+    for (std::size_t c = 0; c < columns; ++c) out[c] = cut(out[c], kFieldMax);
+}
+
+// The record the editor judges, from the cells (its strings keep their room
+// from row to row).
+template <std::size_t N>
+void copyCells(const CellViews& cells, std::array<std::string, N>& record) {
+    for (std::size_t c = 0; c < N; ++c) record[c].assign(cells[c]);
 }
 
 // The rows [from, to) of one table.
@@ -102,49 +115,61 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
     switch (kind) {
         case ViewRegister: {
             RegisterEntry reg;
+            CellViews cells;
             for (std::size_t r = from; r < to; ++r) {
-                tables.readRow(ViewRegister, r, reg);
-                if (const auto stored = storedFormFault(reg, ViewRegister)) {
-                    checker.fault(ViewRegister, r, std::string(*stored));
+                readViews(tables, ViewRegister, r, cells);
+                if (const auto stored = storedFormFault(cells, ViewRegister)) {
+                    checker.fault(ViewRegister, r, *stored);
                     continue;
                 }
+                // The editor refuses every row without a company number (an
+                // import leaves them so): no need to ask it.
+                if (cells[RegisterCol::companyNumber].empty()) {
+                    checker.fault(ViewRegister, r, kMsgMissingCompanyNumber);
+                    continue;
+                }
+                copyCells(cells, reg);
                 const auto result = ValidateRegisterEntry(registerEntryFormOf(reg), maxtk, maxcf);
-                if (!result.ok() && reg[RegisterCol::companyNumber].empty())
-                    checker.fault(ViewRegister, r, std::string(kMsgMissingCompanyNumber));
-                else if (!result.ok()) checker.fault(ViewRegister, r, result.error->text);
+                if (!result.ok()) checker.fault(ViewRegister, r, result.error->text);
                 // The editor's 8-character field could never hold a longer tax number.
                 else if (reg[RegisterCol::taxBaseNumber].size() > kTaxBaseLength) checker.fault(ViewRegister, r, "Hibás törzsszám");
-                else if (reg[RegisterCol::companyNumber].size() < kCompanyNumberLength) checker.fault(ViewRegister, r, std::string(kMsgFaultyRow));
+                else if (reg[RegisterCol::companyNumber].size() < kCompanyNumberLength) checker.fault(ViewRegister, r, kMsgFaultyRow);
             }
             break;
         }
         case ViewInstitution: {
             InstitutionEntry inst;
+            CellViews cells;
             for (std::size_t r = from; r < to; ++r) {
-                tables.readRow(ViewInstitution, r, inst);
-                if (const auto stored = storedFormFault(inst, ViewInstitution)) {
-                    checker.fault(ViewInstitution, r, std::string(*stored));
+                readViews(tables, ViewInstitution, r, cells);
+                if (const auto stored = storedFormFault(cells, ViewInstitution)) {
+                    checker.fault(ViewInstitution, r, *stored);
                     continue;
                 }
+                if (cells[InstitutionCol::companyNumber].empty()) {  // refused by the editor too
+                    checker.fault(ViewInstitution, r, kMsgMissingCompanyNumber);
+                    continue;
+                }
+                copyCells(cells, inst);
                 const auto result = ValidateInstitutionEntry(institutionFormOf(inst), maxtk);
-                if (!result.ok() && inst[InstitutionCol::companyNumber].empty())
-                    checker.fault(ViewInstitution, r, std::string(kMsgMissingCompanyNumber));
-                else if (!result.ok()) checker.fault(ViewInstitution, r, result.error->text);
+                if (!result.ok()) checker.fault(ViewInstitution, r, result.error->text);
                 else if (inst[InstitutionCol::taxBaseNumber].size() > kTaxBaseLength) checker.fault(ViewInstitution, r, "Hibás törzsszám!");
             }
             break;
         }
         case ViewAccountChange: {
             AccountChangeEntry acc;
+            CellViews cells;
             for (std::size_t r = from; r < to; ++r) {
-                tables.readRow(ViewAccountChange, r, acc);
-                if (const auto stored = storedFormFault(acc, ViewAccountChange)) {
-                    checker.fault(ViewAccountChange, r, std::string(*stored));
+                readViews(tables, ViewAccountChange, r, cells);
+                if (const auto stored = storedFormFault(cells, ViewAccountChange)) {
+                    checker.fault(ViewAccountChange, r, *stored);
                     continue;
                 }
+                copyCells(cells, acc);
                 const auto result = ValidateAccountChangeEntry(accountChangeFormOf(acc), maxtk, maxcf);
                 if (!result.ok() && acc[AccountChangeCol::companyNumber].empty())
-                    checker.fault(ViewAccountChange, r, std::string(kMsgMissingCompanyNumber));
+                    checker.fault(ViewAccountChange, r, kMsgMissingCompanyNumber);
                 else if (!result.ok()) checker.fault(ViewAccountChange, r, result.error->text);
             }
             break;
@@ -228,12 +253,8 @@ public:
     }
 
 private:
-    using Views = std::array<std::string_view, InstitutionCol::count>;  // the widest row
-    // A row's cells, cut as RecordTables::cell cuts them.
-    void readViews(std::size_t r, Views& out) const {
-        tables_.table(kind_).cellViews(r, std::span(out.data(), columns_));
-        for (std::size_t c = 0; c < columns_; ++c) out[c] = cut(out[c], kFieldMax);
-    }
+    using Views = CellViews;
+    void readViews(std::size_t r, Views& out) const { kovirant::readViews(tables_, kind_, r, out); }
     std::string_view cell(std::size_t r, std::size_t c) const { return tables_.cell(kind_, r, c); }
     void warn(std::size_t r, WarningKind what, std::size_t arg = 0) {
         out_.warnings.push_back({kind_, static_cast<std::uint32_t>(r), what, static_cast<std::uint32_t>(arg)});
@@ -363,33 +384,41 @@ void merge(RowCheck& out, RowCheck&& part) {
 }  // namespace
 
 RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const CheckOptions& options) {
-    // Large tables are checked in two halves at once: the rows are only read.
+    // Large tables are checked on two cores at once (the rows are only
+    // read): the faults on one, the warnings on the other.
     constexpr std::size_t kSplitAt = 50000;
 #ifdef KOVIRANT_HAS_THREADS
-    const bool twoCores = std::thread::hardware_concurrency() > 1;
+    const bool twoCores = std::thread::hardware_concurrency() > 1 && tables.totalRows() >= kSplitAt;
 #else
     const bool twoCores = false;  // a C++ runtime without threads
 #endif
     RowCheck out;
     out.deadlineDays = options.deadlineDays;
-    for (ViewKind kind : kAllKinds) {
-        const std::size_t rows = tables.table(kind).rowCount();
-        if (!twoCores || rows < kSplitAt) {
+    RowCheck warned;  // the warnings, their notes and directory numbers
+    const auto warnings = [&] {
+        for (ViewKind kind : kAllKinds) Warner(tables, kind, options, warned).run();
+    };
+    const auto faults = [&] {
+        for (ViewKind kind : kAllKinds) {
             RowCheck part;
-            checkRange(tables, kind, 0, rows, maxtk, maxcf, part);
+            checkRange(tables, kind, 0, tables.table(kind).rowCount(), maxtk, maxcf, part);
             merge(out, std::move(part));
-            continue;
         }
-        RowCheck first, second;
+    };
 #ifdef KOVIRANT_HAS_THREADS
-        std::thread helper([&] { checkRange(tables, kind, rows / 2, rows, maxtk, maxcf, second); });
-        checkRange(tables, kind, 0, rows / 2, maxtk, maxcf, first);
+    if (twoCores) {
+        std::thread helper(warnings);
+        faults();
         helper.join();
-#endif
-        merge(out, std::move(first));
-        merge(out, std::move(second));
     }
-    for (ViewKind kind : kAllKinds) Warner(tables, kind, options, out).run();
+#endif
+    if (!twoCores) {
+        faults();
+        warnings();
+    }
+    out.warnings = std::move(warned.warnings);
+    out.notes = std::move(warned.notes);
+    out.directoryNumbers = std::move(warned.directoryNumbers);
     return out;
 }
 
