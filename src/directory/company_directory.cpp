@@ -55,17 +55,33 @@ DirectoryEntry::DirectoryEntry(std::string_view taxNumber, std::string_view comp
 
 void DirectoryEntry::setCompanyNumber(std::string_view tenDigits) { tenDigits.copy(company_, sizeof company_); }
 
-std::string normalizeTaxNumber(std::string_view text) { return digitsPadded(trimmed(text), false, kTaxBaseLength); }
+std::string normalizeTaxNumber(std::string_view text) {
+    const std::string_view t = trimmed(text);
+    if (t.size() == kTaxBaseLength && allDigits(t)) return std::string(t);  // as nearly every line has it
+    return digitsPadded(t, false, kTaxBaseLength);
+}
 
 // Written with separators ("10-5-123456"), each part is padded on its own;
 // without, only the one leading zero a spreadsheet drops is restored.
 std::string normalizeCompanyNumber(std::string_view text) {
     // One pass, no allocation: a million-line directory reads every number.
     constexpr std::size_t kParts[] = {kAreaCodeLength, kFormCodeLength, kSerialLength};
+    const std::string_view t = trimmed(text);
+    // As nearly every line has it: 10 digits, or "01-09-123456".
+    if (t.size() == kCompanyNumberLength && allDigits(t)) return std::string(t);
+    constexpr std::size_t kFormAt = kAreaCodeLength + 1, kSerialAt = kFormAt + kFormCodeLength + 1;
+    if (t.size() == kCompanyNumberLength + 2 && t[kFormAt - 1] == '-' && t[kSerialAt - 1] == '-' &&
+        allDigits(t.substr(0, kAreaCodeLength)) && allDigits(t.substr(kFormAt, kFormCodeLength)) &&
+        allDigits(t.substr(kSerialAt))) {
+        std::string out;
+        out.reserve(kCompanyNumberLength);
+        out.append(t.substr(0, kAreaCodeLength)).append(t.substr(kFormAt, kFormCodeLength)).append(t.substr(kSerialAt));
+        return out;
+    }
     char parts[3][kCompanyNumberLength];
     std::size_t lengths[3] = {0, 0, 0};
     std::size_t part = 0, digits = 0;
-    for (char c : trimmed(text)) {
+    for (char c : t) {
         if (c == ' ') continue;
         if (c == '-' || c == '/') {
             if (++part == std::size(kParts)) return {};  // more than three parts
