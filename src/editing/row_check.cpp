@@ -399,8 +399,8 @@ void merge(RowCheck& out, RowCheck&& part) {
 RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const CheckOptions& options) {
     // Large tables are checked on two cores at once (the rows are only
     // read): the faults on one, the warnings on the other.
-    constexpr std::size_t kSplitAt = 50000;
 #ifdef KOVIRANT_HAS_THREADS
+    constexpr std::size_t kSplitAt = 50000;
     const bool twoCores = std::thread::hardware_concurrency() > 1 && tables.totalRows() >= kSplitAt;
 #else
     const bool twoCores = false;  // a C++ runtime without threads
