@@ -141,15 +141,23 @@ std::filesystem::path defaultArchiveFolder(const std::filesystem::path& settings
 ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::filesystem::path& report,
                              const ArchiveEntry& entry, std::time_t now) {
     ArchiveOutcome out;
-    std::string bytes;
-    if (const int err = readFile(report, bytes)) {
-        out.status = ArchiveStatus::CannotRead;
-        out.failed = report;
-        out.errorCode = err;
-        return out;
-    }
-    out.sha256 = hexOf(sha256(bytes));
+    // The report's bytes mapped in place where it lies on this machine (a
+    // large report is not copied through the heap first); read from a share,
+    // where a mapping would fail as a crash when the share goes away.
     std::error_code ec;
+    std::shared_ptr<const MappedFile> mapped;
+    if (!onNetworkDrive(std::filesystem::absolute(report, ec).parent_path())) mapped = MappedFile::open(report);
+    std::string read;
+    if (!mapped) {
+        if (const int err = readFile(report, read)) {
+            out.status = ArchiveStatus::CannotRead;
+            out.failed = report;
+            out.errorCode = err;
+            return out;
+        }
+    }
+    const std::string_view bytes = mapped ? mapped->bytes() : std::string_view(read);
+    out.sha256 = hexOf(sha256(bytes));
     std::filesystem::create_directories(folder, ec);
     const std::string when = entry.time.empty() ? stamp(now, "%Y-%m-%d %H:%M:%S") : entry.time;
     if (const int err = makeCopy(folder, report, when, bytes, out.copy)) {
