@@ -351,10 +351,26 @@ struct CacheWriter {
     // same 8-byte words the reader reads (every piece but the last is a
     // multiple of 8 long).
     std::string pending;
+    static constexpr std::size_t kPiece = 1u << 20;
     void bytes(const void* data, std::size_t n) {
-        pending.append(static_cast<const char*>(data), n);
+        const char* p = static_cast<const char*>(data);
         offset += n;
-        if (pending.size() >= (1u << 20)) drain(false);
+        if (n >= kPiece) {
+            // A large array goes out from where it lies, not through `pending`:
+            // what is pending is first made whole words from its front.
+            const std::size_t fill = std::min(n, (8 - pending.size() % 8) % 8);
+            pending.append(p, fill);
+            drain(true);
+            p += fill;
+            n -= fill;
+            const std::size_t whole = n / 8 * 8;
+            ok = ok && std::fwrite(p, 1, whole, f) == whole;
+            feed(std::string_view(p, whole));
+            p += whole;
+            n -= whole;
+        }
+        pending.append(p, n);
+        if (pending.size() >= kPiece) drain(false);
     }
     void drain(bool all) {
         const std::size_t whole = all ? pending.size() : pending.size() / 8 * 8;
