@@ -1,6 +1,7 @@
 #include "archive/account_history.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -675,13 +676,16 @@ HistoryFill fillFromHistory(const AccountHistory& history, RecordTables& tables,
         return v.text;
     };
     RegisterEntry row;
-    for (std::size_t r = 0; r < tables.table(ViewRegister).rowCount(); ++r) {
-        const std::string tax(tables.cell(ViewRegister, r, RegisterCol::taxBaseNumber));
+    std::array<std::string_view, RegisterCol::count> cells;  // valid until the row is rewritten
+    const MemoryTable& registerTable = tables.table(ViewRegister);
+    for (std::size_t r = 0; r < registerTable.rowCount(); ++r) {
+        registerTable.cellViews(r, cells);
+        for (std::string_view& c : cells) c = cut(c, kFieldMax);  // as RecordTables::cell reads them
+        const std::string_view tax = cells[RegisterCol::taxBaseNumber];
         std::optional<std::string> company, opening;
-        if (tables.cell(ViewRegister, r, RegisterCol::companyNumber).empty()) company = companyFor(tax);
-        if (!tables.cell(ViewRegister, r, RegisterCol::closingDate).empty() &&
-            tables.cell(ViewRegister, r, RegisterCol::openingDate).empty()) {
-            AccountHistory::Value v = history.opening(tables.cell(ViewRegister, r, RegisterCol::accountNumber), tax);
+        if (cells[RegisterCol::companyNumber].empty()) company = companyFor(tax);
+        if (!cells[RegisterCol::closingDate].empty() && cells[RegisterCol::openingDate].empty()) {
+            AccountHistory::Value v = history.opening(cells[RegisterCol::accountNumber], tax);
             if (v.answer == AccountHistory::Answer::Known) opening = std::move(v.text);
         }
         out.companies += company ? 1 : 0;
