@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "editing/rules.h"
 #include "text/cp1250.h"
@@ -29,37 +31,52 @@ struct PlainBytes {
 };
 const PlainBytes kPlain;
 
-}  // namespace
+// The most bytes one byte of a value becomes ("&#8482;").
+constexpr std::size_t kMostPerByte = 7;
 
-void appendEscaped(std::string& out, std::string_view value) {
+// Writes `value` escaped at `p`, which has room for kMostPerByte bytes per
+// byte of it; returns the end.
+char* putEscaped(char* p, std::string_view value) {
     std::size_t i = 0;
+    auto put = [&p](std::string_view s) {
+        std::memcpy(p, s.data(), s.size());
+        p += s.size();
+    };
     while (i < value.size()) {
         std::size_t run = i;
         while (run < value.size() && kPlain.plain[static_cast<unsigned char>(value[run])]) ++run;
-        out.append(value.data() + i, run - i);
+        put(value.substr(i, run - i));
         if (run == value.size()) break;
         const char ch = value[run];
         i = run + 1;
         switch (ch) {
-            case '&': out += "&amp;"; continue;
-            case '<': out += "&lt;"; continue;
-            case '>': out += "&gt;"; continue;
-            case '"': out += "&quot;"; continue;
+            case '&': put("&amp;"); continue;
+            case '<': put("&lt;"); continue;
+            case '>': put("&gt;"); continue;
+            case '"': put("&quot;"); continue;
             default: break;
         }
         if (static_cast<unsigned char>(ch) < 0x20) {
-            out.push_back(' ');
+            *p++ = ' ';
             continue;
         }
         auto cp = cp1250ToCodePoint(static_cast<unsigned char>(ch));
         if (!cp) {  // an unassigned byte has no character to refer to
-            out.push_back(ch);
+            *p++ = ch;
             continue;
         }
         char buf[16];
-        std::snprintf(buf, sizeof buf, "&#%u;", static_cast<unsigned>(*cp));
-        out += buf;
+        put(std::string_view(buf, static_cast<std::size_t>(std::snprintf(buf, sizeof buf, "&#%u;", static_cast<unsigned>(*cp)))));
     }
+    return p;
+}
+
+}  // namespace
+
+void appendEscaped(std::string& out, std::string_view value) {
+    const std::size_t at = out.size();
+    out.resize(at + value.size() * kMostPerByte);
+    out.resize(static_cast<std::size_t>(putEscaped(out.data() + at, value) - out.data()));
 }
 
 std::string reportStamp(std::time_t moment) {
@@ -76,37 +93,31 @@ std::string reportStamp(std::time_t moment) {
 
 namespace {
 
-// Collects the document in a buffer and writes it out in large pieces.
+// Collects the document in a buffer and writes it out in large pieces. A
+// line is put into the buffer by hand, with room made for the most it can
+// take first.
 class ReportStream {
 public:
-    ReportStream(AtomicFile& f, const ReportOptions& o) : file_(f), options_(o) {
-        buffer_.reserve(o.bufferSize + 4096);
-    }
+    ReportStream(AtomicFile& f, const ReportOptions& o) : file_(f), options_(o), buffer_(o.bufferSize + 4096) {}
 
-    // One line: `tabs` tab characters, the text pieces, CR LF.
-    void begin(int tabs) { buffer_.append(static_cast<std::size_t>(tabs), '\t'); }
-    void raw(std::string_view s) { buffer_.append(s); }
-    void value(std::string_view s) { appendEscaped(buffer_, s); }
-    void end() {
-        buffer_ += "\r\n";
-        if (buffer_.size() >= options_.bufferSize) flush();
-    }
+    // One line: `tabs` tab characters, the text, CR LF.
     void line(int tabs, std::string_view s) {
-        begin(tabs);
-        raw(s);
-        end();
+        char* p = begin(tabs, s.size());
+        p = put(p, s);
+        end(p);
     }
     // <tag>value</tag>
     void element(int tabs, std::string_view tag, std::string_view v) {
-        begin(tabs);
-        buffer_ += '<';
-        buffer_ += tag;
-        buffer_ += '>';
-        value(v);
-        buffer_ += "</";
-        buffer_ += tag;
-        buffer_ += '>';
-        end();
+        char* p = begin(tabs, 2 * tag.size() + 5 + v.size() * kMostPerByte);
+        *p++ = '<';
+        p = put(p, tag);
+        *p++ = '>';
+        p = putEscaped(p, v);
+        *p++ = '<';
+        *p++ = '/';
+        p = put(p, tag);
+        *p++ = '>';
+        end(p);
     }
     void elementIf(int tabs, std::string_view tag, std::string_view v) {
         if (!v.empty()) element(tabs, tag, v);
@@ -116,30 +127,33 @@ public:
     using Attribute = std::pair<std::string_view, std::string_view>;
     void startTag(int tabs, std::string_view tag, std::initializer_list<Attribute> attributes,
                   std::string_view gap = " ") {
-        begin(tabs);
-        buffer_ += '<';
-        buffer_ += tag;
+        std::size_t most = tag.size() + 2;
+        for (const auto& [name, v] : attributes) most += gap.size() + name.size() + 3 + v.size() * kMostPerByte;
+        char* p = begin(tabs, most);
+        *p++ = '<';
+        p = put(p, tag);
         bool first = true;
         for (const auto& [name, v] : attributes) {
-            buffer_ += first ? gap : " ";
+            p = put(p, first ? gap : " ");
             first = false;
-            buffer_ += name;
-            buffer_ += "=\"";
-            value(v);
-            buffer_ += '"';
+            p = put(p, name);
+            *p++ = '=';
+            *p++ = '"';
+            p = putEscaped(p, v);
+            *p++ = '"';
         }
-        buffer_ += '>';
-        end();
+        *p++ = '>';
+        end(p);
     }
 
     void flush() {
-        if (buffer_.empty() || error_ != 0) {
-            buffer_.clear();
+        if (used_ == 0 || error_ != 0) {
+            used_ = 0;
             return;
         }
         if (options_.keepWriting && !options_.keepWriting()) error_ = ECANCELED;
-        else error_ = file_.write(buffer_);
-        buffer_.clear();
+        else error_ = file_.write(std::string_view(buffer_.data(), used_));
+        used_ = 0;
     }
 
     // Writes what is left, flushes to the disk and closes; 0 or the system
@@ -151,9 +165,33 @@ public:
     }
 
 private:
+    static char* put(char* p, std::string_view s) {
+        std::memcpy(p, s.data(), s.size());
+        return p + s.size();
+    }
+    // Room for the tabs, `most` bytes and the line end; the tabs put.
+    char* begin(int tabs, std::size_t most) {
+        const auto n = static_cast<std::size_t>(tabs);
+        const std::size_t need = n + most + 2;
+        if (buffer_.size() - used_ < need) {
+            flush();
+            if (buffer_.size() < need) buffer_.resize(need);  // a value of megabytes
+        }
+        char* p = buffer_.data() + used_;
+        std::memset(p, '\t', n);
+        return p + n;
+    }
+    void end(char* p) {
+        *p++ = '\r';
+        *p++ = '\n';
+        used_ = static_cast<std::size_t>(p - buffer_.data());
+        if (used_ >= options_.bufferSize) flush();
+    }
+
     AtomicFile& file_;
     const ReportOptions& options_;
-    std::string buffer_;
+    std::vector<char> buffer_;
+    std::size_t used_ = 0;
     int error_ = 0;
 };
 
