@@ -11,6 +11,7 @@
 #include "text/cp1250.h"
 #include "text/format.h"
 #include "util/file_io.h"
+#include "util/os_file.h"
 
 namespace kovirant {
 namespace {
@@ -141,7 +142,11 @@ CompanyDirectory CompanyDirectory::parse(std::string bytes, CompanyNumberLimits 
     const char eol = d.lineEnd_ == "\r" ? '\r' : '\n';
     d.separator_ = detectSeparator(text.substr(from), eol, looksLikeEntry);
     d.entries_.reserve(text.size() / 32);
-    d.slots_.assign(std::max<std::size_t>(64, std::bit_ceil(text.size() / 24 + 1)), 0);
+    adviseLargePages(d.entries_.data(), d.entries_.capacity() * sizeof(DirectoryEntry));
+    const std::size_t slots = std::max<std::size_t>(64, std::bit_ceil(text.size() / 24 + 1));
+    d.slots_.reserve(slots);
+    adviseLargePages(d.slots_.data(), slots * sizeof(std::uint64_t));
+    d.slots_.assign(slots, 0);
     RecordReader reader(text, from, d.separator_, eol, looksLikeEntry);
     SeparatedRecord r;
     bool first = true;

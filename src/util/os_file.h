@@ -83,6 +83,12 @@ private:
 // Waits this many milliseconds.
 void pauseMs(int ms);
 
+// Asks the system to back the untouched memory [data, data + size) with
+// large pages where it can (Linux's transparent huge pages): one page fault
+// per 2 MB instead of per 4 KB, which on some virtual machines is most of the
+// time a large buffer takes to fill. Nothing where there is no such thing.
+void adviseLargePages(void* data, std::size_t size);
+
 // Makes `file` with `bytes` in it only if it does not exist yet (one process
 // of any number wins); a write that fails removes what it made. Returns 0 or
 // the system error code; isAlreadyThere tells the file that existed from

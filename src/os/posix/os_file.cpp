@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -158,6 +159,18 @@ std::optional<std::filesystem::path> localDataFolder() {
 }
 
 std::optional<std::filesystem::path> policyPath(std::string_view) { return std::nullopt; }
+
+void adviseLargePages(void* data, std::size_t size) {
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t kLarge = std::uintptr_t{1} << 21;
+    const auto from = (reinterpret_cast<std::uintptr_t>(data) + kLarge - 1) & ~(kLarge - 1);
+    const auto to = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kLarge - 1);
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)size;
+#endif
+}
 
 void pauseMs(int ms) {
     const timespec t{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};

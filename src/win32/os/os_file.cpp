@@ -102,6 +102,9 @@ int FileHold::take(const std::filesystem::path& file) {
 
 void pauseMs(int ms) { Sleep(static_cast<DWORD>(ms)); }
 
+// Large pages need a privilege an officer's account does not hold.
+void adviseLargePages(void*, std::size_t) {}
+
 namespace {
 
 std::string utf8Of(const std::wstring& w) {
