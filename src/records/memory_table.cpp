@@ -2,12 +2,21 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+
+#include "util/os_file.h"
 
 namespace kovirant {
 namespace {
 constexpr std::uint8_t kSelected = 1;
 constexpr std::uint8_t kFocused = 2;
 constexpr std::size_t kBlockSize = 1 << 20;
+// Once a table holds this much, its blocks are larger and aligned to the
+// system's large pages (see adviseLargePages): a million-row import faults
+// its memory in 2 MB at a time.
+constexpr std::size_t kLargeBlockFrom = 4 * kBlockSize;
+constexpr std::size_t kLargeBlockSize = 8 * kBlockSize;
+constexpr std::align_val_t kLargePage{std::size_t{1} << 21};
 }  // namespace
 
 MemoryTable::MemoryTable(std::size_t columns, bool singleSelection)
@@ -47,10 +56,7 @@ void MemoryTable::compact() {
     for (RowRef& r : rows_) {
         const std::size_t total = r.length;
         if (blocks_.empty() || blocks_.back().capacity - blocks_.back().size < total) {
-            Block b;
-            b.capacity = total > kBlockSize ? total : kBlockSize;
-            b.data = std::shared_ptr<char[]>(new char[b.capacity]);
-            blocks_.push_back(std::move(b));
+            blocks_.push_back(newBlock(total, stored_));
         }
         Block& b = blocks_.back();
         std::memcpy(b.data.get() + b.size, old[r.block].data.get() + r.offset, total);
@@ -113,12 +119,23 @@ void MemoryTable::readCells(std::size_t row, std::span<std::string> out) const {
     }
 }
 
+MemoryTable::Block MemoryTable::newBlock(std::size_t least, std::size_t stored) {
+    Block b;
+    if (stored >= kLargeBlockFrom && least <= kLargeBlockSize) {
+        b.capacity = kLargeBlockSize;
+        char* data = static_cast<char*>(::operator new[](b.capacity, kLargePage));
+        adviseLargePages(data, b.capacity);
+        b.data = std::shared_ptr<char[]>(data, [](char* p) { ::operator delete[](p, kLargePage); });
+        return b;
+    }
+    b.capacity = least > kBlockSize ? least : kBlockSize;
+    b.data = std::shared_ptr<char[]>(new char[b.capacity]);
+    return b;
+}
+
 char* MemoryTable::reserve(std::size_t total, RowRef& ref) {
     if (blocks_.empty() || blocks_.back().capacity - blocks_.back().size < total) {
-        Block b;
-        b.capacity = total > kBlockSize ? total : kBlockSize;
-        b.data = std::shared_ptr<char[]>(new char[b.capacity]);  // every byte is written before it is read
-        blocks_.push_back(std::move(b));
+        blocks_.push_back(newBlock(total, stored_));  // every byte is written before it is read
     }
     Block& b = blocks_.back();
     ref = {static_cast<std::uint32_t>(blocks_.size() - 1), static_cast<std::uint32_t>(b.size),

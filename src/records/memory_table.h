@@ -72,6 +72,8 @@ private:
     };
 
     RowRef store(std::span<const std::string> cells);
+    // A block with room for `least` bytes, for a table holding `stored`.
+    static Block newBlock(std::size_t least, std::size_t stored);
     // Room for `total` more bytes at the end of the last block.
     char* reserve(std::size_t total, RowRef& ref);
     const char* rowData(const RowRef& r) const { return blocks_[r.block].data.get() + r.offset; }
