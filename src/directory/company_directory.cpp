@@ -143,10 +143,7 @@ CompanyDirectory CompanyDirectory::parse(std::string bytes, CompanyNumberLimits 
     d.separator_ = detectSeparator(text.substr(from), eol, looksLikeEntry);
     d.entries_.reserve(text.size() / 32);
     adviseLargePages(d.entries_.data(), d.entries_.capacity() * sizeof(DirectoryEntry));
-    const std::size_t slots = std::max<std::size_t>(64, std::bit_ceil(text.size() / 24 + 1));
-    d.slots_.reserve(slots);
-    adviseLargePages(d.slots_.data(), slots * sizeof(std::uint64_t));
-    d.slots_.assign(slots, 0);
+    d.slots_ = largeVector<std::uint64_t>(std::max<std::size_t>(64, std::bit_ceil(text.size() / 24 + 1)));
     RecordReader reader(text, from, d.separator_, eol, looksLikeEntry);
     SeparatedRecord r;
     bool first = true;

@@ -21,6 +21,7 @@
 #include "editing/register_entry_editor.h"
 #include "editing/messages.h"
 #include "text/format.h"
+#include "util/os_file.h"
 
 namespace kovirant {
 namespace {
@@ -182,7 +183,8 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
 // walk: open addressing, each slot the hash's high half and row + 1.
 class RowIndex {
 public:
-    explicit RowIndex(std::size_t rows) : slots_(std::bit_ceil(rows * 2 + 16), 0), other_(slots_.size(), 0) {}
+    explicit RowIndex(std::size_t rows)
+        : slots_(largeVector<std::uint64_t>(std::bit_ceil(rows * 2 + 16))), other_(largeVector<std::uint32_t>(slots_.size())) {}
 
     // The earlier row whose key `same` says equals this one's, or the free
     // slot where row `row` is now recorded. Returns the slot.

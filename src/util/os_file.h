@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kovirant {
 
@@ -88,6 +89,15 @@ void pauseMs(int ms);
 // per 2 MB instead of per 4 KB, which on some virtual machines is most of the
 // time a large buffer takes to fill. Nothing where there is no such thing.
 void adviseLargePages(void* data, std::size_t size);
+// `n` values of T{} in memory that asked for large pages before it was touched.
+template <class T>
+std::vector<T> largeVector(std::size_t n) {
+    std::vector<T> v;
+    v.reserve(n);
+    adviseLargePages(v.data(), n * sizeof(T));
+    v.assign(n, T{});
+    return v;
+}
 
 // Makes `file` with `bytes` in it only if it does not exist yet (one process
 // of any number wins); a write that fails removes what it made. Returns 0 or
