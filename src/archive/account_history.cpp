@@ -122,7 +122,7 @@ void AccountHistory::RefTable::presize(std::size_t entries) {
     if (used != 0) return;
     std::size_t size = 16;
     while (size < entries * 2 + 2) size *= 2;
-    slots.assign(size, 0);
+    slots = largeVector<std::uint32_t>(size);
 }
 
 // Room for the rows the log says its reports hold (a hint: the reports are the truth).
@@ -130,10 +130,15 @@ void AccountHistory::reserve(std::size_t rows) {
     constexpr std::size_t kMostRows = std::size_t{1} << 23;  // more rows grow the arrays as they come
     constexpr std::size_t kBytesPerRow = 80;  // a register row's stored cells
     rows = std::min(rows, kMostRows);
-    built_.pool.reserve(rows * kBytesPerRow);
-    built_.rows.reserve(rows);
-    built_.nextByAccount.reserve(rows * 2);
-    built_.nextByTax.reserve(rows);
+    // Each in memory that asks for large pages before it is touched.
+    auto room = [](auto& v, std::size_t n) {
+        v.reserve(n);
+        adviseLargePages(v.data(), v.capacity() * sizeof(*v.data()));
+    };
+    room(built_.pool, rows * kBytesPerRow);
+    room(built_.rows, rows);
+    room(built_.nextByAccount, rows * 2);
+    room(built_.nextByTax, rows);
     for (RefTable* t : {&built_.accounts, &built_.taxes, &built_.cells}) t->presize(rows);
 }
 
