@@ -162,10 +162,13 @@ std::optional<std::filesystem::path> policyPath(std::string_view) { return std::
 
 void adviseLargePages(void* data, std::size_t size) {
 #ifdef MADV_HUGEPAGE
-    constexpr std::uintptr_t kLarge = std::uintptr_t{1} << 21;
-    const auto from = (reinterpret_cast<std::uintptr_t>(data) + kLarge - 1) & ~(kLarge - 1);
-    const auto to = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kLarge - 1);
-    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    constexpr std::size_t kLarge = std::size_t{1} << 21;
+    char* const begin = static_cast<char*>(data);
+    const std::size_t misaligned = reinterpret_cast<std::uintptr_t>(begin) & (kLarge - 1);
+    const std::size_t skip = misaligned == 0 ? 0 : kLarge - misaligned;  // to the first whole large page
+    if (size <= skip) return;
+    const std::size_t whole = (size - skip) & ~(kLarge - 1);
+    if (whole > 0) ::madvise(begin + skip, whole, MADV_HUGEPAGE);
 #else
     (void)data;
     (void)size;
