@@ -17,6 +17,8 @@ constexpr std::size_t kBlockSize = 1 << 20;
 constexpr std::size_t kLargeBlockFrom = 4 * kBlockSize;
 constexpr std::size_t kLargeBlockSize = 8 * kBlockSize;
 constexpr std::align_val_t kLargePage{std::size_t{1} << 21};
+// Rows from which the row list grows into large pages.
+constexpr std::size_t kLargeRowsFrom = std::size_t{1} << 16;
 }  // namespace
 
 MemoryTable::MemoryTable(std::size_t columns, bool singleSelection)
@@ -70,6 +72,14 @@ void MemoryTable::compact() {
 
 void MemoryTable::insertRow(std::size_t index, std::span<const std::string> cells) {
     const RowRef ref = store(cells);
+    if (rows_.size() == rows_.capacity() && rows_.size() >= kLargeRowsFrom) {
+        // Grown as a vector grows, into memory that asked for large pages first.
+        std::vector<RowRef> grown;
+        grown.reserve(rows_.capacity() * 2);
+        adviseLargePages(grown.data(), grown.capacity() * sizeof(RowRef));
+        grown.assign(rows_.begin(), rows_.end());
+        rows_.swap(grown);
+    }
     if (index >= rows_.size()) rows_.push_back(ref);
     else rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), ref);
 }
