@@ -130,15 +130,10 @@ void AccountHistory::reserve(std::size_t rows) {
     constexpr std::size_t kMostRows = std::size_t{1} << 23;  // more rows grow the arrays as they come
     constexpr std::size_t kBytesPerRow = 80;  // a register row's stored cells
     rows = std::min(rows, kMostRows);
-    // Each in memory that asks for large pages before it is touched.
-    auto room = [](auto& v, std::size_t n) {
-        v.reserve(n);
-        adviseLargePages(v.data(), v.capacity() * sizeof(*v.data()));
-    };
-    room(built_.pool, rows * kBytesPerRow);
-    room(built_.rows, rows);
-    room(built_.nextByAccount, rows * 2);
-    room(built_.nextByTax, rows);
+    reserveLarge(built_.pool, rows * kBytesPerRow);
+    reserveLarge(built_.rows, rows);
+    reserveLarge(built_.nextByAccount, rows * 2);
+    reserveLarge(built_.nextByTax, rows);
     for (RefTable* t : {&built_.accounts, &built_.taxes, &built_.cells}) t->presize(rows);
 }
 
@@ -684,8 +679,7 @@ HistoryFill fillFromHistory(const AccountHistory& history, RecordTables& tables,
     std::array<std::string_view, RegisterCol::count> cells;  // valid until the row is rewritten
     const MemoryTable& registerTable = tables.table(ViewRegister);
     for (std::size_t r = 0; r < registerTable.rowCount(); ++r) {
-        registerTable.cellViews(r, cells);
-        for (std::string_view& c : cells) c = cut(c, kFieldMax);  // as RecordTables::cell reads them
+        tables.readViews(ViewRegister, r, cells);
         const std::string_view tax = cells[RegisterCol::taxBaseNumber];
         std::optional<std::string> company, opening;
         if (cells[RegisterCol::companyNumber].empty()) company = companyFor(tax);

@@ -141,8 +141,7 @@ CompanyDirectory CompanyDirectory::parse(std::string bytes, CompanyNumberLimits 
     else if (lf == std::string_view::npos && text.find('\r') != std::string_view::npos) d.lineEnd_ = "\r";
     const char eol = d.lineEnd_ == "\r" ? '\r' : '\n';
     d.separator_ = detectSeparator(text.substr(from), eol, looksLikeEntry);
-    d.entries_.reserve(text.size() / 32);
-    adviseLargePages(d.entries_.data(), d.entries_.capacity() * sizeof(DirectoryEntry));
+    reserveLarge(d.entries_, text.size() / 32);
     d.slots_ = largeVector<std::uint64_t>(std::max<std::size_t>(64, std::bit_ceil(text.size() / 24 + 1)));
     RecordReader reader(text, from, d.separator_, eol, looksLikeEntry);
     SeparatedRecord r;

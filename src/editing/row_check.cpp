@@ -98,9 +98,7 @@ std::optional<std::string_view> storedFormFault(CellViews& row, ViewKind kind) {
 
 // A row's cells, cut as RecordTables::readRow cuts them.
 void readViews(const RecordTables& tables, ViewKind kind, std::size_t row, CellViews& out) {
-    const std::size_t columns = columnCount(kind);
-    tables.table(kind).cellViews(row, std::span(out.data(), columns));
-    for (std::size_t c = 0; c < columns; ++c) out[c] = cut(out[c], kFieldMax);
+    tables.readViews(kind, row, std::span(out.data(), columnCount(kind)));
 }
 
 // The record the editor judges, from the cells (its strings keep their room

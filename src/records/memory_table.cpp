@@ -75,8 +75,7 @@ void MemoryTable::insertRow(std::size_t index, std::span<const std::string> cell
     if (rows_.size() == rows_.capacity() && rows_.size() >= kLargeRowsFrom) {
         // Grown as a vector grows, into memory that asked for large pages first.
         std::vector<RowRef> grown;
-        grown.reserve(rows_.capacity() * 2);
-        adviseLargePages(grown.data(), grown.capacity() * sizeof(RowRef));
+        reserveLarge(grown, rows_.capacity() * 2);
         grown.assign(rows_.begin(), rows_.end());
         rows_.swap(grown);
     }

@@ -79,6 +79,11 @@ void RecordTables::writeCell(ViewKind kind, std::size_t row, std::size_t column,
     changed(c);
 }
 
+void RecordTables::readViews(ViewKind kind, std::size_t row, std::span<std::string_view> fields) const {
+    tables_[kind]->cellViews(row, fields);
+    for (std::string_view& field : fields) field = cut(field, kFieldMax);
+}
+
 std::string_view RecordTables::cell(ViewKind kind, std::size_t row, std::size_t column) const {
     return cut(tables_[kind]->cell(row, column), kFieldMax);
 }

@@ -46,6 +46,8 @@ public:
     void removeRows(ViewKind kind, std::size_t first, std::size_t count);
     // Fills `record` from row `row`, each field cut to 511 characters.
     void readRow(ViewKind kind, std::size_t row, std::span<std::string> record) const;
+    // The same cut fields as views, valid until the table next changes.
+    void readViews(ViewKind kind, std::size_t row, std::span<std::string_view> fields) const;
     // Sets every cell of row `row` from `record`; counters and status stay.
     void writeRow(ViewKind kind, std::size_t row, std::span<const std::string> record);
     // Sets one cell of row `row`; counters and status stay.

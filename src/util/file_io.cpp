@@ -104,8 +104,7 @@ int readFile(const std::filesystem::path& path, std::string& out) {
     std::rewind(f);
     clearSystemError();
     if (size > 0 && size < (1L << 29)) {
-        out.reserve(static_cast<std::size_t>(size));
-        adviseLargePages(out.data(), out.capacity());
+        reserveLarge(out, static_cast<std::size_t>(size));
         out.resize(static_cast<std::size_t>(size));
         out.resize(std::fread(out.data(), 1, out.size(), f));
     }

@@ -89,12 +89,18 @@ void pauseMs(int ms);
 // per 2 MB instead of per 4 KB, which on some virtual machines is most of the
 // time a large buffer takes to fill. Nothing where there is no such thing.
 void adviseLargePages(void* data, std::size_t size);
-// `n` values of T{} in memory that asked for large pages before it was touched.
+// Room for `n` elements in `c` (a vector or a string), in memory that asked
+// for large pages before anything touched it.
+template <class Container>
+void reserveLarge(Container& c, std::size_t n) {
+    c.reserve(n);
+    adviseLargePages(c.data(), c.capacity() * sizeof(*c.data()));
+}
+// `n` values of T{} in such memory.
 template <class T>
 std::vector<T> largeVector(std::size_t n) {
     std::vector<T> v;
-    v.reserve(n);
-    adviseLargePages(v.data(), n * sizeof(T));
+    reserveLarge(v, n);
     v.assign(n, T{});
     return v;
 }
