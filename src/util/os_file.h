@@ -15,7 +15,9 @@
 namespace kovirant {
 
 // Moves `from` over `to`, replacing it, and flushes the move to the disk.
-// Returns 0 or the system error code.
+// Where another process has `to` open for a moment (Windows refuses the move
+// then), it is tried again for up to a few seconds. Returns 0 or the system
+// error code.
 int renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // An exclusive hold on a file, kept until the FileHold is destroyed or the

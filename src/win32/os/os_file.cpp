@@ -42,8 +42,20 @@ MappedFile::~MappedFile() {
 }
 
 int renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
-    return lastError();
+    // Windows refuses to replace a file that another process has open to read
+    // (a colleague's run reading the archive's log or the directory, a virus
+    // scanner): they hold it for moments, so the move is tried again for a
+    // while before the refusal counts.
+    constexpr DWORD kPatienceMs = 3000;
+    DWORD waited = 0;
+    for (DWORD pause = 2;; pause = pause < 64 ? pause * 2 : pause) {
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+        const int err = lastError();
+        const bool held = err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION;
+        if (!held || waited >= kPatienceMs) return err;
+        Sleep(pause);
+        waited += pause;
+    }
 }
 
 int AppendFile::open(const std::filesystem::path& file, std::uint64_t keep) {
