@@ -7,6 +7,8 @@
 #include <functional>
 #include <version>
 #if defined(_GLIBCXX_HAS_GTHREADS) || !defined(__GLIBCXX__)
+#include <deque>
+#include <future>
 #include <thread>
 #define KOVIRANT_HAS_THREADS 1
 #endif
@@ -90,10 +92,23 @@ std::string_view cellAt(const char*& p) {
 
 std::size_t hashOf(std::string_view key) { return std::hash<std::string_view>{}(key); }
 
+// How many rows ahead the hash tables' slots are fetched: their loads, each
+// far from the last in a table of millions, then overlap.
+constexpr std::size_t kFetchAhead = 8;
+
+void prefetch(const void* at) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(at);
+#else
+    (void)at;
+#endif
+}
+
+
 }  // namespace
 
 template <class KeyOf>
-std::uint32_t& AccountHistory::RefTable::slot(std::string_view key, const KeyOf& keyOf) {
+std::uint32_t& AccountHistory::RefTable::slot(std::size_t hash, std::string_view key, const KeyOf& keyOf) {
     if ((used + 1) * 2 > slots.size()) {
         std::vector<std::uint32_t> old = std::move(slots);
         slots.assign(std::max<std::size_t>(16, old.size() * 2), 0);
@@ -104,10 +119,14 @@ std::uint32_t& AccountHistory::RefTable::slot(std::string_view key, const KeyOf&
             slots[i] = s;
         }
     }
-    std::size_t i = hashOf(key) & (slots.size() - 1);
+    std::size_t i = hash & (slots.size() - 1);
     while (slots[i] != 0 && keyOf(slots[i] - 1) != key) i = (i + 1) & (slots.size() - 1);
     if (slots[i] == 0) ++used;
     return slots[i];
+}
+
+void AccountHistory::RefTable::prefetch(std::size_t hash) const {
+    if (!slots.empty()) kovirant::prefetch(&slots[hash & (slots.size() - 1)]);
 }
 
 template <class KeyOf>
@@ -174,32 +193,69 @@ std::string_view AccountHistory::openingOf(std::uint32_t ref) const {
     return field(row, ref % 2 ? AccountChangeCol::originalOpeningDate : AccountChangeCol::newOpeningDate);
 }
 
-void AccountHistory::add(std::uint32_t report, ViewKind kind, const RecordTables& tables, std::size_t r) {
-    const auto row = static_cast<std::uint32_t>(built_.rows.size());
-    built_.rows.push_back({static_cast<std::uint32_t>(built_.pool.size()), report, static_cast<std::uint8_t>(kind)});
-    for (std::size_t column : storedColumns(kind)) appendCell(built_.pool, tables.cell(kind, r, column));
-    pool_ = std::string_view(built_.pool.data(), built_.pool.size());  // the keys below read the rows
-    rows_ = built_.rows;
-    if (kind != ViewInstitution) {
-        std::uint32_t& earliest = built_.cells.slot(cellsOf(row), [this](std::uint32_t ref) { return cellsOf(ref); });
-        if (earliest == 0) earliest = row + 1;
+void AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordTables& tables) {
+    const std::size_t count = tables.table(kind).rowCount();
+    if (count == 0) return;
+    // First the rows' cells into the pool, and the hashes of their keys; then
+    // the keys into the tables, each table's slot fetched a few rows ahead.
+    struct Keys {
+        std::size_t cells = 0, tax = 0, account[2] = {0, 0};
+        bool hasTax = false, hasAccount[2] = {false, false};
+    };
+    std::vector<Keys> keys(count);
+    const auto first = static_cast<std::uint32_t>(built_.rows.size());
+    const std::span<const std::size_t> columns = storedColumns(kind);
+    const std::uint32_t accounts = kind == ViewAccountChange ? 2u : kind == ViewRegister ? 1u : 0u;
+    std::array<std::string_view, 16> cells;
+    const std::span<std::string_view> rowCells(cells.data(), columnCount(kind));
+    for (std::size_t r = 0; r < count; ++r) {
+        tables.readViews(kind, r, rowCells);
+        const std::size_t at = built_.pool.size();
+        built_.rows.push_back({static_cast<std::uint32_t>(at), report, static_cast<std::uint8_t>(kind)});
+        for (std::size_t column : columns) appendCell(built_.pool, cells[column]);
+        Keys& k = keys[r];
+        if (kind != ViewInstitution) k.cells = hashOf(std::string_view(built_.pool.data() + at, built_.pool.size() - at));
+        const std::string_view tax = cells[columns[kStoredTax]];
+        k.hasTax = !tax.empty();
+        if (k.hasTax) k.tax = hashOf(tax);
+        for (std::uint32_t which = 0; which < accounts; ++which) {
+            const std::string_view a = cells[columns[which == 0 ? kStoredAccount : kStoredOriginalAccount]];
+            k.hasAccount[which] = !a.empty() && (which == 0 || a != cells[columns[kStoredAccount]]);
+            if (k.hasAccount[which]) k.account[which] = hashOf(a);
+        }
     }
-    built_.nextByAccount.resize(built_.nextByAccount.size() + 2, 0);
+    built_.nextByAccount.resize(built_.rows.size() * 2, 0);
+    built_.nextByTax.resize(built_.rows.size(), 0);
+    bind();  // the keys below read the rows
     auto account = [this](std::uint32_t ref) { return accountOf(ref); };
-    for (std::uint32_t which = 0; which < (kind == ViewAccountChange ? 2u : kind == ViewRegister ? 1u : 0u); ++which) {
-        const std::uint32_t ref = row * 2 + which;
-        const std::string_view a = accountOf(ref);
-        if (a.empty() || (which == 1 && a == accountOf(row * 2))) continue;
-        std::uint32_t& head = built_.accounts.slot(a, account);
-        built_.nextByAccount[ref] = head;
-        head = ref + 1;
-    }
-    built_.nextByTax.push_back(0);
-    const std::string_view tax = stored(row, kStoredTax);
-    if (!tax.empty()) {
-        std::uint32_t& head = built_.taxes.slot(tax, [this](std::uint32_t ref) { return stored(ref, kStoredTax); });
-        built_.nextByTax[row] = head;
-        head = row + 1;
+    auto taxOf = [this](std::uint32_t ref) { return stored(ref, kStoredTax); };
+    auto cellsAt = [this](std::uint32_t ref) { return cellsOf(ref); };
+    for (std::size_t r = 0; r < count; ++r) {
+        if (r + kFetchAhead < count) {
+            const Keys& ahead = keys[r + kFetchAhead];
+            if (kind != ViewInstitution) built_.cells.prefetch(ahead.cells);
+            if (ahead.hasTax) built_.taxes.prefetch(ahead.tax);
+            for (std::uint32_t which = 0; which < accounts; ++which)
+                if (ahead.hasAccount[which]) built_.accounts.prefetch(ahead.account[which]);
+        }
+        const Keys& k = keys[r];
+        const auto row = first + static_cast<std::uint32_t>(r);
+        if (kind != ViewInstitution) {
+            std::uint32_t& earliest = built_.cells.slot(k.cells, cellsOf(row), cellsAt);
+            if (earliest == 0) earliest = row + 1;
+        }
+        for (std::uint32_t which = 0; which < accounts; ++which) {
+            if (!k.hasAccount[which]) continue;
+            const std::uint32_t ref = row * 2 + which;
+            std::uint32_t& head = built_.accounts.slot(k.account[which], accountOf(ref), account);
+            built_.nextByAccount[ref] = head;
+            head = ref + 1;
+        }
+        if (k.hasTax) {
+            std::uint32_t& head = built_.taxes.slot(k.tax, stored(row, kStoredTax), taxOf);
+            built_.nextByTax[row] = head;
+            head = row + 1;
+        }
     }
 }
 
@@ -259,30 +315,33 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
     for (const ArchiveLogEntry& e : entries)
         for (const std::string& n : e.rows) named += std::min<std::uintmax_t>(std::strtoull(n.c_str(), nullptr, 10), 1u << 26);
     h.reserve(static_cast<std::size_t>(std::min(named, copiesBytes / kLeastBytesPerRow)));
-    // The next report is read on another core while one is added, in the log's order.
     auto copyOf = [&](std::size_t i) { return copyPath(folder, entries[i].copy); };
-    ReadReport current = entries.empty() ? ReadReport() : readReport(copyOf(0));
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        ReadReport next;
-        auto addCurrent = [&] {
-            const auto report = static_cast<std::uint32_t>(h.reports_.size());
-            h.reports_.push_back({entries[i].time, entries[i].copy});
-            if (!current.read) return;
-            for (ViewKind k : kAllKinds)
-                for (std::size_t row = 0; row < current.tables->table(k).rowCount(); ++row)
-                    h.add(report, k, *current.tables, row);
-        };
+    auto addReport = [&](std::size_t i, const ReadReport& read) {
+        const auto report = static_cast<std::uint32_t>(h.reports_.size());
+        h.reports_.push_back({entries[i].time, entries[i].copy});
+        if (read.read)
+            for (ViewKind k : kAllKinds) h.addTable(report, k, *read.tables);
+    };
 #ifdef KOVIRANT_HAS_THREADS
-        std::thread reader;
-        if (i + 1 < entries.size()) reader = std::thread([&] { next = readReport(copyOf(i + 1)); });
-        addCurrent();
-        if (reader.joinable()) reader.join();
-#else
-        addCurrent();
-        if (i + 1 < entries.size()) next = readReport(copyOf(i + 1));
-#endif
-        current = std::move(next);
+    // The reports are read two at a time on other threads (reading is most of
+    // the work) and added here in the log's order as they come.
+    constexpr std::size_t kReadAhead = 2;
+    std::deque<std::future<ReadReport>> reading;
+    std::size_t started = 0;
+    auto readAhead = [&] {
+        for (; started < entries.size() && reading.size() < kReadAhead; ++started)
+            reading.push_back(std::async(std::launch::async, [&copyOf, i = started] { return readReport(copyOf(i)); }));
+    };
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        readAhead();
+        const ReadReport read = reading.front().get();
+        reading.pop_front();
+        readAhead();
+        addReport(i, read);
     }
+#else
+    for (std::size_t i = 0; i < entries.size(); ++i) addReport(i, readReport(copyOf(i)));
+#endif
     h.built_.pool.shrink_to_fit();
     h.built_.rows.shrink_to_fit();
     h.built_.nextByAccount.shrink_to_fit();

@@ -89,7 +89,9 @@ public:
     public:
         // The slot of `key`; an empty one (0) the caller fills.
         template <class KeyOf>
-        std::uint32_t& slot(std::string_view key, const KeyOf& keyOf);
+        std::uint32_t& slot(std::size_t hash, std::string_view key, const KeyOf& keyOf);
+        // Asks the processor for the slot of a hash, to be used shortly.
+        void prefetch(std::size_t hash) const;
         // Room for `entries` without a rehash (an empty table).
         void presize(std::size_t entries);
         RefView view() const { return {slots, used}; }
@@ -105,7 +107,7 @@ private:
         std::uint8_t table = 0;
     };
     void reserve(std::size_t rows);
-    void add(std::uint32_t report, ViewKind kind, const RecordTables& tables, std::size_t row);
+    void addTable(std::uint32_t report, ViewKind kind, const RecordTables& tables);  // a report's table, every row
     void bind();
     std::string_view stored(std::uint32_t row, std::size_t index) const;
     std::string_view field(std::uint32_t row, std::size_t column) const;  // the table's column
