@@ -129,10 +129,15 @@ void AccountHistory::RefTable::prefetch(std::size_t hash) const {
     if (!slots.empty()) kovirant::prefetch(&slots[hash & (slots.size() - 1)]);
 }
 
+void AccountHistory::RefView::prefetch(std::size_t hash) const {
+    if (!slots.empty()) kovirant::prefetch(&slots[hash & (slots.size() - 1)]);
+}
+
+
 template <class KeyOf>
-std::uint32_t AccountHistory::RefView::find(std::string_view key, const KeyOf& keyOf) const {
+std::uint32_t AccountHistory::RefView::find(std::size_t hash, std::string_view key, const KeyOf& keyOf) const {
     if (slots.empty()) return 0;
-    std::size_t i = hashOf(key) & (slots.size() - 1);
+    std::size_t i = hash & (slots.size() - 1);
     while (slots[i] != 0 && keyOf(slots[i] - 1) != key) i = (i + 1) & (slots.size() - 1);
     return slots[i];
 }
@@ -619,7 +624,7 @@ struct OneValue {
     AccountHistory::Value answer() const {
         if (!seen) return {};
         if (conflict) return {AccountHistory::Answer::Conflict, {}};
-        return {AccountHistory::Answer::Known, std::string(value)};
+        return {AccountHistory::Answer::Known, value};
     }
 };
 
@@ -629,14 +634,18 @@ std::optional<std::uint32_t> AccountHistory::reportHolding(ViewKind kind, std::s
     if (kind == ViewInstitution) return std::nullopt;
     std::string key;
     for (std::size_t column : storedColumns(kind)) appendCell(key, column < cells.size() ? cells[column] : "");
-    const std::uint32_t found = cells_.find(key, [this](std::uint32_t ref) { return cellsOf(ref); });
+    const std::uint32_t found = cells_.find(hashOf(key), key, [this](std::uint32_t ref) { return cellsOf(ref); });
     if (found == 0) return std::nullopt;
     return rows_[found - 1].report;
 }
 
 AccountHistory::Value AccountHistory::opening(std::string_view account, std::string_view tax) const {
+    return opening(account, hashOf(account), tax);
+}
+
+AccountHistory::Value AccountHistory::opening(std::string_view account, std::size_t accountHash, std::string_view tax) const {
     OneValue date;
-    for (std::uint32_t s = accounts_.find(account, [this](std::uint32_t ref) { return accountOf(ref); }); s != 0;
+    for (std::uint32_t s = accounts_.find(accountHash, account, [this](std::uint32_t ref) { return accountOf(ref); }); s != 0;
          s = nextByAccount_[s - 1]) {
         const std::uint32_t row = (s - 1) / 2;
         if (stored(row, kStoredTax) != tax) continue;
@@ -645,15 +654,57 @@ AccountHistory::Value AccountHistory::opening(std::string_view account, std::str
     return date.answer();
 }
 
-AccountHistory::Value AccountHistory::company(std::string_view tax) const {
+AccountHistory::Value AccountHistory::company(std::string_view tax) const { return company(tax, hashOf(tax)); }
+
+AccountHistory::Value AccountHistory::company(std::string_view tax, std::size_t taxHash) const {
     auto taxOf = [this](std::uint32_t row) { return stored(row, kStoredTax); };
     OneValue number;
-    for (std::uint32_t s = taxes_.find(tax, taxOf); s != 0; s = nextByTax_[s - 1]) {
+    for (std::uint32_t s = taxes_.find(taxHash, tax, taxOf); s != 0; s = nextByTax_[s - 1]) {
         const std::string_view c =
             field(s - 1, columnOf(static_cast<ViewKind>(rows_[s - 1].table), ColumnRole::CompanyNumber));
         if (c.size() == kCompanyNumberLength) number.add(c);
     }
     return number.answer();
+}
+
+void AccountHistory::lookUp(std::span<Lookup> batch) const {
+    constexpr std::size_t kMost = 32;
+    std::array<std::size_t, kMost * 2> hash;
+    std::array<std::uint32_t, kMost * 2> head;
+    for (std::size_t first = 0; first < batch.size(); first += kMost) {
+        const std::span<Lookup> part = batch.subspan(first, std::min(kMost, batch.size() - first));
+        // The slots.
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            if (part[i].opening) accounts_.prefetch(hash[2 * i] = hashOf(part[i].account));
+            if (part[i].company) taxes_.prefetch(hash[2 * i + 1] = hashOf(part[i].tax));
+        }
+        // The rows they name (the first of each chain), then those rows' cells.
+        auto slotOf = [](const RefView& t, std::size_t h) {
+            std::size_t at = h & (t.slots.size() - 1);
+            return t.slots.empty() ? 0u : t.slots[at];
+        };
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            head[2 * i] = part[i].opening ? slotOf(accounts_, hash[2 * i]) : 0;
+            head[2 * i + 1] = part[i].company ? slotOf(taxes_, hash[2 * i + 1]) : 0;
+            if (head[2 * i]) {
+                prefetch(&rows_[(head[2 * i] - 1) / 2]);
+                prefetch(&nextByAccount_[head[2 * i] - 1]);
+            }
+            if (head[2 * i + 1]) {
+                prefetch(&rows_[head[2 * i + 1] - 1]);
+                prefetch(&nextByTax_[head[2 * i + 1] - 1]);
+            }
+        }
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            if (head[2 * i]) prefetch(pool_.data() + rows_[(head[2 * i] - 1) / 2].at);
+            if (head[2 * i + 1]) prefetch(pool_.data() + rows_[head[2 * i + 1] - 1].at);
+        }
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            Lookup& l = part[i];
+            if (l.opening) l.openingFound = opening(l.account, hash[2 * i], l.tax);
+            if (l.company) l.companyFound = company(l.tax, hash[2 * i + 1]);
+        }
+    }
 }
 
 HistoryRow AccountHistory::rowAt(std::uint32_t row) const {
@@ -692,11 +743,11 @@ HistoryRow AccountHistory::rowAt(std::uint32_t row) const {
 std::vector<HistoryRow> AccountHistory::rowsOf(std::string_view number) const {
     const std::string digits = digitsOf(number);
     std::vector<std::uint32_t> found;
-    for (std::uint32_t s = accounts_.find(digits, [this](std::uint32_t ref) { return accountOf(ref); }); s != 0;
+    for (std::uint32_t s = accounts_.find(hashOf(digits), digits, [this](std::uint32_t ref) { return accountOf(ref); }); s != 0;
          s = nextByAccount_[s - 1])
         found.push_back((s - 1) / 2);
     auto taxOf = [this](std::uint32_t row) { return stored(row, kStoredTax); };
-    for (std::uint32_t s = taxes_.find(digits, taxOf); s != 0; s = nextByTax_[s - 1]) found.push_back(s - 1);
+    for (std::uint32_t s = taxes_.find(hashOf(digits), digits, taxOf); s != 0; s = nextByTax_[s - 1]) found.push_back(s - 1);
     // Oldest first: the rows are in the log's order, the reports' order.
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
@@ -726,43 +777,85 @@ std::function<CheckOptions::HistoryNotes(ViewKind, std::span<const std::string_v
     };
 }
 
+namespace {
+
+// What the history gives a register row.
+struct RowFound {
+    std::uint32_t row = 0;
+    std::string_view company, opening;  // empty: nothing
+};
+
+// The register rows [from, to)'s findings, in order, looked up a batch at a time.
+void findInHistory(const AccountHistory& history, const RecordTables& tables, const CompanyDirectory* directory,
+                   std::size_t from, std::size_t to, std::vector<RowFound>& found) {
+    constexpr std::size_t kBatch = 32;
+    std::array<AccountHistory::Lookup, kBatch> batch;
+    std::array<std::string_view, RegisterCol::count> cells;
+    for (std::size_t first = from; first < to; first += kBatch) {
+        const std::size_t n = std::min(kBatch, to - first);
+        for (std::size_t i = 0; i < n; ++i) {
+            AccountHistory::Lookup& l = batch[i];
+            tables.readViews(ViewRegister, first + i, cells);
+            l.tax = cells[RegisterCol::taxBaseNumber];
+            l.account = cells[RegisterCol::accountNumber];
+            // The directory's company number is filled from the directory.
+            l.company = cells[RegisterCol::companyNumber].empty() && !(directory && directory->companyOf(l.tax));
+            l.opening = !cells[RegisterCol::closingDate].empty() && cells[RegisterCol::openingDate].empty();
+        }
+        history.lookUp(std::span(batch.data(), n));
+        for (std::size_t i = 0; i < n; ++i) {
+            const AccountHistory::Lookup& l = batch[i];
+            RowFound f;
+            f.row = static_cast<std::uint32_t>(first + i);
+            if (l.company && l.companyFound.answer == AccountHistory::Answer::Known) f.company = l.companyFound.text;
+            if (l.opening && l.openingFound.answer == AccountHistory::Answer::Known) f.opening = l.openingFound.text;
+            if (!f.company.empty() || !f.opening.empty()) found.push_back(f);
+        }
+    }
+}
+
+}  // namespace
+
 HistoryFill fillFromHistory(const AccountHistory& history, RecordTables& tables, const CompanyDirectory* directory) {
     HistoryFill out;
-    auto companyFor = [&](std::string_view tax) -> std::optional<std::string> {
-        if (directory && directory->companyOf(tax)) return std::nullopt;  // the directory's is filled from it
-        const AccountHistory::Value v = history.company(tax);
-        if (v.answer != AccountHistory::Answer::Known) return std::nullopt;
-        return v.text;
-    };
+    // Found first, on two threads where there are (the rows and the history
+    // are only read), then written in the rows' order.
+    const std::size_t count = tables.table(ViewRegister).rowCount();
+    std::vector<RowFound> found, later;
+#ifdef KOVIRANT_HAS_THREADS
+    const std::size_t half = count >= 65536 ? count / 2 : count;
+    std::thread second;
+    if (half < count)
+        second = std::thread([&] { findInHistory(history, tables, directory, half, count, later); });
+    findInHistory(history, tables, directory, 0, half, found);
+    if (second.joinable()) second.join();
+#else
+    findInHistory(history, tables, directory, 0, count, found);
+#endif
     RegisterEntry row;
-    std::array<std::string_view, RegisterCol::count> cells;  // valid until the row is rewritten
-    const MemoryTable& registerTable = tables.table(ViewRegister);
-    for (std::size_t r = 0; r < registerTable.rowCount(); ++r) {
-        tables.readViews(ViewRegister, r, cells);
-        const std::string_view tax = cells[RegisterCol::taxBaseNumber];
-        std::optional<std::string> company, opening;
-        if (cells[RegisterCol::companyNumber].empty()) company = companyFor(tax);
-        if (!cells[RegisterCol::closingDate].empty() && cells[RegisterCol::openingDate].empty()) {
-            AccountHistory::Value v = history.opening(cells[RegisterCol::accountNumber], tax);
-            if (v.answer == AccountHistory::Answer::Known) opening = std::move(v.text);
-        }
-        out.companies += company ? 1 : 0;
-        out.openings += opening ? 1 : 0;
-        if (company && opening) {  // one rewrite of the row for both
-            tables.table(ViewRegister).readCells(r, row);
-            row[RegisterCol::companyNumber] = std::move(*company);
-            row[RegisterCol::openingDate] = std::move(*opening);
-            tables.writeRow(ViewRegister, r, row);
-        } else if (company) {
-            tables.writeCell(ViewRegister, r, RegisterCol::companyNumber, *company);
-        } else if (opening) {
-            tables.writeCell(ViewRegister, r, RegisterCol::openingDate, *opening);
+    for (const std::vector<RowFound>* part : {&found, &later}) {
+        for (const RowFound& f : *part) {
+            out.companies += f.company.empty() ? 0 : 1;
+            out.openings += f.opening.empty() ? 0 : 1;
+            if (!f.company.empty() && !f.opening.empty()) {  // one rewrite of the row for both
+                tables.table(ViewRegister).readCells(f.row, row);
+                row[RegisterCol::companyNumber] = f.company;
+                row[RegisterCol::openingDate] = f.opening;
+                tables.writeRow(ViewRegister, f.row, row);
+            } else if (!f.company.empty()) {
+                tables.writeCell(ViewRegister, f.row, RegisterCol::companyNumber, f.company);
+            } else {
+                tables.writeCell(ViewRegister, f.row, RegisterCol::openingDate, f.opening);
+            }
         }
     }
     for (std::size_t r = 0; r < tables.table(ViewAccountChange).rowCount(); ++r) {
         if (!tables.cell(ViewAccountChange, r, AccountChangeCol::companyNumber).empty()) continue;
-        if (const auto company = companyFor(tables.cell(ViewAccountChange, r, AccountChangeCol::taxBaseNumber))) {
-            tables.writeCell(ViewAccountChange, r, AccountChangeCol::companyNumber, *company);
+        const std::string_view tax = tables.cell(ViewAccountChange, r, AccountChangeCol::taxBaseNumber);
+        if (directory && directory->companyOf(tax)) continue;
+        const AccountHistory::Value v = history.company(tax);
+        if (v.answer == AccountHistory::Answer::Known) {
+            tables.writeCell(ViewAccountChange, r, AccountChangeCol::companyNumber, v.text);
             ++out.companies;
         }
     }

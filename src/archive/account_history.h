@@ -48,12 +48,22 @@ public:
     enum class Answer { Unknown, Known, Conflict };
     struct Value {
         Answer answer = Answer::Unknown;
-        std::string text;
+        std::string_view text;  // in the history, valid as long as it is
     };
     // The opening date the history holds for an account under a tax number.
     Value opening(std::string_view account, std::string_view tax) const;
     // The company number the history holds for a tax number.
     Value company(std::string_view tax) const;
+    // Both for many rows at once (the fill's): each step of every lookup
+    // (the hash table's slot, the row it names, the row's cells) is asked of
+    // the memory for all of them before any is used, so that they wait for
+    // the memory together rather than one by one. An empty key asks nothing.
+    struct Lookup {
+        std::string_view account, tax;  // account: the opening's; tax: the company's (and the opening's)
+        bool opening = false, company = false;
+        Value openingFound, companyFound;
+    };
+    void lookUp(std::span<Lookup> batch) const;
     // Every row that holds the number (an account, or a tax base number;
     // separators allowed), oldest first.
     std::vector<HistoryRow> rowsOf(std::string_view number) const;
@@ -83,7 +93,8 @@ public:
         std::span<const std::uint32_t> slots;
         std::uint64_t used = 0;
         template <class KeyOf>
-        std::uint32_t find(std::string_view key, const KeyOf& keyOf) const;
+        std::uint32_t find(std::size_t hash, std::string_view key, const KeyOf& keyOf) const;
+        void prefetch(std::size_t hash) const;
     };
     class RefTable {
     public:
@@ -114,6 +125,8 @@ private:
     std::string_view accountOf(std::uint32_t ref) const;  // ref: row * 2 + (0 the account, 1 the original)
     std::string_view openingOf(std::uint32_t ref) const;
     std::string_view cellsOf(std::uint32_t row) const;
+    Value opening(std::string_view account, std::size_t accountHash, std::string_view tax) const;
+    Value company(std::string_view tax, std::size_t taxHash) const;
     HistoryRow rowAt(std::uint32_t row) const;
     bool readCache(const std::filesystem::path& folder, const std::string& proof);
     void writeCache(const std::filesystem::path& folder, const std::string& proof) const;
