@@ -5,13 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <version>
-#if defined(_GLIBCXX_HAS_GTHREADS) || !defined(__GLIBCXX__)
 #include <deque>
-#include <future>
-#include <thread>
-#define KOVIRANT_HAS_THREADS 1
-#endif
 #include <utility>
 
 #include "archive/report_archive.h"
@@ -23,6 +17,7 @@
 #include "util/file_io.h"
 #include "util/os_file.h"
 #include "util/sha256.h"
+#include "util/threads.h"
 
 namespace kovirant {
 namespace {

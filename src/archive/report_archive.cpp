@@ -11,6 +11,7 @@
 #include "util/file_io.h"
 #include "util/os_file.h"
 #include "util/sha256.h"
+#include "util/threads.h"
 
 namespace kovirant {
 namespace {
@@ -157,10 +158,19 @@ ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::fil
         }
     }
     const std::string_view bytes = mapped ? mapped->bytes() : std::string_view(read);
-    out.sha256 = hexOf(sha256(bytes));
+    // The report hashed on another core while its copy is written.
+#ifdef KOVIRANT_HAS_THREADS
+    std::future<std::string> hashed = std::async(std::launch::async, [bytes] { return hexOf(sha256(bytes)); });
+#endif
     std::filesystem::create_directories(folder, ec);
     const std::string when = entry.time.empty() ? stamp(now, "%Y-%m-%d %H:%M:%S") : entry.time;
-    if (const int err = makeCopy(folder, report, when, bytes, out.copy)) {
+    const int copyError = makeCopy(folder, report, when, bytes, out.copy);
+#ifdef KOVIRANT_HAS_THREADS
+    out.sha256 = hashed.get();
+#else
+    out.sha256 = hexOf(sha256(bytes));
+#endif
+    if (const int err = copyError) {
         out.status = ArchiveStatus::CannotCopy;
         out.failed = out.copy.empty() ? folder : out.copy;
         out.errorCode = err;

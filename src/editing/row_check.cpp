@@ -6,11 +6,6 @@
 #include <cstring>
 #include <optional>
 #include <span>
-#include <version>
-#if defined(_GLIBCXX_HAS_GTHREADS) || !defined(__GLIBCXX__)
-#include <thread>
-#define KOVIRANT_HAS_THREADS 1
-#endif
 #include <unordered_map>
 #include <vector>
 
@@ -22,6 +17,7 @@
 #include "editing/messages.h"
 #include "text/format.h"
 #include "util/os_file.h"
+#include "util/threads.h"
 
 namespace kovirant {
 namespace {
