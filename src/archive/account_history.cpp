@@ -803,6 +803,7 @@ struct RowFound {
 void findInHistory(const AccountHistory& history, const RecordTables& tables, const CompanyDirectory* directory,
                    std::size_t from, std::size_t to, std::vector<RowFound>& found) {
     constexpr std::size_t kBatch = 32;
+    reserveLarge(found, to - from);  // at most a finding per row, never moved
     std::array<AccountHistory::Lookup, kBatch> batch;
     std::array<std::string_view, RegisterCol::count> cells;
     for (std::size_t first = from; first < to; first += kBatch) {
