@@ -103,7 +103,7 @@ std::filesystem::path journalPath(const std::filesystem::path& workingFolder) {
 }
 
 void ChangeJournal::beginOp(std::uint8_t op, ViewKind kind) {
-    copyInserted();
+    copyInserted(kind);
     pending_ += static_cast<char>(op);
     pending_ += static_cast<char>(kind);
 }
@@ -115,31 +115,34 @@ void ChangeJournal::putInsertHead(std::string& out, const Inserted& rows) {
     put32(out, static_cast<std::uint32_t>(rows.count));
 }
 
-void ChangeJournal::copyInserted() {
-    if (lazy_.count == 0) return;
-    const Inserted rows = lazy_;
-    lazy_ = {};
+void ChangeJournal::copyInserted(ViewKind kind) {
+    Inserted& lazy = lazy_[kind];
+    if (lazy.count == 0) return;
+    const Inserted rows = lazy;
+    lazy = {};
     putInsertHead(pending_, rows);
     for (std::size_t r = rows.first; r < rows.first + rows.count; ++r) putRow(pending_, *rows.table, r);
 }
 
 void ChangeJournal::changing(const TableChange& c, const MemoryTable& table) {
-    // The rows not yet copied must be read before another change moves or
-    // overwrites them; an append at the end moves none.
-    if (!c.appends(table.rowCount())) copyInserted();
+    // The table's rows not yet copied must be read before another change
+    // moves or overwrites them; an append at the end moves none.
+    if (!c.appends(table.rowCount())) copyInserted(c.kind);
 }
 
 void ChangeJournal::changed(const TableChange& c, const MemoryTable& table) {
     const auto row = static_cast<std::uint32_t>(c.row);
     switch (c.type) {
-        case TableChange::Type::Insert:
-            if (lazy_.count > 0 && lazy_.kind == c.kind && lazy_.table == &table && lazy_.first + lazy_.count == c.row) {
-                lazy_.count += c.count;
+        case TableChange::Type::Insert: {
+            Inserted& lazy = lazy_[c.kind];
+            if (lazy.count > 0 && lazy.table == &table && lazy.first + lazy.count == c.row) {
+                lazy.count += c.count;
                 return;
             }
-            copyInserted();
-            lazy_ = {c.kind, &table, c.row, c.count};
+            copyInserted(c.kind);
+            lazy = {c.kind, &table, c.row, c.count};
             return;
+        }
         case TableChange::Type::Remove:
             beginOp(kRemove, c.kind);
             put32(pending_, row);
@@ -169,13 +172,16 @@ void ChangeJournal::discardPending() {
     lazy_ = {};
 }
 
+bool ChangeJournal::hasPending() const {
+    return !pending_.empty() || std::any_of(lazy_.begin(), lazy_.end(), [](const Inserted& i) { return i.count > 0; });
+}
+
 void ChangeJournal::collectWholeTables(const RecordTables& tables) {
     discardPending();
     for (ViewKind kind : kAllKinds)
         changed({TableChange::Type::Clear, kind}, tables.table(kind));
-    // The register last: the rows inserted last are written straight from
-    // the table, and the register is the large one.
-    for (ViewKind kind : {ViewInstitution, ViewAccountChange, ViewRegister}) {
+    // Every table's rows are written straight from the table at the commit.
+    for (ViewKind kind : kAllKinds) {
         const MemoryTable& t = tables.table(kind);
         if (t.rowCount() > 0) changed({TableChange::Type::Insert, kind, 0, t.rowCount()}, t);
     }
@@ -204,10 +210,11 @@ int ChangeJournal::reopen(const std::filesystem::path& file, std::uint64_t keep)
 // The collection, then the rows inserted last, written in pieces as they are
 // copied: an import's million rows never lie in memory twice.
 int ChangeJournal::commit(std::uint64_t sequence) {
-    const Inserted rows = lazy_;
+    const std::array<Inserted, kViewKindCount> lazy = lazy_;
     lazy_ = {};
     std::uint64_t length = pending_.size();
-    if (rows.count > 0) {
+    for (const Inserted& rows : lazy) {
+        if (rows.count == 0) continue;
         length += kInsertHeadSize;
         for (std::size_t r = rows.first; r < rows.first + rows.count; ++r)
             length += kRowLengthSize + rows.table->rowBytesSize(r);
@@ -224,7 +231,10 @@ int ChangeJournal::commit(std::uint64_t sequence) {
     };
     write(piece);
     write(pending_);
-    if (rows.count > 0) {
+    // Rows appended to different tables do not depend on each other, nor on
+    // the other tables' changes: each table's go after what was collected.
+    for (const Inserted& rows : lazy) {
+        if (rows.count == 0) continue;
         piece.clear();
         putInsertHead(piece, rows);
         for (std::size_t r = rows.first; r < rows.first + rows.count && err == 0; ++r) {

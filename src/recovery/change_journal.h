@@ -16,6 +16,7 @@
 //   SetCell kind row column  u32 length, text
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -54,7 +55,7 @@ public:
     void changed(const TableChange& change, const MemoryTable& table) override;
 
     // Whether changes were collected since the last commit or discard.
-    bool hasPending() const { return !pending_.empty() || lazy_.count > 0; }
+    bool hasPending() const;
     void discardPending();
     // Replaces what was collected by the whole tables as they are: a record
     // that stands on its own.
@@ -75,18 +76,20 @@ public:
 
 private:
     void beginOp(std::uint8_t op, ViewKind kind);
-    // Puts the rows of the inserts not yet copied into the collection.
-    void copyInserted();
+    // Puts the table's rows inserted but not yet copied into the collection.
+    void copyInserted(ViewKind kind);
 
     std::string pending_;
-    // Rows inserted one after the other (an import's) are copied only when
-    // another change comes or at the commit: until then no change touched them.
+    // Rows inserted one after the other into a table (an import's, a
+    // reload's) are copied only when another change of that table comes or
+    // at the commit: until then no change touched them.
     struct Inserted {
         ViewKind kind = ViewRegister;
         const MemoryTable* table = nullptr;
         std::size_t first = 0;
         std::size_t count = 0;
-    } lazy_;
+    };
+    std::array<Inserted, kViewKindCount> lazy_{};
     static void putInsertHead(std::string& out, const Inserted& rows);
     AppendFile file_;
     std::uint64_t size_ = 0;
