@@ -6,6 +6,7 @@
 #include "records/record_tables.h"
 #include "records/table_changes.h"
 #include "records/memory_table.h"
+#include "util/os_file.h"
 
 namespace kovirant {
 namespace {
@@ -15,40 +16,26 @@ constexpr std::size_t kMaxSteps = 1000;
 // Rows an undo or a redo selects one by one; past it, the first of them.
 constexpr std::size_t kMaxSelected = 10000;
 
-
-// A row's cells packed into one string, and back.
-void packRow(std::string& out, std::span<const std::string_view> cells) {
-    for (std::string_view c : cells) {
-        const auto n = static_cast<std::uint32_t>(c.size());
-        char length[4];
-        std::memcpy(length, &n, sizeof length);
-        out.append(length, sizeof length);
-        out.append(c);
-    }
-}
-
+// Rows are kept as the table stores them: each cell ended by a NUL byte
+// (a cell holds none).
 std::vector<std::string> unpackRow(std::string_view& packed, std::size_t cells) {
     std::vector<std::string> row(cells);
     for (std::string& c : row) {
-        std::uint32_t n = 0;
-        if (packed.size() < sizeof n) break;
-        std::memcpy(&n, packed.data(), sizeof n);
-        packed.remove_prefix(sizeof n);
-        n = static_cast<std::uint32_t>(std::min<std::size_t>(n, packed.size()));
-        c.assign(packed.substr(0, n));
-        packed.remove_prefix(n);
+        const std::size_t end = std::min(packed.find('\0'), packed.size());
+        c.assign(packed.substr(0, end));
+        packed.remove_prefix(std::min(end + 1, packed.size()));
     }
     return row;
 }
 
-// Rows from..from+rows-1 of a table, packed.
-std::string packedRows(const MemoryTable& t, std::size_t columns, std::size_t from, std::size_t rows) {
+// Rows from..from+rows-1 of a table, packed, in memory of their exact size
+// (a growing copy of a million rows would hold it twice for a moment).
+std::string packedRows(const MemoryTable& t, std::size_t from, std::size_t rows) {
+    std::size_t size = 0;
+    for (std::size_t r = from; r < from + rows; ++r) size += t.rowBytesSize(r);
     std::string packed;
-    std::vector<std::string_view> cells(columns);
-    for (std::size_t r = from; r < from + rows; ++r) {
-        t.cellViews(r, cells);
-        packRow(packed, cells);
-    }
+    reserveLarge(packed, size);
+    for (std::size_t r = from; r < from + rows; ++r) t.appendRowBytes(r, packed);
     return packed;
 }
 
@@ -87,19 +74,18 @@ void UndoHistory::record(Edit e) {
 
 void UndoHistory::changing(const TableChange& c, const MemoryTable& table) {
     if (!open_) return;
-    const std::size_t columns = columnCount(c.kind);
     const auto row = static_cast<std::uint32_t>(c.row);
     switch (c.type) {
         case TableChange::Type::Insert: return;  // kept once it is done
         case TableChange::Type::Remove:
-            record({Type::Erase, c.kind, row, static_cast<std::uint32_t>(c.count), packedRows(table, columns, c.row, c.count)});
+            record({Type::Erase, c.kind, row, static_cast<std::uint32_t>(c.count), packedRows(table, c.row, c.count)});
             return;
         case TableChange::Type::Clear:
             if (c.count > 0)
-                record({Type::Clear, c.kind, 0, static_cast<std::uint32_t>(c.count), packedRows(table, columns, 0, c.count)});
+                record({Type::Clear, c.kind, 0, static_cast<std::uint32_t>(c.count), packedRows(table, 0, c.count)});
             return;
         case TableChange::Type::SetRow:
-            record({Type::SetRow, c.kind, row, 0, packedRows(table, columns, c.row, 1)});
+            record({Type::SetRow, c.kind, row, 0, packedRows(table, c.row, 1)});
             return;
         case TableChange::Type::SetCell:
             record({Type::SetCell, c.kind, row, static_cast<std::uint32_t>(c.column),
@@ -151,7 +137,7 @@ void UndoHistory::toggle(Edit& e, RecordTables& tables, bool undoing, Touched& t
         case Type::Erase:
         case Type::Clear: {
             if (removes) {
-                e.payload = packedRows(t, columns, e.row, e.count);
+                e.payload = packedRows(t, e.row, e.count);
                 if (e.type == Type::Clear) tables.clearTable(e.kind);
                 else tables.removeRows(e.kind, e.row, e.count);
             } else {
@@ -160,7 +146,7 @@ void UndoHistory::toggle(Edit& e, RecordTables& tables, bool undoing, Touched& t
             break;
         }
         case Type::SetRow: {
-            std::string current = packedRows(t, columns, e.row, 1);
+            std::string current = packedRows(t, e.row, 1);
             std::string_view packed = e.payload;
             tables.writeRow(e.kind, e.row, unpackRow(packed, columns));
             e.payload = std::move(current);
