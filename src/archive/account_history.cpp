@@ -102,6 +102,17 @@ void prefetch(const void* at) {
 
 }  // namespace
 
+// A slot holds a reference + 1 in its low bits and four bits of its key's
+// hash above them: most slots of other keys met on the way are passed over
+// without reading their row (which is far away in memory).
+namespace {
+constexpr std::uint32_t kRefMask = (std::uint32_t{1} << 28) - 1;
+std::uint32_t tagOf(std::size_t hash) { return static_cast<std::uint32_t>(static_cast<std::uint64_t>(hash) >> 60) << 28; }
+}  // namespace
+
+std::uint32_t AccountHistory::refOf(std::uint32_t slot) { return slot & kRefMask; }
+std::uint32_t AccountHistory::tagged(std::size_t hash, std::uint32_t ref) { return tagOf(hash) | ref; }
+
 template <class KeyOf>
 std::uint32_t& AccountHistory::RefTable::slot(std::size_t hash, std::string_view key, const KeyOf& keyOf) {
     if ((used + 1) * 2 > slots.size()) {
@@ -109,13 +120,15 @@ std::uint32_t& AccountHistory::RefTable::slot(std::size_t hash, std::string_view
         slots.assign(std::max<std::size_t>(16, old.size() * 2), 0);
         for (std::uint32_t s : old) {
             if (s == 0) continue;
-            std::size_t i = hashOf(keyOf(s - 1)) & (slots.size() - 1);
+            std::size_t i = hashOf(keyOf(refOf(s) - 1)) & (slots.size() - 1);
             while (slots[i] != 0) i = (i + 1) & (slots.size() - 1);
             slots[i] = s;
         }
     }
+    const std::uint32_t tag = tagOf(hash);
     std::size_t i = hash & (slots.size() - 1);
-    while (slots[i] != 0 && keyOf(slots[i] - 1) != key) i = (i + 1) & (slots.size() - 1);
+    while (slots[i] != 0 && ((slots[i] & ~kRefMask) != tag || keyOf(refOf(slots[i]) - 1) != key))
+        i = (i + 1) & (slots.size() - 1);
     if (slots[i] == 0) ++used;
     return slots[i];
 }
@@ -128,13 +141,14 @@ void AccountHistory::RefView::prefetch(std::size_t hash) const {
     if (!slots.empty()) kovirant::prefetch(&slots[hash & (slots.size() - 1)]);
 }
 
-
 template <class KeyOf>
 std::uint32_t AccountHistory::RefView::find(std::size_t hash, std::string_view key, const KeyOf& keyOf) const {
     if (slots.empty()) return 0;
+    const std::uint32_t tag = tagOf(hash);
     std::size_t i = hash & (slots.size() - 1);
-    while (slots[i] != 0 && keyOf(slots[i] - 1) != key) i = (i + 1) & (slots.size() - 1);
-    return slots[i];
+    while (slots[i] != 0 && ((slots[i] & ~kRefMask) != tag || keyOf(refOf(slots[i]) - 1) != key))
+        i = (i + 1) & (slots.size() - 1);
+    return refOf(slots[i]);
 }
 
 void AccountHistory::RefTable::presize(std::size_t entries) {
@@ -242,19 +256,19 @@ void AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordT
         const auto row = first + static_cast<std::uint32_t>(r);
         if (kind != ViewInstitution) {
             std::uint32_t& earliest = built_.cells.slot(k.cells, cellsOf(row), cellsAt);
-            if (earliest == 0) earliest = row + 1;
+            if (earliest == 0) earliest = tagged(k.cells, row + 1);
         }
         for (std::uint32_t which = 0; which < accounts; ++which) {
             if (!k.hasAccount[which]) continue;
             const std::uint32_t ref = row * 2 + which;
             std::uint32_t& head = built_.accounts.slot(k.account[which], accountOf(ref), account);
-            built_.nextByAccount[ref] = head;
-            head = ref + 1;
+            built_.nextByAccount[ref] = refOf(head);
+            head = tagged(k.account[which], ref + 1);
         }
         if (k.hasTax) {
             std::uint32_t& head = built_.taxes.slot(k.tax, stored(row, kStoredTax), taxOf);
-            built_.nextByTax[row] = head;
-            head = row + 1;
+            built_.nextByTax[row] = refOf(head);
+            head = tagged(k.tax, row + 1);
         }
     }
 }
@@ -585,7 +599,7 @@ bool AccountHistory::readCache(const std::filesystem::path& folder, const std::s
     bool sound = r.ok && nextByAccount_.size() == rows_.size() * 2 && nextByTax_.size() == rows_.size();
     for (const RefView* t : {&accounts_, &taxes_, &cells_})
         sound = sound && !t->slots.empty() && (t->slots.size() & (t->slots.size() - 1)) == 0 && t->used < t->slots.size() &&
-                std::all_of(t->slots.begin(), t->slots.end(), [&](std::uint32_t s) { return s <= nextByAccount_.size(); });
+                std::all_of(t->slots.begin(), t->slots.end(), [&](std::uint32_t s) { return refOf(s) <= nextByAccount_.size(); });
     // Every row's cells inside the pool, before the next row's; every chain
     // pointing back to an earlier row (so that no walk can go round).
     for (std::size_t i = 0; sound && i < rows_.size(); ++i) {
@@ -695,7 +709,7 @@ void AccountHistory::lookUp(std::span<Lookup> batch) const {
         // The rows they name (the first of each chain), then those rows' cells.
         auto slotOf = [](const RefView& t, std::size_t h) {
             std::size_t at = h & (t.slots.size() - 1);
-            return t.slots.empty() ? 0u : t.slots[at];
+            return t.slots.empty() ? 0u : refOf(t.slots[at]);
         };
         for (std::size_t i = 0; i < part.size(); ++i) {
             head[2 * i] = part[i].opening ? slotOf(accounts_, hash[2 * i]) : 0;

@@ -88,7 +88,8 @@ public:
     AccountHistory& operator=(AccountHistory&&) = default;
 
     // A hash table of references to rows, found by a text each reference
-    // gives (open addressing; a slot holds the reference + 1, 0 when empty).
+    // gives (open addressing; a slot holds the reference + 1 and a tag of the
+    // key's hash, 0 when empty).
     struct RefView {
         std::span<const std::uint32_t> slots;
         std::uint64_t used = 0;
@@ -120,6 +121,9 @@ private:
     void reserve(std::size_t rows);
     void addTable(std::uint32_t report, ViewKind kind, const RecordTables& tables);  // a report's table, every row
     void bind();
+    // A slot's reference + 1; the slot of a reference + 1 under a key's hash.
+    static std::uint32_t refOf(std::uint32_t slot);
+    static std::uint32_t tagged(std::size_t hash, std::uint32_t ref);
     std::string_view stored(std::uint32_t row, std::size_t index) const;
     std::string_view field(std::uint32_t row, std::size_t column) const;  // the table's column
     std::string_view accountOf(std::uint32_t ref) const;  // ref: row * 2 + (0 the account, 1 the original)
