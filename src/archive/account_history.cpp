@@ -817,7 +817,7 @@ struct RowFound {
 void findInHistory(const AccountHistory& history, const RecordTables& tables, const CompanyDirectory* directory,
                    std::size_t from, std::size_t to, std::vector<RowFound>& found) {
     constexpr std::size_t kBatch = 32;
-    reserveLarge(found, to - from);  // at most a finding per row, never moved
+    found.reserve(to - from);  // at most a finding per row
     std::array<AccountHistory::Lookup, kBatch> batch;
     std::array<std::string_view, RegisterCol::count> cells;
     for (std::size_t first = from; first < to; first += kBatch) {
@@ -847,34 +847,40 @@ void findInHistory(const AccountHistory& history, const RecordTables& tables, co
 
 HistoryFill fillFromHistory(const AccountHistory& history, RecordTables& tables, const CompanyDirectory* directory) {
     HistoryFill out;
-    // Found first, on two threads where there are (the rows and the history
-    // are only read), then written in the rows' order.
+    // A stretch of rows at a time: its findings found first, on two threads
+    // where there are (the rows and the history are only read), then written
+    // in the rows' order; the findings' memory serves every stretch.
+    constexpr std::size_t kStretch = std::size_t{1} << 17;
     const std::size_t count = tables.table(ViewRegister).rowCount();
     std::vector<RowFound> found, later;
-#ifdef KOVIRANT_HAS_THREADS
-    const std::size_t half = count >= 65536 ? count / 2 : count;
-    std::thread second;
-    if (half < count)
-        second = std::thread([&] { findInHistory(history, tables, directory, half, count, later); });
-    findInHistory(history, tables, directory, 0, half, found);
-    if (second.joinable()) second.join();
-#else
-    findInHistory(history, tables, directory, 0, count, found);
-#endif
     RegisterEntry row;
-    for (const std::vector<RowFound>* part : {&found, &later}) {
-        for (const RowFound& f : *part) {
-            out.companies += f.company.empty() ? 0 : 1;
-            out.openings += f.opening.empty() ? 0 : 1;
-            if (!f.company.empty() && !f.opening.empty()) {  // one rewrite of the row for both
-                tables.table(ViewRegister).readCells(f.row, row);
-                row[RegisterCol::companyNumber] = f.company;
-                row[RegisterCol::openingDate] = f.opening;
-                tables.writeRow(ViewRegister, f.row, row);
-            } else if (!f.company.empty()) {
-                tables.writeCell(ViewRegister, f.row, RegisterCol::companyNumber, f.company);
-            } else {
-                tables.writeCell(ViewRegister, f.row, RegisterCol::openingDate, f.opening);
+    for (std::size_t from = 0; from < count; from += kStretch) {
+        const std::size_t to = std::min(count, from + kStretch);
+        found.clear();
+        later.clear();
+#ifdef KOVIRANT_HAS_THREADS
+        const std::size_t half = to - from >= 4096 ? from + (to - from) / 2 : to;
+        std::thread second;
+        if (half < to) second = std::thread([&] { findInHistory(history, tables, directory, half, to, later); });
+        findInHistory(history, tables, directory, from, half, found);
+        if (second.joinable()) second.join();
+#else
+        findInHistory(history, tables, directory, from, to, found);
+#endif
+        for (const std::vector<RowFound>* part : {&found, &later}) {
+            for (const RowFound& f : *part) {
+                out.companies += f.company.empty() ? 0 : 1;
+                out.openings += f.opening.empty() ? 0 : 1;
+                if (!f.company.empty() && !f.opening.empty()) {  // one rewrite of the row for both
+                    tables.table(ViewRegister).readCells(f.row, row);
+                    row[RegisterCol::companyNumber] = f.company;
+                    row[RegisterCol::openingDate] = f.opening;
+                    tables.writeRow(ViewRegister, f.row, row);
+                } else if (!f.company.empty()) {
+                    tables.writeCell(ViewRegister, f.row, RegisterCol::companyNumber, f.company);
+                } else {
+                    tables.writeCell(ViewRegister, f.row, RegisterCol::openingDate, f.opening);
+                }
             }
         }
     }
