@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -207,9 +208,14 @@ std::string_view AccountHistory::openingOf(std::uint32_t ref) const {
     return field(row, ref % 2 ? AccountChangeCol::originalOpeningDate : AccountChangeCol::newOpeningDate);
 }
 
-void AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordTables& tables) {
+bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordTables& tables) {
+    // A reference (row * 2 + 1, + 1) fits beside its slot's tag, a cell's
+    // place in the pool in 32 bits: an archive past either (some 50 million
+    // rows) cannot be held, and is not taken in part.
+    constexpr std::size_t kMostRows = (std::size_t{1} << 27) - 2;
+    constexpr std::size_t kMostPool = std::size_t{0xFFFFFFFF} - (std::size_t{1} << 20);  // a row takes far less
     const std::size_t count = tables.table(kind).rowCount();
-    if (count == 0) return;
+    if (count == 0) return true;
     // First the rows' cells into the pool, and the hashes of their keys; then
     // the keys into the tables, each table's slot fetched a few rows ahead.
     struct Keys {
@@ -223,6 +229,7 @@ void AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordT
     std::array<std::string_view, 16> cells;
     const std::span<std::string_view> rowCells(cells.data(), columnCount(kind));
     for (std::size_t r = 0; r < count; ++r) {
+        if (built_.rows.size() >= kMostRows || built_.pool.size() > kMostPool) return false;
         tables.readViews(kind, r, rowCells);
         const std::size_t at = built_.pool.size();
         built_.rows.push_back({static_cast<std::uint32_t>(at), report, static_cast<std::uint8_t>(kind)});
@@ -271,6 +278,7 @@ void AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordT
             head = tagged(k.tax, row + 1);
         }
     }
+    return true;
 }
 
 namespace {
@@ -330,11 +338,12 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
         for (const std::string& n : e.rows) named += std::min<std::uintmax_t>(std::strtoull(n.c_str(), nullptr, 10), 1u << 26);
     h.reserve(static_cast<std::size_t>(std::min(named, copiesBytes / kLeastBytesPerRow)));
     auto copyOf = [&](std::size_t i) { return copyPath(folder, entries[i].copy); };
+    bool fits = true;
     auto addReport = [&](std::size_t i, const ReadReport& read) {
         const auto report = static_cast<std::uint32_t>(h.reports_.size());
         h.reports_.push_back({entries[i].time, entries[i].copy});
         if (read.read)
-            for (ViewKind k : kAllKinds) h.addTable(report, k, *read.tables);
+            for (ViewKind k : kAllKinds) fits = fits && h.addTable(report, k, *read.tables);
     };
 #ifdef KOVIRANT_HAS_THREADS
     // The reports are read two at a time on other threads (reading is most of
@@ -356,6 +365,10 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
 #else
     for (std::size_t i = 0; i < entries.size(); ++i) addReport(i, readReport(copyOf(i)));
 #endif
+    if (!fits) {
+        errorCode = EFBIG;
+        return AccountHistory();
+    }
     // (Room reserved beyond what the rows took is left as it is: never
     // touched, it holds no memory, while a shrink would copy every array.)
     h.bind();

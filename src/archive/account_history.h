@@ -39,7 +39,8 @@ enum class HistoryCache { Use, Ignore };
 class AccountHistory {
 public:
     // Reads the archive's log and every copy it names (a copy that cannot be
-    // read is passed over; --verify-archive tells of it). `errorCode`: the log's.
+    // read is passed over; --verify-archive tells of it). `errorCode`: the
+    // log's, or EFBIG for an archive of more rows than a history holds.
     // The cache beside the log is used when it was made from this very log and
     // these very copies, and written anew after a build from the reports.
     static AccountHistory build(const std::filesystem::path& archiveFolder, int& errorCode,
@@ -57,7 +58,7 @@ public:
     // Both for many rows at once (the fill's): each step of every lookup
     // (the hash table's slot, the row it names, the row's cells) is asked of
     // the memory for all of them before any is used, so that they wait for
-    // the memory together rather than one by one. An empty key asks nothing.
+    // the memory together rather than one by one.
     struct Lookup {
         std::string_view account, tax;  // account: the opening's; tax: the company's (and the opening's)
         bool opening = false, company = false;
@@ -119,7 +120,8 @@ private:
         std::uint8_t table = 0;
     };
     void reserve(std::size_t rows);
-    void addTable(std::uint32_t report, ViewKind kind, const RecordTables& tables);  // a report's table, every row
+    // A report's table, every row; false when the history cannot hold them.
+    bool addTable(std::uint32_t report, ViewKind kind, const RecordTables& tables);
     void bind();
     // A slot's reference + 1; the slot of a reference + 1 under a key's hash.
     static std::uint32_t refOf(std::uint32_t slot);
