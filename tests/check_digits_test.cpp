@@ -138,6 +138,53 @@ TEST(CheckDigits, TheCheckListsEachRowsWarningsAfterItsFault) {
     EXPECT_EQ(t.tables.marks(ViewInstitution).state(0), (RowState{true, true}));
 }
 
+// A table large enough to be checked on two cores, in stretches of rows
+// that both take: every row's fault once, in the rows' order, with the
+// message the row alone gets, and the warnings as the rows alone give them.
+TEST(CheckDigits, ALargeTableChecksAsItsRowsDoAlone) {
+    TestTables t;
+    const std::string good = "111111110000000000000000";
+    auto rowOf = [&](std::size_t i) {
+        RegisterEntry r = registerRow("0109123456", "12345676", good);
+        if (i % 7 == 0) r[RegisterCol::companyNumber] = "";
+        if (i % 11 == 0) r[RegisterCol::openingDate] = "2005-3-01";
+        if (i % 13 == 0) r[RegisterCol::accountNumber] = "111111110000000000000001";  // a check digit off
+        return r;
+    };
+    constexpr std::size_t kRows = 140000;  // past two stretches of 65,536
+    for (std::size_t i = 0; i < kRows; ++i) t.tables.appendRow(ViewRegister, rowOf(i));
+    const AccountChangeEntry change{"12345676", "0109123456", good, "2001-1-01", "2002-01-01", good, "2003-01-01", ""};
+    t.tables.appendRow(ViewAccountChange, change);
+    const RowCheck check = checkAllRows(t.tables, 20, 18);
+    auto alone = [&](std::size_t i) {
+        TestTables one;
+        one.tables.appendRow(ViewRegister, rowOf(i));
+        return checkAllRows(one.tables, 20, 18);
+    };
+    std::vector<std::string> faults, expected;
+    for (const RowFault& f : check.faults)
+        faults.push_back(std::to_string(f.kind) + ":" + std::to_string(f.row) + " " + check.messages[f.message]);
+    std::size_t warnings = 0;
+    for (std::size_t i = 0; i < kRows; ++i) {
+        if (i % 7 != 0 && i % 11 != 0 && i % 13 != 0) continue;
+        const RowCheck one = alone(i);
+        for (const RowFault& f : one.faults) expected.push_back("0:" + std::to_string(i) + " " + one.messages[f.message]);
+        warnings += one.warnings.size();
+    }
+    TestTables changeAlone;
+    changeAlone.tables.appendRow(ViewAccountChange, change);
+    const RowCheck changeCheck = checkAllRows(changeAlone.tables, 20, 18);
+    ASSERT_EQ(changeCheck.faults.size(), 1u);
+    expected.push_back("2:0 " + changeCheck.messages[changeCheck.faults[0].message]);
+    EXPECT_EQ(faults, expected);
+    // Each row's own warning (a check digit) as the row alone gets it; the
+    // repeats of earlier rows come on top.
+    std::size_t own = 0;
+    for (const RowWarning& w : check.warnings)
+        if (w.kind == ViewRegister && w.what == WarningKind::AccountCheckDigit) ++own;
+    EXPECT_EQ(own, warnings);
+}
+
 TEST(CheckDigits, EditorsHintTheFirstFailingField) {
     RegisterEntryForm reg;
     reg.taxBaseNumber = "1234567";  // incomplete: nothing yet

@@ -17,6 +17,7 @@
 #include "text/format.h"
 #include "util/file_io.h"
 #include "util/os_file.h"
+#include "util/prefetch.h"
 #include "util/sha256.h"
 #include "util/threads.h"
 
@@ -92,13 +93,6 @@ std::size_t hashOf(std::string_view key) { return std::hash<std::string_view>{}(
 // far from the last in a table of millions, then overlap.
 constexpr std::size_t kFetchAhead = 8;
 
-void prefetch(const void* at) {
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(at);
-#else
-    (void)at;
-#endif
-}
 
 
 }  // namespace

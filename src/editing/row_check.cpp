@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <optional>
@@ -17,6 +18,7 @@
 #include "editing/messages.h"
 #include "text/format.h"
 #include "util/os_file.h"
+#include "util/prefetch.h"
 #include "util/threads.h"
 
 namespace kovirant {
@@ -200,6 +202,10 @@ public:
         }
     }
     std::uint32_t rowAt(std::size_t slot) const { return static_cast<std::uint32_t>(slots_[slot]) - 1; }
+    // Asks for the slot where a find of `hash` starts.
+    void prefetch(std::uint64_t hash) const {
+        if (!slots_.empty()) kovirant::prefetch(&slots_[static_cast<std::size_t>(hash) & (slots_.size() - 1)]);
+    }
     // A second row kept per key (+ 1; 0 none).
     std::uint32_t& other(std::size_t slot) { return other_[slot]; }
 
@@ -247,8 +253,13 @@ public:
 
     void run() {
         const std::size_t tax = columnOf(kind_, ColumnRole::TaxBaseNumber);
+        for (std::size_t r = 0; r < std::min(rows_, kAhead); ++r) lookAhead(r);
         for (std::size_t r = 0; r < rows_; ++r) {
-            readViews(r, row_);
+            const Ahead& a = ahead_[r % kAhead];
+            row_ = a.cells;
+            rowHash_ = a.rowHash;
+            accountHash_ = a.accountHash;
+            if (r + kAhead < rows_) lookAhead(r + kAhead);
             if (taxNumberFailsCheck(row_[tax])) warn(r, WarningKind::TaxCheckDigit);
             checkDigits(r);
             repeatedRow(r);
@@ -263,6 +274,25 @@ public:
 
 private:
     using Views = CellViews;
+    // A row read and its keys hashed a few rows before its turn, their
+    // slots asked for (each far from the last in a table of millions).
+    static constexpr std::size_t kAhead = 8;
+    struct Ahead {
+        Views cells;
+        std::uint64_t rowHash = 0, accountHash = 0;
+    };
+    void lookAhead(std::size_t r) {
+        Ahead& a = ahead_[r % kAhead];
+        readViews(r, a.cells);
+        std::uint64_t h = 14695981039346656037ULL;
+        for (std::size_t c = 0; c < columns_; ++c) h = hashOf(a.cells[c], h ^ (c + 1) * 0x9E3779B97F4A7C15ULL);
+        a.rowHash = mix(h);
+        seenRows_.prefetch(a.rowHash);
+        if (kind_ == ViewRegister) {
+            a.accountHash = mix(hashOf(a.cells[RegisterCol::accountNumber]));
+            accounts_.prefetch(a.accountHash);
+        }
+    }
     void readViews(std::size_t r, Views& out) const { kovirant::readViews(tables_, kind_, r, out); }
     std::string_view cell(std::size_t r, std::size_t c) const { return tables_.cell(kind_, r, c); }
     void warn(std::size_t r, WarningKind what, std::size_t arg = 0) {
@@ -287,10 +317,8 @@ private:
     }
 
     void repeatedRow(std::size_t r) {
-        std::uint64_t h = 14695981039346656037ULL;
-        for (std::size_t c = 0; c < columns_; ++c) h = hashOf(row_[c], h ^ (c + 1) * 0x9E3779B97F4A7C15ULL);
         bool found = false;
-        const std::size_t slot = seenRows_.find(mix(h), static_cast<std::uint32_t>(r), found, [&](std::uint32_t other) {
+        const std::size_t slot = seenRows_.find(rowHash_, static_cast<std::uint32_t>(r), found, [&](std::uint32_t other) {
             Views earlier;
             readViews(other, earlier);
             for (std::size_t c = 0; c < columns_; ++c)
@@ -306,7 +334,7 @@ private:
         const std::string_view account = row_[RegisterCol::accountNumber];
         if (account.empty()) return;
         bool found = false;
-        const std::size_t slot = accounts_.find(mix(hashOf(account)), static_cast<std::uint32_t>(r), found,
+        const std::size_t slot = accounts_.find(accountHash_, static_cast<std::uint32_t>(r), found,
                                                 [&](std::uint32_t other) { return cell(other, RegisterCol::accountNumber) == account; });
         if (!found) return;
         const std::uint32_t first = accounts_.rowAt(slot);
@@ -373,6 +401,8 @@ private:
     RowIndex seenRows_;
     RowIndex accounts_;
     Views row_;
+    std::uint64_t rowHash_ = 0, accountHash_ = 0;  // row_'s
+    std::array<Ahead, kAhead> ahead_{};
 };
 
 // Appends `part` to `out`, its message numbers made `out`'s.
@@ -394,29 +424,40 @@ void merge(RowCheck& out, RowCheck&& part) {
 
 RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const CheckOptions& options) {
     // Large tables are checked on two cores at once (the rows are only
-    // read): the faults on one, the warnings on the other.
+    // read): the warnings on one; the faults in stretches of rows, taken in
+    // turn by both cores (the one with the warnings once they are done),
+    // each stretch's kept apart and all put together in the rows' order.
 #ifdef KOVIRANT_HAS_THREADS
     constexpr std::size_t kSplitAt = 50000;
     const bool twoCores = std::thread::hardware_concurrency() > 1 && tables.totalRows() >= kSplitAt;
 #else
     const bool twoCores = false;  // a C++ runtime without threads
 #endif
-    RowCheck out;
-    out.deadlineDays = options.deadlineDays;
+    constexpr std::size_t kStretch = std::size_t{1} << 16;
+    struct Stretch {
+        ViewKind kind;
+        std::size_t from, to;
+    };
+    std::vector<Stretch> stretches;
+    for (ViewKind kind : kAllKinds)
+        for (std::size_t from = 0, n = tables.table(kind).rowCount(); from < n; from += kStretch)
+            stretches.push_back({kind, from, std::min(n, from + kStretch)});
+    std::vector<RowCheck> parts(stretches.size());
+    std::atomic<std::size_t> next{0};
     RowCheck warned;  // the warnings, their notes and directory numbers
     const auto warnings = [&] {
         for (ViewKind kind : kAllKinds) Warner(tables, kind, options, warned).run();
     };
     const auto faults = [&] {
-        for (ViewKind kind : kAllKinds) {
-            RowCheck part;
-            checkRange(tables, kind, 0, tables.table(kind).rowCount(), maxtk, maxcf, part);
-            merge(out, std::move(part));
-        }
+        for (std::size_t i; (i = next.fetch_add(1)) < stretches.size();)
+            checkRange(tables, stretches[i].kind, stretches[i].from, stretches[i].to, maxtk, maxcf, parts[i]);
     };
 #ifdef KOVIRANT_HAS_THREADS
     if (twoCores) {
-        std::thread helper(warnings);
+        std::thread helper([&] {
+            warnings();
+            faults();
+        });
         faults();
         helper.join();
     }
@@ -425,6 +466,12 @@ RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const Ch
         faults();
         warnings();
     }
+    RowCheck out;
+    out.deadlineDays = options.deadlineDays;
+    std::size_t faultCount = 0;
+    for (const RowCheck& part : parts) faultCount += part.faults.size();
+    out.faults.reserve(faultCount);
+    for (RowCheck& part : parts) merge(out, std::move(part));
     out.warnings = std::move(warned.warnings);
     out.notes = std::move(warned.notes);
     out.directoryNumbers = std::move(warned.directoryNumbers);
