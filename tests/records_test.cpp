@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "records/memory_table.h"
 #include "records/record_tables.h"
 #include "records/row_search.h"
@@ -163,6 +165,32 @@ TEST(MemoryTable, ManyRewritesAndDeletesKeepEveryCell) {
     for (std::size_t i = 0; i < expected.size(); i += 97)
         for (std::size_t c = 0; c < 3; ++c) EXPECT_EQ(m.cell(i, c), expected[i][c]) << i << "," << c;
     EXPECT_TRUE(m.state(7).selected);
+}
+
+// A row's cells as views, found a word at a time: cells of every length
+// (none too), of any byte but NUL, in tables of any width; views asked past
+// the table's columns are empty.
+TEST(MemoryTable, CellViewsFindEveryCellOfRowsOfAnyShape) {
+    std::mt19937 rng(5);
+    for (std::size_t columns : {1u, 3u, 6u, 9u}) {
+        MemoryTable m(columns, false);
+        std::vector<std::vector<std::string>> rows;
+        for (int i = 0; i < 2000; ++i) {
+            std::vector<std::string> row(columns);
+            for (std::string& cell : row) {
+                cell.resize(rng() % 20);
+                for (char& ch : cell) ch = static_cast<char>(1 + rng() % 255);
+            }
+            m.insertRow(m.rowCount(), row);
+            rows.push_back(row);
+        }
+        std::vector<std::string_view> views(columns + 1, "x");
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            m.cellViews(i, views);
+            for (std::size_t c = 0; c < columns; ++c) ASSERT_EQ(views[c], rows[i][c]) << columns << " " << i << "," << c;
+            EXPECT_TRUE(views[columns].empty());
+        }
+    }
 }
 
 // Type-ahead in the owner-data tables: the list view asks which row starts
