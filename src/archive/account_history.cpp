@@ -320,7 +320,7 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
     std::uintmax_t copiesBytes = 0;
     const std::string proof = proofFrom(folder, log, entries, &copiesBytes);
     h.proof_ = proof;
-    if (cache == HistoryCache::Use && h.readCache(folder, proof)) return h;
+    if (cache == HistoryCache::Use && h.readCache(folder, proof, entries.size())) return h;
     h = AccountHistory();
     h.proof_ = proof;
     // Room for the rows the log names, as far as the copies can hold them (a
@@ -574,20 +574,32 @@ void AccountHistory::writeCache(const std::filesystem::path& folder, const std::
     }
 }
 
-bool AccountHistory::readCache(const std::filesystem::path& folder, const std::string& proof) {
+bool AccountHistory::readCache(const std::filesystem::path& folder, const std::string& proof, std::size_t reports) {
     std::shared_ptr<const MappedFile> mapped = MappedFile::open(cacheOf(folder, proof));
     if (!mapped) return false;
     const std::string_view all = mapped->bytes();
     if (all.size() < sizeof(std::uint64_t)) return false;
     std::uint64_t sum = 0;
     std::memcpy(&sum, all.data() + all.size() - sizeof sum, sizeof sum);
-    Checksum computed;
-    computed.add(all.substr(0, all.size() - sizeof sum));
-    if (computed.value() != sum) return false;
-    CacheReader r{all.substr(0, all.size() - sizeof sum)};
+    const std::string_view summed = all.substr(0, all.size() - sizeof sum);
+    auto checksumHolds = [summed, sum] {
+        Checksum computed;
+        computed.add(summed);
+        return computed.value() == sum;
+    };
+    // The checksum on another core while the arrays are checked here (every
+    // read below stays inside the file, whatever it holds).
+#ifdef KOVIRANT_HAS_THREADS
+    std::future<bool> checked = std::async(std::launch::async, checksumHolds);
+    auto holds = [&checked] { return checked.get(); };
+#else
+    auto holds = checksumHolds;
+#endif
+    CacheReader r{summed};
     if (r.text() != kCacheMagic || r.number() != sizeof(Packed) || r.text() != proof) return false;
-    const std::uint64_t reports = r.number();
-    if (!r.ok || reports > all.size()) return false;
+    // One report per line of the log (the proof's), before the checksum
+    // has said whether anything here is what was written.
+    if (r.number() != reports || !r.ok) return false;
     reports_.resize(reports);
     for (HistoryReport& rep : reports_) {
         rep.time = r.text();
@@ -635,6 +647,7 @@ bool AccountHistory::readCache(const std::filesystem::path& folder, const std::s
             at += n;
         }
     }
+    sound = holds() && sound;
     if (!sound) {
         *this = AccountHistory();
         proof_ = proof;

@@ -134,7 +134,7 @@ private:
     Value opening(std::string_view account, std::size_t accountHash, std::string_view tax) const;
     Value company(std::string_view tax, std::size_t taxHash) const;
     HistoryRow rowAt(std::uint32_t row) const;
-    bool readCache(const std::filesystem::path& folder, const std::string& proof);
+    bool readCache(const std::filesystem::path& folder, const std::string& proof, std::size_t reports);
     void writeCache(const std::filesystem::path& folder, const std::string& proof) const;
 
     // What a build from the reports holds.
