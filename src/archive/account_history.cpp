@@ -93,16 +93,23 @@ std::size_t hashOf(std::string_view key) { return std::hash<std::string_view>{}(
 // far from the last in a table of millions, then overlap.
 constexpr std::size_t kFetchAhead = 8;
 
-
-
-}  // namespace
-
 // A slot holds a reference + 1 in its low bits and four bits of its key's
 // hash above them: most slots of other keys met on the way are passed over
 // without reading their row (which is far away in memory).
-namespace {
 constexpr std::uint32_t kRefMask = (std::uint32_t{1} << 28) - 1;
 std::uint32_t tagOf(std::size_t hash) { return static_cast<std::uint32_t>(static_cast<std::uint64_t>(hash) >> 60) << 28; }
+
+// Where `key` is in `slots` (a power of two of them, never full): its own
+// slot, or the empty one where it would go.
+template <class KeyOf>
+std::size_t probe(std::span<const std::uint32_t> slots, std::size_t hash, std::string_view key, const KeyOf& keyOf) {
+    const std::uint32_t tag = tagOf(hash);
+    std::size_t i = hash & (slots.size() - 1);
+    while (slots[i] != 0 && ((slots[i] & ~kRefMask) != tag || keyOf((slots[i] & kRefMask) - 1) != key))
+        i = (i + 1) & (slots.size() - 1);
+    return i;
+}
+
 }  // namespace
 
 std::uint32_t AccountHistory::refOf(std::uint32_t slot) { return slot & kRefMask; }
@@ -120,17 +127,12 @@ std::uint32_t& AccountHistory::RefTable::slot(std::size_t hash, std::string_view
             slots[i] = s;
         }
     }
-    const std::uint32_t tag = tagOf(hash);
-    std::size_t i = hash & (slots.size() - 1);
-    while (slots[i] != 0 && ((slots[i] & ~kRefMask) != tag || keyOf(refOf(slots[i]) - 1) != key))
-        i = (i + 1) & (slots.size() - 1);
+    const std::size_t i = probe(slots, hash, key, keyOf);
     if (slots[i] == 0) ++used;
     return slots[i];
 }
 
-void AccountHistory::RefTable::prefetch(std::size_t hash) const {
-    if (!slots.empty()) kovirant::prefetch(&slots[hash & (slots.size() - 1)]);
-}
+void AccountHistory::RefTable::prefetch(std::size_t hash) const { view().prefetch(hash); }
 
 void AccountHistory::RefView::prefetch(std::size_t hash) const {
     if (!slots.empty()) kovirant::prefetch(&slots[hash & (slots.size() - 1)]);
@@ -138,12 +140,7 @@ void AccountHistory::RefView::prefetch(std::size_t hash) const {
 
 template <class KeyOf>
 std::uint32_t AccountHistory::RefView::find(std::size_t hash, std::string_view key, const KeyOf& keyOf) const {
-    if (slots.empty()) return 0;
-    const std::uint32_t tag = tagOf(hash);
-    std::size_t i = hash & (slots.size() - 1);
-    while (slots[i] != 0 && ((slots[i] & ~kRefMask) != tag || keyOf(refOf(slots[i]) - 1) != key))
-        i = (i + 1) & (slots.size() - 1);
-    return refOf(slots[i]);
+    return slots.empty() ? 0 : refOf(slots[probe(slots, hash, key, keyOf)]);
 }
 
 void AccountHistory::RefTable::presize(std::size_t entries) {
@@ -827,6 +824,12 @@ std::function<CheckOptions::HistoryNotes(ViewKind, std::span<const std::string_v
 
 namespace {
 
+// Whether the directory holds the tax number's company number: the fill
+// takes it from there, never from the history.
+bool directoryKnows(const CompanyDirectory* directory, std::string_view tax) {
+    return directory != nullptr && directory->companyOf(tax).has_value();
+}
+
 // What the history gives a register row.
 struct RowFound {
     std::uint32_t row = 0;
@@ -847,8 +850,7 @@ void findInHistory(const AccountHistory& history, const RecordTables& tables, co
             tables.readViews(ViewRegister, first + i, cells);
             l.tax = cells[RegisterCol::taxBaseNumber];
             l.account = cells[RegisterCol::accountNumber];
-            // The directory's company number is filled from the directory.
-            l.company = cells[RegisterCol::companyNumber].empty() && !(directory && directory->companyOf(l.tax));
+            l.company = cells[RegisterCol::companyNumber].empty() && !directoryKnows(directory, l.tax);
             l.opening = !cells[RegisterCol::closingDate].empty() && cells[RegisterCol::openingDate].empty();
         }
         history.lookUp(std::span(batch.data(), n));
@@ -907,7 +909,7 @@ HistoryFill fillFromHistory(const AccountHistory& history, RecordTables& tables,
     for (std::size_t r = 0; r < tables.table(ViewAccountChange).rowCount(); ++r) {
         if (!tables.cell(ViewAccountChange, r, AccountChangeCol::companyNumber).empty()) continue;
         const std::string_view tax = tables.cell(ViewAccountChange, r, AccountChangeCol::taxBaseNumber);
-        if (directory && directory->companyOf(tax)) continue;
+        if (directoryKnows(directory, tax)) continue;
         const AccountHistory::Value v = history.company(tax);
         if (v.answer == AccountHistory::Answer::Known) {
             tables.writeCell(ViewAccountChange, r, AccountChangeCol::companyNumber, v.text);

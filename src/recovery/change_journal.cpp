@@ -207,8 +207,9 @@ int ChangeJournal::reopen(const std::filesystem::path& file, std::uint64_t keep)
     return 0;
 }
 
-// The collection, then the rows inserted last, written in pieces as they are
-// copied: an import's million rows never lie in memory twice.
+// The collection, then each table's rows appended since it was last copied,
+// written in pieces as they are copied: an import's million rows never lie
+// in memory twice.
 int ChangeJournal::commit(std::uint64_t sequence) {
     const std::array<Inserted, kViewKindCount> lazy = lazy_;
     lazy_ = {};
