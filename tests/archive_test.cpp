@@ -118,6 +118,54 @@ TEST(Archive, TwoProcessesAppendingAtOnceKeepTheChain) {
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 31);
 }
 
+// A fill of many rows, found on two cores a stretch at a time while the rows
+// behind are written: every row gets what the history holds for it and
+// nothing of any other row, and what a row already has stays.
+TEST(AccountHistory, AFillOfManyRowsGivesEachRowItsOwn) {
+    const auto dir = freshTempDir("history-many");
+    constexpr int kRows = 100000;  // a few stretches
+    char tax[9], account[25], company[11], opening[11];
+    auto numbers = [&](int i) {
+        std::snprintf(tax, sizeof tax, "%08d", 10000000 + i);
+        std::snprintf(account, sizeof account, "11111111%016d", i);
+        std::snprintf(company, sizeof company, "01%08d", i);
+        std::snprintf(opening, sizeof opening, "2026-%02d-%02d", 1 + i % 11, 1 + i % 28);
+    };
+    TestTables sent;
+    for (int i = 0; i < kRows; ++i) {
+        if (i % 3 == 0) continue;  // accounts the history does not know
+        numbers(i);
+        sent.tables.appendRow(ViewRegister, registerRow(company, tax, account, opening));
+    }
+    ASSERT_EQ(WriteReport(dir / "r.xml", sent.tables, SettingsFile(dir / "Kovirant.ini")).status, ReportStatus::Written);
+    ASSERT_TRUE(archiveReport(dir / "Archivum", dir / "r.xml", {kActionSave, {1, 0, 0}, "teszt", ""}, noonOf("2026-12-01")).ok());
+    int err = 0;
+    const AccountHistory h = AccountHistory::build(dir / "Archivum", err);
+    ASSERT_EQ(err, 0);
+
+    TestTables month;
+    for (int i = 0; i < kRows; ++i) {
+        numbers(i);
+        month.tables.appendRow(ViewRegister, registerRow(i % 7 ? "" : "0101000000", tax, account,
+                                                         i % 5 ? "" : "2026-10-01", "2026-12-01", "Törlés"));
+    }
+    const HistoryFill filled = fillFromHistory(h, month.tables, nullptr);
+    std::size_t companies = 0, openings = 0;
+    for (int i = 0; i < kRows; ++i) {
+        numbers(i);
+        const bool known = i % 3 != 0;
+        const std::string wantCompany = i % 7 == 0 ? "0101000000" : known ? company : "";
+        const std::string wantOpening = i % 5 == 0 ? "2026-10-01" : known ? opening : "";
+        companies += known && i % 7 != 0;
+        openings += known && i % 5 != 0;
+        ASSERT_EQ(month.tables.cell(ViewRegister, i, RegisterCol::companyNumber), wantCompany) << i;
+        ASSERT_EQ(month.tables.cell(ViewRegister, i, RegisterCol::openingDate), wantOpening) << i;
+        ASSERT_EQ(month.tables.cell(ViewRegister, i, RegisterCol::accountNumber), account) << i;
+    }
+    EXPECT_EQ(filled.companies, companies);
+    EXPECT_EQ(filled.openings, openings);
+}
+
 // Where two archived reports disagree (two openings of one account, two
 // company numbers of one tax number) nothing is filled and the check warns;
 // a row already reported is named with its copy.

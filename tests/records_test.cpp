@@ -167,6 +167,48 @@ TEST(MemoryTable, ManyRewritesAndDeletesKeepEveryCell) {
     EXPECT_TRUE(m.state(7).selected);
 }
 
+// Rows rewritten in order, as a fill rewrites them, land in blocks emptied
+// by the rows before them; a frozen copy taken before keeps every row as it
+// was, and the table holds every row as last written, from strings or from
+// views of its own cells.
+TEST(MemoryTable, RewrittenRowsReuseEmptiedBlocksButNeverACopysBlocks) {
+    MemoryTable m(3, false);
+    const auto rowOf = [](std::size_t i, int round) {
+        return std::array<std::string, 3>{std::to_string(i), std::string(40 + 10 * round, static_cast<char>('a' + round)),
+                                          std::to_string(round)};
+    };
+    constexpr std::size_t kRows = 150000;  // some 10 MB: small blocks and large ones
+    for (std::size_t i = 0; i < kRows; ++i) m.insertRow(i, rowOf(i, 0));
+    std::unique_ptr<MemoryTable> copy = m.frozenCopy();
+    const auto holds = [&](const MemoryTable& t, int round) {
+        for (std::size_t i = 0; i < kRows; ++i) {
+            const auto row = rowOf(i, round);
+            for (std::size_t c = 0; c < 3; ++c)
+                if (t.cell(i, c) != row[c]) return ::testing::AssertionFailure() << "row " << i << " column " << c;
+        }
+        return ::testing::AssertionSuccess();
+    };
+    for (int round = 1; round <= 4; ++round) {
+        if (round == 3) copy.reset();  // from here the emptied blocks are the table's alone
+        for (std::size_t i = 0; i < kRows; ++i) {
+            const auto row = rowOf(i, round);
+            if (round % 2) {
+                m.setRow(i, row);
+            } else {
+                std::array<std::string_view, 3> views;
+                m.cellViews(i, views);
+                views[1] = row[1];
+                views[2] = row[2];
+                m.setRow(i, std::span<const std::string_view>(views));
+            }
+        }
+        EXPECT_TRUE(holds(m, round)) << "round " << round;
+        if (copy) {
+            EXPECT_TRUE(holds(*copy, 0)) << "the copy, round " << round;
+        }
+    }
+}
+
 // A row's cells as views, found a word at a time: cells of every length
 // (none too), of any byte but NUL, in tables of any width; views asked past
 // the table's columns are empty.

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <deque>
 #include <utility>
 
@@ -837,7 +839,7 @@ struct RowFound {
 };
 
 // The register rows [from, to)'s findings, in order, looked up a batch at a time.
-void findInHistory(const AccountHistory& history, const RecordTables& tables, const CompanyDirectory* directory,
+void findInHistory(const AccountHistory& history, const MemoryTable::Reader& rows, const CompanyDirectory* directory,
                    std::size_t from, std::size_t to, std::vector<RowFound>& found) {
     constexpr std::size_t kBatch = 32;
     found.reserve(to - from);  // at most a finding per row
@@ -847,9 +849,9 @@ void findInHistory(const AccountHistory& history, const RecordTables& tables, co
         const std::size_t n = std::min(kBatch, to - first);
         for (std::size_t i = 0; i < n; ++i) {
             AccountHistory::Lookup& l = batch[i];
-            tables.readViews(ViewRegister, first + i, cells);
-            l.tax = cells[RegisterCol::taxBaseNumber];
-            l.account = cells[RegisterCol::accountNumber];
+            rows.cellViews(first + i, cells);
+            l.tax = cut(cells[RegisterCol::taxBaseNumber], kFieldMax);
+            l.account = cut(cells[RegisterCol::accountNumber], kFieldMax);
             l.company = cells[RegisterCol::companyNumber].empty() && !directoryKnows(directory, l.tax);
             l.opening = !cells[RegisterCol::closingDate].empty() && cells[RegisterCol::openingDate].empty();
         }
@@ -869,43 +871,58 @@ void findInHistory(const AccountHistory& history, const RecordTables& tables, co
 
 HistoryFill fillFromHistory(const AccountHistory& history, RecordTables& tables, const CompanyDirectory* directory) {
     HistoryFill out;
-    // A stretch of rows at a time: its findings found first, on two threads
-    // where there are (the rows and the history are only read), then written
-    // in the rows' order; the findings' memory serves every stretch.
-    constexpr std::size_t kStretch = std::size_t{1} << 17;
-    const std::size_t count = tables.table(ViewRegister).rowCount();
-    std::vector<RowFound> found, later;
-    RegisterEntry row;
-    for (std::size_t from = 0; from < count; from += kStretch) {
-        const std::size_t to = std::min(count, from + kStretch);
-        found.clear();
-        later.clear();
+    // The register rows go in stretches. A stretch's findings are found on
+    // either core (the history and the rows not yet written are only read)
+    // and written by this thread, in the rows' order, as soon as they are
+    // there, while the other core finds the stretches after it.
+    constexpr std::size_t kStretch = std::size_t{1} << 15;
+    const MemoryTable& reg = tables.table(ViewRegister);
+    const std::size_t count = reg.rowCount();
+    const std::size_t stretches = (count + kStretch - 1) / kStretch;
+    std::vector<std::vector<RowFound>> found(stretches);
+    const MemoryTable::Reader reader(reg);
+    const auto find = [&](std::size_t k) {
+        findInHistory(history, reader, directory, k * kStretch, std::min(count, (k + 1) * kStretch), found[k]);
+    };
+    std::array<std::string_view, RegisterCol::count> row;
+    const auto write = [&](std::vector<RowFound>& part) {
+        for (const RowFound& f : part) {
+            out.companies += f.company.empty() ? 0 : 1;
+            out.openings += f.opening.empty() ? 0 : 1;
+            // The row rewritten once, from views of its own cells and the history's.
+            reg.cellViews(f.row, row);
+            if (!f.company.empty()) row[RegisterCol::companyNumber] = f.company;
+            if (!f.opening.empty()) row[RegisterCol::openingDate] = f.opening;
+            tables.writeRow(ViewRegister, f.row, std::span<const std::string_view>(row));
+        }
+        std::vector<RowFound>().swap(part);
+    };
 #ifdef KOVIRANT_HAS_THREADS
-        const std::size_t half = to - from >= 4096 ? from + (to - from) / 2 : to;
-        std::thread second;
-        if (half < to) second = std::thread([&] { findInHistory(history, tables, directory, half, to, later); });
-        findInHistory(history, tables, directory, from, half, found);
-        if (second.joinable()) second.join();
-#else
-        findInHistory(history, tables, directory, from, to, found);
-#endif
-        for (const std::vector<RowFound>* part : {&found, &later}) {
-            for (const RowFound& f : *part) {
-                out.companies += f.company.empty() ? 0 : 1;
-                out.openings += f.opening.empty() ? 0 : 1;
-                if (!f.company.empty() && !f.opening.empty()) {  // one rewrite of the row for both
-                    tables.table(ViewRegister).readCells(f.row, row);
-                    row[RegisterCol::companyNumber] = f.company;
-                    row[RegisterCol::openingDate] = f.opening;
-                    tables.writeRow(ViewRegister, f.row, row);
-                } else if (!f.company.empty()) {
-                    tables.writeCell(ViewRegister, f.row, RegisterCol::companyNumber, f.company);
-                } else {
-                    tables.writeCell(ViewRegister, f.row, RegisterCol::openingDate, f.opening);
-                }
-            }
+    std::atomic<std::size_t> next{0};
+    const auto done = std::make_unique<std::atomic<bool>[]>(stretches);
+    const auto findNext = [&] {
+        const std::size_t k = next.fetch_add(1);
+        if (k >= stretches) return false;
+        find(k);
+        done[k].store(true, std::memory_order_release);
+        done[k].notify_one();
+        return true;
+    };
+    {
+        std::jthread helper;
+        if (stretches > 1) helper = std::jthread([&] { while (findNext()) {} });
+        for (std::size_t w = 0; w < stretches; ++w) {
+            while (!done[w].load(std::memory_order_acquire))
+                if (!findNext()) done[w].wait(false, std::memory_order_acquire);  // the helper is finding it
+            write(found[w]);
         }
     }
+#else
+    for (std::size_t k = 0; k < stretches; ++k) {
+        find(k);
+        write(found[k]);
+    }
+#endif
     for (std::size_t r = 0; r < tables.table(ViewAccountChange).rowCount(); ++r) {
         if (!tables.cell(ViewAccountChange, r, AccountChangeCol::companyNumber).empty()) continue;
         const std::string_view tax = tables.cell(ViewAccountChange, r, AccountChangeCol::taxBaseNumber);

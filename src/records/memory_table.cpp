@@ -1,6 +1,7 @@
 #include "records/memory_table.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -25,12 +26,22 @@ constexpr std::size_t kLargeRowsFrom = std::size_t{1} << 16;
 MemoryTable::MemoryTable(std::size_t columns, bool singleSelection)
     : columns_(columns), singleSelection_(singleSelection) {}
 
-MemoryTable::RowRef MemoryTable::store(std::span<const std::string> cells) {
+namespace {
+// A cell's stored length: up to its first NUL byte, as a cell ends there.
+std::size_t cellLength(const std::string& cell) { return std::strlen(cell.c_str()); }
+std::size_t cellLength(std::string_view cell) {
+    const void* nul = std::memchr(cell.data(), '\0', cell.size());
+    return nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - cell.data()) : cell.size();
+}
+}  // namespace
+
+template <class Cell>
+MemoryTable::RowRef MemoryTable::store(std::span<const Cell> cells) {
     std::size_t lengths[32] = {};
     const std::size_t given = cells.size() < columns_ ? cells.size() : columns_;
     std::size_t total = columns_;
     for (std::size_t c = 0; c < given && c < 32; ++c) {
-        lengths[c] = std::strlen(cells[c].c_str());
+        lengths[c] = cellLength(cells[c]);
         total += lengths[c];
     }
     RowRef ref{};
@@ -47,14 +58,34 @@ MemoryTable::RowRef MemoryTable::store(std::span<const std::string> cells) {
 
 void MemoryTable::release(const RowRef& r) {
     used_ -= r.length;
-    // Compact once more than half of the stored bytes are dead.
-    if (stored_ > 4 * kBlockSize && used_ < stored_ / 2) compact();
+    blocks_[r.block].live -= r.length;
+    if (r.block != current_) retire(r.block);
+    compactIfDue();
+}
+
+// Compact once more than half of the stored bytes are dead.
+void MemoryTable::compactIfDue() {
+    if (readers_ == 0 && stored_ > 4 * kBlockSize && used_ < stored_ / 2) compact();
+}
+
+// A block without live rows is appended to again, unless a frozen copy still
+// reads it. Only this table hands out its blocks, so a count of one stays
+// one; the fence orders a copy's last reads, on another thread, before the
+// bytes are written again.
+void MemoryTable::retire(std::size_t block) {
+    Block& b = blocks_[block];
+    if (b.live != 0 || b.size == 0 || b.data.use_count() != 1) return;
+    std::atomic_thread_fence(std::memory_order_acquire);
+    stored_ -= b.size;
+    b.size = 0;
+    spare_.push_back(static_cast<std::uint32_t>(block));
 }
 
 // Copies every live row's bytes, as they are, into fresh blocks.
 void MemoryTable::compact() {
     std::vector<Block> old = std::move(blocks_);
     blocks_.clear();
+    spare_.clear();
     used_ = stored_ = 0;
     for (RowRef& r : rows_) {
         const std::size_t total = r.length;
@@ -66,9 +97,11 @@ void MemoryTable::compact() {
         r.block = static_cast<std::uint32_t>(blocks_.size() - 1);
         r.offset = static_cast<std::uint32_t>(b.size);
         b.size += total;
+        b.live += total;
         used_ += total;
         stored_ += total;
     }
+    current_ = blocks_.empty() ? 0 : blocks_.size() - 1;
 }
 
 void MemoryTable::insertRow(std::size_t index, std::span<const std::string> cells) {
@@ -84,14 +117,18 @@ void MemoryTable::insertRow(std::size_t index, std::span<const std::string> cell
     else rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), ref);
 }
 
-void MemoryTable::setRow(std::size_t index, std::span<const std::string> cells) {
+template <class Cell>
+void MemoryTable::replaceRow(std::size_t index, std::span<const Cell> cells) {
     if (index >= rows_.size()) return;
     const RowRef old = rows_[index];
-    RowRef ref = store(cells);
+    RowRef ref = store(cells);  // the cells may lie in the old row, which is still live here
     ref.state = old.state;
     rows_[index] = ref;
     release(old);
 }
+
+void MemoryTable::setRow(std::size_t index, std::span<const std::string> cells) { replaceRow(index, cells); }
+void MemoryTable::setRow(std::size_t index, std::span<const std::string_view> cells) { replaceRow(index, cells); }
 
 std::string_view MemoryTable::cell(std::size_t row, std::size_t column) const {
     if (row >= rows_.size() || column >= columns_) return {};
@@ -100,36 +137,54 @@ std::string_view MemoryTable::cell(std::size_t row, std::size_t column) const {
     return std::string_view(p);
 }
 
-void MemoryTable::cellViews(std::size_t row, std::span<std::string_view> out) const {
+namespace {
+// The cells of a row's bytes as views; views past its cells are empty. The
+// cells' ends (their NUL bytes) are found eight bytes at a time: a row is
+// short, and a call per cell cost more than the search.
+void splitCells(const char* start, std::size_t length, std::size_t columns, std::span<std::string_view> out) {
     std::size_t c = 0;
-    if (row < rows_.size()) {
-        const RowRef& ref = rows_[row];
-        const char* start = rowData(ref);
-        const char* p = start;
-        const char* const end = start + ref.length;
-        const std::size_t cells = std::min(out.size(), columns_);
-        // The cells' ends (their NUL bytes) found eight bytes at a time: a
-        // row is short, and a call per cell cost more than the search.
-        if constexpr (std::endian::native == std::endian::little) {
-            constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-            for (; c < cells && end - p >= 8; p += 8) {
-                std::uint64_t w;
-                std::memcpy(&w, p, 8);
-                std::uint64_t nuls = ~(((w & kLow7) + kLow7) | w | kLow7);  // the high bit of each NUL byte
-                for (; nuls != 0 && c < cells; nuls &= nuls - 1) {
-                    const char* nul = p + (std::countr_zero(nuls) >> 3);
-                    out[c++] = std::string_view(start, static_cast<std::size_t>(nul - start));
-                    start = nul + 1;
-                }
+    const char* p = start;
+    const char* const end = start + length;
+    const std::size_t cells = std::min(out.size(), columns);
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+        for (; c < cells && end - p >= 8; p += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p, 8);
+            std::uint64_t nuls = ~(((w & kLow7) + kLow7) | w | kLow7);  // the high bit of each NUL byte
+            for (; nuls != 0 && c < cells; nuls &= nuls - 1) {
+                const char* nul = p + (std::countr_zero(nuls) >> 3);
+                out[c++] = std::string_view(start, static_cast<std::size_t>(nul - start));
+                start = nul + 1;
             }
         }
-        for (; c < cells && p < end; ++p) {
-            if (*p != '\0') continue;
-            out[c++] = std::string_view(start, static_cast<std::size_t>(p - start));
-            start = p + 1;
-        }
+    }
+    for (; c < cells && p < end; ++p) {
+        if (*p != '\0') continue;
+        out[c++] = std::string_view(start, static_cast<std::size_t>(p - start));
+        start = p + 1;
     }
     for (; c < out.size(); ++c) out[c] = {};
+}
+}  // namespace
+
+void MemoryTable::cellViews(std::size_t row, std::span<std::string_view> out) const {
+    if (row < rows_.size()) splitCells(rowData(rows_[row]), rows_[row].length, columns_, out);
+    else splitCells(nullptr, 0, columns_, out);
+}
+
+MemoryTable::Reader::Reader(const MemoryTable& table)
+    : table_(table), rows_(table.rows_.data()), count_(table.rows_.size()) {
+    ++table.readers_;
+    bases_.reserve(table.blocks_.size());
+    for (const Block& b : table.blocks_) bases_.push_back(b.data.get());
+}
+
+MemoryTable::Reader::~Reader() { --table_.readers_; }
+
+void MemoryTable::Reader::cellViews(std::size_t row, std::span<std::string_view> out) const {
+    if (row < count_) splitCells(bases_[rows_[row].block] + rows_[row].offset, rows_[row].length, table_.columns_, out);
+    else splitCells(nullptr, 0, table_.columns_, out);
 }
 
 void MemoryTable::readCells(std::size_t row, std::span<std::string> out) const {
@@ -164,14 +219,23 @@ MemoryTable::Block MemoryTable::newBlock(std::size_t least, std::size_t stored) 
 }
 
 char* MemoryTable::reserve(std::size_t total, RowRef& ref) {
-    if (blocks_.empty() || blocks_.back().capacity - blocks_.back().size < total) {
-        blocks_.push_back(newBlock(total, stored_));  // every byte is written before it is read
+    if (blocks_.empty() || blocks_[current_].capacity - blocks_[current_].size < total) {
+        const std::size_t was = current_;
+        if (!spare_.empty() && blocks_[spare_.back()].capacity >= total) {
+            current_ = spare_.back();
+            spare_.pop_back();
+        } else {
+            blocks_.push_back(newBlock(total, stored_));  // every byte is written before it is read
+            current_ = blocks_.size() - 1;
+        }
+        if (was < blocks_.size() && was != current_) retire(was);  // left behind full, perhaps already emptied
     }
-    Block& b = blocks_.back();
-    ref = {static_cast<std::uint32_t>(blocks_.size() - 1), static_cast<std::uint32_t>(b.size),
-           static_cast<std::uint32_t>(total), 0};
+    Block& b = blocks_[current_];
+    ref = {static_cast<std::uint32_t>(current_), static_cast<std::uint32_t>(b.size), static_cast<std::uint32_t>(total),
+           0};
     char* out = b.data.get() + b.size;
     b.size += total;
+    b.live += total;
     used_ += total;
     stored_ += total;
     return out;
@@ -218,6 +282,8 @@ void MemoryTable::deleteRows(std::size_t first, std::size_t count) {
 void MemoryTable::deleteAll() {
     rows_.clear();
     blocks_.clear();
+    spare_.clear();
+    current_ = 0;
     used_ = stored_ = 0;
 }
 
@@ -235,6 +301,7 @@ std::unique_ptr<MemoryTable> MemoryTable::frozenCopy() const {
     copy->blocks_ = blocks_;
     // Full, so that a row stored in the copy never lands in a shared block.
     for (Block& b : copy->blocks_) b.capacity = b.size;
+    copy->current_ = current_;
     copy->used_ = used_;
     copy->stored_ = stored_;
     return copy;

@@ -26,6 +26,8 @@ public:
     void insertRow(std::size_t index, std::span<const std::string> cells);
     // Replaces every cell of an existing row; the marks stay.
     void setRow(std::size_t index, std::span<const std::string> cells);
+    // The same from views, which may be views of this table's own cells.
+    void setRow(std::size_t index, std::span<const std::string_view> cells);
     // The text of a cell; valid until the table next changes.
     std::string_view cell(std::size_t row, std::size_t column) const;
     // Replaces one cell of an existing row; the other cells and the marks stay.
@@ -56,9 +58,11 @@ public:
 private:
     // The cells of a row lie one after the other in a block, each ended by a
     // NUL byte (so a cell, like a list-view item text, ends at its first NUL
-    // byte). Rows are appended to the last block; space of deleted or
-    // rewritten rows is reclaimed by compaction. Stored bytes are never
-    // changed, so a frozen copy shares the blocks.
+    // byte). Rows are appended to the current block; space of deleted or
+    // rewritten rows is reclaimed by compaction, and a block left without
+    // live rows that no frozen copy shares is appended to again (a fill that
+    // rewrites every row reuses memory already faulted in, not fresh pages).
+    // Bytes a frozen copy can see are never changed, so it shares the blocks.
     struct RowRef {
         std::uint32_t block;
         std::uint32_t offset;
@@ -69,23 +73,54 @@ private:
         std::shared_ptr<char[]> data;
         std::size_t size = 0;
         std::size_t capacity = 0;
+        std::size_t live = 0;  // bytes of live rows
     };
 
-    RowRef store(std::span<const std::string> cells);
+    template <class Cell>
+    RowRef store(std::span<const Cell> cells);
+    template <class Cell>
+    void replaceRow(std::size_t index, std::span<const Cell> cells);
     // A block with room for `least` bytes, for a table holding `stored`.
     static Block newBlock(std::size_t least, std::size_t stored);
     // Room for `total` more bytes at the end of the last block.
     char* reserve(std::size_t total, RowRef& ref);
     const char* rowData(const RowRef& r) const { return blocks_[r.block].data.get() + r.offset; }
     void release(const RowRef& r);
+    void compactIfDue();
+    void retire(std::size_t block);
     void compact();
 
     std::size_t columns_;
     bool singleSelection_;
     std::vector<RowRef> rows_;
     std::vector<Block> blocks_;
+    std::size_t current_ = 0;            // the block rows are appended to
+    std::vector<std::uint32_t> spare_;   // blocks without live rows, to append to again
     std::size_t used_ = 0;     // bytes of live rows
     std::size_t stored_ = 0;   // bytes in the blocks
+    mutable std::size_t readers_ = 0;  // Readers alive: no compaction meanwhile
+
+public:
+    // Reads rows on other threads while this table's thread rewrites other
+    // rows (setRow, setCell): a fill finds what rows ahead need while it
+    // writes the rows behind. While one exists no row moves, as the table is
+    // not compacted; rows are not inserted or deleted meanwhile. A reader
+    // reads only rows not rewritten since it was made, and is made and
+    // dropped on the table's thread.
+    class Reader {
+    public:
+        explicit Reader(const MemoryTable& table);
+        ~Reader();
+        Reader(const Reader&) = delete;
+        Reader& operator=(const Reader&) = delete;
+        void cellViews(std::size_t row, std::span<std::string_view> out) const;
+
+    private:
+        const MemoryTable& table_;
+        std::vector<const char*> bases_;  // the blocks as they were, as the table's list of them may grow
+        const RowRef* rows_;
+        std::size_t count_;
+    };
 };
 
 }  // namespace kovirant

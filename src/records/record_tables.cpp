@@ -65,11 +65,20 @@ void RecordTables::readRow(ViewKind kind, std::size_t row, std::span<std::string
         if (field.size() > kFieldMax) field.resize(kFieldMax);
 }
 
-void RecordTables::writeRow(ViewKind kind, std::size_t row, std::span<const std::string> record) {
+template <class Cell>
+void RecordTables::replaceRow(ViewKind kind, std::size_t row, std::span<const Cell> record) {
     const TableChange c{TableChange::Type::SetRow, kind, row, 1};
     changing(c);
     tables_[kind]->setRow(row, record);
     changed(c);
+}
+
+void RecordTables::writeRow(ViewKind kind, std::size_t row, std::span<const std::string> record) {
+    replaceRow(kind, row, record);
+}
+
+void RecordTables::writeRow(ViewKind kind, std::size_t row, std::span<const std::string_view> record) {
+    replaceRow(kind, row, record);
 }
 
 void RecordTables::writeCell(ViewKind kind, std::size_t row, std::size_t column, std::string_view text) {

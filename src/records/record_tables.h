@@ -50,6 +50,7 @@ public:
     void readViews(ViewKind kind, std::size_t row, std::span<std::string_view> fields) const;
     // Sets every cell of row `row` from `record`; counters and status stay.
     void writeRow(ViewKind kind, std::size_t row, std::span<const std::string> record);
+    void writeRow(ViewKind kind, std::size_t row, std::span<const std::string_view> record);
     // Sets one cell of row `row`; counters and status stay.
     void writeCell(ViewKind kind, std::size_t row, std::size_t column, std::string_view text);
     // A cell's text cut to 511 characters.
@@ -91,6 +92,8 @@ public:
 private:
     void changing(const TableChange& change);
     void changed(const TableChange& change);
+    template <class Cell>
+    void replaceRow(ViewKind kind, std::size_t row, std::span<const Cell> record);
 
     // A table no screen shows keeps its marks in its store.
     struct StoreMarks : TableView {
