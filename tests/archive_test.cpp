@@ -124,7 +124,7 @@ TEST(Archive, TwoProcessesAppendingAtOnceKeepTheChain) {
 TEST(AccountHistory, AFillOfManyRowsGivesEachRowItsOwn) {
     const auto dir = freshTempDir("history-many");
     constexpr int kRows = 100000;  // a few stretches
-    char tax[9], account[25], company[11], opening[11];
+    char tax[16], account[32], company[16], opening[16];  // room for any int, as the compiler checks
     auto numbers = [&](int i) {
         std::snprintf(tax, sizeof tax, "%08d", 10000000 + i);
         std::snprintf(account, sizeof account, "11111111%016d", i);
