@@ -121,7 +121,10 @@ done
 # the run prints no deadline warning, as the core steps do not. Each run
 # starts from an empty archive (it archives its report): one run's archived
 # rows would make every row of the next "already reported".
-fresh_archive() { chmod -R u+w "$cli_work/Archivum" 2>/dev/null; rm -rf "$cli_work/Archivum"; }
+fresh_archive() {
+    if [ -d "$cli_work/Archivum" ]; then chmod -R u+w "$cli_work/Archivum"; fi
+    rm -rf "$cli_work/Archivum"
+}
 fresh_archive
 native=$(seconds "$cli" "$f" -o "$cli_work/report.xml" --settings "$cli_work/Kovirant.ini" --no-learn --format json \
     --date 2005-03-01)
