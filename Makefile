@@ -19,7 +19,7 @@ export KOVIRANT_WINEARCH := $(WINARCH)
 # shipped programs alone: its test programs could not run here.
 WIN32_TARGETS := $(if $(filter win64,$(WINARCH)),--target Kovirant kovirant-cli)
 
-.PHONY: all test check exe run bench clean native win32 win64 winrun sanitize fuzz lint dist
+.PHONY: all test check exe run bench clean native win32 win64 winrun sanitize fuzz lint dist install
 
 all: exe
 
@@ -72,6 +72,11 @@ check:
 dist: winrun
 	scripts/install-deps.sh wine gui dist
 	scripts/dist.sh
+
+# The native console program and its manual page (PREFIX, DESTDIR as usual).
+PREFIX ?= /usr/local
+install: native
+	scripts/install.sh $(NATIVE)/kovirant-cli $(PREFIX) $(DESTDIR)
 
 run: exe
 	scripts/install-deps.sh wine gui

@@ -57,6 +57,9 @@ if [ "$arch" = x64 ]; then machine=(-D ProgramFiles=ProgramFiles64Folder -D Win6
 else machine=(-D ProgramFiles=ProgramFilesFolder -D Win64=no); fi
 (cd "$stage" && wixl -a "$arch" -D Version="$version" -D SourceDir=. "${machine[@]}" -o "$dist/Kovirant-$version-gep.msi" \
     "$root/packaging/Kovirant-gep.wxs")
+# wixl knows no Environment element: the row that puts the programs' folder at
+# the end of the system PATH (and takes it off on uninstall) goes in as a table.
+msibuild "$dist/Kovirant-$version-gep.msi" -i "$root/packaging/Kovirant-gep-path.idt"
 sign "$dist/Kovirant-$version.msi"
 sign "$dist/Kovirant-$version-gep.msi"
 # The Group Policy template travels in the zip.

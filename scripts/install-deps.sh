@@ -15,7 +15,7 @@ want=()
 hungarian=0  # the end-to-end run's desktop is Hungarian
 for group in "${@:-all}"; do
     case "$group" in
-        native) want+=(cmake make g++ libgtest-dev libxml2-dev libxml2-utils nlohmann-json3-dev libssl-dev) ;;
+        native) want+=(cmake make g++ groff-base libgtest-dev libxml2-dev libxml2-utils nlohmann-json3-dev libssl-dev) ;;
         win32)  want+=(g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686) ;;
         win64)  want+=(g++-mingw-w64-x86-64 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64) ;;
         wine)   want+=("${wine[@]}") ;;
@@ -24,7 +24,7 @@ for group in "${@:-all}"; do
         fuzz)   want+=(clang libclang-rt-14-dev) ;;
         lint)   want+=(cppcheck clang-tidy) ;;
         dist)   want+=(wixl msitools zip unzip osslsigncode openssl) ;;
-        all)    want+=(cmake make g++ libgtest-dev libxml2-dev libxml2-utils nlohmann-json3-dev libssl-dev g++-mingw-w64-i686
+        all)    want+=(cmake make g++ groff-base libgtest-dev libxml2-dev libxml2-utils nlohmann-json3-dev libssl-dev g++-mingw-w64-i686
                        mingw-w64-i686-dev binutils-mingw-w64-i686 "${wine[@]}" xvfb x11-utils
                        xdotool imagemagick locales bc cppcheck clang-tidy wixl msitools zip unzip osslsigncode openssl)
                 hungarian=1 ;;

@@ -124,6 +124,9 @@ check "$([ -f "$allusers_menu/Kovirant.lnk" ] || [ -f "$startmenu/Kovirant.lnk" 
     "the Start-menu shortcut (the all-users menu on Windows)"
 installer_folder=$(wine reg query 'HKLM\Software\Kovirant' /v Munkamappa 2>/dev/null | tr -d '\r' | grep -c 'REG_.*%USERPROFILE%')
 check "$([ "$installer_folder" = 1 ]; echo $?)" "the installer writes Munkamappa as %USERPROFILE%\\Documents\\Kovirant"
+# kovirant-cli by name, as the guide's scheduled task and cmd lines call it.
+by_name=$(cd /tmp && wine cmd /c kovirant-cli --version 2>/dev/null | tr -d '\r')
+check "$([[ $by_name == "kovirant-cli $version" ]]; echo $?)" "the package puts its folder on the system PATH (kovirant-cli by name)"
 
 # The working folder set by policy: the program, started from Program Files
 # as the shortcut starts it, works there (its hold on the recovery file is
@@ -153,6 +156,19 @@ check $? "the per-machine package uninstalls"
 check "$([ ! -e "$pf/Kovirant.exe" ] && [ -f "$appdata/KovirantFelhasznalo/Cegtar.csv" ]; echo $?)" \
     "the uninstall removes the programs and keeps the officer's files"
 wine reg delete 'HKCU\Software\Policies\Kovirant' /f >/dev/null 2>&1
+system_path() { wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v PATH 2>/dev/null | tr -d '\r'; }
+check "$([[ $(system_path) != *Kovirant* ]]; echo $?)" "the uninstall takes the folder off the system PATH"
+# The README's line for a batch file: %%USERNAME%% reaches the package as
+# %USERNAME%, expanded for each officer when the program starts, not for the
+# administrator who installs.
+batch="$(dirname "$msi_gep")/telepites.cmd"
+printf '@echo off\r\nmsiexec /i "%s" /qn MUNKAMAPPA="D:\\Kovirant\\%%%%USERNAME%%%%"\r\n' "$(w "$msi_gep")" >"$batch"
+wine cmd /c "$(w "$batch")" >/dev/null 2>&1
+check $? "the README's batch line installs"
+documented=$(wine reg query 'HKLM\Software\Kovirant' /v Munkamappa 2>/dev/null | tr -d '\r' | grep -c 'D:\\Kovirant\\%USERNAME%$')
+check "$([ "$documented" = 1 ]; echo $?)" "the batch line writes Munkamappa as D:\\Kovirant\\%USERNAME%, unexpanded"
+wine msiexec /x "$(w "$msi_gep")" /qn >/dev/null 2>&1
+rm -f "$batch"
 wineserver -k 2>/dev/null
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
