@@ -1,13 +1,18 @@
 # The Windows side: Kovirant.exe and the test programs that run under Wine.
 enable_language(RC)
 set(KOVIRANT_STATIC_LINK -static -static-libgcc -static-libstdc++)
+# The 32-bit programs may use 4 GB of address space on 64-bit Windows, not 2:
+# the tables of a few million rows live in memory.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(KOVIRANT_LARGE_ADDRESS -Wl,--large-address-aware)
+endif()
 
 file(GLOB KOVIRANT_WIN32_SOURCES CONFIGURE_DEPENDS src/win32/*.cpp)
 add_executable(Kovirant WIN32 ${KOVIRANT_WIN32_SOURCES} resources/Kovirant.rc)
 target_include_directories(Kovirant PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_compile_definitions(Kovirant PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601)
 target_compile_options(Kovirant PRIVATE ${KOVIRANT_WARNINGS})
-target_link_options(Kovirant PRIVATE -municode)
+target_link_options(Kovirant PRIVATE -municode ${KOVIRANT_LARGE_ADDRESS})
 target_link_libraries(Kovirant PRIVATE kovirant_core comctl32 comdlg32 advapi32 ${KOVIRANT_STATIC_LINK})
 set_source_files_properties(resources/Kovirant.rc PROPERTIES
   OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/Kovirant.ico;${PROJECT_SOURCE_DIR}/resources/Kovirant.manifest;${PROJECT_SOURCE_DIR}/resources/resource.h;${CMAKE_BINARY_DIR}/generated/version.h")
