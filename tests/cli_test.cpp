@@ -122,6 +122,28 @@ TEST_F(CliTest, TheWrittenReportIsTheWindowsAndAFailedOneChangesNothing) {
     EXPECT_NE(err.find("Hibak\xC3\xB3" "d="), std::string::npos);
 }
 
+// --log keeps what a scheduled run said, run after run; a log that would be
+// one of the run's files, or cannot be opened, stops the run before it writes.
+TEST_F(CliTest, TheLogKeepsEveryRunAndRefusesToBeARunsFile) {
+    const std::string faulty = (kExamples / "apeh-protocol-faulty.txt").string();
+    const std::string report = (kExamples / "report.xml").string();
+    EXPECT_EQ(run({"--log", path("futas.log"), "--check", faulty}), cli::kExitFaults);
+    const std::string said = out + err;
+    EXPECT_EQ(run({"--log", path("futas.log"), report, "-o", path("ki.xml")}), cli::kExitWritten) << err;
+    const std::string log = readFile(dir / "futas.log");
+    EXPECT_EQ(log.rfind("== ", 0), 0u);
+    EXPECT_NE(log.find(said), std::string::npos) << log;  // the first run's findings and summary, whole
+    EXPECT_NE(log.find(cp1250ToUtf8("== kilépési kód: 1\n")), std::string::npos);
+    EXPECT_NE(log.find(cp1250ToUtf8("A jelentés elkészült: ") + path("ki.xml")), std::string::npos);
+    EXPECT_EQ(log.substr(log.size() - 22), cp1250ToUtf8("== kilépési kód: 0\n"));
+
+    std::filesystem::remove(dir / "ki.xml");
+    EXPECT_EQ(run({"--log", path("ki.xml"), report, "-o", path("ki.xml")}), cli::kExitUsage);
+    EXPECT_EQ(run({"--log", path("."), report, "-o", path("ki.xml")}), cli::kExitFile);
+    EXPECT_NE(err.find("Hibak\xC3\xB3" "d="), std::string::npos) << err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "ki.xml"));
+}
+
 // A scheduled run has nobody to read its log: every bad input is an exit
 // status other than 0, and nothing is written.
 TEST_F(CliTest, BadInputNeverEndsInSuccess) {

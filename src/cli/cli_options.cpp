@@ -27,10 +27,12 @@ ParsedOptions parseOptions(const std::vector<Argument>& args) {
         } else if (a == "--no-archive") {
             o.noArchive = true;
         } else if (a == "-o" || a == "--output" || a == "--settings" || a == "--directory" || a == "--format" ||
-                   a == "--date" || a == "--archive" || a == "--history") {
+                   a == "--date" || a == "--archive" || a == "--history" || a == "--log") {
             const Argument* v = value();
             if (v == nullptr) return fail(cp1250ToUtf8("hiányzik az érték: ") + a);
-            if (a == "--history") {
+            if (a == "--log") {
+                o.log = v->path;
+            } else if (a == "--history") {
                 o.history = v->text;
             } else if (a == "--archive") {
                 o.archive = v->path;
@@ -94,6 +96,7 @@ std::string usageText() {
         "  --verify-archive [DIR] az archívum ellenőrzése: minden másolat és a napló lánca\n"
         "  --archive-add FILE... korábban írt jelentések felvétele az archívumba (a saját időbélyegükkel)\n"
         "  --history SZÁM        a számlaszám vagy törzsszám minden archivált sora, a legrégebbivel kezdve\n"
+        "  --log FILE            a futás megállapításait és összesítőjét az idejével FILE végéhez is fűzi\n"
         "  --help, --version\n"
         "\n"
         "Kilépési kód: 0 a jelentés elkészült (--check: nincs hiba); 1 hibát talált, nem írt semmit;\n"

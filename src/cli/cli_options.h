@@ -34,7 +34,8 @@ struct Options {
     bool noArchive = false;                        // --no-archive
     bool verifyArchive = false;                    // --verify-archive [DIR]
     bool archiveAdd = false;
-    std::optional<std::string> history;            // --history NUMBER                       // --archive-add: the inputs are earlier reports to add  // --date: the day the deadline is judged on (days since 1970-01-01)
+    std::optional<std::string> history;            // --history NUMBER
+    std::optional<std::filesystem::path> log;      // --log FILE: the run's output appended there too
     bool help = false;
     bool version = false;
 };

@@ -12,6 +12,7 @@
 #include "archive/account_history.h"
 #include "archive/report_archive.h"
 #include "cli/findings.h"
+#include "cli/run_log.h"
 #include "import/apeh_import.h"
 #include "import/load_messages.h"
 #include "import/report_reload.h"
@@ -481,14 +482,7 @@ bool outputReplacesAnInput(const Options& o, const Io& io) {
     return false;
 }
 
-}  // namespace
-
-int run(const std::vector<Argument>& args, const Io& io) {
-    const ParsedOptions parsed = parseOptions(args);
-    if (!parsed.error.empty()) {
-        io.err("kovirant-cli: " + parsed.error + utf8(". Segítség: kovirant-cli --help\n"));
-        return kExitUsage;
-    }
+int runParsed(const ParsedOptions& parsed, const Io& io) {
     if (parsed.options.help) {
         io.out(usageText());
         return kExitWritten;
@@ -506,6 +500,46 @@ int run(const std::vector<Argument>& args, const Io& io) {
         return kExitUsage;
     }
     return Run(parsed.options, io).go();
+}
+
+// --log naming a file the run reads or writes would mix the log into it.
+bool logMeetsAFile(const Options& o) {
+    std::vector<std::filesystem::path> files = o.inputs;
+    for (const auto* p : {&o.output, &o.settings, &o.directory})
+        if (*p) files.push_back(**p);
+    const auto spelled = [](const std::filesystem::path& p) { return std::filesystem::absolute(p).lexically_normal(); };
+    for (const auto& f : files)
+        if (sameFile(*o.log, f) || spelled(*o.log) == spelled(f)) return true;
+    return false;
+}
+
+}  // namespace
+
+int run(const std::vector<Argument>& args, const Io& io) {
+    const ParsedOptions parsed = parseOptions(args);
+    if (!parsed.error.empty()) {
+        io.err("kovirant-cli: " + parsed.error + utf8(". Segítség: kovirant-cli --help\n"));
+        return kExitUsage;
+    }
+    if (!parsed.options.log) return runParsed(parsed, io);
+    if (logMeetsAFile(parsed.options)) {
+        io.err("kovirant-cli: " + pathText(*parsed.options.log) +
+               utf8(": a napló nem lehet a futás bemenete, jelentése, beállítási állománya vagy cégtára.\n"));
+        return kExitUsage;
+    }
+    RunLog log;
+    if (const int error = log.open(*parsed.options.log, args, std::time(nullptr)); error != 0) {
+        io.err("kovirant-cli: " + pathText(*parsed.options.log) + utf8(": a napló nem nyitható meg (Hibakód=") +
+               std::to_string(error) + ").\n");
+        return kExitFile;
+    }
+    const int status = runParsed(parsed, log.tee(io));
+    if (const int error = log.close(status); error != 0) {
+        io.err("kovirant-cli: " + pathText(*parsed.options.log) + utf8(": a napló nem írható (Hibakód=") +
+               std::to_string(error) + ").\n");
+        return status == kExitWritten ? kExitFile : status;
+    }
+    return status;
 }
 
 }  // namespace kovirant::cli

@@ -193,4 +193,6 @@ int replaceFile(const std::filesystem::path& target, std::string_view bytes) {
     return file.commit();
 }
 
+bool flushToDisk(std::FILE* file) { return syncFile(file); }
+
 }  // namespace kovirant

@@ -88,6 +88,10 @@ private:
 // how many went.
 std::size_t removeStaleTemporaries(const std::filesystem::path& folder);
 
+// Flushes an open file's writes to the disk. False when that failed
+// (lastSystemError() tells why).
+bool flushToDisk(std::FILE* file);
+
 // Writes `bytes` as the whole new content of `target`, all-or-nothing.
 // Returns 0 or the system error code.
 int replaceFile(const std::filesystem::path& target, std::string_view bytes);
