@@ -30,6 +30,7 @@
 #define IDM_REDO 40047
 #define IDM_EARLIER_REPORTS 40048
 #define IDM_ACCOUNT_HISTORY 40049
+#define IDM_CHECK_NEXT 40055
 
 // Added later: dialogs 118 and up, controls 1100 and up
 #define IDD_FAULT_LIST 118
@@ -37,6 +38,8 @@
 #define IDR_ACCELERATORS 120
 #define IDT_FAULT_COUNT 1100
 #define IDC_FAULT_LIST 1101
+#define IDE_FAULT_TEXT 1120
+#define IDT_FAULT_TEXT_LABEL 1121
 #define IDE_SEARCH_TEXT 1102
 // The editors' check-digit hint, a line below their fields.
 #define IDT_CHECK_HINT 1103

@@ -45,12 +45,11 @@ TEST_F(FindTest, EveryFaultyRowIsListedAndUgrasBringsTheOfficerToIt) {
     command(kCmdCheckRows);
     EXPECT_EQ(countText, "Hibás sorok száma: 4");
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], (std::vector<std::string>{"Cégjegyzék (Számlaszám nyitás/zárás)", "2", "87654323",
-                                                  "Hiányzik a cégszám"}));
+    EXPECT_EQ(lines[0], (std::vector<std::string>{"Cégjegyzék", "2", "87654323", "Hiányzik a cégszám"}));
     EXPECT_EQ(lines[1][1], "3");
     EXPECT_EQ(lines[1][3], "Hibás törzsszám");
-    EXPECT_EQ(lines[2][0], "Cégnyilvántartás (Pénzintézeti alapadatok)");
-    EXPECT_EQ(lines[3][0], "Banktechnikai számlaszámváltozás");
+    EXPECT_EQ(lines[2][0], "Cégnyilvántartás");
+    EXPECT_EQ(lines[3][0], "Számlaszámváltozás");
     EXPECT_EQ(lines[3][2], std::string(511, '\xFF'));
     EXPECT_EQ(lines[3][3], "Hibás törzsszám!");
 
@@ -59,6 +58,21 @@ TEST_F(FindTest, EveryFaultyRowIsListedAndUgrasBringsTheOfficerToIt) {
     EXPECT_TRUE(shell.checked[kCmdViewAccountChange] && !shell.checked[kCmdViewRegister]);
     EXPECT_EQ(t.tables.marks(ViewAccountChange).state(0), (RowState{true, true}));
     EXPECT_TRUE(shell.enabled[kCmdModify] && shell.enabled[kCmdDelete]);
+
+    // F8 after a jump and a mend: the list, checked anew (the mended row's
+    // line gone), opens on the line after the row jumped to.
+    std::size_t focus = 0;
+    shell.faultList = [&](const ListRequest&) -> std::optional<std::size_t> { return 1; };  // the register's row 3
+    command(kCmdCheckRows);
+    t.tables.writeRow(ViewRegister, 1, registerRow("0109123456", "87654323", "111111110000000000000000"));
+    shell.faultList = [&](const ListRequest& r) -> std::optional<std::size_t> {
+        focus = r.focusLine;
+        lines.assign(1, {utf16ToCp1250(r.text(focus, 0)), utf16ToCp1250(r.text(focus, 1))});
+        return std::nullopt;
+    };
+    command(kCmdCheckNext);
+    EXPECT_EQ(focus, 1u);
+    EXPECT_EQ(lines[0], (std::vector<std::string>{"Cégnyilvántartás", "1"}));
 }
 
 TEST_F(FindTest, NoFaultyRowNoList) {

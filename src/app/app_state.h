@@ -54,6 +54,9 @@ struct AppState {
     std::filesystem::path lastFilePath;
     RecoveryState recovery;
     std::u16string lastSearch;  // what "Keresés..." looked for last
+    // The row of the check list's line the officer last jumped to: the list
+    // opened again with F8 stands on the line after it.
+    std::optional<std::pair<ViewKind, std::size_t>> lastCheckJump;
     UndoHistory history;        // the steps "Visszavonás" and "Ismétlés" take
 
     SettingsFile settings() const { return SettingsFile(settingsPath); }

@@ -332,6 +332,7 @@ void onCommand(AppState& state, Shell& shell, int id) {
         case kCmdAbout: shell.runAbout(); break;
         case kCmdFillFromDirectory: fillFromDirectory(state, shell); break;
         case kCmdCheckRows: checkRows(state, shell); break;
+        case kCmdCheckNext: checkRows(state, shell, true); break;
         case kCmdSearch: searchRows(state, shell, false); break;
         case kCmdSearchNext: searchRows(state, shell, true); break;
         case kCmdEarlierReports: showEarlierReports(state, shell); break;

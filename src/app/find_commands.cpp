@@ -1,5 +1,6 @@
 #include "app/find_commands.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/archive_commands.h"
@@ -35,7 +36,7 @@ CheckOptions checkOptions(AppState& state, std::shared_ptr<const LoadedDirectory
 
 }  // namespace
 
-void checkRows(AppState& state, Shell& shell) {
+void checkRows(AppState& state, Shell& shell, bool resume) {
     if (state.hataridoRefused)
         shell.showMessage(messageBox(deadlineRefusal(*state.hataridoRefused), kProgramCaption, MessageIcon::Warning, true));
     std::shared_ptr<const LoadedDirectory> directory;
@@ -58,11 +59,18 @@ void checkRows(AppState& state, Shell& shell) {
     for (const char* h : {"Táblázat", "Sor", "Törzsszám", "Hiba"}) request.headers.push_back(cp1250ToUtf16(h));
     request.rightAligned = {1};
     request.count = lines.size();
+    if (resume && state.lastCheckJump) {
+        // Lines are in table order, then row order: the first one past the row jumped to.
+        const auto after = std::find_if(lines.begin(), lines.end(), [&](const CheckLine& l) {
+            return std::pair<ViewKind, std::size_t>(l.kind, l.row) > *state.lastCheckJump;
+        });
+        if (after != lines.end()) request.focusLine = static_cast<std::size_t>(after - lines.begin());
+    }
     request.text = [&](std::size_t n, int column) -> std::u16string {
         if (n >= lines.size()) return {};
         const CheckLine& l = lines[n];
         switch (column) {
-            case 0: return cp1250ToUtf16(tableName(l.kind));
+            case 0: return cp1250ToUtf16(shortTableName(l.kind));
             case 1: return cp1250ToUtf16(std::to_string(l.row + 1));
             case 2: return cp1250ToUtf16(state.tables.cell(l.kind, l.row, columnOf(l.kind, ColumnRole::TaxBaseNumber)));
             default: return cp1250ToUtf16(lineText(check, l));
@@ -71,7 +79,9 @@ void checkRows(AppState& state, Shell& shell) {
     const auto chosen = shell.runFaultList(request);
     if (!chosen || *chosen >= lines.size()) return;
     const CheckLine& l = lines[*chosen];
-    if (l.row < state.tables.table(l.kind).rowCount()) jumpToRow(state, shell, l.kind, l.row);
+    if (l.row >= state.tables.table(l.kind).rowCount()) return;
+    state.lastCheckJump = std::pair(l.kind, l.row);
+    jumpToRow(state, shell, l.kind, l.row);
 }
 
 void searchRows(AppState& state, Shell& shell, bool again) {

@@ -7,7 +7,9 @@
 
 namespace kovirant {
 
-void checkRows(AppState& state, Shell& shell);
+// `resume`: F8 after a jump from the list, which opens again on the line
+// after the row jumped to (the rows checked anew, so a mended row is gone).
+void checkRows(AppState& state, Shell& shell, bool resume = false);
 // `again`: F3, the last text once more (the dialog when there is none yet).
 void searchRows(AppState& state, Shell& shell, bool again);
 

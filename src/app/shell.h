@@ -41,6 +41,7 @@ enum MenuId : int {
     kCmdRedo = 40047,
     kCmdEarlierReports = 40048,
     kCmdAccountHistory = 40049,
+    kCmdCheckNext = 40055,
 };
 
 // The "Nézet" menu: each view command and the table it shows.
@@ -100,6 +101,7 @@ struct ListRequest {
     std::vector<int> widths;  // pixels at 96 dpi, one per header; empty: the fault list's
     std::vector<int> rightAligned;  // the columns of numbers
     std::size_t count = 0;
+    std::size_t focusLine = 0;  // the line selected and shown when the list opens
     std::function<std::u16string(std::size_t line, int column)> text;
 };
 

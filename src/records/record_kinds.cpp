@@ -66,6 +66,15 @@ std::string_view tableName(ViewKind kind) {
     return "Cégjegyzék (Számlaszám nyitás/zárás)";
 }
 
+std::string_view shortTableName(ViewKind kind) {
+    switch (kind) {
+        case ViewInstitution: return "Cégnyilvántartás";
+        case ViewAccountChange: return "Számlaszámváltozás";
+        case ViewRegister: break;
+    }
+    return "Cégjegyzék";
+}
+
 std::size_t columnOf(ViewKind kind, ColumnRole role) {
     const std::span<const Column> columns = columnsOf(kind);
     for (std::size_t c = 0; c < columns.size(); ++c)

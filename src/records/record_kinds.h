@@ -79,6 +79,8 @@ inline std::string_view elementOf(ViewKind kind, std::size_t column) { return co
 inline bool showsIcon(ViewKind kind) { return kind != ViewAccountChange; }
 // The table's name as the "Nézet" menu gives it.
 std::string_view tableName(ViewKind kind);
+// Its name in a list of rows of every table ("Cégjegyzék", ...).
+std::string_view shortTableName(ViewKind kind);
 
 // Only the register table lets one row at a time be selected.
 inline bool singleSelection(ViewKind kind) { return kind == ViewRegister; }

@@ -41,7 +41,8 @@ BOOL saveOrDiscard(HWND dialog, WORD id, WORD saveId, WORD discardId,
 void guardDigitFields(HWND dialog, std::initializer_list<int> ids);
 
 // Routes WM_INITDIALOG, WM_COMMAND and (where it has onNotify) WM_NOTIFY to an object given as the dialog's
-// parameter; no exception crosses the procedure.
+// parameter, and any other message to its onMessage where it has one (an
+// answer, or nothing for the default); no exception crosses the procedure.
 template <class Dialog>
 INT_PTR CALLBACK dialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     try {
@@ -53,6 +54,11 @@ INT_PTR CALLBACK dialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         auto* d = reinterpret_cast<Dialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
         if (d != nullptr && msg == WM_COMMAND) return d->onCommand(LOWORD(wParam), HIWORD(wParam));
+        if constexpr (requires(Dialog& x, UINT m, WPARAM w, LPARAM l) { x.onMessage(m, w, l); }) {
+            if (d != nullptr) {
+                if (const std::optional<INT_PTR> answer = d->onMessage(msg, wParam, lParam)) return *answer;
+            }
+        }
         if constexpr (requires(Dialog& x, HDC dc, HWND c) { x.onColorStatic(dc, c); }) {
             if (d != nullptr && msg == WM_CTLCOLORSTATIC)
                 return d->onColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));

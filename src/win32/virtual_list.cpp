@@ -31,7 +31,10 @@ void VirtualList::show(const ListRequest& request) {
     request_ = &request;
     ListView_SetItemCountEx(list_, static_cast<int>(request.count), 0);
     InvalidateRect(list_, nullptr, TRUE);
-    if (request.count > 0) ListView_SetItemState(list_, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    if (request.count == 0) return;
+    const int line = static_cast<int>(std::min(request.focusLine, request.count - 1));
+    ListView_SetItemState(list_, line, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(list_, line, FALSE);
 }
 
 void VirtualList::answer(const NMHDR& header) {

@@ -14,7 +14,7 @@ namespace kovirant::win32 {
 class VirtualList {
 public:
     // Full-row selection, the request's columns (their widths, or
-    // `defaultWidths`) and its lines; the first one selected.
+    // `defaultWidths`) and its lines; its focusLine selected and shown.
     void attach(HWND list, const ListRequest& request, std::span<const int> defaultWidths);
     // Other lines under the same columns.
     void show(const ListRequest& request);

@@ -86,6 +86,19 @@ void checkList(App& app) {
     results.check(late.rfind(L"Figyelmeztet\u00E9s: hat\u00E1rid\u0151n t\u00FAl: a nyit\u00E1s \u00F3ta ", 0) == 0 &&
                       late.find(L" nap telt el (hat\u00E1rid\u0151: 8 nap)") != std::wstring::npos,
                   "the late row's warning follows: \"" + narrow(late) + "\"");
+    // The focused line's text whole below the list, and a wider dialog gives
+    // the message column the room.
+    PostMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(list, WM_KEYUP, VK_DOWN, 0);
+    results.check(waitFor([&] { return App::text(d, IDE_FAULT_TEXT).find(L"(hat\u00E1rid\u0151: 8 nap)") !=
+                                       std::wstring::npos; }, 5000),
+                  "the whole warning stands below the list: \"" + narrow(App::text(d, IDE_FAULT_TEXT)) + "\"");
+    const LRESULT narrowWidth = SendMessageW(list, LVM_GETCOLUMNWIDTH, 3, 0);
+    RECT r{};
+    GetWindowRect(d, &r);
+    SetWindowPos(d, nullptr, 0, 0, r.right - r.left + 300, r.bottom - r.top + 100, SWP_NOMOVE | SWP_NOZORDER);
+    results.check(waitFor([&] { return SendMessageW(list, LVM_GETCOLUMNWIDTH, 3, 0) >= narrowWidth + 250; }, 5000),
+                  "the message column follows the resized dialog");
     shot(L"warning-list");
     App::press(d, IDCANCEL);
     waitFor([&] { return !IsWindow(d); }, 5000);
