@@ -33,8 +33,9 @@ struct Options {
     std::optional<std::filesystem::path> archive;  // --archive DIR
     bool noArchive = false;                        // --no-archive
     bool verifyArchive = false;                    // --verify-archive [DIR]
-    bool archiveAdd = false;
-    std::optional<std::string> history;            // --history NUMBER                       // --archive-add: the inputs are earlier reports to add  // --date: the day the deadline is judged on (days since 1970-01-01)
+    std::optional<std::filesystem::path> anchors;  // --anchors FILE: the exported anchors --verify-archive checks
+    bool archiveAdd = false;                       // --archive-add: the inputs are earlier reports to add
+    std::optional<std::string> history;            // --history NUMBER
     bool help = false;
     bool version = false;
 };
