@@ -591,3 +591,53 @@ TEST(Archive, AnEarlierReportIsTakenOnlyWholeAndInItsEncoding) {
     const AccountHistory h = AccountHistory::build(dir / "Archivum", err);
     EXPECT_EQ(h.rowsOf("12345676").size(), 1u);  // the UTF-8 copy read by the history too
 }
+
+// The history uses only copies whose SHA-256 is their line's and names the
+// others (from its cache too); a number is found in its other forms; rows
+// come oldest first by their report's own time, wherever its line is.
+TEST(AccountHistory, OnlyProvenCopiesAndEveryFormOfANumber) {
+    const auto dir = freshTempDir("history-proven");
+    const auto folder = dir / "Archivum";
+    const std::string account = "117730160000123400000000";
+    ASSERT_TRUE(archiveReport(folder, reportWith(dir / "december.xml", account), {kActionSave, {1, 0, 0}, "teszt", ""},
+                              noonOf("2026-12-01"))
+                    .ok());
+    ASSERT_TRUE(archiveEarlierReport(folder, reportWith(dir / "oktober.xml", account, "2026-10-01T10:00:00"), "teszt").ok());
+    const ArchiveOutcome changed = archiveReport(folder, reportWith(dir / "kezzel.xml", "333333330000000000000000"),
+                                                 {kActionSave, {1, 0, 0}, "teszt", ""}, noonOf("2026-12-02"));
+    const ArchiveOutcome missing = archiveReport(folder, reportWith(dir / "eltunt.xml", "444444440000000000000000"),
+                                                 {kActionSave, {1, 0, 0}, "teszt", ""}, noonOf("2026-12-03"));
+    ASSERT_TRUE(changed.ok() && missing.ok());
+    std::filesystem::permissions(changed.copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    std::string bytes = readFile(changed.copy);
+    bytes.replace(bytes.find("333333330000000000000000"), 24, "333333330000000000000001");  // the same size
+    writeFile(changed.copy, bytes);
+    std::filesystem::permissions(missing.copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    std::filesystem::remove(missing.copy);
+
+    for (bool cached : {false, true}) {
+        SCOPED_TRACE(cached);
+        int err = 0;
+        const AccountHistory h = AccountHistory::build(folder, err);
+        ASSERT_EQ(err, 0);
+        EXPECT_EQ(h.fromCache(), cached);
+        const std::vector<std::string> warnings = h.copyWarnings();
+        ASSERT_EQ(warnings.size(), 2u);
+        EXPECT_NE(warnings[0].find("kezzel.xml) nem az, amelyet a napló SHA-256-ja igazol"), std::string::npos) << warnings[0];
+        EXPECT_NE(warnings[1].find("Hiányzik az archívum másolata (2026/2026-12-03_120000_eltunt.xml)"), std::string::npos)
+            << warnings[1];
+        const struct {
+            const char* number;
+            std::size_t rows;
+        } lookups[] = {
+            {"333333330000000000000001", 0}, {"333333330000000000000000", 0}, {"444444440000000000000000", 0},
+            {"117730160000123400000000", 2}, {"11773016-00001234", 2},      {"1177 3016 0000 1234", 2},
+            {"12345676-2-41", 2},            {"12345676", 2},                {"12345676-2", 0},
+        };
+        for (const auto& l : lookups) EXPECT_EQ(h.rowsOf(l.number).size(), l.rows) << l.number;
+        const std::vector<HistoryRow> rows = h.rowsOf("1177301600001234");
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(h.reports()[rows[0].report].time, "2026-10-01 10:00:00");  // the earlier report, added later
+        EXPECT_EQ(h.reports()[rows[1].report].time, "2026-12-01 12:00:00");
+    }
+}
