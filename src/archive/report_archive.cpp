@@ -252,11 +252,21 @@ bool insideArchive(const std::filesystem::path& folder, const std::filesystem::p
     const std::filesystem::path f = std::filesystem::weakly_canonical(std::filesystem::absolute(file, ec), ec);
     const std::filesystem::path d = std::filesystem::weakly_canonical(std::filesystem::absolute(folder, ec), ec);
     auto fi = f.begin();
+    bool lexically = true;
     for (auto di = d.begin(); di != d.end(); ++di, ++fi) {
         if (di->empty() && std::next(di) == d.end()) break;  // a folder named with its trailing separator
-        if (fi == f.end() || *fi != *di) return false;
+        if (fi == f.end() || *fi != *di) {
+            lexically = false;
+            break;
+        }
     }
-    return true;
+    if (lexically) return true;
+    // Another spelling of the same folder (letter case, a short name, a link): a folder above
+    // the file that is the archive's.
+    if (!std::filesystem::exists(d, ec)) return false;
+    for (std::filesystem::path up = f.parent_path(); !up.empty() && up != up.parent_path(); up = up.parent_path())
+        if (std::filesystem::exists(up, ec) && std::filesystem::equivalent(up, d, ec)) return true;
+    return false;
 }
 
 void setAnchorSink(std::function<void(std::string_view)> sink) {
