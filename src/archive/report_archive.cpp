@@ -369,11 +369,12 @@ ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::fil
         out.tookOver = true;
         out.holder = locked.other;
     }
+    bool announced = false;  // this run's pending note is there
     auto failed = [&](ArchiveStatus status, const std::filesystem::path& file, int err) {
         digest();
         if (!out.copy.empty() && status != ArchiveStatus::CannotCopy) removeCopy(out.copy);
         std::error_code gone;
-        std::filesystem::remove(pendingOf(folder), gone);
+        if (announced) std::filesystem::remove(pendingOf(folder), gone);
         out.status = status;
         out.failed = file;
         out.errorCode = err;
@@ -430,6 +431,7 @@ ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::fil
     planned.append("/").append(name.stem).append("\r\n");
     if (const int err = replaceFile(pendingOf(folder), planned))
         return failed(ArchiveStatus::LogFailed, pendingOf(folder), err);
+    announced = true;
     if (const int err = makeCopy(folder, name, bytes, out.copy)) {
         const std::filesystem::path where = out.copy.empty() ? folder : out.copy;
         out.copy.clear();
