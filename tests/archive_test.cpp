@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "app/archive_commands.h"
 #include "app/commands.h"
 #include "archive/account_history.h"
 #include "archive/report_archive.h"
@@ -13,6 +14,7 @@
 #include "test_support.h"
 #include "util/file_io.h"
 #include "util/file_lock.h"
+#include "util/os_file.h"
 #include "util/sha256.h"
 
 using namespace kovirant;
@@ -640,4 +642,24 @@ TEST(AccountHistory, OnlyProvenCopiesAndEveryFormOfANumber) {
         EXPECT_EQ(h.reports()[rows[0].report].time, "2026-10-01 10:00:00");  // the earlier report, added later
         EXPECT_EQ(h.reports()[rows[1].report].time, "2026-12-01 12:00:00");
     }
+}
+
+// The window says when it took over the log's lock from a program that is
+// gone, as it says the directory's, and the report is archived all the same.
+TEST(ArchiveCommands, ALockTakenOverIsSaid) {
+    const auto dir = freshTempDir("archive-takeover");
+    TestTables t;
+    AppState state{t.tables};
+    FakeShell shell;
+    state.archiveFolder = dir / "Archivum";
+    std::filesystem::create_directories(state.archiveFolder);
+    const pid_t dead = fork();
+    if (dead == 0) _exit(0);
+    waitpid(dead, nullptr, 0);
+    writeFile(state.archiveFolder / "naplo.csv.lock",
+              lockText({thisProcess().machine, "anna", dead, static_cast<std::int64_t>(std::time(nullptr))}, 1));
+    archiveSaved(state, shell, reportWith(dir / "jelentes.xml", "111111110000000000000000"));
+    ASSERT_EQ(shell.texts().size(), 1u);
+    EXPECT_NE(shell.texts()[0].find("Az archívum naplójának zárolását átvettem anna"), std::string::npos) << shell.texts()[0];
+    EXPECT_EQ(readArchiveLogSize(state.archiveFolder), 1u);
 }

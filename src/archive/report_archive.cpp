@@ -224,7 +224,7 @@ int makeCopy(const std::filesystem::path& folder, const CopyName& name, std::str
         std::string file = name.stem;
         if (n > 1) file.append("_").append(std::to_string(n));
         file += name.extension;
-        copy = year / logPath(file);
+        copy = year / std::filesystem::path(std::u8string(file.begin(), file.end()));
         const int err = createExclusive(copy, bytes);
         if (err == 0) {
             using std::filesystem::perms;
@@ -761,7 +761,8 @@ std::vector<ArchiveFinding> verifyArchive(const std::filesystem::path& folder, i
                     ".sha256)");
     // The copy of an archiving under way or stopped (the next one removes it) is no finding.
     std::string pending;
-    if (readFile(pendingOf(folder), pending) == 0) pending = pending.substr(0, pending.find_first_of("\r\n"));
+    if (readFile(pendingOf(folder), pending) == 0) pending.resize(std::min(pending.size(), pending.find_first_of("\r\n")));
+    else pending.clear();
     std::error_code ec;
     for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
