@@ -107,6 +107,16 @@ check "$([ $? = 0 ] && grep -q 'jelentes2.xml' "$work/hazirend/Archivum/naplo.cs
          "$native/kovirant-cli" --verify-archive "$work/hazirend/Archivum" >/dev/null 2>&1; echo $?)" \
     "the policy value Archivum names the archive, whose log the native program verifies"
 wine reg delete "$policy" /v Archivum /f >/dev/null 2>&1
+# A policy value naming a variable that is not set is refused, naming the
+# value (status 3), before anything is written: no "%...%" folder appears
+# in the current folder, no report.
+wine reg add "$policy" /v Archivum /t REG_EXPAND_SZ /d "%KOVIRANT_NINCS_ILYEN%\\Archivum" /f >/dev/null 2>&1
+(cd "$work/hazirend" && WINEDEBUG=-all cli "$(w "$root/examples/report.xml")" -o "$(w "$work/hazirend/jelentes3.xml")" \
+    --settings "$(w "$dir/Kovirant.ini")" --no-learn >/dev/null 2>"$work/policy-err.txt")
+check "$([ $? = 3 ] && grep -q 'KOVIRANT_NINCS_ILYEN' "$work/policy-err.txt" && [ ! -e "$work/hazirend/jelentes3.xml" ] &&
+         ! ls -d "$work"/hazirend/%* "$root"/%* >/dev/null 2>&1; echo $?)" \
+    "a policy value with an unset variable is refused with status 3, naming it: $(head -c 200 "$work/policy-err.txt")"
+wine reg delete "$policy" /v Archivum /f >/dev/null 2>&1
 
 cli --nincs-ilyen >/dev/null 2>&1
 check "$([ $? = 2 ]; echo $?)" "a wrong option gives status 2"

@@ -4,12 +4,17 @@
 
 #include <cstdio>
 
+#include "app/archive_commands.h"
 #include "app/commands.h"
 #include "archive/account_history.h"
 #include "archive/report_archive.h"
 #include "report/report_writer.h"
+#include "text/cp1250.h"
 #include "fake_shell.h"
 #include "test_support.h"
+#include "util/file_io.h"
+#include "util/file_lock.h"
+#include "util/os_file.h"
 #include "util/sha256.h"
 
 using namespace kovirant;
@@ -44,6 +49,11 @@ std::vector<std::string> verified(const std::filesystem::path& folder) {
     for (const ArchiveFinding& f : verifyArchive(folder, err)) out.push_back(std::to_string(f.line) + " " + f.message);
     EXPECT_EQ(err, 0);
     return out;
+}
+
+std::size_t readArchiveLogSize(const std::filesystem::path& folder) {
+    int err = 0;
+    return readArchiveLog(folder, err).size();
 }
 
 std::string findingText(const std::vector<std::string>& findings) {
@@ -308,4 +318,348 @@ TEST(ArchiveCommands, EarlierReportsAndTheAccountHistory) {
                          "Az archivált jelentések 1 sora tartalmazza: 2222 2222 0000 0000 0000 0000|"
                          "222222220000000000000000",
                          "Az archivált jelentések egyike sem tartalmazza: 99999999"}));
+}
+
+namespace {
+
+// A report of one register row with its own account, its "Időpecsét" replaced
+// when `stamp` is given.
+std::filesystem::path reportWith(const std::filesystem::path& file, const std::string& account,
+                                 const char* stamp = nullptr) {
+    TestTables t;
+    t.tables.appendRow(ViewRegister, registerRow("0109123456", "12345676", account, "2026-11-02"));
+    EXPECT_EQ(WriteReport(file, t.tables, SettingsFile(file.parent_path() / "Kovirant.ini")).status, ReportStatus::Written);
+    if (stamp) {
+        std::string bytes = readFile(file);
+        const std::size_t at = bytes.find("<Időpecsét>") + std::string("<Időpecsét>").size();
+        bytes.replace(at, bytes.find('<', at) - at, stamp);
+        writeFile(file, bytes);
+    }
+    return file;
+}
+
+std::vector<std::filesystem::path> copiesIn(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+        if (e.is_regular_file() && e.path().parent_path() != folder) out.push_back(e.path());
+    return out;
+}
+
+}  // namespace
+
+// A report's own "Időpecsét" names the copy's folder and file only when it is
+// a real time: a path in it, or any other text, gives the file's own time
+// (said); no copy is ever written outside the archive.
+TEST(Archive, AReportsTimeNeverChoosesWhereItsCopyGoes) {
+    const auto dir = freshTempDir("archive-stamp");
+    const auto folder = dir / "a" / "b" / "Archivum";
+    const struct {
+        const char* stamp;
+        const char* time;  // the log's, or nullptr: the file's own
+    } cases[] = {
+        {"../../../xT00:00:00", nullptr},
+        {"/tmp/kov-xT00:00:00", nullptr},
+        {"9999-99-99T99:99:99", nullptr},
+        {"2026-02-29T10:00:00", nullptr},
+        {"2026-11-30T08:15:00-00:00", "2026-11-30 08:15:00"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stamp);
+        ++n;
+        const auto report = reportWith(dir / ("r" + std::to_string(n) + ".xml"), "11111111000000000000000" + std::to_string(n), c.stamp);
+        const ArchiveOutcome o = archiveEarlierReport(folder, report, "teszt");
+        ASSERT_TRUE(o.ok()) << archiveText(o);
+        EXPECT_TRUE(insideArchive(folder, o.copy)) << o.copy;
+        EXPECT_EQ(o.refusedTime.empty(), c.time != nullptr);
+        if (!c.time) {
+            EXPECT_NE(archiveAddText(o).find("az állomány saját idejét vettem"), std::string::npos) << archiveAddText(o);
+        }
+        int err = 0;
+        const std::vector<ArchiveLogEntry> log = readArchiveLog(folder, err);
+        ASSERT_EQ(log.size(), static_cast<std::size_t>(n));
+        if (c.time) {
+            EXPECT_EQ(log.back().time, c.time);
+        } else {
+            EXPECT_NE(log.back().time.substr(0, 2), "99");
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "x")) << "a copy above the archive";
+    EXPECT_TRUE(verified(folder).empty()) << findingText(verified(folder));
+    // A log whose copy path leaves the archive is no whole archive.
+    std::string log = readFile(folder / "naplo.csv");
+    const std::string first = copiesIn(folder).front().lexically_relative(folder).generic_string();
+    log.replace(log.find(first), first.size(), "../../r1.xml");
+    writeFile(folder / "naplo.csv", log);
+    EXPECT_NE(findingText(verified(folder)).find(cp1250ToUtf8("kivezet az archívumból: ../../r1.xml")), std::string::npos)
+        << findingText(verified(folder));
+}
+
+// Whatever step of the append fails, the archive verifies afterwards: a copy
+// whose line could not be written is removed, a stop between the proof and
+// the log is no tampering, and a copy a killed run left is removed by the
+// next one under the lock.
+TEST(Archive, ALineThatCannotBeWrittenLeavesNothingBehind) {
+    const auto dir = freshTempDir("archive-failed");
+    const auto folder = dir / "Archivum";
+    const auto report = reportWith(dir / "jelentes.xml", "111111110000000000000000");
+    ASSERT_TRUE(archiveReport(folder, report, {kActionSave, {1, 0, 0}, "teszt", ""}, noonOf("2026-12-01")).ok());
+    const struct {
+        int spared;  // files written before the one that fails: the pending note, the proof, the log, the proof
+        bool archived;
+    } cases[] = {{0, false}, {1, false}, {2, false}, {3, true}};
+    std::size_t lines = 1;
+    int second = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.spared);
+        injectFileFaults({1, false, c.spared});
+        const ArchiveOutcome o = archiveReport(folder, report, {kActionSave, {1, 0, 0}, "teszt", ""}, noonOf("2026-12-01") + ++second);
+        injectFileFaults({});
+        EXPECT_EQ(o.ok(), c.archived) << archiveText(o);
+        lines += c.archived;
+        EXPECT_EQ(readArchiveLogSize(folder), lines);
+        EXPECT_EQ(copiesIn(folder).size(), lines);
+        EXPECT_TRUE(verified(folder).empty()) << findingText(verified(folder));
+    }
+    // A kill after the copy, before its line: the pending note names it.
+    const auto orphan = folder / "2026" / "2026-12-01_130000_jelentes.xml";
+    writeFile(orphan, readFile(report));
+    writeFile(folder / "naplo.csv.folyamatban", "2026/2026-12-01_130000_jelentes\r\n");
+    EXPECT_TRUE(verified(folder).empty()) << findingText(verified(folder));  // an archiving under way
+    const ArchiveOutcome next = archiveReport(folder, report, {kActionSave, {1, 0, 0}, "teszt", ""}, noonOf("2026-12-02"));
+    ASSERT_TRUE(next.ok());
+    EXPECT_EQ(next.interrupted, "2026/2026-12-01_130000_jelentes.xml");
+    EXPECT_NE(archiveText(next).find("megszakadt archiválás"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(orphan));
+    EXPECT_FALSE(std::filesystem::exists(folder / "naplo.csv.folyamatban"));
+    EXPECT_TRUE(verified(folder).empty()) << findingText(verified(folder));
+}
+
+// The proof beside the log is compared before a line is appended: a last
+// line removed with its copy is said and recorded in the chain, not signed
+// anew; a proof rewritten to hide it too is caught by the anchors in the
+// system's log, read from an export (a line of any shape, UTF-16 too).
+TEST(Archive, TheChainsProofIsComparedAndAnchoredOutside) {
+    const auto dir = freshTempDir("archive-proof");
+    const auto folder = dir / "Archivum";
+    std::string anchors = "Szint;Dátum;Forrás;Leírás\r\n";
+    setAnchorSink([&](std::string_view text) { anchors += "Információ;2026-12-01;Kovirant;\"" + std::string(text) + "\"\r\n"; });
+    int second = 0;
+    auto archive = [&] {
+        const auto report = reportWith(dir / "jelentes.xml", "11111111000000000000000" + std::to_string(second));
+        const ArchiveOutcome o = archiveReport(folder, report, {kActionSave, {1, 0, 0}, "teszt", ""}, noonOf("2026-12-01") + ++second);
+        EXPECT_TRUE(o.ok()) << archiveText(o);
+        return o;
+    };
+    for (int i = 0; i < 3; ++i) archive();
+    writeFile(dir / "horgonyok.txt", anchors);
+    auto withAnchors = [&](const std::string& file) {
+        std::vector<ArchiveAnchor> list;
+        EXPECT_EQ(readAnchors(file, list), 0);
+        int err = 0;
+        std::string all;
+        for (const ArchiveFinding& f : verifyArchive(folder, err, &list)) all += std::to_string(f.line) + " " + f.message + "\n";
+        return all;
+    };
+    EXPECT_EQ(withAnchors((dir / "horgonyok.txt").string()), "");
+    std::u16string wide = u"\xFEFF" + cp1250ToUtf16(utf8ToCp1250(anchors));
+    writeFile(dir / "export.txt", std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2));
+    EXPECT_EQ(withAnchors((dir / "export.txt").string()), "");
+
+    // The last line and its copy gone, the proof rewritten to match.
+    auto removeLast = [&] {
+        std::string log = readFile(folder / "naplo.csv");
+        const std::size_t last = log.rfind("\r\n", log.size() - 3) + 2;
+        const std::string line = log.substr(last, log.size() - 2 - last);
+        const std::size_t copyField = [&] {
+            std::size_t at = 0;
+            for (int i = 0; i < 5; ++i) at = line.find(';', at) + 1;
+            return at;
+        }();
+        const auto copy = folder / line.substr(copyField, line.find(';', copyField) - copyField);
+        std::filesystem::permissions(copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+        std::filesystem::remove(copy);
+        log.erase(last);
+        writeFile(folder / "naplo.csv", log);
+        const std::size_t before = log.rfind("\r\n", log.size() - 3) + 2;
+        return hexOf(sha256(std::string_view(log).substr(before, log.size() - 2 - before)));
+    };
+    writeFile(folder / "naplo.csv.sha256", removeLast() + "\r\n");
+    EXPECT_TRUE(verified(folder).empty()) << findingText(verified(folder));
+    EXPECT_NE(withAnchors((dir / "horgonyok.txt").string()).find("3 " + cp1250ToUtf8("a külső horgony szerint e sor után következő sor hiányzik")),
+              std::string::npos) << withAnchors((dir / "horgonyok.txt").string());
+
+    // The last line and its copy gone, the proof left: the next report says so and the log keeps it.
+    removeLast();
+    EXPECT_NE(findingText(verified(folder)).find("utols\xC3\xB3 sora"), std::string::npos);
+    const ArchiveOutcome next = archive();
+    EXPECT_FALSE(next.headMismatch.empty());
+    EXPECT_NE(archiveText(next).find("nem az, amelyet a naplo.csv.sha256 igazol"), std::string::npos) << archiveText(next);
+    EXPECT_NE(findingText(verified(folder)).find("3 itt a napl\xC3\xB3 utols\xC3\xB3 sora nem az volt"), std::string::npos)
+        << findingText(verified(folder));
+    EXPECT_EQ(readArchiveLogSize(folder), 2u);  // the line of the finding is no report
+    setAnchorSink(nullptr);
+}
+
+// Verify accounts for every file and every name: a file dropped directly in
+// the archive's folder is a finding (the log's own files and the cache are
+// not); a name with a line feed or in Windows-1250 bytes keeps one line of
+// UTF-8; lines that all name one copy are found, and the history reads that
+// copy once.
+TEST(Archive, VerifyAccountsForEveryFileAndEveryName) {
+    const auto dir = freshTempDir("archive-names");
+    const auto folder = dir / "Archivum";
+    int second = 0;
+    for (const char* name : {"jelent\xE9s.xml", "sor\nt\xF6r\xE9s.xml"}) {
+        SCOPED_TRACE(name);
+        const auto report = reportWith(dir / name, "11111111000000000000000" + std::to_string(second));
+        ASSERT_TRUE(archiveReport(folder, report, {kActionSave, {1, 0, 0}, "teszt", ""}, noonOf("2026-12-01") + ++second).ok());
+    }
+    const std::string log = readFile(folder / "naplo.csv");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);
+    EXPECT_NE(log.find(cp1250ToUtf8("_jelentés.xml")), std::string::npos) << log;
+    EXPECT_NE(log.find(cp1250ToUtf8("sor\\x0Atörés.xml")), std::string::npos) << log;
+    int err = 0;
+    EXPECT_EQ(AccountHistory::build(folder, err).rows(), 2u);  // leaves its cache beside the log
+    writeFile(folder / "naplo.csv.lock", lockText({"MASIKGEP", "bela", 1, 0}, 1));
+    EXPECT_TRUE(verified(folder).empty()) << findingText(verified(folder));
+    writeFile(folder / "idegen.xml", "<?xml?>");
+    EXPECT_NE(findingText(verified(folder)).find("0 a napl\xC3\xB3" "ban nem szerepl\xC5\x91 \xC3\xA1llom\xC3\xA1ny: idegen.xml"),
+              std::string::npos) << findingText(verified(folder));
+    std::filesystem::remove(folder / "idegen.xml");
+
+    // Every line names the first line's copy, the chain and its proof kept.
+    const std::size_t headerEnd = log.find("\r\n") + 2;
+    const std::string first = log.substr(headerEnd, log.find("\r\n", headerEnd) - headerEnd);
+    std::string previous = log.substr(3, headerEnd - 5), rewritten = log.substr(0, headerEnd), line;
+    for (int i = 0; i < 500; ++i) {
+        line = first.substr(0, first.rfind(';') + 1) + hexOf(sha256(previous));
+        rewritten += line + "\r\n";
+        previous = line;
+    }
+    for (const auto& copy : copiesIn(folder))
+        if (log.find(copy.filename().string()) > headerEnd + first.size()) {
+            std::filesystem::permissions(copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+            std::filesystem::remove(copy);
+        }
+    writeFile(folder / "naplo.csv", rewritten);
+    writeFile(folder / "naplo.csv.sha256", hexOf(sha256(line)) + "\r\n");
+    const std::vector<std::string> found = verified(folder);
+    ASSERT_EQ(found.size(), 499u) << findingText(found);
+    EXPECT_NE(found[0].find("3 a m\xC3\xA1solatot m\xC3\xA1r a(z) 2. sor is megnevezi"), std::string::npos) << found[0];
+    const AccountHistory h = AccountHistory::build(folder, err);
+    EXPECT_EQ(h.reports().size(), 500u);
+    EXPECT_EQ(h.rows(), 1u);
+    EXPECT_TRUE(h.copyWarnings().empty());
+}
+
+// An earlier report is added only whole: one cut short is refused as the
+// run refuses it, one laid out with its attributes in another order (rows
+// not read) is refused with its count, one in UTF-8 is read.
+TEST(Archive, AnEarlierReportIsTakenOnlyWholeAndInItsEncoding) {
+    const auto dir = freshTempDir("archive-earlier");
+    const std::string bytes = readFile(reportWith(dir / "alap.xml", "111111110000000000000000"));
+    const std::string start = "<CégMutató Cégszám=\"0109123456\" Törzsszám=\"12345676\">";
+    ASSERT_NE(bytes.find(start), std::string::npos);
+    std::string reordered = bytes, utf8 = cp1250ToUtf8(bytes);
+    reordered.replace(reordered.find(start), start.size(), "<CégMutató Törzsszám=\"12345676\" Cégszám=\"0109123456\">");
+    utf8.replace(utf8.find("ISO-8859-2"), 10, "UTF-8");
+    const struct {
+        const char* name;
+        std::string bytes;
+        ArchiveStatus status;
+        const char* text;
+    } cases[] = {
+        {"csonka.xml", bytes.substr(0, bytes.find("</Cégjegyzék>")), ArchiveStatus::Incomplete, "csonka jelentés"},
+        {"sorrend.xml", reordered, ArchiveStatus::RowsUnread, "tételt tartalmaz, de csak"},
+        {"utf8.xml", utf8, ArchiveStatus::Archived, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(dir / c.name, c.bytes);
+        const ArchiveOutcome o = archiveEarlierReport(dir / "Archivum", dir / c.name, "teszt");
+        EXPECT_EQ(o.status, c.status) << archiveAddText(o);
+        if (c.text) {
+            EXPECT_NE(archiveAddText(o).find(c.text), std::string::npos) << archiveAddText(o);
+        }
+        if (c.status == ArchiveStatus::RowsUnread) {
+            EXPECT_EQ(o.rowElements, o.rowsRead + 1);
+        }
+    }
+    int err = 0;
+    const std::vector<ArchiveLogEntry> log = readArchiveLog(dir / "Archivum", err);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].rows[0], "1");
+    const AccountHistory h = AccountHistory::build(dir / "Archivum", err);
+    EXPECT_EQ(h.rowsOf("12345676").size(), 1u);  // the UTF-8 copy read by the history too
+}
+
+// The history uses only copies whose SHA-256 is their line's and names the
+// others (from its cache too); a number is found in its other forms; rows
+// come oldest first by their report's own time, wherever its line is.
+TEST(AccountHistory, OnlyProvenCopiesAndEveryFormOfANumber) {
+    const auto dir = freshTempDir("history-proven");
+    const auto folder = dir / "Archivum";
+    const std::string account = "117730160000123400000000";
+    ASSERT_TRUE(archiveReport(folder, reportWith(dir / "december.xml", account), {kActionSave, {1, 0, 0}, "teszt", ""},
+                              noonOf("2026-12-01"))
+                    .ok());
+    ASSERT_TRUE(archiveEarlierReport(folder, reportWith(dir / "oktober.xml", account, "2026-10-01T10:00:00"), "teszt").ok());
+    const ArchiveOutcome changed = archiveReport(folder, reportWith(dir / "kezzel.xml", "333333330000000000000000"),
+                                                 {kActionSave, {1, 0, 0}, "teszt", ""}, noonOf("2026-12-02"));
+    const ArchiveOutcome missing = archiveReport(folder, reportWith(dir / "eltunt.xml", "444444440000000000000000"),
+                                                 {kActionSave, {1, 0, 0}, "teszt", ""}, noonOf("2026-12-03"));
+    ASSERT_TRUE(changed.ok() && missing.ok());
+    std::filesystem::permissions(changed.copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    std::string bytes = readFile(changed.copy);
+    bytes.replace(bytes.find("333333330000000000000000"), 24, "333333330000000000000001");  // the same size
+    writeFile(changed.copy, bytes);
+    std::filesystem::permissions(missing.copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    std::filesystem::remove(missing.copy);
+
+    for (bool cached : {false, true}) {
+        SCOPED_TRACE(cached);
+        int err = 0;
+        const AccountHistory h = AccountHistory::build(folder, err);
+        ASSERT_EQ(err, 0);
+        EXPECT_EQ(h.fromCache(), cached);
+        const std::vector<std::string> warnings = h.copyWarnings();
+        ASSERT_EQ(warnings.size(), 2u);
+        EXPECT_NE(warnings[0].find("kezzel.xml) nem az, amelyet a napló SHA-256-ja igazol"), std::string::npos) << warnings[0];
+        EXPECT_NE(warnings[1].find("Hiányzik az archívum másolata (2026/2026-12-03_120000_eltunt.xml)"), std::string::npos)
+            << warnings[1];
+        const struct {
+            const char* number;
+            std::size_t rows;
+        } lookups[] = {
+            {"333333330000000000000001", 0}, {"333333330000000000000000", 0}, {"444444440000000000000000", 0},
+            {"117730160000123400000000", 2}, {"11773016-00001234", 2},      {"1177 3016 0000 1234", 2},
+            {"12345676-2-41", 2},            {"12345676", 2},                {"12345676-2", 0},
+        };
+        for (const auto& l : lookups) EXPECT_EQ(h.rowsOf(l.number).size(), l.rows) << l.number;
+        const std::vector<HistoryRow> rows = h.rowsOf("1177301600001234");
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(h.reports()[rows[0].report].time, "2026-10-01 10:00:00");  // the earlier report, added later
+        EXPECT_EQ(h.reports()[rows[1].report].time, "2026-12-01 12:00:00");
+    }
+}
+
+// The window says when it took over the log's lock from a program that is
+// gone, as it says the directory's, and the report is archived all the same.
+TEST(ArchiveCommands, ALockTakenOverIsSaid) {
+    const auto dir = freshTempDir("archive-takeover");
+    TestTables t;
+    AppState state{t.tables};
+    FakeShell shell;
+    state.archiveFolder = dir / "Archivum";
+    std::filesystem::create_directories(state.archiveFolder);
+    const pid_t dead = fork();
+    if (dead == 0) _exit(0);
+    waitpid(dead, nullptr, 0);
+    writeFile(state.archiveFolder / "naplo.csv.lock",
+              lockText({thisProcess().machine, "anna", dead, static_cast<std::int64_t>(std::time(nullptr))}, 1));
+    archiveSaved(state, shell, reportWith(dir / "jelentes.xml", "111111110000000000000000"));
+    ASSERT_EQ(shell.texts().size(), 1u);
+    EXPECT_NE(shell.texts()[0].find("Az archívum naplójának zárolását átvettem anna"), std::string::npos) << shell.texts()[0];
+    EXPECT_EQ(readArchiveLogSize(state.archiveFolder), 1u);
 }

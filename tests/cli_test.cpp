@@ -12,6 +12,8 @@
 #include "test_support.h"
 #include "text/cp1250.h"
 #include "util/file_io.h"
+#include "util/file_lock.h"
+#include "util/os_file.h"
 
 using namespace kovirant;
 
@@ -291,6 +293,48 @@ TEST_F(CliTest, TheArchivedReportsFillAMonthsClosings) {
     ASSERT_EQ(rows.size(), 2u);  // the earlier report, then this month's
     EXPECT_EQ(rows[0]["copy"].get<std::string>().find("elozo.xml") != std::string::npos, true);
     EXPECT_EQ(run({"--history", "99999999"}), cli::kExitFaults);
+}
+
+// The archive stays the archive's: -o inside its folder is refused (2) and
+// changes nothing; a lock of a run that is gone is taken over and said; a
+// failed --archive-add says it wrote no report; --history says when it finds
+// nothing; --anchors checks the chain against an export of the anchors.
+TEST_F(CliTest, TheArchiveKeepsItsOwnFilesAndSaysWhatItDid) {
+    const std::string report = (kExamples / "report.xml").string();
+    ASSERT_EQ(run({report, "-o", path("ki.xml"), "--no-learn"}), cli::kExitWritten) << err;
+    const std::string log = readFile(dir / "Archivum" / "naplo.csv");
+    std::filesystem::path copy;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "Archivum"))
+        if (e.path().extension() == ".xml") copy = e.path();
+    for (const std::filesystem::path& target :
+         {dir / "Archivum" / "naplo.csv", copy, dir / "Archivum" / "2030" / "uj.xml", dir / "x" / ".." / "Archivum" / "u.xml"}) {
+        SCOPED_TRACE(target.string());
+        EXPECT_EQ(run({report, "-o", target.string(), "--no-learn"}), cli::kExitUsage);
+        EXPECT_NE(err.find(cp1250ToUtf8("az archívum mappájába")), std::string::npos) << err;
+    }
+    EXPECT_EQ(readFile(dir / "Archivum" / "naplo.csv"), log);
+    EXPECT_EQ(run({"--verify-archive"}), cli::kExitWritten) << out;
+
+    const pid_t dead = fork();
+    if (dead == 0) _exit(0);
+    waitpid(dead, nullptr, 0);
+    writeFile(dir / "Archivum" / "naplo.csv.lock",
+              lockText({thisProcess().machine, "anna", dead, static_cast<std::int64_t>(std::time(nullptr))}, 1));
+    EXPECT_EQ(run({report, "-o", path("ki2.xml"), "--no-learn"}), cli::kExitWritten) << err;
+    EXPECT_NE(err.find(cp1250ToUtf8("Az archívum naplójának zárolását átvettem anna")), std::string::npos) << err;
+
+    writeFile(dir / "nem-mappa", "x");
+    EXPECT_EQ(run({"--archive-add", "--archive", path("nem-mappa"), report}), cli::kExitFile);
+    EXPECT_EQ(err.find(cp1250ToUtf8("elkészült")), std::string::npos) << err;
+    EXPECT_NE(err.find(cp1250ToUtf8("Nem vettem fel az archívumba")), std::string::npos) << err;
+
+    EXPECT_EQ(run({"--history", "99999999"}), cli::kExitFaults);
+    EXPECT_NE(err.find(cp1250ToUtf8("nincs találat: 99999999")), std::string::npos) << err;
+
+    writeFile(dir / "horgonyok.txt", "Szint;Forrás;Leírás\r\n");
+    EXPECT_EQ(run({"--verify-archive", "--anchors", path("horgonyok.txt")}), cli::kExitFaults);
+    EXPECT_NE(out.find(cp1250ToUtf8("naplo.csv:2: hiba: a sor nem szerepel a külső horgonyok között")), std::string::npos) << out;
+    EXPECT_EQ(run({"--verify-archive", "--anchors", path("nincs.txt")}), cli::kExitFile);
 }
 
 // The program itself: its exit status and UTF-8 text through a pipe.

@@ -559,3 +559,36 @@ TEST(WorkingFolder, PolicyThenInstallerThenTheCurrentDirectory) {
     EXPECT_NE(chosen.errorCode, 0);
     EXPECT_NE(workingFolderMessage(chosen).find("Hibakód="), std::string::npos);
 }
+
+// A policy value that names an unset variable (left as %...% after the
+// expansion) or is not an absolute path is refused with a message naming it,
+// never used as a folder under wherever the program was started.
+TEST(WorkingFolder, APolicyValueThatIsNoAbsolutePathIsRefused) {
+    const std::filesystem::path base = freshTempDir("policy-value");
+    const struct {
+        std::filesystem::path value;
+        const char* why;  // nullptr: usable
+    } cases[] = {
+        {base / "kozos" / "Archivum", nullptr},
+        {base / "100%" / "Archivum", nullptr},
+        {"%KOZOS%/Archivum", "környezeti változó nincs beállítva"},
+        {base / "%KOZOS%" / "Archivum", "környezeti változó nincs beállítva"},
+        {"Archivum", "nem teljes elérési út"},
+        {"./kozos/Cegtar.csv", "nem teljes elérési út"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value.string());
+        const std::string fault = policyValueFault("Archivum", c.value);
+        if (!c.why) {
+            EXPECT_EQ(fault, "");
+            continue;
+        }
+        EXPECT_NE(fault.find("Archivum értéke (" + c.value.string() + ")"), std::string::npos) << fault;
+        EXPECT_NE(fault.find(c.why), std::string::npos) << fault;
+        const std::optional<std::filesystem::path> configured[] = {c.value};
+        const WorkingFolder chosen = chooseWorkingFolder(configured, base);
+        EXPECT_EQ(chosen.folder, base);
+        EXPECT_NE(workingFolderMessage(chosen).find("Munkamappa értéke"), std::string::npos) << workingFolderMessage(chosen);
+    }
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::current_path() / "%KOZOS%"));
+}

@@ -37,13 +37,10 @@ void addEarlierReports(AppState& state, Shell& shell) {
         const ArchiveOutcome o = archiveEarlierReport(state.archiveFolder, file, std::string(kProgram));
         if (o.ok()) {
             ++added;
+            if (const std::string text = archiveAddText(o); !text.empty()) notes.append("\n").append(text);
             continue;
         }
-        std::string text = archiveText(o);
-        // A report to add that could not be read or copied is not "elkészült".
-        const std::string_view made = "A jelentés elkészült, de ";
-        if (text.starts_with(made)) text = "Nem vettem fel: " + text.substr(made.size());
-        notes += "\n" + text;
+        notes.append("\n").append(archiveAddText(o));
     }
     notice(shell, "Az archívumba felvettem: " + std::to_string(added) + " jelentést." + notes,
            notes.empty() ? MessageIcon::Information : MessageIcon::Warning);
@@ -55,7 +52,11 @@ void archiveSaved(AppState& state, Shell& shell, const std::filesystem::path& re
     if (state.archiveFolder.empty()) return;
     const ArchiveOutcome o =
         archiveWrittenReport(state.archiveFolder, report, state.tables, std::string(kProgram), std::time(nullptr));
-    if (!o.ok()) shell.showMessage(messageBox(archiveText(o), kProgramCaption, MessageIcon::Warning, false));
+    // A failure, a log that failed its proof, or a note (a lock taken over, an interrupted archiving cleaned up).
+    if (const std::string text = archiveText(o); !text.empty())
+        shell.showMessage(messageBox(text, kProgramCaption,
+                                     o.ok() && o.headMismatch.empty() ? MessageIcon::Information : MessageIcon::Warning,
+                                     false));
 }
 
 std::shared_ptr<const AccountHistory> archivedHistory(AppState& state) {
@@ -134,6 +135,16 @@ void showAccountHistory(AppState& state, Shell& shell) {
             list.countText = u("Az archivált jelentések egyike sem tartalmazza: " + number);
         else
             list.countText = u("Az archivált jelentések " + std::to_string(rows.size()) + " sora tartalmazza: " + number);
+        // A copy not used is named (the first; how many more).
+        if (history && !number.empty()) {
+            const std::vector<std::string> warnings = history->copyWarnings();
+            if (!warnings.empty()) {
+                std::string more = " Figyelmeztetés: ";
+                more += warnings.front();
+                if (warnings.size() > 1) more.append(" (és még ").append(std::to_string(warnings.size() - 1)).append(")");
+                list.countText += u(more);
+            }
+        }
         list.count = rows.size();
         list.text = [&rows, &history](std::size_t line, int column) -> std::u16string {
             const HistoryRow& r = rows[line];

@@ -9,6 +9,7 @@
 #include "archive/report_archive.h"
 #include "directory/company_directory.h"
 #include "app/recovery_commands.h"
+#include "app/working_folder.h"
 #include "recovery/recovery_file.h"
 #include "import/apeh_import.h"
 #include "import/load_messages.h"
@@ -79,6 +80,12 @@ void saveReport(AppState& state, Shell& shell) {
     request.defaultExtension = u"txt";
     const auto target = shell.chooseFile(request);
     if (!target) return;
+    // The archive's files are its own: a report never takes the place of one.
+    if (!state.archiveFolder.empty() && insideArchive(state.archiveFolder, *target)) {
+        notice(shell, "A jelentés nem kerülhet az archívum mappájába (" + utf16ToCp1250(state.archiveFolder.u16string()) + ").",
+               MessageIcon::Error, false, kCaptionReport);
+        return;
+    }
     removeStaleTemporaries(target->parent_path());  // a killed save's
 
     const ReportOutcome outcome = WriteReport(*target, state.tables, state.settings());
@@ -299,10 +306,19 @@ void onCreate(AppState& state, Shell& shell, const std::optional<std::filesystem
     if (state.recoveryFolder != working && !std::filesystem::create_directories(state.recoveryFolder, ec) && ec)
         state.recoveryFolder = working;
     // Every report saved is archived: by policy on a share, else beside the settings.
+    // A policy value that cannot be used (an unset variable in it, not absolute) is said and not used:
+    // no archiving, the directory beside the settings.
     const auto archive = policyPath(kArchivePolicyValue);
-    state.archiveFolder = archive ? *archive : defaultArchiveFolder(working);
+    const std::string archiveFault = archive ? policyValueFault(kArchivePolicyValue, *archive) : std::string();
+    state.archiveFolder = !archive ? defaultArchiveFolder(working) : archiveFault.empty() ? *archive : std::filesystem::path();
+    if (!archiveFault.empty()) notice(shell, archiveFault + " Az elkészült jelentéseket nem archiválom.", MessageIcon::Warning, true);
     // A directory shared on a network drive, named by group policy.
-    if (auto shared = policyPath(kDirectoryPolicyValue)) state.directoryFile = *shared;
+    if (auto shared = policyPath(kDirectoryPolicyValue)) {
+        if (const std::string fault = policyValueFault(kDirectoryPolicyValue, *shared); fault.empty())
+            state.directoryFile = *shared;
+        else
+            notice(shell, fault + " A beállítási állomány melletti cégtárat használom.", MessageIcon::Warning, true);
+    }
 }
 
 void onCommand(AppState& state, Shell& shell, int id) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace kovirant {
 
@@ -16,7 +17,14 @@ struct WorkingFolder {
     // system's error code; the current directory is used instead.
     std::filesystem::path refused;
     int errorCode = 0;
+    std::string fault;  // a value refused by policyValueFault: its message
 };
+
+// Why a policy value (Munkamappa, Cegtar, Archivum) cannot be used, naming
+// it (Windows-1250): an environment variable in it that was not set (a
+// "%...%" left after expansion) or a path that is not absolute would put the
+// files in whatever folder the program was started in. Empty: usable.
+std::string policyValueFault(std::string_view name, const std::filesystem::path& value);
 
 // The first of `configured` that is set (in order: the machine's policy, the
 // user's policy, the installer's value) made when missing; else `current`.

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <deque>
+#include <set>
 #include <utility>
 
 #include "archive/report_archive.h"
@@ -276,15 +277,25 @@ bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordT
 
 namespace {
 
-// One archived report read into tables of its own.
+// One archived report read into tables of its own, when its bytes are the
+// ones its line's SHA-256 proves.
 struct ReadReport {
     std::unique_ptr<RecordTables> tables = std::make_unique<RecordTables>();
-    bool read = false;
+    CopyState state = CopyState::Used;
 };
 
-ReadReport readReport(const std::filesystem::path& copy) {
+ReadReport readReport(const std::filesystem::path& copy, const std::string& sha256) {
     ReadReport r;
-    r.read = ReloadReport(copy, *r.tables).status != ReloadStatus::CannotOpen;
+    std::string bytes;
+    if (const int err = readFile(copy, bytes)) {
+        r.state = isMissingFile(err) ? CopyState::Missing : CopyState::Unreadable;
+        return r;
+    }
+    if (hexOf(kovirant::sha256(bytes)) != sha256) {
+        r.state = CopyState::Changed;
+        return r;
+    }
+    ReloadReportBytes(reportTextOf(bytes), *r.tables);
     return r;
 }
 
@@ -294,7 +305,12 @@ std::string proofFrom(const std::filesystem::path& folder, std::string_view log,
                       std::uintmax_t* copiesBytes = nullptr) {
     std::string proof = hexOf(sha256(log));
     std::uintmax_t bytes = 0;
+    std::set<std::string_view> seen;  // a copy named again is read once
     for (const ArchiveLogEntry& e : entries) {
+        if (!seen.insert(e.copy).second) {
+            proof += " =";
+            continue;
+        }
         const std::filesystem::path copy = copyPath(folder, e.copy);
         std::error_code sizeError, timeError;
         const auto size = std::filesystem::file_size(copy, sizeError);
@@ -330,12 +346,25 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
     for (const ArchiveLogEntry& e : entries)
         for (const std::string& n : e.rows) named += std::min<std::uintmax_t>(std::strtoull(n.c_str(), nullptr, 10), 1u << 26);
     h.reserve(static_cast<std::size_t>(std::min(named, copiesBytes / kLeastBytesPerRow)));
-    auto copyOf = [&](std::size_t i) { return copyPath(folder, entries[i].copy); };
+    // A copy named by an earlier line too is not read again.
+    std::vector<bool> repeated(entries.size(), false);
+    {
+        std::set<std::string_view> seen;
+        for (std::size_t i = 0; i < entries.size(); ++i) repeated[i] = !seen.insert(entries[i].copy).second;
+    }
+    auto readAt = [&](std::size_t i) {
+        if (repeated[i]) {
+            ReadReport r;
+            r.state = CopyState::Repeated;
+            return r;
+        }
+        return readReport(copyPath(folder, entries[i].copy), entries[i].sha256);
+    };
     bool fits = true;
     auto addReport = [&](std::size_t i, const ReadReport& read) {
         const auto report = static_cast<std::uint32_t>(h.reports_.size());
-        h.reports_.push_back({entries[i].time, entries[i].copy});
-        if (read.read)
+        h.reports_.push_back({entries[i].time, entries[i].copy, read.state});
+        if (read.state == CopyState::Used)
             for (ViewKind k : kAllKinds) fits = fits && h.addTable(report, k, *read.tables);
     };
 #ifdef KOVIRANT_HAS_THREADS
@@ -346,7 +375,7 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
     std::size_t started = 0;
     auto readAhead = [&] {
         for (; started < entries.size() && reading.size() < kReadAhead; ++started)
-            reading.push_back(std::async(std::launch::async, [&copyOf, i = started] { return readReport(copyOf(i)); }));
+            reading.push_back(std::async(std::launch::async, [&readAt, i = started] { return readAt(i); }));
     };
     for (std::size_t i = 0; i < entries.size(); ++i) {
         readAhead();
@@ -356,7 +385,7 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
         addReport(i, read);
     }
 #else
-    for (std::size_t i = 0; i < entries.size(); ++i) addReport(i, readReport(copyOf(i)));
+    for (std::size_t i = 0; i < entries.size(); ++i) addReport(i, readAt(i));
 #endif
     if (!fits) {
         errorCode = EFBIG;
@@ -396,7 +425,7 @@ namespace {
 
 constexpr std::string_view kCachePrefix = "szamlatortenet-";
 constexpr std::string_view kCacheSuffix = ".cache";
-constexpr std::string_view kCacheMagic = "Kovirant számlatörténet 3";
+constexpr std::string_view kCacheMagic = "Kovirant számlatörténet 4";
 constexpr std::size_t kAlign = 8;
 
 std::filesystem::path cacheOf(const std::filesystem::path& folder, const std::string& proof) {
@@ -542,6 +571,7 @@ void AccountHistory::writeCache(const std::filesystem::path& folder, const std::
         for (const HistoryReport& r : reports_) {
             w.text(r.time);
             w.text(r.copy);
+            w.number(static_cast<std::uint64_t>(r.state));
         }
         w.array(std::span<const char>(pool_.data(), pool_.size()));
         w.array(rows_);
@@ -603,6 +633,9 @@ bool AccountHistory::readCache(const std::filesystem::path& folder, const std::s
     for (HistoryReport& rep : reports_) {
         rep.time = r.text();
         rep.copy = r.text();
+        const std::uint64_t state = r.number();
+        if (state > static_cast<std::uint64_t>(CopyState::Repeated)) r.ok = false;
+        rep.state = static_cast<CopyState>(state);
     }
     const std::span<const char> pool = r.array<char>();
     pool_ = std::string_view(pool.data(), pool.size());
@@ -789,18 +822,49 @@ HistoryRow AccountHistory::rowAt(std::uint32_t row) const {
 
 std::vector<HistoryRow> AccountHistory::rowsOf(std::string_view number) const {
     const std::string digits = digitsOf(number);
+    // The forms the number may be stored in.
+    constexpr std::string_view kZeros = "00000000";
+    std::vector<std::string> accounts = {digits}, taxes = {digits};
+    if (digits.size() == 16) accounts.push_back(digits + std::string(kZeros));
+    if (digits.size() == 24 && std::string_view(digits).substr(16) == kZeros) accounts.push_back(digits.substr(0, 16));
+    if (digits.size() == 11) taxes.push_back(digits.substr(0, 8));
     std::vector<std::uint32_t> found;
-    for (std::uint32_t s = accounts_.find(hashOf(digits), digits, [this](std::uint32_t ref) { return accountOf(ref); }); s != 0;
-         s = nextByAccount_[s - 1])
-        found.push_back((s - 1) / 2);
+    for (const std::string& a : accounts)
+        for (std::uint32_t s = accounts_.find(hashOf(a), a, [this](std::uint32_t ref) { return accountOf(ref); }); s != 0;
+             s = nextByAccount_[s - 1])
+            found.push_back((s - 1) / 2);
     auto taxOf = [this](std::uint32_t row) { return stored(row, kStoredTax); };
-    for (std::uint32_t s = taxes_.find(hashOf(digits), digits, taxOf); s != 0; s = nextByTax_[s - 1]) found.push_back(s - 1);
-    // Oldest first: the rows are in the log's order, the reports' order.
+    for (const std::string& t : taxes)
+        for (std::uint32_t s = taxes_.find(hashOf(t), t, taxOf); s != 0; s = nextByTax_[s - 1]) found.push_back(s - 1);
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
+    // Oldest first by the report's own time (an earlier report added later
+    // keeps its place), rows of one report in their order.
+    std::stable_sort(found.begin(), found.end(), [this](std::uint32_t a, std::uint32_t b) {
+        return reports_[rows_[a].report].time < reports_[rows_[b].report].time;
+    });
     std::vector<HistoryRow> out;
     out.reserve(found.size());
     for (std::uint32_t row : found) out.push_back(rowAt(row));
+    return out;
+}
+
+std::vector<std::string> AccountHistory::copyWarnings() const {
+    std::vector<std::string> out;
+    for (const HistoryReport& r : reports_) {
+        const std::string copy = utf8ToCp1250(r.copy);
+        switch (r.state) {
+            case CopyState::Used:
+            case CopyState::Repeated: break;
+            case CopyState::Changed:
+                out.push_back("Az archívum másolata (" + copy + ") nem az, amelyet a napló SHA-256-ja igazol: nem használtam.");
+                break;
+            case CopyState::Missing: out.push_back("Hiányzik az archívum másolata (" + copy + "): nem használtam."); break;
+            case CopyState::Unreadable:
+                out.push_back("Az archívum másolata (" + copy + ") nem olvasható: nem használtam.");
+                break;
+        }
+    }
     return out;
 }
 

@@ -21,9 +21,19 @@
 
 namespace kovirant {
 
+// What became of a line's copy: only a copy whose SHA-256 is its line's is used.
+enum class CopyState : std::uint8_t {
+    Used,
+    Changed,     // its SHA-256 is not its line's
+    Missing,
+    Unreadable,
+    Repeated,    // an earlier line names the same copy (verify tells of it)
+};
+
 struct HistoryReport {
     std::string time;  // the log's "YYYY-MM-DD HH:MM:SS"
     std::string copy;  // inside the archive, '/'-separated (UTF-8)
+    CopyState state = CopyState::Used;
 };
 
 struct HistoryRow {
@@ -38,11 +48,13 @@ enum class HistoryCache { Use, Ignore };
 
 class AccountHistory {
 public:
-    // Reads the archive's log and every copy it names (a copy that cannot be
-    // read is passed over; --verify-archive tells of it). `errorCode`: the
-    // log's, or EFBIG for an archive of more rows than a history holds.
-    // The cache beside the log is used when it was made from this very log and
-    // these very copies, and written anew after a build from the reports.
+    // Reads the archive's log and every copy it names, once each; a copy
+    // whose SHA-256 is not its line's, or that is missing or unreadable, is
+    // not used and is named in copyWarnings(). `errorCode`: the log's, or
+    // EFBIG for an archive of more rows than a history holds. The cache
+    // beside the log (which holds only copies proven by their logged hash)
+    // is used while the log and every copy's size and time are as they were
+    // when it was made, and written anew after a build from the reports.
     static AccountHistory build(const std::filesystem::path& archiveFolder, int& errorCode,
                                 HistoryCache cache = HistoryCache::Use);
 
@@ -66,7 +78,9 @@ public:
     };
     void lookUp(std::span<Lookup> batch) const;
     // Every row that holds the number (an account, or a tax base number;
-    // separators allowed), oldest first.
+    // separators allowed), oldest report first by its own time. A 16-digit
+    // account finds its 24-digit form (eight zeros after it) and back; an
+    // 11-digit tax number finds its tax base number (its first eight digits).
     std::vector<HistoryRow> rowsOf(std::string_view number) const;
 
     // The earliest report that holds a register or account-change row with
@@ -74,6 +88,8 @@ public:
     std::optional<std::uint32_t> reportHolding(ViewKind kind, std::span<const std::string_view> cells) const;
 
     const std::vector<HistoryReport>& reports() const { return reports_; }
+    // A warning (Windows-1250) for each copy that was not used, but for repeated names.
+    std::vector<std::string> copyWarnings() const;
     std::size_t rows() const { return rows_.size(); }
     // The memory the history holds, for the figures of the benchmark.
     std::size_t bytes() const;

@@ -27,13 +27,15 @@ ParsedOptions parseOptions(const std::vector<Argument>& args) {
         } else if (a == "--no-archive") {
             o.noArchive = true;
         } else if (a == "-o" || a == "--output" || a == "--settings" || a == "--directory" || a == "--format" ||
-                   a == "--date" || a == "--archive" || a == "--history" || a == "--log") {
+                   a == "--date" || a == "--archive" || a == "--history" || a == "--anchors" || a == "--log") {
             const Argument* v = value();
             if (v == nullptr) return fail(cp1250ToUtf8("hiányzik az érték: ") + a);
             if (a == "--log") {
                 o.log = v->path;
             } else if (a == "--history") {
                 o.history = v->text;
+            } else if (a == "--anchors") {
+                o.anchors = v->path;
             } else if (a == "--archive") {
                 o.archive = v->path;
             } else if (a == "--date") {
@@ -66,6 +68,7 @@ ParsedOptions parseOptions(const std::vector<Argument>& args) {
             o.inputs.push_back(args[i].path);
         }
     }
+    if (o.anchors && !o.verifyArchive) return fail(cp1250ToUtf8("az --anchors csak a --verify-archive kapcsolóval együtt használható"));
     if (o.help || o.version || o.verifyArchive || o.history) return parsed;
     if (o.inputs.empty()) return fail(cp1250ToUtf8("nincs bemenő állomány"));
     if (o.archiveAdd) return parsed;
@@ -94,13 +97,17 @@ std::string usageText() {
         "                        különben Archivum a beállítási állomány mellett)\n"
         "  --no-archive          a megírt jelentést nem archiválja (próbafuttatáshoz)\n"
         "  --verify-archive [DIR] az archívum ellenőrzése: minden másolat és a napló lánca\n"
+        "  --anchors FILE        a --verify-archive a láncot a rendszernaplóból (eseménynapló, syslog)\n"
+        "                        kimentett horgonyokkal is összeveti (soronként egy SHA-256)\n"
         "  --archive-add FILE... korábban írt jelentések felvétele az archívumba (a saját időbélyegükkel)\n"
         "  --history SZÁM        a számlaszám vagy törzsszám minden archivált sora, a legrégebbivel kezdve\n"
+        "                        (1: nincs találat)\n"
         "  --log FILE            a futás megállapításait és összesítőjét az idejével FILE végéhez is fűzi\n"
         "  --help, --version\n"
         "\n"
         "Kilépési kód: 0 a jelentés elkészült (--check: nincs hiba); 1 hibát talált, nem írt semmit;\n"
-        "2 hibás használat; 3 egy állomány nem olvasható vagy nem írható.\n");
+        "2 hibás használat (a jelentés nem írhat az archívumba); 3 egy állomány nem olvasható vagy nem\n"
+        "írható, vagy egy házirend-érték nem használható.\n");
 }
 
 }  // namespace kovirant::cli

@@ -33,7 +33,8 @@ struct Options {
     std::optional<std::filesystem::path> archive;  // --archive DIR
     bool noArchive = false;                        // --no-archive
     bool verifyArchive = false;                    // --verify-archive [DIR]
-    bool archiveAdd = false;
+    std::optional<std::filesystem::path> anchors;  // --anchors FILE: the exported anchors --verify-archive checks
+    bool archiveAdd = false;                       // --archive-add: the inputs are earlier reports to add
     std::optional<std::string> history;            // --history NUMBER
     std::optional<std::filesystem::path> log;      // --log FILE: the run's output appended there too
     bool help = false;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "app/working_folder.h"
 #include "directory/company_directory.h"
 #include "directory/directory_learning.h"
 #include "editing/messages.h"
@@ -78,11 +79,39 @@ std::filesystem::path settingsOf(const Options& o, const Io& io) {
     return o.settings ? *o.settings : io.currentDirectory / std::string(kSettingsFileName);
 }
 
-// --verify-archive: every copy re-hashed, the chain checked.
+// The group-policy values this run would use (those its options do not
+// replace): one that cannot be used is said, naming it.
+std::string policyFault(const Options& o) {
+    if (!o.archive)
+        if (auto policy = policyPath(kArchivePolicyValue))
+            if (std::string fault = policyValueFault(kArchivePolicyValue, *policy); !fault.empty()) return fault;
+    if (!o.directory)
+        if (auto policy = policyPath(kDirectoryPolicyValue))
+            if (std::string fault = policyValueFault(kDirectoryPolicyValue, *policy); !fault.empty()) return fault;
+    return {};
+}
+
+// The history's warnings of copies it did not use.
+void warnOfCopies(const AccountHistory& h, const Io& io) {
+    std::string text;
+    for (const std::string& w : h.copyWarnings()) text += utf8("kovirant-cli: figyelmeztetés: ") + utf8(w) + "\n";
+    if (!text.empty()) io.err(text);
+}
+
+// --verify-archive: every copy re-hashed, the chain checked (against the
+// exported anchors too with --anchors).
 int verify(const Options& o, const Io& io) {
     const std::filesystem::path folder = archiveFolderOf(o, settingsOf(o, io));
+    std::vector<ArchiveAnchor> anchors;
+    if (o.anchors) {
+        if (const int err = readAnchors(*o.anchors, anchors)) {
+            io.err("kovirant-cli: " + pathText(*o.anchors) + utf8(": a horgonyok állománya nem olvasható. Hibakód=") +
+                   std::to_string(err) + "\n");
+            return kExitFile;
+        }
+    }
     int err = 0;
-    const std::vector<ArchiveFinding> findings = verifyArchive(folder, err);
+    const std::vector<ArchiveFinding> findings = verifyArchive(folder, err, o.anchors ? &anchors : nullptr);
     const std::string log = pathText(folder / std::string(kArchiveLogName));
     if (err != 0) {
         io.err("kovirant-cli: " + log + utf8(": az archívum naplója nem olvasható. Hibakód=") + std::to_string(err) + "\n");
@@ -106,14 +135,28 @@ int addEarlier(const Options& o, const Io& io) {
     for (const std::filesystem::path& file : o.inputs) {
         const ArchiveOutcome a = archiveEarlierReport(folder, file, "kovirant-cli " KOVIRANT_VERSION_STRING);
         switch (a.status) {
-            case ArchiveStatus::Archived: ++added; break;
+            case ArchiveStatus::Archived:
+                ++added;
+                if (const std::string text = archiveAddText(a); !text.empty()) io.err("kovirant-cli: " + utf8(text) + "\n");
+                if (!a.headMismatch.empty()) status = kExitFile;
+                break;
             case ArchiveStatus::Known: out += pathText(file) + utf8(": figyelmeztetés: már szerepel az archívumban\n"); break;
             case ArchiveStatus::NotAReport:
                 out += pathText(file) + utf8(": hiba: nem jelentés (a gyökéreleme nem <PénzintézetiJelentés>)\n");
                 status = std::max(status, kExitFaults);
                 break;
+            case ArchiveStatus::Incomplete:
+                out += pathText(file) + ":" + std::to_string(a.lines) +
+                       utf8(": hiba: csonka jelentés (a </PénzintézetiJelentés> előtt véget ér), nem vettem fel\n");
+                status = std::max(status, kExitFaults);
+                break;
+            case ArchiveStatus::RowsUnread:
+                out += pathText(file) + utf8(": hiba: ") + std::to_string(a.rowElements) + utf8(" tételt tartalmaz, de csak ") +
+                       std::to_string(a.rowsRead) + utf8(" tételét tudtam beolvasni, nem vettem fel\n");
+                status = std::max(status, kExitFaults);
+                break;
             default:
-                io.err("kovirant-cli: " + utf8(archiveText(a)) + "\n");
+                io.err("kovirant-cli: " + utf8(archiveAddText(a)) + "\n");
                 status = kExitFile;
         }
     }
@@ -132,6 +175,7 @@ int history(const Options& o, const Io& io) {
                utf8(": az archívum naplója nem olvasható. Hibakód=") + std::to_string(err) + "\n");
         return kExitFile;
     }
+    warnOfCopies(h, io);
     const std::vector<HistoryRow> rows = h.rowsOf(*o.history);
     const bool json = o.format == Format::Json;
     std::string out = json ? "[" : "";
@@ -153,6 +197,7 @@ int history(const Options& o, const Io& io) {
     }
     if (json) out += rows.empty() ? "]\n" : "\n]\n";
     io.out(out);
+    if (rows.empty()) io.err(utf8("kovirant-cli: nincs találat: ") + *o.history + "\n");
     return rows.empty() ? kExitFaults : kExitWritten;
 }
 
@@ -286,6 +331,7 @@ private:
         if (std::filesystem::exists(folder / std::string(kArchiveLogName), ec)) {
             int err = 0;
             history_ = AccountHistory::build(folder, err);
+            if (err == 0) warnOfCopies(*history_, io_);
             if (err != 0) {
                 history_.reset();
                 fail(folder / std::string(kArchiveLogName), "Az archívum naplója nem olvasható, nem töltöttem ki belőle.",
@@ -414,9 +460,9 @@ private:
         }
         const ArchiveOutcome o = archiveWrittenReport(archiveFolderOf(o_, settingsFile_), target, tables_,
                                                       "kovirant-cli " KOVIRANT_VERSION_STRING, std::time(nullptr));
-        if (o.ok()) return kExitWritten;
-        io_.err("kovirant-cli: " + utf8(archiveText(o)) + "\n");
-        return kExitFile;
+        if (const std::string text = archiveText(o); !text.empty()) io_.err("kovirant-cli: " + utf8(text) + "\n");
+        // A log that failed its proof is archived into, but the run does not end in success.
+        return o.ok() && o.headMismatch.empty() ? kExitWritten : kExitFile;
     }
 
     // As after a save in the window: the report teaches the directory. The
@@ -491,6 +537,10 @@ int runParsed(const ParsedOptions& parsed, const Io& io) {
         io.out("kovirant-cli " KOVIRANT_VERSION_STRING "\n");
         return kExitWritten;
     }
+    if (const std::string fault = policyFault(parsed.options); !fault.empty()) {
+        io.err("kovirant-cli: " + utf8(fault) + "\n");
+        return kExitFile;
+    }
     if (parsed.options.verifyArchive) return verify(parsed.options, io);
     if (parsed.options.archiveAdd) return addEarlier(parsed.options, io);
     if (parsed.options.history) return history(parsed.options, io);
@@ -499,11 +549,21 @@ int runParsed(const ParsedOptions& parsed, const Io& io) {
                utf8(": a jelentés nem írhatja felül a bemenetet, a beállítási állományt vagy a cégtárat.\n"));
         return kExitUsage;
     }
+    if (const auto& output = parsed.options.output) {
+        const std::filesystem::path archive = archiveFolderOf(parsed.options, settingsOf(parsed.options, io));
+        if (insideArchive(archive, *output)) {
+            io.err("kovirant-cli: " + pathText(*output) + utf8(": a jelentés nem kerülhet az archívum mappájába (") +
+                   pathText(archive) + ").\n");
+            return kExitUsage;
+        }
+    }
     return Run(parsed.options, io).go();
 }
 
-// --log naming a file the run reads or writes would mix the log into it.
-bool logMeetsAFile(const Options& o) {
+// --log naming a file the run reads or writes would mix the log into it; in
+// the archive's folder it would be a file the archive does not account for.
+bool logMeetsAFile(const Options& o, const Io& io) {
+    if (insideArchive(archiveFolderOf(o, settingsOf(o, io)), *o.log)) return true;
     std::vector<std::filesystem::path> files = o.inputs;
     for (const auto* p : {&o.output, &o.settings, &o.directory})
         if (*p) files.push_back(**p);
@@ -522,9 +582,9 @@ int run(const std::vector<Argument>& args, const Io& io) {
         return kExitUsage;
     }
     if (!parsed.options.log) return runParsed(parsed, io);
-    if (logMeetsAFile(parsed.options)) {
+    if (logMeetsAFile(parsed.options, io)) {
         io.err("kovirant-cli: " + pathText(*parsed.options.log) +
-               utf8(": a napló nem lehet a futás bemenete, jelentése, beállítási állománya vagy cégtára.\n"));
+               utf8(": a napló nem lehet a futás bemenete, jelentése, beállítási állománya, cégtára vagy az archívumban.\n"));
         return kExitUsage;
     }
     RunLog log;

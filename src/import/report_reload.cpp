@@ -1,5 +1,6 @@
 #include "import/report_reload.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -343,8 +344,29 @@ private:
 
 }  // namespace
 
-ReloadOutcome ReloadReportStream(std::FILE* file, RecordTables& tables, const ReloadOptions& options) {
-    TextLineReader reader(file, 1 << 20, kReloadPieceMax);
+namespace {
+
+// The lines of a report in memory, in the pieces the file's reader gives
+// (a Ctrl-Z ends it as it ends a file).
+class BytesLineReader {
+public:
+    explicit BytesLineReader(std::string_view bytes) : rest_(bytes.substr(0, bytes.find('\x1A'))) {}
+    bool next(std::string_view& piece) {
+        if (rest_.empty()) return false;
+        const std::size_t lf = rest_.find('\n');
+        const std::size_t n = std::min(lf == std::string_view::npos ? rest_.size() : lf + 1, kReloadPieceMax);
+        piece = rest_.substr(0, n);
+        rest_.remove_prefix(n);
+        return true;
+    }
+    int error() const { return 0; }
+
+private:
+    std::string_view rest_;
+};
+
+template <class Reader>
+ReloadOutcome reloadFrom(Reader& reader, RecordTables& tables, const ReloadOptions& options) {
     Reloader reloader(tables, options);
     Framing framing;
     ReloadOutcome out;
@@ -369,6 +391,18 @@ ReloadOutcome ReloadReportStream(std::FILE* file, RecordTables& tables, const Re
         out.errorCode = reader.error();
     }
     return out;
+}
+
+}  // namespace
+
+ReloadOutcome ReloadReportStream(std::FILE* file, RecordTables& tables, const ReloadOptions& options) {
+    TextLineReader reader(file, 1 << 20, kReloadPieceMax);
+    return reloadFrom(reader, tables, options);
+}
+
+ReloadOutcome ReloadReportBytes(std::string_view bytes, RecordTables& tables, const ReloadOptions& options) {
+    BytesLineReader reader(bytes);
+    return reloadFrom(reader, tables, options);
 }
 
 }  // namespace kovirant

@@ -52,6 +52,8 @@ struct ReloadOptions {
 ReloadOutcome ReloadReport(const std::filesystem::path& path, RecordTables& tables, const ReloadOptions& options = {});
 // The same over an open stream.
 ReloadOutcome ReloadReportStream(std::FILE* file, RecordTables& tables, const ReloadOptions& options = {});
+// The same over a report's bytes in memory (Windows-1250).
+ReloadOutcome ReloadReportBytes(std::string_view bytes, RecordTables& tables, const ReloadOptions& options = {});
 
 // Undoes the report's escaping: the five predefined entities and numeric
 // character references back to Windows-1250; a '&' that starts no known
