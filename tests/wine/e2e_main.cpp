@@ -85,7 +85,7 @@ void startupAndMenu() {
     app.command(IDM_ABOUT);
     about = app.waitDialog(L"Tervaly Kft.");
     if (about) {
-        results.check(App::text(about, IDOK) == L"Bez\u00E1r", "the About box's button is \"Bezár\"");
+        results.check(App::text(about, IDOK) == L"&Bez\u00E1r", "the About box's button is \"Bezár\", B underlined");
         PostMessageW(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
         results.check(waitFor([&] { return !IsWindow(about); }, 5000), "the About box closes with \"Bezár\"");
     }
@@ -321,6 +321,7 @@ int wmain(int argc, wchar_t** argv) {
         {L"mended", mendedFaults},      {L"recovery", recovery},          {L"directory", companyDirectory},
         {L"find", checkAndSearch},      {L"warnings", typoWarnings},
         {L"undo", undoAndRedo},         {L"journal", recoveryJournal},    {L"archive", archiveAndHistory},
+        {L"window", windowAndKeyboard},
     };
     // Run only when named: the installed program, by the package test.
     const struct {
