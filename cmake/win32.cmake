@@ -14,8 +14,10 @@ target_compile_definitions(Kovirant PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0601
 target_compile_options(Kovirant PRIVATE ${KOVIRANT_WARNINGS})
 target_link_options(Kovirant PRIVATE -municode ${KOVIRANT_LARGE_ADDRESS})
 target_link_libraries(Kovirant PRIVATE kovirant_core comctl32 comdlg32 advapi32 ${KOVIRANT_STATIC_LINK})
+# The manifest names the version of the file VERSION, as the About box does.
+configure_file(resources/Kovirant.manifest.in ${CMAKE_BINARY_DIR}/generated/Kovirant.exe.manifest @ONLY)
 set_source_files_properties(resources/Kovirant.rc PROPERTIES
-  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/Kovirant.ico;${PROJECT_SOURCE_DIR}/resources/Kovirant.manifest;${PROJECT_SOURCE_DIR}/resources/resource.h;${CMAKE_BINARY_DIR}/generated/version.h")
+  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/Kovirant.ico;${CMAKE_BINARY_DIR}/generated/Kovirant.exe.manifest;${PROJECT_SOURCE_DIR}/resources/resource.h;${CMAKE_BINARY_DIR}/generated/version.h")
 
 add_executable(profile_diff tests/wine/profile_diff.cpp)
 target_link_libraries(profile_diff PRIVATE kovirant_core ${KOVIRANT_STATIC_LINK})
@@ -27,6 +29,7 @@ target_compile_definitions(e2e PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0601)
 target_link_options(e2e PRIVATE -municode)
 target_link_libraries(e2e PRIVATE kovirant_core comctl32 version ${KOVIRANT_STATIC_LINK})
 target_compile_options(e2e PRIVATE ${KOVIRANT_WARNINGS} -Wno-restrict)
+target_include_directories(e2e PRIVATE ${CMAKE_BINARY_DIR}/generated)  # the version the About box shows
 
 add_executable(exe_bench bench/exe_bench.cpp tests/wine/driver.cpp)
 target_compile_definitions(exe_bench PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0601)

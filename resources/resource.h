@@ -53,6 +53,8 @@
 #define IDB_HISTORY_FIND 1108
 #define IDT_HISTORY_COUNT 1109
 #define IDC_HISTORY_LIST 1110
+// The About box's version line, from the file VERSION.
+#define IDT_ABOUT_VERSION 1111
 
 #define IDC_STATUS_BAR 1
 

@@ -140,7 +140,7 @@ TEST_F(CommandsTest, DeleteAsksAndDeclineStillSetsPending) {
     shell.enabled[kCmdModify] = shell.enabled[kCmdDelete] = true;
     shell.answers = {false};
     command(kCmdDelete);
-    EXPECT_EQ(shell.texts(), std::vector<std::string>{"Biztosan törli a sort?"});
+    EXPECT_EQ(shell.texts(), std::vector<std::string>{"Biztosan törli a sort?\nTörzsszám: 12345678, jelzőszám: 111111112222222233333333"});
     EXPECT_EQ(shell.messages[0].icon, MessageIcon::Question);
     EXPECT_EQ(t.tables.rowCounter(ViewRegister), 2);
     EXPECT_TRUE(state.tables.ReportPending);
@@ -197,7 +197,8 @@ TEST_F(CommandsTest, SaveReportNeedsTheDataSheet) {
     EXPECT_TRUE(request.save);
     EXPECT_EQ(utf16ToCp1250(request.title), "Számla mentés file megadása");
     EXPECT_EQ(request.filterIndex, 2);
-    EXPECT_EQ(request.defaultExtension, u"txt");
+    EXPECT_EQ(request.defaultExtension, u"xml");
+    EXPECT_EQ(request.initialDirectory, dir);  // the working folder, not "c:\"
     EXPECT_EQ(utf16ToCp1250(request.filters[0].description), "Minden állomány");
     EXPECT_EQ(request.filters[1].pattern, u"*.xml");
 }
@@ -240,11 +241,21 @@ TEST_F(CommandsTest, SaveReportOutcomes) {
     EXPECT_FALSE(state.tables.ReportPending);
     EXPECT_FALSE(shell.enabled[kCmdSaveReport]);
     EXPECT_TRUE(std::filesystem::exists(dir / "r.xml"));
+
+    // Each save starts in the folder of the last report written; a failed one does not count.
+    std::filesystem::create_directory(dir / "reports");
+    for (const auto& [chosen, startsIn] :
+         {std::pair{dir / "reports" / "r2.xml", dir}, {dir / "missing" / "r3.xml", dir / "reports"},
+          {dir / "r4.xml", dir / "reports"}}) {
+        shell.files = {chosen};
+        command(kCmdSaveReport);
+        EXPECT_EQ(shell.fileDialogs.back().initialDirectory, startsIn) << chosen;
+    }
 }
 
 TEST_F(CommandsTest, LoadGreysSaveReportAndCancelKeepsItGrey) {
     shell.enabled[kCmdSaveReport] = true;
-    state.lastFilePath = dir / "old" / "prev.txt";
+    state.lastApehFile = dir / "old" / "prev.txt";
     command(kCmdLoadApeh);
     EXPECT_FALSE(shell.enabled[kCmdSaveReport]);
     ASSERT_EQ(shell.fileDialogs.size(), 1u);
@@ -260,6 +271,7 @@ TEST_F(CommandsTest, LoadGreysSaveReportAndCancelKeepsItGrey) {
     EXPECT_EQ(utf16ToCp1250(shell.fileDialogs[1].title), "Kovirant forrás file megnyitása");
     EXPECT_EQ(shell.fileDialogs[1].filters[1].pattern, u"*.XML");
     EXPECT_EQ(shell.fileDialogs[1].defaultExtension, u"xml");
+    EXPECT_TRUE(shell.fileDialogs[1].initialName.empty());  // not the protocol's name
     EXPECT_FALSE(shell.enabled[kCmdSaveReport]);
 }
 
@@ -273,7 +285,8 @@ TEST_F(CommandsTest, ApehImportSetsPendingBeepsAndWarns) {
     EXPECT_EQ(shell.beeps, (std::vector<int>{500, 1000, 1500}));
     EXPECT_EQ(shell.texts(), std::vector<std::string>{"A jelentés készítése előtt ne felejtse el a cégszámokat megadni!"});
     EXPECT_EQ(shell.status[0], (dir / "a.txt").u16string());
-    EXPECT_EQ(state.lastFilePath, dir / "a.txt");
+    EXPECT_EQ(state.lastApehFile, dir / "a.txt");
+    EXPECT_TRUE(state.lastXmlFile.empty());
 }
 
 TEST_F(CommandsTest, ApehImportStoppedKeepsItsRowsPendingAndTheMenuGrey) {
@@ -302,6 +315,8 @@ TEST_F(CommandsTest, AppendOrReplaceQuestions) {
     EXPECT_EQ(shell.texts()[0], "Hozzáfűzzük az új állományt a meglévő adatokhoz?");
     EXPECT_EQ(shell.messages[0].caption, (dir / "a.txt").u16string());
     EXPECT_EQ(shell.texts()[1], "Ugye kiírta a jelentést?");
+    EXPECT_FALSE(shell.messages[0].defaultNo);  // Yes appends
+    EXPECT_TRUE(shell.messages[1].defaultNo);   // Yes empties the tables
     EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
     EXPECT_EQ(t.tables.rowCounter(ViewInstitution), 1);
     EXPECT_TRUE(state.tables.ReportPending);
@@ -358,6 +373,7 @@ TEST_F(CommandsTest, ExitAsksOnlyWhilePending) {
     shell.answers = {false};
     EXPECT_FALSE(onClose(state, shell));
     EXPECT_EQ(shell.texts(), std::vector<std::string>{"Nem készítette el a jelentést. Mégis kilép?"});
+    EXPECT_TRUE(shell.messages[0].defaultNo);
     EXPECT_EQ(shell.quits, 1);
     EXPECT_TRUE(onClose(state, shell));
     EXPECT_EQ(shell.quits, 2);
@@ -591,4 +607,90 @@ TEST(WorkingFolder, APolicyValueThatIsNoAbsolutePathIsRefused) {
         EXPECT_NE(workingFolderMessage(chosen).find("Munkamappa értéke"), std::string::npos) << workingFolderMessage(chosen);
     }
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::current_path() / "%KOZOS%"));
+}
+
+TEST_F(CommandsTest, TheDeleteQuestionNamesTheRowOfEachTable) {
+    AccountChangeEntry change{};
+    change[AccountChangeCol::taxBaseNumber] = "87654321";
+    change[AccountChangeCol::originalAccountNumber] = "1234567812345678";
+    change[AccountChangeCol::newAccountNumber] = "8765432187654321";
+    InstitutionEntry bank{};
+    bank[InstitutionCol::taxBaseNumber] = "11223344";
+    t.tables.appendRow(ViewAccountChange, change);
+    t.tables.appendRow(ViewInstitution, bank);
+    const struct {
+        int view;
+        ViewKind kind;
+        const char* question;
+    } cases[] = {
+        {kCmdViewAccountChange, ViewAccountChange, "Biztosan törli a sort?\nTörzsszám: 87654321, jelzőszám: 1234567812345678"},
+        {kCmdViewInstitution, ViewInstitution, "Biztosan törli a sort?\nTörzsszám: 11223344"},
+    };
+    for (const auto& c : cases) {
+        command(c.view);
+        selectRow(c.kind, 0);
+        shell.messages.clear();
+        shell.answers = {false};
+        command(kCmdDelete);
+        EXPECT_EQ(shell.texts(), std::vector<std::string>{c.question});
+    }
+}
+
+// Three faulty lines are asked about one by one; at the fourth the officer is
+// offered to skip the rest without a question, and those are listed at the end.
+TEST_F(CommandsTest, ManyFaultyProtocolLinesAskOnceForTheRest) {
+    std::string protocol;
+    for (int i = 1; i <= 8; ++i) protocol += (i % 2 == 0 ? apehLine() : std::string("rossz")) + "\r\n";
+    writeFile(dir / "a.txt", protocol);
+    const std::string offer = "A fájlban további hibás sorok lehetnek. Átlépjem őket kérdés nélkül?";
+
+    shell.files = {dir / "a.txt"};
+    command(kCmdLoadApeh);  // every answer Yes
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 4);
+    EXPECT_EQ(shell.texts(), (std::vector<std::string>{
+                                 "A sor nem 216 karakter hosszú: 1. sor. Folytatja ?",
+                                 "A sor nem 216 karakter hosszú: 3. sor. Folytatja ?",
+                                 "A sor nem 216 karakter hosszú: 5. sor. Folytatja ?",
+                                 offer,
+                                 "Kérdés nélkül átlépett hibás sorok (1):\n7. sor: A sor nem 216 karakter hosszú",
+                                 "A jelentés készítése előtt ne felejtse el a cégszámokat megadni!",
+                             }));
+
+    // No to the offer: each line is asked about as before.
+    t.tables.clearTable(ViewRegister);
+    shell.messages.clear();
+    shell.files = {dir / "a.txt"};
+    shell.answers = {true, true, true, false, true};
+    command(kCmdLoadApeh);
+    EXPECT_EQ(t.tables.rowCounter(ViewRegister), 4);
+    ASSERT_EQ(shell.messages.size(), 6u);
+    EXPECT_EQ(shell.texts()[3], offer);
+    EXPECT_EQ(shell.texts()[4], "A sor nem 216 karakter hosszú: 7. sor. Folytatja ?");
+}
+
+// Undoing a load that appended to the register and the institution rows
+// leaves the officer on the table looked at, not on an emptied other one.
+TEST_F(CommandsTest, UndoOfALoadStaysOnTheTableLookedAt) {
+    SettingsFile settings(dir / "Kovirant.ini");
+    TestTables source;
+    source.tables.appendRow(ViewRegister, registerRow("0109123456"));
+    InstitutionEntry bank{"Bank", "0110041234", "12345678"};
+    source.tables.appendRow(ViewInstitution, bank);
+    ASSERT_EQ(WriteReport(dir / "r.xml", source.tables, settings).status, ReportStatus::Written);
+    for (const auto& [view, kind] : {std::pair{kCmdViewRegister, ViewRegister}, {kCmdViewInstitution, ViewInstitution}}) {
+        t.tables.appendRow(ViewRegister, registerRow("0109000001"));
+        command(kCmdViewRegister);
+        shell.files = {dir / "r.xml"};
+        shell.answers = {true};  // append
+        command(kCmdLoadReport);
+        ASSERT_EQ(t.tables.rowCounter(ViewRegister), 2);
+        command(view);
+        command(kCmdUndo);
+        EXPECT_EQ(t.tables.rowCounter(ViewRegister), 1);
+        EXPECT_EQ(state.tables.CurrentView, kind);
+        EXPECT_EQ(shell.shown, kind);
+        command(kCmdRedo);
+        EXPECT_EQ(shell.shown, kind);
+        for (ViewKind k : kAllKinds) t.tables.clearTable(k);
+    }
 }

@@ -140,6 +140,11 @@ TEST(RowCheck, StoredValuesNoEditorWouldAcceptAreFaults) {
         {ViewAccountChange, AccountChangeCol::companyNumber, "01-09-123456", "Hibás cégszám!"},
         {ViewAccountChange, AccountChangeCol::newClosingDate, "2004-1-1", "Hibás új zárás dátum"},
         {ViewInstitution, InstitutionCol::companyNumber, "01-10-1234", "Hibás cégszám!"},
+        // An empty date is missing, as the editor's "Hibás ... dátum" would mislead.
+        {ViewRegister, RegisterCol::openingDate, "", "Hiányzik a nyitás dátuma"},
+        {ViewAccountChange, AccountChangeCol::originalOpeningDate, "", "Hiányzik a régi nyitás dátuma"},
+        {ViewAccountChange, AccountChangeCol::newOpeningDate, "", "Hiányzik az új nyitás dátuma"},
+        {ViewAccountChange, AccountChangeCol::originalClosingDate, "", "Hiányzik a régi zárás dátuma"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);

@@ -62,9 +62,9 @@ TEST(Undo, CommandsNameTheirStepsAndUndoShowsTheRows) {
     t.tables.marks(ViewInstitution).setState(1, {true, true});
     shell.answers = {true};
     onCommand(state, shell, kCmdDelete);
-    EXPECT_EQ(utf16ToCp1250(shell.menuTexts[kCmdUndo]), "Visszavonás: törlés\tCtrl+Z");
+    EXPECT_EQ(utf16ToCp1250(shell.menuTexts[kCmdUndo]), "&Visszavonás: törlés\tCtrl+Z");
     EXPECT_TRUE(shell.enabled[kCmdUndo]);
-    EXPECT_EQ(utf16ToCp1250(shell.menuTexts[kCmdRedo]), "Ismétlés\tCtrl+Y");
+    EXPECT_EQ(utf16ToCp1250(shell.menuTexts[kCmdRedo]), "&Ismétlés\tCtrl+Y");
     EXPECT_FALSE(shell.enabled[kCmdRedo]);
 
     state.tables.ReportPending = false;
@@ -74,13 +74,13 @@ TEST(Undo, CommandsNameTheirStepsAndUndoShowsTheRows) {
     EXPECT_EQ(state.tables.CurrentView, ViewInstitution);
     EXPECT_EQ(t.tables.marks(ViewInstitution).state(1), (RowState{true, true}));
     EXPECT_TRUE(state.tables.ReportPending && shell.enabled[kCmdSaveReport] && shell.enabled[kCmdModify]);
-    EXPECT_EQ(utf16ToCp1250(shell.menuTexts[kCmdRedo]), "Ismétlés: törlés\tCtrl+Y");
+    EXPECT_EQ(utf16ToCp1250(shell.menuTexts[kCmdRedo]), "&Ismétlés: törlés\tCtrl+Y");
     EXPECT_FALSE(shell.enabled[kCmdUndo]);
 
     // A cancelled Delete is no step.
     shell.answers = {false};
     onCommand(state, shell, kCmdDelete);
-    EXPECT_EQ(utf16ToCp1250(shell.menuTexts[kCmdRedo]), "Ismétlés: törlés\tCtrl+Y");
+    EXPECT_EQ(utf16ToCp1250(shell.menuTexts[kCmdRedo]), "&Ismétlés: törlés\tCtrl+Y");
 
     UndoHistory small(1000);
     t.tables.addListener(&small);

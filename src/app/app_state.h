@@ -51,7 +51,10 @@ struct AppState {
     DirectoryCache directoryCache;
     std::filesystem::path archiveFolder;  // where every saved report is kept (empty: no archive)
     std::shared_ptr<const AccountHistory> archived;  // the archive's history as last built
-    std::filesystem::path lastFilePath;
+    // Each load command's last file, and the last report saved.
+    std::filesystem::path lastApehFile;
+    std::filesystem::path lastXmlFile;
+    std::filesystem::path lastReportFile;
     RecoveryState recovery;
     std::u16string lastSearch;  // what "Keresés..." looked for last
     // The row of the check list's line the officer last jumped to: the list

@@ -28,7 +28,7 @@ void addEarlierReports(AppState& state, Shell& shell) {
     request.filters = {{u("Minden állomány"), u"*.*"}, {u"XML", u"*.XML"}};
     request.filterIndex = 2;
     request.defaultExtension = u"xml";
-    request.initialDirectory = state.lastFilePath.parent_path();
+    request.initialDirectory = state.lastXmlFile.parent_path();
     const std::vector<std::filesystem::path> chosen = shell.chooseFiles(request);
     if (chosen.empty()) return;
     std::size_t added = 0;

@@ -1,6 +1,7 @@
 #include "app/commands.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "app/archive_commands.h"
 #include "app/editor_sessions.h"
@@ -35,6 +36,27 @@ bool ask(Shell& shell, std::string_view text) {
     return shell.askYesNo(messageBox(text, kProgramCaption, MessageIcon::Question, true));
 }
 
+// A question whose Yes throws rows away: Enter answers No.
+bool askBeforeLoss(Shell& shell, std::string_view text) {
+    MessageBoxSpec box = messageBox(text, kProgramCaption, MessageIcon::Question, true);
+    box.defaultNo = true;
+    return shell.askYesNo(box);
+}
+
+// The row a delete would remove, named on a line under the question: its
+// tax base number and, where the table has one, its (first) account number.
+std::string rowNamed(const RecordTables& tables, ViewKind kind, std::size_t row) {
+    std::vector<std::string> cells(columnCount(kind));
+    tables.readRow(kind, row, cells);
+    std::string line = "Törzsszám: " + cells[columnOf(kind, ColumnRole::TaxBaseNumber)];
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+        if (!hasRole(kind, c, ColumnRole::AccountNumber)) continue;
+        line += ", jelzőszám: " + cells[c];
+        break;
+    }
+    return line;
+}
+
 void greyModifyDelete(Shell& shell) {
     shell.enableMenuItem(kCmdModify, false);
     shell.enableMenuItem(kCmdDelete, false);
@@ -56,7 +78,8 @@ void modifyRecord(AppState& state, Shell& shell) {
 void deleteRecord(AppState& state, Shell& shell) {
     state.tables.ReportPending = true;
     if (state.tables.hasSelection()) {
-        if (!ask(shell, "Biztosan törli a sort?")) return;
+        const std::size_t row = *state.tables.firstSelectedRow();
+        if (!ask(shell, "Biztosan törli a sort?\n" + rowNamed(state.tables, state.tables.CurrentView, row))) return;
         state.tables.deleteSelectedRow();
     }
     shell.enableMenuItem(kCmdSaveReport, true);
@@ -74,10 +97,11 @@ void saveReport(AppState& state, Shell& shell) {
     request.title = u("Számla mentés file megadása");
     request.filters = {{u("Minden állomány"), u"*.*"}, {u"xml", u"*.xml"}};
     request.filterIndex = 2;
-    // Intended, as the program has always done: the save starts in "c:\" and
-    // adds "txt" to a name without extension, though the filter shows *.xml.
-    request.initialDirectory = std::filesystem::path("c:\\");
-    request.defaultExtension = u"txt";
+    // The folder of the last report saved, else the working folder: one the
+    // officer may write to.
+    request.initialDirectory =
+        state.lastReportFile.empty() ? state.settingsPath.parent_path() : state.lastReportFile.parent_path();
+    request.defaultExtension = u"xml";
     const auto target = shell.chooseFile(request);
     if (!target) return;
     // The archive's files are its own: a report never takes the place of one.
@@ -110,6 +134,7 @@ void saveReport(AppState& state, Shell& shell) {
     // Cleared before the box: it has no owner, so the tables can change while
     // it is open, and such a change must set the flag again.
     state.tables.ReportPending = false;
+    state.lastReportFile = *target;  // the next save starts in its folder
     shell.enableMenuItem(kCmdSaveReport, false);
     notice(shell, "A jelentés sikeresen elkészült", MessageIcon::Information, false);
     archiveSaved(state, shell, *target);
@@ -118,8 +143,10 @@ void saveReport(AppState& state, Shell& shell) {
 
 FileDialogSpec loadRequest(const AppState& state, bool apeh) {
     FileDialogSpec request;
-    request.initialDirectory = state.lastFilePath.parent_path();
-    request.initialName = state.lastFilePath.filename();
+    // Each load command starts from its own last file.
+    const std::filesystem::path& last = apeh ? state.lastApehFile : state.lastXmlFile;
+    request.initialDirectory = last.parent_path();
+    request.initialName = last.filename();
     request.filterIndex = 2;
     if (apeh) {
         request.filters = {{u("Minden állomány"), u"*.*"}, {u("szöveg"), u"*.txt"}};
@@ -141,7 +168,7 @@ bool appendOrReplace(AppState& state, Shell& shell, const std::filesystem::path&
     MessageBoxSpec box = messageBox("Hozzáfűzzük az új állományt a meglévő adatokhoz?", "", MessageIcon::Question, true);
     box.caption = chosen.u16string();
     if (shell.askYesNo(box)) return true;
-    if (tables.ReportPending && !ask(shell, "Ugye kiírta a jelentést?")) return false;
+    if (tables.ReportPending && !askBeforeLoss(shell, "Ugye kiírta a jelentést?")) return false;
     for (ViewKind k : kAllKinds) tables.clearTable(k);
     tables.ReportPending = false;
     return true;
@@ -175,9 +202,52 @@ void reloadReport(AppState& state, Shell& shell, const std::filesystem::path& ch
     if (r.status == ReloadStatus::Completed) learnDirectory(state, shell, LearnMode::AddOnly, loaded);
 }
 
+// The faulty lines of a protocol: the first three are asked about one by
+// one; at the next the officer may skip the rest without a question, and
+// those are listed in one notice when the import ends.
+class FaultyLines {
+public:
+    explicit FaultyLines(Shell& shell) : shell_(shell) {}
+
+    bool skip(const ApehLineFault& f) {
+        if (!quiet_ && yes_ == kAskedOneByOne && !offered_) {
+            offered_ = true;
+            quiet_ = ask(shell_, "A fájlban további hibás sorok lehetnek. Átlépjem őket kérdés nélkül?");
+        }
+        if (quiet_) {
+            if (skipped_.size() < kListed) skipped_.push_back(std::to_string(f.line) + ". sor: " + std::string(f.fault));
+            ++skippedCount_;
+            return true;
+        }
+        const bool yes = ask(shell_, apehQuestion(f.fault, f.line));
+        if (yes) ++yes_;
+        return yes;
+    }
+
+    void tell() const {
+        if (skippedCount_ == 0) return;
+        std::string text = "Kérdés nélkül átlépett hibás sorok (" + std::to_string(skippedCount_) + "):";
+        for (const std::string& line : skipped_) text += "\n" + line;
+        if (skippedCount_ > skipped_.size())
+            text += "\n... és további " + std::to_string(skippedCount_ - skipped_.size()) + " sor.";
+        notice(shell_, text, MessageIcon::Warning, false);
+    }
+
+private:
+    static constexpr int kAskedOneByOne = 3;
+    static constexpr std::size_t kListed = 30;  // a box the screen can hold
+    Shell& shell_;
+    int yes_ = 0;
+    bool offered_ = false, quiet_ = false;
+    std::vector<std::string> skipped_;
+    std::size_t skippedCount_ = 0;
+};
+
 void importApeh(AppState& state, Shell& shell, const std::filesystem::path& chosen) {
     RecordTables& tables = state.tables;
-    const ApehOutcome o = ImportApehFile(chosen, tables, [&](const std::string& q) { return ask(shell, q); });
+    FaultyLines faulty(shell);
+    const ApehOutcome o = ImportApehFile(chosen, tables, ApehFaultHandler([&](const ApehLineFault& f) { return faulty.skip(f); }));
+    faulty.tell();
     if (o.status == ApehStatus::CannotOpen) {
         notice(shell, kMsgFileOpenFailed, MessageIcon::Error, false);
     } else if (o.status == ApehStatus::ReadFailed) {
@@ -205,7 +275,7 @@ void load(AppState& state, Shell& shell, int id) {
     const bool apeh = id == kCmdLoadApeh;
     const auto chosen = shell.chooseFile(loadRequest(state, apeh));
     if (!chosen) return;
-    state.lastFilePath = *chosen;
+    (apeh ? state.lastApehFile : state.lastXmlFile) = *chosen;
     if (apeh) {
         if (!appendOrReplace(state, shell, *chosen)) return;
         shell.setStatusText(0, chosen->u16string());
@@ -229,8 +299,8 @@ std::optional<std::string_view> stepOf(int id) {
     }
 }
 
-// "Visszavonás: <step>\tCtrl+Z", grey with nothing to undo; the same for
-// "Ismétlés".
+// "Visszavonás: <step>\tCtrl+Z" (V its mnemonic), grey with nothing to
+// undo; the same for "Ismétlés".
 void showUndoItems(AppState& state, Shell& shell) {
     auto item = [&](int id, const char* name, const char* key, std::optional<std::string_view> step) {
         std::string text = name;
@@ -239,14 +309,15 @@ void showUndoItems(AppState& state, Shell& shell) {
         shell.setMenuText(id, u(text));
         shell.enableMenuItem(id, step.has_value());
     };
-    item(kCmdUndo, "Visszavonás", "Ctrl+Z", state.history.undoLabel());
-    item(kCmdRedo, "Ismétlés", "Ctrl+Y", state.history.redoLabel());
+    item(kCmdUndo, "&Visszavonás", "Ctrl+Z", state.history.undoLabel());
+    item(kCmdRedo, "&Ismétlés", "Ctrl+Y", state.history.redoLabel());
 }
 
 // Undo and redo: the step's table shown, the rows it brought back or changed
 // selected and in view, and the tables pending as after any change.
 void undoOrRedo(AppState& state, Shell& shell, bool undo) {
-    const auto touched = undo ? state.history.undo(state.tables) : state.history.redo(state.tables);
+    const ViewKind shown = state.tables.CurrentView;
+    const auto touched = undo ? state.history.undo(state.tables, shown) : state.history.redo(state.tables, shown);
     if (!touched) return;
     showView(state, shell, touched->kind);
     state.tables.clearSelection();
@@ -259,7 +330,7 @@ void undoOrRedo(AppState& state, Shell& shell, bool undo) {
 }
 
 bool confirmExit(AppState& state, Shell& shell) {
-    if (state.tables.ReportPending && !ask(shell, "Nem készítette el a jelentést. Mégis kilép?")) return false;
+    if (state.tables.ReportPending && !askBeforeLoss(shell, "Nem készítette el a jelentést. Mégis kilép?")) return false;
     dropRecovery(state);  // leaving on purpose: nothing to recover
     shell.quit();
     return true;

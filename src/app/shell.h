@@ -66,6 +66,7 @@ struct MessageBoxSpec {
     std::u16string caption;
     MessageIcon icon = MessageIcon::Information;
     bool ownedByMainWindow = false;
+    bool defaultNo = false;  // a question whose Yes throws rows away: Enter answers No
 };
 
 struct FileFilter {

@@ -94,6 +94,35 @@ std::optional<std::string_view> storedFormFault(CellViews& row, ViewKind kind) {
     return fault;
 }
 
+// The editor calls an empty date wrong ("Hibás nyitás dátum"); the check
+// says it is missing ("Hiányzik a nyitás dátuma"), as it does for an empty
+// company number. The editor's message for any other fault stands.
+std::string_view missingOrFaulty(ViewKind kind, const CellViews& cells, std::string_view message) {
+    struct Missing {
+        std::size_t column;
+        std::string_view fault;
+        std::string text;
+    };
+    static const PerKind<std::vector<Missing>> missing = [] {
+        PerKind<std::vector<Missing>> all;
+        for (ViewKind k : kAllKinds)
+            for (const StoredValue& v : storedValuesOf(k)) {
+                if (!v.date) continue;
+                std::string_view what = v.message;  // "Hibás <what>!"
+                constexpr std::string_view kFaulty = "Hibás ";
+                if (what.starts_with(kFaulty)) what.remove_prefix(kFaulty.size());
+                if (what.ends_with('!')) what.remove_suffix(1);
+                constexpr std::string_view kVowels = "aáeéiíoóöőuúüű";
+                const bool vowel = !what.empty() && kVowels.find(what.front()) != std::string_view::npos;
+                all[k].push_back({v.column, v.message, (vowel ? "Hiányzik az " : "Hiányzik a ") + std::string(what) + "a"});
+            }
+        return all;
+    }();
+    for (const Missing& m : missing[kind])
+        if (m.fault == message && cells[m.column].empty()) return m.text;
+    return message;
+}
+
 // A row's cells, cut as RecordTables::readRow cuts them.
 void readViews(const RecordTables& tables, ViewKind kind, std::size_t row, CellViews& out) {
     tables.readViews(kind, row, std::span(out.data(), columnCount(kind)));
@@ -128,7 +157,7 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
                 }
                 copyCells(cells, reg);
                 const auto result = ValidateRegisterEntry(registerEntryFormOf(reg), maxtk, maxcf);
-                if (!result.ok()) checker.fault(ViewRegister, r, result.error->text);
+                if (!result.ok()) checker.fault(ViewRegister, r, missingOrFaulty(ViewRegister, cells, result.error->text));
                 // The editor's 8-character field could never hold a longer tax number.
                 else if (reg[RegisterCol::taxBaseNumber].size() > kTaxBaseLength) checker.fault(ViewRegister, r, "Hibás törzsszám");
                 else if (reg[RegisterCol::companyNumber].size() < kCompanyNumberLength) checker.fault(ViewRegister, r, kMsgFaultyRow);
@@ -168,7 +197,8 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
                 const auto result = ValidateAccountChangeEntry(accountChangeFormOf(acc), maxtk, maxcf);
                 if (!result.ok() && acc[AccountChangeCol::companyNumber].empty())
                     checker.fault(ViewAccountChange, r, kMsgMissingCompanyNumber);
-                else if (!result.ok()) checker.fault(ViewAccountChange, r, result.error->text);
+                else if (!result.ok())
+                    checker.fault(ViewAccountChange, r, missingOrFaulty(ViewAccountChange, cells, result.error->text));
             }
             break;
         }

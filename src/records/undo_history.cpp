@@ -165,7 +165,7 @@ void UndoHistory::toggle(Edit& e, RecordTables& tables, bool undoing, Touched& t
 }
 
 std::optional<UndoHistory::Touched> UndoHistory::move(std::deque<Step>& from, std::deque<Step>& to,
-                                                      RecordTables& tables, bool undoing) {
+                                                      RecordTables& tables, bool undoing, ViewKind shown) {
     if (from.empty() || open_) return std::nullopt;
     Step step = std::move(from.back());
     from.pop_back();
@@ -181,26 +181,28 @@ std::optional<UndoHistory::Touched> UndoHistory::move(std::deque<Step>& from, st
     for (const Edit& e : step.edits) step.bytes += e.size();
     bytes_ += step.bytes;
     to.push_back(std::move(step));
-    // The table shown afterwards: the register's when it got rows back, else
-    // the first that did, else the step's own.
-    Touched result;
-    result.kind = to.back().edits.front().kind;
-    for (ViewKind k : kAllKinds) {
-        if (all[k].rows.empty()) continue;
-        result = std::move(all[k]);
-        result.kind = k;
-        break;
-    }
+    // The officer stays on the table looked at when the step changed it (a
+    // load's undo on the register rows must not show an emptied other
+    // table), else sees the register table, else the step's own.
+    bool changed[kViewKindCount] = {};
+    for (const Edit& e : to.back().edits) changed[e.kind] = true;
+    ViewKind kind = to.back().edits.front().kind;
+    if (changed[shown]) kind = shown;
+    else if (changed[ViewRegister]) kind = ViewRegister;
+    Touched result = std::move(all[kind]);
+    result.kind = kind;
     std::sort(result.rows.begin(), result.rows.end());
     result.rows.erase(std::unique(result.rows.begin(), result.rows.end()), result.rows.end());
     if (result.rows.size() > kMaxSelected) result.rows.erase(result.rows.begin() + 1, result.rows.end());
     return result;
 }
 
-std::optional<UndoHistory::Touched> UndoHistory::undo(RecordTables& tables) { return move(done_, undone_, tables, true); }
+std::optional<UndoHistory::Touched> UndoHistory::undo(RecordTables& tables, ViewKind shown) {
+    return move(done_, undone_, tables, true, shown);
+}
 
-std::optional<UndoHistory::Touched> UndoHistory::redo(RecordTables& tables) {
-    return move(undone_, done_, tables, false);
+std::optional<UndoHistory::Touched> UndoHistory::redo(RecordTables& tables, ViewKind shown) {
+    return move(undone_, done_, tables, false, shown);
 }
 
 }  // namespace kovirant

@@ -47,14 +47,16 @@ public:
     std::optional<std::string_view> undoLabel() const;
     std::optional<std::string_view> redoLabel() const;
 
-    // What an undo or a redo touched: its table and the rows it brought back
-    // or changed (none for rows it removed).
+    // What an undo or a redo leaves in view: the table `shown` when the step
+    // changed it, else the register table when it did, else the step's own;
+    // and the rows of that table it brought back or changed (none for rows
+    // it removed).
     struct Touched {
         ViewKind kind = ViewRegister;
         std::vector<std::size_t> rows;
     };
-    std::optional<Touched> undo(RecordTables& tables);
-    std::optional<Touched> redo(RecordTables& tables);
+    std::optional<Touched> undo(RecordTables& tables, ViewKind shown = ViewRegister);
+    std::optional<Touched> redo(RecordTables& tables, ViewKind shown = ViewRegister);
 
     std::size_t bytes() const { return bytes_; }
 
@@ -77,7 +79,8 @@ private:
     // Takes an edit back (or does it again): swaps what the tables hold with
     // what the edit keeps. Returns the rows it brought back or changed.
     void toggle(Edit& e, RecordTables& tables, bool undoing, Touched& touched);
-    std::optional<Touched> move(std::deque<Step>& from, std::deque<Step>& to, RecordTables& tables, bool undoing);
+    std::optional<Touched> move(std::deque<Step>& from, std::deque<Step>& to, RecordTables& tables, bool undoing,
+                                ViewKind shown);
     void record(Edit e);
     void trim();
 

@@ -1,4 +1,5 @@
 #include "../../resources/resource.h"
+#include "version.h"
 #include "win32/dialogs.h"
 
 namespace kovirant::win32 {
@@ -7,6 +8,7 @@ namespace {
 INT_PTR CALLBACK aboutProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
     if (msg == WM_INITDIALOG) {
         centerOverOwner(hwnd, GetWindow(hwnd, GW_OWNER));
+        SetDlgItemTextW(hwnd, IDT_ABOUT_VERSION, L"v " KOVIRANT_VERSION_WIDE);
         return TRUE;
     }
     if (msg == WM_COMMAND && (wParam == IDOK || wParam == IDCANCEL)) {

@@ -46,7 +46,7 @@ struct EditingDialog {
         if (layout.show) layout.show(hwnd, request.initial, request.mode);
         showFields<Form>(hwnd, layout.edits, request.initial);
         updateHint();
-        return request.mode == EditorMode::Modify ? TRUE : FALSE;
+        return TRUE;  // the focus in the first field, in New mode too
     }
 
     BOOL onCommand(WORD id, WORD code) {

@@ -20,7 +20,12 @@ static_assert(IDM_EXIT == kCmdExit && IDM_ABOUT == kCmdAbout && IDM_NEW == kCmdN
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    if (FindWindowW(kClassName, kTitle) != nullptr) return 0;
+    // One copy: a second start brings the running window back and ends.
+    if (HWND running = FindWindowW(kClassName, kTitle)) {
+        if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+        SetForegroundWindow(GetLastActivePopup(running));  // a dialog it has open, else itself
+        return 0;
+    }
 
     static MainWindow window;  // lives for the whole run
     if (!window.create(instance)) return 0;

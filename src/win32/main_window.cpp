@@ -70,13 +70,16 @@ bool MainWindow::createTables(int width) {
     RECT client{};
     GetClientRect(hwnd, &client);
     // The register table shows first; the image lists are shared and owned here.
-    constexpr DWORD kCommon = WS_CHILD | WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_SHAREIMAGELISTS;
+    // The selection stays marked while a question about it is open.
+    constexpr DWORD kCommon = WS_CHILD | WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_SHAREIMAGELISTS | LVS_SHOWSELALWAYS;
     for (int k = 0; k < kViewKindCount; ++k) {
         const ViewKind kind = static_cast<ViewKind>(k);
         const DWORD style = kCommon | (kind == ViewRegister ? WS_VISIBLE : 0) | (singleSelection(kind) ? LVS_SINGLESEL : 0);
         HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", style, 0, 0, width, client.bottom, hwnd, nullptr,
                                     instance, nullptr);
         if (list == nullptr) return false;
+        // The whole row marked and clickable: an imported row's first cell is empty.
+        ListView_SetExtendedListViewStyleEx(list, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
         lists[static_cast<std::size_t>(k)].attach(list);
     }
 
@@ -276,7 +279,9 @@ int Win32Shell::messageBoxW(const MessageBoxSpec& box, UINT buttons) {
 
 void Win32Shell::showMessage(const MessageBoxSpec& box) { messageBoxW(box, MB_OK); }
 
-bool Win32Shell::askYesNo(const MessageBoxSpec& box) { return messageBoxW(box, MB_YESNO) == IDYES; }
+bool Win32Shell::askYesNo(const MessageBoxSpec& box) {
+    return messageBoxW(box, MB_YESNO | (box.defaultNo ? MB_DEFBUTTON2 : MB_DEFBUTTON1)) == IDYES;
+}
 
 void Win32Shell::enableMenuItem(int id, bool enabled) {
     EnableMenuItem(window_.menu, static_cast<UINT>(id), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
@@ -353,7 +358,9 @@ bool runFileDialog(HWND owner, const FileDialogSpec& request, DWORD flags, std::
 std::optional<std::filesystem::path> Win32Shell::chooseFile(const FileDialogSpec& request) {
     window_.refresh();
     std::wstring name;
-    if (!runFileDialog(window_.hwnd, request, OFN_OVERWRITEPROMPT, name)) return std::nullopt;
+    // A name that does not exist is refused by the open dialog itself.
+    const DWORD flags = request.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST;
+    if (!runFileDialog(window_.hwnd, request, flags, name)) return std::nullopt;
     return std::filesystem::path(std::wstring(name.c_str()));
 }
 

@@ -114,9 +114,11 @@ std::wstring App::menuText(int id) const {
     return text;
 }
 
-void pressKeys(const App& app, std::initializer_list<WORD> down) {
-    SetForegroundWindow(app.main());
-    waitFor([&] { return GetForegroundWindow() == app.main(); }, 3000);
+void pressKeys(const App& app, std::initializer_list<WORD> down) { pressKeys(app.main(), down); }
+
+void pressKeys(HWND window, std::initializer_list<WORD> down) {
+    SetForegroundWindow(window);
+    waitFor([&] { return GetForegroundWindow() == window; }, 3000);
     Sleep(100);
     auto send = [](WORD key, bool up) {
         INPUT i{};
@@ -270,14 +272,16 @@ void App::selectItem(HWND list, int row) const {
     SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base));
 }
 
-std::string App::clickRow(int kind, int row, bool twice) const {
+std::string App::clickRow(int kind, int row, bool twice, int column) const {
     HWND list = lists_[kind];
     SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
     auto* base = static_cast<char*>(remoteBuffer_);
     RECT r{};
-    r.left = LVIR_LABEL;
+    r.left = column == 0 ? LVIR_LABEL : LVIR_BOUNDS;
+    r.top = column;
     WriteProcessMemory(pi_.hProcess, base, &r, sizeof r, nullptr);
-    SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base));
+    SendMessageW(list, column == 0 ? LVM_GETITEMRECT : LVM_GETSUBITEMRECT, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(base));
     ReadProcessMemory(pi_.hProcess, base, &r, sizeof r, nullptr);
     POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     ClientToScreen(list, &p);
@@ -306,6 +310,17 @@ std::string App::clickRow(int kind, int row, bool twice) const {
     snprintf(where, sizeof where, "point %ld,%ld in %ld,%ld-%ld,%ld; %s; cursor %s at %ld,%ld", p.x, p.y, r.left, r.top,
              r.right, r.bottom, front ? "in front" : "not in front", placed ? "placed" : "not placed", at.x, at.y);
     return where;
+}
+
+RECT App::cellRect(int kind, int row, int column) const {
+    HWND list = lists_[kind];
+    auto* base = static_cast<char*>(remoteBuffer_);
+    RECT r{LVIR_BOUNDS, column, 0, 0};
+    WriteProcessMemory(pi_.hProcess, base, &r, sizeof r, nullptr);
+    SendMessageW(list, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base));
+    ReadProcessMemory(pi_.hProcess, base, &r, sizeof r, nullptr);
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
 }
 
 std::wstring App::tableText(int kind) const {

@@ -84,9 +84,12 @@ public:
     void selectOnlyRow(int kind, int row) const;
     // Selects and focuses an item of any list view of the program.
     void selectItem(HWND list, int item) const;
-    // Clicks (once or twice) in the middle of a row's first cell with the mouse;
-    // returns where it clicked and how the window and the cursor stood.
-    std::string clickRow(int kind, int row, bool twice) const;
+    // Clicks (once or twice) in the middle of a row's cell (its first by
+    // default) with the mouse; returns where it clicked and how the window and
+    // the cursor stood.
+    std::string clickRow(int kind, int row, bool twice, int column = 0) const;
+    // Where a cell of a table is on the screen.
+    RECT cellRect(int kind, int row, int column) const;
     // Every cell of a table, rows joined by '\n' and cells by '|'.
     std::wstring tableText(int kind) const;
 
@@ -102,6 +105,8 @@ private:
 
 // Presses keys together with real input, as the accelerators need.
 void pressKeys(const App& app, std::initializer_list<WORD> down);
+// The same in a window of the program (a dialog), brought to the front first.
+void pressKeys(HWND window, std::initializer_list<WORD> down);
 
 // A protocol file of `lines` valid lines (no company numbers).
 void writeProtocol(const std::wstring& file, int lines);

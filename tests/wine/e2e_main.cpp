@@ -85,7 +85,7 @@ void startupAndMenu() {
     app.command(IDM_ABOUT);
     about = app.waitDialog(L"Tervaly Kft.");
     if (about) {
-        results.check(App::text(about, IDOK) == L"Bez\u00E1r", "the About box's button is \"Bezár\"");
+        results.check(App::text(about, IDOK) == L"&Bez\u00E1r", "the About box's button is \"Bezár\", B underlined");
         PostMessageW(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
         results.check(waitFor([&] { return !IsWindow(about); }, 5000), "the About box closes with \"Bezár\"");
     }
@@ -215,15 +215,22 @@ void hungarianLongPath() {
            "the append question");
     results.check(waitFor([&] { return app.rowCount(0) == 72; }), "the report read back from there appends its rows");
     results.check(app.statusText(0) == report, "status part 0 shows the long Hungarian path");
-    // A file that is not there.
+    // A file that is not there: the open dialog itself refuses the name and stays.
+    const std::wstring apehTitle = L"APEH protokoll forr\u00E1s file megnyit\u00E1sa";
     app.command(IDM_LOAD_APEH);
-    openFile(app, L"APEH protokoll forr\u00E1s file megnyit\u00E1sa", path(deep, L"nincs.txt"), "load of a missing file");
-    answer(app, L"Hozz\u00E1f\u0171zz\u00FCk az \u00FAj \u00E1llom\u00E1nyt a megl\u00E9v\u0151 adatokhoz?", IDYES,
-           "the append question for the missing file");
-    answer(app, L"Rendszerhiba (file megnyit\u00E1sa)", IDOK, "a missing file cannot be opened");
-    answer(app, L"A jelent\u00E9s k\u00E9sz\u00EDt\u00E9se el\u0151tt ne felejtse el a c\u00E9gsz\u00E1mokat megadni!",
-           IDOK, "the reminder still follows, the register table has rows");
-    results.check(app.running() && app.rowCount(0) == 72, "the program keeps running with its rows");
+    openFile(app, apehTitle, path(deep, L"nincs.txt"), "load of a missing file");
+    HWND complaint = app.waitMessage([](const std::wstring&) { return true; }, 5000);
+    const std::wstring said = complaint ? App::messageText(complaint) : L"";
+    results.check(complaint != nullptr && said.find(L"Rendszerhiba") == std::wstring::npos,
+                  "the open dialog itself says the file is missing: \"" + narrow(said) + "\"");
+    if (complaint) App::press(complaint, IDOK);
+    waitFor([&] { return complaint == nullptr || !IsWindow(complaint); }, 5000);
+    HWND dialog = app.waitDialog(apehTitle, 5000);
+    results.check(dialog != nullptr, "the open dialog stays for another name");
+    if (dialog) App::press(dialog, IDCANCEL);
+    waitFor([&] { return dialog == nullptr || !IsWindow(dialog); }, 5000);
+    results.check(app.running() && app.rowCount(0) == 72 && app.noDialog(),
+                  "the program asks nothing more and keeps its rows");
     app.kill();
 }
 
@@ -321,6 +328,7 @@ int wmain(int argc, wchar_t** argv) {
         {L"mended", mendedFaults},      {L"recovery", recovery},          {L"directory", companyDirectory},
         {L"find", checkAndSearch},      {L"warnings", typoWarnings},
         {L"undo", undoAndRedo},         {L"journal", recoveryJournal},    {L"archive", archiveAndHistory},
+        {L"window", windowAndKeyboard},
     };
     // Run only when named: the installed program, by the package test.
     const struct {

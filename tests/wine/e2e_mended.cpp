@@ -134,13 +134,15 @@ void digitsAndTabOrder() {
     app.command(IDM_DATA_SHEET);
     HWND sheet = app.waitDialog(L"Adatlap");
     if (sheet) {
+        // Reading order: the row of Jelleg, Házszám and Szint, then Épület below.
         HWND area = GetDlgItem(sheet, IDE_DS_TERULET);
-        HWND house = GetNextDlgTabItem(sheet, area, FALSE);
-        HWND type = GetNextDlgTabItem(sheet, house, FALSE);
-        HWND building = GetNextDlgTabItem(sheet, type, FALSE);
-        results.check(GetDlgCtrlID(house) == IDE_DS_HAZSZAM && GetDlgCtrlID(type) == IDL_DS_JELLEG &&
-                          GetDlgCtrlID(building) == IDE_DS_EPULET,
-                      "the data sheet's tab order: Terület, Házszám, Jelleg, Épület");
+        HWND type = GetNextDlgTabItem(sheet, area, FALSE);
+        HWND house = GetNextDlgTabItem(sheet, type, FALSE);
+        HWND floor = GetNextDlgTabItem(sheet, house, FALSE);
+        HWND building = GetNextDlgTabItem(sheet, floor, FALSE);
+        results.check(GetDlgCtrlID(type) == IDL_DS_JELLEG && GetDlgCtrlID(house) == IDE_DS_HAZSZAM &&
+                          GetDlgCtrlID(floor) == IDL_DS_SZINT && GetDlgCtrlID(building) == IDE_DS_EPULET,
+                      "the data sheet's tab order: Terület, Jelleg, Házszám, Szint, Épület");
         App::press(sheet, IDCANCEL);
     }
     app.kill();

@@ -20,6 +20,7 @@ std::wstring freshFolder(const std::wstring& name, bool withSettings);
 // Texts more than one scenario waits for.
 inline constexpr wchar_t kRegisterCaption[] =
     L"C\u00E9gjegyz\u00E9k szerkeszt\u00E9se (C\u00E9g sz\u00E1mlasz\u00E1m\u00E1nak nyit\u00E1si/z\u00E1r\u00E1si adatai)";
+inline constexpr wchar_t kDeleteQuestion[] = L"Biztosan t\u00F6rli a sort?";
 inline constexpr wchar_t kCompanyWarning[] =
     L"A jelent\u00E9s k\u00E9sz\u00EDt\u00E9se el\u0151tt ne felejtse el a c\u00E9gsz\u00E1mokat megadni!";
 
@@ -43,5 +44,6 @@ void typoWarnings();
 void undoAndRedo();
 void archiveAndHistory();
 void installedProgram();
+void windowAndKeyboard();
 
 }  // namespace e2e

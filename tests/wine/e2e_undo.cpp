@@ -23,12 +23,12 @@ void undoAndRedo() {
     const std::wstring dir = freshFolder(L"undo", true);
     App app;
     if (!app.start(exe, dir)) return;
-    results.check(app.menuText(IDM_UNDO) == L"Visszavon\u00E1s\tCtrl+Z" && !app.menuEnabled(IDM_UNDO) &&
-                      app.menuText(IDM_REDO) == L"Ism\u00E9tl\u00E9s\tCtrl+Y" && !app.menuEnabled(IDM_REDO),
+    results.check(app.menuText(IDM_UNDO) == L"&Visszavon\u00E1s\tCtrl+Z" && !app.menuEnabled(IDM_UNDO) &&
+                      app.menuText(IDM_REDO) == L"&Ism\u00E9tl\u00E9s\tCtrl+Y" && !app.menuEnabled(IDM_REDO),
                   "with nothing to undo the items read plainly and are grey");
     typeRow(app);
     results.check(waitFor([&] { return app.rowCount(0) == 1; }) &&
-                      app.menuText(IDM_UNDO) == L"Visszavon\u00E1s: \u00FAj sor\tCtrl+Z" && app.menuEnabled(IDM_UNDO),
+                      app.menuText(IDM_UNDO) == L"&Visszavon\u00E1s: \u00FAj sor\tCtrl+Z" && app.menuEnabled(IDM_UNDO),
                   "a typed row: \"" + narrow(app.menuText(IDM_UNDO)) + "\"");
     const std::wstring typed = app.tableText(0);
 
@@ -41,14 +41,14 @@ void undoAndRedo() {
     answer(app, L"Ugye ki\u00EDrta a jelent\u00E9st?", IDYES, "the replacing load's question");
     answer(app, kCompanyWarning, IDOK, "the company-number warning");
     results.check(waitFor([&] { return app.rowCount(0) == 36; }) &&
-                      app.menuText(IDM_UNDO) == L"Visszavon\u00E1s: APEH \u00E1llom\u00E1ny bet\u00F6lt\u00E9se\tCtrl+Z",
+                      app.menuText(IDM_UNDO) == L"&Visszavon\u00E1s: APEH \u00E1llom\u00E1ny bet\u00F6lt\u00E9se\tCtrl+Z",
                   "the load replaced the typed row: \"" + narrow(app.menuText(IDM_UNDO)) + "\"");
     pressKeys(app, {VK_CONTROL, 'Z'});
     results.check(waitFor([&] { return app.rowCount(0) == 1; }) && app.tableText(0) == typed &&
                       selectedRow(app.list(0)) == 0,
                   "Ctrl+Z brings the typed row back, selected");
     results.check(app.menuEnabled(IDM_SAVE_REPORT) && app.statusText(1) == L" 1 t\u00E9tel" &&
-                      app.menuText(IDM_REDO) == L"Ism\u00E9tl\u00E9s: APEH \u00E1llom\u00E1ny bet\u00F6lt\u00E9se\tCtrl+Y",
+                      app.menuText(IDM_REDO) == L"&Ism\u00E9tl\u00E9s: APEH \u00E1llom\u00E1ny bet\u00F6lt\u00E9se\tCtrl+Y",
                   "the report is pending, the count is right, Redo names the load");
     shot(L"undo-menu");
     pressKeys(app, {VK_CONTROL, 'Y'});
