@@ -943,4 +943,29 @@ CompanyFill fillCompanies(RecordTables& tables, const CompanyDirectory* director
     return out;
 }
 
+// The reconciliation's walk: an account's chain starts at its newest row.
+void AccountHistory::eachLastState(const std::function<void(const AccountState&)>& visit) const {
+    for (const std::uint32_t slot : accounts_.slots) {
+        if (slot == 0) continue;
+        const std::uint32_t newest = refOf(slot) - 1;
+        const std::uint32_t row = newest / 2;
+        AccountState state;
+        state.account = accountOf(newest);
+        state.tax = stored(row, kStoredTax);
+        state.closing = rows_[row].table == ViewRegister ? field(row, RegisterCol::closingDate)
+                        : newest % 2                     ? field(row, AccountChangeCol::originalClosingDate)
+                                                         : field(row, AccountChangeCol::newClosingDate);
+        for (std::uint32_t s = newest + 1; s != 0 && (state.opening.empty() || state.company.empty());
+             s = nextByAccount_[s - 1]) {
+            const std::uint32_t r = (s - 1) / 2;
+            if (stored(r, kStoredTax) != state.tax) continue;
+            if (state.opening.empty()) state.opening = openingOf(s - 1);
+            const std::string_view company =
+                field(r, columnOf(static_cast<ViewKind>(rows_[r].table), ColumnRole::CompanyNumber));
+            if (state.company.empty() && company.size() == kCompanyNumberLength) state.company = company;
+        }
+        visit(state);
+    }
+}
+
 }  // namespace kovirant

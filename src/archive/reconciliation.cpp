@@ -1,0 +1,422 @@
+#include "archive/reconciliation.h"
+
+#include <algorithm>
+#include <bit>
+#include <numeric>
+#include <tuple>
+
+#include "archive/account_history.h"
+#include "directory/separated_text.h"
+#include "editing/pick_lists.h"
+#include "text/cp1250.h"
+#include "text/format.h"
+#include "util/file_io.h"
+
+namespace kovirant {
+namespace {
+
+std::uint64_t hashOf(const AccountKey& k) {
+    std::uint64_t h = (std::uint64_t{k.group[0]} << 32 | k.group[1]) * 0x9E3779B97F4A7C15ull;
+    h ^= (h >> 29) ^ (std::uint64_t{k.group[2]} * 0xBF58476D1CE4E5B9ull);
+    h ^= h >> 31;
+    return h * 0x94D049BB133111EBull;
+}
+
+std::uint32_t dateOf(std::string_view stored) {
+    std::uint32_t date = 0;
+    return readDateField(stored, date) == DateField::Date ? date : 0;
+}
+
+// The comparison: the register's lines in account order (through indexes, so
+// the list itself stays as read), found by account through a hash table of
+// the runs' starts; each account of the bank's side is compared with its
+// run, and the runs no account came to are what the bank does not know.
+class Comparer {
+public:
+    explicit Comparer(const std::vector<RegistryLine>& lines) : lines_(lines), order_(lines.size()) {
+        std::iota(order_.begin(), order_.end(), 0u);
+        std::sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return lines_[a].account != lines_[b].account ? lines_[a].account < lines_[b].account : a < b;
+        });
+        slots_.assign(std::bit_ceil(lines.size() * 2 + 2), 0);
+        seen_.assign(lines.size(), false);
+        for (std::size_t i = 0; i < order_.size(); ++i) {
+            if (i > 0 && line(i).account == line(i - 1).account) continue;
+            ++out_.registryAccounts;
+            slots_[probe(line(i).account)] = static_cast<std::uint32_t>(i + 1);
+        }
+    }
+
+    void compare(const BankAccount& bank) {
+        ++out_.bankAccounts;
+        const std::uint32_t at = slots_[probe(bank.account)];
+        if (at == 0) {
+            if (bank.closing == 0) add(DifferenceKind::MissingFromRegister, bank.account, nullptr, &bank);
+            else ++out_.agreeing;
+            return;
+        }
+        const std::size_t from = at - 1, to = runEnd(from);
+        seen_[from] = true;
+        if (disagree(from, to)) {
+            for (std::size_t i = from; i < to; ++i) add(DifferenceKind::TwiceInRegister, bank.account, &line(i), &bank);
+            return;
+        }
+        const RegistryLine& r = line(from);
+        const bool bankOpen = bank.closing == 0;
+        if (r.until != 0 && bankOpen) return add(DifferenceKind::MissingFromRegister, bank.account, &r, &bank);
+        if (r.closing == 0 && r.until == 0 && !bankOpen) return add(DifferenceKind::OpenInRegister, bank.account, &r, &bank);
+        bool differs = false;
+        if ((bank.opening != 0 && bank.opening != r.opening) || bank.closing != r.closing) {
+            add(DifferenceKind::DatesDiffer, bank.account, &r, &bank);
+            differs = true;
+        }
+        if ((bank.company != kNoCompany && bank.company != r.company) || bank.tax != r.tax) {
+            add(DifferenceKind::NumbersDiffer, bank.account, &r, &bank);
+            differs = true;
+        }
+        if (!differs) ++out_.agreeing;
+    }
+
+    Reconciliation finish() {
+        for (std::size_t from = 0; from < order_.size();) {
+            const std::size_t to = runEnd(from);
+            if (!seen_[from]) {
+                if (disagree(from, to))
+                    for (std::size_t i = from; i < to; ++i) add(DifferenceKind::TwiceInRegister, line(i).account, &line(i), nullptr);
+                else
+                    add(DifferenceKind::UnknownHere, line(from).account, &line(from), nullptr);
+            }
+            from = to;
+        }
+        std::stable_sort(out_.differences.begin(), out_.differences.end(), [](const Difference& a, const Difference& b) {
+            if (a.account != b.account) return a.account < b.account;
+            const std::uint32_t la = a.registry ? a.registry->line : 0, lb = b.registry ? b.registry->line : 0;
+            return la < lb;
+        });
+        return std::move(out_);
+    }
+
+private:
+    const RegistryLine& line(std::size_t i) const { return lines_[order_[i]]; }
+    std::size_t runEnd(std::size_t from) const {
+        std::size_t to = from + 1;
+        while (to < order_.size() && line(to).account == line(from).account) ++to;
+        return to;
+    }
+    bool disagree(std::size_t from, std::size_t to) const {
+        for (std::size_t i = from + 1; i < to; ++i)
+            if (!sameState(line(i), line(from))) return true;
+        return false;
+    }
+    std::size_t probe(const AccountKey& key) const {
+        std::size_t i = hashOf(key) & (slots_.size() - 1);
+        while (slots_[i] != 0 && line(slots_[i] - 1).account != key) i = (i + 1) & (slots_.size() - 1);
+        return i;
+    }
+    void add(DifferenceKind kind, const AccountKey& account, const RegistryLine* r, const BankAccount* bank) {
+        Difference d;
+        d.kind = kind;
+        d.account = account;
+        if (r) d.registry = *r;
+        if (bank) d.bank = *bank;
+        out_.differences.push_back(d);
+        ++out_.perKind[static_cast<std::size_t>(kind) - 1];
+    }
+
+    const std::vector<RegistryLine>& lines_;
+    std::vector<std::uint32_t> order_;  // the lines by account, then by line
+    std::vector<std::uint32_t> slots_;  // a run's first place in order_ + 1
+    std::vector<bool> seen_;            // per place in order_: its run met an account of the bank's side
+    Reconciliation out_;
+};
+
+// The directory's reader's test of an entry line: one of its fields is an
+// account number.
+bool looksLikeBankLine(std::string_view line, char separator) {
+    for (std::string_view f : rawFields(line, separator))
+        if (readAccountField(trimmed(unquoted(f)))) return true;
+    return false;
+}
+
+bool sameHeader(std::string_view field, std::string_view name) {
+    field = trimmed(field);
+    if (field.size() != name.size()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i)
+        if (lowerCp1250(static_cast<unsigned char>(field[i])) != lowerCp1250(static_cast<unsigned char>(name[i])))
+            return false;
+    return true;
+}
+
+constexpr std::size_t kTextMost = 256;
+
+}  // namespace
+
+std::string_view differenceLabel(DifferenceKind kind) {
+    switch (kind) {
+        case DifferenceKind::OpenInRegister: return "nyitott a cégjegyzékben, nálunk megszűnt";
+        case DifferenceKind::MissingFromRegister: return "hiányzik a cégjegyzékből";
+        case DifferenceKind::DatesDiffer: return "eltérő dátum";
+        case DifferenceKind::NumbersDiffer: return "eltérő cégszám vagy törzsszám";
+        case DifferenceKind::UnknownHere: return "nálunk ismeretlen";
+        case DifferenceKind::TwiceInRegister: return "a cégjegyzékben kétszer";
+    }
+    return {};
+}
+
+std::optional<RegisterEntry> proposalOf(const Difference& d) {
+    if (!d.bank || d.kind == DifferenceKind::UnknownHere || d.kind == DifferenceKind::TwiceInRegister)
+        return std::nullopt;
+    const BankAccount& b = *d.bank;
+    RegisterEntry row;
+    row[RegisterCol::companyNumber] = companyText(b.company);
+    row[RegisterCol::taxBaseNumber] = taxText(b.tax);
+    row[RegisterCol::accountNumber] = accountText(d.account);
+    row[RegisterCol::openingDate] = dateText(b.opening);
+    const auto codes = CodeList();
+    switch (d.kind) {
+        case DifferenceKind::OpenInRegister:
+            row[RegisterCol::closingDate] = dateText(b.closing);
+            row[RegisterCol::accountCode] = codes[kCodeTorles];
+            break;
+        case DifferenceKind::MissingFromRegister:
+            row[RegisterCol::accountCode] = codes[kCodeBejegyzes];
+            break;
+        default:
+            row[RegisterCol::closingDate] = dateText(b.closing);
+            row[RegisterCol::accountCode] = codes[kCodeEgyeztetes];
+            break;
+    }
+    return row;
+}
+
+Reconciliation reconcile(const AccountHistory& history, const RegistryListOutcome& registry) {
+    Comparer comparer(registry.accounts);
+    history.eachLastState([&](const AccountHistory::AccountState& s) {
+        const auto account = readAccountField(s.account);
+        if (!account) return;  // no account the register can hold
+        BankAccount bank;
+        bank.account = *account;
+        bank.tax = readTaxField(s.tax).value_or(kNoTax);
+        bank.company = s.company.empty() ? kNoCompany : readCompanyField(s.company).value_or(kNoCompany);
+        bank.opening = dateOf(s.opening);
+        bank.closing = dateOf(s.closing);
+        comparer.compare(bank);
+    });
+    return comparer.finish();
+}
+
+Reconciliation reconcile(const BankListOutcome& bank, const RegistryListOutcome& registry) {
+    Comparer comparer(registry.accounts);
+    for (const BankAccount& b : bank.accounts) comparer.compare(b);
+    return comparer.finish();
+}
+
+std::vector<RegisterEntry> proposalRows(const Reconciliation& r, std::span<const std::size_t> chosen) {
+    std::vector<std::size_t> which(chosen.begin(), chosen.end());
+    if (which.empty()) {
+        which.resize(r.differences.size());
+        std::iota(which.begin(), which.end(), std::size_t{0});
+    }
+    std::sort(which.begin(), which.end());  // the differences are in account order
+    which.erase(std::unique(which.begin(), which.end()), which.end());
+    std::vector<RegisterEntry> rows;
+    for (std::size_t i : which) {
+        if (i >= r.differences.size()) continue;
+        auto row = proposalOf(r.differences[i]);
+        if (row && (rows.empty() || rows.back() != *row)) rows.push_back(std::move(*row));
+    }
+    return rows;
+}
+
+std::string reconciliationCounts(const Reconciliation& r) {
+    std::string out = std::to_string(r.differences.size()) + " eltérés, " + std::to_string(r.agreeing) + " egyező számla";
+    for (std::size_t k = 0; k < kDifferenceKinds; ++k)
+        out += "; " + std::string(differenceLabel(static_cast<DifferenceKind>(k + 1))) + ": " + std::to_string(r.perKind[k]);
+    return out;
+}
+
+std::string differenceListCsv(const Reconciliation& r) {
+    std::string text;
+    text.reserve(64 + r.differences.size() * 160);
+    text += "Eltérés;Számlaszám;Sor;Cégjegyzék törzsszám;Cégjegyzék cégszám;Cégjegyzék nyitás;Cégjegyzék zárás;"
+            "Hattól;Hatig;Bank törzsszám;Bank cégszám;Bank nyitás;Bank zárás;Javasolt kód\r\n";
+    for (const Difference& d : r.differences) {
+        auto field = [&](std::string_view value) {
+            appendField(text, value, ';');
+            text += ';';
+        };
+        field(differenceLabel(d.kind));
+        field(accountText(d.account));
+        const RegistryLine* g = d.registry ? &*d.registry : nullptr;
+        field(g ? std::to_string(g->line) : "");
+        field(g ? taxText(g->tax) : "");
+        field(g ? companyText(g->company) : "");
+        field(g ? dateText(g->opening) : "");
+        field(g ? dateText(g->closing) : "");
+        field(g ? dateText(g->from) : "");
+        field(g ? dateText(g->until) : "");
+        const BankAccount* b = d.bank ? &*d.bank : nullptr;
+        field(b ? taxText(b->tax) : "");
+        field(b ? companyText(b->company) : "");
+        field(b ? dateText(b->opening) : "");
+        field(b ? dateText(b->closing) : "");
+        const auto row = proposalOf(d);
+        appendField(text, row ? std::string_view((*row)[RegisterCol::accountCode]) : std::string_view(), ';');
+        text += "\r\n";
+    }
+    return std::string(kUtf8ByteOrderMark) + cp1250ToUtf8(text);
+}
+
+DifferenceListSaveResult saveDifferenceList(const std::filesystem::path& target, const Reconciliation& r) {
+    DifferenceListSaveResult out;
+    out.errorCode = replaceFile(target, differenceListCsv(r));
+    out.saved = out.errorCode == 0;
+    if (out.saved) out.rows = r.differences.size();
+    return out;
+}
+
+BankListOutcome parseBankAccountList(std::string_view bytes) {
+    BankListOutcome out;
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+        out.status = BankListStatus::NotText;
+        return out;
+    }
+    bool utf8 = false;
+    if (bytes.starts_with(kUtf8ByteOrderMark)) {
+        bytes.remove_prefix(kUtf8ByteOrderMark.size());
+        utf8 = true;
+    } else {
+        utf8 = isUtf8Text(bytes);
+    }
+    const std::string converted = utf8 ? utf8ToCp1250(bytes) : std::string();
+    const std::string_view text = utf8 ? std::string_view(converted) : bytes;
+    const std::size_t lf = text.find('\n');
+    const char eol = lf == std::string_view::npos && text.find('\r') != std::string_view::npos ? '\r' : '\n';
+    const char separator = detectSeparator(text, eol, looksLikeBankLine);
+
+    RecordReader reader(text, 0, separator, eol, looksLikeBankLine);
+    SeparatedRecord record;
+    enum Col { Tax, Account, Opening, Closing, Company, kCols };
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::array<std::size_t, kCols> at;
+    at.fill(kNone);
+    bool header = false;
+    std::size_t lineNumber = 1, counted = 0;  // the line of text[counted]
+    auto lineOf = [&](std::string_view raw) {
+        const auto to = static_cast<std::size_t>(raw.data() - text.data());
+        lineNumber += static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(counted),
+                                                          text.begin() + static_cast<std::ptrdiff_t>(to), eol));
+        counted = to;
+        return static_cast<std::uint32_t>(lineNumber);
+    };
+    auto unusable = [&](std::uint32_t line, std::string_view raw, std::string reason) {
+        out.unused.push_back({line, false, std::move(reason), std::string(raw.substr(0, kTextMost))});
+        ++out.unreadable;
+    };
+    std::vector<BankAccount> read;
+    while (reader.next(record)) {
+        if (!header) {
+            if (trimmed(record.raw).empty() || separatorLine(record.raw)) continue;
+            header = true;
+            static constexpr std::string_view kNames[kCols][2] = {
+                {"Törzsszám", "Adószám"}, {"Számlaszám", "Jelzőszám"}, {"Nyitás", ""}, {"Zárás", ""}, {"Cégszám", ""}};
+            for (std::size_t f = 0; f < record.fields.size(); ++f)
+                for (std::size_t c = 0; c < kCols; ++c)
+                    for (std::string_view name : kNames[c])
+                        if (!name.empty() && at[c] == kNone && sameHeader(record.fields[f], name)) at[c] = f;
+            for (std::size_t c = 0; c < kCols; ++c) {
+                if (at[c] != kNone) continue;
+                if (!out.missingColumns.empty()) out.missingColumns += ", ";
+                out.missingColumns += kNames[c][0];
+                if (!kNames[c][1].empty()) out.missingColumns += std::string(" vagy ") + std::string(kNames[c][1]);
+            }
+            if (!out.missingColumns.empty()) {
+                out.status = BankListStatus::MissingColumns;
+                return out;
+            }
+            continue;
+        }
+        ++out.lines;
+        if (trimmed(record.raw).empty()) continue;
+        const std::uint32_t line = lineOf(record.raw);
+        if (record.broken) {
+            unusable(line, record.raw, "lezáratlan idézőjel");
+            continue;
+        }
+        auto cell = [&](Col c) {
+            return at[c] < record.fields.size() ? trimmed(record.fields[at[c]]) : std::string_view();
+        };
+        BankAccount b;
+        b.line = line;
+        const auto account = readAccountField(cell(Account));
+        if (!account) {
+            unusable(line, record.raw, "hibás számlaszám: " + std::string(cell(Account)));
+            continue;
+        }
+        b.account = *account;
+        const auto tax = readTaxField(cell(Tax));
+        if (!tax) {
+            unusable(line, record.raw, "hibás törzsszám: " + std::string(cell(Tax)));
+            continue;
+        }
+        b.tax = *tax;
+        if (!cell(Company).empty()) {
+            const auto company = readCompanyField(cell(Company));
+            if (!company) {
+                unusable(line, record.raw, "hibás cégszám: " + std::string(cell(Company)));
+                continue;
+            }
+            b.company = *company;
+        }
+        bool bad = false;
+        for (const auto& [c, date, name] : {std::tuple{Opening, &b.opening, "nyitás"}, std::tuple{Closing, &b.closing, "zárás"}}) {
+            if (cell(c).empty()) continue;
+            if (readDateField(cell(c), *date) != DateField::Date) {
+                unusable(line, record.raw, std::string("hibás ") + name + ": " + std::string(cell(c)));
+                bad = true;
+                break;
+            }
+        }
+        if (!bad) read.push_back(b);
+    }
+    if (!header) {
+        out.status = BankListStatus::MissingColumns;
+        out.missingColumns = "Törzsszám vagy Adószám, Számlaszám vagy Jelzőszám, Nyitás, Zárás, Cégszám";
+        return out;
+    }
+    // Each account once: a later line answers, an earlier one is listed.
+    std::stable_sort(read.begin(), read.end(), [](const BankAccount& a, const BankAccount& b) { return a.account < b.account; });
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        if (i + 1 < read.size() && read[i + 1].account == read[i].account) {
+            out.unused.push_back({read[i].line, false,
+                                  "a számla a " + std::to_string(read[i + 1].line) + ". sorban ismét szerepel", {}});
+            continue;
+        }
+        out.accounts.push_back(read[i]);
+    }
+    std::sort(out.unused.begin(), out.unused.end(), [](const UnusedLine& a, const UnusedLine& b) { return a.line < b.line; });
+    return out;
+}
+
+BankListOutcome readBankAccountList(const std::filesystem::path& path) {
+    std::string bytes;
+    if (const int error = readFile(path, bytes); error != 0) {
+        BankListOutcome out;
+        out.status = BankListStatus::CannotOpen;
+        out.errorCode = error;
+        return out;
+    }
+    return parseBankAccountList(bytes);
+}
+
+std::string bankListFault(const BankListOutcome& o) {
+    switch (o.status) {
+        case BankListStatus::Read: return {};
+        case BankListStatus::CannotOpen: return "A bank számlalistája nem olvasható (hibakód: " + std::to_string(o.errorCode) + ")";
+        case BankListStatus::NotText: return "A bank számlalistája nem Windows-1250 vagy UTF-8 szöveg";
+        case BankListStatus::MissingColumns: return "Hiányzó oszlop a bank számlalistájában: " + o.missingColumns;
+    }
+    return {};
+}
+
+}  // namespace kovirant
