@@ -945,7 +945,13 @@ CompanyFill fillCompanies(RecordTables& tables, const CompanyDirectory* director
 
 // The reconciliation's walk: an account's chain starts at its newest row.
 void AccountHistory::eachLastState(const std::function<void(const AccountState&)>& visit) const {
-    for (const std::uint32_t slot : accounts_.slots) {
+    constexpr std::size_t kAhead = 16;  // the rows of the slots ahead are fetched, then their cells
+    const std::span<const std::uint32_t> slots = accounts_.slots;
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        if (i + kAhead < slots.size() && slots[i + kAhead] != 0) prefetch(&rows_[(refOf(slots[i + kAhead]) - 1) / 2]);
+        if (i + kAhead / 2 < slots.size() && slots[i + kAhead / 2] != 0)
+            prefetch(pool_.data() + rows_[(refOf(slots[i + kAhead / 2]) - 1) / 2].at);
+        const std::uint32_t slot = slots[i];
         if (slot == 0) continue;
         const std::uint32_t newest = refOf(slot) - 1;
         const std::uint32_t row = newest / 2;

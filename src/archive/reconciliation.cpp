@@ -11,6 +11,7 @@
 #include "text/cp1250.h"
 #include "text/format.h"
 #include "util/file_io.h"
+#include "util/prefetch.h"
 
 namespace kovirant {
 namespace {
@@ -27,41 +28,49 @@ std::uint32_t dateOf(std::string_view stored) {
     return readDateField(stored, date) == DateField::Date ? date : 0;
 }
 
-// The comparison: the register's lines in account order (through indexes, so
-// the list itself stays as read), found by account through a hash table of
-// the runs' starts; each account of the bank's side is compared with its
-// run, and the runs no account came to are what the bank does not know.
+// The comparison: the register's lines found by account through a hash
+// table of each account's first line, its later lines chained after it in
+// the list's order (the list itself stays as read); each account of the
+// bank's side is compared with its lines, and the accounts no account of
+// the bank's side came to are what the bank does not know.
 class Comparer {
 public:
-    explicit Comparer(const std::vector<RegistryLine>& lines) : lines_(lines), order_(lines.size()) {
-        std::iota(order_.begin(), order_.end(), 0u);
-        std::sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return lines_[a].account != lines_[b].account ? lines_[a].account < lines_[b].account : a < b;
-        });
-        slots_.assign(std::bit_ceil(lines.size() * 2 + 2), 0);
-        seen_.assign(lines.size(), false);
-        for (std::size_t i = 0; i < order_.size(); ++i) {
-            if (i > 0 && line(i).account == line(i - 1).account) continue;
-            ++out_.registryAccounts;
-            slots_[probe(line(i).account)] = static_cast<std::uint32_t>(i + 1);
+    explicit Comparer(const std::vector<RegistryLine>& lines)
+        : lines_(lines), slots_(std::bit_ceil(lines.size() * 2 + 2), 0), next_(lines.size(), 0), seen_(lines.size(), false) {
+        for (std::size_t i = lines.size(); i-- > 0;) {
+            std::uint32_t& slot = slots_[probe(lines[i].account)];
+            if (slot == 0) ++out_.registryAccounts;
+            next_[i] = slot;
+            slot = static_cast<std::uint32_t>(i + 1);
         }
     }
 
+    // Many at once: each one's slot, then the line it names, is asked of
+    // the memory before any is compared.
+    void compare(std::span<const BankAccount> banks) {
+        std::array<std::size_t, kBatch> at;
+        for (std::size_t i = 0; i < banks.size(); ++i) prefetch(&slots_[at[i] = hashOf(banks[i].account) & (slots_.size() - 1)]);
+        for (std::size_t i = 0; i < banks.size(); ++i)
+            if (slots_[at[i]] != 0) prefetch(&lines_[slots_[at[i]] - 1]);
+        for (const BankAccount& b : banks) compare(b);
+    }
+    static constexpr std::size_t kBatch = 32;
+
     void compare(const BankAccount& bank) {
         ++out_.bankAccounts;
-        const std::uint32_t at = slots_[probe(bank.account)];
-        if (at == 0) {
+        const std::uint32_t first = slots_[probe(bank.account)];
+        if (first == 0) {
             if (bank.closing == 0) add(DifferenceKind::MissingFromRegister, bank.account, nullptr, &bank);
             else ++out_.agreeing;
             return;
         }
-        const std::size_t from = at - 1, to = runEnd(from);
-        seen_[from] = true;
-        if (disagree(from, to)) {
-            for (std::size_t i = from; i < to; ++i) add(DifferenceKind::TwiceInRegister, bank.account, &line(i), &bank);
+        seen_[first - 1] = true;
+        if (disagree(first)) {
+            for (std::uint32_t at = first; at != 0; at = next_[at - 1])
+                add(DifferenceKind::TwiceInRegister, bank.account, &lines_[at - 1], &bank);
             return;
         }
-        const RegistryLine& r = line(from);
+        const RegistryLine& r = lines_[first - 1];
         const bool bankOpen = bank.closing == 0;
         if (r.until != 0 && bankOpen) return add(DifferenceKind::MissingFromRegister, bank.account, &r, &bank);
         if (r.closing == 0 && r.until == 0 && !bankOpen) return add(DifferenceKind::OpenInRegister, bank.account, &r, &bank);
@@ -78,17 +87,16 @@ public:
     }
 
     Reconciliation finish() {
-        for (std::size_t from = 0; from < order_.size();) {
-            const std::size_t to = runEnd(from);
-            if (!seen_[from]) {
-                if (disagree(from, to))
-                    for (std::size_t i = from; i < to; ++i) add(DifferenceKind::TwiceInRegister, line(i).account, &line(i), nullptr);
-                else
-                    add(DifferenceKind::UnknownHere, line(from).account, &line(from), nullptr);
-            }
-            from = to;
+        for (const std::uint32_t first : slots_) {
+            if (first == 0 || seen_[first - 1]) continue;
+            const RegistryLine& r = lines_[first - 1];
+            if (disagree(first))
+                for (std::uint32_t at = first; at != 0; at = next_[at - 1])
+                    add(DifferenceKind::TwiceInRegister, r.account, &lines_[at - 1], nullptr);
+            else
+                add(DifferenceKind::UnknownHere, r.account, &r, nullptr);
         }
-        std::stable_sort(out_.differences.begin(), out_.differences.end(), [](const Difference& a, const Difference& b) {
+        std::sort(out_.differences.begin(), out_.differences.end(), [](const Difference& a, const Difference& b) {
             if (a.account != b.account) return a.account < b.account;
             const std::uint32_t la = a.registry ? a.registry->line : 0, lb = b.registry ? b.registry->line : 0;
             return la < lb;
@@ -97,20 +105,15 @@ public:
     }
 
 private:
-    const RegistryLine& line(std::size_t i) const { return lines_[order_[i]]; }
-    std::size_t runEnd(std::size_t from) const {
-        std::size_t to = from + 1;
-        while (to < order_.size() && line(to).account == line(from).account) ++to;
-        return to;
-    }
-    bool disagree(std::size_t from, std::size_t to) const {
-        for (std::size_t i = from + 1; i < to; ++i)
-            if (!sameState(line(i), line(from))) return true;
+    // Whether an account's lines (its first + 1) disagree.
+    bool disagree(std::uint32_t first) const {
+        for (std::uint32_t at = next_[first - 1]; at != 0; at = next_[at - 1])
+            if (!sameState(lines_[at - 1], lines_[first - 1])) return true;
         return false;
     }
     std::size_t probe(const AccountKey& key) const {
         std::size_t i = hashOf(key) & (slots_.size() - 1);
-        while (slots_[i] != 0 && line(slots_[i] - 1).account != key) i = (i + 1) & (slots_.size() - 1);
+        while (slots_[i] != 0 && lines_[slots_[i] - 1].account != key) i = (i + 1) & (slots_.size() - 1);
         return i;
     }
     void add(DifferenceKind kind, const AccountKey& account, const RegistryLine* r, const BankAccount* bank) {
@@ -124,9 +127,9 @@ private:
     }
 
     const std::vector<RegistryLine>& lines_;
-    std::vector<std::uint32_t> order_;  // the lines by account, then by line
-    std::vector<std::uint32_t> slots_;  // a run's first place in order_ + 1
-    std::vector<bool> seen_;            // per place in order_: its run met an account of the bank's side
+    std::vector<std::uint32_t> slots_;  // an account's first line + 1
+    std::vector<std::uint32_t> next_;   // per line: the account's next line + 1
+    std::vector<bool> seen_;            // per first line: an account of the bank's side came to it
     Reconciliation out_;
 };
 
@@ -191,6 +194,8 @@ std::optional<RegisterEntry> proposalOf(const Difference& d) {
 
 Reconciliation reconcile(const AccountHistory& history, const RegistryListOutcome& registry) {
     Comparer comparer(registry.accounts);
+    std::vector<BankAccount> batch;
+    batch.reserve(Comparer::kBatch);
     history.eachLastState([&](const AccountHistory::AccountState& s) {
         const auto account = readAccountField(s.account);
         if (!account) return;  // no account the register can hold
@@ -200,14 +205,20 @@ Reconciliation reconcile(const AccountHistory& history, const RegistryListOutcom
         bank.company = s.company.empty() ? kNoCompany : readCompanyField(s.company).value_or(kNoCompany);
         bank.opening = dateOf(s.opening);
         bank.closing = dateOf(s.closing);
-        comparer.compare(bank);
+        batch.push_back(bank);
+        if (batch.size() == Comparer::kBatch) {
+            comparer.compare(batch);
+            batch.clear();
+        }
     });
+    comparer.compare(batch);
     return comparer.finish();
 }
 
 Reconciliation reconcile(const BankListOutcome& bank, const RegistryListOutcome& registry) {
     Comparer comparer(registry.accounts);
-    for (const BankAccount& b : bank.accounts) comparer.compare(b);
+    for (std::size_t i = 0; i < bank.accounts.size(); i += Comparer::kBatch)
+        comparer.compare(std::span(bank.accounts).subspan(i, std::min(Comparer::kBatch, bank.accounts.size() - i)));
     return comparer.finish();
 }
 

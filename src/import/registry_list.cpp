@@ -20,29 +20,30 @@ std::uint64_t numberOf(std::string_view digits) {
     return n;
 }
 
-// The digits of `text` when it is groups of digits of these lengths, joined
-// by `separator` or by nothing at all (every group then, or none, separated).
-std::optional<std::string> groups(std::string_view text, std::initializer_list<std::size_t> lengths, char separator) {
+// Whether `text` is groups of digits of these lengths, joined by
+// `separator` or by nothing at all (every group then, or none, separated);
+// its digits go to `out` (room for all of them).
+bool groups(std::string_view text, std::initializer_list<std::size_t> lengths, char separator, char* out) {
     std::size_t total = 0;
     for (std::size_t n : lengths) total += n;
     if (text.size() == total) {
-        if (!allDigits(text)) return std::nullopt;
-        return std::string(text);
+        if (!allDigits(text)) return false;
+        std::memcpy(out, text.data(), total);
+        return true;
     }
-    if (text.size() != total + lengths.size() - 1) return std::nullopt;
-    std::string out;
+    if (text.size() != total + lengths.size() - 1) return false;
     std::size_t at = 0;
     for (std::size_t n : lengths) {
         if (at != 0) {
-            if (text[at] != separator) return std::nullopt;
+            if (text[at] != separator) return false;
             ++at;
         }
         const std::string_view part = text.substr(at, n);
-        if (!allDigits(part)) return std::nullopt;
-        out += part;
+        if (!allDigits(part)) return false;
+        out = std::copy(part.begin(), part.end(), out);
         at += n;
     }
-    return out;
+    return true;
 }
 
 bool isValidUtf8(std::string_view text) {
@@ -93,10 +94,13 @@ struct Lead {
 
 Lead readLead(const std::vector<Token>& tokens) {
     Lead lead;
-    for (const Token& t : tokens)
-        if (readAccountField(t.text)) lead.looksLikeData = true;
+    // A line that is no account line may still be one that failed: it holds
+    // an account number.
+    auto looksLikeData = [&] {
+        return std::any_of(tokens.begin(), tokens.end(), [](const Token& t) { return readAccountField(t.text).has_value(); });
+    };
     std::size_t i = 0;
-    std::string company;
+    std::string_view company;
     if (i < tokens.size() && isCgMark(tokens[i].text)) {
         company = tokens[i].text.substr(3);
         ++i;
@@ -106,7 +110,8 @@ Lead readLead(const std::vector<Token>& tokens) {
     }
     const auto companyNumber = readCompanyField(company);
     if (!companyNumber) {
-        lead.fault = "hibás cégjegyzékszám: " + company;
+        lead.looksLikeData = looksLikeData();
+        lead.fault = "hibás cégjegyzékszám: " + std::string(company);
         return lead;
     }
     lead.looksLikeData = true;
@@ -170,42 +175,39 @@ void eachLine(std::string_view text, Visit&& visit) {
 
 std::optional<std::uint64_t> readCompanyField(std::string_view text) {
     if (isCgMark(text)) text.remove_prefix(3);
-    const auto digits = groups(text, {2, 2, 6}, '-');
-    if (!digits) return std::nullopt;
-    return numberOf(*digits);
+    char digits[10];
+    if (!groups(text, {2, 2, 6}, '-', digits)) return std::nullopt;
+    return numberOf({digits, sizeof digits});
 }
 
 std::optional<std::uint32_t> readTaxField(std::string_view text) {
-    if (text.size() == 8 && allDigits(text)) return static_cast<std::uint32_t>(numberOf(text));
-    const auto digits = groups(text, {8, 1, 2}, '-');
-    if (!digits) return std::nullopt;
-    return static_cast<std::uint32_t>(numberOf(std::string_view(*digits).substr(0, 8)));
+    char digits[11];
+    if (text.size() == 8 ? !groups(text, {8}, '-', digits) : !groups(text, {8, 1, 2}, '-', digits)) return std::nullopt;
+    return static_cast<std::uint32_t>(numberOf({digits, 8}));
 }
 
 std::optional<AccountKey> readAccountField(std::string_view text) {
-    auto digits = groups(text, {8, 8, 8}, '-');
-    if (!digits) {
-        digits = groups(text, {8, 8}, '-');
-        if (!digits) return std::nullopt;
-        digits->append(8, '0');
+    char digits[24];
+    if (!groups(text, {8, 8, 8}, '-', digits)) {
+        if (!groups(text, {8, 8}, '-', digits)) return std::nullopt;
+        std::fill(digits + 16, digits + 24, '0');
     }
     AccountKey key;
-    for (std::size_t g = 0; g < 3; ++g)
-        key.group[g] = static_cast<std::uint32_t>(numberOf(std::string_view(*digits).substr(g * 8, 8)));
+    for (std::size_t g = 0; g < 3; ++g) key.group[g] = static_cast<std::uint32_t>(numberOf({digits + g * 8, 8}));
     return key;
 }
 
 DateField readDateField(std::string_view text, std::uint32_t& date) {
     if (text == "-" || text == ".") return DateField::Empty;
-    std::optional<std::string> digits;
-    if (text.size() == 8) digits = groups(text, {8}, '-');
-    else if (text.size() == 11 && text.back() == '.') digits = groups(text.substr(0, 10), {4, 2, 2}, '.');
-    else if (text.size() == 10)
-        for (char sep : {'-', '.', '/'})
-            if (text[4] == sep && text[7] == sep && (digits = groups(text, {4, 2, 2}, sep))) break;
-    if (!digits) return DateField::NotADate;
-    if (*digits == "00000000") return DateField::Empty;
-    const std::string_view d(*digits);
+    char digits[8];
+    bool form = false;
+    if (text.size() == 8) form = groups(text, {8}, '-', digits);
+    else if (text.size() == 11 && text.back() == '.') form = groups(text.substr(0, 10), {4, 2, 2}, '.', digits);
+    else if (text.size() == 10 && text[4] == text[7] && (text[4] == '-' || text[4] == '.' || text[4] == '/'))
+        form = groups(text, {4, 2, 2}, text[4], digits);
+    if (!form) return DateField::NotADate;
+    const std::string_view d(digits, sizeof digits);
+    if (d == "00000000") return DateField::Empty;
     const DateParts parts{std::string(d.substr(0, 4)), std::string(d.substr(4, 2)), std::string(d.substr(6, 2))};
     if (!IsValidDate(parts)) return DateField::NoSuchDay;
     date = static_cast<std::uint32_t>(numberOf(d));
@@ -392,8 +394,9 @@ public:
             if (afterCr && piece.front() == '\n') piece.remove_prefix(1);
             afterCr = false;
             while (go && !piece.empty()) {
-                const std::size_t end = piece.find_first_of("\r\n");
-                if (end == std::string_view::npos) {
+                std::size_t end = 0;
+                while (end < piece.size() && piece[end] != '\n' && piece[end] != '\r') ++end;
+                if (end == piece.size()) {
                     carry.append(piece.substr(0, kLineMost - std::min(kLineMost, carry.size())));
                     break;
                 }
