@@ -104,6 +104,10 @@ TEST(Reconciliation, EachKindAgainstTheHistoryAndAgainstTheBanksList) {
     };
     const Reconciliation fromHistory = reconcile(history, registry);
     EXPECT_EQ(shown(fromHistory), want);
+    EXPECT_EQ(differenceText(fromHistory.differences[0]),
+              "nyitott a cégjegyzékben, nálunk megszűnt: " + acc(1) + "; cégjegyzék: " + tax(1) + " " + company(1) +
+                  " 2020-01-01 - hattól 2020-01-05 hatig -; nálunk: " + tax(1) + " " + company(1) +
+                  " 2020-01-01 2026-11-20; javasolt: Törlés");
     EXPECT_EQ(fromHistory.agreeing, 3u);  // 8, 9 (closed, not in the register) and 10 (twice, alike)
     EXPECT_EQ(fromHistory.count(DifferenceKind::TwiceInRegister), 2u);
     EXPECT_EQ(fromHistory.bankAccounts, 11u);

@@ -222,6 +222,23 @@ Reconciliation reconcile(const BankListOutcome& bank, const RegistryListOutcome&
     return comparer.finish();
 }
 
+std::string differenceText(const Difference& d) {
+    auto date = [](std::uint32_t v) { return v == 0 ? std::string("-") : dateText(v); };
+    std::string out = std::string(differenceLabel(d.kind)) + ": " + accountText(d.account);
+    if (d.registry) {
+        const RegistryLine& r = *d.registry;
+        out += "; cégjegyzék: " + taxText(r.tax) + " " + companyText(r.company) + " " + date(r.opening) + " " +
+               date(r.closing) + " hattól " + date(r.from) + " hatig " + date(r.until);
+    }
+    if (d.bank) {
+        const BankAccount& b = *d.bank;
+        out += "; nálunk: " + taxText(b.tax) + " " + (b.company == kNoCompany ? std::string("-") : companyText(b.company)) +
+               " " + date(b.opening) + " " + date(b.closing);
+    }
+    if (const auto row = proposalOf(d)) out += "; javasolt: " + (*row)[RegisterCol::accountCode];
+    return out;
+}
+
 std::vector<RegisterEntry> proposalRows(const Reconciliation& r, std::span<const std::size_t> chosen) {
     std::vector<std::size_t> which(chosen.begin(), chosen.end());
     if (which.empty()) {

@@ -83,6 +83,12 @@ struct Difference {
 // number known) is still given: the check lists what it lacks.
 std::optional<RegisterEntry> proposalOf(const Difference& difference);
 
+// A difference in one line, as a finding tells it (Windows-1250):
+// "<label>: <account>; cégjegyzék: <tax> <company> <dates>; nálunk: <tax>
+// <company> <dates>; javasolt: <code>", a side it has not left out, an empty
+// date as "-".
+std::string differenceText(const Difference& difference);
+
 struct Reconciliation {
     std::vector<Difference> differences;  // in account-number order, then the register's line order
     std::array<std::size_t, kDifferenceKinds> perKind{};  // [kind - 1]

@@ -76,7 +76,7 @@ enum class RegistryListStatus {
     Read,        // every line looked at (some may be unused)
     CannotOpen,  // the system's error code says why
     NotText,     // UTF-16 (or 32): nothing read
-    ReadFailed,  // a read failed part-way: nothing is used
+    ReadFailed,  // a read failed part-way (the system's error code): the lines before it are read
 };
 
 struct RegistryListOutcome {
