@@ -263,6 +263,19 @@ std::string reconciliationCounts(const Reconciliation& r) {
     return out;
 }
 
+namespace {
+
+// A spreadsheet takes 24 digits for a number it cannot hold and drops a
+// company number's leading zero: the CSV gives both with their hyphens.
+std::string hyphenated(std::string digits, std::initializer_list<std::size_t> cuts) {
+    std::size_t shift = 0;
+    for (std::size_t at : cuts)
+        if (at + shift < digits.size()) digits.insert(at + shift++, 1, '-');
+    return digits;
+}
+
+}  // namespace
+
 std::string differenceListCsv(const Reconciliation& r) {
     std::string text;
     text.reserve(64 + r.differences.size() * 160);
@@ -274,18 +287,18 @@ std::string differenceListCsv(const Reconciliation& r) {
             text += ';';
         };
         field(differenceLabel(d.kind));
-        field(accountText(d.account));
+        field(hyphenated(accountText(d.account), {8, 16}));
         const RegistryLine* g = d.registry ? &*d.registry : nullptr;
         field(g ? std::to_string(g->line) : "");
         field(g ? taxText(g->tax) : "");
-        field(g ? companyText(g->company) : "");
+        field(g ? hyphenated(companyText(g->company), {2, 4}) : "");
         field(g ? dateText(g->opening) : "");
         field(g ? dateText(g->closing) : "");
         field(g ? dateText(g->from) : "");
         field(g ? dateText(g->until) : "");
         const BankAccount* b = d.bank ? &*d.bank : nullptr;
         field(b ? taxText(b->tax) : "");
-        field(b ? companyText(b->company) : "");
+        field(b ? hyphenated(companyText(b->company), {2, 4}) : "");
         field(b ? dateText(b->opening) : "");
         field(b ? dateText(b->closing) : "");
         const auto row = proposalOf(d);

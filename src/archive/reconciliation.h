@@ -112,7 +112,8 @@ std::vector<RegisterEntry> proposalRows(const Reconciliation& reconciliation, st
 std::string reconciliationCounts(const Reconciliation& reconciliation);
 
 // The whole difference list as CSV: UTF-8 with its mark, ';', CR LF, a
-// header line, one line a difference.
+// header line, one line a difference; account and company numbers with
+// their hyphens, so that a spreadsheet keeps them as they are.
 std::string differenceListCsv(const Reconciliation& reconciliation);
 struct DifferenceListSaveResult {
     bool saved = false;
