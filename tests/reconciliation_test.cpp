@@ -13,6 +13,7 @@
 #include "test_support.h"
 #include "text/cp1250.h"
 #include "text/format.h"
+#include "util/file_io.h"
 
 using namespace kovirant;
 
@@ -157,9 +158,15 @@ TEST(Reconciliation, EachKindAgainstTheHistoryAndAgainstTheBanksList) {
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 11);
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\r'), 11);
     const auto saved = saveDifferenceList(dir / "elteresek.csv", fromList);
-    EXPECT_TRUE(saved.saved);
+    EXPECT_TRUE(saved.saved());
     EXPECT_EQ(readFile(dir / "elteresek.csv"), csv);
-    EXPECT_FALSE(saveDifferenceList(dir / "nincs" / "elteresek.csv", fromList).saved);
+    EXPECT_EQ(saved.rows, 10u);
+    injectFileFaults({1, false, 0});  // a full disk: the list that was there stays
+    const auto full = saveDifferenceList(dir / "elteresek.csv", Reconciliation{});
+    injectFileFaults({});
+    EXPECT_EQ(full.status, DifferenceListStatus::WriteFailed);
+    EXPECT_NE(full.errorCode, 0);
+    EXPECT_EQ(readFile(dir / "elteresek.csv"), csv);
 }
 
 // The bank's list finds its columns by their headers in any dialect, names

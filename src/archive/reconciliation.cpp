@@ -311,8 +311,8 @@ std::string differenceListCsv(const Reconciliation& r) {
 DifferenceListSaveResult saveDifferenceList(const std::filesystem::path& target, const Reconciliation& r) {
     DifferenceListSaveResult out;
     out.errorCode = replaceFile(target, differenceListCsv(r));
-    out.saved = out.errorCode == 0;
-    if (out.saved) out.rows = r.differences.size();
+    if (out.errorCode != 0) out.status = DifferenceListStatus::WriteFailed;
+    else out.rows = r.differences.size();
     return out;
 }
 

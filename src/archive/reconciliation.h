@@ -115,10 +115,12 @@ std::string reconciliationCounts(const Reconciliation& reconciliation);
 // header line, one line a difference; account and company numbers with
 // their hyphens, so that a spreadsheet keeps them as they are.
 std::string differenceListCsv(const Reconciliation& reconciliation);
+enum class DifferenceListStatus { Saved, WriteFailed };
 struct DifferenceListSaveResult {
-    bool saved = false;
+    DifferenceListStatus status = DifferenceListStatus::Saved;
     std::size_t rows = 0;  // differences written
-    int errorCode = 0;     // the system's, when not saved
+    int errorCode = 0;     // WriteFailed: the system's
+    bool saved() const { return status == DifferenceListStatus::Saved; }
 };
 DifferenceListSaveResult saveDifferenceList(const std::filesystem::path& target, const Reconciliation& reconciliation);
 
