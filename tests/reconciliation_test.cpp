@@ -67,6 +67,7 @@ TEST(Reconciliation, EachKindAgainstTheHistoryAndAgainstTheBanksList) {
     reg(older, 9, "2020-01-01", "", "Bejegyzés");
     reg(newer, 9, "2020-01-01", "2026-11-03", "Törlés");
     reg(older, 10, "2020-01-01", "", "Bejegyzés");
+    reg(older, 13, "2020-01-01", "", "Bejegyzés");  // its closing not reported yet
     newer.tables.appendRow(ViewAccountChange, AccountChangeEntry{tax(11), company(11), acc(11), "2015-05-05", "2026-11-15",
                                                                  acc(12), "2026-11-16", ""});
     archive(dir, "r1.xml", older.tables, noonOf("2026-10-01"));
@@ -83,8 +84,9 @@ TEST(Reconciliation, EachKindAgainstTheHistoryAndAgainstTheBanksList) {
         line(10, "2020-01-01 - 2020-01-02 -") + line(10, "2020-01-01 - 2020-01-02 -") + line(8, "2020-01-01 - 2020-01-02 -") +
         line(7, "2020-01-01 - 2020-01-02 -") + line(7, "2020-01-02 - 2020-01-02 -") + line(6, "2020-01-01 - 2020-01-02 -") +
         line(5, "2020-01-01 - 2020-01-02 -", "0109999999") + line(4, "2020-01-11 - 2020-01-12 -") +
-        line(3, "2019-01-01 2019-06-01 2019-01-05 2019-06-10") + line(1, "2020-01-01 - 2020-01-05 -"));
-    ASSERT_EQ(registry.accounts.size(), 11u);
+        line(3, "2019-01-01 2019-06-01 2019-01-05 2019-06-10") + line(1, "2020-01-01 - 2020-01-05 -") +
+        line(13, "2020-01-01 - 2020-01-02 -"));
+    ASSERT_EQ(registry.accounts.size(), 12u);
 
     auto row = [](int i, std::string opening, std::string closing, std::string code, int firm = 0) {
         return acc(i) + " " + std::string(code == "Törlés" ? "1" : code == "Bejegyzés" ? "2" : "x") + ": " +
@@ -109,10 +111,10 @@ TEST(Reconciliation, EachKindAgainstTheHistoryAndAgainstTheBanksList) {
               "nyitott a cégjegyzékben, nálunk megszűnt: " + acc(1) + "; cégjegyzék: " + tax(1) + " " + company(1) +
                   " 2020-01-01 - hattól 2020-01-05 hatig -; nálunk: " + tax(1) + " " + company(1) +
                   " 2020-01-01 2026-11-20; javasolt: Törlés");
-    EXPECT_EQ(fromHistory.agreeing, 3u);  // 8, 9 (closed, not in the register) and 10 (twice, alike)
+    EXPECT_EQ(fromHistory.agreeing, 4u);  // 8, 9 (closed, not in the register), 10 (twice, alike), 13
     EXPECT_EQ(fromHistory.count(DifferenceKind::TwiceInRegister), 2u);
-    EXPECT_EQ(fromHistory.bankAccounts, 11u);
-    EXPECT_EQ(fromHistory.registryAccounts, 9u);
+    EXPECT_EQ(fromHistory.bankAccounts, 12u);
+    EXPECT_EQ(fromHistory.registryAccounts, 10u);
 
     // The same states in the bank's list: other headers, columns in another
     // order, another column among them, the forms of a spreadsheet.
@@ -134,16 +136,26 @@ TEST(Reconciliation, EachKindAgainstTheHistoryAndAgainstTheBanksList) {
     bankLine(10, "2020-01-01", "");
     bankLine(11, "2015-05-05", "2026-11-15");
     bankLine(12, "2026-11-16", "", 11);
+    bankLine(13, "2020-01-01", "2026-12-05");
     const BankListOutcome banks = parseBankAccountList(bank);
     ASSERT_TRUE(banks.ok()) << bankListFault(banks);
     EXPECT_TRUE(banks.unused.empty());
-    const Reconciliation fromList = reconcile(banks, registry);
-    EXPECT_EQ(shown(fromList), want);
+    const Reconciliation fromList = reconcile(banks, registry, &history);
+    std::vector<std::string> wantList = want;
+    wantList.push_back(row(13, "2020-01-01", "2026-12-05", "Törlés"));
+    EXPECT_EQ(shown(fromList), wantList);
     EXPECT_EQ(fromList.agreeing, 3u);
+    // What the reports said: the closing of 13 was never reported, that of 1 was.
+    ASSERT_TRUE(fromList.differences.back().reported && fromList.differences[0].reported);
+    EXPECT_EQ(fromList.differences.back().reported->closing, 0u);
+    EXPECT_EQ(fromList.differences.back().reported->opening, 20200101u);
+    EXPECT_EQ(fromList.differences[0].reported->closing, 20261120u);
+    EXPECT_EQ(fromList.differences[0].reported->opening, 20200101u);
+    EXPECT_FALSE(fromList.differences[5].reported);  // 6: never reported
 
     // The proposals in account order, the difference list as the auditor gets it.
     const std::vector<RegisterEntry> rows = proposalRows(fromList);
-    ASSERT_EQ(rows.size(), 7u);
+    ASSERT_EQ(rows.size(), 8u);
     EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), [](const RegisterEntry& a, const RegisterEntry& b) {
         return a[RegisterCol::accountNumber] < b[RegisterCol::accountNumber];
     }));
@@ -155,12 +167,12 @@ TEST(Reconciliation, EachKindAgainstTheHistoryAndAgainstTheBanksList) {
     ASSERT_TRUE(csv.starts_with(kUtf8ByteOrderMark));
     EXPECT_NE(csv.find(cp1250ToUtf8("Hatig;Bank törzsszám")), std::string::npos);
     EXPECT_NE(csv.find(cp1250ToUtf8("\r\nnyitott a cégjegyzékben, nálunk megszűnt;" + acc(1).substr(0, 8) + "-" + acc(1).substr(8, 8) + "-" + acc(1).substr(16) + ";12;" + tax(1) + ";01-09-000001;")), std::string::npos);
-    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 11);
-    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\r'), 11);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 12);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\r'), 12);
     const auto saved = saveDifferenceList(dir / "elteresek.csv", fromList);
     EXPECT_TRUE(saved.saved());
     EXPECT_EQ(readFile(dir / "elteresek.csv"), csv);
-    EXPECT_EQ(saved.rows, 10u);
+    EXPECT_EQ(saved.rows, 11u);
     injectFileFaults({1, false, 0});  // a full disk: the list that was there stays
     const auto full = saveDifferenceList(dir / "elteresek.csv", Reconciliation{});
     injectFileFaults({});

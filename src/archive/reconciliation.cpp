@@ -212,14 +212,50 @@ Reconciliation reconcile(const AccountHistory& history, const RegistryListOutcom
         }
     });
     comparer.compare(batch);
-    return comparer.finish();
+    Reconciliation out = comparer.finish();
+    for (Difference& d : out.differences) d.reported = d.bank;
+    return out;
 }
 
-Reconciliation reconcile(const BankListOutcome& bank, const RegistryListOutcome& registry) {
+namespace {
+
+// What the reports last said of one account, from its rows (oldest first),
+// as eachLastState says it.
+std::optional<BankAccount> reportedState(const AccountHistory& history, const AccountKey& key) {
+    const std::string account = accountText(key);
+    const std::vector<HistoryRow> rows = history.rowsOf(account);
+    std::optional<BankAccount> out;
+    std::string_view tax;
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+        const bool original = row->table == ViewAccountChange && row->originalAccount == account;
+        if (!original && row->account != account) continue;
+        const std::string_view opening = original ? row->originalOpening : row->opening;
+        if (!out) {
+            out.emplace();
+            out->account = key;
+            tax = row->tax;
+            out->tax = readTaxField(tax).value_or(kNoTax);
+            out->closing = dateOf(original ? row->originalClosing : row->closing);
+        } else if (row->tax != tax) {
+            continue;
+        }
+        if (out->opening == 0) out->opening = dateOf(opening);
+        if (out->company == kNoCompany && row->company.size() == 10)
+            out->company = readCompanyField(row->company).value_or(kNoCompany);
+    }
+    return out;
+}
+
+}  // namespace
+
+Reconciliation reconcile(const BankListOutcome& bank, const RegistryListOutcome& registry, const AccountHistory* history) {
     Comparer comparer(registry.accounts);
     for (std::size_t i = 0; i < bank.accounts.size(); i += Comparer::kBatch)
         comparer.compare(std::span(bank.accounts).subspan(i, std::min(Comparer::kBatch, bank.accounts.size() - i)));
-    return comparer.finish();
+    Reconciliation out = comparer.finish();
+    if (history)
+        for (Difference& d : out.differences) d.reported = reportedState(*history, d.account);
+    return out;
 }
 
 std::string differenceText(const Difference& d) {
@@ -280,7 +316,7 @@ std::string differenceListCsv(const Reconciliation& r) {
     std::string text;
     text.reserve(64 + r.differences.size() * 160);
     text += "Eltérés;Számlaszám;Sor;Cégjegyzék törzsszám;Cégjegyzék cégszám;Cégjegyzék nyitás;Cégjegyzék zárás;"
-            "Hattól;Hatig;Bank törzsszám;Bank cégszám;Bank nyitás;Bank zárás;Javasolt kód\r\n";
+            "Hattól;Hatig;Bank törzsszám;Bank cégszám;Bank nyitás;Bank zárás;Jelentett nyitás;Jelentett zárás;Javasolt kód\r\n";
     for (const Difference& d : r.differences) {
         auto field = [&](std::string_view value) {
             appendField(text, value, ';');
@@ -301,6 +337,8 @@ std::string differenceListCsv(const Reconciliation& r) {
         field(b ? hyphenated(companyText(b->company), {2, 4}) : "");
         field(b ? dateText(b->opening) : "");
         field(b ? dateText(b->closing) : "");
+        field(d.reported ? dateText(d.reported->opening) : "");
+        field(d.reported ? dateText(d.reported->closing) : "");
         const auto row = proposalOf(d);
         appendField(text, row ? std::string_view((*row)[RegisterCol::accountCode]) : std::string_view(), ';');
         text += "\r\n";

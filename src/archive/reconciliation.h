@@ -74,6 +74,10 @@ struct Difference {
     AccountKey account;
     std::optional<RegistryLine> registry;  // the register's line; none when it has no line
     std::optional<BankAccount> bank;       // none when the bank's side does not know the account
+    // What the archived reports last said of the account (with the bank's
+    // list as the bank's side and a history given; from the history alone,
+    // the bank's side itself); none when they never named it.
+    std::optional<BankAccount> reported;
 };
 
 // The register row that mends a difference, as the register editor stores
@@ -100,8 +104,10 @@ struct Reconciliation {
 
 // The bank's side from the history's last reported state of each account.
 Reconciliation reconcile(const AccountHistory& history, const RegistryListOutcome& registry);
-// The bank's side from its own current account list.
-Reconciliation reconcile(const BankListOutcome& bank, const RegistryListOutcome& registry);
+// The bank's side from its own current account list; the history, when
+// given, says what was reported of each account that differs.
+Reconciliation reconcile(const BankListOutcome& bank, const RegistryListOutcome& registry,
+                         const AccountHistory* history = nullptr);
 
 // The proposals of the chosen differences (indexes into `differences`; all
 // when none is chosen), in account-number order, a row proposed twice for
@@ -112,7 +118,8 @@ std::vector<RegisterEntry> proposalRows(const Reconciliation& reconciliation, st
 std::string reconciliationCounts(const Reconciliation& reconciliation);
 
 // The whole difference list as CSV: UTF-8 with its mark, ';', CR LF, a
-// header line, one line a difference; account and company numbers with
+// header line, one line a difference (the register's line, the bank's side,
+// what was reported, the proposed code); account and company numbers with
 // their hyphens, so that a spreadsheet keeps them as they are.
 std::string differenceListCsv(const Reconciliation& reconciliation);
 enum class DifferenceListStatus { Saved, WriteFailed };
