@@ -91,10 +91,11 @@ TEST(RegistryList, FieldsAreReadByTheirShapeAndNothingIsGuessed) {
         {"fixed columns: blanks are the empty dates",
          "Cg. 01-09-123456 12345678 " + kAcc + " 2020-01-02            2020-01-10           \n" +
              "Cg. 01-09-123457 12345679 " + kAcc + " 2020-01-02 2021-05-05 2020-01-10 2021-05-06\n" +
-             "Cg. 01-09-123458 12345670 " + kAcc + "            2021-05-05            2021-05-06\n",
+             "Cg. 01-09-123458 12345670 " + kAcc + "            2021-05-05            2021-05-06\n" +
+             "Cg. 01-09-123459 12345671 " + kAcc + "            2021-02-30            2021-05-06\n",
          {"1: 0109123456 12345678 " + kAcc + " 2020-01-02 . 2020-01-10 .",
           "2: 0109123457 12345679 " + kAcc + " 2020-01-02 2021-05-05 2020-01-10 2021-05-06",
-          "3: 0109123458 12345670 " + kAcc + " . 2021-05-05 . 2021-05-06"},
+          "3: 0109123458 12345670 " + kAcc + " . 2021-05-05 . 2021-05-06", "4! nincs ilyen nap (zárás): 2021-02-30"},
          true},
         {"a UTF-8 mark, a header, CR LF, a blank line and a later line that is no data",
          std::string(kUtf8ByteOrderMark) + cp1250ToUtf8("Cégjegyzékszám Adószám Számlaszám Nyitás Zárás Hattól Hatig") +

@@ -147,10 +147,9 @@ constexpr std::size_t kDates = 4;
 constexpr std::size_t kTextMost = 256;  // of an unused line's text, kept to be shown
 constexpr const char* kDateNames[kDates] = {"nyitás", "zárás", "hattól", "hatig"};
 
-// What the first pass finds out about the file's data lines.
+// What the data lines together say of the fields' places.
 struct Layout {
     bool any = false;
-    std::size_t lines = 0;  // that read as account lines, as far as their lead
     bool sameLength = true;
     std::size_t length = 0, taxAt = 0, accountAt = 0;
     std::vector<std::size_t> dateColumns;  // every column a date field starts at
@@ -240,78 +239,68 @@ bool sameState(const RegistryLine& a, const RegistryLine& b) {
 
 namespace {
 
+// A line of fewer dates than fields is read as far as its dates go, the
+// places of the dates it has kept (while the reading lasts) where its last
+// date would go: the columns they start at, each the index of that column
+// among the data lines' date columns in the order met (3 bits a date).
+constexpr std::uint32_t kPlaced = 0x80000000u;
+constexpr std::uint32_t kUnknownColumn = 7;
+
+// A date that could not be read, its reason named by the field it stands
+// in: in fixed columns that is known only at the end.
+struct DateFault {
+    std::size_t unused = 0;    // into the outcome's unused lines
+    std::size_t position = 0;  // among the line's dates
+    std::uint32_t column = kUnknownColumn;
+    bool noSuchDay = false;
+    std::string text;
+};
+
+std::string dateFaultText(const DateFault& f, std::size_t slot) {
+    return std::string(f.noSuchDay ? "nincs ilyen nap (" : "hibás dátum (") + kDateNames[slot] + "): " + f.text;
+}
+
 // The list from a source of its lines: `eachLine(visit)` calls
 // `visit(number, line)` for every line from the first, until it returns
 // false, and returns 0 or the system's error code of a read that failed.
-// Two passes: the first finds the code page and the data lines' layout.
+// One pass reads every line; what the layout of all the data lines decides
+// (fixed columns, placeholders) is settled after it, and only a list of
+// lines that cannot be placed is read a second time for their text.
 template <class EachLine>
-RegistryListOutcome readLines(EachLine&& eachLine) {
+RegistryListOutcome readLines(EachLine&& eachLine, std::size_t expectedLines) {
     RegistryListOutcome out;
+    out.accounts.reserve(expectedLines);
     Layout layout;
     std::vector<Token> tokens;
+    std::vector<DateFault> dateFaults;
+    std::size_t placed = 0;  // lines of fewer dates than fields
     bool valid = true, high = false;
-    auto withoutMark = [&](std::size_t number, std::string_view line) {
-        if (number == 1 && line.starts_with(kUtf8ByteOrderMark)) line.remove_prefix(kUtf8ByteOrderMark.size());
-        return line;
-    };
-    int error = eachLine([&](std::size_t number, std::string_view line) {
-        if (number == 1 && (line.starts_with("\xFF\xFE") || line.starts_with("\xFE\xFF"))) {
-            out.status = RegistryListStatus::NotText;
-            return false;
-        }
-        if (number == 1 && line.starts_with(kUtf8ByteOrderMark)) out.utf8 = true;
-        line = withoutMark(number, line);
-        if (valid && std::any_of(line.begin(), line.end(), [](char c) { return c & 0x80; })) {
-            high = true;
-            valid = isValidUtf8(line);  // a character never spans a line end
-        }
-        tokenize(line, tokens);
-        if (tokens.empty()) return true;
-        const Lead lead = readLead(tokens);
-        if (!lead.read) return true;
-        ++layout.lines;
-        if (!layout.any) {
-            layout.any = true;
-            layout.length = line.size();
-            layout.taxAt = lead.taxAt;
-            layout.accountAt = lead.accountAt;
-        } else if (line.size() != layout.length || lead.taxAt != layout.taxAt || lead.accountAt != layout.accountAt) {
-            layout.sameLength = false;
-        }
-        for (std::size_t i = lead.firstDate; i < tokens.size(); ++i) {
-            std::uint32_t date = 0;
-            if (readDateField(tokens[i].text, date) == DateField::Empty) layout.marksEmpty = true;
-            auto& columns = layout.dateColumns;
-            if (columns.size() <= kDates && std::find(columns.begin(), columns.end(), tokens[i].at) == columns.end())
-                columns.push_back(tokens[i].at);
-        }
-        return true;
-    });
-    if (out.status == RegistryListStatus::NotText) return out;
-    if (error != 0) {
-        out.status = RegistryListStatus::ReadFailed;
-        out.errorCode = error;
-        return out;
-    }
-    out.utf8 = out.utf8 || (valid && high);
-    std::sort(layout.dateColumns.begin(), layout.dateColumns.end());
-    out.fixedColumns = layout.fixed();
-
     bool seenData = false;
     auto unused = [&](std::size_t number, std::string_view line, bool header, std::string reason) {
         UnusedLine u;
         u.line = static_cast<std::uint32_t>(number);
         u.header = header;
         u.reason = std::move(reason);
-        const std::string_view shown = line.substr(0, kTextMost);
-        u.text = out.utf8 ? utf8ToCp1250(shown) : std::string(shown);
+        u.text = std::string(line.substr(0, kTextMost));  // in the program's code page once that is known
         ++(header ? out.headers : out.unreadable);
         out.unused.push_back(std::move(u));
     };
-    out.accounts.reserve(layout.lines);
-    error = eachLine([&](std::size_t number, std::string_view line) {
-        line = withoutMark(number, line);
+    int error = eachLine([&](std::size_t number, std::string_view line) {
+        if (number == 1) {
+            if (line.starts_with("\xFF\xFE") || line.starts_with("\xFE\xFF")) {
+                out.status = RegistryListStatus::NotText;
+                return false;
+            }
+            if (line.starts_with(kUtf8ByteOrderMark)) {
+                out.utf8 = true;
+                line.remove_prefix(kUtf8ByteOrderMark.size());
+            }
+        }
         ++out.lines;
+        if (valid && std::any_of(line.begin(), line.end(), [](char c) { return c & 0x80; })) {
+            high = true;
+            valid = isValidUtf8(line);  // a character never spans a line end
+        }
         tokenize(line, tokens);
         if (tokens.empty()) {
             ++out.blank;
@@ -328,51 +317,138 @@ RegistryListOutcome readLines(EachLine&& eachLine) {
             unused(number, line, false, lead.fault);
             return true;
         }
+        // The layout of every data line.
+        if (!layout.any) {
+            layout.any = true;
+            layout.length = line.size();
+            layout.taxAt = lead.taxAt;
+            layout.accountAt = lead.accountAt;
+        } else if (line.size() != layout.length || lead.taxAt != layout.taxAt || lead.accountAt != layout.accountAt) {
+            layout.sameLength = false;
+        }
         const std::size_t count = tokens.size() - lead.firstDate;
+        std::array<std::uint32_t, kDates> columns{};
+        for (std::size_t k = 0; k < count; ++k) {
+            auto& known = layout.dateColumns;
+            const auto at = std::find(known.begin(), known.end(), tokens[lead.firstDate + k].at);
+            if (at == known.end() && known.size() <= kDates) known.push_back(tokens[lead.firstDate + k].at);
+            const auto index = static_cast<std::uint32_t>(std::find(known.begin(), known.end(), tokens[lead.firstDate + k].at) - known.begin());
+            if (k < kDates) columns[k] = index <= kDates ? index : kUnknownColumn;
+        }
         if (count > kDates) {
+            for (std::size_t k = lead.firstDate; k < tokens.size(); ++k) {
+                std::uint32_t date = 0;
+                if (readDateField(tokens[k].text, date) == DateField::Empty) layout.marksEmpty = true;
+            }
             unused(number, line, false, "túl sok mező (" + std::to_string(count) + " dátum a négy helyén)");
             return true;
         }
         std::array<std::uint32_t, kDates> dates{};
+        std::optional<DateFault> fault;  // the first date that cannot be read
         for (std::size_t k = 0; k < count; ++k) {
             const Token& t = tokens[lead.firstDate + k];
-            std::size_t slot = k;
-            if (out.fixedColumns)
-                slot = static_cast<std::size_t>(
-                    std::find(layout.dateColumns.begin(), layout.dateColumns.end(), t.at) - layout.dateColumns.begin());
-            std::uint32_t date = 0;
-            switch (readDateField(t.text, date)) {
-                case DateField::Date: break;
-                case DateField::Empty: date = 0; break;
-                case DateField::NotADate:
-                    unused(number, line, false, std::string("hibás dátum (") + kDateNames[slot] + "): " + std::string(t.text));
-                    return true;
-                case DateField::NoSuchDay:
-                    unused(number, line, false, std::string("nincs ilyen nap (") + kDateNames[slot] + "): " + std::string(t.text));
-                    return true;
+            const DateField read = readDateField(t.text, dates[k]);
+            if (read == DateField::Empty) {
+                dates[k] = 0;
+                layout.marksEmpty = true;
+            } else if (read != DateField::Date && !fault) {
+                fault = DateFault{out.unused.size(), k, columns[k], read == DateField::NoSuchDay, std::string(t.text)};
             }
-            dates[slot] = date;
         }
-        // Fewer dates than fields: the missing ones are the last only where
-        // the file marks empty fields; in fixed columns the blanks say which.
-        if (count > 0 && count < kDates && !out.fixedColumns && !layout.marksEmpty) {
-            unused(number, line, false,
-                   std::to_string(count) + " dátum a négy helyén: nem dönthető el, melyik mező üres");
+        if (fault) {
+            unused(number, line, false, dateFaultText(*fault, fault->position));
+            dateFaults.push_back(std::move(*fault));
             return true;
         }
         lead.entry.opening = dates[0];
         lead.entry.closing = dates[1];
         lead.entry.from = dates[2];
         lead.entry.until = dates[3];
+        if (count > 0 && count < kDates) {
+            lead.entry.until = kPlaced | columns[0] | columns[1] << 3 | columns[2] << 6 | static_cast<std::uint32_t>(count) << 9;
+            ++placed;
+        }
         lead.entry.line = static_cast<std::uint32_t>(number);
         out.accounts.push_back(lead.entry);
         return true;
     });
+    if (out.status == RegistryListStatus::NotText) return out;
     if (error != 0) {
         out.status = RegistryListStatus::ReadFailed;
         out.errorCode = error;
     }
+    out.utf8 = out.utf8 || (valid && high);
+    if (out.utf8)
+        for (UnusedLine& u : out.unused) u.text = utf8ToCp1250(u.text);
+    out.fixedColumns = layout.fixed();
+    // A column met as the i-th is the slot-th of the fields.
+    std::array<std::size_t, kDates + 1> slotOf{};
+    if (out.fixedColumns) {
+        std::vector<std::size_t> sorted = layout.dateColumns;
+        std::sort(sorted.begin(), sorted.end());
+        for (std::size_t i = 0; i < layout.dateColumns.size(); ++i)
+            slotOf[i] = static_cast<std::size_t>(std::find(sorted.begin(), sorted.end(), layout.dateColumns[i]) - sorted.begin());
+        for (const DateFault& f : dateFaults)
+            if (f.column < layout.dateColumns.size()) out.unused[f.unused].reason = dateFaultText(f, slotOf[f.column]);
+    }
+    if (placed == 0) return out;
+
+    // Fewer dates than fields: the missing ones are the last only where
+    // the file marks empty fields; in fixed columns the blanks say which.
+    const bool ambiguous = !out.fixedColumns && !layout.marksEmpty;
+    std::vector<std::uint32_t> unplaced;  // their lines
+    std::size_t kept = 0;
+    for (RegistryLine& a : out.accounts) {
+        if (a.until & kPlaced) {
+            const std::uint32_t code = a.until;
+            a.until = 0;
+            if (ambiguous) {
+                unplaced.push_back(a.line);
+                continue;
+            }
+            if (out.fixedColumns) {
+                const std::array<std::uint32_t, kDates> was = {a.opening, a.closing, a.from, 0};
+                std::array<std::uint32_t, kDates> now{};
+                for (std::uint32_t k = 0; k < ((code >> 9) & 7); ++k) now[slotOf[(code >> (3 * k)) & 7]] = was[k];
+                a.opening = now[0];
+                a.closing = now[1];
+                a.from = now[2];
+                a.until = now[3];
+            }
+        }
+        out.accounts[kept++] = a;
+    }
+    out.accounts.resize(kept);
+    if (unplaced.empty()) return out;
+    // Their text, for the list of lines not used.
+    std::size_t next = 0;
+    const std::size_t before = out.unused.size();
+    error = eachLine([&](std::size_t number, std::string_view line) {
+        if (number == 1 && line.starts_with(kUtf8ByteOrderMark)) line.remove_prefix(kUtf8ByteOrderMark.size());
+        if (number != unplaced[next]) return true;
+        tokenize(line, tokens);
+        const std::size_t count = tokens.size() - readLead(tokens).firstDate;
+        unused(number, line, false, std::to_string(count) + " dátum a négy helyén: nem dönthető el, melyik mező üres");
+        if (out.utf8) out.unused.back().text = utf8ToCp1250(out.unused.back().text);
+        return ++next < unplaced.size();
+    });
+    if (error != 0 && out.status == RegistryListStatus::Read) {
+        out.status = RegistryListStatus::ReadFailed;
+        out.errorCode = error;
+    }
+    std::inplace_merge(out.unused.begin(), out.unused.begin() + static_cast<std::ptrdiff_t>(before), out.unused.end(),
+                       [](const UnusedLine& x, const UnusedLine& y) { return x.line < y.line; });
     return out;
+}
+
+// About how many lines a text of `size` bytes holds whose start is `sample`
+// (the vector of lines is made that large at once, not grown by copies).
+std::size_t linesExpected(std::string_view sample, std::uint64_t size) {
+    std::size_t ends = static_cast<std::size_t>(std::count(sample.begin(), sample.end(), '\n'));
+    if (ends == 0) ends = static_cast<std::size_t>(std::count(sample.begin(), sample.end(), '\r'));
+    if (sample.empty() || ends == 0) return 1;
+    const double perByte = static_cast<double>(ends) / static_cast<double>(sample.size());
+    return static_cast<std::size_t>(perByte * static_cast<double>(size) * 1.01) + 16;
 }
 
 // The lines of an open file, read a piece at a time (a list of a million
@@ -380,6 +456,18 @@ RegistryListOutcome readLines(EachLine&& eachLine) {
 class FileLines {
 public:
     explicit FileLines(std::FILE* file) : file_(file), buffer_(1 << 20) {}
+    // From the file's first piece and its size.
+    std::size_t expectedLines() {
+        std::rewind(file_);
+        const std::size_t n = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+        std::uint64_t size = n;
+        if (n == buffer_.size() && std::fseek(file_, 0, SEEK_END) == 0) {
+            const long end = std::ftell(file_);
+            if (end > 0) size = static_cast<std::uint64_t>(end);
+        }
+        std::clearerr(file_);
+        return linesExpected({buffer_.data(), n}, size);
+    }
     template <class Visit>
     int operator()(Visit&& visit) {
         std::rewind(file_);
@@ -429,10 +517,12 @@ private:
 }  // namespace
 
 RegistryListOutcome parseRegistryList(std::string_view text) {
-    return readLines([text](auto&& visit) {
-        eachLine(text, [&](std::size_t number, std::string_view line) { return visit(number, line); });
-        return 0;
-    });
+    return readLines(
+        [text](auto&& visit) {
+            eachLine(text, [&](std::size_t number, std::string_view line) { return visit(number, line); });
+            return 0;
+        },
+        linesExpected(text, text.size()));
 }
 
 RegistryListOutcome readRegistryList(const std::filesystem::path& path) {
@@ -444,7 +534,9 @@ RegistryListOutcome readRegistryList(const std::filesystem::path& path) {
         return out;
     }
     clearSystemError();
-    return readLines(FileLines(opened.file.get()));
+    FileLines lines(opened.file.get());
+    const std::size_t expected = lines.expectedLines();
+    return readLines(lines, expected);
 }
 
 std::string registryListCounts(const RegistryListOutcome& o) {
