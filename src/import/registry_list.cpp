@@ -329,11 +329,12 @@ RegistryListOutcome readLines(EachLine&& eachLine, std::size_t expectedLines) {
         const std::size_t count = tokens.size() - lead.firstDate;
         std::array<std::uint32_t, kDates> columns{};
         for (std::size_t k = 0; k < count; ++k) {
+            // Up to five columns are told apart: a fifth already means no fixed columns.
             auto& known = layout.dateColumns;
-            const auto at = std::find(known.begin(), known.end(), tokens[lead.firstDate + k].at);
-            if (at == known.end() && known.size() <= kDates) known.push_back(tokens[lead.firstDate + k].at);
-            const auto index = static_cast<std::uint32_t>(std::find(known.begin(), known.end(), tokens[lead.firstDate + k].at) - known.begin());
-            if (k < kDates) columns[k] = index <= kDates ? index : kUnknownColumn;
+            const std::size_t column = tokens[lead.firstDate + k].at;
+            const auto index = static_cast<std::size_t>(std::find(known.begin(), known.end(), column) - known.begin());
+            if (index == known.size() && known.size() <= kDates) known.push_back(column);
+            if (k < kDates) columns[k] = index <= kDates ? static_cast<std::uint32_t>(index) : kUnknownColumn;
         }
         if (count > kDates) {
             for (std::size_t k = lead.firstDate; k < tokens.size(); ++k) {
