@@ -1,6 +1,7 @@
 // Benchmarks of the core: APEH import, report writing and report reload.
 // Each mode runs in a process of its own so its peak memory is its own.
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "archive/account_history.h"
+#include "archive/reconciliation.h"
 #include "archive/report_archive.h"
 #include "directory/company_directory.h"
 #include "editing/check_digits.h"
@@ -263,6 +265,46 @@ int historyBench(const char* folder, long n) {
     return cached.fromCache() && f.openings == static_cast<std::size_t>(n) ? 0 : 1;
 }
 
+// The registry's list of the accounts gen-archive opened: `n` lines, the
+// fields in the forms of a register's export; every 1,000th line with
+// another opening date (a difference to find).
+int genRegistry(const char* path, long n) {
+    FilePtr f = openFile(path, "wb").file;
+    std::fputs("Cégjegyzékszám Adószám Számlaszám Nyitás Zárás Hattól Hatig\r\n", f.get());
+    char line[160];
+    for (long i = 0; i < n; ++i) {
+        const std::string a = benchAccount(i);
+        std::snprintf(line, sizeof line, "Cg.01-%02ld-%06ld %s-2-42 %s-%s-%s %s - 2026.11.05. -\r\n", 1 + i % 18,
+                      i % 1000000, benchTax(i).c_str(), a.substr(0, 8).c_str(), a.substr(8, 8).c_str(),
+                      a.substr(16).c_str(), i % 1000 ? "2026.11.02." : "2026.10.02.");
+        std::fputs(line, f.get());
+    }
+    return 0;
+}
+
+// The registry's list read and compared with the history of the archive
+// (from its cache: a history built from the reports first starts the run
+// again, so its own peak is not counted): the time and the memory beyond
+// the history, per line of the list.
+int reconcileBench(char** argv) {
+    int err = 0;
+    const AccountHistory history = AccountHistory::build(std::filesystem::path(argv[2]) / "Archivum", err);
+    if (err != 0) return 1;
+    if (!history.fromCache()) return execv("/proc/self/exe", argv) == 0 ? 0 : 1;
+    const long before = peakKb();
+    auto start = Clock::now();
+    const RegistryListOutcome list = readRegistryList(argv[3]);
+    const double read = since(start);
+    const Reconciliation r = reconcile(history, list);
+    const double s = since(start);
+    const double lines = static_cast<double>(std::max<std::size_t>(1, list.lines));
+    std::printf("reconcile lines=%zu accounts=%zu history_accounts=%zu differences=%zu agreeing=%zu seconds=%.3f "
+                "read_seconds=%.3f bytes_per_line=%.0f peak_kb=%ld start_kb=%ld\n",
+                list.lines, list.accounts.size(), r.bankAccounts, r.differences.size(), r.agreeing, s, read,
+                static_cast<double>(peakKb() - before) * 1024.0 / lines, peakKb(), before);
+    return list.ok() && list.unreadable == 0 ? 0 : 1;
+}
+
 // A report whose institution names are lines of bare '&' (as older files
 // hold them), about `mb` megabytes: the reload's entity decoding must stay
 // linear within a line.
@@ -331,6 +373,8 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "archive-report") == 0) return archiveBench(argv[2]);
     if (argc >= 5 && std::strcmp(argv[1], "gen-archive") == 0)
         return genArchive(argv[2], std::atol(argv[3]), std::atol(argv[4]));
+    if (argc >= 4 && std::strcmp(argv[1], "gen-registry") == 0) return genRegistry(argv[2], std::atol(argv[3]));
+    if (argc >= 4 && std::strcmp(argv[1], "reconcile") == 0) return reconcileBench(argv);
     if (argc >= 4 && std::strcmp(argv[1], "history") == 0) return historyBench(argv[2], std::atol(argv[3]));
     if (argc >= 4 && std::strcmp(argv[1], "gen-amp-report") == 0) return genAmpReport(argv[2], std::atol(argv[3]));
     if (argc >= 4 && std::strcmp(argv[1], "gen-directory") == 0) return genDirectory(argv[2], std::atol(argv[3]));

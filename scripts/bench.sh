@@ -67,6 +67,13 @@ printf '          built/reload of the 12 reports = %s (goal <= 1); later start/b
 printf '          fill of 1,000,000 closings/import of 1,000,000 lines = %s (goal <= 1); %s bytes per archived row (goal <= 150)\n' \
     "$(ratio "$filled" "$imp")" "$(echo "$out" | head -1 | field bytes_per_row)"
 
+echo "== Reconciliation: the registry's list of 1,000,000 lines against the history above =="
+"$bench" gen-registry "$work/jegyzek.txt" 1000000
+out=$(thrice "$bench" reconcile "$hist" "$work/jegyzek.txt")
+printf '   %s\n' "$(echo "$out" | head -1)"
+printf '          reading and comparing/import of 1,000,000 lines = %s; %s bytes per line beyond the history\n' \
+    "$(ratio "$(echo "$out" | least seconds)" "$imp")" "$(echo "$out" | head -1 | field bytes_per_line)"
+
 echo "== Report write and reload =="
 for n in 10000 100000 1000000; do
     f="$work/report-$n.xml"

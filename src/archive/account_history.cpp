@@ -1007,4 +1007,35 @@ CompanyFill fillCompanies(RecordTables& tables, const CompanyDirectory* director
     return out;
 }
 
+// The reconciliation's walk: an account's chain starts at its newest row.
+void AccountHistory::eachLastState(const std::function<void(const AccountState&)>& visit) const {
+    constexpr std::size_t kAhead = 16;  // the rows of the slots ahead are fetched, then their cells
+    const std::span<const std::uint32_t> slots = accounts_.slots;
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        if (i + kAhead < slots.size() && slots[i + kAhead] != 0) prefetch(&rows_[(refOf(slots[i + kAhead]) - 1) / 2]);
+        if (i + kAhead / 2 < slots.size() && slots[i + kAhead / 2] != 0)
+            prefetch(pool_.data() + rows_[(refOf(slots[i + kAhead / 2]) - 1) / 2].at);
+        const std::uint32_t slot = slots[i];
+        if (slot == 0) continue;
+        const std::uint32_t newest = refOf(slot) - 1;
+        const std::uint32_t row = newest / 2;
+        AccountState state;
+        state.account = accountOf(newest);
+        state.tax = stored(row, kStoredTax);
+        state.closing = rows_[row].table == ViewRegister ? field(row, RegisterCol::closingDate)
+                        : newest % 2                     ? field(row, AccountChangeCol::originalClosingDate)
+                                                         : field(row, AccountChangeCol::newClosingDate);
+        for (std::uint32_t s = newest + 1; s != 0 && (state.opening.empty() || state.company.empty());
+             s = nextByAccount_[s - 1]) {
+            const std::uint32_t r = (s - 1) / 2;
+            if (stored(r, kStoredTax) != state.tax) continue;
+            if (state.opening.empty()) state.opening = openingOf(s - 1);
+            const std::string_view company =
+                field(r, columnOf(static_cast<ViewKind>(rows_[r].table), ColumnRole::CompanyNumber));
+            if (state.company.empty() && company.size() == kCompanyNumberLength) state.company = company;
+        }
+        visit(state);
+    }
+}
+
 }  // namespace kovirant

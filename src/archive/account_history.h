@@ -87,6 +87,16 @@ public:
     // exactly these cells (the table's columns in order), if any.
     std::optional<std::uint32_t> reportHolding(ViewKind kind, std::span<const std::string_view> cells) const;
 
+    // Every account's last reported state, each account once, in no order:
+    // the newest row that holds it (an account change closes its original
+    // account and opens its new one); an opening date or company number that
+    // row leaves empty, from the newest earlier row that has one. Views into
+    // the history.
+    struct AccountState {
+        std::string_view account, tax, company, opening, closing;
+    };
+    void eachLastState(const std::function<void(const AccountState&)>& visit) const;
+
     const std::vector<HistoryReport>& reports() const { return reports_; }
     // A warning (Windows-1250) for each copy that was not used, but for repeated names.
     std::vector<std::string> copyWarnings() const;

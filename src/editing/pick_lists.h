@@ -11,6 +11,7 @@ namespace kovirant {
 std::span<const std::string_view> CodeList();
 inline constexpr int kCodeBejegyzes = 0;
 inline constexpr int kCodeTorles = 2;
+inline constexpr int kCodeEgyeztetes = 4;  // the registry's reconciliation
 
 // 89 public-space types, the empty text first, "útfél" twice.
 std::span<const std::string_view> StreetTypeList();
