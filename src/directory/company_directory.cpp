@@ -310,7 +310,14 @@ std::filesystem::path directoryPath(const std::filesystem::path& workingFolder) 
 LoadedDirectory loadDirectory(const std::filesystem::path& file, CompanyNumberLimits limits) {
     LoadedDirectory out;
     std::string bytes;
-    if (const int err = readFile(file, bytes)) {
+    // A colleague's save replacing a shared file holds it for a moment
+    // (Windows' sharing): it is read again for up to 3 s.
+    int err = readFile(file, bytes);
+    for (int tries = 0; err != 0 && isHeldElsewhere(err) && tries < 30; ++tries) {
+        pauseMs(100);
+        err = readFile(file, bytes);
+    }
+    if (err != 0) {
         out.status = isMissingFile(err) ? DirectoryStatus::Missing : DirectoryStatus::Unreadable;
         out.errorCode = err;
         return out;

@@ -2,6 +2,7 @@
 // record tables, and the message loop.
 #include "../../resources/resource.h"
 #include "win32/main_window.h"
+#include "win32/window_layout.h"
 
 using namespace kovirant;
 using namespace kovirant::win32;
@@ -15,7 +16,7 @@ static_assert(IDM_EXIT == kCmdExit && IDM_ABOUT == kCmdAbout && IDM_NEW == kCmdN
               IDM_LOAD_APEH == kCmdLoadApeh && IDM_VIEW_ACCOUNT_CHANGE == kCmdViewAccountChange &&
               IDM_FILL_FROM_DIRECTORY == kCmdFillFromDirectory && IDM_CHECK_ROWS == kCmdCheckRows &&
               IDM_SEARCH == kCmdSearch && IDM_SEARCH_NEXT == kCmdSearchNext && IDM_UNDO == kCmdUndo &&
-              IDM_REDO == kCmdRedo);
+              IDM_REDO == kCmdRedo && IDM_CHECK_NEXT == kCmdCheckNext);
 
 }  // namespace
 
@@ -38,6 +39,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         DispatchMessageW(&msg);
     }
     window.shell.finishSnapshot();
+    saveLayout(window);
     UnregisterClassW(kClassName, instance);
     return static_cast<int>(msg.wParam);
 }

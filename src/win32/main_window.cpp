@@ -9,6 +9,7 @@
 #include "app/recovery_commands.h"
 #include "win32/dialogs.h"
 #include "win32/dpi.h"
+#include "win32/window_layout.h"
 
 namespace kovirant::win32 {
 
@@ -51,6 +52,7 @@ bool MainWindow::create(HINSTANCE inst) {
     if (!CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, left, top, width, height, nullptr, menu,
                          instance, this))
         return fail(L"Rendszerhiba (ablak l\u00E9trehoz\u00E1sa)");
+    const KeptLayout kept = restoreWindowPlace(hwnd);
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
@@ -58,7 +60,7 @@ bool MainWindow::create(HINSTANCE inst) {
     statusBar = CreateStatusWindowW(WS_CHILD | WS_VISIBLE, L"", hwnd, IDC_STATUS_BAR);
     int parts[2] = {width / 2, -1};
     SendMessageW(statusBar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
-    if (!createTables(cx)) return fail(L"Rendszerhiba (ablak l\u00E9trehoz\u00E1sa)");
+    if (!createTables(cx, kept.maximized)) return fail(L"Rendszerhiba (ablak l\u00E9trehoz\u00E1sa)");
     SetFocus(lists[ViewRegister].hwnd());
     // Rows an earlier run left unsaved are offered before any input is taken.
     kovirant::offerRecovery(state, shell, std::time(nullptr));
@@ -66,7 +68,7 @@ bool MainWindow::create(HINSTANCE inst) {
     return true;
 }
 
-bool MainWindow::createTables(int width) {
+bool MainWindow::createTables(int width, bool maximized) {
     RECT client{};
     GetClientRect(hwnd, &client);
     // The register table shows first; the image lists are shared and owned here.
@@ -83,7 +85,7 @@ bool MainWindow::createTables(int width) {
         lists[static_cast<std::size_t>(k)].attach(list);
     }
 
-    ShowWindow(hwnd, SW_SHOWNORMAL);
+    ShowWindow(hwnd, maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
     UpdateWindow(hwnd);
 
     HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_KOVIRANT));
@@ -100,6 +102,7 @@ bool MainWindow::createTables(int width) {
     }
     dpi = dpiOf(hwnd);
     for (ViewKind k : kAllKinds) addColumns(k);
+    restoreColumnWidths(*this, dpi);
     return true;
 }
 

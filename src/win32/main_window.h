@@ -97,7 +97,7 @@ public:
     void refresh();
 
 private:
-    bool createTables(int width);
+    bool createTables(int width, bool maximized);
     void addColumns(ViewKind kind);
     ImageListPtr largeIcons_, smallIcons_;
 

@@ -36,7 +36,8 @@ bool waitFor(const std::function<bool()>& done, int ms) {
     return false;
 }
 
-bool App::start(const std::wstring& exe, const std::wstring& workDir) {
+bool App::start(const std::wstring& exe, const std::wstring& workDir, bool keepLayout) {
+    if (!keepLayout) RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Kovirant");
     STARTUPINFOW si{};
     si.cb = sizeof si;
     std::wstring cmd = L"\"" + exe + L"\"";

@@ -39,7 +39,9 @@ bool waitFor(const std::function<bool()>& done, int ms = 15000);
 class App {
 public:
     // Starts the program in `workDir`.
-    bool start(const std::wstring& exe, const std::wstring& workDir);
+    // Starts the program as on a first run (the layout an earlier run kept
+    // forgotten), or with `keepLayout` as the officer's next run.
+    bool start(const std::wstring& exe, const std::wstring& workDir, bool keepLayout = false);
     bool running() const;
     DWORD exitCode() const;
     bool waitExit(int ms = 10000) const;

@@ -226,6 +226,38 @@ bool rowLooksSelected(const App& app, int row, int other) {
     return marked != plain;
 }
 
+// A first run's columns have their listed widths for the screen's DPI; the
+// widths, place and size the officer sets come back at the next run.
+void layoutKeptBetweenRuns(App& app, const std::wstring& dir) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    HWND list = app.list(0);
+    results.check(SendMessageW(list, LVM_GETCOLUMNWIDTH, 2, 0) == MulDiv(100, dpi, 96),
+                  "a first run's \"Jelz\u0151sz\u00E1m\" column is 100 pixels at 96 DPI, scaled for " + std::to_string(dpi));
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 2, 230);
+    SetWindowPos(app.main(), nullptr, 40, 30, 900, 600, SWP_NOZORDER);
+    app.settle();
+    RECT set{};
+    GetWindowRect(app.main(), &set);
+    app.command(IDM_EXIT);
+    if (HWND box = app.waitMessage([](const std::wstring& t) { return t.find(L"M\u00E9gis kil\u00E9p?") != std::wstring::npos; }, 5000))
+        App::press(box, IDYES);
+    results.check(app.waitExit(), "the program ends on \"Igen\"");
+    App next;
+    if (!next.start(exe, dir, true)) {
+        results.check(false, "the program starts again");
+        return;
+    }
+    next.settle();
+    if (HWND offer = next.waitDialog(L"", 2000)) App::press(offer, IDNO);  // an offer of the unsaved rows
+    RECT again{};
+    GetWindowRect(next.main(), &again);
+    results.check(EqualRect(&set, &again) != FALSE, "the next run opens where and as large as the window was left");
+    results.check(SendMessageW(next.list(0), LVM_GETCOLUMNWIDTH, 2, 0) == 230, "and with the column as wide as it was set");
+    next.kill();
+}
+
 }  // namespace
 
 void windowAndKeyboard() {
@@ -309,7 +341,7 @@ void windowAndKeyboard() {
     results.check(code == 0, "the second start ends with 0");
     results.check(waitFor([&] { return !IsIconic(app.main()) && IsWindowVisible(app.main()); }, 5000),
                   "the second start restores the running window");
-    app.kill();
+    layoutKeptBetweenRuns(app, dir);
 }
 
 }  // namespace e2e
