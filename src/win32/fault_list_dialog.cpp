@@ -83,6 +83,8 @@ struct FaultListDialog {
         }
         if (moves != nullptr) EndDeferWindowPos(moves);
         fitMessageColumn();
+        // The buttons moved into what was the dialog's edge are drawn anew.
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     }
 
     // "Táblázat: Cégjegyzék, Sor: 12, Törzsszám: 12345678" and the message whole on a line of its own.

@@ -99,6 +99,14 @@ void checkList(App& app) {
     SetWindowPos(d, nullptr, 0, 0, r.right - r.left + 300, r.bottom - r.top + 100, SWP_NOMOVE | SWP_NOZORDER);
     results.check(waitFor([&] { return SendMessageW(list, LVM_GETCOLUMNWIDTH, 3, 0) >= narrowWidth + 250; }, 5000),
                   "the message column follows the resized dialog");
+    RECT dlg{}, ok{};
+    GetClientRect(d, &dlg);
+    GetWindowRect(GetDlgItem(d, IDOK), &ok);
+    MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&ok), 2);
+    results.check(ok.right <= dlg.right && ok.bottom <= dlg.bottom && ok.right > dlg.right - 200 &&
+                      ok.bottom > dlg.bottom - 60 && IsWindowVisible(GetDlgItem(d, IDOK)),
+                  "\"Ugr\u00E1s\" stays in the resized dialog's corner (" + std::to_string(ok.left) + "," +
+                      std::to_string(ok.top) + " in " + std::to_string(dlg.right) + "x" + std::to_string(dlg.bottom) + ")");
     shot(L"warning-list");
     App::press(d, IDCANCEL);
     waitFor([&] { return !IsWindow(d); }, 5000);
