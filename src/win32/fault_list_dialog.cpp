@@ -48,7 +48,7 @@ struct FaultListDialog {
         }
         centerOverOwner(hwnd, GetWindow(hwnd, GW_OWNER));
         SetDlgItemTextW(hwnd, IDT_FAULT_COUNT, wide(request.countText).c_str());
-        constexpr int kWidths[] = {110, 50, 80, 330};
+        constexpr int kWidths[] = {125, 40, 80, 330};
         list.attach(GetDlgItem(hwnd, IDC_FAULT_LIST), request, kWidths);
         fitMessageColumn();
         showWhole();
