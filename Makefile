@@ -2,6 +2,7 @@
 JOBS ?= $(shell nproc)
 NATIVE := build/native
 SANITIZE := build/sanitize
+TSAN := build/tsan
 WIN32 := build/win32
 WIN64 := build/win64
 CMAKE_QUIET := -Wno-dev --log-level=WARNING
@@ -19,7 +20,7 @@ export KOVIRANT_WINEARCH := $(WINARCH)
 # shipped programs alone: its test programs could not run here.
 WIN32_TARGETS := $(if $(filter win64,$(WINARCH)),--target Kovirant kovirant-cli)
 
-.PHONY: all test check exe run bench clean native win32 win64 winrun sanitize fuzz lint dist install
+.PHONY: all test check exe run bench clean native win32 win64 winrun sanitize tsan fuzz lint dist install
 
 all: exe
 
@@ -32,6 +33,14 @@ sanitize:
 	scripts/install-deps.sh native
 	cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=Debug -DKOVIRANT_SANITIZE=ON $(CMAKE_QUIET)
 	cmake --build $(SANITIZE) -j$(JOBS)
+
+# The tests of the steps that run on a second core, under ThreadSanitizer
+# (the core library and those tests alone, so that it stays quick).
+tsan:
+	scripts/install-deps.sh native
+	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DKOVIRANT_TSAN=ON $(CMAKE_QUIET)
+	cmake --build $(TSAN) -j$(JOBS) --target kovirant_tests
+	cd $(TSAN) && ctest --output-on-failure > ctest.log 2>&1 || { cat ctest.log; exit 1; }; tail -n 3 ctest.log
 
 win32:
 	scripts/install-deps.sh win32
@@ -49,12 +58,13 @@ winrun: win32 $(if $(filter win64,$(WINARCH)),win64)
 exe: winrun
 
 # Every test: the native unit tests, the same tests built with the address
-# and undefined-behaviour sanitizers, and the Windows programs under Wine.
+# and undefined-behaviour sanitizers, the threaded steps' tests under
+# ThreadSanitizer, and the Windows programs under Wine.
 lint:
 	scripts/install-deps.sh native lint
 	scripts/lint.sh
 
-test: winrun native sanitize lint
+test: winrun native sanitize tsan lint
 	scripts/install-deps.sh wine gui dist
 	cd $(SANITIZE) && ctest --output-on-failure -j$(JOBS) -E '^wine\.' > ctest.log 2>&1 \
 	  || { cat ctest.log; exit 1; }; tail -n 3 ctest.log

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "app/commands.h"
 #include "fake_shell.h"
 #include "app/recovery_commands.h"
@@ -159,12 +161,20 @@ TEST_F(RecoveryTest, LargeTablesKeepEveryChangeInTheJournal) {
     EXPECT_EQ(afterKill(), tableRows(t.tables));
     EXPECT_NE(shell.lastText().find("(cégjegyzék: 20009,"), std::string::npos) << shell.lastText();
 
-    // Idle: the snapshot is written from a copy while a change comes in.
+    // Idle: the snapshot is written from a copy on another thread, as the
+    // window has it written, while changes come in: the other rows are
+    // rewritten twice too, so that the blocks the copy reads hold no live
+    // row and the table needs room again.
     writePendingRecovery(state, shell);
     ASSERT_EQ(shell.snapshotJobs.size(), 1u);
+    std::thread writing([job = shell.snapshotJobs[0]] { job->run(); });
     state.tables.writeCell(ViewRegister, 3, RegisterCol::companyNumber, "0109999999");
     keepRecovery(state, shell);
-    shell.snapshotJobs[0]->run();
+    for (const char* opening : {"2026-01-01", "2026-01-02"})
+        for (std::size_t row = 0; row < t.tables.table(ViewRegister).rowCount(); ++row)
+            if (row != 3) state.tables.writeCell(ViewRegister, row, RegisterCol::openingDate, opening);
+    keepRecovery(state, shell);
+    writing.join();
     snapshotJobDone(state, shell);
     ASSERT_TRUE(std::filesystem::exists(file));
     EXPECT_EQ(readRecovery(file)[ViewRegister].cell(3, RegisterCol::companyNumber), "0109110003");  // as it was copied
