@@ -79,7 +79,7 @@ void saveReport(AppState& state, Shell& shell) {
     request.defaultExtension = u"txt";
     const auto target = shell.chooseFile(request);
     if (!target) return;
-    removeStaleTemporaries(target->parent_path());  // a killed save's
+    removeStaleTemporaries(target->parent_path(), isRecoveryFile);  // a killed save's; unsaved rows are read at start-up
 
     const ReportOutcome outcome = WriteReport(*target, state.tables, state.settings());
     switch (outcome.status) {
@@ -286,7 +286,7 @@ void onCreate(AppState& state, Shell& shell, const std::optional<std::filesystem
         return;
     }
     state.settingsPath = s.settingsPath;
-    removeStaleTemporaries(state.settingsPath.parent_path());  // a killed save's
+    removeStaleTemporaries(state.settingsPath.parent_path(), isRecoveryFile);  // a killed save's; unsaved rows are read at start-up
     state.maxtk = s.maxtk;
     state.maxcf = s.maxcf;
     state.DataSheetFilled = s.DataSheetFilled;
