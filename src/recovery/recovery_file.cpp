@@ -117,8 +117,7 @@ int removeRecoveryFiles(const std::filesystem::path& folder, JournalPosition sav
     const bool marked = both && saved.generation != 0 && replaceFile(savedMarkPath(folder), mark) == 0;
     int err = removeFile(journal);
     if (const int e = removeFile(snapshot); err == 0) err = e;
-    if (!both) return err;
-    if (const int e = syncFolder(folder); err == 0) err = e;
+    if (const int e = syncFolder(folder); err == 0) err = e;  // gone before the save's command returns
     if (marked && err == 0) removeFile(savedMarkPath(folder));
     return err;
 }
