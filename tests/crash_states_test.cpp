@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "app/commands.h"
@@ -318,4 +319,234 @@ TEST(CrashStates, EveryStateAStopMayLeaveGivesTheLastReturnedRows) {
     std::filesystem::remove_all(dir.parent_path(), ec);
     EXPECT_GT(states, 50u);
     EXPECT_TRUE(faults.empty()) << faults.size() << " of " << states << " states, the first: " << faults.front();
+}
+
+namespace {
+
+// A run in a child process over `dir`, killed (SIGKILL) where `at` says.
+void killedRun(const std::filesystem::path& dir, const std::function<bool(const FileEvent&)>& at,
+               const std::function<void(Recorder&)>& run) {
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        Recorder rec(dir);
+        rec.fault = [&](const FileEvent& e, std::size_t) {
+            if (at(e)) ::raise(SIGKILL);
+            return 0;
+        };
+        run(rec);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the run ended without reaching its call";
+}
+
+bool removes(const FileEvent& e, std::string_view name) {
+    return e.kind == Kind::Remove && e.path->filename() == std::filesystem::path(std::string(name));
+}
+
+std::filesystem::path withIni(const std::string& name) {
+    const auto dir = scratchDir(name);
+    writeFile(dir / "Kovirant.ini", "[ADATLAP]\r\nCnev=Bank\r\n");
+    return dir;
+}
+
+struct Session {
+    TestTables t;
+    AppState state{t.tables};
+    FakeShell shell;
+    explicit Session(const std::filesystem::path& dir) {
+        onCreate(state, shell, dir);
+        offerRecovery(state, shell, 0);
+    }
+    void command(const std::function<void(RecordTables&)>& change) {
+        change(t.tables);
+        keepRecovery(state, shell);
+    }
+    void fill(std::size_t rows) {
+        command([&](RecordTables& t) {
+            for (std::size_t i = 0; i < rows; ++i) t.appendRow(ViewRegister, registerRow(std::to_string(i)));
+            t.ReportPending = true;
+        });
+    }
+};
+
+}  // namespace
+
+// Real kills at the calls a stop is most costly at, in the last command: the
+// next start offers the rows before it or after it (nothing after a save or
+// leaving), and after "Igen" a further change survives the start after it.
+TEST(CrashStates, AKillAtTheNamedCallsLosesNothingReturnedAndOffersNothingSaved) {
+    auto grow = [](Session& r) {
+        r.fill(kRecoveryImmediateRows);
+        r.command([](RecordTables& t) { t.appendRow(ViewRegister, registerRow("x")); });
+        r.command([](RecordTables& t) { t.writeCell(ViewRegister, 0, RegisterCol::companyNumber, "0109000002"); });
+    };
+    struct Case {
+        const char* what;
+        std::function<bool(const FileEvent&)> at;
+        std::function<void(Session&)> last;  // the command killed
+    } cases[] = {
+        {"between the snapshot's rename and the journal's removal (a Delete down to the limit)",
+         [](const FileEvent& e) { return removes(e, kJournalFileName); },
+         [](Session& r) { r.command([](RecordTables& t) { t.removeRows(ViewRegister, 0, 1); }); }},
+        {"between the journal's and the snapshot's removal after a save",
+         [](const FileEvent& e) { return removes(e, kRecoveryFileName); },
+         [](Session& r) { r.command([](RecordTables& t) { t.ReportPending = false; }); }},
+        {"between the journal's and the snapshot's removal on leaving",
+         [](const FileEvent& e) { return removes(e, kRecoveryFileName); }, [](Session& r) { dropRecovery(r.state); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto dir = withIni("kill-at");
+        TableRows before, after;
+        {
+            Session shadow(withIni("kill-shadow"));  // the same commands, not killed
+            grow(shadow);
+            before = tableRows(shadow.t.tables);
+            c.last(shadow);
+            if (shadow.t.tables.ReportPending && !shadow.state.recovery.dropped) after = tableRows(shadow.t.tables);
+        }
+        killedRun(dir, c.at, [&](Recorder& rec) {
+            const auto armed = std::move(rec.fault);
+            Session r(dir);
+            grow(r);
+            rec.fault = armed;
+            c.last(r);
+        });
+        Session next(dir);
+        const TableRows got = tableRows(next.t.tables);
+        EXPECT_TRUE(got == before || got == after) << next.t.tables.totalRows() << " rows offered";
+        if (next.t.tables.totalRows() == 0) continue;
+        next.command([](RecordTables& t) { t.appendRow(ViewRegister, registerRow("after")); });
+        const TableRows changed = tableRows(next.t.tables);
+        const auto copy = scratchDir("kill-second");
+        for (const auto& e : std::filesystem::directory_iterator(dir))
+            std::filesystem::copy_file(e.path(), copy / e.path().filename());
+        EXPECT_EQ(tableRows(Session(copy).t.tables), changed);
+    }
+}
+
+// The recovery files an earlier version left on a share move here once: when
+// the first original goes, the copies and their names are on this machine's
+// disk (a power cut then loses no row).
+TEST(CrashStates, FilesMovedFromAShareAreOnTheDiskBeforeAnOriginalGoes) {
+    const auto share = withIni("share");
+    {
+        Session r(share);
+        r.fill(kRecoveryImmediateRows);
+        r.command([](RecordTables& t) { t.appendRow(ViewRegister, registerRow("x")); });
+        r.state.recovery.journal.close();
+    }
+    std::map<std::string, std::string> originals;
+    for (const auto& name : {kRecoveryFileName, kJournalFileName})
+        if (std::filesystem::exists(share / std::string(name)))
+            originals[std::string(name)] = readFile(share / std::string(name));
+    ASSERT_FALSE(originals.empty());
+    const auto local = scratchDir("local");
+    std::vector<Op> ops;
+    std::optional<std::size_t> firstRemoval;
+    {
+        Recorder rec(local);
+        rec.fault = [&](const FileEvent& e, std::size_t n) {
+            if (e.kind == Kind::Remove && e.path->parent_path() == share && !firstRemoval) firstRemoval = n;
+            return 0;
+        };
+        ASSERT_EQ(moveLeftRecoveryFiles(share, local), 0);
+        ops = rec.ops;
+    }
+    ASSERT_TRUE(firstRemoval.has_value());
+    Disk disk({});
+    std::size_t flushed = 0;
+    for (std::size_t i = 0; i < *firstRemoval; ++i) {
+        disk.apply(ops[i]);
+        if (ops[i].kind == Kind::SyncFolder) flushed = i + 1;
+    }
+    const auto state = scratchDir("local-state");
+    disk.write(state, flushed, Data::Lost);
+    for (const auto& [name, bytes] : originals) {
+        ASSERT_TRUE(std::filesystem::exists(state / name)) << name;
+        EXPECT_EQ(readFile(state / name), bytes) << name;
+    }
+}
+
+// A full disk while the journal is written: the records already on the disk
+// stay (the whole tables are written beside the journal, never over it, until
+// they are on the disk), the officer is told the system's code (28), and the
+// next start offers every change flushed before the disk filled.
+TEST(CrashStates, AFullDiskNeverCostsTheChangesAlreadyOnTheDisk) {
+    const auto dir = withIni("full-disk");
+    const bool mounted = ::geteuid() == 0 && ::mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=8m") == 0;
+    writeFile(dir / "Kovirant.ini", "[ADATLAP]\r\nCnev=Bank\r\n");
+    TableRows flushed;
+    {
+        Session r(dir);
+        r.fill(kRecoveryImmediateRows + 1);
+        r.command([](RecordTables& t) { t.writeCell(ViewRegister, 1, RegisterCol::companyNumber, "0109000001"); });
+        flushed = tableRows(r.t.tables);
+        ASSERT_TRUE(r.shell.messages.empty());
+        std::optional<Recorder> full;  // where no small file system can be made, the writes fail as on one
+        if (mounted) {
+            std::FILE* ballast = std::fopen((dir / "ballast").c_str(), "wb");
+            const std::string block(4096, 'x');
+            while (std::fwrite(block.data(), 1, block.size(), ballast) == block.size() && std::fflush(ballast) == 0) {
+            }
+            std::fclose(ballast);
+        } else {
+            full.emplace(dir);
+            full->fault = [](const FileEvent& e, std::size_t) { return e.kind == Kind::Write ? ENOSPC : 0; };
+        }
+        for (int i = 0; i < 3; ++i)  // more than the last page of the journal holds
+            r.command([&](RecordTables& t) {
+                for (int n = 0; n < 200; ++n) t.appendRow(ViewRegister, registerRow("0109" + std::to_string(i)));
+            });
+        ASSERT_EQ(r.shell.messages.size(), 1u);
+        EXPECT_NE(r.shell.lastText().find("Hibakód=28"), std::string::npos) << r.shell.lastText();
+    }
+    const auto copy = scratchDir("full-disk-after");
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.path().filename() != "ballast") std::filesystem::copy_file(e.path(), copy / e.path().filename());
+    if (mounted) ::umount(dir.c_str());
+    Start next(copy);
+    EXPECT_EQ(tableRows(next.fresh.tables), flushed);
+    EXPECT_FALSE(next.warned());
+}
+
+// A snapshot a stop left before its rename (a write's temporary file of a
+// process gone, the idle snapshot's file) is read at the next start: the
+// newer of it and the snapshot is offered, and it goes.
+TEST(CrashStates, AStartReadsTheSnapshotsAStopLeftBeforeTheirRename) {
+    const auto dir = withIni("left-snapshots");
+    std::string older, newer;
+    TableRows newerRows;
+    {
+        Session r(dir);
+        r.command([](RecordTables& t) {
+            t.appendRow(ViewRegister, registerRow("0109000001"));
+            t.ReportPending = true;
+        });
+        older = readFile(recoveryPath(dir));
+        r.command([](RecordTables& t) { t.appendRow(ViewRegister, registerRow("0109000002")); });
+        newer = readFile(recoveryPath(dir));
+        newerRows = tableRows(r.t.tables);
+    }
+    struct Case {
+        const char* left;
+        const std::string& snapshot;
+        const std::string& leftBytes;
+    } cases[] = {
+        {"~kov999999999_1.tmp", older, newer},
+        {"Kovirant-visszaallitas.xml.uj", older, newer},
+        {"~kov999999999_2.tmp", newer, older},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.left);
+        const auto state = withIni("left-state");
+        writeFile(recoveryPath(state), c.snapshot);
+        writeFile(state / c.left, c.leftBytes);
+        Start next(state);
+        EXPECT_EQ(tableRows(next.fresh.tables), newerRows);
+        EXPECT_FALSE(std::filesystem::exists(state / c.left));
+    }
 }
