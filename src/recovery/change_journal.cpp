@@ -200,7 +200,10 @@ int ChangeJournal::create(const std::filesystem::path& file, std::uint64_t gener
     put32(header, kJournalVersion);
     put32(header, crc32(header));
     size_ = 0;
-    if (const int err = file_.append(header)) return err;
+    if (const int err = file_.append(header)) {
+        close();  // nothing half-made stays beside the journal
+        return err;
+    }
     size_ = header.size();
     return 0;  // flushed with the first record
 }
