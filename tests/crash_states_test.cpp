@@ -235,11 +235,22 @@ std::vector<Step> scriptedRun(const std::filesystem::path& dir, Recorder& rec) {
 }
 
 // Hundreds of states are written and started on: in memory where the
-// machine has such a folder, so their flushes cost nothing.
+// machine has such a folder, so their flushes cost nothing; it goes when the
+// test program ends (not in a killed child).
+std::filesystem::path scratchRoot() {
+    return std::filesystem::path("/dev/shm") / ("kovirant-test-" + std::to_string(::getpid()));
+}
+struct ScratchCleanup {
+    ~ScratchCleanup() {
+        std::error_code ec;
+        std::filesystem::remove_all(scratchRoot(), ec);
+    }
+} scratchCleanup;
+
 std::filesystem::path scratchDir(const std::string& name) {
     std::error_code ec;
     if (!std::filesystem::is_directory("/dev/shm", ec)) return freshTempDir(name);
-    const auto dir = std::filesystem::path("/dev/shm") / ("kovirant-test-" + std::to_string(::getpid())) / name;
+    const auto dir = scratchRoot() / name;
     std::filesystem::remove_all(dir, ec);
     std::filesystem::create_directories(dir);
     return dir;
@@ -315,8 +326,6 @@ TEST(CrashStates, EveryStateAStopMayLeaveGivesTheLastReturnedRows) {
                 faults.push_back(where + ": the change after taking the rows back lost at the next start");
         }
     }
-    std::error_code ec;
-    std::filesystem::remove_all(dir.parent_path(), ec);
     EXPECT_GT(states, 50u);
     EXPECT_TRUE(faults.empty()) << faults.size() << " of " << states << " states, the first: " << faults.front();
 }
@@ -477,7 +486,14 @@ TEST(CrashStates, FilesMovedFromAShareAreOnTheDiskBeforeAnOriginalGoes) {
 // next start offers every change flushed before the disk filled.
 TEST(CrashStates, AFullDiskNeverCostsTheChangesAlreadyOnTheDisk) {
     const auto dir = withIni("full-disk");
-    const bool mounted = ::geteuid() == 0 && ::mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=8m") == 0;
+    struct SmallFileSystem {  // 8 MiB, where the machine lets the test mount one
+        std::filesystem::path dir;
+        bool mounted = ::geteuid() == 0 && ::mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=8m") == 0;
+        ~SmallFileSystem() {
+            if (mounted) ::umount(dir.c_str());
+        }
+    } fs{dir};
+    const bool mounted = fs.mounted;
     writeFile(dir / "Kovirant.ini", "[ADATLAP]\r\nCnev=Bank\r\n");
     TableRows flushed;
     {
@@ -507,7 +523,6 @@ TEST(CrashStates, AFullDiskNeverCostsTheChangesAlreadyOnTheDisk) {
     const auto copy = scratchDir("full-disk-after");
     for (const auto& e : std::filesystem::directory_iterator(dir))
         if (e.path().filename() != "ballast") std::filesystem::copy_file(e.path(), copy / e.path().filename());
-    if (mounted) ::umount(dir.c_str());
     Start next(copy);
     EXPECT_EQ(tableRows(next.fresh.tables), flushed);
     EXPECT_FALSE(next.warned());
@@ -549,4 +564,38 @@ TEST(CrashStates, AStartReadsTheSnapshotsAStopLeftBeforeTheirRename) {
         EXPECT_EQ(tableRows(next.fresh.tables), newerRows);
         EXPECT_FALSE(std::filesystem::exists(state / c.left));
     }
+}
+
+// A journal the snapshot supersedes that cannot be removed (a scanner holds
+// it) is told once and tried again; it is never added to: the next journal
+// is written beside it and moved over it, and the next start is right.
+TEST(CrashStates, AJournalThatCannotBeRemovedIsToldAndNeverAddedTo) {
+    const auto dir = withIni("held-journal");
+    Session r(dir);
+    r.fill(kRecoveryImmediateRows);
+    r.command([](RecordTables& t) { t.appendRow(ViewRegister, registerRow("x")); });
+    std::size_t tries = 0;
+    {
+        Recorder held(dir);
+        held.fault = [&](const FileEvent& e, std::size_t) {
+            if (!removes(e, kJournalFileName)) return 0;
+            ++tries;
+            return EACCES;
+        };
+        r.command([](RecordTables& t) { t.removeRows(ViewRegister, 0, 1); });  // down to the limit: the snapshot
+        r.command([](RecordTables& t) { t.writeCell(ViewRegister, 0, RegisterCol::companyNumber, "0109000003"); });
+        EXPECT_TRUE(std::filesystem::exists(journalPath(dir)));
+        r.command([](RecordTables& t) { t.appendRow(ViewRegister, registerRow("y")); });
+        r.command([](RecordTables& t) { t.appendRow(ViewRegister, registerRow("z")); });
+    }
+    EXPECT_GE(tries, 2u);
+    ASSERT_EQ(r.shell.messages.size(), 1u);
+    EXPECT_NE(r.shell.lastText().find("nem törölhető, Hibakód=" + std::to_string(EACCES)), std::string::npos)
+        << r.shell.lastText();
+    const auto copy = scratchDir("held-journal-after");
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        std::filesystem::copy_file(e.path(), copy / e.path().filename());
+    Start next(copy);
+    EXPECT_EQ(tableRows(next.fresh.tables), tableRows(r.t.tables));
+    EXPECT_FALSE(next.warned());
 }
