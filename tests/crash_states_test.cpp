@@ -452,7 +452,14 @@ TEST(CrashStates, FilesMovedFromAShareAreOnTheDiskBeforeAnOriginalGoes) {
     for (const auto& name : {kRecoveryFileName, kJournalFileName})
         if (std::filesystem::exists(share / std::string(name)))
             originals[std::string(name)] = readFile(share / std::string(name));
-    ASSERT_FALSE(originals.empty());
+    ASSERT_EQ(originals.size(), 2u);
+    {  // a move a stop cut short after the journal's copy is made again
+        const auto again = scratchDir("share-again"), cut = scratchDir("local-cut");
+        for (const auto& [name, bytes] : originals) writeFile(again / name, bytes);
+        writeFile(cut / std::string(kJournalFileName), originals[std::string(kJournalFileName)]);
+        ASSERT_EQ(moveLeftRecoveryFiles(again, cut), 0);
+        for (const auto& [name, bytes] : originals) EXPECT_EQ(readFile(cut / name), bytes) << name;
+    }
     const auto local = scratchDir("local");
     std::vector<Op> ops;
     std::optional<std::size_t> firstRemoval;

@@ -77,13 +77,16 @@ std::filesystem::path recoveryFolderFor(const std::filesystem::path& workingFold
 
 // Each copy is written all-or-nothing and flushed with its folder before
 // any original goes: a crash of this machine leaves the originals, or whole
-// copies. The snapshot first: a journal alone is never the newer state.
+// copies. The journal is copied first and the snapshot last, so a move a stop
+// cut short (a journal here, the snapshot still there) is made again.
 int moveLeftRecoveryFiles(const std::filesystem::path& from, const std::filesystem::path& to) {
     if (from == to) return 0;
     std::error_code ec;
-    if (std::filesystem::exists(recoveryPath(to), ec) || std::filesystem::exists(journalPath(to), ec)) return 0;
+    if (std::filesystem::exists(recoveryPath(to), ec) ||
+        (std::filesystem::exists(journalPath(to), ec) && !std::filesystem::exists(recoveryPath(from), ec)))
+        return 0;
     std::filesystem::create_directories(to, ec);
-    for (const std::filesystem::path& file : {recoveryPath(from), journalPath(from)}) {
+    for (const std::filesystem::path& file : {journalPath(from), recoveryPath(from)}) {
         if (!std::filesystem::exists(file, ec)) continue;
         std::string bytes;
         if (const int err = readFile(file, bytes)) return err;
