@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <thread>
 
@@ -411,7 +412,10 @@ TEST_F(RecoveryTest, ASecondCopyInTheFolderLeavesTheFirstCopysFile) {
 // remove the program's own stale ones, never one still being written nor any
 // other file.
 TEST_F(RecoveryTest, StaleTemporaryFilesOfAKilledSaveGo) {
-    writeFile(dir / "~kov123_4.tmp", "half a report");
+    writeFile(dir / "~kov999999999_4.tmp", "half a report");  // of a process that is not running
+    // A running process's, not (or not yet) held: a parallel run's save.
+    const std::string running = "~kov" + std::to_string(::getpid()) + "_7.tmp";
+    writeFile(dir / running, "being written");
     writeFile(dir / "~kovabc.tmp", "not ours");
     writeFile(dir / "jegyzet.tmp", "not ours");
     AtomicFile writing(dir / "other.xml");
@@ -420,19 +424,21 @@ TEST_F(RecoveryTest, StaleTemporaryFilesOfAKilledSaveGo) {
     TestTables fresh;
     AppState next(fresh.tables);
     onCreate(next, shell, dir);
-    EXPECT_FALSE(std::filesystem::exists(dir / "~kov123_4.tmp"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "~kov999999999_4.tmp"));
+    EXPECT_TRUE(std::filesystem::exists(dir / running));
+    std::filesystem::remove(dir / running);
     EXPECT_TRUE(std::filesystem::exists(dir / "~kovabc.tmp"));
     EXPECT_TRUE(std::filesystem::exists(dir / "jegyzet.tmp"));
     EXPECT_EQ(filesIn(dir), 3u);  // the file being written is still there
     EXPECT_EQ(writing.commit(), 0);
 
-    writeFile(dir / "~kov9_9.tmp", "");
+    writeFile(dir / "~kov999999999_9.tmp", "");
     t.tables.appendRow(ViewRegister, registerRow("0109123456"));
     writeFile(dir / "Kovirant.ini", "[ADATLAP]\r\nCnev=Bank\r\n");
     state.DataSheetFilled = true;
     shell.files = {dir / "r.xml"};
     onCommand(state, shell, kCmdSaveReport);
-    EXPECT_FALSE(std::filesystem::exists(dir / "~kov9_9.tmp"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "~kov999999999_9.tmp"));
 }
 
 // A working folder on the network keeps its recovery files on this machine,

@@ -110,7 +110,7 @@ void saveReport(AppState& state, Shell& shell) {
                MessageIcon::Error, false, kCaptionReport);
         return;
     }
-    removeStaleTemporaries(target->parent_path());  // a killed save's
+    removeStaleTemporaries(target->parent_path(), isRecoveryFile);  // a killed save's; unsaved rows are read at start-up
 
     const ReportOutcome outcome = WriteReport(*target, state.tables, state.settings());
     switch (outcome.status) {
@@ -364,7 +364,7 @@ void onCreate(AppState& state, Shell& shell, const std::optional<std::filesystem
         return;
     }
     state.settingsPath = s.settingsPath;
-    removeStaleTemporaries(state.settingsPath.parent_path());  // a killed save's
+    removeStaleTemporaries(state.settingsPath.parent_path(), isRecoveryFile);  // a killed save's; unsaved rows are read at start-up
     state.maxtk = s.maxtk;
     state.maxcf = s.maxcf;
     state.DataSheetFilled = s.DataSheetFilled;

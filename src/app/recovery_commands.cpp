@@ -7,6 +7,7 @@
 #include "recovery/recovery_file.h"
 #include "recovery/recovery_scan.h"
 #include "text/cp1250.h"
+#include "util/file_io.h"
 
 namespace kovirant {
 namespace {
@@ -17,11 +18,6 @@ std::filesystem::path folderOf(const AppState& state) {
 
 RecoveryKeeper keeperOf(AppState& state) {
     return RecoveryKeeper(state.recovery, state.tables, state.settingsPath, folderOf(state));
-}
-
-void removeQuietly(const std::filesystem::path& file) {
-    std::error_code ec;
-    std::filesystem::remove(file, ec);
 }
 
 // Each file by its own name.
@@ -41,6 +37,11 @@ void carryOut(Shell& shell, const KeeperOutcome& o) {
         text = "A nem mentett sorok védelme ebben az ablakban nem működik: a Kovirant egy másik példánya már fut ebben a "
                "mappában, és az a saját sorait őrzi a visszaállítási állományban (" + std::string(kRecoveryFileName) +
                "). Az itt felvitt sorok a jelentés mentéséig csak a memóriában vannak.";
+    else if (o.warning == KeeperOutcome::Warning::CannotRemove)
+        text = "A nem mentett sorokat a visszaállítási állomány őrzi, de " + fileWords(o.file) +
+               " nem törölhető, Hibakód=" + std::to_string(o.errorCode) +
+               " (talán egy másik program, például víruskereső használja). Minden változás után újra megpróbálom; "
+               "addig sem íródik hozzá semmi.";
     if (!text.empty()) shell.showMessage(messageBox(text, kProgramCaption, MessageIcon::Warning, true));
     if (o.scheduleIdle) shell.scheduleRecovery(kRecoveryIdleMs);
     if (o.startJob) shell.startSnapshot(*o.startJob);
@@ -142,12 +143,12 @@ void offerRecovery(AppState& state, Shell& shell, std::time_t now) {
     RecoveryKeeper keeper = keeperOf(state);
     // The files of a copy still running are that copy's, not left over.
     if (!keeper.ownsFiles()) return;
-    removeQuietly(keeper.jobFile());  // a snapshot a kill stopped half-way
     // Files an earlier version kept in a working folder on the network come here once.
     moveLeftRecoveryFiles(state.settingsPath.parent_path(), folderOf(state));
     const std::filesystem::path file = keeper.file();
     const std::filesystem::path journalFile = keeper.journal();
-    RecoveryScan found = scanRecovery(file, journalFile);
+    // A snapshot or journal a stop left before its move is read, never just removed.
+    RecoveryScan found = scanRecoveryWithLeftSnapshots(file, journalFile, leftSnapshots(folderOf(state)));
     if (!found.unreadableFile.empty()) {
         // Never lose what could not be read: both files stay as they are.
         state.recovery.untouchable = true;
@@ -163,13 +164,12 @@ void offerRecovery(AppState& state, Shell& shell, std::time_t now) {
     }
     if (found.nothing()) return;
     if (found.onlyAnEmptyStart()) {
-        removeQuietly(journalFile);  // made, but a kill came before its header was whole
+        removeFile(journalFile);  // made, but a kill came before its header was whole
         return;
     }
     if (found.damaged) return offerDamaged(state, shell, found, now);
-    if (found.rows.rows() == 0) {  // nothing was unsaved but the flag
-        removeQuietly(journalFile);
-        removeQuietly(file);
+    if (found.rows.rows() == 0) {  // nothing was unsaved but the flag, or it was saved
+        if (removeRecoveryFiles(folderOf(state), found.at) == 0) removeFile(savedMarkPath(folderOf(state)));
         return;
     }
     std::string text = "A program előző futása " + std::to_string(found.rows.rows()) + " nem mentett sorral ért véget " +
@@ -187,8 +187,7 @@ void offerRecovery(AppState& state, Shell& shell, std::time_t now) {
         // one file that a load by hand reads; the originals go only when it is written.
         RecordTables merged = found.rows.tables();
         if (writeRecovery(asideName(file, now), merged, state.settings()) == 0) {
-            removeQuietly(journalFile);
-            removeQuietly(file);
+            removeRecoveryFiles(folderOf(state), found.at);
         } else {
             if (found.snapshotThere) putAside(file, now);
             if (found.journalThere) putAside(journalFile, now);

@@ -431,7 +431,8 @@ private:
 
     int write() {
         const std::filesystem::path& target = *o_.output;
-        removeStaleTemporaries(target.parent_path().empty() ? io_.currentDirectory : target.parent_path());
+        removeStaleTemporaries(target.parent_path().empty() ? io_.currentDirectory : target.parent_path(),
+                               isRecoveryFile);  // a window's unsaved rows are its start-up's to read
         const ReportOutcome r = WriteReport(target, tables_, SettingsFile(settings_.settingsPath));
         switch (r.status) {
             case ReportStatus::Written: break;

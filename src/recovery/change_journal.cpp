@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <utility>
 
 #include "util/crc32.h"
 #include "util/file_io.h"
@@ -188,20 +189,36 @@ void ChangeJournal::collectWholeTables(const RecordTables& tables) {
 }
 
 int ChangeJournal::create(const std::filesystem::path& file, std::uint64_t generation, std::uint64_t baseSequence) {
-    if (const int err = file_.open(file, 0)) return err;
+    std::filesystem::path beside = file;
+    beside += std::string(kJournalTempSuffix);
+    replacing_.clear();
+    if (const int err = file_.open(beside, 0)) return err;
+    replacing_ = file;
     std::string header(kMagic);
     put64(header, generation);
     put64(header, baseSequence);
     put32(header, kJournalVersion);
     put32(header, crc32(header));
     size_ = 0;
-    if (const int err = file_.append(header)) return err;
+    if (const int err = file_.append(header)) {
+        close();  // nothing half-made stays beside the journal
+        return err;
+    }
     size_ = header.size();
-    return file_.sync();
+    return 0;  // flushed with the first record
+}
+
+void ChangeJournal::close() {
+    file_.close();
+    if (replacing_.empty()) return;
+    std::filesystem::path beside = std::exchange(replacing_, {});
+    beside += std::string(kJournalTempSuffix);
+    removeFile(beside);
 }
 
 int ChangeJournal::reopen(const std::filesystem::path& file, std::uint64_t keep) {
     size_ = 0;
+    replacing_.clear();
     if (const int err = file_.open(file, keep)) return err;
     size_ = keep;
     return 0;
@@ -252,6 +269,23 @@ int ChangeJournal::commit(std::uint64_t sequence) {
     if (err == 0) err = file_.sync();
     if (err == 0) size_ += R::kOverhead + length;
     discardPending();
+    if (!replacing_.empty()) err = putInPlace(err);
+    return err;
+}
+
+// A new journal, header and first record on the disk, takes the old one's
+// place; one that failed goes, and the old one stays as it was.
+int ChangeJournal::putInPlace(int err) {
+    const std::filesystem::path target = std::exchange(replacing_, {});
+    std::filesystem::path beside = target;
+    beside += std::string(kJournalTempSuffix);
+    file_.close();
+    if (err == 0) err = renameReplacing(beside, target);
+    if (err == 0) err = file_.open(target, size_);
+    if (err != 0) {
+        file_.close();
+        removeFile(beside);
+    }
     return err;
 }
 

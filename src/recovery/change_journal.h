@@ -61,7 +61,9 @@ public:
     // that stands on its own.
     void collectWholeTables(const RecordTables& tables);
 
-    // Starts the file afresh: a header and no records.
+    // Starts the file afresh: a header, and the next commit's record, written
+    // beside it (kJournalTempSuffix) and moved over it only once both are on
+    // the disk, so the records of the file it replaces stay until then.
     int create(const std::filesystem::path& file, std::uint64_t generation, std::uint64_t baseSequence);
     // Goes on with a file read at start-up, cut to its first `keep` bytes
     // (its complete records).
@@ -70,12 +72,14 @@ public:
     // Appends the collected changes as record `sequence` and flushes them to
     // the disk; the collection empties either way.
     int commit(std::uint64_t sequence);
-    void close() { file_.close(); }
+    // Also a new journal not yet in place goes.
+    void close();
     // Bytes in the file (header included).
     std::uint64_t size() const { return size_; }
 
 private:
     void beginOp(std::uint8_t op, ViewKind kind);
+    int putInPlace(int err);
     // Puts the table's rows inserted but not yet copied into the collection.
     void copyInserted(ViewKind kind);
 
@@ -93,7 +97,11 @@ private:
     static void putInsertHead(std::string& out, const Inserted& rows);
     AppendFile file_;
     std::uint64_t size_ = 0;
+    std::filesystem::path replacing_;  // the file a new journal written beside goes over at its first commit
 };
+
+// The name a new journal is written under beside the journal it replaces.
+inline constexpr std::string_view kJournalTempSuffix = ".uj";
 
 struct JournalRecord {
     std::uint64_t sequence = 0;

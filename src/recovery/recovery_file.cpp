@@ -75,21 +75,54 @@ std::filesystem::path recoveryFolderFor(const std::filesystem::path& workingFold
     return *local / "Kovirant" / std::filesystem::path(name);
 }
 
+// Each copy is written all-or-nothing and flushed with its folder before
+// any original goes: a crash of this machine leaves the originals, or whole
+// copies. The journal is copied first and the snapshot last, so a move a stop
+// cut short (a journal here, the snapshot still there) is made again.
 int moveLeftRecoveryFiles(const std::filesystem::path& from, const std::filesystem::path& to) {
     if (from == to) return 0;
     std::error_code ec;
-    if (std::filesystem::exists(recoveryPath(to), ec) || std::filesystem::exists(journalPath(to), ec)) return 0;
+    if (std::filesystem::exists(recoveryPath(to), ec) ||
+        (std::filesystem::exists(journalPath(to), ec) && !std::filesystem::exists(recoveryPath(from), ec)))
+        return 0;
     std::filesystem::create_directories(to, ec);
-    // The journal first: without it the snapshot alone is still whole.
-    for (const std::filesystem::path& file : {recoveryPath(from), journalPath(from)}) {
+    for (const std::filesystem::path& file : {journalPath(from), recoveryPath(from)}) {
         if (!std::filesystem::exists(file, ec)) continue;
-        const std::filesystem::path target = to / file.filename();
-        std::filesystem::copy_file(file, target, std::filesystem::copy_options::overwrite_existing, ec);
-        if (ec) return ec.value();
+        std::string bytes;
+        if (const int err = readFile(file, bytes)) return err;
+        if (const int err = replaceFile(to / file.filename(), bytes)) return err;
     }
-    for (const std::filesystem::path& file : {journalPath(from), recoveryPath(from)})
-        std::filesystem::remove(file, ec);
+    for (const std::filesystem::path& file : {journalPath(from), recoveryPath(from)}) removeFile(file);
+    syncFolder(from);
     return 0;
+}
+
+std::filesystem::path savedMarkPath(const std::filesystem::path& folder) {
+    return folder / std::filesystem::path(std::string(kSavedMarkName));
+}
+
+JournalPosition readSavedMark(const std::filesystem::path& folder) {
+    std::string bytes;
+    JournalPosition out;
+    if (readFile(savedMarkPath(folder), bytes) != 0) return out;
+    unsigned long long generation = 0, sequence = 0;
+    if (std::sscanf(bytes.c_str(), "%16llx %llu", &generation, &sequence) == 2) out = {generation, sequence};
+    return out;
+}
+
+int removeRecoveryFiles(const std::filesystem::path& folder, JournalPosition saved) {
+    const std::filesystem::path snapshot = recoveryPath(folder), journal = journalPath(folder);
+    std::error_code ec;
+    const bool both = std::filesystem::exists(snapshot, ec) && std::filesystem::exists(journal, ec);
+    char mark[64];
+    std::snprintf(mark, sizeof mark, "%016llx %llu\n", static_cast<unsigned long long>(saved.generation),
+                  static_cast<unsigned long long>(saved.sequence));
+    const bool marked = both && saved.generation != 0 && replaceFile(savedMarkPath(folder), mark) == 0;
+    int err = removeFile(journal);
+    if (const int e = removeFile(snapshot); err == 0) err = e;
+    if (const int e = syncFolder(folder); err == 0) err = e;  // gone before the save's command returns
+    if (marked && err == 0) removeFile(savedMarkPath(folder));
+    return err;
 }
 
 std::filesystem::path recoveryHoldPath(const std::filesystem::path& workingFolder) {

@@ -48,6 +48,20 @@ struct JournalPosition {
 // The comment line that carries the position in the file.
 std::string recoveryNote(JournalPosition at);
 
+// Says that a chain's changes up to a position were saved: written (and
+// flushed) before the snapshot and its journal are removed after a save or
+// on leaving, and removed after them, so that a stop between the two
+// removals never leaves the older file looking unsaved.
+inline constexpr std::string_view kSavedMarkName = "Kovirant-visszaallitas.mentve";
+std::filesystem::path savedMarkPath(const std::filesystem::path& folder);
+// The position the folder's mark says was saved; zero without a mark.
+JournalPosition readSavedMark(const std::filesystem::path& folder);
+// The snapshot and the journal of `folder` removed under a mark that the
+// chain's changes up to `saved` were saved (where the mark cannot be written,
+// the journal first). Returns 0 or the system error code of a removal that
+// failed (the mark then stays).
+int removeRecoveryFiles(const std::filesystem::path& folder, JournalPosition saved);
+
 // Writes the three tables whole, all-or-nothing. Returns 0 or the system
 // error code; on failure the previous copy stays as it was. `options` gives
 // the rest of the writer's options (a profile already read, a way to stop).

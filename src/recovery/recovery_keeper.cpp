@@ -4,16 +4,9 @@
 #include <system_error>
 
 #include "report/settings.h"
+#include "util/file_io.h"
 
 namespace kovirant {
-namespace {
-
-void removeQuietly(const std::filesystem::path& file) {
-    std::error_code ec;
-    std::filesystem::remove(file, ec);
-}
-
-}  // namespace
 
 KeeperOutcome RecoveryKeeper::cannotWrite(std::string_view file, int code) {
     KeeperOutcome o;
@@ -65,19 +58,34 @@ void RecoveryKeeper::callOffJob() {
     if (r_.job) r_.job->cancelled = true;
 }
 
-// Also a journal this run could not open again stays no longer.
-void RecoveryKeeper::closeJournal() {
+// The snapshot holds every change: the journal goes (also one this run could
+// not open again). One that cannot be removed is never added to (the next
+// journal is written beside it and moved over it), is tried again after each
+// command, and is told once.
+KeeperOutcome RecoveryKeeper::closeJournal() {
     r_.journal.close();
-    removeQuietly(journal());
+    const int err = removeFile(journal());
+    r_.journalLeft = err != 0;
+    KeeperOutcome o;
+    if (err == 0 || r_.toldJournalLeft) return o;
+    r_.toldJournalLeft = true;
+    o.warning = KeeperOutcome::Warning::CannotRemove;
+    o.file = kJournalFileName;
+    o.errorCode = err;
+    return o;
 }
 
+void RecoveryKeeper::retryLeftJournal() {
+    if (r_.journalLeft && !r_.journal.isOpen()) r_.journalLeft = removeFile(journal()) != 0;
+}
+
+// After a save or on leaving: under a mark that what they hold was saved.
 void RecoveryKeeper::removeFiles() {
     callOffJob();
     if (r_.untouchable) return;
-    if (!r_.onDisk && !r_.snapshotOnDisk && !r_.journal.isOpen()) return;
-    // The journal first: without it the snapshot alone is still whole.
-    closeJournal();
-    removeQuietly(file());
+    if (!r_.onDisk && !r_.snapshotOnDisk && !r_.journal.isOpen() && !r_.journalLeft) return;
+    r_.journal.close();
+    r_.journalLeft = removeRecoveryFiles(folder_, r_.at) != 0 && std::filesystem::exists(journal());
     r_.onDisk = false;
     r_.snapshotOnDisk = false;
 }
@@ -96,8 +104,7 @@ KeeperOutcome RecoveryKeeper::writeSnapshotNow() {
     r_.snapshotBytes = std::filesystem::file_size(file(), ec);
     r_.onDisk = true;
     r_.writtenAt = tables_.changeCount();
-    closeJournal();
-    return {};
+    return closeJournal();
 }
 
 bool RecoveryKeeper::journalIsOurs() const {
@@ -159,6 +166,7 @@ KeeperOutcome RecoveryKeeper::afterCommand(bool pending) {
         startCollecting();
         return o;
     }
+    retryLeftJournal();
     if (r_.onDisk && r_.writtenAt == tables_.changeCount()) {
         startCollecting();
         return o;
@@ -183,11 +191,11 @@ KeeperOutcome RecoveryKeeper::jobDone() {
     const std::unique_ptr<SnapshotJob> job = std::move(r_.job);
     const std::filesystem::path written = jobFile();
     if (job->cancelled || job->result != 0 || job->at.generation != r_.at.generation) {
-        removeQuietly(written);
+        removeFile(written);
         return {};
     }
     if (const int err = renameReplacing(written, file())) {
-        removeQuietly(written);
+        removeFile(written);
         return cannotWrite(kRecoveryFileName, err);
     }
     r_.snapshotOnDisk = true;
@@ -195,10 +203,7 @@ KeeperOutcome RecoveryKeeper::jobDone() {
     r_.snapshotBytes = job->bytes;
     // Every change is in the snapshot: the journal starts afresh with the
     // next one. Otherwise its records up to the snapshot's are passed over.
-    if (r_.at.sequence == job->at.sequence) {
-        closeJournal();
-        return {};
-    }
+    if (r_.at.sequence == job->at.sequence) return closeJournal();
     return scheduled();
 }
 
@@ -222,17 +227,22 @@ KeeperOutcome RecoveryKeeper::goOnFrom(const RecoveryScan& found) {
     r_.snapshotSequence = found.rows.at.sequence;
     std::error_code ec;
     r_.snapshotBytes = hasSnapshot ? std::filesystem::file_size(file(), ec) : 0;
-    const bool journalGoesOn = found.journal.completeBytes >= kJournalHeaderSize && found.journal.version == kJournalVersion;
+    // A journal of which the snapshot holds every change (a stop between the
+    // snapshot's rename and the journal's removal) is never added to: after
+    // its last record the next change would follow a gap. It goes, and the
+    // next change starts a fresh journal after the snapshot.
+    const bool superseded = hasSnapshot && found.journalThere && !found.replayed;
+    const bool journalGoesOn =
+        !superseded && found.journal.completeBytes >= kJournalHeaderSize && found.journal.version == kJournalVersion;
     // A snapshot without a note cannot carry a journal of changes, nor can a
     // journal of an earlier version be added to: the next change writes the
     // whole tables.
-    r_.onDisk = (!hasSnapshot || found.rows.at.generation != 0 || journalGoesOn) &&
-                (found.journal.completeBytes < kJournalHeaderSize || journalGoesOn);
+    r_.onDisk = journalGoesOn || (hasSnapshot && found.rows.at.generation != 0 && !found.replayed);
     if (journalGoesOn) {
         if (r_.journal.reopen(journal(), found.journal.completeBytes) != 0) r_.onDisk = false;
         if (found.replayed) o = scheduled();
-    } else if (found.journal.completeBytes < kJournalHeaderSize) {
-        removeQuietly(journal());
+    } else if (superseded || found.journal.completeBytes < kJournalHeaderSize) {
+        o = closeJournal();
     }
     r_.writtenAt = tables_.changeCount();
     startCollecting();

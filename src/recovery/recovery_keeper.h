@@ -41,6 +41,8 @@ struct RecoveryState {
     FileHold hold;                      // this run's claim on the file's name
     bool heldElsewhere = false;         // another running copy keeps the file
     bool untouchable = false;           // left files could not be read: never written or removed by this run
+    bool journalLeft = false;           // a journal the snapshot supersedes could not be removed: tried again
+    bool toldJournalLeft = false;
 
     ChangeJournal journal;              // collects every change; its file follows them
     JournalPosition at;                 // the chain of files and its last change on disk
@@ -56,6 +58,7 @@ struct KeeperOutcome {
         None,
         CannotWrite,    // `file` could not be written (`errorCode`): the rows are only in memory
         HeldElsewhere,  // another running copy keeps the recovery file of this folder
+        CannotRemove,   // `file`, superseded by the snapshot, could not be removed (`errorCode`): tried again
     };
     Warning warning = Warning::None;  // told once a run
     std::string_view file;            // kRecoveryFileName or kJournalFileName
@@ -105,7 +108,8 @@ private:
     void startCollecting();
     void ensureGeneration();
     void callOffJob();
-    void closeJournal();
+    KeeperOutcome closeJournal();
+    void retryLeftJournal();
     void removeFiles();
     KeeperOutcome writeSnapshotNow();
     bool journalIsOurs() const;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <vector>
 
 #include "recovery/change_journal.h"
 #include "recovery/recovery_file.h"
@@ -34,5 +35,15 @@ struct RecoveryScan {
 };
 
 RecoveryScan scanRecovery(const std::filesystem::path& snapshotFile, const std::filesystem::path& journalFile);
+
+// Snapshots a stop left before their rename (the idle snapshot's file, a
+// write's temporary file of a process gone, carrying the recovery mark) are
+// never removed unread: the newest of them that is whole and newer than what
+// the files give takes the snapshot's place, the others go. Then the scan.
+RecoveryScan scanRecoveryWithLeftSnapshots(const std::filesystem::path& snapshotFile,
+                                           const std::filesystem::path& journalFile,
+                                           const std::vector<std::filesystem::path>& left);
+// Those files in the recovery folder.
+std::vector<std::filesystem::path> leftSnapshots(const std::filesystem::path& folder);
 
 }  // namespace kovirant

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <system_error>
 
 #include "util/os_file.h"
@@ -21,24 +22,30 @@ namespace {
 constexpr std::string_view kTempPrefix = "~kov";
 constexpr std::string_view kTempSuffix = ".tmp";
 
-// "~kov<digits>_<digits>.tmp": the names temporarySibling makes.
-bool isTemporaryName(std::string_view name) {
-    if (!name.starts_with(kTempPrefix) || !name.ends_with(kTempSuffix)) return false;
+// "~kov<process>_<digits>.tmp", the names temporarySibling makes: the
+// process that writes it, or nothing when the name is not such.
+std::optional<long long> temporaryOwner(std::string_view name) {
+    if (!name.starts_with(kTempPrefix) || !name.ends_with(kTempSuffix)) return std::nullopt;
     name = name.substr(kTempPrefix.size(), name.size() - kTempPrefix.size() - kTempSuffix.size());
     const std::size_t sep = name.find('_');
-    if (sep == 0 || sep == std::string_view::npos || sep + 1 == name.size()) return false;
-    for (std::size_t i = 0; i < name.size(); ++i)
-        if (i != sep && (name[i] < '0' || name[i] > '9')) return false;
-    return true;
+    if (sep == 0 || sep == std::string_view::npos || sep + 1 == name.size() || sep > 18) return std::nullopt;
+    long long owner = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (i == sep) continue;
+        if (name[i] < '0' || name[i] > '9') return std::nullopt;
+        if (i < sep) owner = owner * 10 + (name[i] - '0');
+    }
+    return owner;
 }
 
-// A name beside `target` for a temporary file that does not exist yet.
+// A name beside `target` for a temporary file that does not exist yet,
+// carrying this process's id: only a dead owner's are left-overs.
 std::filesystem::path temporarySibling(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};
-    const auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    static const long long self = thisProcess().process;
     std::filesystem::path dir = target.parent_path();
     for (;;) {
-        std::string name = std::string(kTempPrefix) + std::to_string(stamp % 1000000007ULL) + "_" +
+        std::string name = std::string(kTempPrefix) + std::to_string(self) + "_" +
                            std::to_string(counter++) + std::string(kTempSuffix);
         std::filesystem::path candidate = dir / name;
         std::error_code ec;
@@ -116,7 +123,19 @@ int readFile(const std::filesystem::path& path, std::string& out) {
 
 namespace {
 FileFaults injectedFaults;
+std::function<int(const FileEvent&)> eventSink;
 }  // namespace
+
+void recordFileEvents(std::function<int(const FileEvent&)> sink) { eventSink = std::move(sink); }
+
+int fileEvent(const FileEvent& event) { return eventSink ? eventSink(event) : 0; }
+
+int removeFile(const std::filesystem::path& file) {
+    if (const int err = fileEvent({FileEvent::Kind::Remove, &file})) return err;
+    std::error_code ec;
+    std::filesystem::remove(file, ec);
+    return ec && !isMissingFile(ec.value()) ? ec.value() : 0;
+}
 
 void injectFileFaults(const FileFaults& faults) { injectedFaults = faults; }
 
@@ -128,12 +147,15 @@ AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)
 AtomicFile::~AtomicFile() {
     if (committed_ || temp_.empty()) return;
     file_.reset();
-    std::error_code ec;
-    std::filesystem::remove(temp_, ec);
+    removeFile(temp_);
 }
 
 int AtomicFile::open() {
     temp_ = temporarySibling(target_);
+    if (const int err = fileEvent({FileEvent::Kind::Open, &temp_})) {
+        temp_.clear();
+        return err;
+    }
     OpenedFile opened = openFile(temp_, "wb");
     if (!opened) {
         temp_.clear();  // nothing was made
@@ -146,12 +168,18 @@ int AtomicFile::open() {
 
 int AtomicFile::write(std::string_view bytes) {
     if (++writes_ == faults_.failWrite) return ENOSPC;
+    if (const int err = fileEvent({FileEvent::Kind::Write, &temp_, nullptr, written_, bytes})) return err;
+    written_ += bytes.size();
     clearSystemError();
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) return lastSystemError();
     return 0;
 }
 
 int AtomicFile::finish() {
+    if (const int err = fileEvent({FileEvent::Kind::Sync, &temp_})) {
+        file_.reset();
+        return err;
+    }
     clearSystemError();
     int err = syncFile(file_.get()) ? 0 : lastSystemError();
     clearSystemError();
@@ -171,16 +199,23 @@ int AtomicFile::commit() {
     return err != 0 ? err : replaceTarget();
 }
 
-std::size_t removeStaleTemporaries(const std::filesystem::path& folder) {
+bool isStaleTemporary(const std::filesystem::path& file) {
+    // Wide names are compared as their ASCII: the temporary names are.
+    const std::u8string u8 = file.filename().u8string();
+    const std::optional<long long> owner =
+        temporaryOwner(std::string_view(reinterpret_cast<const char*>(u8.data()), u8.size()));
+    return owner && !processRunning(*owner);  // a running copy's file is being written
+}
+
+std::size_t removeStaleTemporaries(const std::filesystem::path& folder,
+                                   const std::function<bool(const std::filesystem::path&)>& keep) {
     std::size_t removed = 0;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::filesystem::path name = it->path().filename();
-        // Wide names are compared as their ASCII: the temporary names are.
-        const std::u8string u8 = name.u8string();
-        if (!isTemporaryName(std::string_view(reinterpret_cast<const char*>(u8.data()), u8.size()))) continue;
+        if (!isStaleTemporary(it->path())) continue;
         std::error_code fileEc;
         if (!it->is_regular_file(fileEc)) continue;
+        if (keep && keep(it->path())) continue;
         if (removeUnlessHeld(it->path()) == 0) ++removed;
     }
     return removed;

@@ -2,8 +2,10 @@
 // files replaced all-or-nothing.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -80,13 +82,24 @@ private:
     FilePtr file_;
     bool committed_ = false;
     int writes_ = 0;
+    std::uint64_t written_ = 0;
     FileFaults faults_;
 };
 
 // Removes the temporary files that AtomicFile left in `folder` (a killed
-// save's) and that no running process still writes; nothing else. Returns
-// how many went.
-std::size_t removeStaleTemporaries(const std::filesystem::path& folder);
+// save's): those whose process (named in the file's name) is not running on
+// this machine and that no process holds open; nothing else, and none that
+// `keep` keeps. Returns how many went.
+std::size_t removeStaleTemporaries(const std::filesystem::path& folder,
+                                   const std::function<bool(const std::filesystem::path&)>& keep = {});
+
+// Whether a file is a temporary file of AtomicFile whose process is not
+// running on this machine.
+bool isStaleTemporary(const std::filesystem::path& file);
+
+// Removes a file; 0 when it is gone (also when it was not there), else the
+// system error code.
+int removeFile(const std::filesystem::path& file);
 
 // Flushes an open file's writes to the disk. False when that failed
 // (lastSystemError() tells why).

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,11 +15,16 @@
 
 namespace kovirant {
 
-// Moves `from` over `to`, replacing it, and flushes the move to the disk.
-// Where another process has `to` open for a moment (Windows refuses the move
-// then), it is tried again for up to a few seconds. Returns 0 or the system
-// error code.
+// Moves `from` over `to`, replacing it, and flushes the move to the disk
+// (the file's data first, the folder's entries after). Where another process
+// has `to` open for a moment (Windows refuses the move then), it is tried
+// again for up to a few seconds. Returns 0 or the system error code.
 int renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Flushes a folder's entries (the names made, moved or removed in it) to the
+// disk. Returns 0 or the system error code; 0 where the system cannot flush a
+// folder at all (some file systems, Wine).
+int syncFolder(const std::filesystem::path& folder);
 
 // An exclusive hold on a file, kept until the FileHold is destroyed or the
 // process ends (also by a kill): another process cannot take it meanwhile.
@@ -63,6 +69,8 @@ public:
 private:
     static constexpr std::intptr_t kNone = -1;
     std::intptr_t handle_ = kNone;
+    std::filesystem::path path_;
+    std::uint64_t end_ = 0;
 };
 
 // A file mapped read-only into memory, its pages read in at once: a cache
@@ -146,5 +154,22 @@ void markInUse(std::FILE* file);
 // Removes `file` unless a running process has it open or holds it. Returns 0
 // or the system error code.
 int removeUnlessHeld(const std::filesystem::path& file);
+
+// The tests' seam for crash states and failing calls: every file operation
+// of the recovery and of the all-or-nothing writes, reported before it is
+// made. A sink that returns non-zero makes the operation fail with that code.
+struct FileEvent {
+    enum class Kind { Open, Write, Sync, Rename, Remove, SyncFolder };
+    FileEvent(Kind k, const std::filesystem::path* p, const std::filesystem::path* t = nullptr, std::uint64_t at = 0,
+              std::string_view b = {})
+        : kind(k), path(p), to(t), offset(at), bytes(b) {}
+    Kind kind = Kind::Write;
+    const std::filesystem::path* path = nullptr;  // Rename: from
+    const std::filesystem::path* to = nullptr;    // Rename
+    std::uint64_t offset = 0;                     // Write: where; Open: the bytes kept (created if missing)
+    std::string_view bytes;                       // Write
+};
+void recordFileEvents(std::function<int(const FileEvent&)> sink);  // an empty one ends it
+int fileEvent(const FileEvent& event);
 
 }  // namespace kovirant

@@ -41,14 +41,40 @@ MappedFile::~MappedFile() {
     if (base_ != nullptr) munmap(const_cast<void*>(base_), size_);
 }
 
+namespace {
+
+std::filesystem::path folderOf(const std::filesystem::path& file) {
+    std::filesystem::path folder = file.parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+}  // namespace
+
+int syncFolder(const std::filesystem::path& folder) {
+    if (const int err = fileEvent({FileEvent::Kind::SyncFolder, &folder})) return err;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return 0;  // a folder that cannot be opened to read cannot be flushed either
+    int err = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    if (err == EINVAL || err == ENOTSUP || err == EROFS || err == EBADF) err = 0;  // no such flush here
+    return err;
+}
+
+// The rename is on the disk only once its folder is flushed; a folder left
+// is flushed too, so the name never stays in both.
 int renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (const int err = fileEvent({FileEvent::Kind::Rename, &from, &to})) return err;
     errno = 0;
     if (std::rename(from.c_str(), to.c_str()) != 0) return errno != 0 ? errno : EIO;
-    return 0;
+    const std::filesystem::path folder = folderOf(to);
+    if (const std::filesystem::path left = folderOf(from); left != folder)
+        if (const int err = syncFolder(left)) return err;
+    return syncFolder(folder);
 }
 
 int AppendFile::open(const std::filesystem::path& file, std::uint64_t keep) {
     close();
+    if (const int err = fileEvent({FileEvent::Kind::Open, &file, nullptr, keep})) return err;
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return errno != 0 ? errno : EIO;
     if (::ftruncate(fd, static_cast<off_t>(keep)) != 0 || ::lseek(fd, 0, SEEK_END) < 0) {
@@ -57,11 +83,15 @@ int AppendFile::open(const std::filesystem::path& file, std::uint64_t keep) {
         return err;
     }
     handle_ = fd;
+    path_ = file;
+    end_ = keep;
     return 0;
 }
 
 int AppendFile::append(std::string_view bytes) {
     if (handle_ == kNone) return EBADF;
+    if (const int err = fileEvent({FileEvent::Kind::Write, &path_, nullptr, end_, bytes})) return err;
+    end_ += bytes.size();
     while (!bytes.empty()) {
         const ssize_t n = ::write(static_cast<int>(handle_), bytes.data(), bytes.size());
         if (n < 0) {
@@ -75,6 +105,7 @@ int AppendFile::append(std::string_view bytes) {
 
 int AppendFile::sync() {
     if (handle_ == kNone) return EBADF;
+    if (const int err = fileEvent({FileEvent::Kind::Sync, &path_})) return err;
     return ::fdatasync(static_cast<int>(handle_)) == 0 ? 0 : (errno != 0 ? errno : EIO);
 }
 
@@ -111,7 +142,7 @@ int createExclusive(const std::filesystem::path& file, std::string_view bytes) {
         err = errno != 0 ? errno : EIO;
     ::close(fd);
     if (err != 0) ::unlink(file.c_str());  // never a half file (a full disk, a share gone)
-    return err;
+    return err != 0 ? err : syncFolder(folderOf(file));
 }
 
 bool isAlreadyThere(int errorCode) { return errorCode == EEXIST; }

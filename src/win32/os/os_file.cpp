@@ -41,7 +41,41 @@ MappedFile::~MappedFile() {
     if (base_ != nullptr) UnmapViewOfFile(base_);
 }
 
+namespace {
+
+std::filesystem::path folderOf(const std::filesystem::path& file) {
+    std::filesystem::path folder = file.parent_path();
+    return folder.empty() ? std::filesystem::path(L".") : folder;
+}
+
+// The file's data on the disk before its name moves (MOVEFILE_WRITE_THROUGH
+// promises that only for a move made as a copy).
+void flushFile(const std::filesystem::path& file) {
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    FlushFileBuffers(h);
+    CloseHandle(h);
+}
+
+}  // namespace
+
+// A folder's handle (FILE_FLAG_BACKUP_SEMANTICS) flushes its entries; where
+// the system refuses that (FAT, a share, Wine), there is nothing more to do.
+int syncFolder(const std::filesystem::path& folder) {
+    if (const int err = fileEvent({FileEvent::Kind::SyncFolder, &folder})) return err;
+    HANDLE h = CreateFileW(folder.c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    FlushFileBuffers(h);
+    CloseHandle(h);
+    return 0;
+}
+
 int renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (const int err = fileEvent({FileEvent::Kind::Rename, &from, &to})) return err;
+    flushFile(from);
     // Windows refuses to replace a file that another process has open to read
     // (a colleague's run reading the archive's log or the directory, a virus
     // scanner): they hold it for moments, so the move is tried again for a
@@ -49,7 +83,11 @@ int renameReplacing(const std::filesystem::path& from, const std::filesystem::pa
     constexpr DWORD kPatienceMs = 3000;
     DWORD waited = 0;
     for (DWORD pause = 2;; pause = pause < 64 ? pause * 2 : pause) {
-        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            const std::filesystem::path folder = folderOf(to);
+            if (const std::filesystem::path left = folderOf(from); left != folder) syncFolder(left);
+            return syncFolder(folder);
+        }
         const int err = lastError();
         const bool held = err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION;
         if (!held || waited >= kPatienceMs) return err;
@@ -60,6 +98,7 @@ int renameReplacing(const std::filesystem::path& from, const std::filesystem::pa
 
 int AppendFile::open(const std::filesystem::path& file, std::uint64_t keep) {
     close();
+    if (const int err = fileEvent({FileEvent::Kind::Open, &file, nullptr, keep})) return err;
     HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE) return lastError();
@@ -73,11 +112,15 @@ int AppendFile::open(const std::filesystem::path& file, std::uint64_t keep) {
         return err;
     }
     handle_ = reinterpret_cast<std::intptr_t>(h);
+    path_ = file;
+    end_ = keep;
     return 0;
 }
 
 int AppendFile::append(std::string_view bytes) {
     if (handle_ == kNone) return ERROR_INVALID_HANDLE;
+    if (const int err = fileEvent({FileEvent::Kind::Write, &path_, nullptr, end_, bytes})) return err;
+    end_ += bytes.size();
     while (!bytes.empty()) {
         const DWORD chunk = bytes.size() > (DWORD{1} << 26) ? (DWORD{1} << 26) : static_cast<DWORD>(bytes.size());
         DWORD written = 0;
@@ -89,6 +132,7 @@ int AppendFile::append(std::string_view bytes) {
 
 int AppendFile::sync() {
     if (handle_ == kNone) return ERROR_INVALID_HANDLE;
+    if (const int err = fileEvent({FileEvent::Kind::Sync, &path_})) return err;
     return FlushFileBuffers(reinterpret_cast<HANDLE>(handle_)) ? 0 : lastError();
 }
 
@@ -148,7 +192,7 @@ int createExclusive(const std::filesystem::path& file, std::string_view bytes) {
         err = lastError();
     CloseHandle(h);
     if (err != 0) DeleteFileW(file.c_str());  // never a half file (a full disk, a share gone)
-    return err;
+    return err != 0 ? err : syncFolder(folderOf(file));
 }
 
 bool isAlreadyThere(int errorCode) { return errorCode == ERROR_FILE_EXISTS || errorCode == ERROR_ALREADY_EXISTS; }
