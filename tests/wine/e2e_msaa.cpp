@@ -12,9 +12,12 @@ namespace {
 // The name MSAA gives a control; "(none)" when it gives none.
 std::wstring accName(HWND control) {
     IAccessible* acc = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&acc))) ||
-        acc == nullptr)
-        return L"(no object)";
+    const HRESULT got = AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&acc));
+    if (FAILED(got) || acc == nullptr) {
+        wchar_t code[16];
+        wsprintfW(code, L"%08lX", static_cast<unsigned long>(got));
+        return L"(no object: " + std::wstring(code) + L")";
+    }
     VARIANT self;
     VariantInit(&self);
     self.vt = VT_I4;
@@ -43,7 +46,7 @@ void everyFieldNamed(HWND d, const std::string& dialog) {
         if (!isField(c)) continue;
         ++fields;
         const std::wstring name = accName(c);
-        if (name.empty() || name == L"-" || name == L"(no object)")
+        if (name.empty() || name == L"-" || name.rfind(L"(no object", 0) == 0)
             unnamed += " " + std::to_string(GetDlgCtrlID(c)) + "=\"" + narrow(name) + "\"";
     }
     results.check(fields > 0 && unnamed.empty(),
@@ -88,9 +91,10 @@ void editors(App& app) {
         int view;
         const wchar_t* caption;
         const char* what;
+        int discard;
         std::vector<Named> names;
     } editors[] = {
-        {IDM_VIEW_REGISTER, kRegisterCaption, "register editor",
+        {IDM_VIEW_REGISTER, kRegisterCaption, "register editor", IDB_REG_DISCARD,
          {{IDE_REG_AREA_CODE, L"C\u00E9gsz\u00E1m"},
           {IDE_REG_FORM_CODE, L"C\u00E9gsz\u00E1m: c\u00E9gforma k\u00F3d"},
           {IDE_REG_SERIAL, L"C\u00E9gsz\u00E1m: sorsz\u00E1m"},
@@ -99,10 +103,10 @@ void editors(App& app) {
           {IDE_REG_CLOSE_DAY, L"Z\u00E1r\u00E1s: nap"},
           {IDL_REG_CODE, L"Sz\u00E1mlasz\u00E1m k\u00F3d"}}},
         {IDM_VIEW_INSTITUTION, L"C\u00E9gnyilv\u00E1ntart\u00E1s szerkeszt\u00E9se (P\u00E9nzint\u00E9zeti alapadatok)",
-         "institution editor",
+         "institution editor", IDCANCEL,
          {{IDE_INST_SERIAL, L"P\u00E9nzint\u00E9zet c\u00E9gsz\u00E1ma: sorsz\u00E1m"}, {IDL_INST_CODE, L"M\u0171veleti k\u00F3d"}}},
         {IDM_VIEW_ACCOUNT_CHANGE, L"Banktechnikai sz\u00E1mlasz\u00E1mv\u00E1ltoz\u00E1s szerkeszt\u00E9se",
-         "account-change editor",
+         "account-change editor", IDCANCEL,
          {{IDE_ACC_ORIG_ACCOUNT2, L"Eredeti jelz\u0151sz\u00E1m: m\u00E1sodik nyolc sz\u00E1mjegy"},
           {IDE_ACC_NEW_OPEN_DAY, L"\u00DAj sz\u00E1mla nyit\u00E1sa: nap"}}},
     };
@@ -114,7 +118,7 @@ void editors(App& app) {
         if (!d) continue;
         everyFieldNamed(d, e.what);
         for (const Named& n : e.names) namesAre(d, e.what, {n});
-        close(d);
+        close(d, e.discard);
     }
 }
 
@@ -134,7 +138,7 @@ void warningAnnounced(App& app) {
     App::setText(d, IDE_REG_TAX, L"12345676");
     results.check(announced(line, 5000), "the cleared warning line is announced");
     if (hook) UnhookWinEvent(hook);
-    close(d);
+    close(d, IDB_REG_DISCARD);
 }
 
 void otherDialogs(App& app) {
