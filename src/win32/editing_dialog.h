@@ -78,6 +78,12 @@ struct EditingDialog {
         if (text == shownHint) return;
         shownHint.assign(text);
         setText(hwnd, IDT_CHECK_HINT, text);
+        // A screen reader reads the changed line out as it changes.
+        HWND line = GetDlgItem(hwnd, IDT_CHECK_HINT);
+        NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, line, OBJID_CLIENT, CHILDID_SELF);
+#ifdef EVENT_OBJECT_LIVEREGIONCHANGED
+        NotifyWinEvent(EVENT_OBJECT_LIVEREGIONCHANGED, line, OBJID_CLIENT, CHILDID_SELF);
+#endif
     }
 };
 

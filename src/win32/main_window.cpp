@@ -77,8 +77,9 @@ bool MainWindow::createTables(int width, bool maximized) {
     for (int k = 0; k < kViewKindCount; ++k) {
         const ViewKind kind = static_cast<ViewKind>(k);
         const DWORD style = kCommon | (kind == ViewRegister ? WS_VISIBLE : 0) | (singleSelection(kind) ? LVS_SINGLESEL : 0);
-        HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", style, 0, 0, width, client.bottom, hwnd, nullptr,
-                                    instance, nullptr);
+        // The window text is the name a screen reader gives the table: its view's.
+        HWND list = CreateWindowExW(0, WC_LISTVIEWW, wide(tableName(kind)).c_str(), style, 0, 0, width, client.bottom,
+                                    hwnd, nullptr, instance, nullptr);
         if (list == nullptr) return false;
         // The whole row marked and clickable: an imported row's first cell is empty.
         ListView_SetExtendedListViewStyleEx(list, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);

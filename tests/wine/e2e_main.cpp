@@ -328,7 +328,7 @@ int wmain(int argc, wchar_t** argv) {
         {L"mended", mendedFaults},      {L"recovery", recovery},          {L"directory", companyDirectory},
         {L"find", checkAndSearch},      {L"warnings", typoWarnings},
         {L"undo", undoAndRedo},         {L"journal", recoveryJournal},    {L"archive", archiveAndHistory},
-        {L"window", windowAndKeyboard},
+        {L"window", windowAndKeyboard},     {L"msaa", screenReaderNames},
     };
     // Run only when named: the installed program, by the package test.
     const struct {

@@ -45,5 +45,6 @@ void undoAndRedo();
 void archiveAndHistory();
 void installedProgram();
 void windowAndKeyboard();
+void screenReaderNames();
 
 }  // namespace e2e
