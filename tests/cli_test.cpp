@@ -173,7 +173,7 @@ TEST_F(CliTest, BadInputNeverEndsInSuccess) {
         {{"-o", path("Kovirant.ini"), good}, cli::kExitUsage, "fel\xC3\xBCl"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args.back());
+        SCOPED_TRACE(c.args[1]);
         EXPECT_EQ(run(c.args), c.status);
         EXPECT_NE((out + err).find(c.text), std::string::npos) << out << err;
         EXPECT_FALSE(std::filesystem::exists(dir / "ki.xml"));
@@ -378,7 +378,7 @@ TEST_F(CliTest, TheRegistrysListIsReconciledAndItsProposalsReported) {
         {{"--reconcile"}, cli::kExitUsage, nullptr, "hi\xC3\xA1nyzik az \xC3\xA9rt\xC3\xA9k"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[1]);
+        SCOPED_TRACE(c.args.back());
         EXPECT_EQ(run(c.args), c.status) << out << err;
         if (c.out) {
             EXPECT_NE(out.find(c.out), std::string::npos) << out;
