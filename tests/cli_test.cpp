@@ -173,7 +173,7 @@ TEST_F(CliTest, BadInputNeverEndsInSuccess) {
         {{"-o", path("Kovirant.ini"), good}, cli::kExitUsage, "fel\xC3\xBCl"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args.back());
+        SCOPED_TRACE(c.args[1]);
         EXPECT_EQ(run(c.args), c.status);
         EXPECT_NE((out + err).find(c.text), std::string::npos) << out << err;
         EXPECT_FALSE(std::filesystem::exists(dir / "ki.xml"));
@@ -347,4 +347,62 @@ TEST(CliProgram, ExitStatusAndUtf8ThroughAPipe) {
     const int status = pclose(p);
     EXPECT_EQ(WEXITSTATUS(status), cli::kExitUsage);
     EXPECT_EQ(text, cp1250ToUtf8("kovirant-cli: ismeretlen kapcsoló: --bogus. Segítség: kovirant-cli --help\n"));
+}
+
+// --reconcile: each difference and unread line a finding and the exit
+// status they give; a file it cannot read is named (3), wrong usage is 2;
+// with -o the proposals are the register rows of the report the run writes.
+TEST_F(CliTest, TheRegistrysListIsReconciledAndItsProposalsReported) {
+    const std::string account = "107000245299231300000000", line = "Cg. 0101010000 20866022 " + account;
+    writeFile(dir / "bank.csv", "Törzsszám;Számlaszám;Nyitás;Zárás;Cégszám\r\n20866022;" + account +
+                                    ";2021-11-28;;0101010000\r\n");
+    writeFile(dir / "egyezo.txt", line + " 2021-11-28 - 2021-12-01 -\n");
+    writeFile(dir / "elteres.txt", line + " 2021-11-20 - 2021-12-01 -\n");
+    writeFile(dir / "hibas.txt", line + " 2021-11-28 - 2021-12-01 -\nCg. 0101010000 20866022 1234 2021-13-45\n");
+    const std::string bank = path("bank.csv");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* out;  // part of standard output (UTF-8), or nullptr
+        const char* err;  // part of standard error
+    } cases[] = {
+        {{"--reconcile", path("egyezo.txt"), "--accounts", bank}, cli::kExitWritten, nullptr, "0 elt\xC3\xA9r\xC3\xA9s, 1 egyez"},
+        {{"--reconcile", path("elteres.txt"), "--accounts", bank}, cli::kExitFaults,
+         "elteres.txt:1: elt\xC3\xA9r\xC3\xA9s: elt\xC3\xA9r\xC5\x91 d\xC3\xA1tum: " "107000245299231300000000", nullptr},
+        {{"--reconcile", path("hibas.txt"), "--accounts", bank}, cli::kExitFaults, "hibas.txt:2: hiba: ", "1 olvashatatlan"},
+        {{"--reconcile", path("egyezo.txt")}, cli::kExitFile, nullptr, "napl\xC3\xB3" "ja nem olvashat\xC3\xB3. Hibak\xC3\xB3" "d=2"},
+        {{"--reconcile", path("nincs.txt"), "--accounts", bank}, cli::kExitFile, nullptr, "nincs.txt: a c\xC3\xA9gjegyz\xC3\xA9k"},
+        {{"--reconcile", path("egyezo.txt"), "--accounts", path("nincs.csv")}, cli::kExitFile, nullptr, "nincs.csv: "},
+        {{"--accounts", bank, "--check", path("egyezo.txt")}, cli::kExitUsage, nullptr, "--reconcile"},
+        {{"--reconcile", path("egyezo.txt"), path("egyezo.txt")}, cli::kExitUsage, nullptr, "-o"},
+        {{"--reconcile"}, cli::kExitUsage, nullptr, "hi\xC3\xA1nyzik az \xC3\xA9rt\xC3\xA9k"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        EXPECT_EQ(run(c.args), c.status) << out << err;
+        if (c.out) {
+            EXPECT_NE(out.find(c.out), std::string::npos) << out;
+        }
+        if (c.err) {
+            EXPECT_NE(err.find(c.err), std::string::npos) << err;
+        }
+    }
+    // The register's list lacks the account the bank holds open: in JSON,
+    // with no line, and the proposal is the report's one register row.
+    writeFile(dir / "ures.txt", "Cg. 0101010000 20866022 117730160000000100000000 2021-11-28 - 2021-12-01 -\n");
+    EXPECT_EQ(run({"--reconcile", path("ures.txt"), "--accounts", bank, "--format", "json"}), cli::kExitFaults);
+    const nlohmann::json doc = nlohmann::json::parse(out);
+    ASSERT_EQ(doc["findings"].size(), 2u) << out;  // the account it lacks, the one the bank does not know
+    EXPECT_EQ(doc["differences"], 2);
+    EXPECT_TRUE(doc["findings"][1]["line"].is_null()) << out;
+    EXPECT_EQ(doc["findings"][1]["message"].get<std::string>().rfind(cp1250ToUtf8("hiányzik a cégjegyzékből: ") + account, 0), 0u)
+        << out;
+    ASSERT_EQ(run({"--reconcile", path("elteres.txt"), "--accounts", bank, "-o", path("r.xml"), "--no-archive"}),
+              cli::kExitWritten)
+        << out << err;
+    TestTables written;
+    ASSERT_EQ(ReloadReport(dir / "r.xml", written.tables).status, ReloadStatus::Completed);
+    ASSERT_EQ(written.tables.table(ViewRegister).rowCount(), 1u);
+    EXPECT_EQ(written.tables.cell(ViewRegister, 0, RegisterCol::accountNumber), account);
+    EXPECT_EQ(written.tables.cell(ViewRegister, 0, RegisterCol::openingDate), "2021-11-28");
 }

@@ -27,11 +27,16 @@ ParsedOptions parseOptions(const std::vector<Argument>& args) {
         } else if (a == "--no-archive") {
             o.noArchive = true;
         } else if (a == "-o" || a == "--output" || a == "--settings" || a == "--directory" || a == "--format" ||
-                   a == "--date" || a == "--archive" || a == "--history" || a == "--anchors" || a == "--log") {
+                   a == "--date" || a == "--archive" || a == "--history" || a == "--anchors" || a == "--log" ||
+                   a == "--reconcile" || a == "--accounts") {
             const Argument* v = value();
             if (v == nullptr) return fail(cp1250ToUtf8("hiányzik az érték: ") + a);
             if (a == "--log") {
                 o.log = v->path;
+            } else if (a == "--reconcile") {
+                o.reconcile = v->path;
+            } else if (a == "--accounts") {
+                o.accounts = v->path;
             } else if (a == "--history") {
                 o.history = v->text;
             } else if (a == "--anchors") {
@@ -69,7 +74,17 @@ ParsedOptions parseOptions(const std::vector<Argument>& args) {
         }
     }
     if (o.anchors && !o.verifyArchive) return fail(cp1250ToUtf8("az --anchors csak a --verify-archive kapcsolóval együtt használható"));
-    if (o.help || o.version || o.verifyArchive || o.history) return parsed;
+    if (o.accounts && !o.reconcile) return fail(cp1250ToUtf8("az --accounts csak a --reconcile kapcsolóval együtt használható"));
+    if (o.help || o.version) return parsed;
+    if (o.reconcile) {
+        if (o.verifyArchive || o.history || o.archiveAdd)
+            return fail(cp1250ToUtf8("a --reconcile nem használható a --verify-archive, --history, --archive-add kapcsolóval"));
+        // Without a report the list is only compared; with one, inputs may come before the proposals.
+        if (!o.output && !o.checkOnly && !o.inputs.empty())
+            return fail(cp1250ToUtf8("a --reconcile mellett bemenő állomány csak -o vagy --check kapcsolóval adható"));
+        return parsed;
+    }
+    if (o.verifyArchive || o.history) return parsed;
     if (o.inputs.empty()) return fail(cp1250ToUtf8("nincs bemenő állomány"));
     if (o.archiveAdd) return parsed;
     if (!o.checkOnly && !o.output) return fail(cp1250ToUtf8("adja meg a jelentés állományát (-o) vagy a --check kapcsolót"));
@@ -103,6 +118,11 @@ std::string usageText() {
         "  --history SZÁM        a számlaszám vagy törzsszám minden archivált sora, a legrégebbivel kezdve\n"
         "                        (1: nincs találat)\n"
         "  --log FILE            a futás megállapításait és összesítőjét az idejével FILE végéhez is fűzi\n"
+        "  --reconcile LIST      a cégjegyzék számlalistájának egyeztetése az archívum szerinti utolsó\n"
+        "                        állapottal: minden eltérés és olvashatatlan sor egy megállapítás\n"
+        "                        (1: eltérés vagy olvashatatlan sor); -o FILE: a javasolt sorokból\n"
+        "                        a szokásos futás jelentést ír\n"
+        "  --accounts FILE       a --reconcile a bank saját számlalistájával (CSV) egyeztet\n"
         "  --help, --version\n"
         "\n"
         "Kilépési kód: 0 a jelentés elkészült (--check: nincs hiba); 1 hibát talált, nem írt semmit;\n"

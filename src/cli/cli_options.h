@@ -37,6 +37,8 @@ struct Options {
     bool archiveAdd = false;                       // --archive-add: the inputs are earlier reports to add
     std::optional<std::string> history;            // --history NUMBER
     std::optional<std::filesystem::path> log;      // --log FILE: the run's output appended there too
+    std::optional<std::filesystem::path> reconcile;  // --reconcile LIST: the registry's list compared
+    std::optional<std::filesystem::path> accounts;   // --accounts FILE: the bank's account list it is compared with
     bool help = false;
     bool version = false;
 };

@@ -13,6 +13,7 @@
 #include "archive/account_history.h"
 #include "archive/report_archive.h"
 #include "cli/findings.h"
+#include "cli/reconcile_run.h"
 #include "cli/run_log.h"
 #include "import/apeh_import.h"
 #include "import/load_messages.h"
@@ -165,17 +166,26 @@ int addEarlier(const Options& o, const Io& io) {
     return status;
 }
 
-// --history NUMBER: every archived row that holds it, oldest first.
-int history(const Options& o, const Io& io) {
-    const std::filesystem::path folder = archiveFolderOf(o, settingsOf(o, io));
+// The archive's history, or its log named with the system's error code (3).
+int buildHistory(const std::filesystem::path& folder, const Io& io, std::optional<AccountHistory>& h) {
     int err = 0;
-    const AccountHistory h = AccountHistory::build(folder, err);
+    h = AccountHistory::build(folder, err);
     if (err != 0) {
+        h.reset();
         io.err("kovirant-cli: " + pathText(folder / std::string(kArchiveLogName)) +
                utf8(": az archívum naplója nem olvasható. Hibakód=") + std::to_string(err) + "\n");
         return kExitFile;
     }
-    warnOfCopies(h, io);
+    warnOfCopies(*h, io);
+    return kExitWritten;
+}
+
+// --history NUMBER: every archived row that holds it, oldest first.
+int history(const Options& o, const Io& io) {
+    std::optional<AccountHistory> built;
+    if (const int status = buildHistory(archiveFolderOf(o, settingsOf(o, io)), io, built); status != kExitWritten)
+        return status;
+    const AccountHistory& h = *built;
     const std::vector<HistoryRow> rows = h.rowsOf(*o.history);
     const bool json = o.format == Format::Json;
     std::string out = json ? "[" : "";
@@ -210,13 +220,15 @@ struct Origin {
 
 class Run {
 public:
-    Run(const Options& o, const Io& io) : o_(o), io_(io) {}
+    Run(const Options& o, const Io& io, const ReconcileRows* proposals = nullptr)
+        : o_(o), io_(io), proposals_(proposals) {}
 
     int go() {
         if (const int status = readTheSettings(); status != kExitWritten) return finish(status);
         if (const int status = loadTheDirectory(); status != kExitWritten) return finish(status);
         for (const std::filesystem::path& input : o_.inputs)
             if (const int status = read(input); status != kExitWritten) return finish(status);
+        if (proposals_) appendProposals();
         if (o_.fill) fill();
         check();
         if (!settings_.DataSheetFilled)
@@ -320,6 +332,14 @@ private:
             return kExitFaults;
         }
         return kExitWritten;
+    }
+
+    // --reconcile's proposals appended to the register as an import's rows;
+    // the list's lines not read are its findings.
+    void appendProposals() {
+        origins_[ViewRegister].push_back({tables_.table(ViewRegister).rowCount(), proposals_->list, {}});
+        for (const RegisterEntry& row : proposals_->proposals) tables_.appendRow(ViewRegister, row);
+        findings_.insert(findings_.end(), proposals_->unreadable.begin(), proposals_->unreadable.end());
     }
 
     // The company numbers from the directory, then what earlier reports
@@ -503,6 +523,7 @@ private:
 
     const Options& o_;
     const Io& io_;
+    const ReconcileRows* proposals_;  // --reconcile's, or none
     std::filesystem::path settingsFile_;
     StartupSettings settings_;
     std::filesystem::path directoryFile_;
@@ -517,10 +538,29 @@ private:
     Summary summary_;
 };
 
+// --reconcile: the list compared, or its proposals made a report by the
+// normal run (whose status is the exit status). The history is the bank's
+// side without --accounts; with it, what was reported when there is an archive.
+int reconcileRun(const Options& o, const Io& io) {
+    const std::filesystem::path folder = archiveFolderOf(o, settingsOf(o, io));
+    std::optional<AccountHistory> history;
+    std::error_code ec;
+    if (!o.accounts || std::filesystem::exists(folder / std::string(kArchiveLogName), ec))
+        if (const int status = buildHistory(folder, io, history); status != kExitWritten) return status;
+    const bool report = o.output || o.checkOnly;
+    ReconcileRows rows;
+    const int status = reconcileList(o, io, history ? &*history : nullptr, report ? &rows : nullptr);
+    if (!report || status != kExitWritten) return status;
+    history.reset();  // the run builds its own, from the cache
+    return Run(o, io, &rows).go();
+}
+
 // The report must not take the place of a file the run reads.
 bool outputReplacesAnInput(const Options& o, const Io& io) {
     if (!o.output) return false;
     std::vector<std::filesystem::path> read = o.inputs;
+    for (const auto* p : {&o.reconcile, &o.accounts})
+        if (*p) read.push_back(**p);
     const std::filesystem::path settings = settingsOf(o, io);
     read.push_back(settings);
     read.push_back(defaultDirectory(o, settings));
@@ -558,6 +598,7 @@ int runParsed(const ParsedOptions& parsed, const Io& io) {
             return kExitUsage;
         }
     }
+    if (parsed.options.reconcile) return reconcileRun(parsed.options, io);
     return Run(parsed.options, io).go();
 }
 
@@ -566,7 +607,7 @@ int runParsed(const ParsedOptions& parsed, const Io& io) {
 bool logMeetsAFile(const Options& o, const Io& io) {
     if (insideArchive(archiveFolderOf(o, settingsOf(o, io)), *o.log)) return true;
     std::vector<std::filesystem::path> files = o.inputs;
-    for (const auto* p : {&o.output, &o.settings, &o.directory})
+    for (const auto* p : {&o.output, &o.settings, &o.directory, &o.reconcile, &o.accounts})
         if (*p) files.push_back(**p);
     const auto spelled = [](const std::filesystem::path& p) { return std::filesystem::absolute(p).lexically_normal(); };
     for (const auto& f : files)

@@ -7,7 +7,9 @@
 namespace kovirant::cli {
 namespace {
 
-std::string severity(const Finding& f) { return cp1250ToUtf8(f.warning ? "figyelmeztetés" : "hiba"); }
+std::string severity(const Finding& f) {
+    return cp1250ToUtf8(f.difference ? "eltérés" : f.warning ? "figyelmeztetés" : "hiba");
+}
 
 }  // namespace
 

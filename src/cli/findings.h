@@ -19,6 +19,7 @@ struct Finding {
     long long row = 0;       // the row, from 1
     std::string taxNumber;
     bool warning = false;    // "figyelmeztetés"; else "hiba"
+    bool difference = false; // "eltérés": the registry's list and the bank's side disagree
     std::string message;
 };
 
