@@ -30,13 +30,6 @@
 namespace kovirant::cli {
 namespace {
 
-std::string pathText(const std::filesystem::path& p) {
-    const std::u8string s = p.u8string();
-    return std::string(s.begin(), s.end());
-}
-
-std::string utf8(std::string_view cp1250) { return cp1250ToUtf8(cp1250); }
-
 bool startsWithXml(const std::filesystem::path& file) {
     const OpenedFile opened = openFile(file, "rb");
     char head[5] = {};

@@ -94,4 +94,11 @@ void appendJson(std::string& out, const Finding& f, std::size_t count) {
 
 std::string jsonTail(std::size_t count) { return count == 0 ? "]\n}\n" : "\n  ]\n}\n"; }
 
+std::string pathText(const std::filesystem::path& p) {
+    const std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
+
+std::string utf8(std::string_view cp1250) { return cp1250ToUtf8(cp1250); }
+
 }  // namespace kovirant::cli

@@ -2,6 +2,7 @@
 // diagnostics, or as one JSON document.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,5 +42,9 @@ void appendJson(std::string& out, const Finding& f, std::size_t count);
 std::string jsonTail(std::size_t count);
 // A string as a JSON string literal; a byte that is not UTF-8 becomes U+FFFD.
 std::string jsonString(std::string_view utf8);
+
+// A path as the UTF-8 the console prints, and the program's Windows-1250 text as UTF-8.
+std::string pathText(const std::filesystem::path& p);
+std::string utf8(std::string_view cp1250);
 
 }  // namespace kovirant::cli

@@ -11,13 +11,6 @@
 namespace kovirant::cli {
 namespace {
 
-std::string pathText(const std::filesystem::path& p) {
-    const std::u8string s = p.u8string();
-    return std::string(s.begin(), s.end());
-}
-
-std::string utf8(std::string_view cp1250) { return cp1250ToUtf8(cp1250); }
-
 // Why the registry's list was not read, or empty.
 std::string listFault(const RegistryListOutcome& l) {
     switch (l.status) {
