@@ -1,14 +1,34 @@
 #include "test_support.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
 
 namespace kovirant {
 
+namespace {
+// The test program's scratch folders go when it ends, unless
+// KOVIRANT_KEEP_TEST_DIRS is set to look at them. Only the process that made
+// the folder removes it: a forked child's exit leaves its parent's alone.
+struct TempRoot {
+    pid_t owner = 0;
+    std::filesystem::path path;
+    ~TempRoot() {
+        if (owner != ::getpid() || std::getenv("KOVIRANT_KEEP_TEST_DIRS")) return;
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+} tempRoot;
+}  // namespace
+
 std::filesystem::path freshTempDir(const std::string& name) {
-    auto dir = std::filesystem::temp_directory_path() / ("kovirant-test-" + std::to_string(::getpid())) / name;
+    if (tempRoot.owner != ::getpid()) {
+        tempRoot.owner = ::getpid();
+        tempRoot.path = std::filesystem::temp_directory_path() / ("kovirant-test-" + std::to_string(::getpid()));
+    }
+    auto dir = tempRoot.path / name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
