@@ -48,6 +48,10 @@ bool IsValidDate(const DateParts& d) {
     const long long y = readNumber(d.year);
     const int m = readNumber(d.month);
     const int day = readNumber(d.day);
+    return IsValidDate(y, m, day);
+}
+
+bool IsValidDate(long long y, int m, int day) {
     if (y == 0 || day == 0 || m < 1 || m > 12) return false;
     const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
     static constexpr int kLength[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};

@@ -54,6 +54,8 @@ std::string joinDate(const DateParts& date);  // "%s-%s-%s"
 // The three parts together have 8 characters.
 bool isDateComplete(const DateParts& date);
 bool IsValidDate(const DateParts& date);
+// The same of a date in numbers.
+bool IsValidDate(long long year, int month, int day);
 // YYYYMMDD of a complete date ("%04s%02s%02s" read as a number).
 long long DateKey(const DateParts& date);
 

@@ -157,13 +157,23 @@ struct Layout {
     bool fixed() const { return any && sameLength && dateColumns.size() == kDates; }
 };
 
+// Where the line from `at` ends: its CR or LF, or the text's end.
+// Two memchr passes rather than a byte loop (the loop was 8% of a whole reconciliation's samples).
+std::size_t lineEnd(std::string_view text, std::size_t at) {
+    const char* from = text.data() + at;
+    const std::size_t rest = text.size() - at;
+    const void* lf = std::memchr(from, '\n', rest);
+    const std::size_t toLf = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - from) : rest;
+    const void* cr = std::memchr(from, '\r', toLf);
+    return at + (cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - from) : toLf);
+}
+
 // Calls `visit(number, line)` for every line: CR LF, LF and CR end one.
 template <class Visit>
 void eachLine(std::string_view text, Visit&& visit) {
     std::size_t number = 0;
     for (std::size_t at = 0; at < text.size();) {
-        std::size_t end = at;
-        while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
+        std::size_t end = lineEnd(text, at);
         if (!visit(++number, text.substr(at, end - at))) return;
         if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
         at = end + 1;
@@ -207,9 +217,9 @@ DateField readDateField(std::string_view text, std::uint32_t& date) {
     if (!form) return DateField::NotADate;
     const std::string_view d(digits, sizeof digits);
     if (d == "00000000") return DateField::Empty;
-    const DateParts parts{std::string(d.substr(0, 4)), std::string(d.substr(4, 2)), std::string(d.substr(6, 2))};
-    if (!IsValidDate(parts)) return DateField::NoSuchDay;
-    date = static_cast<std::uint32_t>(numberOf(d));
+    const auto ymd = static_cast<std::uint32_t>(numberOf(d));
+    if (!IsValidDate(ymd / 10000, static_cast<int>(ymd / 100 % 100), static_cast<int>(ymd % 100))) return DateField::NoSuchDay;
+    date = ymd;
     return DateField::Date;
 }
 
@@ -483,8 +493,7 @@ public:
             if (afterCr && piece.front() == '\n') piece.remove_prefix(1);
             afterCr = false;
             while (go && !piece.empty()) {
-                std::size_t end = 0;
-                while (end < piece.size() && piece[end] != '\n' && piece[end] != '\r') ++end;
+                const std::size_t end = lineEnd(piece, 0);
                 if (end == piece.size()) {
                     carry.append(piece.substr(0, kLineMost - std::min(kLineMost, carry.size())));
                     break;
