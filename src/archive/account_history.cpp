@@ -22,6 +22,7 @@
 #include "util/os_file.h"
 #include "util/prefetch.h"
 #include "util/sha256.h"
+#include "util/string_hash.h"
 #include "util/threads.h"
 
 namespace kovirant {
@@ -90,8 +91,6 @@ std::string_view cellAt(const char*& p) {
     return cell;
 }
 
-std::size_t hashOf(std::string_view key) { return std::hash<std::string_view>{}(key); }
-
 // How many rows ahead the hash tables' slots are fetched: their loads, each
 // far from the last in a table of millions, then overlap.
 constexpr std::size_t kFetchAhead = 8;
@@ -100,14 +99,14 @@ constexpr std::size_t kFetchAhead = 8;
 // hash above them: most slots of other keys met on the way are passed over
 // without reading their row (which is far away in memory).
 constexpr std::uint32_t kRefMask = (std::uint32_t{1} << 28) - 1;
-std::uint32_t tagOf(std::size_t hash) { return static_cast<std::uint32_t>(static_cast<std::uint64_t>(hash) >> 60) << 28; }
+std::uint32_t tagOf(std::uint64_t hash) { return static_cast<std::uint32_t>(static_cast<std::uint64_t>(hash) >> 60) << 28; }
 
 // Where `key` is in `slots` (a power of two of them, never full): its own
 // slot, or the empty one where it would go.
 template <class KeyOf>
-std::size_t probe(std::span<const std::uint32_t> slots, std::size_t hash, std::string_view key, const KeyOf& keyOf) {
+std::size_t probe(std::span<const std::uint32_t> slots, std::uint64_t hash, std::string_view key, const KeyOf& keyOf) {
     const std::uint32_t tag = tagOf(hash);
-    std::size_t i = hash & (slots.size() - 1);
+    std::size_t i = static_cast<std::size_t>(hash) & (slots.size() - 1);
     while (slots[i] != 0 && ((slots[i] & ~kRefMask) != tag || keyOf((slots[i] & kRefMask) - 1) != key))
         i = (i + 1) & (slots.size() - 1);
     return i;
@@ -116,16 +115,16 @@ std::size_t probe(std::span<const std::uint32_t> slots, std::size_t hash, std::s
 }  // namespace
 
 std::uint32_t AccountHistory::refOf(std::uint32_t slot) { return slot & kRefMask; }
-std::uint32_t AccountHistory::tagged(std::size_t hash, std::uint32_t ref) { return tagOf(hash) | ref; }
+std::uint32_t AccountHistory::tagged(std::uint64_t hash, std::uint32_t ref) { return tagOf(hash) | ref; }
 
 template <class KeyOf>
-std::uint32_t& AccountHistory::RefTable::slot(std::size_t hash, std::string_view key, const KeyOf& keyOf) {
+std::uint32_t& AccountHistory::RefTable::slot(std::uint64_t hash, std::string_view key, const KeyOf& keyOf) {
     if ((used + 1) * 2 > slots.size()) {
         std::vector<std::uint32_t> old = std::move(slots);
         slots.assign(std::max<std::size_t>(16, old.size() * 2), 0);
         for (std::uint32_t s : old) {
             if (s == 0) continue;
-            std::size_t i = hashOf(keyOf(refOf(s) - 1)) & (slots.size() - 1);
+            std::size_t i = stringHash(keyOf(refOf(s) - 1)) & (slots.size() - 1);
             while (slots[i] != 0) i = (i + 1) & (slots.size() - 1);
             slots[i] = s;
         }
@@ -135,14 +134,14 @@ std::uint32_t& AccountHistory::RefTable::slot(std::size_t hash, std::string_view
     return slots[i];
 }
 
-void AccountHistory::RefTable::prefetch(std::size_t hash) const { view().prefetch(hash); }
+void AccountHistory::RefTable::prefetch(std::uint64_t hash) const { view().prefetch(hash); }
 
-void AccountHistory::RefView::prefetch(std::size_t hash) const {
+void AccountHistory::RefView::prefetch(std::uint64_t hash) const {
     if (!slots.empty()) kovirant::prefetch(&slots[hash & (slots.size() - 1)]);
 }
 
 template <class KeyOf>
-std::uint32_t AccountHistory::RefView::find(std::size_t hash, std::string_view key, const KeyOf& keyOf) const {
+std::uint32_t AccountHistory::RefView::find(std::uint64_t hash, std::string_view key, const KeyOf& keyOf) const {
     return slots.empty() ? 0 : refOf(slots[probe(slots, hash, key, keyOf)]);
 }
 
@@ -213,7 +212,7 @@ bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordT
     // First the rows' cells into the pool, and the hashes of their keys; then
     // the keys into the tables, each table's slot fetched a few rows ahead.
     struct Keys {
-        std::size_t cells = 0, tax = 0, account[2] = {0, 0};
+        std::uint64_t cells = 0, tax = 0, account[2] = {0, 0};
         bool hasTax = false, hasAccount[2] = {false, false};
     };
     std::vector<Keys> keys(count);
@@ -229,14 +228,14 @@ bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordT
         built_.rows.push_back({static_cast<std::uint32_t>(at), report, static_cast<std::uint8_t>(kind)});
         for (std::size_t column : columns) appendCell(built_.pool, cells[column]);
         Keys& k = keys[r];
-        if (kind != ViewInstitution) k.cells = hashOf(std::string_view(built_.pool.data() + at, built_.pool.size() - at));
+        if (kind != ViewInstitution) k.cells = stringHash(std::string_view(built_.pool.data() + at, built_.pool.size() - at));
         const std::string_view tax = cells[columns[kStoredTax]];
         k.hasTax = !tax.empty();
-        if (k.hasTax) k.tax = hashOf(tax);
+        if (k.hasTax) k.tax = stringHash(tax);
         for (std::uint32_t which = 0; which < accounts; ++which) {
             const std::string_view a = cells[columns[which == 0 ? kStoredAccount : kStoredOriginalAccount]];
             k.hasAccount[which] = !a.empty() && (which == 0 || a != cells[columns[kStoredAccount]]);
-            if (k.hasAccount[which]) k.account[which] = hashOf(a);
+            if (k.hasAccount[which]) k.account[which] = stringHash(a);
         }
     }
     built_.nextByAccount.resize(built_.rows.size() * 2, 0);
@@ -425,7 +424,7 @@ namespace {
 
 constexpr std::string_view kCachePrefix = "szamlatortenet-";
 constexpr std::string_view kCacheSuffix = ".cache";
-constexpr std::string_view kCacheMagic = "Kovirant számlatörténet 4";
+constexpr std::string_view kCacheMagic = "Kovirant számlatörténet 5";
 constexpr std::size_t kAlign = 8;
 
 std::filesystem::path cacheOf(const std::filesystem::path& folder, const std::string& proof) {
@@ -565,6 +564,8 @@ void AccountHistory::writeCache(const std::filesystem::path& folder, const std::
         if (!opened) return;  // a folder the officer may only read: the history is built each time
         CacheWriter w(opened.file.get());
         w.text(kCacheMagic);
+        w.text(kStringHashName);
+        w.number(sizeof(void*));
         w.number(sizeof(Packed));
         w.text(proof);
         w.number(reports_.size());
@@ -625,7 +626,11 @@ bool AccountHistory::readCache(const std::filesystem::path& folder, const std::s
     auto holds = checksumHolds;
 #endif
     CacheReader r{summed};
-    if (r.text() != kCacheMagic || r.number() != sizeof(Packed) || r.text() != proof) return false;
+    // The slots' places follow the string hash, the arrays' layout this
+    // build's word size: a cache of another build is not read.
+    if (r.text() != kCacheMagic || r.text() != kStringHashName || r.number() != sizeof(void*) ||
+        r.number() != sizeof(Packed) || r.text() != proof)
+        return false;
     // One report per line of the log (the proof's), before the checksum
     // has said whether anything here is what was written.
     if (r.number() != reports || !r.ok) return false;
@@ -714,16 +719,16 @@ std::optional<std::uint32_t> AccountHistory::reportHolding(ViewKind kind, std::s
     if (kind == ViewInstitution) return std::nullopt;
     std::string key;
     for (std::size_t column : storedColumns(kind)) appendCell(key, column < cells.size() ? cells[column] : "");
-    const std::uint32_t found = cells_.find(hashOf(key), key, [this](std::uint32_t ref) { return cellsOf(ref); });
+    const std::uint32_t found = cells_.find(stringHash(key), key, [this](std::uint32_t ref) { return cellsOf(ref); });
     if (found == 0) return std::nullopt;
     return rows_[found - 1].report;
 }
 
 AccountHistory::Value AccountHistory::opening(std::string_view account, std::string_view tax) const {
-    return opening(account, hashOf(account), tax);
+    return opening(account, stringHash(account), tax);
 }
 
-AccountHistory::Value AccountHistory::opening(std::string_view account, std::size_t accountHash, std::string_view tax) const {
+AccountHistory::Value AccountHistory::opening(std::string_view account, std::uint64_t accountHash, std::string_view tax) const {
     OneValue date;
     for (std::uint32_t s = accounts_.find(accountHash, account, [this](std::uint32_t ref) { return accountOf(ref); }); s != 0;
          s = nextByAccount_[s - 1]) {
@@ -734,9 +739,9 @@ AccountHistory::Value AccountHistory::opening(std::string_view account, std::siz
     return date.answer();
 }
 
-AccountHistory::Value AccountHistory::company(std::string_view tax) const { return company(tax, hashOf(tax)); }
+AccountHistory::Value AccountHistory::company(std::string_view tax) const { return company(tax, stringHash(tax)); }
 
-AccountHistory::Value AccountHistory::company(std::string_view tax, std::size_t taxHash) const {
+AccountHistory::Value AccountHistory::company(std::string_view tax, std::uint64_t taxHash) const {
     auto taxOf = [this](std::uint32_t row) { return stored(row, kStoredTax); };
     OneValue number;
     for (std::uint32_t s = taxes_.find(taxHash, tax, taxOf); s != 0; s = nextByTax_[s - 1]) {
@@ -749,14 +754,14 @@ AccountHistory::Value AccountHistory::company(std::string_view tax, std::size_t 
 
 void AccountHistory::lookUp(std::span<Lookup> batch) const {
     constexpr std::size_t kMost = 32;
-    std::array<std::size_t, kMost * 2> hash;
+    std::array<std::uint64_t, kMost * 2> hash;
     std::array<std::uint32_t, kMost * 2> head;
     for (std::size_t first = 0; first < batch.size(); first += kMost) {
         const std::span<Lookup> part = batch.subspan(first, std::min(kMost, batch.size() - first));
         // The slots.
         for (std::size_t i = 0; i < part.size(); ++i) {
-            if (part[i].opening) accounts_.prefetch(hash[2 * i] = hashOf(part[i].account));
-            if (part[i].company) taxes_.prefetch(hash[2 * i + 1] = hashOf(part[i].tax));
+            if (part[i].opening) accounts_.prefetch(hash[2 * i] = stringHash(part[i].account));
+            if (part[i].company) taxes_.prefetch(hash[2 * i + 1] = stringHash(part[i].tax));
         }
         // The rows they name (the first of each chain), then those rows' cells.
         auto slotOf = [](const RefView& t, std::size_t h) {
@@ -830,12 +835,12 @@ std::vector<HistoryRow> AccountHistory::rowsOf(std::string_view number) const {
     if (digits.size() == 11) taxes.push_back(digits.substr(0, 8));
     std::vector<std::uint32_t> found;
     for (const std::string& a : accounts)
-        for (std::uint32_t s = accounts_.find(hashOf(a), a, [this](std::uint32_t ref) { return accountOf(ref); }); s != 0;
+        for (std::uint32_t s = accounts_.find(stringHash(a), a, [this](std::uint32_t ref) { return accountOf(ref); }); s != 0;
              s = nextByAccount_[s - 1])
             found.push_back((s - 1) / 2);
     auto taxOf = [this](std::uint32_t row) { return stored(row, kStoredTax); };
     for (const std::string& t : taxes)
-        for (std::uint32_t s = taxes_.find(hashOf(t), t, taxOf); s != 0; s = nextByTax_[s - 1]) found.push_back(s - 1);
+        for (std::uint32_t s = taxes_.find(stringHash(t), t, taxOf); s != 0; s = nextByTax_[s - 1]) found.push_back(s - 1);
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
     // Oldest first by the report's own time (an earlier report added later

@@ -121,16 +121,16 @@ public:
         std::span<const std::uint32_t> slots;
         std::uint64_t used = 0;
         template <class KeyOf>
-        std::uint32_t find(std::size_t hash, std::string_view key, const KeyOf& keyOf) const;
-        void prefetch(std::size_t hash) const;
+        std::uint32_t find(std::uint64_t hash, std::string_view key, const KeyOf& keyOf) const;
+        void prefetch(std::uint64_t hash) const;
     };
     class RefTable {
     public:
         // The slot of `key`; an empty one (0) the caller fills.
         template <class KeyOf>
-        std::uint32_t& slot(std::size_t hash, std::string_view key, const KeyOf& keyOf);
+        std::uint32_t& slot(std::uint64_t hash, std::string_view key, const KeyOf& keyOf);
         // Asks the processor for the slot of a hash, to be used shortly.
-        void prefetch(std::size_t hash) const;
+        void prefetch(std::uint64_t hash) const;
         // Room for `entries` without a rehash (an empty table).
         void presize(std::size_t entries);
         RefView view() const { return {slots, used}; }
@@ -151,14 +151,14 @@ private:
     void bind();
     // A slot's reference + 1; the slot of a reference + 1 under a key's hash.
     static std::uint32_t refOf(std::uint32_t slot);
-    static std::uint32_t tagged(std::size_t hash, std::uint32_t ref);
+    static std::uint32_t tagged(std::uint64_t hash, std::uint32_t ref);
     std::string_view stored(std::uint32_t row, std::size_t index) const;
     std::string_view field(std::uint32_t row, std::size_t column) const;  // the table's column
     std::string_view accountOf(std::uint32_t ref) const;  // ref: row * 2 + (0 the account, 1 the original)
     std::string_view openingOf(std::uint32_t ref) const;
     std::string_view cellsOf(std::uint32_t row) const;
-    Value opening(std::string_view account, std::size_t accountHash, std::string_view tax) const;
-    Value company(std::string_view tax, std::size_t taxHash) const;
+    Value opening(std::string_view account, std::uint64_t accountHash, std::string_view tax) const;
+    Value company(std::string_view tax, std::uint64_t taxHash) const;
     HistoryRow rowAt(std::uint32_t row) const;
     bool readCache(const std::filesystem::path& folder, const std::string& proof, std::size_t reports);
     void writeCache(const std::filesystem::path& folder, const std::string& proof) const;
