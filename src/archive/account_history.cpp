@@ -38,15 +38,17 @@ constexpr std::size_t kFetchAhead = 8;
 constexpr std::uint32_t kRefMask = (std::uint32_t{1} << 28) - 1;
 std::uint32_t tagOf(std::uint64_t hash) { return static_cast<std::uint32_t>(static_cast<std::uint64_t>(hash) >> 60) << 28; }
 
-// Where `key` is in `slots` (a power of two of them, never full): its own
-// slot, or the empty one where it would go.
+// Where `key` is in `slots` (a power of two of them): its own slot, or the
+// empty one where it would go; slots.size() when a whole round met neither
+// (a table this program builds is never full, a cache's is refused when it
+// is: the bound is for what it could not check).
 template <class KeyOf>
 std::size_t probe(std::span<const std::uint32_t> slots, std::uint64_t hash, std::string_view key, const KeyOf& keyOf) {
     const std::uint32_t tag = tagOf(hash);
     std::size_t i = static_cast<std::size_t>(hash) & (slots.size() - 1);
-    while (slots[i] != 0 && ((slots[i] & ~kRefMask) != tag || keyOf((slots[i] & kRefMask) - 1) != key))
-        i = (i + 1) & (slots.size() - 1);
-    return i;
+    for (std::size_t step = 0; step < slots.size(); ++step, i = (i + 1) & (slots.size() - 1))
+        if (slots[i] == 0 || ((slots[i] & ~kRefMask) == tag && keyOf((slots[i] & kRefMask) - 1) == key)) return i;
+    return slots.size();
 }
 
 }  // namespace
@@ -79,7 +81,9 @@ void AccountHistory::RefView::prefetch(std::uint64_t hash) const {
 
 template <class KeyOf>
 std::uint32_t AccountHistory::RefView::find(std::uint64_t hash, std::string_view key, const KeyOf& keyOf) const {
-    return slots.empty() ? 0 : refOf(slots[probe(slots, hash, key, keyOf)]);
+    if (slots.empty()) return 0;
+    const std::size_t i = probe(slots, hash, key, keyOf);
+    return i == slots.size() ? 0 : refOf(slots[i]);
 }
 
 void AccountHistory::RefTable::presize(std::size_t entries) {
@@ -217,6 +221,7 @@ std::size_t AccountHistory::bytes() const {
     for (const RefTable* t : {&built_.accounts, &built_.taxes, &built_.cells})
         n += t->slots.capacity() * sizeof(std::uint32_t);
     if (mapped_) n += mapped_->bytes().size();
+    n += copied_.capacity() * sizeof(std::uint64_t);
     for (const HistoryReport& r : reports_) n += sizeof r + r.time.capacity() + r.copy.capacity();
     return n;
 }

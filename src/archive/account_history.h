@@ -161,6 +161,7 @@ private:
     Value company(std::string_view tax, std::uint64_t taxHash) const;
     HistoryRow rowAt(std::uint32_t row) const;
     bool readCache(const std::filesystem::path& folder, const std::string& proof, std::size_t reports);
+    bool holdsTogether() const;
     void writeCache(const std::filesystem::path& folder, const std::string& proof) const;
 
     // What a build from the reports holds.
@@ -171,6 +172,7 @@ private:
         RefTable accounts, taxes, cells;
     } built_;
     std::shared_ptr<const MappedFile> mapped_;  // what a history from the cache is read from, in place
+    std::vector<std::uint64_t> copied_;          // or, from a network drive, a copy of the cache
 
     // The history, in built_ or in the mapped cache.
     std::vector<HistoryReport> reports_;

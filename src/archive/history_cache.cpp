@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <set>
 #include <utility>
@@ -276,10 +277,33 @@ void AccountHistory::writeCache(const std::filesystem::path& folder, const std::
     }
 }
 
+namespace {
+
+// The cache's bytes: mapped where the folder is on this machine; read into
+// memory (aligned for the arrays) from a network drive, where a mapped file
+// cut under the program would kill it. Empty when it cannot be had.
+std::string_view cacheBytes(const std::filesystem::path& file, bool onNetwork, std::shared_ptr<const MappedFile>& mapped,
+                            std::vector<std::uint64_t>& copied) {
+    if (!onNetwork) {
+        mapped = MappedFile::open(file);
+        return mapped ? mapped->bytes() : std::string_view();
+    }
+    OpenedFile opened = openFile(file, "rb");
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    if (!opened || ec || size == 0 || size > std::numeric_limits<std::size_t>::max() - sizeof(std::uint64_t)) return {};
+    const auto bytes = static_cast<std::size_t>(size);
+    copied.assign((bytes + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t), 0);
+    if (std::fread(copied.data(), 1, bytes, opened.file.get()) != bytes) return {};
+    return {reinterpret_cast<const char*>(copied.data()), bytes};
+}
+
+}  // namespace
+
 bool AccountHistory::readCache(const std::filesystem::path& folder, const std::string& proof, std::size_t reports) {
-    std::shared_ptr<const MappedFile> mapped = MappedFile::open(cacheOf(folder, proof));
-    if (!mapped) return false;
-    const std::string_view all = mapped->bytes();
+    std::shared_ptr<const MappedFile> mapped;
+    std::vector<std::uint64_t> copied;
+    const std::string_view all = cacheBytes(cacheOf(folder, proof), onNetworkDrive(folder), mapped, copied);
     if (all.size() < sizeof(std::uint64_t)) return false;
     std::uint64_t sum = 0;
     std::memcpy(&sum, all.data() + all.size() - sizeof sum, sizeof sum);
@@ -323,47 +347,56 @@ bool AccountHistory::readCache(const std::filesystem::path& folder, const std::s
         t->slots = r.array<std::uint32_t>();
         t->used = r.number();
     }
-    // Whatever the cache says must point inside it.
-    bool sound = r.ok && nextByAccount_.size() == rows_.size() * 2 && nextByTax_.size() == rows_.size();
-    for (const RefView* t : {&accounts_, &taxes_, &cells_})
-        sound = sound && !t->slots.empty() && (t->slots.size() & (t->slots.size() - 1)) == 0 && t->used < t->slots.size() &&
-                std::all_of(t->slots.begin(), t->slots.end(), [&](std::uint32_t s) { return refOf(s) <= nextByAccount_.size(); });
-    // Every row's cells inside the pool, before the next row's; every chain
-    // pointing back to an earlier row (so that no walk can go round).
-    for (std::size_t i = 0; sound && i < rows_.size(); ++i) {
-        const std::size_t end = i + 1 < rows_.size() ? rows_[i + 1].at : pool_.size();
-        sound = rows_[i].at <= end && end <= pool_.size() && rows_[i].report < reports_.size() &&
-                rows_[i].table < kViewKindCount && nextByTax_[i] <= i && nextByAccount_[2 * i] <= 2 * i &&
-                nextByAccount_[2 * i + 1] <= 2 * i + 1;
-        std::size_t at = rows_[i].at;
-        for (std::size_t c = 0; sound && c < storedColumns(static_cast<ViewKind>(rows_[i].table)).size(); ++c) {
-            if (at >= end) {
-                sound = false;
-                break;
-            }
-            std::size_t n = static_cast<unsigned char>(pool_[at++]);
-            if (n == kLongCell) {
-                std::uint32_t len = 0;
-                if (end - at < sizeof len) {
-                    sound = false;
-                    break;
-                }
-                std::memcpy(&len, pool_.data() + at, sizeof len);
-                at += sizeof len;
-                n = len;
-            }
-            sound = n <= end - at;
-            at += n;
-        }
-    }
-    sound = holds() && sound;
-    if (!sound) {
+    const bool sound = r.ok && holdsTogether();
+    if (!holds() || !sound) {
         *this = AccountHistory();
         proof_ = proof;
         return false;
     }
     mapped_ = std::move(mapped);
+    copied_ = std::move(copied);  // the arrays' spans point into it, and stay where they are
     fromCache_ = true;
+    return true;
+}
+
+// Whether the arrays a cache gave hold together, whatever its checksum says:
+// every reference inside its array, every hash table with an empty slot
+// (counted, and as many as its count of used ones leaves: a probe ends at
+// one), every row's cells inside the pool before the next row's, every
+// chain pointing back to an earlier row (so that no walk can go round).
+bool AccountHistory::holdsTogether() const {
+    if (nextByAccount_.size() != rows_.size() * 2 || nextByTax_.size() != rows_.size()) return false;
+    const std::pair<const RefView*, std::size_t> tables[] = {
+        {&accounts_, nextByAccount_.size()}, {&taxes_, rows_.size()}, {&cells_, rows_.size()}};
+    for (const auto& [t, refs] : tables) {
+        const std::size_t size = t->slots.size();
+        if (size == 0 || (size & (size - 1)) != 0) return false;
+        const auto empty = static_cast<std::size_t>(std::count(t->slots.begin(), t->slots.end(), 0u));
+        if (empty == 0 || t->used != size - empty) return false;
+        if (!std::all_of(t->slots.begin(), t->slots.end(), [refs](std::uint32_t s) { return refOf(s) <= refs; }))
+            return false;
+    }
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const std::size_t end = i + 1 < rows_.size() ? rows_[i + 1].at : pool_.size();
+        if (rows_[i].at > end || end > pool_.size() || rows_[i].report >= reports_.size() ||
+            rows_[i].table >= kViewKindCount || nextByTax_[i] > i || nextByAccount_[2 * i] > 2 * i ||
+            nextByAccount_[2 * i + 1] > 2 * i + 1)
+            return false;
+        std::size_t at = rows_[i].at;
+        for (std::size_t c = 0; c < storedColumns(static_cast<ViewKind>(rows_[i].table)).size(); ++c) {
+            if (at >= end) return false;
+            std::size_t n = static_cast<unsigned char>(pool_[at++]);
+            if (n == kLongCell) {
+                std::uint32_t len = 0;
+                if (end - at < sizeof len) return false;
+                std::memcpy(&len, pool_.data() + at, sizeof len);
+                at += sizeof len;
+                n = len;
+            }
+            if (n > end - at) return false;
+            at += n;
+        }
+    }
     return true;
 }
 

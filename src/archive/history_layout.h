@@ -127,14 +127,20 @@ struct CacheReader {
         at += n;
         return s;
     }
-    template <class T>
-    std::span<const T> array() {
+    // An array's bytes: its count, then (from a multiple of kCacheAlign)
+    // that many elements of `size` bytes.
+    std::string_view arrayBytes(std::size_t size) {
         const std::uint64_t n = number();
         if (at % kCacheAlign) at += kCacheAlign - at % kCacheAlign;
-        if (!ok || at > all.size() || n > (all.size() - at) / sizeof(T)) return ok = false, std::span<const T>();
-        const std::span<const T> v(reinterpret_cast<const T*>(all.data() + at), n);
-        at += n * sizeof(T);
+        if (!ok || at > all.size() || n > (all.size() - at) / size) return ok = false, std::string_view();
+        const std::string_view v = all.substr(at, n * size);
+        at += n * size;
         return v;
+    }
+    template <class T>
+    std::span<const T> array() {
+        const std::string_view v = arrayBytes(sizeof(T));
+        return {reinterpret_cast<const T*>(v.data()), v.size() / sizeof(T)};
     }
 };
 
