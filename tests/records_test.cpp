@@ -209,6 +209,36 @@ TEST(MemoryTable, RewrittenRowsReuseEmptiedBlocksButNeverACopysBlocks) {
     }
 }
 
+// A reader's rule is asserted in debug builds: the rows it reads are the
+// ones there when it was made, not rewritten (in the block then current or
+// in a new one) nor moved by an insert.
+TEST(MemoryTableDeathTest, AReaderAssertsItsRule) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "assertions are off in this build";
+#else
+    const struct {
+        const char* what;
+        void (*misuse)(MemoryTable&);
+    } cases[] = {
+        {"a row rewritten", [](MemoryTable& m) { m.setCell(0, 1, "b"); }},
+        {"a row rewritten into a new block", [](MemoryTable& m) { m.setCell(0, 1, std::string(3 << 20, 'c')); }},
+        {"a row inserted", [](MemoryTable& m) { m.insertRow(0, std::array<std::string, 2>{"x", "y"}); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemoryTable m(2, false);
+        m.insertRow(0, std::array<std::string, 2>{"1", "a"});
+        m.insertRow(1, std::array<std::string, 2>{"2", "a"});
+        const MemoryTable::Reader reader(m);
+        std::array<std::string_view, 2> views;
+        reader.cellViews(1, views);  // not rewritten: read
+        EXPECT_EQ(views[0], "2");
+        c.misuse(m);
+        EXPECT_DEATH(reader.cellViews(0, views), "under a reader|after the reader was made");
+    }
+#endif
+}
+
 // A row's cells as views, found a word at a time: cells of every length
 // (none too), of any byte but NUL, in tables of any width; views asked past
 // the table's columns are empty.
