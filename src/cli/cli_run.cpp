@@ -50,6 +50,7 @@ public:
         for (const std::filesystem::path& input : o_.inputs)
             if (const int status = read(input); status != kExitWritten) return finish(status);
         if (proposals_) appendProposals();
+        buildTheHistory();  // for the check too: --no-fill only stops the fill
         if (o_.fill) fill();
         check();
         if (!settings_.DataSheetFilled)
@@ -163,22 +164,24 @@ private:
         findings_.insert(findings_.end(), proposals_->unreadable.begin(), proposals_->unreadable.end());
     }
 
-    // The company numbers from the directory, then what earlier reports
-    // said (a closing's opening date, a company number the directory lacks)
-    // when there is an archive.
-    void fill() {
+    // The archived reports' history, when there is an archive: the fill's
+    // and the check's ("már szerepelt", the conflicts).
+    void buildTheHistory() {
         const std::filesystem::path folder = archiveFolderOf(o_, settingsFile_);
         std::error_code ec;
-        if (std::filesystem::exists(folder / std::string(kArchiveLogName), ec)) {
-            int err = 0;
-            history_ = AccountHistory::build(folder, err);
-            if (err == 0) warnOfCopies(*history_, io_);
-            if (err != 0) {
-                history_.reset();
-                fail(folder / std::string(kArchiveLogName), "Az archívum naplója nem olvasható, nem töltöttem ki belőle.",
-                     err);
-            }
+        if (!std::filesystem::exists(folder / std::string(kArchiveLogName), ec)) return;
+        int err = 0;
+        history_ = AccountHistory::build(folder, err);
+        if (err == 0) warnOfCopies(*history_, io_);
+        if (err != 0) {
+            history_.reset();
+            fail(folder / std::string(kArchiveLogName), "Az archívum naplója nem olvasható, nem töltöttem ki belőle.", err);
         }
+    }
+
+    // The company numbers from the directory, then what earlier reports
+    // said (a closing's opening date, a company number the directory lacks).
+    void fill() {
         const CompanyFill f = fillCompanies(tables_, directory_ ? &*directory_ : nullptr, history_ ? &*history_ : nullptr);
         summary_.filled = f.directory.filled;
         summary_.fromHistory = f.history.companies;
