@@ -9,31 +9,6 @@
 
 using namespace kovirant;
 
-TEST(RecordKinds, ColumnsInOrderWithHeadersAndWidths) {
-    auto names = [](ViewKind k) {
-        std::string s;
-        for (const Column& c : columnsOf(k)) s += std::string(c.field) + ":" + std::string(c.header) + ":" + std::to_string(c.width) + " ";
-        return s;
-    };
-    EXPECT_EQ(names(ViewRegister),
-              "companyNumber:Cégszám:80 taxBaseNumber:Törzsszám:100 accountNumber:Jelzőszám:100 "
-              "openingDate:Nyitás:100 closingDate:Zárás:100 accountCode:Kód:100 ");
-    EXPECT_EQ(names(ViewInstitution),
-              "name:Név:80 companyNumber:Cégszám:70 taxBaseNumber:Törzsszám:70 postalCode:Irsz.:20 "
-              "place:Hely:80 area:Terület:60 areaType:Jelleg:50 houseNumber:Házszám:30 codeNumber:Számjel:50 "
-              "building:Épület:50 door:Ajtó:40 operationCode:Kód:50 ");
-    EXPECT_EQ(names(ViewAccountChange),
-              "taxBaseNumber:Törzsszám:70 companyNumber:Cégszám:70 originalAccountNumber:Eredeti jelzőszám:90 "
-              "originalOpeningDate:Er. nyitás:60 originalClosingDate:Er. zárás:60 newAccountNumber:Új jelzőszám:90 "
-              "newOpeningDate:Új nyitás:60 newClosingDate:Új zárás:60 ");
-    EXPECT_EQ(ViewRegister, 0);
-    EXPECT_EQ(ViewInstitution, 1);
-    EXPECT_EQ(ViewAccountChange, 2);
-    EXPECT_TRUE(showsIcon(ViewRegister));
-    EXPECT_TRUE(showsIcon(ViewInstitution));
-    EXPECT_FALSE(showsIcon(ViewAccountChange));
-}
-
 TEST(RecordTables, AppendGoesToTheEndAndSetsTheStatusOfThatTable) {
     TestTables t;
     EXPECT_EQ(t.tables.statusText(), "");

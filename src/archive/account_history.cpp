@@ -95,9 +95,9 @@ void AccountHistory::RefTable::presize(std::size_t entries) {
 
 // Room for the rows the log says its reports hold (a hint: the reports are the truth).
 void AccountHistory::reserve(std::size_t rows) {
-    constexpr std::size_t kMostRows = std::size_t{1} << 23;  // more rows grow the arrays as they come
+    constexpr std::size_t kMostReserved = std::size_t{1} << 23;  // more rows grow the arrays as they come
     constexpr std::size_t kBytesPerRow = 80;  // a register row's stored cells
-    rows = std::min(rows, kMostRows);
+    rows = std::min(rows, kMostReserved);
     reserveLarge(built_.pool, rows * kBytesPerRow);
     reserveLarge(built_.rows, rows);
     reserveLarge(built_.nextByAccount, rows * 2);
@@ -406,7 +406,7 @@ std::vector<std::string> AccountHistory::copyWarnings() const {
 
 // The reconciliation's walk: an account's chain starts at its newest row.
 void AccountHistory::eachLastState(const std::function<void(const AccountState&)>& visit) const {
-    constexpr std::size_t kAhead = 16;  // the rows of the slots ahead are fetched, then their cells
+    constexpr std::size_t kAhead = 2 * kFetchAhead;  // the rows of the slots this far ahead, then half as far their cells
     const std::span<const std::uint32_t> slots = accounts_.slots;
     for (std::size_t i = 0; i < slots.size(); ++i) {
         if (i + kAhead < slots.size() && slots[i + kAhead] != 0) prefetch(&rows_[(refOf(slots[i + kAhead]) - 1) / 2]);

@@ -43,9 +43,6 @@ struct HistoryRow {
     std::string originalAccount, originalOpening, originalClosing;
 };
 
-// Whether build() may start from the cache beside the log.
-enum class HistoryCache { Use, Ignore };
-
 class AccountHistory {
 public:
     // Reads the archive's log and every copy it names, once each; a copy
@@ -55,8 +52,7 @@ public:
     // beside the log (which holds only copies proven by their logged hash)
     // is used while the log and every copy's size and time are as they were
     // when it was made, and written anew after a build from the reports.
-    static AccountHistory build(const std::filesystem::path& archiveFolder, int& errorCode,
-                                HistoryCache cache = HistoryCache::Use);
+    static AccountHistory build(const std::filesystem::path& archiveFolder, int& errorCode);
 
     enum class Answer { Unknown, Known, Conflict };
     struct Value {

@@ -72,7 +72,7 @@ std::string proofFrom(const std::filesystem::path& folder, std::string_view log,
 
 }  // namespace
 
-AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& errorCode, HistoryCache cache) {
+AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& errorCode) {
     AccountHistory h;
     std::string log;
     errorCode = readFile(folder / std::string(kArchiveLogName), log);
@@ -82,7 +82,7 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
     std::uintmax_t copiesBytes = 0;
     const std::string proof = proofFrom(folder, log, entries, &copiesBytes);
     h.proof_ = proof;
-    if (cache == HistoryCache::Use && h.readCache(folder, proof, entries.size())) return h;
+    if (h.readCache(folder, proof, entries.size())) return h;
     h = AccountHistory();
     h.proof_ = proof;
     // Room for the rows the log names, as far as the copies can hold them (a
@@ -141,7 +141,7 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
     // (Room reserved beyond what the rows took is left as it is: never
     // touched, it holds no memory, while a shrink would copy every array.)
     h.bind();
-    if (cache == HistoryCache::Use) h.writeCache(folder, proof);
+    h.writeCache(folder, proof);
     return h;
 }
 
