@@ -53,17 +53,17 @@ std::size_t probe(std::span<const std::uint32_t> slots, std::uint64_t hash, std:
 
 }  // namespace
 
-std::uint32_t AccountHistory::refOf(std::uint32_t slot) { return slot & kRefMask; }
-std::uint32_t AccountHistory::tagged(std::uint64_t hash, std::uint32_t ref) { return tagOf(hash) | ref; }
+std::uint32_t AccountHistory::refIn(std::uint32_t slot) { return slot & kRefMask; }
+std::uint32_t AccountHistory::slotFor(std::uint64_t hash, std::uint32_t ref) { return tagOf(hash) | ref; }
 
 template <class KeyOf>
-std::uint32_t& AccountHistory::RefTable::slot(std::uint64_t hash, std::string_view key, const KeyOf& keyOf) {
+std::uint32_t& AccountHistory::KeyIndex::slot(std::uint64_t hash, std::string_view key, const KeyOf& keyOf) {
     if ((used + 1) * 2 > slots.size()) {
         std::vector<std::uint32_t> old = std::move(slots);
         slots.assign(std::max<std::size_t>(16, old.size() * 2), 0);
         for (std::uint32_t s : old) {
             if (s == 0) continue;
-            std::size_t i = stringHash(keyOf(refOf(s) - 1)) & (slots.size() - 1);
+            std::size_t i = stringHash(keyOf(refIn(s) - 1)) & (slots.size() - 1);
             while (slots[i] != 0) i = (i + 1) & (slots.size() - 1);
             slots[i] = s;
         }
@@ -73,20 +73,20 @@ std::uint32_t& AccountHistory::RefTable::slot(std::uint64_t hash, std::string_vi
     return slots[i];
 }
 
-void AccountHistory::RefTable::prefetch(std::uint64_t hash) const { view().prefetch(hash); }
+void AccountHistory::KeyIndex::prefetch(std::uint64_t hash) const { view().prefetch(hash); }
 
-void AccountHistory::RefView::prefetch(std::uint64_t hash) const {
+void AccountHistory::KeyIndexView::prefetch(std::uint64_t hash) const {
     if (!slots.empty()) kovirant::prefetch(&slots[hash & (slots.size() - 1)]);
 }
 
 template <class KeyOf>
-std::uint32_t AccountHistory::RefView::find(std::uint64_t hash, std::string_view key, const KeyOf& keyOf) const {
+std::uint32_t AccountHistory::KeyIndexView::find(std::uint64_t hash, std::string_view key, const KeyOf& keyOf) const {
     if (slots.empty()) return 0;
     const std::size_t i = probe(slots, hash, key, keyOf);
-    return i == slots.size() ? 0 : refOf(slots[i]);
+    return i == slots.size() ? 0 : refIn(slots[i]);
 }
 
-void AccountHistory::RefTable::presize(std::size_t entries) {
+void AccountHistory::KeyIndex::presize(std::size_t entries) {
     if (used != 0) return;
     std::size_t size = 16;
     while (size < entries * 2 + 2) size *= 2;
@@ -102,7 +102,7 @@ void AccountHistory::reserve(std::size_t rows) {
     reserveLarge(built_.rows, rows);
     reserveLarge(built_.nextByAccount, rows * 2);
     reserveLarge(built_.nextByTax, rows);
-    for (RefTable* t : {&built_.accounts, &built_.taxes, &built_.cells}) t->presize(rows);
+    for (KeyIndex* t : {&built_.accounts, &built_.taxes, &built_.cells}) t->presize(rows);
 }
 
 void AccountHistory::bind() {
@@ -120,26 +120,26 @@ std::string_view AccountHistory::cellsOf(std::uint32_t row) const {
     return pool_.substr(rows_[row].at, end - rows_[row].at);
 }
 
-std::string_view AccountHistory::stored(std::uint32_t row, std::size_t index) const {
+std::string_view AccountHistory::storedCell(std::uint32_t row, std::size_t index) const {
     const char* p = pool_.data() + rows_[row].at;
     for (std::size_t i = 0; i < index; ++i) cellAt(p);
     return cellAt(p);
 }
 
-std::string_view AccountHistory::field(std::uint32_t row, std::size_t column) const {
+std::string_view AccountHistory::cellOfColumn(std::uint32_t row, std::size_t column) const {
     const auto columns = storedColumns(static_cast<ViewKind>(rows_[row].table));
     const auto at = std::find(columns.begin(), columns.end(), column);
-    return at == columns.end() ? std::string_view() : stored(row, static_cast<std::size_t>(at - columns.begin()));
+    return at == columns.end() ? std::string_view() : storedCell(row, static_cast<std::size_t>(at - columns.begin()));
 }
 
 std::string_view AccountHistory::accountOf(std::uint32_t ref) const {
-    return stored(ref / 2, ref % 2 ? kStoredOriginalAccount : kStoredAccount);
+    return storedCell(ref / 2, ref % 2 ? kStoredOriginalAccount : kStoredAccount);
 }
 
 std::string_view AccountHistory::openingOf(std::uint32_t ref) const {
     const std::uint32_t row = ref / 2;
-    if (rows_[row].table == ViewRegister) return field(row, RegisterCol::openingDate);
-    return field(row, ref % 2 ? AccountChangeCol::originalOpeningDate : AccountChangeCol::newOpeningDate);
+    if (rows_[row].table == ViewRegister) return cellOfColumn(row, RegisterCol::openingDate);
+    return cellOfColumn(row, ref % 2 ? AccountChangeCol::originalOpeningDate : AccountChangeCol::newOpeningDate);
 }
 
 bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordTables& tables) {
@@ -183,7 +183,7 @@ bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordT
     built_.nextByTax.resize(built_.rows.size(), 0);
     bind();  // the keys below read the rows
     auto account = [this](std::uint32_t ref) { return accountOf(ref); };
-    auto taxOf = [this](std::uint32_t ref) { return stored(ref, kStoredTax); };
+    auto taxOf = [this](std::uint32_t ref) { return storedCell(ref, kStoredTax); };
     auto cellsAt = [this](std::uint32_t ref) { return cellsOf(ref); };
     for (std::size_t r = 0; r < count; ++r) {
         if (r + kFetchAhead < count) {
@@ -197,28 +197,28 @@ bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordT
         const auto row = first + static_cast<std::uint32_t>(r);
         if (kind != ViewInstitution) {
             std::uint32_t& earliest = built_.cells.slot(k.cells, cellsOf(row), cellsAt);
-            if (earliest == 0) earliest = tagged(k.cells, row + 1);
+            if (earliest == 0) earliest = slotFor(k.cells, row + 1);
         }
         for (std::uint32_t which = 0; which < accounts; ++which) {
             if (!k.hasAccount[which]) continue;
             const std::uint32_t ref = row * 2 + which;
             std::uint32_t& head = built_.accounts.slot(k.account[which], accountOf(ref), account);
-            built_.nextByAccount[ref] = refOf(head);
-            head = tagged(k.account[which], ref + 1);
+            built_.nextByAccount[ref] = refIn(head);
+            head = slotFor(k.account[which], ref + 1);
         }
         if (k.hasTax) {
-            std::uint32_t& head = built_.taxes.slot(k.tax, stored(row, kStoredTax), taxOf);
-            built_.nextByTax[row] = refOf(head);
-            head = tagged(k.tax, row + 1);
+            std::uint32_t& head = built_.taxes.slot(k.tax, storedCell(row, kStoredTax), taxOf);
+            built_.nextByTax[row] = refIn(head);
+            head = slotFor(k.tax, row + 1);
         }
     }
     return true;
 }
 
 std::size_t AccountHistory::bytes() const {
-    std::size_t n = sizeof *this + built_.pool.size() + built_.rows.size() * sizeof(Packed) +
+    std::size_t n = sizeof *this + built_.pool.size() + built_.rows.size() * sizeof(StoredRow) +
                     (built_.nextByAccount.size() + built_.nextByTax.size()) * sizeof(std::uint32_t);
-    for (const RefTable* t : {&built_.accounts, &built_.taxes, &built_.cells})
+    for (const KeyIndex* t : {&built_.accounts, &built_.taxes, &built_.cells})
         n += t->slots.capacity() * sizeof(std::uint32_t);
     if (mapped_) n += mapped_->bytes().size();
     n += copied_.capacity() * sizeof(std::uint64_t);
@@ -264,7 +264,7 @@ AccountHistory::Value AccountHistory::opening(std::string_view account, std::uin
     for (std::uint32_t s = accounts_.find(accountHash, account, [this](std::uint32_t ref) { return accountOf(ref); }); s != 0;
          s = nextByAccount_[s - 1]) {
         const std::uint32_t row = (s - 1) / 2;
-        if (stored(row, kStoredTax) != tax) continue;
+        if (storedCell(row, kStoredTax) != tax) continue;
         if (const std::string_view d = openingOf(s - 1); !d.empty()) date.add(d);
     }
     return date.answer();
@@ -273,11 +273,11 @@ AccountHistory::Value AccountHistory::opening(std::string_view account, std::uin
 AccountHistory::Value AccountHistory::company(std::string_view tax) const { return company(tax, stringHash(tax)); }
 
 AccountHistory::Value AccountHistory::company(std::string_view tax, std::uint64_t taxHash) const {
-    auto taxOf = [this](std::uint32_t row) { return stored(row, kStoredTax); };
+    auto taxOf = [this](std::uint32_t row) { return storedCell(row, kStoredTax); };
     OneValue number;
     for (std::uint32_t s = taxes_.find(taxHash, tax, taxOf); s != 0; s = nextByTax_[s - 1]) {
         const std::string_view c =
-            field(s - 1, columnOf(static_cast<ViewKind>(rows_[s - 1].table), ColumnRole::CompanyNumber));
+            cellOfColumn(s - 1, columnOf(static_cast<ViewKind>(rows_[s - 1].table), ColumnRole::CompanyNumber));
         if (c.size() == kCompanyNumberLength) number.add(c);
     }
     return number.answer();
@@ -295,9 +295,9 @@ void AccountHistory::lookUp(std::span<Lookup> batch) const {
             if (part[i].company) taxes_.prefetch(hash[2 * i + 1] = stringHash(part[i].tax));
         }
         // The rows they name (the first of each chain), then those rows' cells.
-        auto slotOf = [](const RefView& t, std::size_t h) {
+        auto slotOf = [](const KeyIndexView& t, std::size_t h) {
             std::size_t at = h & (t.slots.size() - 1);
-            return t.slots.empty() ? 0u : refOf(t.slots[at]);
+            return t.slots.empty() ? 0u : refIn(t.slots[at]);
         };
         for (std::size_t i = 0; i < part.size(); ++i) {
             head[2 * i] = part[i].opening ? slotOf(accounts_, hash[2 * i]) : 0;
@@ -327,7 +327,7 @@ HistoryRow AccountHistory::rowAt(std::uint32_t row) const {
     HistoryRow out;
     out.report = rows_[row].report;
     out.table = static_cast<ViewKind>(rows_[row].table);
-    auto s = [&](std::size_t column) { return std::string(field(row, column)); };
+    auto s = [&](std::size_t column) { return std::string(cellOfColumn(row, column)); };
     switch (out.table) {
         case ViewRegister:
             out.company = s(RegisterCol::companyNumber);
@@ -369,7 +369,7 @@ std::vector<HistoryRow> AccountHistory::rowsOf(std::string_view number) const {
         for (std::uint32_t s = accounts_.find(stringHash(a), a, [this](std::uint32_t ref) { return accountOf(ref); }); s != 0;
              s = nextByAccount_[s - 1])
             found.push_back((s - 1) / 2);
-    auto taxOf = [this](std::uint32_t row) { return stored(row, kStoredTax); };
+    auto taxOf = [this](std::uint32_t row) { return storedCell(row, kStoredTax); };
     for (const std::string& t : taxes)
         for (std::uint32_t s = taxes_.find(stringHash(t), t, taxOf); s != 0; s = nextByTax_[s - 1]) found.push_back(s - 1);
     std::sort(found.begin(), found.end());
@@ -409,26 +409,26 @@ void AccountHistory::eachLastState(const std::function<void(const AccountState&)
     constexpr std::size_t kAhead = 2 * kFetchAhead;  // the rows of the slots this far ahead, then half as far their cells
     const std::span<const std::uint32_t> slots = accounts_.slots;
     for (std::size_t i = 0; i < slots.size(); ++i) {
-        if (i + kAhead < slots.size() && slots[i + kAhead] != 0) prefetch(&rows_[(refOf(slots[i + kAhead]) - 1) / 2]);
+        if (i + kAhead < slots.size() && slots[i + kAhead] != 0) prefetch(&rows_[(refIn(slots[i + kAhead]) - 1) / 2]);
         if (i + kAhead / 2 < slots.size() && slots[i + kAhead / 2] != 0)
-            prefetch(pool_.data() + rows_[(refOf(slots[i + kAhead / 2]) - 1) / 2].at);
+            prefetch(pool_.data() + rows_[(refIn(slots[i + kAhead / 2]) - 1) / 2].at);
         const std::uint32_t slot = slots[i];
         if (slot == 0) continue;
-        const std::uint32_t newest = refOf(slot) - 1;
+        const std::uint32_t newest = refIn(slot) - 1;
         const std::uint32_t row = newest / 2;
         AccountState state;
         state.account = accountOf(newest);
-        state.tax = stored(row, kStoredTax);
-        state.closing = rows_[row].table == ViewRegister ? field(row, RegisterCol::closingDate)
-                        : newest % 2                     ? field(row, AccountChangeCol::originalClosingDate)
-                                                         : field(row, AccountChangeCol::newClosingDate);
+        state.tax = storedCell(row, kStoredTax);
+        state.closing = rows_[row].table == ViewRegister ? cellOfColumn(row, RegisterCol::closingDate)
+                        : newest % 2                     ? cellOfColumn(row, AccountChangeCol::originalClosingDate)
+                                                         : cellOfColumn(row, AccountChangeCol::newClosingDate);
         for (std::uint32_t s = newest + 1; s != 0 && (state.opening.empty() || state.company.empty());
              s = nextByAccount_[s - 1]) {
             const std::uint32_t r = (s - 1) / 2;
-            if (stored(r, kStoredTax) != state.tax) continue;
+            if (storedCell(r, kStoredTax) != state.tax) continue;
             if (state.opening.empty()) state.opening = openingOf(s - 1);
             const std::string_view company =
-                field(r, columnOf(static_cast<ViewKind>(rows_[r].table), ColumnRole::CompanyNumber));
+                cellOfColumn(r, columnOf(static_cast<ViewKind>(rows_[r].table), ColumnRole::CompanyNumber));
             if (state.company.empty() && company.size() == kCompanyNumberLength) state.company = company;
         }
         visit(state);

@@ -239,7 +239,7 @@ void AccountHistory::writeCache(const std::filesystem::path& folder, const std::
         w.text(kCacheMagic);
         w.text(kStringHashName);
         w.number(sizeof(void*));
-        w.number(sizeof(Packed));
+        w.number(sizeof(StoredRow));
         w.text(proof);
         w.number(reports_.size());
         for (const HistoryReport& r : reports_) {
@@ -251,7 +251,7 @@ void AccountHistory::writeCache(const std::filesystem::path& folder, const std::
         w.array(rows_);
         w.array(nextByAccount_);
         w.array(nextByTax_);
-        for (const RefView* t : {&accounts_, &taxes_, &cells_}) {
+        for (const KeyIndexView* t : {&accounts_, &taxes_, &cells_}) {
             w.array(t->slots);
             w.number(t->used);
         }
@@ -325,7 +325,7 @@ bool AccountHistory::readCache(const std::filesystem::path& folder, const std::s
     // The slots' places follow the string hash, the arrays' layout this
     // build's word size: a cache of another build is not read.
     if (r.text() != kCacheMagic || r.text() != kStringHashName || r.number() != sizeof(void*) ||
-        r.number() != sizeof(Packed) || r.text() != proof)
+        r.number() != sizeof(StoredRow) || r.text() != proof)
         return false;
     // One report per line of the log (the proof's), before the checksum
     // has said whether anything here is what was written.
@@ -340,10 +340,10 @@ bool AccountHistory::readCache(const std::filesystem::path& folder, const std::s
     }
     const std::span<const char> pool = r.array<char>();
     pool_ = std::string_view(pool.data(), pool.size());
-    rows_ = r.array<Packed>();
+    rows_ = r.array<StoredRow>();
     nextByAccount_ = r.array<std::uint32_t>();
     nextByTax_ = r.array<std::uint32_t>();
-    for (RefView* t : {&accounts_, &taxes_, &cells_}) {
+    for (KeyIndexView* t : {&accounts_, &taxes_, &cells_}) {
         t->slots = r.array<std::uint32_t>();
         t->used = r.number();
     }
@@ -366,14 +366,14 @@ bool AccountHistory::readCache(const std::filesystem::path& folder, const std::s
 // chain pointing back to an earlier row (so that no walk can go round).
 bool AccountHistory::holdsTogether() const {
     if (nextByAccount_.size() != rows_.size() * 2 || nextByTax_.size() != rows_.size()) return false;
-    const std::pair<const RefView*, std::size_t> tables[] = {
+    const std::pair<const KeyIndexView*, std::size_t> tables[] = {
         {&accounts_, nextByAccount_.size()}, {&taxes_, rows_.size()}, {&cells_, rows_.size()}};
     for (const auto& [t, refs] : tables) {
         const std::size_t size = t->slots.size();
         if (size == 0 || (size & (size - 1)) != 0) return false;
         const auto empty = static_cast<std::size_t>(std::count(t->slots.begin(), t->slots.end(), 0u));
         if (empty == 0 || t->used != size - empty) return false;
-        if (!std::all_of(t->slots.begin(), t->slots.end(), [refs](std::uint32_t s) { return refOf(s) <= refs; }))
+        if (!std::all_of(t->slots.begin(), t->slots.end(), [refs](std::uint32_t s) { return refIn(s) <= refs; }))
             return false;
     }
     for (std::size_t i = 0; i < rows_.size(); ++i) {

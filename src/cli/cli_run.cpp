@@ -44,7 +44,7 @@ public:
     Run(const Options& o, const Io& io, const ReconcileRows* proposals = nullptr)
         : o_(o), io_(io), proposals_(proposals) {}
 
-    int go() {
+    int readCheckAndWrite() {
         if (const int status = readTheSettings(); status != kExitWritten) return finish(status);
         if (const int status = loadTheDirectory(); status != kExitWritten) return finish(status);
         for (const std::filesystem::path& input : o_.inputs)
@@ -376,7 +376,7 @@ int reconcileRun(const Options& o, const Io& io) {
     const int status = reconcileList(o, io, history ? &*history : nullptr, report ? &rows : nullptr);
     if (!report || status != kExitWritten) return status;
     history.reset();  // the run builds its own, from the cache
-    return Run(o, io, &rows).go();
+    return Run(o, io, &rows).readCheckAndWrite();
 }
 
 // The report must not take the place of a file the run reads.
@@ -423,7 +423,7 @@ int runParsed(const ParsedOptions& parsed, const Io& io) {
         }
     }
     if (parsed.options.reconcile) return reconcileRun(parsed.options, io);
-    return Run(parsed.options, io).go();
+    return Run(parsed.options, io).readCheckAndWrite();
 }
 
 // --log naming a file the run reads or writes would mix the log into it; in

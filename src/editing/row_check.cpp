@@ -247,9 +247,9 @@ private:
 
 // The warnings of one table's rows, in one walk: check digits per row,
 // repeated rows and repeated register accounts by hashing.
-class Warner {
+class TableWarnings {
 public:
-    Warner(const RecordTables& tables, ViewKind kind, const CheckOptions& options, RowCheck& out)
+    TableWarnings(const RecordTables& tables, ViewKind kind, const CheckOptions& options, RowCheck& out)
         : tables_(tables), kind_(kind), options_(options), out_(out), columns_(columnCount(kind)),
           rows_(tables.table(kind).rowCount()), seenRows_(rows_), accounts_(kind == ViewRegister ? rows_ : 0) {
         if (options.checkDay) {
@@ -453,7 +453,7 @@ RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const Ch
     std::atomic<std::size_t> next{0};
     RowCheck warned;  // the warnings, their notes and directory numbers
     const auto warnings = [&] {
-        for (ViewKind kind : kAllKinds) Warner(tables, kind, options, warned).run();
+        for (ViewKind kind : kAllKinds) TableWarnings(tables, kind, options, warned).run();
     };
     const auto faults = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < stretches.size();)
