@@ -368,7 +368,9 @@ bool AccountHistory::holdsTogether() const {
     if (nextByAccount_.size() != rows_.size() * 2 || nextByTax_.size() != rows_.size()) return false;
     const std::pair<const KeyIndexView*, std::size_t> tables[] = {
         {&accounts_, nextByAccount_.size()}, {&taxes_, rows_.size()}, {&cells_, rows_.size()}};
-    for (const auto& [t, refs] : tables) {
+    for (const auto& table : tables) {
+        const KeyIndexView* t = table.first;
+        const std::size_t refs = table.second;
         const std::size_t size = t->slots.size();
         if (size == 0 || (size & (size - 1)) != 0) return false;
         const auto empty = static_cast<std::size_t>(std::count(t->slots.begin(), t->slots.end(), 0u));
