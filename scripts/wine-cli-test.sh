@@ -13,7 +13,11 @@ kovirant_wine_prefix
 # One Wine server for the whole test: runs started back to back would now
 # and then meet one that is shutting down ("recvmsg: Connection reset by peer").
 wineserver -p 2>/dev/null
-trap 'wineserver -k 2>/dev/null' EXIT
+# The policy values a test sets go with the test, however it ends: one left
+# naming an unset variable would make a later run write into a folder named
+# after it ("%KOVIRANT_TEST_SHARE%").
+policy='HKCU\Software\Policies\Kovirant'
+trap 'wine reg delete "$policy" /f >/dev/null 2>&1; wineserver -k 2>/dev/null' EXIT
 unset DISPLAY
 work="$root/build/cli-work"
 rm -rf "$work"
@@ -90,7 +94,6 @@ check "$([ "$entries" = 200 ] && [ ! -s "$shared/failed.txt" ]; echo $?)" \
 
 # The group-policy value "Cegtar" names the directory, machine before user,
 # environment variables expanded, as "Munkamappa" is read.
-policy='HKCU\Software\Policies\Kovirant'
 mkdir -p "$work/hazirend"
 wine reg add "$policy" /v Cegtar /t REG_EXPAND_SZ /d "%KOVIRANT_TEST_SHARE%\\Cegtar.csv" /f >/dev/null 2>&1
 KOVIRANT_TEST_SHARE="$(w "$work/hazirend")" WINEDEBUG=-all \

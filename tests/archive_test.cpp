@@ -3,10 +3,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
+#include <functional>
 
 #include "app/archive_commands.h"
 #include "app/commands.h"
 #include "archive/account_history.h"
+#include "archive/history_layout.h"
 #include "archive/report_archive.h"
 #include "report/report_writer.h"
 #include "text/cp1250.h"
@@ -16,6 +19,7 @@
 #include "util/file_lock.h"
 #include "util/os_file.h"
 #include "util/sha256.h"
+#include "util/string_hash.h"
 
 using namespace kovirant;
 
@@ -641,6 +645,74 @@ TEST(AccountHistory, OnlyProvenCopiesAndEveryFormOfANumber) {
         ASSERT_EQ(rows.size(), 2u);
         EXPECT_EQ(h.reports()[rows[0].report].time, "2026-10-01 10:00:00");  // the earlier report, added later
         EXPECT_EQ(h.reports()[rows[1].report].time, "2026-12-01 12:00:00");
+    }
+}
+
+// A cache whose checksum holds is still not read when another build made it
+// (another string hash or word size places the slots elsewhere) or when a
+// hash table of it has no empty slot (a look-up of an absent key would never
+// end): the history is built from the reports, with the right answers.
+TEST(AccountHistory, ACacheOfAnotherBuildOrWithAFullTableIsRebuilt) {
+    const auto dir = freshTempDir("history-cache-foreign");
+    const auto folder = dir / "Archivum";
+    const std::string account = "111111110000000000000000";
+    ASSERT_TRUE(archiveReport(folder, reportWith(dir / "december.xml", account), {kActionSave, {1, 0, 0}, "teszt", ""},
+                              noonOf("2026-12-01"))
+                    .ok());
+    int err = 0;
+    ASSERT_FALSE(AccountHistory::build(folder, err).fromCache());
+    std::filesystem::path file;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().extension() == ".cache") file = e.path();
+    ASSERT_FALSE(file.empty());
+    const std::string written = readFile(file);
+    // Where the header's build marks and the account table's slots lie.
+    CacheReader r{std::string_view(written).substr(0, written.size() - 8)};
+    r.text();
+    const std::size_t hashName = r.at + 8;
+    ASSERT_EQ(r.text(), kStringHashName);
+    const std::size_t wordSize = r.at;
+    r.number();
+    const std::uint64_t packed = r.number();
+    r.text();
+    for (std::uint64_t n = r.number(); n > 0 && r.ok; --n) r.text(), r.text(), r.number();
+    for (std::size_t size : {std::size_t{1}, static_cast<std::size_t>(packed), std::size_t{4}, std::size_t{4}}) r.arrayBytes(size);
+    const std::string_view slots = r.arrayBytes(4);
+    ASSERT_TRUE(r.ok && !slots.empty());
+    const std::size_t slotsAt = static_cast<std::size_t>(slots.data() - written.data());
+
+    const struct {
+        const char* what;
+        std::function<void(std::string&)> patch;
+    } cases[] = {
+        {"another string hash", [&](std::string& c) { c[hashName] ^= 1; }},
+        {"another word size", [&](std::string& c) { c[wordSize] = sizeof(void*) == 8 ? 4 : 8; }},
+        {"a table without an empty slot",
+         [&](std::string& c) {
+             std::uint32_t used = 0;
+             for (std::size_t at = slotsAt; at < slotsAt + slots.size() && used == 0; at += 4) std::memcpy(&used, &c[at], 4);
+             for (std::size_t at = slotsAt; at < slotsAt + slots.size(); at += 4) {
+                 std::uint32_t s = 0;
+                 std::memcpy(&s, &c[at], 4);
+                 if (s == 0) std::memcpy(&c[at], &used, 4);
+             }
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string cache = written;
+        c.patch(cache);
+        Checksum sum;
+        sum.add(std::string_view(cache).substr(0, cache.size() - 8));
+        const std::uint64_t value = sum.value();
+        std::memcpy(&cache[cache.size() - 8], &value, 8);
+        writeFile(file, cache);
+        const AccountHistory h = AccountHistory::build(folder, err);
+        ASSERT_EQ(err, 0);
+        ASSERT_FALSE(h.fromCache());
+        EXPECT_EQ(h.opening(account, "12345676").text, "2026-11-02");
+        EXPECT_EQ(h.opening("222222220000000000000000", "12345676").answer, AccountHistory::Answer::Unknown);
+        EXPECT_TRUE(AccountHistory::build(folder, err).fromCache());  // and written anew
     }
 }
 

@@ -273,6 +273,9 @@ TEST_F(CliTest, TheArchivedReportsFillAMonthsClosings) {
     const std::string protocol = (kExamples / "apeh-protocol.txt").string();
     EXPECT_EQ(run({"--check", "--no-fill", protocol}), cli::kExitFaults);  // closings without openings
     ASSERT_EQ(run({report, "-o", path("elozo.xml")}), cli::kExitWritten) << err;
+    // The check reads the history without the fill too.
+    EXPECT_EQ(run({"--check", "--no-fill", report}), cli::kExitWritten) << out << err;
+    EXPECT_NE(out.find(cp1250ToUtf8("ez a sor már szerepelt")), std::string::npos) << out;
     ASSERT_EQ(run({protocol, "-o", path("ho.xml"), "--date", kExamplesDay}), cli::kExitWritten) << out << err;
     EXPECT_NE(err.find(cp1250ToUtf8("az archívumból: 0 cégszám és 14 nyitás dátum; hibák: 0")), std::string::npos) << err;
     TestTables earlier, month;

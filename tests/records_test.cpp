@@ -9,31 +9,6 @@
 
 using namespace kovirant;
 
-TEST(RecordKinds, ColumnsInOrderWithHeadersAndWidths) {
-    auto names = [](ViewKind k) {
-        std::string s;
-        for (const Column& c : columnsOf(k)) s += std::string(c.field) + ":" + std::string(c.header) + ":" + std::to_string(c.width) + " ";
-        return s;
-    };
-    EXPECT_EQ(names(ViewRegister),
-              "companyNumber:Cégszám:80 taxBaseNumber:Törzsszám:100 accountNumber:Jelzőszám:100 "
-              "openingDate:Nyitás:100 closingDate:Zárás:100 accountCode:Kód:100 ");
-    EXPECT_EQ(names(ViewInstitution),
-              "name:Név:80 companyNumber:Cégszám:70 taxBaseNumber:Törzsszám:70 postalCode:Irsz.:20 "
-              "place:Hely:80 area:Terület:60 areaType:Jelleg:50 houseNumber:Házszám:30 codeNumber:Számjel:50 "
-              "building:Épület:50 door:Ajtó:40 operationCode:Kód:50 ");
-    EXPECT_EQ(names(ViewAccountChange),
-              "taxBaseNumber:Törzsszám:70 companyNumber:Cégszám:70 originalAccountNumber:Eredeti jelzőszám:90 "
-              "originalOpeningDate:Er. nyitás:60 originalClosingDate:Er. zárás:60 newAccountNumber:Új jelzőszám:90 "
-              "newOpeningDate:Új nyitás:60 newClosingDate:Új zárás:60 ");
-    EXPECT_EQ(ViewRegister, 0);
-    EXPECT_EQ(ViewInstitution, 1);
-    EXPECT_EQ(ViewAccountChange, 2);
-    EXPECT_TRUE(showsIcon(ViewRegister));
-    EXPECT_TRUE(showsIcon(ViewInstitution));
-    EXPECT_FALSE(showsIcon(ViewAccountChange));
-}
-
 TEST(RecordTables, AppendGoesToTheEndAndSetsTheStatusOfThatTable) {
     TestTables t;
     EXPECT_EQ(t.tables.statusText(), "");
@@ -207,6 +182,36 @@ TEST(MemoryTable, RewrittenRowsReuseEmptiedBlocksButNeverACopysBlocks) {
             EXPECT_TRUE(holds(*copy, 0)) << "the copy, round " << round;
         }
     }
+}
+
+// A reader's rule is asserted in debug builds: the rows it reads are the
+// ones there when it was made, not rewritten (in the block then current or
+// in a new one) nor moved by an insert.
+TEST(MemoryTableDeathTest, AReaderAssertsItsRule) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "assertions are off in this build";
+#else
+    const struct {
+        const char* what;
+        void (*misuse)(MemoryTable&);
+    } cases[] = {
+        {"a row rewritten", [](MemoryTable& m) { m.setCell(0, 1, "b"); }},
+        {"a row rewritten into a new block", [](MemoryTable& m) { m.setCell(0, 1, std::string(3 << 20, 'c')); }},
+        {"a row inserted", [](MemoryTable& m) { m.insertRow(0, std::array<std::string, 2>{"x", "y"}); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemoryTable m(2, false);
+        m.insertRow(0, std::array<std::string, 2>{"1", "a"});
+        m.insertRow(1, std::array<std::string, 2>{"2", "a"});
+        const MemoryTable::Reader reader(m);
+        std::array<std::string_view, 2> views;
+        reader.cellViews(1, views);  // not rewritten: read
+        EXPECT_EQ(views[0], "2");
+        c.misuse(m);
+        EXPECT_DEATH(reader.cellViews(0, views), "under a reader|after the reader was made");
+    }
+#endif
 }
 
 // A row's cells as views, found a word at a time: cells of every length

@@ -273,17 +273,15 @@ TEST_F(ReportWriterTest, FaultyRowLeavesTargetAsItWasAndNamesTheRow) {
 }
 
 TEST_F(ReportWriterTest, WriteAndCloseFailuresLeaveTheOldReport) {
-    for (int i = 0; i < 500; ++i) t.tables.appendRow(ViewRegister, registerRow("0109123456"));
+    for (int i = 0; i < 5000; ++i) t.tables.appendRow(ViewRegister, registerRow("0109123456"));  // some writes
     struct Case {
         int failWrite;
         bool failClose;
     } cases[] = {{1, false}, {2, false}, {7, false}, {0, true}};
     for (const Case& c : cases) {
         writeFile(dir / "out.xml", "previous report");
-        ReportOptions o = options;
-        o.bufferSize = 4096;
         injectFileFaults({c.failWrite, c.failClose});
-        ReportOutcome r = write(&o);
+        ReportOutcome r = write();
         injectFileFaults({});
         EXPECT_EQ(r.status, ReportStatus::WriteFailed) << c.failWrite;
         EXPECT_NE(r.errorCode, 0);
@@ -291,9 +289,7 @@ TEST_F(ReportWriterTest, WriteAndCloseFailuresLeaveTheOldReport) {
         EXPECT_EQ(filesInDir(), 1u);
     }
     // The same tables written whole replace the old content entirely.
-    ReportOptions o = options;
-    o.bufferSize = 4096;
-    ASSERT_EQ(write(&o).status, ReportStatus::Written);
+    ASSERT_EQ(write().status, ReportStatus::Written);
     EXPECT_EQ(output().substr(0, 5), "<?xml");
 }
 

@@ -68,31 +68,3 @@ TEST(Splits, ByLengthOrEmpty) {
     p = SplitCompanyNumberByPosition("0");
     EXPECT_EQ(p.areaCode + "|" + p.formCode + "|" + p.serial, "0||");
 }
-
-TEST(Joins, AccountGroups) {
-    EXPECT_EQ(joinAccountNumber({"11111111", "22222222", ""}).size(), 16u);
-    EXPECT_EQ(joinAccountNumber({"11111111", "22222222", "00000000"}).size(), 24u);
-    EXPECT_EQ(joinCompanyNumber({"01", "09", "123456"}), "0109123456");
-}
-
-TEST(PickLists, AsListed) {
-    ASSERT_EQ(CodeList().size(), 5u);
-    EXPECT_EQ(CodeList()[0], "Bejegyzés");
-    EXPECT_EQ(CodeList()[2], "Törlés");
-    EXPECT_EQ(CodeList()[4], "Egyeztetés");
-    auto streets = StreetTypeList();
-    ASSERT_EQ(streets.size(), 89u);
-    EXPECT_EQ(streets[0], "");
-    EXPECT_EQ(streets[1], "akna");
-    EXPECT_EQ(streets[70], "útfél");
-    EXPECT_EQ(streets[85], "útfél");
-    EXPECT_EQ(streets[88], "üdülőtelep");
-    EXPECT_EQ(lastEqualEntry(streets, "útfél"), 85);
-    EXPECT_EQ(lastEqualEntry(streets, "Utca"), std::nullopt);  // case counts
-    auto floors = FloorList();
-    ASSERT_EQ(floors.size(), 72u);
-    EXPECT_EQ(floors[0], "");
-    EXPECT_EQ(floors[1], "-1. emelet");
-    EXPECT_EQ(floors[20], "2. emelet + tetőtér");
-    EXPECT_EQ(floors[71], "épület");
-}

@@ -11,8 +11,6 @@
 namespace kovirant {
 namespace {
 
-std::filesystem::path fileOf(const AppState& state) { return directoryFileOf(state); }
-
 void warn(Shell& shell, const char* what, int code) {
     char text[300];
     std::snprintf(text, sizeof text, "%s Hibakód=%d", what, code);
@@ -34,7 +32,7 @@ std::filesystem::path directoryFileOf(const AppState& state) {
 
 std::shared_ptr<const LoadedDirectory> currentDirectory(AppState& state) {
     DirectoryCache& c = state.directoryCache;
-    const std::filesystem::path file = fileOf(state);
+    const std::filesystem::path file = directoryFileOf(state);
     std::error_code sizeError, timeError;
     const std::uintmax_t size = std::filesystem::file_size(file, sizeError);
     const auto time = std::filesystem::last_write_time(file, timeError);
@@ -48,7 +46,7 @@ std::shared_ptr<const LoadedDirectory> currentDirectory(AppState& state) {
 
 void learnDirectory(AppState& state, Shell& shell, LearnMode mode, const LearnRows& rows) {
     if (state.settingsPath.empty()) return;
-    const std::filesystem::path file = fileOf(state);
+    const std::filesystem::path file = directoryFileOf(state);
     const LearningOutcome o = learnIntoDirectory(file, limitsOf(state), [&](CompanyDirectory& directory) {
         return learnFromTables(directory, state.tables, state.maxtk, state.maxcf, mode, rows);
     });
@@ -84,7 +82,7 @@ void fillFromDirectory(AppState& state, Shell& shell) {
         return;
     }
     if (loaded.directory.unintelligible()) {
-        shell.showMessage(messageBox(unintelligibleText(fileOf(state), "A cégtár"), kProgramCaption,
+        shell.showMessage(messageBox(unintelligibleText(directoryFileOf(state), "A cégtár"), kProgramCaption,
                                      MessageIcon::Warning, true));
         return;
     }

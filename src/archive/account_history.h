@@ -43,9 +43,6 @@ struct HistoryRow {
     std::string originalAccount, originalOpening, originalClosing;
 };
 
-// Whether build() may start from the cache beside the log.
-enum class HistoryCache { Use, Ignore };
-
 class AccountHistory {
 public:
     // Reads the archive's log and every copy it names, once each; a copy
@@ -55,8 +52,7 @@ public:
     // beside the log (which holds only copies proven by their logged hash)
     // is used while the log and every copy's size and time are as they were
     // when it was made, and written anew after a build from the reports.
-    static AccountHistory build(const std::filesystem::path& archiveFolder, int& errorCode,
-                                HistoryCache cache = HistoryCache::Use);
+    static AccountHistory build(const std::filesystem::path& archiveFolder, int& errorCode);
 
     enum class Answer { Unknown, Known, Conflict };
     struct Value {
@@ -114,33 +110,33 @@ public:
     AccountHistory(AccountHistory&&) = default;
     AccountHistory& operator=(AccountHistory&&) = default;
 
-    // A hash table of references to rows, found by a text each reference
+    // A hash index of references to rows, found by a text each reference
     // gives (open addressing; a slot holds the reference + 1 and a tag of the
-    // key's hash, 0 when empty).
-    struct RefView {
+    // key's hash, 0 when empty), and a view of one (its slots may be a cache's).
+    struct KeyIndexView {
         std::span<const std::uint32_t> slots;
         std::uint64_t used = 0;
         template <class KeyOf>
-        std::uint32_t find(std::size_t hash, std::string_view key, const KeyOf& keyOf) const;
-        void prefetch(std::size_t hash) const;
+        std::uint32_t find(std::uint64_t hash, std::string_view key, const KeyOf& keyOf) const;
+        void prefetch(std::uint64_t hash) const;
     };
-    class RefTable {
+    class KeyIndex {
     public:
         // The slot of `key`; an empty one (0) the caller fills.
         template <class KeyOf>
-        std::uint32_t& slot(std::size_t hash, std::string_view key, const KeyOf& keyOf);
+        std::uint32_t& slot(std::uint64_t hash, std::string_view key, const KeyOf& keyOf);
         // Asks the processor for the slot of a hash, to be used shortly.
-        void prefetch(std::size_t hash) const;
+        void prefetch(std::uint64_t hash) const;
         // Room for `entries` without a rehash (an empty table).
         void presize(std::size_t entries);
-        RefView view() const { return {slots, used}; }
+        KeyIndexView view() const { return {slots, used}; }
         std::vector<std::uint32_t> slots;
         std::size_t used = 0;
     };
 
 private:
     // A row's stored cells follow each other in the pool, each after its length.
-    struct Packed {
+    struct StoredRow {
         std::uint32_t at = 0;
         std::uint32_t report = 0;
         std::uint8_t table = 0;
@@ -150,35 +146,38 @@ private:
     bool addTable(std::uint32_t report, ViewKind kind, const RecordTables& tables);
     void bind();
     // A slot's reference + 1; the slot of a reference + 1 under a key's hash.
-    static std::uint32_t refOf(std::uint32_t slot);
-    static std::uint32_t tagged(std::size_t hash, std::uint32_t ref);
-    std::string_view stored(std::uint32_t row, std::size_t index) const;
-    std::string_view field(std::uint32_t row, std::size_t column) const;  // the table's column
+    static std::uint32_t refIn(std::uint32_t slot);
+    static std::uint32_t slotFor(std::uint64_t hash, std::uint32_t ref);
+    // A row's cell by its place among the stored ones, and by its table's column.
+    std::string_view storedCell(std::uint32_t row, std::size_t index) const;
+    std::string_view cellOfColumn(std::uint32_t row, std::size_t column) const;
     std::string_view accountOf(std::uint32_t ref) const;  // ref: row * 2 + (0 the account, 1 the original)
     std::string_view openingOf(std::uint32_t ref) const;
     std::string_view cellsOf(std::uint32_t row) const;
-    Value opening(std::string_view account, std::size_t accountHash, std::string_view tax) const;
-    Value company(std::string_view tax, std::size_t taxHash) const;
+    Value opening(std::string_view account, std::uint64_t accountHash, std::string_view tax) const;
+    Value company(std::string_view tax, std::uint64_t taxHash) const;
     HistoryRow rowAt(std::uint32_t row) const;
     bool readCache(const std::filesystem::path& folder, const std::string& proof, std::size_t reports);
+    bool holdsTogether() const;
     void writeCache(const std::filesystem::path& folder, const std::string& proof) const;
 
     // What a build from the reports holds.
     struct Built {
         std::vector<char> pool;
-        std::vector<Packed> rows;
+        std::vector<StoredRow> rows;
         std::vector<std::uint32_t> nextByAccount, nextByTax;
-        RefTable accounts, taxes, cells;
+        KeyIndex accounts, taxes, cells;
     } built_;
     std::shared_ptr<const MappedFile> mapped_;  // what a history from the cache is read from, in place
+    std::vector<std::uint64_t> copied_;          // or, from a network drive, a copy of the cache
 
     // The history, in built_ or in the mapped cache.
     std::vector<HistoryReport> reports_;
     std::string_view pool_;
-    std::span<const Packed> rows_;
+    std::span<const StoredRow> rows_;
     std::span<const std::uint32_t> nextByAccount_;  // per ref: the next ref + 1 of the same account
     std::span<const std::uint32_t> nextByTax_;      // per row: the next row + 1 of the same tax number
-    RefView accounts_, taxes_, cells_;               // cells_: a row's stored cells -> the earliest such row
+    KeyIndexView accounts_, taxes_, cells_;          // cells_: a row's stored cells -> the earliest such row
     std::string proof_;
     bool fromCache_ = false;
 };

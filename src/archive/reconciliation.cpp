@@ -16,7 +16,7 @@
 namespace kovirant {
 namespace {
 
-std::uint64_t hashOf(const AccountKey& k) {
+std::uint64_t accountKeyHash(const AccountKey& k) {
     std::uint64_t h = (std::uint64_t{k.group[0]} << 32 | k.group[1]) * 0x9E3779B97F4A7C15ull;
     h ^= (h >> 29) ^ (std::uint64_t{k.group[2]} * 0xBF58476D1CE4E5B9ull);
     h ^= h >> 31;
@@ -49,7 +49,7 @@ public:
     // the memory before any is compared.
     void compare(std::span<const BankAccount> banks) {
         std::array<std::size_t, kBatch> at;
-        for (std::size_t i = 0; i < banks.size(); ++i) prefetch(&slots_[at[i] = hashOf(banks[i].account) & (slots_.size() - 1)]);
+        for (std::size_t i = 0; i < banks.size(); ++i) prefetch(&slots_[at[i] = accountKeyHash(banks[i].account) & (slots_.size() - 1)]);
         for (std::size_t i = 0; i < banks.size(); ++i)
             if (slots_[at[i]] != 0) prefetch(&lines_[slots_[at[i]] - 1]);
         for (const BankAccount& b : banks) compare(b);
@@ -112,7 +112,7 @@ private:
         return false;
     }
     std::size_t probe(const AccountKey& key) const {
-        std::size_t i = hashOf(key) & (slots_.size() - 1);
+        std::size_t i = accountKeyHash(key) & (slots_.size() - 1);
         while (slots_[i] != 0 && lines_[slots_[i] - 1].account != key) i = (i + 1) & (slots_.size() - 1);
         return i;
     }

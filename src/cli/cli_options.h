@@ -29,7 +29,7 @@ struct Options {
     bool checkOnly = false;
     Format format = Format::Text;
     bool strict = false;
-    std::optional<std::int32_t> date;
+    std::optional<std::int32_t> date;              // --date: the day the deadline is judged on (days since 1970-01-01)
     std::optional<std::filesystem::path> archive;  // --archive DIR
     bool noArchive = false;                        // --no-archive
     bool verifyArchive = false;                    // --verify-archive [DIR]

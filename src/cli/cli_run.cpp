@@ -44,12 +44,13 @@ public:
     Run(const Options& o, const Io& io, const ReconcileRows* proposals = nullptr)
         : o_(o), io_(io), proposals_(proposals) {}
 
-    int go() {
+    int readCheckAndWrite() {
         if (const int status = readTheSettings(); status != kExitWritten) return finish(status);
         if (const int status = loadTheDirectory(); status != kExitWritten) return finish(status);
         for (const std::filesystem::path& input : o_.inputs)
             if (const int status = read(input); status != kExitWritten) return finish(status);
         if (proposals_) appendProposals();
+        buildTheHistory();  // for the check too: --no-fill only stops the fill
         if (o_.fill) fill();
         check();
         if (!settings_.DataSheetFilled)
@@ -163,22 +164,24 @@ private:
         findings_.insert(findings_.end(), proposals_->unreadable.begin(), proposals_->unreadable.end());
     }
 
-    // The company numbers from the directory, then what earlier reports
-    // said (a closing's opening date, a company number the directory lacks)
-    // when there is an archive.
-    void fill() {
+    // The archived reports' history, when there is an archive: the fill's
+    // and the check's ("már szerepelt", the conflicts).
+    void buildTheHistory() {
         const std::filesystem::path folder = archiveFolderOf(o_, settingsFile_);
         std::error_code ec;
-        if (std::filesystem::exists(folder / std::string(kArchiveLogName), ec)) {
-            int err = 0;
-            history_ = AccountHistory::build(folder, err);
-            if (err == 0) warnOfCopies(*history_, io_);
-            if (err != 0) {
-                history_.reset();
-                fail(folder / std::string(kArchiveLogName), "Az archívum naplója nem olvasható, nem töltöttem ki belőle.",
-                     err);
-            }
+        if (!std::filesystem::exists(folder / std::string(kArchiveLogName), ec)) return;
+        int err = 0;
+        history_ = AccountHistory::build(folder, err);
+        if (err == 0) warnOfCopies(*history_, io_);
+        if (err != 0) {
+            history_.reset();
+            fail(folder / std::string(kArchiveLogName), "Az archívum naplója nem olvasható, nem töltöttem ki belőle.", err);
         }
+    }
+
+    // The company numbers from the directory, then what earlier reports
+    // said (a closing's opening date, a company number the directory lacks).
+    void fill() {
         const CompanyFill f = fillCompanies(tables_, directory_ ? &*directory_ : nullptr, history_ ? &*history_ : nullptr);
         summary_.filled = f.directory.filled;
         summary_.fromHistory = f.history.companies;
@@ -373,7 +376,7 @@ int reconcileRun(const Options& o, const Io& io) {
     const int status = reconcileList(o, io, history ? &*history : nullptr, report ? &rows : nullptr);
     if (!report || status != kExitWritten) return status;
     history.reset();  // the run builds its own, from the cache
-    return Run(o, io, &rows).go();
+    return Run(o, io, &rows).readCheckAndWrite();
 }
 
 // The report must not take the place of a file the run reads.
@@ -420,7 +423,7 @@ int runParsed(const ParsedOptions& parsed, const Io& io) {
         }
     }
     if (parsed.options.reconcile) return reconcileRun(parsed.options, io);
-    return Run(parsed.options, io).go();
+    return Run(parsed.options, io).readCheckAndWrite();
 }
 
 // --log naming a file the run reads or writes would mix the log into it; in

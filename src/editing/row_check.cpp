@@ -19,6 +19,7 @@
 #include "text/format.h"
 #include "util/os_file.h"
 #include "util/prefetch.h"
+#include "util/string_hash.h"
 #include "util/threads.h"
 
 namespace kovirant {
@@ -244,35 +245,11 @@ private:
     std::vector<std::uint32_t> other_;
 };
 
-// A hash of the cell's bytes, eight at a time (it lives only in memory:
-// `mix` spreads it before use).
-std::uint64_t hashOf(std::string_view text, std::uint64_t h = 14695981039346656037ULL) {
-    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
-    const char* p = text.data();
-    std::size_t n = text.size();
-    for (; n >= 8; p += 8, n -= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, 8);
-        h = (h ^ word) * kMultiplier;
-        h ^= h >> 29;
-    }
-    std::uint64_t tail = 0;
-    std::memcpy(&tail, p, n);
-    return (h ^ tail ^ (static_cast<std::uint64_t>(text.size()) << 56)) * kMultiplier;
-}
-
-std::uint64_t mix(std::uint64_t h) {
-    h ^= h >> 33;
-    h *= 0xFF51AFD7ED558CCDULL;
-    h ^= h >> 33;
-    return h;
-}
-
 // The warnings of one table's rows, in one walk: check digits per row,
 // repeated rows and repeated register accounts by hashing.
-class Warner {
+class TableWarnings {
 public:
-    Warner(const RecordTables& tables, ViewKind kind, const CheckOptions& options, RowCheck& out)
+    TableWarnings(const RecordTables& tables, ViewKind kind, const CheckOptions& options, RowCheck& out)
         : tables_(tables), kind_(kind), options_(options), out_(out), columns_(columnCount(kind)),
           rows_(tables.table(kind).rowCount()), seenRows_(rows_), accounts_(kind == ViewRegister ? rows_ : 0) {
         if (options.checkDay) {
@@ -314,12 +291,12 @@ private:
     void lookAhead(std::size_t r) {
         Ahead& a = ahead_[r % kAhead];
         readViews(r, a.cells);
-        std::uint64_t h = 14695981039346656037ULL;
-        for (std::size_t c = 0; c < columns_; ++c) h = hashOf(a.cells[c], h ^ (c + 1) * 0x9E3779B97F4A7C15ULL);
-        a.rowHash = mix(h);
+        std::uint64_t h = kStringHashSeed;
+        for (std::size_t c = 0; c < columns_; ++c) h = continueHash(a.cells[c], h ^ (c + 1) * 0x9E3779B97F4A7C15ULL);
+        a.rowHash = spreadHash(h);
         seenRows_.prefetch(a.rowHash);
         if (kind_ == ViewRegister) {
-            a.accountHash = mix(hashOf(a.cells[RegisterCol::accountNumber]));
+            a.accountHash = stringHash(a.cells[RegisterCol::accountNumber]);
             accounts_.prefetch(a.accountHash);
         }
     }
@@ -476,7 +453,7 @@ RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const Ch
     std::atomic<std::size_t> next{0};
     RowCheck warned;  // the warnings, their notes and directory numbers
     const auto warnings = [&] {
-        for (ViewKind kind : kAllKinds) Warner(tables, kind, options, warned).run();
+        for (ViewKind kind : kAllKinds) TableWarnings(tables, kind, options, warned).run();
     };
     const auto faults = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < stretches.size();)

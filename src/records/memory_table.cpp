@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cstring>
 #include <new>
 
@@ -67,16 +68,29 @@ void MemoryTable::compactIfDue() {
     if (readers_ == 0 && stored_ > 4 * kBlockSize && used_ < stored_ / 2) compact();
 }
 
-// A block without live rows is appended to again, unless a frozen copy still
-// reads it. Only this table hands out its blocks, so a count of one stays
-// one. A reference taken and dropped here orders a copy's last reads, on
-// another thread, before the bytes are written again: the drop is an
-// acquire-release decrement of the count that the copy's own drop released
-// (a plain fence would do for the hardware, but ThreadSanitizer cannot see
-// fences).
+// Whether an emptied block may be appended to again, asked of every frozen
+// copy and every live reader. A frozen copy shares the block while its count
+// is above one (only this table hands out its blocks, so a count of one
+// stays one). A reader reads no row rewritten since it was made, and a block
+// is empty only when each of its rows was rewritten, so reuse is safe under
+// a reader too; debug builds still wait for the readers, so that every row
+// written meanwhile lies where a reader's assertion sees it.
+bool MemoryTable::reusable(const Block& b) const {
+    if (b.live != 0 || b.size == 0 || b.data.use_count() != 1) return false;
+#ifndef NDEBUG
+    if (readers_ != 0) return false;
+#endif
+    return true;
+}
+
+// A block without live rows is appended to again once reusable. A reference
+// taken and dropped here orders a copy's last reads, on another thread,
+// before the bytes are written again: the drop is an acquire-release
+// decrement of the count that the copy's own drop released (a plain fence
+// would do for the hardware, but ThreadSanitizer cannot see fences).
 void MemoryTable::retire(std::size_t block) {
     Block& b = blocks_[block];
-    if (b.live != 0 || b.size == 0 || b.data.use_count() != 1) return;
+    if (!reusable(b)) return;
     { const std::shared_ptr<char[]> last = b.data; }
     stored_ -= b.size;
     b.size = 0;
@@ -176,7 +190,8 @@ void MemoryTable::cellViews(std::size_t row, std::span<std::string_view> out) co
 }
 
 MemoryTable::Reader::Reader(const MemoryTable& table)
-    : table_(table), rows_(table.rows_.data()), count_(table.rows_.size()) {
+    : table_(table), rows_(table.rows_.data()), count_(table.rows_.size()), current_(table.current_),
+      currentSize_(table.blocks_.empty() ? 0 : table.blocks_[table.current_].size) {
     ++table.readers_;
     bases_.reserve(table.blocks_.size());
     for (const Block& b : table.blocks_) bases_.push_back(b.data.get());
@@ -185,6 +200,10 @@ MemoryTable::Reader::Reader(const MemoryTable& table)
 MemoryTable::Reader::~Reader() { --table_.readers_; }
 
 void MemoryTable::Reader::cellViews(std::size_t row, std::span<std::string_view> out) const {
+    assert(table_.rows_.size() == count_ && table_.rows_.data() == rows_ && "rows inserted or deleted under a reader");
+    assert((row >= count_ || (rows_[row].block < bases_.size() &&
+                              (rows_[row].block != current_ || rows_[row].offset < currentSize_))) &&
+           "a row read that was rewritten after the reader was made");
     if (row < count_) splitCells(bases_[rows_[row].block] + rows_[row].offset, rows_[row].length, table_.columns_, out);
     else splitCells(nullptr, 0, table_.columns_, out);
 }

@@ -88,6 +88,7 @@ private:
     void release(const RowRef& r);
     void compactIfDue();
     void retire(std::size_t block);
+    bool reusable(const Block& b) const;
     void compact();
 
     std::size_t columns_;
@@ -106,7 +107,9 @@ public:
     // writes the rows behind. While one exists no row moves, as the table is
     // not compacted; rows are not inserted or deleted meanwhile. A reader
     // reads only rows not rewritten since it was made, and is made and
-    // dropped on the table's thread.
+    // dropped on the table's thread. Debug builds assert both on every read:
+    // the rows as many and where they were, the row read in a block (and a
+    // part of the block then current) that was there when it was made.
     class Reader {
     public:
         explicit Reader(const MemoryTable& table);
@@ -120,6 +123,7 @@ public:
         std::vector<const char*> bases_;  // the blocks as they were, as the table's list of them may grow
         const RowRef* rows_;
         std::size_t count_;
+        std::size_t current_, currentSize_;  // the block appended to, and its bytes, when it was made
     };
 };
 

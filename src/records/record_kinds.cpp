@@ -3,43 +3,43 @@
 namespace kovirant {
 namespace {
 
-using R = ColumnRole;
+using Role = ColumnRole;
 
-// field, header, width, role, report element, stored-form fault and rank.
+// header, width, role, report element, stored-form fault and rank.
 constexpr Column kRegister[] = {
-    {"companyNumber", "Cégszám", 80, R::CompanyNumber, "Cégszám", "Hibás cégszám", 0},
-    {"taxBaseNumber", "Törzsszám", 100, R::TaxBaseNumber, "Törzsszám"},
-    {"accountNumber", "Jelzőszám", 100, R::AccountNumber, "Jelzőszám"},
-    {"openingDate", "Nyitás", 100, R::Date, "Nyitás", "Hibás nyitás dátum", 1},
-    {"closingDate", "Zárás", 100, R::Date, "Zárás", "Hibás zárás dátum!", 2},
-    {"accountCode", "Kód", 100, R::Other, "kód"},
+    {"Cégszám", 80, Role::CompanyNumber, "Cégszám", "Hibás cégszám", 0},
+    {"Törzsszám", 100, Role::TaxBaseNumber, "Törzsszám"},
+    {"Jelzőszám", 100, Role::AccountNumber, "Jelzőszám"},
+    {"Nyitás", 100, Role::Date, "Nyitás", "Hibás nyitás dátum", 1},
+    {"Zárás", 100, Role::Date, "Zárás", "Hibás zárás dátum!", 2},
+    {"Kód", 100, Role::Other, "kód"},
 };
 
 constexpr Column kInstitution[] = {
-    {"name", "Név", 80, R::Name, "Név"},
-    {"companyNumber", "Cégszám", 70, R::CompanyNumber, "Cégszám", "Hibás cégszám!", 0},
-    {"taxBaseNumber", "Törzsszám", 70, R::TaxBaseNumber, "Törzsszám"},
-    {"postalCode", "Irsz.", 20, R::Other, "Irsz"},
-    {"place", "Hely", 80, R::Other, "Hely"},
-    {"area", "Terület", 60, R::Other, "Terület"},
-    {"areaType", "Jelleg", 50, R::Other, "Jelleg"},
-    {"houseNumber", "Házszám", 30, R::Other, "Hsz"},
-    {"codeNumber", "Számjel", 50, R::BankCode, "Számjel"},
-    {"building", "Épület", 50, R::Other, "Épület"},
-    {"door", "Ajtó", 40, R::Other, "Ajtó"},
-    {"operationCode", "Kód", 50, R::Other, "kód"},
+    {"Név", 80, Role::Name, "Név"},
+    {"Cégszám", 70, Role::CompanyNumber, "Cégszám", "Hibás cégszám!", 0},
+    {"Törzsszám", 70, Role::TaxBaseNumber, "Törzsszám"},
+    {"Irsz.", 20, Role::Other, "Irsz"},
+    {"Hely", 80, Role::Other, "Hely"},
+    {"Terület", 60, Role::Other, "Terület"},
+    {"Jelleg", 50, Role::Other, "Jelleg"},
+    {"Házszám", 30, Role::Other, "Hsz"},
+    {"Számjel", 50, Role::BankCode, "Számjel"},
+    {"Épület", 50, Role::Other, "Épület"},
+    {"Ajtó", 40, Role::Other, "Ajtó"},
+    {"Kód", 50, Role::Other, "kód"},
 };
 
 // The editor judges the openings before the closings.
 constexpr Column kAccountChange[] = {
-    {"taxBaseNumber", "Törzsszám", 70, R::TaxBaseNumber, "Törzsszám"},
-    {"companyNumber", "Cégszám", 70, R::CompanyNumber, "Cégszám", "Hibás cégszám!", 0},
-    {"originalAccountNumber", "Eredeti jelzőszám", 90, R::AccountNumber, "Jelzőszám"},
-    {"originalOpeningDate", "Er. nyitás", 60, R::Date, "Nyitás", "Hibás régi nyitás dátum", 1},
-    {"originalClosingDate", "Er. zárás", 60, R::Date, "Zárás", "Hibás régi zárás dátum", 3},
-    {"newAccountNumber", "Új jelzőszám", 90, R::AccountNumber, "Jelzőszám"},
-    {"newOpeningDate", "Új nyitás", 60, R::Date, "Nyitás", "Hibás új nyitás dátum", 2},
-    {"newClosingDate", "Új zárás", 60, R::Date, "Zárás", "Hibás új zárás dátum", 4},
+    {"Törzsszám", 70, Role::TaxBaseNumber, "Törzsszám"},
+    {"Cégszám", 70, Role::CompanyNumber, "Cégszám", "Hibás cégszám!", 0},
+    {"Eredeti jelzőszám", 90, Role::AccountNumber, "Jelzőszám"},
+    {"Er. nyitás", 60, Role::Date, "Nyitás", "Hibás régi nyitás dátum", 1},
+    {"Er. zárás", 60, Role::Date, "Zárás", "Hibás régi zárás dátum", 3},
+    {"Új jelzőszám", 90, Role::AccountNumber, "Jelzőszám"},
+    {"Új nyitás", 60, Role::Date, "Nyitás", "Hibás új nyitás dátum", 2},
+    {"Új zárás", 60, Role::Date, "Zárás", "Hibás új zárás dátum", 4},
 };
 
 static_assert(std::size(kRegister) == RegisterCol::count);

@@ -29,7 +29,6 @@ enum class ColumnRole {
 };
 
 struct Column {
-    std::string_view field;   // field name of the record
     std::string_view header;  // header text (Windows-1250)
     int width;                // pixels
     ColumnRole role = ColumnRole::Other;

@@ -23,10 +23,8 @@ class RecordTables;
 
 class UndoHistory : public TableChangeListener {
 public:
-    // At least this many steps are kept while their rows stay under the
-    // limit; past it the oldest go first, and a step larger than the limit
-    // empties the history.
-    static constexpr std::size_t kMinSteps = 100;
+    // The steps' rows are kept under this many bytes: past it the oldest
+    // go first, and a step larger than the limit empties the history.
     static constexpr std::size_t kByteLimit = std::size_t{256} << 20;
 
     explicit UndoHistory(std::size_t byteLimit = kByteLimit) : byteLimit_(byteLimit) {}

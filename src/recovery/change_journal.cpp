@@ -442,35 +442,35 @@ bool walkRecord(std::string_view payload, RecordTables& tables, bool apply) {
         const std::size_t columns = columnCount(kind);
         if (columns > kMaxColumns) return false;
         const std::span<const std::string> row(cells.data(), columns);
-        std::uint32_t a = 0, b = 0;
+        std::uint32_t at = 0, n = 0;  // the (first) row; the count or the column
         std::string_view bytes;
         switch (op) {
             case kInsert:
-                if (!in.u32(a) || !in.u32(b) || a > count) return false;
-                for (std::uint32_t r = 0; r < b; ++r) {
+                if (!in.u32(at) || !in.u32(n) || at > count) return false;
+                for (std::uint32_t r = 0; r < n; ++r) {
                     if (!in.bytes(bytes) || !splitRow(bytes, columns, cells)) return false;
-                    if (apply) tables.insertRow(kind, a + r, row);
+                    if (apply) tables.insertRow(kind, at + r, row);
                 }
-                count += b;
+                count += n;
                 break;
             case kRemove:
-                if (!in.u32(a) || !in.u32(b) || a > count || b > count - a) return false;
-                if (apply) tables.removeRows(kind, a, b);
-                count -= b;
+                if (!in.u32(at) || !in.u32(n) || at > count || n > count - at) return false;
+                if (apply) tables.removeRows(kind, at, n);
+                count -= n;
                 break;
             case kClear:
                 if (apply) tables.clearTable(kind);
                 count = 0;
                 break;
             case kSetRow:
-                if (!in.u32(a) || a >= count || !in.bytes(bytes) || !splitRow(bytes, columns, cells)) return false;
-                if (apply) tables.writeRow(kind, a, row);
+                if (!in.u32(at) || at >= count || !in.bytes(bytes) || !splitRow(bytes, columns, cells)) return false;
+                if (apply) tables.writeRow(kind, at, row);
                 break;
             case kSetCell:
-                if (!in.u32(a) || !in.u32(b) || a >= count || b >= columns || !in.bytes(bytes) ||
+                if (!in.u32(at) || !in.u32(n) || at >= count || n >= columns || !in.bytes(bytes) ||
                     bytes.find('\0') != std::string_view::npos)
                     return false;
-                if (apply) tables.writeCell(kind, a, b, bytes);
+                if (apply) tables.writeCell(kind, at, n, bytes);
                 break;
             default:
                 return false;

@@ -137,8 +137,8 @@ JournalContents parseJournal(std::string bytes);
 // few seconds.
 JournalContents readJournal(const std::filesystem::path& file);
 
-// Makes one record's changes on the tables (their widgets, reporting to no
-// one), all or nothing. False when the payload does not fit them: damage,
+// Makes one record's changes through the tables, as any change is made (so
+// every listener of their changes is told), all or nothing. False when the payload does not fit them: damage,
 // and the tables are as they were.
 bool applyJournalRecord(std::string_view payload, RecordTables& tables);
 // Whether a record holds the whole tables (it empties all three first): it

@@ -96,9 +96,10 @@ namespace {
 // Collects the document in a buffer and writes it out in large pieces. A
 // line is put into the buffer by hand, with room made for the most it can
 // take first.
+constexpr std::size_t kBufferSize = 1 << 16;  // bytes collected before each write
 class ReportStream {
 public:
-    ReportStream(AtomicFile& f, const ReportOptions& o) : file_(f), options_(o), buffer_(o.bufferSize + 4096) {}
+    ReportStream(AtomicFile& f, const ReportOptions& o) : file_(f), options_(o), buffer_(kBufferSize + 4096) {}
 
     // One line: `tabs` tab characters, the text, CR LF.
     void line(int tabs, std::string_view s) {
@@ -185,7 +186,7 @@ private:
         *p++ = '\r';
         *p++ = '\n';
         used_ = static_cast<std::size_t>(p - buffer_.data());
-        if (used_ >= options_.bufferSize) flush();
+        if (used_ >= kBufferSize) flush();
     }
 
     AtomicFile& file_;

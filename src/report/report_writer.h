@@ -44,7 +44,6 @@ struct ReportOutcome {
 
 struct ReportOptions {
     std::function<std::time_t()> clock;   // default: the current time
-    std::size_t bufferSize = 1 << 16;      // bytes collected before each write
     // Every cell whole and every row, also one without a company number, and
     // kRecoveryMark after the generator's comment: the tables kept for
     // recovery, not a report to file.

@@ -3,6 +3,7 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
@@ -162,10 +163,16 @@ bool processRunning(long long id) {
     return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
 }
 
-// Network file systems by their names in /proc/mounts.
+// Network file systems by the type the kernel reports for the folder (NFS,
+// SMB, CIFS, SMB2), else by their names in /proc/mounts (sshfs among them).
 bool onNetworkDrive(const std::filesystem::path& folder) {
     std::error_code ec;
     const std::filesystem::path real = std::filesystem::weakly_canonical(folder, ec);
+    constexpr unsigned long kRemoteTypes[] = {0x6969, 0x517B, 0xFF534D42, 0xFE534D42};
+    struct statfs fs {};
+    if (::statfs(real.c_str(), &fs) == 0)
+        for (unsigned long type : kRemoteTypes)
+            if (static_cast<unsigned long>(fs.f_type) == type) return true;
     std::FILE* mounts = std::fopen("/proc/mounts", "r");
     if (mounts == nullptr) return false;
     char device[512], point[512], type[64];

@@ -1,0 +1,405 @@
+// Where an account history comes from: the cache beside the archive's log
+// while it is the log's, else the reports the log names (and a new cache).
+#include "archive/account_history.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <limits>
+#include <memory>
+#include <set>
+#include <utility>
+
+#include "archive/history_layout.h"
+#include "archive/report_archive.h"
+#include "import/report_reload.h"
+#include "util/file_io.h"
+#include "util/os_file.h"
+#include "util/sha256.h"
+#include "util/string_hash.h"
+#include "util/threads.h"
+
+namespace kovirant {
+namespace {
+
+// One archived report read into tables of its own, when its bytes are the
+// ones its line's SHA-256 proves.
+struct ReadReport {
+    std::unique_ptr<RecordTables> tables = std::make_unique<RecordTables>();
+    CopyState state = CopyState::Used;
+};
+
+ReadReport readReport(const std::filesystem::path& copy, const std::string& sha256) {
+    ReadReport r;
+    std::string bytes;
+    if (const int err = readFile(copy, bytes)) {
+        r.state = isMissingFile(err) ? CopyState::Missing : CopyState::Unreadable;
+        return r;
+    }
+    if (hexOf(kovirant::sha256(bytes)) != sha256) {
+        r.state = CopyState::Changed;
+        return r;
+    }
+    ReloadReportBytes(reportTextOf(bytes), *r.tables);
+    return r;
+}
+
+// What the cache was made from: the log's bytes and every copy's size and
+// time; and the bytes of the copies there are.
+std::string proofFrom(const std::filesystem::path& folder, std::string_view log, const std::vector<ArchiveLogEntry>& entries,
+                      std::uintmax_t* copiesBytes = nullptr) {
+    std::string proof = hexOf(sha256(log));
+    std::uintmax_t bytes = 0;
+    std::set<std::string_view> seen;  // a copy named again is read once
+    for (const ArchiveLogEntry& e : entries) {
+        if (!seen.insert(e.copy).second) {
+            proof += " =";
+            continue;
+        }
+        const std::filesystem::path copy = copyPath(folder, e.copy);
+        std::error_code sizeError, timeError;
+        const auto size = std::filesystem::file_size(copy, sizeError);
+        const auto time = std::filesystem::last_write_time(copy, timeError);
+        const bool known = !sizeError && !timeError;
+        if (known) bytes += size;
+        proof += ' ' + std::to_string(known ? size : 0) + ':' + std::to_string(known ? time.time_since_epoch().count() : 0);
+    }
+    if (copiesBytes) *copiesBytes = bytes;
+    return proof;
+}
+
+}  // namespace
+
+AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& errorCode) {
+    AccountHistory h;
+    std::string log;
+    errorCode = readFile(folder / std::string(kArchiveLogName), log);
+    if (errorCode != 0) return h;
+    const std::vector<ArchiveLogEntry> entries = readArchiveLog(folder, errorCode);
+    if (errorCode != 0) return h;
+    std::uintmax_t copiesBytes = 0;
+    const std::string proof = proofFrom(folder, log, entries, &copiesBytes);
+    h.proof_ = proof;
+    if (h.readCache(folder, proof, entries.size())) return h;
+    h = AccountHistory();
+    h.proof_ = proof;
+    // Room for the rows the log names, as far as the copies can hold them (a
+    // row of a report takes well over this many bytes): a log line edited to
+    // name a billion rows reserves nothing it could not fill.
+    constexpr std::uintmax_t kLeastBytesPerRow = 100;
+    std::uintmax_t named = 0;
+    for (const ArchiveLogEntry& e : entries)
+        for (const std::string& n : e.rows) named += std::min<std::uintmax_t>(std::strtoull(n.c_str(), nullptr, 10), 1u << 26);
+    h.reserve(static_cast<std::size_t>(std::min(named, copiesBytes / kLeastBytesPerRow)));
+    // A copy named by an earlier line too is not read again.
+    std::vector<bool> repeated(entries.size(), false);
+    {
+        std::set<std::string_view> seen;
+        for (std::size_t i = 0; i < entries.size(); ++i) repeated[i] = !seen.insert(entries[i].copy).second;
+    }
+    auto readAt = [&](std::size_t i) {
+        if (repeated[i]) {
+            ReadReport r;
+            r.state = CopyState::Repeated;
+            return r;
+        }
+        return readReport(copyPath(folder, entries[i].copy), entries[i].sha256);
+    };
+    bool fits = true;
+    auto addReport = [&](std::size_t i, const ReadReport& read) {
+        const auto report = static_cast<std::uint32_t>(h.reports_.size());
+        h.reports_.push_back({entries[i].time, entries[i].copy, read.state});
+        if (read.state == CopyState::Used)
+            for (ViewKind k : kAllKinds) fits = fits && h.addTable(report, k, *read.tables);
+    };
+#ifdef KOVIRANT_HAS_THREADS
+    // The reports are read two at a time on other threads (reading is most of
+    // the work) and added here in the log's order as they come.
+    constexpr std::size_t kReadAhead = 2;
+    std::deque<std::future<ReadReport>> reading;
+    std::size_t started = 0;
+    auto readAhead = [&] {
+        for (; started < entries.size() && reading.size() < kReadAhead; ++started)
+            reading.push_back(std::async(std::launch::async, [&readAt, i = started] { return readAt(i); }));
+    };
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        readAhead();
+        const ReadReport read = reading.front().get();
+        reading.pop_front();
+        readAhead();
+        addReport(i, read);
+    }
+#else
+    for (std::size_t i = 0; i < entries.size(); ++i) addReport(i, readAt(i));
+#endif
+    if (!fits) {
+        errorCode = EFBIG;
+        return AccountHistory();
+    }
+    // (Room reserved beyond what the rows took is left as it is: never
+    // touched, it holds no memory, while a shrink would copy every array.)
+    h.bind();
+    h.writeCache(folder, proof);
+    return h;
+}
+
+std::string AccountHistory::proofOf(const std::filesystem::path& folder) {
+    std::string log;
+    int err = readFile(folder / std::string(kArchiveLogName), log);
+    if (err != 0) return {};
+    const std::vector<ArchiveLogEntry> entries = readArchiveLog(folder, err);
+    return err != 0 ? std::string() : proofFrom(folder, log, entries);
+}
+
+// The cache: what it was made from (the proof), the reports, the history's
+// arrays as they are in memory (each at a multiple of 8 bytes, so that a
+// later start uses them in place), and a checksum of everything before it.
+// Its name carries the proof's digest: a new one never replaces a file
+// another program still reads.
+namespace {
+
+constexpr std::string_view kCachePrefix = "szamlatortenet-";
+constexpr std::string_view kCacheSuffix = ".cache";
+constexpr std::string_view kCacheMagic = "Kovirant számlatörténet 5";
+
+std::filesystem::path cacheOf(const std::filesystem::path& folder, const std::string& proof) {
+    return folder / (std::string(kCachePrefix) + hexOf(sha256(proof)).substr(0, 16) + std::string(kCacheSuffix));
+}
+
+struct CacheWriter {
+    explicit CacheWriter(std::FILE* file) : f(file) {}
+    std::FILE* f;
+    std::uint64_t offset = 0;
+    Checksum sum;
+    bool ok = true;
+    // The checksum runs over the whole file; the writer feeds it in the
+    // same blocks the reader reads (every piece but the last is a multiple
+    // of the block long).
+    static constexpr std::size_t kBlock = Checksum::kBlock;
+    std::string pending;
+    static constexpr std::size_t kPiece = 1u << 20;
+    void bytes(const void* data, std::size_t n) {
+        const char* p = static_cast<const char*>(data);
+        offset += n;
+        if (n >= kPiece) {
+            // A large array goes out from where it lies, not through `pending`:
+            // what is pending is first made whole blocks from its front.
+            const std::size_t fill = std::min(n, (kBlock - pending.size() % kBlock) % kBlock);
+            pending.append(p, fill);
+            drain(true);
+            p += fill;
+            n -= fill;
+            const std::size_t whole = n / kBlock * kBlock;
+            ok = ok && std::fwrite(p, 1, whole, f) == whole;
+            sum.add(std::string_view(p, whole));
+            p += whole;
+            n -= whole;
+        }
+        pending.append(p, n);
+        if (pending.size() >= kPiece) drain(false);
+    }
+    void drain(bool all) {
+        const std::size_t whole = all ? pending.size() : pending.size() / kBlock * kBlock;
+        ok = ok && std::fwrite(pending.data(), 1, whole, f) == whole;
+        sum.add(std::string_view(pending).substr(0, whole));
+        pending.erase(0, whole);
+    }
+    void number(std::uint64_t n) { bytes(&n, sizeof n); }
+    void text(std::string_view s) {
+        number(s.size());
+        bytes(s.data(), s.size());
+    }
+    void align() {
+        static constexpr char zeros[kCacheAlign] = {};
+        if (offset % kCacheAlign) bytes(zeros, kCacheAlign - offset % kCacheAlign);
+    }
+    template <class T>
+    void array(std::span<const T> v) {
+        number(v.size());
+        align();
+        bytes(v.data(), v.size_bytes());
+    }
+};
+
+}  // namespace
+
+void AccountHistory::writeCache(const std::filesystem::path& folder, const std::string& proof) const {
+    const std::filesystem::path cache = cacheOf(folder, proof);
+    std::filesystem::path temp = cache;
+    const std::string suffix = std::to_string(thisProcess().process);
+    temp += ".";
+    temp += suffix;
+    bool written = false;
+    {
+        OpenedFile opened = openFile(temp, "wb");
+        if (!opened) return;  // a folder the officer may only read: the history is built each time
+        CacheWriter w(opened.file.get());
+        w.text(kCacheMagic);
+        w.text(kStringHashName);
+        w.number(sizeof(void*));
+        w.number(sizeof(StoredRow));
+        w.text(proof);
+        w.number(reports_.size());
+        for (const HistoryReport& r : reports_) {
+            w.text(r.time);
+            w.text(r.copy);
+            w.number(static_cast<std::uint64_t>(r.state));
+        }
+        w.array(std::span<const char>(pool_.data(), pool_.size()));
+        w.array(rows_);
+        w.array(nextByAccount_);
+        w.array(nextByTax_);
+        for (const KeyIndexView* t : {&accounts_, &taxes_, &cells_}) {
+            w.array(t->slots);
+            w.number(t->used);
+        }
+        w.align();
+        w.drain(true);
+        const std::uint64_t sum = w.sum.value();
+        w.ok = w.ok && std::fwrite(&sum, 1, sizeof sum, opened.file.get()) == sizeof sum;
+        if (std::fclose(opened.file.release()) != 0) w.ok = false;
+        written = w.ok && renameReplacing(temp, cache) == 0;
+    }
+    std::error_code ec;
+    if (!written) {
+        std::filesystem::remove(temp, ec);
+        return;
+    }
+    // The caches of earlier logs go (one another program still reads stays).
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.starts_with(kCachePrefix) && name.ends_with(kCacheSuffix) && it->path() != cache) {
+            std::error_code gone;
+            std::filesystem::remove(it->path(), gone);
+        }
+    }
+}
+
+namespace {
+
+// The cache's bytes: mapped where the folder is on this machine; read into
+// memory (aligned for the arrays) from a network drive, where a mapped file
+// cut under the program would kill it. Empty when it cannot be had.
+std::string_view cacheBytes(const std::filesystem::path& file, bool onNetwork, std::shared_ptr<const MappedFile>& mapped,
+                            std::vector<std::uint64_t>& copied) {
+    if (!onNetwork) {
+        mapped = MappedFile::open(file);
+        return mapped ? mapped->bytes() : std::string_view();
+    }
+    OpenedFile opened = openFile(file, "rb");
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    if (!opened || ec || size == 0 || size > std::numeric_limits<std::size_t>::max() - sizeof(std::uint64_t)) return {};
+    const auto bytes = static_cast<std::size_t>(size);
+    copied.assign((bytes + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t), 0);
+    if (std::fread(copied.data(), 1, bytes, opened.file.get()) != bytes) return {};
+    return {reinterpret_cast<const char*>(copied.data()), bytes};
+}
+
+}  // namespace
+
+bool AccountHistory::readCache(const std::filesystem::path& folder, const std::string& proof, std::size_t reports) {
+    std::shared_ptr<const MappedFile> mapped;
+    std::vector<std::uint64_t> copied;
+    const std::string_view all = cacheBytes(cacheOf(folder, proof), onNetworkDrive(folder), mapped, copied);
+    if (all.size() < sizeof(std::uint64_t)) return false;
+    std::uint64_t sum = 0;
+    std::memcpy(&sum, all.data() + all.size() - sizeof sum, sizeof sum);
+    const std::string_view summed = all.substr(0, all.size() - sizeof sum);
+    auto checksumHolds = [summed, sum] {
+        Checksum computed;
+        computed.add(summed);
+        return computed.value() == sum;
+    };
+    // The checksum on another core while the arrays are checked here (every
+    // read below stays inside the file, whatever it holds).
+#ifdef KOVIRANT_HAS_THREADS
+    std::future<bool> checked = std::async(std::launch::async, checksumHolds);
+    auto holds = [&checked] { return checked.get(); };
+#else
+    auto holds = checksumHolds;
+#endif
+    CacheReader r{summed};
+    // The slots' places follow the string hash, the arrays' layout this
+    // build's word size: a cache of another build is not read.
+    if (r.text() != kCacheMagic || r.text() != kStringHashName || r.number() != sizeof(void*) ||
+        r.number() != sizeof(StoredRow) || r.text() != proof)
+        return false;
+    // One report per line of the log (the proof's), before the checksum
+    // has said whether anything here is what was written.
+    if (r.number() != reports || !r.ok) return false;
+    reports_.resize(reports);
+    for (HistoryReport& rep : reports_) {
+        rep.time = r.text();
+        rep.copy = r.text();
+        const std::uint64_t state = r.number();
+        if (state > static_cast<std::uint64_t>(CopyState::Repeated)) r.ok = false;
+        rep.state = static_cast<CopyState>(state);
+    }
+    const std::span<const char> pool = r.array<char>();
+    pool_ = std::string_view(pool.data(), pool.size());
+    rows_ = r.array<StoredRow>();
+    nextByAccount_ = r.array<std::uint32_t>();
+    nextByTax_ = r.array<std::uint32_t>();
+    for (KeyIndexView* t : {&accounts_, &taxes_, &cells_}) {
+        t->slots = r.array<std::uint32_t>();
+        t->used = r.number();
+    }
+    const bool sound = r.ok && holdsTogether();
+    if (!holds() || !sound) {
+        *this = AccountHistory();
+        proof_ = proof;
+        return false;
+    }
+    mapped_ = std::move(mapped);
+    copied_ = std::move(copied);  // the arrays' spans point into it, and stay where they are
+    fromCache_ = true;
+    return true;
+}
+
+// Whether the arrays a cache gave hold together, whatever its checksum says:
+// every reference inside its array, every hash table with an empty slot
+// (counted, and as many as its count of used ones leaves: a probe ends at
+// one), every row's cells inside the pool before the next row's, every
+// chain pointing back to an earlier row (so that no walk can go round).
+bool AccountHistory::holdsTogether() const {
+    if (nextByAccount_.size() != rows_.size() * 2 || nextByTax_.size() != rows_.size()) return false;
+    const std::pair<const KeyIndexView*, std::size_t> tables[] = {
+        {&accounts_, nextByAccount_.size()}, {&taxes_, rows_.size()}, {&cells_, rows_.size()}};
+    for (const auto& table : tables) {
+        const KeyIndexView* t = table.first;
+        const std::size_t refs = table.second;
+        const std::size_t size = t->slots.size();
+        if (size == 0 || (size & (size - 1)) != 0) return false;
+        const auto empty = static_cast<std::size_t>(std::count(t->slots.begin(), t->slots.end(), 0u));
+        if (empty == 0 || t->used != size - empty) return false;
+        if (!std::all_of(t->slots.begin(), t->slots.end(), [refs](std::uint32_t s) { return refIn(s) <= refs; }))
+            return false;
+    }
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const std::size_t end = i + 1 < rows_.size() ? rows_[i + 1].at : pool_.size();
+        if (rows_[i].at > end || end > pool_.size() || rows_[i].report >= reports_.size() ||
+            rows_[i].table >= kViewKindCount || nextByTax_[i] > i || nextByAccount_[2 * i] > 2 * i ||
+            nextByAccount_[2 * i + 1] > 2 * i + 1)
+            return false;
+        std::size_t at = rows_[i].at;
+        for (std::size_t c = 0; c < storedColumns(static_cast<ViewKind>(rows_[i].table)).size(); ++c) {
+            if (at >= end) return false;
+            std::size_t n = static_cast<unsigned char>(pool_[at++]);
+            if (n == kLongCell) {
+                std::uint32_t len = 0;
+                if (end - at < sizeof len) return false;
+                std::memcpy(&len, pool_.data() + at, sizeof len);
+                at += sizeof len;
+                n = len;
+            }
+            if (n > end - at) return false;
+            at += n;
+        }
+    }
+    return true;
+}
+
+}  // namespace kovirant

@@ -1,0 +1,158 @@
+// The account history's part in the fill and the check: a register row's
+// missing company number and opening date from the history, the check's
+// "already reported" and conflict notes, and the fill both front ends make
+// (the directory first, then the history).
+#include "archive/account_history.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <memory>
+
+#include "records/memory_table.h"
+#include "text/cp1250.h"
+#include "text/format.h"
+#include "util/threads.h"
+
+namespace kovirant {
+
+std::function<CheckOptions::HistoryNotes(ViewKind, std::span<const std::string_view>)> historyForCheck(
+    const AccountHistory& history) {
+    return [&history](ViewKind kind, std::span<const std::string_view> cells) {
+        CheckOptions::HistoryNotes notes;
+        if (const auto report = history.reportHolding(kind, cells)) {
+            const HistoryReport& r = history.reports()[*report];
+            notes.alreadyReported = utf8ToCp1250(r.copy) + " (" + r.time + ")";
+        }
+        const bool registerRow = kind == ViewRegister;
+        const std::size_t company = columnOf(kind, ColumnRole::CompanyNumber);
+        const std::size_t tax = columnOf(kind, ColumnRole::TaxBaseNumber);
+        if (cells[company].empty())
+            notes.companyConflict = history.company(cells[tax]).answer == AccountHistory::Answer::Conflict;
+        if (registerRow && !cells[RegisterCol::closingDate].empty() && cells[RegisterCol::openingDate].empty())
+            notes.openingConflict =
+                history.opening(cells[RegisterCol::accountNumber], cells[tax]).answer == AccountHistory::Answer::Conflict;
+        return notes;
+    };
+}
+
+namespace {
+
+// Whether the directory holds the tax number's company number: the fill
+// takes it from there, never from the history.
+bool directoryKnows(const CompanyDirectory* directory, std::string_view tax) {
+    return directory != nullptr && directory->companyOf(tax).has_value();
+}
+
+// What the history gives a register row.
+struct RowFound {
+    std::uint32_t row = 0;
+    std::string_view company, opening;  // empty: nothing
+};
+
+// The register rows [from, to)'s findings, in order, looked up a batch at a time.
+void findInHistory(const AccountHistory& history, const MemoryTable::Reader& rows, const CompanyDirectory* directory,
+                   std::size_t from, std::size_t to, std::vector<RowFound>& found) {
+    constexpr std::size_t kBatch = 32;
+    found.reserve(to - from);  // at most a finding per row
+    std::array<AccountHistory::Lookup, kBatch> batch;
+    std::array<std::string_view, RegisterCol::count> cells;
+    for (std::size_t first = from; first < to; first += kBatch) {
+        const std::size_t n = std::min(kBatch, to - first);
+        for (std::size_t i = 0; i < n; ++i) {
+            AccountHistory::Lookup& l = batch[i];
+            rows.cellViews(first + i, cells);
+            l.tax = cut(cells[RegisterCol::taxBaseNumber], kFieldMax);
+            l.account = cut(cells[RegisterCol::accountNumber], kFieldMax);
+            l.company = cells[RegisterCol::companyNumber].empty() && !directoryKnows(directory, l.tax);
+            l.opening = !cells[RegisterCol::closingDate].empty() && cells[RegisterCol::openingDate].empty();
+        }
+        history.lookUp(std::span(batch.data(), n));
+        for (std::size_t i = 0; i < n; ++i) {
+            const AccountHistory::Lookup& l = batch[i];
+            RowFound f;
+            f.row = static_cast<std::uint32_t>(first + i);
+            if (l.company && l.companyFound.answer == AccountHistory::Answer::Known) f.company = l.companyFound.text;
+            if (l.opening && l.openingFound.answer == AccountHistory::Answer::Known) f.opening = l.openingFound.text;
+            if (!f.company.empty() || !f.opening.empty()) found.push_back(f);
+        }
+    }
+}
+
+}  // namespace
+
+HistoryFill fillFromHistory(const AccountHistory& history, RecordTables& tables, const CompanyDirectory* directory) {
+    HistoryFill out;
+    // The register rows go in stretches. A stretch's findings are found on
+    // either core (the history and the rows not yet written are only read)
+    // and written by this thread, in the rows' order, as soon as they are
+    // there, while the other core finds the stretches after it.
+    constexpr std::size_t kStretch = std::size_t{1} << 15;
+    const MemoryTable& reg = tables.table(ViewRegister);
+    const std::size_t count = reg.rowCount();
+    const std::size_t stretches = (count + kStretch - 1) / kStretch;
+    std::vector<std::vector<RowFound>> found(stretches);
+    const MemoryTable::Reader reader(reg);
+    const auto find = [&](std::size_t k) {
+        findInHistory(history, reader, directory, k * kStretch, std::min(count, (k + 1) * kStretch), found[k]);
+    };
+    std::array<std::string_view, RegisterCol::count> row;
+    const auto write = [&](std::vector<RowFound>& part) {
+        for (const RowFound& f : part) {
+            out.companies += f.company.empty() ? 0 : 1;
+            out.openings += f.opening.empty() ? 0 : 1;
+            // The row rewritten once, from views of its own cells and the history's.
+            reg.cellViews(f.row, row);
+            if (!f.company.empty()) row[RegisterCol::companyNumber] = f.company;
+            if (!f.opening.empty()) row[RegisterCol::openingDate] = f.opening;
+            tables.writeRow(ViewRegister, f.row, std::span<const std::string_view>(row));
+        }
+        std::vector<RowFound>().swap(part);
+    };
+#ifdef KOVIRANT_HAS_THREADS
+    std::atomic<std::size_t> next{0};
+    const auto done = std::make_unique<std::atomic<bool>[]>(stretches);
+    const auto findNext = [&] {
+        const std::size_t k = next.fetch_add(1);
+        if (k >= stretches) return false;
+        find(k);
+        done[k].store(true, std::memory_order_release);
+        done[k].notify_one();
+        return true;
+    };
+    {
+        std::jthread helper;
+        if (stretches > 1) helper = std::jthread([&] { while (findNext()) {} });
+        for (std::size_t w = 0; w < stretches; ++w) {
+            while (!done[w].load(std::memory_order_acquire))
+                if (!findNext()) done[w].wait(false, std::memory_order_acquire);  // the helper is finding it
+            write(found[w]);
+        }
+    }
+#else
+    for (std::size_t k = 0; k < stretches; ++k) {
+        find(k);
+        write(found[k]);
+    }
+#endif
+    for (std::size_t r = 0; r < tables.table(ViewAccountChange).rowCount(); ++r) {
+        if (!tables.cell(ViewAccountChange, r, AccountChangeCol::companyNumber).empty()) continue;
+        const std::string_view tax = tables.cell(ViewAccountChange, r, AccountChangeCol::taxBaseNumber);
+        if (directoryKnows(directory, tax)) continue;
+        const AccountHistory::Value v = history.company(tax);
+        if (v.answer == AccountHistory::Answer::Known) {
+            tables.writeCell(ViewAccountChange, r, AccountChangeCol::companyNumber, v.text);
+            ++out.companies;
+        }
+    }
+    return out;
+}
+
+CompanyFill fillCompanies(RecordTables& tables, const CompanyDirectory* directory, const AccountHistory* history) {
+    CompanyFill out;
+    if (directory) out.directory = fillCompanyNumbers(*directory, tables);
+    if (history) out.history = fillFromHistory(*history, tables, directory);
+    return out;
+}
+
+}  // namespace kovirant
