@@ -1,10 +1,14 @@
 #include "archive/log_fields.h"
 
 #include <algorithm>
+#include <set>
+#include <system_error>
 
 #include "archive/report_archive.h"
 #include "text/cp1250.h"
+#include "text/format.h"
 #include "util/file_io.h"
+#include "util/system_log.h"
 
 namespace kovirant::archive_log {
 
@@ -100,4 +104,103 @@ std::vector<std::string> headHashes(const std::filesystem::path& folder, int& er
     return hashes;
 }
 
+std::string escapedName(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            out += "\\x";
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void appendField(std::string& line, std::string_view value) {
+    if (!line.empty()) line += ';';
+    if (value.find_first_of(";\"\r\n") == std::string_view::npos) {
+        line += value;
+        return;
+    }
+    line += '"';
+    for (char c : value) {
+        if (c == '"') line += '"';
+        line += c;
+    }
+    line += '"';
+}
+
+bool validTime(std::string_view t) {
+    if (t.size() != 19 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' || t[16] != ':') return false;
+    for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})
+        if (!isDigit(t[i])) return false;
+    auto num = [&](std::size_t at, std::size_t n) {
+        int v = 0;
+        for (std::size_t i = 0; i < n; ++i) v = v * 10 + (t[at + i] - '0');
+        return v;
+    };
+    const int year = num(0, 4), month = num(5, 2), day = num(8, 2);
+    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1900 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return false;
+    if (month == 2 && day == 29 && !(year % 4 == 0 && (year % 100 != 0 || year % 400 == 0))) return false;
+    return num(11, 2) < 24 && num(14, 2) < 60 && num(17, 2) < 60;
+}
+
+std::function<void(std::string_view)>& anchorSink() {
+    static std::function<void(std::string_view)> sink = [](std::string_view text) { writeSystemLog(text); };
+    return sink;
+}
+
+void removeCopy(const std::filesystem::path& copy) {
+    std::error_code ec;
+    std::filesystem::permissions(copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove(copy, ec);
+}
+
+std::string stamp(std::time_t now, const char* format) {
+    char text[32] = {};
+    if (const std::tm* t = std::localtime(&now)) std::strftime(text, sizeof text, format, t);
+    return text;
+}
+
+std::string finishInterrupted(const std::filesystem::path& folder, std::string_view log) {
+    std::string pending;
+    if (readFile(pendingOf(folder), pending) != 0) return {};
+    const std::string planned(pending.substr(0, pending.find_first_of("\r\n")));
+    std::error_code ec;
+    std::string removed;
+    const std::size_t slash = planned.find('/');
+    if (copyStaysInside(planned) && slash != std::string::npos) {
+        std::set<std::string> logged;
+        for (std::string_view line : linesOf(log)) {
+            const std::vector<std::string> f = splitFields(line);
+            if (f.size() == kFields) logged.insert(f[5]);
+        }
+        const std::string stem = planned.substr(slash + 1);
+        for (std::filesystem::directory_iterator it(folder / logPath(planned.substr(0, slash)), ec), end; !ec && it != end;
+             it.increment(ec)) {
+            const std::string name = utf8Path(it->path().filename());
+            const std::string copy = planned.substr(0, slash + 1) + name;
+            if (name.starts_with(stem) && !logged.count(copy) && it->is_regular_file(ec)) {
+                removeCopy(it->path());
+                removed = copy;
+            }
+        }
+    }
+    std::filesystem::remove(pendingOf(folder), ec);
+    return removed;
+}
+
 }  // namespace kovirant::archive_log
+
+namespace kovirant {
+
+void setAnchorSink(std::function<void(std::string_view)> sink) {
+    archive_log::anchorSink() = sink ? std::move(sink) : [](std::string_view text) { writeSystemLog(text); };
+}
+
+}  // namespace kovirant

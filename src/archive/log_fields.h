@@ -3,7 +3,9 @@
 // beside it. Internal to src/archive.
 #pragma once
 
+#include <ctime>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,5 +39,24 @@ bool copyStaysInside(std::string_view copy);
 // The hashes naplo.csv.sha256 proves: its first line the log's last line;
 // a second one, written before the log was replaced, the line being appended.
 std::vector<std::string> headHashes(const std::filesystem::path& folder, int& errorCode);
+
+// A field that is a name: control characters (a line feed in a file name)
+// as \xNN, so that one log line stays one line.
+std::string escapedName(std::string_view text);
+// A field as a spreadsheet reads it back.
+void appendField(std::string& line, std::string_view value);
+// "YYYY-MM-DD HH:MM:SS" with a real day and time.
+bool validTime(std::string_view t);
+// Where each appended line's anchor goes (setAnchorSink).
+std::function<void(std::string_view)>& anchorSink();
+// A file of the archive made writable again and removed.
+void removeCopy(const std::filesystem::path& copy);
+// The local time `now` in strftime's `format`.
+std::string stamp(std::time_t now, const char* format);
+// Under the log's lock: an archiving stopped before its line was written
+// (a kill) left the name of its copy in the pending file ("<year>/<stem>");
+// a copy of that name the log does not hold goes (every copy is made under
+// the lock, so it can only be that one's). Returns the copy removed, if any.
+std::string finishInterrupted(const std::filesystem::path& folder, std::string_view log);
 
 }  // namespace kovirant::archive_log

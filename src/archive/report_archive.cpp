@@ -25,74 +25,6 @@ using namespace archive_log;
 
 namespace {
 
-// A field that is a name: control characters (a line feed in a file name)
-// as \xNN, so that one log line stays one line.
-std::string escapedName(std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F) {
-            out += "\\x";
-            out += kHex[b >> 4];
-            out += kHex[b & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-// A field as a spreadsheet reads it back.
-void appendField(std::string& line, std::string_view value) {
-    if (!line.empty()) line += ';';
-    if (value.find_first_of(";\"\r\n") == std::string_view::npos) {
-        line += value;
-        return;
-    }
-    line += '"';
-    for (char c : value) {
-        if (c == '"') line += '"';
-        line += c;
-    }
-    line += '"';
-}
-
-// "YYYY-MM-DD HH:MM:SS" with a real day and time.
-bool validTime(std::string_view t) {
-    if (t.size() != 19 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' || t[16] != ':') return false;
-    for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})
-        if (!isDigit(t[i])) return false;
-    auto num = [&](std::size_t at, std::size_t n) {
-        int v = 0;
-        for (std::size_t i = 0; i < n; ++i) v = v * 10 + (t[at + i] - '0');
-        return v;
-    };
-    const int year = num(0, 4), month = num(5, 2), day = num(8, 2);
-    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (year < 1900 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return false;
-    if (month == 2 && day == 29 && !(year % 4 == 0 && (year % 100 != 0 || year % 400 == 0))) return false;
-    return num(11, 2) < 24 && num(14, 2) < 60 && num(17, 2) < 60;
-}
-
-std::function<void(std::string_view)>& anchorSink() {
-    static std::function<void(std::string_view)> sink = [](std::string_view text) { writeSystemLog(text); };
-    return sink;
-}
-
-// A file of the archive made writable again and removed.
-void removeCopy(const std::filesystem::path& copy) {
-    std::error_code ec;
-    std::filesystem::permissions(copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add, ec);
-    std::filesystem::remove(copy, ec);
-}
-
-std::string stamp(std::time_t now, const char* format) {
-    char text[32] = {};
-    if (const std::tm* t = std::localtime(&now)) std::strftime(text, sizeof text, format, t);
-    return text;
-}
-
 // The copy's folder (the year) and name without its number and extension:
 // "YYYY-MM-DD_HHMMSS_<report's name>", in UTF-8 without control characters.
 struct CopyName {
@@ -173,46 +105,6 @@ bool insideArchive(const std::filesystem::path& folder, const std::filesystem::p
         if (std::filesystem::exists(up, ec) && std::filesystem::equivalent(up, d, ec)) return true;
     return false;
 }
-
-void setAnchorSink(std::function<void(std::string_view)> sink) {
-    anchorSink() = sink ? std::move(sink) : [](std::string_view text) { writeSystemLog(text); };
-}
-
-namespace {
-
-// Under the log's lock: an archiving stopped before its line was written
-// (a kill) left the name of its copy in the pending file ("<year>/<stem>");
-// a copy of that name the log does not hold goes (every copy is made under
-// the lock, so it can only be that one's). Returns the copy removed, if any.
-std::string finishInterrupted(const std::filesystem::path& folder, std::string_view log) {
-    std::string pending;
-    if (readFile(pendingOf(folder), pending) != 0) return {};
-    const std::string planned(pending.substr(0, pending.find_first_of("\r\n")));
-    std::error_code ec;
-    std::string removed;
-    const std::size_t slash = planned.find('/');
-    if (copyStaysInside(planned) && slash != std::string::npos) {
-        std::set<std::string> logged;
-        for (std::string_view line : linesOf(log)) {
-            const std::vector<std::string> f = splitFields(line);
-            if (f.size() == kFields) logged.insert(f[5]);
-        }
-        const std::string stem = planned.substr(slash + 1);
-        for (std::filesystem::directory_iterator it(folder / logPath(planned.substr(0, slash)), ec), end; !ec && it != end;
-             it.increment(ec)) {
-            const std::string name = utf8Path(it->path().filename());
-            const std::string copy = planned.substr(0, slash + 1) + name;
-            if (name.starts_with(stem) && !logged.count(copy) && it->is_regular_file(ec)) {
-                removeCopy(it->path());
-                removed = copy;
-            }
-        }
-    }
-    std::filesystem::remove(pendingOf(folder), ec);
-    return removed;
-}
-
-}  // namespace
 
 ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::filesystem::path& report,
                              const ArchiveEntry& entry, std::time_t now) {
