@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <optional>
 #include <set>
 #include <system_error>
 
 #include "archive/log_fields.h"
 #include "archive/report_archive.h"
+#include "archive/report_state.h"
 #include "text/cp1250.h"
 #include "text/format.h"
 #include "util/file_io.h"
@@ -76,6 +78,40 @@ std::vector<ArchiveFinding> verifyArchive(const std::filesystem::path& folder, i
     std::set<std::filesystem::path> named;
     std::map<std::string, long long> copies;  // a copy's name -> the first line that names it
     std::map<std::string, long long> lineOf;  // a line's SHA-256 -> its line
+    std::map<std::string, ReportState> states;  // an archived report's SHA-256 -> its state so far
+    // A state line names a report archived before it, in an allowed order;
+    // its receipt's copy is hashed again.
+    auto checkStateLine = [&](long long n, const std::vector<std::string>& f) {
+        const auto it = states.find(f[6]);
+        const std::optional<ReportState> to = stateNamed(utf8ToCp1250(f[4]));
+        if (it == states.end())
+            finding(n, cp1250ToUtf8("az állapotsor nem archivált jelentést nevez meg (SHA-256=") + f[6] + ")");
+        else if (!to || cp1250ToUtf8(actionOf(*to)) != f[1])
+            finding(n, cp1250ToUtf8("az állapotsor állapota ismeretlen: ") + f[4]);
+        else if (!allowedTransition(it->second, *to))
+            finding(n, cp1250ToUtf8("az állapotok sorrendje hibás: \"") + cp1250ToUtf8(stateName(it->second)) +
+                           cp1250ToUtf8("\" után nem következhet \"") + f[4] + "\"");
+        else
+            it->second = *to;
+        if (f[5].empty()) return;
+        if (!copyStaysInside(f[5]) || !insideArchive(folder, copyPath(folder, f[5]))) {
+            finding(n, cp1250ToUtf8("a tértivevény útvonala kivezet az archívumból: ") + f[5]);
+            return;
+        }
+        if (const auto [first, fresh] = copies.emplace(f[5], n); !fresh) {
+            finding(n, cp1250ToUtf8("a másolatot már a(z) ") + std::to_string(first->second) +
+                           cp1250ToUtf8(". sor is megnevezi: ") + f[5]);
+            return;
+        }
+        const std::filesystem::path copy = copyPath(folder, f[5]);
+        named.insert(std::filesystem::weakly_canonical(copy));
+        Sha256Digest digest{};
+        if (const int err = sha256OfFile(copy, digest))
+            finding(n, cp1250ToUtf8("hiányzik a tértivevény másolata: ") + f[5] + cp1250ToUtf8(" (Hibakód=") +
+                           std::to_string(err) + ")");
+        else if (hexOf(digest) != f[7])
+            finding(n, cp1250ToUtf8("a tértivevény másolata megváltozott: ") + f[5]);
+    };
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const long long n = static_cast<long long>(i) + 1;
         lineOf.emplace(hexOf(sha256(lines[i])), n);
@@ -91,6 +127,11 @@ std::vector<ArchiveFinding> verifyArchive(const std::filesystem::path& folder, i
                            "; " + f[2] + ", " + f[3] + ", " + f[0] + ")");
             continue;
         }
+        if (isStateAction(f[1])) {
+            checkStateLine(n, f);
+            continue;
+        }
+        states.emplace(f[6], ReportState::Saved);
         if (!copyStaysInside(f[5]) || !insideArchive(folder, copyPath(folder, f[5]))) {
             finding(n, cp1250ToUtf8("a másolat útvonala kivezet az archívumból: ") + f[5]);
             continue;

@@ -331,20 +331,31 @@ bool logHolds(const std::filesystem::path& folder, const std::string& sha) {
 
 }  // namespace
 
-std::vector<ArchiveLogEntry> readArchiveLog(const std::filesystem::path& folder, int& errorCode) {
+bool isStateAction(std::string_view utf8Action) {
+    for (std::string_view a : {kActionApproval, kActionReturn, kActionSent, kActionReceipt})
+        if (utf8Action == cp1250ToUtf8(a)) return true;
+    return false;
+}
+
+std::vector<ArchiveLogEntry> archiveLogEntries(std::string_view log, bool stateLines) {
     std::vector<ArchiveLogEntry> entries;
-    std::string log;
-    errorCode = readFile(logOf(folder), log);
-    if (errorCode != 0) return entries;
     const std::vector<std::string_view> lines = linesOf(log);
     const std::string mismatch = cp1250ToUtf8(kActionMismatch);
     for (std::size_t i = 1; i < lines.size(); ++i) {  // after the header
         std::vector<std::string> f = splitFields(lines[i]);
-        if (f.size() == kFields && f[1] != mismatch)
-            entries.push_back({std::move(f[0]), std::move(f[5]), std::move(f[6]), std::move(f[1]), std::move(f[4]),
-                               {std::move(f[7]), std::move(f[8]), std::move(f[9])}});
+        if (f.size() != kFields || f[1] == mismatch || (!stateLines && isStateAction(f[1]))) continue;
+        entries.push_back({std::move(f[0]), std::move(f[5]), std::move(f[6]), std::move(f[1]), std::move(f[4]),
+                           {std::move(f[7]), std::move(f[8]), std::move(f[9])}, std::move(f[2]), std::move(f[3]),
+                           static_cast<long long>(i) + 1});
     }
     return entries;
+}
+
+std::vector<ArchiveLogEntry> readArchiveLog(const std::filesystem::path& folder, int& errorCode, bool stateLines) {
+    std::string log;
+    errorCode = readFile(logOf(folder), log);
+    if (errorCode != 0) return {};
+    return archiveLogEntries(log, stateLines);
 }
 
 ArchiveOutcome archiveEarlierReport(const std::filesystem::path& folder, const std::filesystem::path& report,
