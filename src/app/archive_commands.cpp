@@ -81,6 +81,14 @@ std::shared_ptr<const AccountHistory> archivedHistory(AppState& state) {
     state.archived = err == 0 ? history : nullptr;
     return state.archived;
 }
+std::string overdueLine(const AppState& state) {
+    if (state.archiveFolder.empty()) return {};
+    int err = 0;
+    const std::vector<ReportRoad> roads = readReportRoads(state.archiveFolder, err);
+    if (err != 0) return {};
+    return overdueText(overdueCount(state.archiveFolder, roads, state.roadLimits, state.now()));
+}
+
 void showEarlierReports(AppState& state, Shell& shell) {
     if (state.archiveFolder.empty()) return;
     for (;;) {

@@ -60,6 +60,12 @@ std::string foldedCp1250(std::string s) {
     return s;
 }
 
+// The file name of a path the log holds, written on either system.
+std::string lastName(std::string_view path) {
+    const std::size_t cut = path.find_last_of("/\\");
+    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+}
+
 bool isHex(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 std::string lowered(std::string_view s) {
     std::string out(s);
@@ -341,8 +347,8 @@ RoadOutcome appendStep(const std::filesystem::path& folder, const RoadStep& step
     if (step.to == ReportState::Approved && step.approvalOn && !step.outbox.empty()) {
         std::string bytes;
         int err = readFile(copyPath(folder, road.report.copy), bytes);
-        const std::filesystem::path name = logPath(road.report.report).filename();
-        out.outboxFile = step.outbox / (name.empty() ? logPath(road.report.copy).filename() : name);
+        const std::string name = lastName(road.report.report);
+        out.outboxFile = step.outbox / logPath(name.empty() ? lastName(road.report.copy) : name);
         if (err == 0) {
             std::filesystem::create_directories(step.outbox, ec);
             err = replaceFile(out.outboxFile, bytes);
@@ -530,8 +536,7 @@ std::optional<std::size_t> reportOfReceipt(std::string_view bytes, const std::ve
         return bySha;
     return only([&](const ReportRoad& r) {
         for (const std::string& p : {r.report.copy, r.report.report}) {
-            const std::u8string name = logPath(p).filename().u8string();
-            const std::string n = lowered(std::string(name.begin(), name.end()));
+            const std::string n = lowered(lastName(p));
             if (n.size() > 4 && text.find(n) != std::string::npos) return true;
         }
         return false;

@@ -95,7 +95,7 @@ int archiveStatus(const Options& o, const Io& io) {
     };
     std::vector<Line> open;
     for (std::size_t i = 0; i < roads.size(); ++i)
-        if (roads[i].state != ReportState::Accepted && roads[i].state != ReportState::Returned)
+        if (roads[i].state != ReportState::Accepted)
             open.push_back({&roads[i], isOverdue(roads[i], limits, now, mended[i])});
     std::stable_sort(open.begin(), open.end(),
                      [](const Line& a, const Line& b) { return a.road->report.time < b.road->report.time; });
