@@ -47,8 +47,7 @@ constexpr std::pair<ReportState, ReportState> kAllowed[] = {
 std::string foldedCp1250(std::string s) {
     for (char& ch : s) {
         auto c = static_cast<unsigned char>(ch);
-        if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 0x20);
-        else if (c >= 0xC0 && c <= 0xDE && c != 0xD7) c = static_cast<unsigned char>(c + 0x20);
+        if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c = static_cast<unsigned char>(c + 0x20);
         else if (c == 0x8A || (c >= 0x8C && c <= 0x8F)) c = static_cast<unsigned char>(c + 0x10);
         else if (c == 0xA3) c = 0xB3;
         else if (c == 0xA5) c = 0xB9;
