@@ -121,6 +121,48 @@ check "$([ $? = 3 ] && grep -q 'KOVIRANT_NINCS_ILYEN' "$work/policy-err.txt" && 
     "a policy value with an unset variable is refused with status 3, naming it: $(head -c 200 "$work/policy-err.txt")"
 wine reg delete "$policy" /v Archivum /f >/dev/null 2>&1
 
+# The two-person release by the policy value Jovahagyas: the report saved by
+# one officer waits, he cannot approve it, another can (the file to sign then
+# appears in Kimeno beside the settings); it is sent and its receipt attached,
+# and the native program verifies the archive.
+road="$work/ut"
+mkdir -p "$road"
+wine reg add "$policy" /v Jovahagyas /t REG_DWORD /d 1 /f >/dev/null 2>&1
+USERNAME=elso WINEDEBUG=-all cli "$(w "$root/examples/report.xml")" -o "$(w "$road/ut.xml")" \
+    --settings "$(w "$dir/Kovirant.ini")" --archive "$(w "$road/Archivum")" --no-learn >/dev/null 2>"$work/road-err.txt"
+check "$([ $? = 0 ] && grep -q 'jóváhagyásra vár' "$work/road-err.txt"; echo $?)" \
+    "with the policy value Jovahagyas the saved report awaits approval"
+sha=$(sed -n 2p "$road/Archivum/naplo.csv" | cut -d';' -f7)
+roadcli() { USERNAME="$1" WINEDEBUG=-all cli --settings "$(w "$dir/Kovirant.ini")" --archive "$(w "$road/Archivum")" "${@:2}"; }
+roadcli ELSO --approve "${sha:0:8}" >/dev/null 2>"$work/road-err.txt"
+check "$([ $? = 1 ] && grep -q 'Ön készítette' "$work/road-err.txt"; echo $?)" \
+    "the officer who saved it cannot approve it (the name without case)"
+# Wine names every process by the Unix account that runs it: the other
+# officer is the native program run as another account (with the release in
+# its settings, the outbox beside them).
+if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+    sed 's/^\[GENERAL\]\r$/[GENERAL]\r\njovahagyas=1\r/' "$dir/Kovirant.ini" >"$road/Kovirant.ini"
+    mkdir -p "$road/Kimeno"
+    chmod -R a+rwX "$road"
+    setpriv --reuid=65534 --regid=65534 --clear-groups \
+        "$native/kovirant-cli" --settings "$road/Kovirant.ini" --archive "$road/Archivum" --approve "${sha:0:8}" \
+        >/dev/null 2>"$work/road-err.txt"
+    check "$([ $? = 0 ] && [ -f "$road/Kimeno/ut.xml" ]; echo $?)" \
+        "another officer approves it and the outbox holds it: $(head -c 200 "$work/road-err.txt")"
+else
+    echo "skip another officer's approval (needs root and setpriv to run as another account)"
+    roadcli masodik --return "${sha:0:8}" --reason x >/dev/null 2>&1  # (refused: the same account)
+fi
+roadcli masodik --mark-sent "${sha:0:10}" --at "2026-12-01 10:00" >/dev/null 2>&1
+check $? "the approved report is marked sent"
+printf 'Subject: %s\r\n' "$sha" >"$road/nyugta.eml"
+roadcli masodik --receipt "${sha:0:8}" "$(w "$road/nyugta.eml")" --accepted >/dev/null 2>&1
+check $? "the registry's receipt is attached"
+roadcli masodik --archive-status >"$work/road-out.txt" 2>&1
+check "$([ $? = 0 ] && "$native/kovirant-cli" --verify-archive "$road/Archivum" >/dev/null 2>&1; echo $?)" \
+    "nothing is overdue and the native program verifies the road's lines and the receipt"
+wine reg delete "$policy" /v Jovahagyas /f >/dev/null 2>&1
+
 cli --nincs-ilyen >/dev/null 2>&1
 check "$([ $? = 2 ]; echo $?)" "a wrong option gives status 2"
 

@@ -5,6 +5,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "archive/report_state.h"
 #include "cli/cli_run.h"
 #include "directory/company_directory.h"
 #include "import/report_reload.h"
@@ -408,4 +409,71 @@ TEST_F(CliTest, TheRegistrysListIsReconciledAndItsProposalsReported) {
     ASSERT_EQ(written.tables.table(ViewRegister).rowCount(), 1u);
     EXPECT_EQ(written.tables.cell(ViewRegister, 0, RegisterCol::accountNumber), account);
     EXPECT_EQ(written.tables.cell(ViewRegister, 0, RegisterCol::openingDate), "2021-11-28");
+}
+
+// The road after the save from the console: with approval on the report
+// waits, is not sent, and its own officer cannot approve it; a prefix that
+// names no report is exit 2; without approval it is sent and its receipt
+// attached; --archive-status lists what is not accepted and fails when one
+// is overdue.
+TEST_F(CliTest, TheReportsRoadStepsAndTheirExitStatuses) {
+    const std::string report = (kExamples / "report.xml").string();
+    const std::string plain = readFile(dir / "Kovirant.ini");
+    std::string approving = plain;
+    approving.insert(approving.find('\n', approving.find("[GENERAL]")) + 1, "jovahagyas=1\r\n");
+    writeFile(dir / "Kovirant.ini", approving);
+    ASSERT_EQ(run({report, "-o", path("ki.xml"), "--no-learn"}), cli::kExitWritten) << err;
+    EXPECT_NE(err.find(cp1250ToUtf8("jóváhagyásra vár")), std::string::npos) << err;
+    int e = 0;
+    const std::string sha = readReportRoads(dir / "Archivum", e).at(0).report.sha256;
+    const std::string prefix = sha.substr(0, 8);
+    std::string none = prefix;
+    none[0] = none[0] == '0' ? '1' : '0';
+    // Without the release, into an archive of its own.
+    writeFile(dir / "sima.ini", plain);
+    ASSERT_EQ(run({report, "-o", path("ki2.xml"), "--no-learn", "--settings", path("sima.ini"), "--archive", path("sima")}),
+              cli::kExitWritten) << err;
+    EXPECT_EQ(err.find(cp1250ToUtf8("jóváhagyásra vár")), std::string::npos) << err;
+    const std::string sent = readReportRoads(dir / "sima", e).at(0).report.sha256.substr(0, 8);
+    writeFile(dir / "nyugta.eml", "Subject: " + sha + "\r\n");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* err;  // part of standard error (UTF-8)
+    } cases[] = {
+        {{"--mark-sent", prefix}, cli::kExitFaults, "jóváhagyás előtt nem jelölhető"},
+        {{"--approve", prefix}, cli::kExitFaults, "A jelentést Ön készítette; jóváhagyását másik ügyintéző adhatja meg."},
+        {{"--return", prefix}, cli::kExitUsage, "--reason"},
+        {{"--return", prefix, "--reason", "hiba"}, cli::kExitFaults, "Ön készítette"},
+        {{"--approve", none}, cli::kExitUsage, "nincs ilyen"},
+        {{"--approve", "abc"}, cli::kExitUsage, "legalább 8"},
+        {{"--receipt", prefix, path("nyugta.eml")}, cli::kExitUsage, "--accepted vagy --refused"},
+        {{"--at", "2026-12-01 10:00"}, cli::kExitUsage, "--mark-sent"},
+        {{"--approve", prefix, report}, cli::kExitUsage, "egyedül"},
+        {{"--archive-status"}, cli::kExitWritten, "Nem elfogadott jelentés: 1, késik: 0"},
+        // Without the release: sent at a time given, then the registry's receipt.
+        {{"--settings", path("sima.ini"), "--archive", path("sima"), "--mark-sent", sent, "--at", "2026-12-10 9:00"},
+         cli::kExitUsage, "ÓÓ:PP"},
+        {{"--settings", path("sima.ini"), "--archive", path("sima"), "--mark-sent", sent, "--at", "2026-12-01 09:00"},
+         cli::kExitWritten, "elküldve"},
+        {{"--settings", path("sima.ini"), "--archive", path("sima"), "--archive-status", "--format", "json"},
+         cli::kExitFaults, "késik: 1"},
+        {{"--settings", path("sima.ini"), "--archive", path("sima"), "--receipt", sent, path("nyugta.eml"),
+          "--refused", "--note", "hibás cégszám"},
+         cli::kExitWritten, "elutasítva"},
+        {{"--settings", path("sima.ini"), "--archive", path("sima"), "--receipt", sent, path("nyugta.eml"),
+          "--accepted"},
+         cli::kExitFaults, "nem lehet"},
+        {{"--verify-archive"}, cli::kExitWritten, "ép"},
+        {{"--verify-archive", path("sima")}, cli::kExitWritten, "ép"},
+    };
+    // (The approval itself needs another account: the core's test gives one.)
+    for (const Case& c : cases) {
+        std::string args;
+        for (const std::string& a : c.args) args += a + " ";
+        EXPECT_EQ(run(c.args), c.status) << args << "\n" << out << err;
+        EXPECT_NE(err.find(cp1250ToUtf8(c.err)), std::string::npos) << args << "\n" << err;
+    }
+    EXPECT_EQ(run({"--settings", path("sima.ini"), "--archive", path("sima"), "--archive-status"}), cli::kExitFaults);
+    EXPECT_NE(out.find(cp1250ToUtf8("elutasítva")), std::string::npos) << out;
 }

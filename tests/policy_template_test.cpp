@@ -58,7 +58,10 @@ TEST(PolicyTemplate, TheAdmxAndItsLanguageFilesAgree) {
               std::set<std::string>{"Software\\Policies\\Kovirant"});
     EXPECT_EQ(values(admx, "//p:policy/@class"), std::set<std::string>{"Both"});
     EXPECT_EQ(values(admx, "//p:policy/p:elements/p:text[@expandable='true']/@valueName"),
-              (std::set<std::string>{"Munkamappa", "Cegtar", "Archivum"}));
+              (std::set<std::string>{"Munkamappa", "Cegtar", "Archivum", "Kimeno"}));
+    // The two-person release is a REG_DWORD 1 the program reads as "Jovahagyas".
+    EXPECT_EQ(values(admx, "//p:policy[@valueName='Jovahagyas']/p:enabledValue/p:decimal/@value"),
+              std::set<std::string>{"1"});
     EXPECT_FALSE(values(admx, "/p:policyDefinitions/p:policyNamespaces/p:target/@namespace").empty());
     const std::set<std::string> textIds = values(admx, "//p:policy/p:elements/p:text/@id");
     for (const char* language : {"hu-HU", "en-US"}) {

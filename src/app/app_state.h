@@ -12,6 +12,7 @@
 #include "records/record_tables.h"
 #include "directory/company_directory.h"
 #include "archive/account_history.h"
+#include "archive/report_state.h"
 #include "records/undo_history.h"
 #include "recovery/recovery_keeper.h"
 #include "report/settings.h"
@@ -51,6 +52,8 @@ struct AppState {
     DirectoryCache directoryCache;
     std::filesystem::path archiveFolder;  // where every saved report is kept (empty: no archive)
     std::shared_ptr<const AccountHistory> archived;  // the archive's history as last built
+    bool approvalOn = false;  // the two-person release (policy "Jovahagyas" or jovahagyas=1)
+    RoadLimits roadLimits;    // kuldesi_hatarido, tertiveveny_hatarido
     // Each load command's last file, and the last report saved.
     std::filesystem::path lastApehFile;
     std::filesystem::path lastXmlFile;

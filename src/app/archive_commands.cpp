@@ -1,9 +1,11 @@
 #include "app/archive_commands.h"
 
 #include <algorithm>
+#include <map>
 
 #include "app/commands.h"
 #include "archive/report_archive.h"
+#include "archive/report_state.h"
 #include "text/cp1250.h"
 #include "util/file_io.h"
 #include "version.h"
@@ -53,10 +55,20 @@ void archiveSaved(AppState& state, Shell& shell, const std::filesystem::path& re
     const ArchiveOutcome o =
         archiveWrittenReport(state.archiveFolder, report, state.tables, std::string(kProgram), std::time(nullptr));
     // A failure, a log that failed its proof, or a note (a lock taken over, an interrupted archiving cleaned up).
-    if (const std::string text = archiveText(o); !text.empty())
-        shell.showMessage(messageBox(text, kProgramCaption,
-                                     o.ok() && o.headMismatch.empty() ? MessageIcon::Information : MessageIcon::Warning,
-                                     false));
+    std::string text = archiveText(o);
+    bool fine = o.ok() && o.headMismatch.empty();
+    // With the two-person release the report waits for another officer's approval.
+    if (o.ok() && state.approvalOn) {
+        const RoadOutcome r = requestApproval(state.archiveFolder, o.sha256, std::string(kProgram), std::time(nullptr));
+        const std::string said = r.ok() || r.status == RoadStatus::NotAllowed
+                                     ? std::string("A jelentést archiváltam, állapota: \"jóváhagyásra vár\"; "
+                                                   "másik ügyintéző hagyhatja jóvá.")
+                                     : roadText(r);
+        fine = fine && (r.ok() || r.status == RoadStatus::NotAllowed);
+        text = text.empty() ? said : text + " " + said;
+    }
+    if (!text.empty())
+        shell.showMessage(messageBox(text, kProgramCaption, fine ? MessageIcon::Information : MessageIcon::Warning, false));
 }
 
 std::shared_ptr<const AccountHistory> archivedHistory(AppState& state) {
@@ -69,6 +81,14 @@ std::shared_ptr<const AccountHistory> archivedHistory(AppState& state) {
     state.archived = err == 0 ? history : nullptr;
     return state.archived;
 }
+std::string overdueLine(const AppState& state) {
+    if (state.archiveFolder.empty()) return {};
+    int err = 0;
+    const std::vector<ReportRoad> roads = readReportRoads(state.archiveFolder, err);
+    if (err != 0) return {};
+    return overdueText(overdueCount(state.archiveFolder, roads, state.roadLimits, state.now()));
+}
+
 void showEarlierReports(AppState& state, Shell& shell) {
     if (state.archiveFolder.empty()) return;
     for (;;) {
@@ -84,16 +104,35 @@ void showEarlierReports(AppState& state, Shell& shell) {
         std::reverse(entries.begin(), entries.end());
         std::stable_sort(entries.begin(), entries.end(),
                          [](const ArchiveLogEntry& a, const ArchiveLogEntry& b) { return a.time > b.time; });
+        // Each report's state (its last state line), days since the save, and whether it is overdue.
+        int roadErr = 0;
+        const std::vector<ReportRoad> roads = readReportRoads(state.archiveFolder, roadErr);
+        const std::time_t now = state.now();
+        const std::vector<bool> mended = mendedReports(state.archiveFolder, roads);
+        std::map<std::string, std::string> stateOf;
+        std::size_t late = 0;
+        for (std::size_t i = 0; i < roads.size(); ++i) {
+            const bool overdue = isOverdue(roads[i], state.roadLimits, now, mended[i]);
+            late += overdue ? 1 : 0;
+            stateOf[roads[i].report.sha256] = std::string(stateName(roads[i].state)) + (overdue ? " (késik)" : "");
+        }
         ListRequest list;
         list.countText = u("Archivált jelentések: " + std::to_string(entries.size()) + " (" +
-                           utf16ToCp1250(state.archiveFolder.u16string()) + ")");
+                           utf16ToCp1250(state.archiveFolder.u16string()) + ")" +
+                           (late > 0 ? "; " + overdueText(late) : std::string()));
         list.headers = {u("Időpont"),    u("Művelet"),          u("Jelentés"),        u("Cégjegyzék"),
-                        u("Cégnyilvántartás"), u("Számlaszámváltozás"), u("SHA-256")};
-        list.widths = {120, 62, 160, 75, 105, 120, 100};
+                        u("Cégnyilvántartás"), u("Számlaszámváltozás"), u("SHA-256"), u("Állapot"), u("Napja")};
+        list.widths = {120, 62, 160, 75, 105, 120, 100, 130, 50};
+        list.rightAligned = {8};
         list.count = entries.size();
-        list.text = [&entries](std::size_t line, int column) -> std::u16string {
+        list.text = [&entries, &stateOf, now](std::size_t line, int column) -> std::u16string {
             const ArchiveLogEntry& e = entries[line];
             switch (column) {
+                case 7: {
+                    const auto it = stateOf.find(e.sha256);
+                    return it == stateOf.end() ? std::u16string() : u(it->second);
+                }
+                case 8: return u(std::to_string(daysSince(e.time, now)));
                 case 0: return fromUtf8(e.time);
                 case 1: return fromUtf8(e.action);
                 case 2: return logPath(e.report).filename().u16string();

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "app/app_state.h"
 #include "app/shell.h"
@@ -20,6 +21,10 @@ void archiveSaved(AppState& state, Shell& shell, const std::filesystem::path& re
 // copy changed since; none without an archive's log (or when the log cannot
 // be read).
 std::shared_ptr<const AccountHistory> archivedHistory(AppState& state);
+
+// The start-up line of the status bar's first part: "N jelentés késik: lásd
+// Korábbi jelentések" (Windows-1250), empty when none is overdue or there is no archive.
+std::string overdueLine(const AppState& state);
 
 void showEarlierReports(AppState& state, Shell& shell);
 void showAccountHistory(AppState& state, Shell& shell);

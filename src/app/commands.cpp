@@ -1,4 +1,5 @@
 #include "app/commands.h"
+#include "app/road_settings.h"
 
 #include <algorithm>
 #include <vector>
@@ -370,6 +371,8 @@ void onCreate(AppState& state, Shell& shell, const std::optional<std::filesystem
     state.DataSheetFilled = s.DataSheetFilled;
     state.hatarido = s.hatarido;
     state.hataridoRefused = s.hataridoRefused;
+    state.approvalOn = approvalRequired(s);
+    state.roadLimits = roadLimits(s);
     // The unsaved rows stay on this machine when the working folder is on the network.
     const std::filesystem::path working = state.settingsPath.parent_path();
     state.recoveryFolder = recoveryFolderFor(working, onNetworkDrive(working), localDataFolder());

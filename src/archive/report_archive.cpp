@@ -8,6 +8,7 @@
 #include <set>
 #include <system_error>
 
+#include "archive/log_fields.h"
 #include "import/report_reload.h"
 #include "records/memory_table.h"
 #include "text/cp1250.h"
@@ -19,174 +20,10 @@
 #include "util/threads.h"
 
 namespace kovirant {
+
+using namespace archive_log;
+
 namespace {
-
-constexpr std::string_view kMark = "\xEF\xBB\xBF";
-// The header line, as written (UTF-8).
-std::string headerLine() {
-    return cp1250ToUtf8(
-        "Időpont;Művelet;Felhasználó;Gép;Jelentés;Másolat;SHA-256;Cégjegyzék;Cégnyilvántartás;"
-        "Számlaszámváltozás;Program;Előző sor SHA-256");
-}
-constexpr std::size_t kFields = 12;
-
-bool isUtf8(std::string_view s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-        if (n == 0 || (n > 1 && c < 0xC2) || i + n > s.size()) return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        i += n;
-    }
-    return true;
-}
-
-// A path's text in UTF-8: a name of raw bytes that are no UTF-8 (a file a
-// Windows tool named on a Linux share) is read as Windows-1250.
-std::string utf8Path(const std::filesystem::path& p) {
-    const std::u8string u = p.u8string();
-    const std::string s(u.begin(), u.end());
-    return isUtf8(s) ? s : cp1250ToUtf8(s);
-}
-
-// A field that is a name: control characters (a line feed in a file name)
-// as \xNN, so that one log line stays one line.
-std::string escapedName(std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F) {
-            out += "\\x";
-            out += kHex[b >> 4];
-            out += kHex[b & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-// A field as a spreadsheet reads it back.
-void appendField(std::string& line, std::string_view value) {
-    if (!line.empty()) line += ';';
-    if (value.find_first_of(";\"\r\n") == std::string_view::npos) {
-        line += value;
-        return;
-    }
-    line += '"';
-    for (char c : value) {
-        if (c == '"') line += '"';
-        line += c;
-    }
-    line += '"';
-}
-
-std::vector<std::string> splitFields(std::string_view line) {
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-                fields.back() += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                fields.back() += c;
-            }
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ';') {
-            fields.emplace_back();
-        } else {
-            fields.back() += c;
-        }
-    }
-    return fields;
-}
-
-// The log's lines without their ends (the mark taken off the first).
-std::vector<std::string_view> linesOf(std::string_view text) {
-    if (text.starts_with(kMark)) text.remove_prefix(kMark.size());
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t lf = text.find('\n');
-        std::string_view line = text.substr(0, lf);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
-    }
-    return lines;
-}
-
-std::filesystem::path logOf(const std::filesystem::path& folder) { return folder / std::string(kArchiveLogName); }
-std::filesystem::path headOf(const std::filesystem::path& folder) {
-    return folder / (std::string(kArchiveLogName) + ".sha256");
-}
-// An archiving under way: the copy it made, until its line is in the log.
-std::filesystem::path pendingOf(const std::filesystem::path& folder) {
-    return folder / (std::string(kArchiveLogName) + ".folyamatban");
-}
-
-// The files directly in the archive's folder that are the log's own.
-bool logsOwnFile(const std::string& name) {
-    const std::string log(kArchiveLogName);
-    return name == log || name == log + ".sha256" || name == log + ".lock" || name == log + ".folyamatban" ||
-           (name.starts_with("szamlatortenet-") && name.ends_with(".cache"));
-}
-
-// "YYYY-MM-DD HH:MM:SS" with a real day and time.
-bool validTime(std::string_view t) {
-    if (t.size() != 19 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' || t[16] != ':') return false;
-    for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})
-        if (!isDigit(t[i])) return false;
-    auto num = [&](std::size_t at, std::size_t n) {
-        int v = 0;
-        for (std::size_t i = 0; i < n; ++i) v = v * 10 + (t[at + i] - '0');
-        return v;
-    };
-    const int year = num(0, 4), month = num(5, 2), day = num(8, 2);
-    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (year < 1900 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return false;
-    if (month == 2 && day == 29 && !(year % 4 == 0 && (year % 100 != 0 || year % 400 == 0))) return false;
-    return num(11, 2) < 24 && num(14, 2) < 60 && num(17, 2) < 60;
-}
-
-// A copy's path as the log holds it stays inside the archive: relative, no
-// "..", no drive.
-bool copyStaysInside(std::string_view copy) {
-    if (copy.empty() || copy.front() == '/' || copy.front() == '\\' || copy.find(':') != std::string_view::npos)
-        return false;
-    std::size_t at = 0;
-    while (at <= copy.size()) {
-        const std::size_t end = std::min(copy.find_first_of("/\\", at), copy.size());
-        const std::string_view part = copy.substr(at, end - at);
-        if (part == ".." || part.empty()) return false;
-        at = end + 1;
-    }
-    return true;
-}
-
-std::function<void(std::string_view)>& anchorSink() {
-    static std::function<void(std::string_view)> sink = [](std::string_view text) { writeSystemLog(text); };
-    return sink;
-}
-
-// A file of the archive made writable again and removed.
-void removeCopy(const std::filesystem::path& copy) {
-    std::error_code ec;
-    std::filesystem::permissions(copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add, ec);
-    std::filesystem::remove(copy, ec);
-}
-
-std::string stamp(std::time_t now, const char* format) {
-    char text[32] = {};
-    if (const std::tm* t = std::localtime(&now)) std::strftime(text, sizeof text, format, t);
-    return text;
-}
 
 // The copy's folder (the year) and name without its number and extension:
 // "YYYY-MM-DD_HHMMSS_<report's name>", in UTF-8 without control characters.
@@ -268,57 +105,6 @@ bool insideArchive(const std::filesystem::path& folder, const std::filesystem::p
         if (std::filesystem::exists(up, ec) && std::filesystem::equivalent(up, d, ec)) return true;
     return false;
 }
-
-void setAnchorSink(std::function<void(std::string_view)> sink) {
-    anchorSink() = sink ? std::move(sink) : [](std::string_view text) { writeSystemLog(text); };
-}
-
-namespace {
-
-// Under the log's lock: an archiving stopped before its line was written
-// (a kill) left the name of its copy in the pending file ("<year>/<stem>");
-// a copy of that name the log does not hold goes (every copy is made under
-// the lock, so it can only be that one's). Returns the copy removed, if any.
-std::string finishInterrupted(const std::filesystem::path& folder, std::string_view log) {
-    std::string pending;
-    if (readFile(pendingOf(folder), pending) != 0) return {};
-    const std::string planned(pending.substr(0, pending.find_first_of("\r\n")));
-    std::error_code ec;
-    std::string removed;
-    const std::size_t slash = planned.find('/');
-    if (copyStaysInside(planned) && slash != std::string::npos) {
-        std::set<std::string> logged;
-        for (std::string_view line : linesOf(log)) {
-            const std::vector<std::string> f = splitFields(line);
-            if (f.size() == kFields) logged.insert(f[5]);
-        }
-        const std::string stem = planned.substr(slash + 1);
-        for (std::filesystem::directory_iterator it(folder / logPath(planned.substr(0, slash)), ec), end; !ec && it != end;
-             it.increment(ec)) {
-            const std::string name = utf8Path(it->path().filename());
-            const std::string copy = planned.substr(0, slash + 1) + name;
-            if (name.starts_with(stem) && !logged.count(copy) && it->is_regular_file(ec)) {
-                removeCopy(it->path());
-                removed = copy;
-            }
-        }
-    }
-    std::filesystem::remove(pendingOf(folder), ec);
-    return removed;
-}
-
-// The hashes naplo.csv.sha256 proves: its first line the log's last line;
-// a second one, written before the log was replaced, the line being appended.
-std::vector<std::string> headHashes(const std::filesystem::path& folder, int& errorCode) {
-    std::string head;
-    errorCode = readFile(headOf(folder), head);
-    std::vector<std::string> hashes;
-    for (std::string_view line : linesOf(head))
-        if (line.size() >= 64) hashes.emplace_back(line.substr(0, 64));
-    return hashes;
-}
-
-}  // namespace
 
 ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::filesystem::path& report,
                              const ArchiveEntry& entry, std::time_t now) {
@@ -545,20 +331,31 @@ bool logHolds(const std::filesystem::path& folder, const std::string& sha) {
 
 }  // namespace
 
-std::vector<ArchiveLogEntry> readArchiveLog(const std::filesystem::path& folder, int& errorCode) {
+bool isStateAction(std::string_view utf8Action) {
+    for (std::string_view a : {kActionApproval, kActionReturn, kActionSent, kActionReceipt})
+        if (utf8Action == cp1250ToUtf8(a)) return true;
+    return false;
+}
+
+std::vector<ArchiveLogEntry> archiveLogEntries(std::string_view log, bool stateLines) {
     std::vector<ArchiveLogEntry> entries;
-    std::string log;
-    errorCode = readFile(logOf(folder), log);
-    if (errorCode != 0) return entries;
     const std::vector<std::string_view> lines = linesOf(log);
     const std::string mismatch = cp1250ToUtf8(kActionMismatch);
     for (std::size_t i = 1; i < lines.size(); ++i) {  // after the header
         std::vector<std::string> f = splitFields(lines[i]);
-        if (f.size() == kFields && f[1] != mismatch)
-            entries.push_back({std::move(f[0]), std::move(f[5]), std::move(f[6]), std::move(f[1]), std::move(f[4]),
-                               {std::move(f[7]), std::move(f[8]), std::move(f[9])}});
+        if (f.size() != kFields || f[1] == mismatch || (!stateLines && isStateAction(f[1]))) continue;
+        entries.push_back({std::move(f[0]), std::move(f[5]), std::move(f[6]), std::move(f[1]), std::move(f[4]),
+                           {std::move(f[7]), std::move(f[8]), std::move(f[9])}, std::move(f[2]), std::move(f[3]),
+                           static_cast<long long>(i) + 1});
     }
     return entries;
+}
+
+std::vector<ArchiveLogEntry> readArchiveLog(const std::filesystem::path& folder, int& errorCode, bool stateLines) {
+    std::string log;
+    errorCode = readFile(logOf(folder), log);
+    if (errorCode != 0) return {};
+    return archiveLogEntries(log, stateLines);
 }
 
 ArchiveOutcome archiveEarlierReport(const std::filesystem::path& folder, const std::filesystem::path& report,
@@ -671,125 +468,5 @@ std::string joined(std::string a, const std::string& b) {
 
 std::string archiveText(const ArchiveOutcome& o) { return joined(archiveMain(o, true), archiveNotes(o)); }
 std::string archiveAddText(const ArchiveOutcome& o) { return joined(archiveMain(o, false), archiveNotes(o)); }
-
-int readAnchors(const std::filesystem::path& file, std::vector<ArchiveAnchor>& anchors) {
-    std::string bytes;
-    if (const int err = readFile(file, bytes)) return err;
-    // An export in UTF-16 (the event viewer's): its ASCII is all a hash needs.
-    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-        const std::size_t low = bytes[0] == '\xFF' ? 0 : 1;
-        std::string narrow;
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-            narrow += bytes[i + 1 - low] == 0 ? bytes[i + low] : '?';
-        bytes.swap(narrow);
-    }
-    auto hex = [](char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); };
-    for (std::string_view line : linesOf(bytes)) {
-        std::vector<std::string> found;
-        for (std::size_t i = 0; i < line.size() && found.size() < 2;) {
-            if (!hex(line[i])) {
-                ++i;
-                continue;
-            }
-            std::size_t j = i;
-            while (j < line.size() && hex(line[j])) ++j;
-            if (j - i == 64) {
-                std::string h(line.substr(i, 64));
-                for (char& c : h) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                found.push_back(std::move(h));
-            }
-            i = j;
-        }
-        if (!found.empty()) anchors.push_back({found[0], found.size() > 1 ? found[1] : std::string()});
-    }
-    return 0;
-}
-
-std::vector<ArchiveFinding> verifyArchive(const std::filesystem::path& folder, int& errorCode,
-                                          const std::vector<ArchiveAnchor>* anchors) {
-    std::vector<ArchiveFinding> findings;
-    auto finding = [&](long long line, std::string text) { findings.push_back({line, std::move(text)}); };
-    std::string log;
-    errorCode = readFile(logOf(folder), log);
-    if (errorCode != 0) return findings;
-    if (!log.starts_with(kMark)) finding(1, cp1250ToUtf8("a napló nem UTF-8 jelöléssel kezdődik"));
-    const std::vector<std::string_view> lines = linesOf(log);
-    if (lines.empty() || lines[0] != headerLine()) finding(1, cp1250ToUtf8("a napló fejléce nem a programé"));
-    const std::string mismatch = cp1250ToUtf8(kActionMismatch);
-    std::set<std::filesystem::path> named;
-    std::map<std::string, long long> copies;  // a copy's name -> the first line that names it
-    std::map<std::string, long long> lineOf;  // a line's SHA-256 -> its line
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const long long n = static_cast<long long>(i) + 1;
-        lineOf.emplace(hexOf(sha256(lines[i])), n);
-        const std::vector<std::string> f = splitFields(lines[i]);
-        if (f.size() != kFields) {
-            finding(n, cp1250ToUtf8("a sor nem a napló sora (") + std::to_string(f.size()) + cp1250ToUtf8(" mező)"));
-            continue;
-        }
-        if (f[11] != hexOf(sha256(lines[i - 1])))
-            finding(n, cp1250ToUtf8("megszakadt a lánc: az előző sor megváltozott, hiányzik vagy máshová került"));
-        if (f[1] == mismatch) {
-            finding(n, cp1250ToUtf8("itt a napló utolsó sora nem az volt, amelyet a naplo.csv.sha256 igazolt (") + f[4] +
-                           "; " + f[2] + ", " + f[3] + ", " + f[0] + ")");
-            continue;
-        }
-        if (!copyStaysInside(f[5]) || !insideArchive(folder, copyPath(folder, f[5]))) {
-            finding(n, cp1250ToUtf8("a másolat útvonala kivezet az archívumból: ") + f[5]);
-            continue;
-        }
-        if (const auto [first, fresh] = copies.emplace(f[5], n); !fresh) {
-            finding(n, cp1250ToUtf8("a másolatot már a(z) ") + std::to_string(first->second) +
-                           cp1250ToUtf8(". sor is megnevezi: ") + f[5]);
-            continue;
-        }
-        const std::filesystem::path copy = copyPath(folder, f[5]);
-        named.insert(std::filesystem::weakly_canonical(copy));
-        Sha256Digest digest{};
-        if (const int err = sha256OfFile(copy, digest)) {
-            finding(n, cp1250ToUtf8("hiányzik a másolat: ") + f[5] + cp1250ToUtf8(" (Hibakód=") + std::to_string(err) + ")");
-        } else if (hexOf(digest) != f[6]) {
-            finding(n, cp1250ToUtf8("a másolat megváltozott: ") + f[5]);
-        }
-    }
-    int headErr = 0;
-    const std::vector<std::string> head = headHashes(folder, headErr);
-    // (Two hashes: an archiving stopped between the proof and the log; either line is proven.)
-    if (lines.size() > 1 && std::find(head.begin(), head.end(), hexOf(sha256(lines.back()))) == head.end())
-        finding(static_cast<long long>(lines.size()),
-                cp1250ToUtf8("a napló utolsó sora megváltozott vagy hiányzik (") + std::string(kArchiveLogName) +
-                    ".sha256)");
-    // The copy of an archiving under way or stopped (the next one removes it) is no finding.
-    std::string pending;
-    if (readFile(pendingOf(folder), pending) == 0) pending.resize(std::min(pending.size(), pending.find_first_of("\r\n")));
-    else pending.clear();
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        if (!it->is_regular_file(ec)) continue;
-        const std::u8string relative = std::filesystem::relative(it->path(), folder, ec).generic_u8string();
-        const std::string name(relative.begin(), relative.end());
-        if (it.depth() == 0 && logsOwnFile(utf8Path(it->path().filename()))) continue;
-        if (named.count(std::filesystem::weakly_canonical(it->path()))) continue;
-        if (!pending.empty() && name.starts_with(pending)) continue;
-        finding(0, cp1250ToUtf8("a naplóban nem szereplő állomány: ") + name);
-    }
-    if (anchors) {
-        std::set<std::string> anchored;
-        for (const ArchiveAnchor& a : *anchors) anchored.insert(a.sha256);
-        for (const auto& [hash, n] : lineOf)
-            if (!anchored.count(hash))
-                finding(n, cp1250ToUtf8("a sor nem szerepel a külső horgonyok között (SHA-256=") + hash + ")");
-        for (const ArchiveAnchor& a : *anchors) {
-            const auto before = lineOf.find(a.previous);
-            if (before != lineOf.end() && !lineOf.count(a.sha256))
-                finding(before->second, cp1250ToUtf8("a külső horgony szerint e sor után következő sor hiányzik a naplóból (SHA-256=") +
-                                            a.sha256 + ")");
-        }
-        std::stable_sort(findings.begin(), findings.end(),
-                  [](const ArchiveFinding& x, const ArchiveFinding& y) { return x.line < y.line; });
-    }
-    return findings;
-}
 
 }  // namespace kovirant

@@ -29,6 +29,14 @@ inline constexpr std::string_view kActionAdd = "felvétel";
 // A line that records that the log's last line was not the one its
 // naplo.csv.sha256 proved when the next report came (no copy of its own).
 inline constexpr std::string_view kActionMismatch = "eltérés";
+// The lines that change an archived report's state (archive/report_state):
+// they name the report by its SHA-256 and make no copy of it.
+inline constexpr std::string_view kActionApproval = "jóváhagyás";  // awaiting approval, approved
+inline constexpr std::string_view kActionReturn = "visszaadás";
+inline constexpr std::string_view kActionSent = "elküldés";
+inline constexpr std::string_view kActionReceipt = "tértivevény";
+// Whether a line's action (UTF-8, as the log holds it) changes a state.
+bool isStateAction(std::string_view utf8Action);
 
 // Whether `file` (which need not exist) lies inside the archive's folder.
 bool insideArchive(const std::filesystem::path& folder, const std::filesystem::path& file);
@@ -115,6 +123,10 @@ inline std::filesystem::path copyPath(const std::filesystem::path& folder, std::
 }
 
 // A report's line of the log, as far as its readers need it.
+// A state line (action jóváhagyás, visszaadás, elküldés, tértivevény) holds
+// in `report` the state reached, in `sha256` the report's, in `copy` a
+// receipt's copy and in `rows` the receipt's SHA-256, the time the report
+// was sent when the officer gave one ("YYYY-MM-DD HH:MM") and the note.
 struct ArchiveLogEntry {
     std::string time;    // "YYYY-MM-DD HH:MM:SS"
     std::string copy;    // inside the archive, '/'-separated (UTF-8)
@@ -122,10 +134,17 @@ struct ArchiveLogEntry {
     std::string action;  // "mentés" or "felvétel" (UTF-8)
     std::string report;  // the report's full path when it was archived (UTF-8)
     std::array<std::string, 3> rows;  // register, institution, account change
+    std::string user, machine;        // UTF-8, as the log holds them
+    long long line = 0;               // the log's line (the header is 1)
+    bool archivesReport() const { return !isStateAction(action); }
 };
 // The log's report lines in order (a line that is not one is passed over:
-// verifyArchive tells of it). `errorCode`: the log's read.
-std::vector<ArchiveLogEntry> readArchiveLog(const std::filesystem::path& folder, int& errorCode);
+// verifyArchive tells of it), each report's state lines too with
+// `stateLines`. `errorCode`: the log's read.
+std::vector<ArchiveLogEntry> readArchiveLog(const std::filesystem::path& folder, int& errorCode,
+                                            bool stateLines = false);
+// The same from the log's bytes.
+std::vector<ArchiveLogEntry> archiveLogEntries(std::string_view log, bool stateLines);
 
 // One fault the verification found: the log's line (0: not a line) and what.
 struct ArchiveFinding {

@@ -24,6 +24,25 @@ ParsedOptions parseOptions(const std::vector<Argument>& args) {
             if (i + 1 < args.size() && !args[i + 1].text.starts_with("-")) o.archive = args[++i].path;
         } else if (a == "--archive-add") {
             o.archiveAdd = true;
+        } else if (a == "--archive-status") {
+            o.archiveStatus = true;
+        } else if (a == "--accepted" || a == "--refused") {
+            if (o.accepted) return fail(cp1250ToUtf8("az --accepted és a --refused közül csak egy adható meg"));
+            o.accepted = a == "--accepted";
+        } else if (a == "--receipt") {
+            const Argument* prefix = value();
+            const Argument* file = value();
+            if (file == nullptr) return fail(cp1250ToUtf8("a --receipt után a jelentés SHA-256-ja és a tértivevény állománya kell"));
+            o.receiptFor = prefix->text;
+            o.receipt = file->path;
+        } else if (a == "--approve" || a == "--return" || a == "--mark-sent" || a == "--reason" || a == "--at" ||
+                   a == "--note") {
+            const Argument* v = value();
+            if (v == nullptr) return fail(cp1250ToUtf8("hiányzik az érték: ") + a);
+            std::optional<std::string>& target = a == "--approve" ? o.approve : a == "--return" ? o.returnReport
+                                                 : a == "--mark-sent" ? o.markSent : a == "--reason" ? o.reason
+                                                 : a == "--at" ? o.at : o.note;
+            target = v->text;
         } else if (a == "--no-archive") {
             o.noArchive = true;
         } else if (a == "-o" || a == "--output" || a == "--settings" || a == "--directory" || a == "--format" ||
@@ -75,7 +94,23 @@ ParsedOptions parseOptions(const std::vector<Argument>& args) {
     }
     if (o.anchors && !o.verifyArchive) return fail(cp1250ToUtf8("az --anchors csak a --verify-archive kapcsolóval együtt használható"));
     if (o.accounts && !o.reconcile) return fail(cp1250ToUtf8("az --accounts csak a --reconcile kapcsolóval együtt használható"));
+    if (o.reason && !o.returnReport) return fail(cp1250ToUtf8("a --reason csak a --return kapcsolóval együtt használható"));
+    if (o.at && !o.markSent) return fail(cp1250ToUtf8("az --at csak a --mark-sent kapcsolóval együtt használható"));
+    if ((o.note || o.accepted) && !o.receiptFor)
+        return fail(cp1250ToUtf8("a --note, --accepted, --refused csak a --receipt kapcsolóval együtt használható"));
     if (o.help || o.version) return parsed;
+    const int steps = (o.approve ? 1 : 0) + (o.returnReport ? 1 : 0) + (o.markSent ? 1 : 0) + (o.receiptFor ? 1 : 0) +
+                      (o.archiveStatus ? 1 : 0);
+    if (steps > 0) {
+        if (steps > 1 || o.verifyArchive || o.history || o.archiveAdd || o.reconcile || o.output || o.checkOnly ||
+            !o.inputs.empty())
+            return fail(cp1250ToUtf8("az --approve, --return, --mark-sent, --receipt, --archive-status egyedül adható meg"));
+        if (o.returnReport && (!o.reason || o.reason->empty()))
+            return fail(cp1250ToUtf8("a --return mellé adja meg a visszaadás okát (--reason)"));
+        if (o.receiptFor && !o.accepted)
+            return fail(cp1250ToUtf8("a --receipt mellé adja meg: --accepted vagy --refused"));
+        return parsed;
+    }
     if (o.reconcile) {
         if (o.verifyArchive || o.history || o.archiveAdd)
             return fail(cp1250ToUtf8("a --reconcile nem használható a --verify-archive, --history, --archive-add kapcsolóval"));
@@ -117,6 +152,14 @@ std::string usageText() {
         "  --archive-add FILE... korábban írt jelentések felvétele az archívumba (a saját időbélyegükkel)\n"
         "  --history SZÁM        a számlaszám vagy törzsszám minden archivált sora, a legrégebbivel kezdve\n"
         "                        (1: nincs találat)\n"
+        "  --approve SHA256      a jóváhagyásra váró jelentés jóváhagyása (legalább 8 hexadecimális\n"
+        "                        számjegy, amely egyetlen jelentést nevez meg; nem a készítője adhatja)\n"
+        "  --return SHA256 --reason SZÖVEG  a jóváhagyásra váró jelentés visszaadása az okával\n"
+        "  --mark-sent SHA256 [--at \"ÉÉÉÉ-HH-NN ÓÓ:PP\"]  a jelentés elküldöttnek jelölése (most vagy akkor)\n"
+        "  --receipt SHA256 FILE --accepted|--refused [--note SZÖVEG]  a cégnyilvántartás tértivevénye:\n"
+        "                        az archívumba másolja a jelentés mellé, az állapot elfogadva vagy elutasítva\n"
+        "  --archive-status      minden még el nem fogadott jelentés állapota és kora, a legrégebbivel\n"
+        "                        kezdve (--format json is; 1: van késésben lévő)\n"
         "  --log FILE            a futás megállapításait és összesítőjét az idejével FILE végéhez is fűzi\n"
         "  --reconcile LIST      a cégjegyzék számlalistájának egyeztetése az archívum szerinti utolsó\n"
         "                        állapottal: minden eltérés és olvashatatlan sor egy megállapítás\n"
@@ -126,7 +169,8 @@ std::string usageText() {
         "  --help, --version\n"
         "\n"
         "Kilépési kód: 0 a jelentés elkészült (--check: nincs hiba); 1 hibát talált, nem írt semmit;\n"
-        "2 hibás használat (a jelentés nem írhat az archívumba); 3 egy állomány nem olvasható vagy nem\n"
+        "2 hibás használat (a jelentés nem írhat az archívumba; az SHA-256 eleje egyetlen jelentést sem\n"
+        "vagy többet nevez meg); 3 egy állomány nem olvasható vagy nem\n"
         "írható, vagy egy házirend-érték nem használható.\n");
 }
 

@@ -39,6 +39,19 @@ struct Options {
     std::optional<std::filesystem::path> log;      // --log FILE: the run's output appended there too
     std::optional<std::filesystem::path> reconcile;  // --reconcile LIST: the registry's list compared
     std::optional<std::filesystem::path> accounts;   // --accounts FILE: the bank's account list it is compared with
+    // The report's road after the save: one step per run, the report named
+    // by a prefix of its SHA-256.
+    std::optional<std::string> approve;             // --approve PREFIX
+    std::optional<std::string> returnReport;        // --return PREFIX
+    std::optional<std::string> reason;              // --reason TEXT (with --return)
+    std::optional<std::string> markSent;            // --mark-sent PREFIX
+    std::optional<std::string> at;                  // --at "YYYY-MM-DD HH:MM" (with --mark-sent)
+    std::optional<std::string> receiptFor;          // --receipt PREFIX FILE
+    std::optional<std::filesystem::path> receipt;
+    std::optional<bool> accepted;                   // --accepted | --refused
+    std::optional<std::string> note;                // --note TEXT (with --receipt)
+    bool archiveStatus = false;                     // --archive-status
+    bool roadStep() const { return approve || returnReport || markSent || receiptFor; }
     bool help = false;
     bool version = false;
 };

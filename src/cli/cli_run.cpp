@@ -12,7 +12,10 @@
 #include "editing/row_check.h"
 #include "archive/account_history.h"
 #include "archive/report_archive.h"
+#include "archive/report_state.h"
+#include "app/road_settings.h"
 #include "cli/archive_run.h"
+#include "cli/road_run.h"
 #include "cli/findings.h"
 #include "cli/reconcile_run.h"
 #include "cli/run_files.h"
@@ -307,7 +310,17 @@ private:
                                                       "kovirant-cli " KOVIRANT_VERSION_STRING, std::time(nullptr));
         if (const std::string text = archiveText(o); !text.empty()) io_.err("kovirant-cli: " + utf8(text) + "\n");
         // A log that failed its proof is archived into, but the run does not end in success.
-        return o.ok() && o.headMismatch.empty() ? kExitWritten : kExitFile;
+        const int status = o.ok() && o.headMismatch.empty() ? kExitWritten : kExitFile;
+        if (!o.ok() || !approvalRequired(settings_)) return status;
+        // With the two-person release the report waits for another officer's approval.
+        const RoadOutcome r = requestApproval(archiveFolderOf(o_, settingsFile_), o.sha256,
+                                              "kovirant-cli " KOVIRANT_VERSION_STRING, std::time(nullptr));
+        if (!r.ok() && r.status != RoadStatus::NotAllowed) {
+            io_.err("kovirant-cli: " + utf8(roadText(r)) + "\n");
+            return kExitFile;
+        }
+        io_.err(utf8("kovirant-cli: a jelentés jóváhagyásra vár (SHA-256: ") + o.sha256 + ").\n");
+        return status;
     }
 
     // As after a save in the window: the report teaches the directory. The
@@ -407,6 +420,8 @@ int runParsed(const ParsedOptions& parsed, const Io& io) {
         return kExitFile;
     }
     if (parsed.options.verifyArchive) return verify(parsed.options, io);
+    if (parsed.options.roadStep()) return roadStep(parsed.options, io);
+    if (parsed.options.archiveStatus) return archiveStatus(parsed.options, io);
     if (parsed.options.archiveAdd) return addEarlier(parsed.options, io);
     if (parsed.options.history) return history(parsed.options, io);
     if (outputReplacesAnInput(parsed.options, io)) {

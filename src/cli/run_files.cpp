@@ -4,6 +4,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include "app/road_settings.h"
 #include "app/working_folder.h"
 #include "directory/company_directory.h"
 #include "directory/directory_learning.h"
@@ -71,6 +72,9 @@ std::string policyFault(const Options& o) {
     if (!o.directory)
         if (auto policy = policyPath(kDirectoryPolicyValue))
             if (std::string fault = policyValueFault(kDirectoryPolicyValue, *policy); !fault.empty()) return fault;
+    if (o.approve)
+        if (auto policy = policyPath(kOutboxPolicyValue))
+            if (std::string fault = policyValueFault(kOutboxPolicyValue, *policy); !fault.empty()) return fault;
     return {};
 }
 

@@ -79,13 +79,32 @@ StartupSettings readSettingsFile(const std::filesystem::path& file) {
     s.maxtk = readNumber(profileValue(profile, kSectionGeneral, "maxtk", "20", kStartupCapacity));
     s.maxcf = readNumber(profileValue(profile, kSectionGeneral, "maxcf", "18", kStartupCapacity));
     s.DataSheetFilled = !profileValue(profile, kSectionDataSheet, dataSheetKey(DsKey::Cnev).key, "", kStartupCapacity).empty();
+    // A number of days: a whole number from 1 to 365, or nothing.
+    auto daysOf = [](const std::string& value) -> std::optional<int> {
+        const int days = allDigits(value) && value.size() <= 3 ? readNumber(value) : 0;
+        if (days >= 1 && days <= kMaxDeadlineDays) return days;
+        return std::nullopt;
+    };
     const std::string deadline = profileValue(profile, kSectionGeneral, kDeadlineKey, "", kStartupCapacity);
     if (!deadline.empty()) {
-        const int days = allDigits(deadline) && deadline.size() <= 3 ? readNumber(deadline) : 0;
-        if (days >= 1 && days <= kMaxDeadlineDays) s.hatarido = days;
+        if (const auto days = daysOf(deadline)) s.hatarido = *days;
         else s.hataridoRefused = deadline;
     }
+    for (auto [key, days] : {std::pair{kSendingDaysKey, &s.kuldesiHatarido}, std::pair{kReceiptDaysKey, &s.tertivevenyHatarido}}) {
+        const std::string value = profileValue(profile, kSectionGeneral, key, "", kStartupCapacity);
+        if (value.empty()) continue;
+        if (const auto d = daysOf(value)) *days = *d;
+        else s.limitsRefused.emplace_back(std::string(key), value);
+    }
+    s.jovahagyas = profileValue(profile, kSectionGeneral, kApprovalKey, "0", kStartupCapacity) == "1";
+    s.Kimeno = profileValue(profile, kSectionGeneral, kOutboxKey, "", kDataSheetCapacity);
     return s;
+}
+
+std::string limitRefusal(std::string_view key, std::string_view value, int fallback) {
+    return "A " + std::string(kSettingsFileName) + " " + std::string(kSectionGeneral) + " szakaszában a " +
+           std::string(key) + " értéke (\"" + std::string(value) + "\") nem 1 és 365 közötti egész szám; a program " +
+           std::to_string(fallback) + " napot vesz.";
 }
 
 std::string deadlineRefusal(std::string_view value) {

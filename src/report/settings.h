@@ -7,6 +7,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "editing/deadline.h"
 #include "report/data_sheet_keys.h"
@@ -22,6 +24,8 @@ inline constexpr std::string_view kSectionDataSheet = "ADATLAP";
 inline constexpr std::size_t kStartupCapacity = 128;
 inline constexpr std::size_t kDataSheetCapacity = 512;
 inline constexpr std::size_t kAdoszamCapacity = 9;
+inline constexpr int kDefaultSendingDays = 1;
+inline constexpr int kDefaultReceiptDays = 2;
 
 std::string_view dataSheetDefault(std::string_view key);
 
@@ -37,9 +41,24 @@ struct StartupSettings {
     // written) and the default is used.
     int hatarido = kDefaultDeadlineDays;
     std::optional<std::string> hataridoRefused;
+    // The report's road after the save (section GENERAL): "jovahagyas=1"
+    // asks a second officer's approval; "Kimeno" names the outbox folder;
+    // "kuldesi_hatarido" and "tertiveveny_hatarido" are the days a report
+    // may wait to be sent and for its receipt (refused as "hatarido" is).
+    bool jovahagyas = false;
+    std::string Kimeno;
+    int kuldesiHatarido = kDefaultSendingDays;
+    int tertivevenyHatarido = kDefaultReceiptDays;
+    std::vector<std::pair<std::string, std::string>> limitsRefused;  // key, value as written
 };
 
 inline constexpr std::string_view kDeadlineKey = "hatarido";
+inline constexpr std::string_view kApprovalKey = "jovahagyas";
+inline constexpr std::string_view kOutboxKey = "Kimeno";
+inline constexpr std::string_view kSendingDaysKey = "kuldesi_hatarido";
+inline constexpr std::string_view kReceiptDaysKey = "tertiveveny_hatarido";
+// The message about a refused "kuldesi_hatarido" or "tertiveveny_hatarido".
+std::string limitRefusal(std::string_view key, std::string_view value, int fallback);
 // The message about a refused "hatarido" value.
 std::string deadlineRefusal(std::string_view value);
 

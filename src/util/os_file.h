@@ -129,6 +129,10 @@ struct ProcessIdentity {
     long long process = 0;
 };
 ProcessIdentity thisProcess();
+// The account this process runs as (UTF-8): Windows' user name; elsewhere
+// the effective user's entry in the password database, never an
+// environment variable anyone can set. Empty when it cannot be had.
+std::string accountName();
 // Whether a process of this machine with the id is running.
 bool processRunning(long long id);
 
@@ -142,6 +146,9 @@ std::optional<std::filesystem::path> localDataFolder();
 // machine's, then the user's), environment variables expanded; nothing
 // where there is none (and off Windows).
 std::optional<std::filesystem::path> policyPath(std::string_view valueName);
+// A group-policy REG_DWORD value there (the machine's, then the user's);
+// nothing where there is none (and off Windows).
+std::optional<unsigned long> policyNumber(std::string_view valueName);
 
 // The code FileHold::take and removeUnlessHeld give when a running process
 // holds the file (also what opening a file another process holds gives).

@@ -158,6 +158,11 @@ ProcessIdentity thisProcess() {
     return me;
 }
 
+std::string accountName() {
+    if (const passwd* pw = ::getpwuid(::geteuid())) return pw->pw_name;
+    return {};
+}
+
 bool processRunning(long long id) {
     if (id <= 0) return false;
     return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
@@ -197,6 +202,7 @@ std::optional<std::filesystem::path> localDataFolder() {
 }
 
 std::optional<std::filesystem::path> policyPath(std::string_view) { return std::nullopt; }
+std::optional<unsigned long> policyNumber(std::string_view) { return std::nullopt; }
 
 void adviseLargePages(void* data, std::size_t size) {
 #ifdef MADV_HUGEPAGE

@@ -209,6 +209,13 @@ ProcessIdentity thisProcess() {
     return me;
 }
 
+std::string accountName() {
+    wchar_t user[256] = {};
+    DWORD n = 256;
+    if (GetUserNameW(user, &n) && n > 0) return utf8Of(std::wstring(user, n - 1));
+    return {};
+}
+
 bool processRunning(long long id) {
     if (id <= 0) return false;
     HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id));
@@ -243,6 +250,17 @@ std::optional<std::filesystem::path> policyPath(std::string_view valueName) {
         if (RegGetValueW(root, key, name.c_str(), flags, nullptr, value.data(), &bytes) != ERROR_SUCCESS) continue;
         value.resize(wcsnlen(value.c_str(), value.size()));
         if (!value.empty()) return std::filesystem::path(expanded(value));
+    }
+    return std::nullopt;
+}
+
+std::optional<unsigned long> policyNumber(std::string_view valueName) {
+    const std::wstring name(valueName.begin(), valueName.end());  // ASCII names
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        DWORD value = 0, bytes = sizeof value;
+        if (RegGetValueW(root, L"Software\\Policies\\Kovirant", name.c_str(), RRF_RT_REG_DWORD, nullptr, &value,
+                         &bytes) == ERROR_SUCCESS)
+            return value;
     }
     return std::nullopt;
 }
