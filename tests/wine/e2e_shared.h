@@ -43,6 +43,8 @@ void checkAndSearch();
 void typoWarnings();
 void undoAndRedo();
 void archiveAndHistory();
+// "Egyeztetés a cégjegyzékkel..." over the archive in `dir`, the register table holding an archived report.
+void reconcileInWindow(App& app, const std::wstring& dir);
 void installedProgram();
 void windowAndKeyboard();
 void screenReaderNames();
