@@ -165,14 +165,23 @@ private:
             view_.files = u("Válassza ki a cégjegyzék számlalistáját.");
             view_.countText.clear();
         } else {
-            view_.files = u("Cégjegyzék: " + named(registryFile_) + "; bank: " +
-                            (bank_ ? named(bankFile_) : std::string(history_ ? "az archivált jelentések szerint"
-                                                                              : "az archívum üres, adja meg a bank számlalistáját")));
-            std::string counts = "Cégjegyzék listája: " + registryListCounts(registry_) + ".";
+            std::string files = "Cégjegyzék: ";
+            files.append(named(registryFile_)).append("; bank: ");
+            files.append(bank_      ? named(bankFile_)
+                         : history_ ? std::string("az archivált jelentések szerint")
+                                    : std::string("az archívum üres, adja meg a bank számlalistáját"));
+            view_.files = u(files);
+            std::string counts = "Cégjegyzék listája: ";
+            counts.append(registryListCounts(registry_)).append(".");
             if (bank_)
-                counts += " Banki lista: " + std::to_string(bank_->lines) + " sor, " + std::to_string(bank_->accounts.size()) +
-                          " számla, " + std::to_string(bank_->unreadable) + " olvashatatlan sor.";
-            counts += "\n" + reconciliationCounts(result_) + ".";
+                counts.append(" Banki lista: ")
+                    .append(std::to_string(bank_->lines))
+                    .append(" sor, ")
+                    .append(std::to_string(bank_->accounts.size()))
+                    .append(" számla, ")
+                    .append(std::to_string(bank_->unreadable))
+                    .append(" olvashatatlan sor.");
+            counts.append("\n").append(reconciliationCounts(result_)).append(".");
             view_.countText = u(counts);
         }
         view_.choices.clear();

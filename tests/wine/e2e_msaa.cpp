@@ -190,15 +190,9 @@ void otherDialogs(App& app) {
     }
     // The reconciliation's window, after its registry list.
     const std::wstring registryList = path(work, L"msaa-cegjegyzek.txt");
-    if (HANDLE f = CreateFileW(registryList.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        f != INVALID_HANDLE_VALUE) {
-        const char line[] = "01-09-123456 12345676 11111111-22222222-33333333 2020-01-01 - 2020-01-02 -\r\n";
-        DWORD written = 0;
-        WriteFile(f, line, sizeof line - 1, &written, nullptr);
-        CloseHandle(f);
-    }
+    writeBytes(registryList, kOneAccountList);
     app.command(IDM_RECONCILE);
-    openFile(app, L"A c\u00E9gjegyz\u00E9k sz\u00E1mlalist\u00E1j\u00E1nak megnyit\u00E1sa", registryList, "reconciliation");
+    openFile(app, kRegistryListTitle, registryList, "reconciliation");
     d = app.waitDialog(L"Egyeztet\u00E9s a c\u00E9gjegyz\u00E9kkel");
     results.check(d != nullptr, "reconciliation opens");
     if (d) {

@@ -3,9 +3,6 @@
 // opening date, one the bank does not know and one unreadable; the window
 // lists them with the counts, "Mentés..." writes the CSV, the chosen line's
 // proposal goes into the register table and Ctrl+Z takes it back; Esc closes.
-#include <filesystem>
-#include <fstream>
-
 #include "../../resources/resource.h"
 #include "e2e_shared.h"
 
@@ -13,7 +10,6 @@ namespace e2e {
 namespace {
 
 constexpr wchar_t kCaption[] = L"Egyeztet\u00E9s a c\u00E9gjegyz\u00E9kkel";
-constexpr wchar_t kListTitle[] = L"A c\u00E9gjegyz\u00E9k sz\u00E1mlalist\u00E1j\u00E1nak megnyit\u00E1sa";
 
 HWND focusOf(HWND window) {
     GUITHREADINFO info{};
@@ -42,16 +38,12 @@ void reconcileInWindow(App& app, const std::wstring& dir) {
     const std::wstring company = app.cell(0, row, 0), tax = app.cell(0, row, 1), account = app.cell(0, row, 2),
                        opening = app.cell(0, row, 3);
     const std::wstring list = path(dir, L"cegjegyzek.txt");
-    {
-        std::ofstream out(std::filesystem::path(list), std::ios::binary);
-        out << "Cg. " << narrow(company) << " " << narrow(tax) << " " << narrow(account) << " 2001-02-03 - 2001-02-05 -\r\n"
-            << "Cg. 01-09-999999 99999999 11111111-22222222-33333333 2010-01-01 - 2010-01-02 -\r\n"
-            << "nem sz\xE1mla\r\n";
-    }
+    writeBytes(list, "Cg. " + narrow(company) + " " + narrow(tax) + " " + narrow(account) + " 2001-02-03 - 2001-02-05 -\r\n" +
+                         kOneAccountList + "nem sz\xE1mla\r\n");
     const int before = app.rowCount(0);
 
     app.command(IDM_RECONCILE);
-    openFile(app, kListTitle, list, "the registry's list");
+    openFile(app, kRegistryListTitle, list, "the registry's list");
     HWND d = app.waitDialog(kCaption);
     results.check(d != nullptr && GetWindow(d, GW_OWNER) == app.main(), "\"Egyeztetés a cégjegyzékkel...\" opens its window");
     if (!d) return;
@@ -97,7 +89,7 @@ void reconcileInWindow(App& app, const std::wstring& dir) {
     results.check(waitFor([&] { return app.rowCount(0) == before; }), "Ctrl+Z takes the proposal back");
 
     app.command(IDM_RECONCILE);
-    openFile(app, kListTitle, list, "the registry's list again");
+    openFile(app, kRegistryListTitle, list, "the registry's list again");
     d = app.waitDialog(kCaption);
     if (d) pressKeys(d, {VK_ESCAPE});
     results.check(d != nullptr && waitFor([&] { return !IsWindow(d); }, 5000) && app.rowCount(0) == before,

@@ -100,13 +100,7 @@ struct DialogCase {
 
 void checkDialogs(App& app) {
     const std::wstring registryList = path(work, L"window-cegjegyzek.txt");
-    if (HANDLE f = CreateFileW(registryList.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        f != INVALID_HANDLE_VALUE) {
-        const char line[] = "01-09-123456 12345676 11111111-22222222-33333333 2020-01-01 - 2020-01-02 -\r\n";
-        DWORD written = 0;
-        WriteFile(f, line, sizeof line - 1, &written, nullptr);
-        CloseHandle(f);
-    }
+    writeBytes(registryList, kOneAccountList);
     const std::vector<DialogCase> cases = {
         {"register editor", IDM_VIEW_REGISTER, IDM_NEW, kRegisterCaption, IDE_REG_AREA_CODE, IDB_REG_DISCARD, {}},
         {"institution editor", IDM_VIEW_INSTITUTION, IDM_NEW,
@@ -136,7 +130,7 @@ void checkDialogs(App& app) {
         if (c.command != 0) app.command(c.command);
         else pressKeys(app, {VK_F7});
         if (!c.registryList.empty())
-            openFile(app, L"A c\u00E9gjegyz\u00E9k sz\u00E1mlalist\u00E1j\u00E1nak megnyit\u00E1sa", c.registryList,
+            openFile(app, kRegistryListTitle, c.registryList,
                      name + "'s list");
         HWND d = app.waitDialog(c.caption);
         results.check(d != nullptr, name + " opens");
