@@ -39,7 +39,7 @@ public:
                               u("Cégszám"),          u("Nyitás"),       u("Zárás"),         u("Hattól"),
                               u("Hatig"),            u("Törzsszám nálunk"), u("Cégszám nálunk"), u("Nyitás nálunk"),
                               u("Zárás nálunk"),     u("Javasolt kód"), u("Megjegyzés")};
-        view_.list.widths = {230, 40, 190, 65, 80, 75, 75, 75, 75, 65, 80, 75, 75, 80, 260};
+        view_.list.widths = {230, 40, 190, 70, 80, 75, 75, 75, 75, 100, 100, 85, 85, 80, 260};
         view_.list.rightAligned = {Line};
         view_.list.text = [this](std::size_t line, int column) { return cell(line, column); };
         describe();
