@@ -24,7 +24,7 @@ void notice(Shell& shell, std::string_view text, MessageIcon icon) {
 // The list's columns: the register's line, the bank's side, the proposal;
 // an unreadable line's reason and text in the last.
 enum Column : int { Kind, Line, Account, Tax, Company, Opening, Closing, From, Until, BankTax, BankCompany,
-                    BankOpening, BankClosing, Code, Note, kColumns };
+                    BankOpening, BankClosing, Code, Note };
 
 // A line of the list: a difference, or a line of either file not used.
 struct Shown {
@@ -48,9 +48,10 @@ public:
     const ReconciliationView& view() const override { return view_; }
 
     void chooseRegistryList() override {
-        const auto file = shell_.chooseFile(openRequest(u("A cégjegyzék számlalistájának megnyitása"), registryFile_,
+        const auto file = shell_.chooseFile(openRequest(u("A cégjegyzék számlalistájának megnyitása"), state_.lastRegistryList,
                                                         {{u("Minden állomány"), u"*.*"}, {u("szöveg"), u"*.txt"}}, u"txt"));
         if (!file) return;
+        state_.lastRegistryList = *file;
         RegistryListOutcome read = readRegistryList(*file);
         if (!read.ok()) {
             std::string fault = registryListFault(read);
@@ -64,9 +65,10 @@ public:
     }
 
     void chooseBankList() override {
-        const auto file = shell_.chooseFile(openRequest(u("A bank számlalistájának megnyitása"), bankFile_,
+        const auto file = shell_.chooseFile(openRequest(u("A bank számlalistájának megnyitása"), state_.lastBankList,
                                                         {{u("Minden állomány"), u"*.*"}, {u"CSV", u"*.csv"}}, u"csv"));
         if (!file) return;
+        state_.lastBankList = *file;
         BankListOutcome read = readBankAccountList(*file);
         if (!read.ok()) {
             std::string fault = bankListFault(read);
@@ -145,7 +147,8 @@ private:
         request.filters = std::move(filters);
         request.filterIndex = 2;
         request.defaultExtension = std::move(extension);
-        request.initialDirectory = last.empty() ? registryFile_.parent_path() : last.parent_path();
+        // Each list's last file, else the working folder.
+        request.initialDirectory = !last.empty() ? last.parent_path() : state_.settingsPath.parent_path();
         request.initialName = last.filename();
         return request;
     }
@@ -169,7 +172,13 @@ private:
             files.append(named(registryFile_)).append("; bank: ");
             files.append(bank_      ? named(bankFile_)
                          : history_ ? std::string("az archivált jelentések szerint")
-                                    : std::string("az archívum üres, adja meg a bank számlalistáját"));
+                                    : std::string("az archívumban nincs olvasható jelentés, adja meg a bank számlalistáját"));
+            // A copy the history could not use leaves its accounts out: named (the first; how many more).
+            if (const std::vector<std::string> warnings = history_ ? history_->copyWarnings() : std::vector<std::string>();
+                !warnings.empty()) {
+                files.append(". Figyelmeztetés: ").append(warnings.front());
+                if (warnings.size() > 1) files.append(" (és még ").append(std::to_string(warnings.size() - 1)).append(")");
+            }
             view_.files = u(files);
             std::string counts = "Cégjegyzék listája: ";
             counts.append(registryListCounts(registry_)).append(".");
@@ -201,7 +210,11 @@ private:
             const bool bank = s.of == Shown::Of::BankLine;
             const UnusedLine& l = bank ? bank_->unused[s.index] : registry_.unused[s.index];
             switch (column) {
-                case Kind: return u(bank ? "olvashatatlan sor (banki lista)" : "olvashatatlan sor");
+                // A bank line a later line of the same account answers keeps no text.
+                case Kind:
+                    return u(!bank ? "olvashatatlan sor"
+                             : l.text.empty() ? "nem használt sor (banki lista)"
+                                              : "olvashatatlan sor (banki lista)");
                 case Line: return u(std::to_string(l.line));
                 case Note: return u(l.text.empty() ? l.reason : l.reason + ": " + l.text);
                 default: return {};
