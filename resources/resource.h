@@ -30,6 +30,7 @@
 #define IDM_REDO 40047
 #define IDM_EARLIER_REPORTS 40048
 #define IDM_ACCOUNT_HISTORY 40049
+#define IDM_RECONCILE 40050
 #define IDM_CHECK_NEXT 40055
 
 // Added later: dialogs 118 and up, controls 1100 and up
@@ -55,6 +56,16 @@
 #define IDC_HISTORY_LIST 1110
 // The About box's version line, from the file VERSION.
 #define IDT_ABOUT_VERSION 1111
+// "Egyeztetés a cégjegyzékkel" (123).
+#define IDD_RECONCILIATION 123
+#define IDT_RECON_FILES 1112
+#define IDT_RECON_COUNT 1113
+#define IDL_RECON_KIND 1114
+#define IDC_RECON_LIST 1115
+#define IDB_RECON_REGISTRY 1116
+#define IDB_RECON_BANK 1117
+#define IDB_RECON_APPEND 1118
+#define IDB_RECON_SAVE 1119
 
 #define IDC_STATUS_BAR 1
 

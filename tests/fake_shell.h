@@ -95,6 +95,10 @@ struct FakeShell : Shell {
     void runAccountHistory(const AccountHistoryRequest& r) override {
         if (accountHistory) accountHistory(r);
     }
+    std::function<ReconciliationChoice(ReconciliationPort&)> reconciliation;  // simulates the dialog
+    ReconciliationChoice runReconciliation(ReconciliationPort& port) override {
+        return reconciliation ? reconciliation(port) : ReconciliationChoice{};
+    }
     std::deque<std::vector<std::filesystem::path>> chosenFileSets;  // answers of the multiple-file dialog
     std::vector<std::filesystem::path> chooseFiles(const FileDialogSpec&) override {
         if (chosenFileSets.empty()) return {};

@@ -5,11 +5,14 @@
 #include <random>
 #include <set>
 
+#include "app/app_state.h"
+#include "app/commands.h"
 #include "archive/account_history.h"
 #include "archive/reconciliation.h"
 #include "archive/report_archive.h"
 #include "report/report_writer.h"
 #include "report/settings.h"
+#include "fake_shell.h"
 #include "test_support.h"
 #include "text/cp1250.h"
 #include "text/format.h"
@@ -357,4 +360,77 @@ TEST(Reconciliation, PlantedDifferencesAreFoundExactly) {
     const AccountHistory history = AccountHistory::build(dir / "Archivum", err);
     ASSERT_EQ(err, 0);
     EXPECT_EQ(found(reconcile(history, registry)), planted);
+}
+
+// The window's command: the lines chosen in the list (every line shown when
+// none is) become register rows in account order, after the rows there, as
+// one step that one undo takes back; lines without a proposal give none.
+TEST(ReconciliationCommands, TheChosenProposalsGoInAsOneStepInAccountOrder) {
+    struct Case {
+        const char* what;
+        std::size_t choice;               // the category shown
+        std::vector<std::size_t> lines;   // chosen in the list
+        std::vector<std::string> added;   // "account code" of the rows appended
+    };
+    const std::vector<Case> cases = {
+        {"none chosen: every line shown", 0, {}, {acc(1) + " Egyeztetés", acc(2) + " Bejegyzés", acc(3) + " Törlés"}},
+        {"two chosen, the later first", 0, {2, 0}, {acc(1) + " Egyeztetés", acc(3) + " Törlés"}},
+        {"one category, none chosen", 3, {}, {acc(1) + " Egyeztetés"}},
+        {"an unknown account and the unreadable line", 0, {3, 4}, {}},
+        {"the unreadable lines shown, none chosen", kDifferenceKinds + 1, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto dir = freshTempDir("reconcile-window");
+        TestTables reported;
+        reported.tables.appendRow(ViewRegister, registerRow(company(1), tax(1), acc(1), "2020-01-01"));
+        reported.tables.appendRow(ViewRegister, registerRow(company(2), tax(2), acc(2), "2021-02-03"));
+        reported.tables.appendRow(ViewRegister, registerRow(company(3), tax(3), acc(3), "2019-01-01", "2026-11-20", "Törlés"));
+        archive(dir, "r1.xml", reported.tables, noonOf("2026-11-25"));
+        writeFile(dir / "lista.txt", "Cégjegyzékszám Adószám Számlaszám Nyitás Zárás Hattól Hatig\r\n"
+                                     "Cg. " + company(3) + " " + tax(3) + " " + acc(3) + " 2019-01-01 - 2019-01-05 -\r\n"
+                                     "Cg. " + company(1) + " " + tax(1) + " " + acc(1) + " 2020-01-11 - 2020-01-12 -\r\n"
+                                     "Cg. " + company(9) + " " + tax(9) + " " + acc(9) + " 2020-01-01 - 2020-01-02 -\r\n"
+                                     "nem számla\r\n");
+
+        TestTables t;
+        AppState state{t.tables};
+        FakeShell shell;
+        onCreate(state, shell, dir);
+        t.tables.appendRow(ViewRegister, registerRow("0109123456"));  // typed before
+        const std::string typed(t.reg.cell(0, RegisterCol::accountNumber));
+        shell.files = {dir / "lista.txt"};
+        std::vector<std::string> listed;
+        shell.reconciliation = [&](ReconciliationPort& port) {
+            port.showChoice(c.choice);
+            const ListRequest& l = port.view().list;
+            for (std::size_t line = 0; line < l.count; ++line)
+                listed.push_back(utf16ToCp1250(l.text(line, 0) + u"|" + l.text(line, 1)));
+            return ReconciliationChoice{true, c.lines};
+        };
+        onCommand(state, shell, kCmdReconcile);
+        if (c.choice == 0) {
+            EXPECT_EQ(listed, (std::vector<std::string>{"eltérő dátum|3", "hiányzik a cégjegyzékből|",
+                                                        "nyitott a cégjegyzékben, nálunk megszűnt|2", "nálunk ismeretlen|4",
+                                                        "olvashatatlan sor|5"}));
+        }
+        std::vector<std::string> added;
+        for (std::size_t row = 1; row < t.reg.rowCount(); ++row)
+            added.push_back(std::string(t.reg.cell(row, RegisterCol::accountNumber)) + " " +
+                            std::string(t.reg.cell(row, RegisterCol::accountCode)));
+        EXPECT_EQ(added, c.added);
+        EXPECT_EQ(state.tables.ReportPending, !c.added.empty());
+        if (c.added.empty()) {
+            EXPECT_EQ(shell.lastText(), "A kijelölt eltérésekhez nincs javasolt sor.");
+            EXPECT_FALSE(state.history.undoLabel());
+            continue;
+        }
+        EXPECT_EQ(std::string(t.reg.cell(1, RegisterCol::companyNumber)), company(1));  // the bank's values
+        ASSERT_TRUE(state.history.undoLabel());
+        EXPECT_EQ(*state.history.undoLabel(), "javasolt sorok felvétele");
+        onCommand(state, shell, kCmdUndo);
+        ASSERT_EQ(t.reg.rowCount(), 1u);
+        EXPECT_EQ(std::string(t.reg.cell(0, RegisterCol::accountNumber)), typed);
+        EXPECT_FALSE(state.history.undoLabel());
+    }
 }

@@ -58,6 +58,7 @@ struct AppState {
     std::filesystem::path lastApehFile;
     std::filesystem::path lastXmlFile;
     std::filesystem::path lastReportFile;
+    std::filesystem::path lastRegistryList, lastBankList;  // the reconciliation's
     RecoveryState recovery;
     std::u16string lastSearch;  // what "Keresés..." looked for last
     // The row of the check list's line the officer last jumped to: the list

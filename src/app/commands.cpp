@@ -10,6 +10,7 @@
 #include "app/directory_commands.h"
 #include "archive/report_archive.h"
 #include "directory/company_directory.h"
+#include "app/reconcile_commands.h"
 #include "app/recovery_commands.h"
 #include "app/working_folder.h"
 #include "recovery/recovery_file.h"
@@ -296,6 +297,7 @@ std::optional<std::string_view> stepOf(int id) {
         case kCmdLoadReport: return "XML állomány betöltése";
         case kCmdFillFromDirectory: return "cégszámok kitöltése";
         case kCmdEarlierReports: return "korábbi jelentés betöltése";
+        case kCmdReconcile: return "javasolt sorok felvétele";
         default: return std::nullopt;
     }
 }
@@ -427,6 +429,7 @@ void onCommand(AppState& state, Shell& shell, int id) {
         case kCmdSearchNext: searchRows(state, shell, true); break;
         case kCmdEarlierReports: showEarlierReports(state, shell); break;
         case kCmdAccountHistory: showAccountHistory(state, shell); break;
+        case kCmdReconcile: reconcileWithRegister(state, shell); break;
         case kCmdUndo:
         case kCmdRedo:
             undoOrRedo(state, shell, id == kCmdUndo);

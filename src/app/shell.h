@@ -41,6 +41,7 @@ enum MenuId : int {
     kCmdRedo = 40047,
     kCmdEarlierReports = 40048,
     kCmdAccountHistory = 40049,
+    kCmdReconcile = 40050,
     kCmdCheckNext = 40055,
 };
 
@@ -120,6 +121,38 @@ struct AccountHistoryRequest {
     std::function<ListRequest(const std::u16string& number)> lookup;
 };
 
+// "Egyeztetés a cégjegyzékkel": what its window shows (the lists compared,
+// the counts, the category choices and the lines of the one chosen) and
+// what its buttons ask of the command while it is open.
+struct ReconciliationView {
+    std::u16string files;      // the lists compared, or what to choose first
+    std::u16string countText;  // lines, accounts, unreadable lines; differences per category
+    std::vector<std::u16string> choices;  // the categories to show, each with its count
+    std::size_t choice = 0;
+    ListRequest list;          // the lines of the category chosen
+    bool compared = false;     // a registry's list was read and compared
+};
+
+class ReconciliationPort {
+public:
+    virtual ~ReconciliationPort() = default;
+    virtual const ReconciliationView& view() const = 0;
+    // Asks for the registry's list (the bank's own account list) and compares
+    // again; a file that cannot be read is said and the view stays.
+    virtual void chooseRegistryList() = 0;
+    virtual void chooseBankList() = 0;
+    virtual void showChoice(std::size_t choice) = 0;
+    // "Mentés...": asks for a file and writes the whole difference list.
+    virtual void saveList() = 0;
+};
+
+// How the reconciliation window ended: closed, or "Javasolt sorok
+// felvétele" with the lines of the list chosen (none: every line shown).
+struct ReconciliationChoice {
+    bool append = false;
+    std::vector<std::size_t> lines;
+};
+
 class Shell {
 public:
     virtual ~Shell() = default;
@@ -155,6 +188,8 @@ public:
     virtual ArchiveListChoice runArchiveList(const ListRequest& request) = 0;
     // Asks for numbers and lists their history until the officer closes it.
     virtual void runAccountHistory(const AccountHistoryRequest& request) = 0;
+    // Shows the reconciliation until the officer closes it or asks for the proposals.
+    virtual ReconciliationChoice runReconciliation(ReconciliationPort& port) = 0;
     // Asks for the text to search for; nothing when cancelled.
     virtual std::optional<std::u16string> askSearchText(const std::u16string& initial) = 0;
     // Has writePendingRecovery run once the program has been idle this long.

@@ -11,20 +11,6 @@
 namespace kovirant::cli {
 namespace {
 
-// Why the registry's list was not read, or empty.
-std::string listFault(const RegistryListOutcome& l) {
-    switch (l.status) {
-        case RegistryListStatus::Read: return {};
-        case RegistryListStatus::CannotOpen:
-            return "a cégjegyzék listája nem olvasható. Hibakód=" + std::to_string(l.errorCode);
-        case RegistryListStatus::NotText: return "a cégjegyzék listája nem Windows-1250 vagy UTF-8 szöveg.";
-        case RegistryListStatus::ReadFailed:
-            return "a cégjegyzék listájának olvasása a " + std::to_string(l.lines) +
-                   ". sor után megszakadt. Hibakód=" + std::to_string(l.errorCode);
-    }
-    return {};
-}
-
 Finding lineFinding(const std::string& file, const UnusedLine& u, bool warning) {
     Finding f;
     f.file = file;
@@ -64,7 +50,7 @@ int reconcileList(const Options& o, const Io& io, const AccountHistory* history,
     const std::string list = pathText(*o.reconcile);
     const RegistryListOutcome registry = readRegistryList(*o.reconcile);
     if (!registry.ok()) {
-        io.err("kovirant-cli: " + list + ": " + utf8(listFault(registry)) + "\n");
+        io.err("kovirant-cli: " + list + ": " + utf8(registryListFault(registry)) + "\n");
         return kExitFile;
     }
     std::optional<BankListOutcome> bank;

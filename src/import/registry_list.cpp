@@ -549,6 +549,19 @@ RegistryListOutcome readRegistryList(const std::filesystem::path& path) {
     return readLines(lines, expected);
 }
 
+std::string registryListFault(const RegistryListOutcome& l) {
+    switch (l.status) {
+        case RegistryListStatus::Read: return {};
+        case RegistryListStatus::CannotOpen:
+            return "a cégjegyzék listája nem olvasható. Hibakód=" + std::to_string(l.errorCode);
+        case RegistryListStatus::NotText: return "a cégjegyzék listája nem Windows-1250 vagy UTF-8 szöveg.";
+        case RegistryListStatus::ReadFailed:
+            return "a cégjegyzék listájának olvasása a " + std::to_string(l.lines) +
+                   ". sor után megszakadt. Hibakód=" + std::to_string(l.errorCode);
+    }
+    return {};
+}
+
 std::string registryListCounts(const RegistryListOutcome& o) {
     return std::to_string(o.lines) + " sor, " + std::to_string(o.accounts.size()) + " számla, " +
            std::to_string(o.unreadable) + " olvashatatlan sor, " + std::to_string(o.headers) + " fejléc, " +

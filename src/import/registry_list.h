@@ -96,6 +96,10 @@ struct RegistryListOutcome {
 RegistryListOutcome readRegistryList(const std::filesystem::path& path);
 RegistryListOutcome parseRegistryList(std::string_view bytes);
 
+// Why the list was not read, starting in lower case (Windows-1250); empty
+// when it was.
+std::string registryListFault(const RegistryListOutcome& outcome);
+
 // "N sor, M számla, K olvashatatlan sor, H fejléc, B üres sor" (Windows-1250).
 std::string registryListCounts(const RegistryListOutcome& outcome);
 

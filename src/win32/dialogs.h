@@ -15,6 +15,8 @@ void runDataSheetDialog(HINSTANCE instance, HWND owner, const EditorRequest<Data
 std::optional<std::size_t> runFaultListDialog(HINSTANCE instance, HWND owner, const ListRequest& request);
 ArchiveListChoice runArchiveListDialog(HINSTANCE instance, HWND owner, const ListRequest& request);
 void runAccountHistoryDialog(HINSTANCE instance, HWND owner, const AccountHistoryRequest& request);
+// `open` holds the dialog while it runs.
+ReconciliationChoice runReconciliationDialog(HINSTANCE instance, HWND owner, ReconciliationPort& port, HWND& open);
 std::optional<std::u16string> runSearchDialog(HINSTANCE instance, HWND owner, const std::u16string& initial);
 
 }  // namespace kovirant::win32

@@ -268,6 +268,8 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // ---- Win32Shell ----
 
+HWND Win32Shell::owner() const { return openDialog_ != nullptr ? openDialog_ : window_.hwnd; }
+
 int Win32Shell::messageBoxW(const MessageBoxSpec& box, UINT buttons) {
     window_.refresh();
     UINT icon = MB_ICONINFORMATION;
@@ -277,7 +279,7 @@ int Win32Shell::messageBoxW(const MessageBoxSpec& box, UINT buttons) {
         case MessageIcon::Question: icon = MB_ICONQUESTION; break;
         case MessageIcon::Information: break;
     }
-    return MessageBoxW(box.ownedByMainWindow ? window_.hwnd : nullptr, wide(box.text).c_str(),
+    return MessageBoxW(box.ownedByMainWindow ? owner() : nullptr, wide(box.text).c_str(),
                        wide(box.caption).c_str(), buttons | icon);
 }
 
@@ -364,14 +366,14 @@ std::optional<std::filesystem::path> Win32Shell::chooseFile(const FileDialogSpec
     std::wstring name;
     // A name that does not exist is refused by the open dialog itself.
     const DWORD flags = request.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST;
-    if (!runFileDialog(window_.hwnd, request, flags, name)) return std::nullopt;
+    if (!runFileDialog(owner(), request, flags, name)) return std::nullopt;
     return std::filesystem::path(std::wstring(name.c_str()));
 }
 
 std::vector<std::filesystem::path> Win32Shell::chooseFiles(const FileDialogSpec& request) {
     window_.refresh();
     std::wstring name;
-    if (!runFileDialog(window_.hwnd, request, OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST, name)) return {};
+    if (!runFileDialog(owner(), request, OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST, name)) return {};
     // One file: its full path. Several: the folder, then the names.
     std::vector<std::wstring> parts;
     for (std::size_t at = 0; at < name.size() && name[at] != L'\0';) {
@@ -434,6 +436,12 @@ ArchiveListChoice Win32Shell::runArchiveList(const ListRequest& request) {
 
 void Win32Shell::runAccountHistory(const AccountHistoryRequest& request) {
     modal([&](HINSTANCE i, HWND owner) { runAccountHistoryDialog(i, owner, request); });
+}
+
+ReconciliationChoice Win32Shell::runReconciliation(ReconciliationPort& port) {
+    ReconciliationChoice choice;
+    modal([&](HINSTANCE i, HWND owner) { choice = runReconciliationDialog(i, owner, port, openDialog_); });
+    return choice;
 }
 
 std::optional<std::u16string> Win32Shell::askSearchText(const std::u16string& initial) {

@@ -49,13 +49,18 @@ public:
     std::optional<std::u16string> askSearchText(const std::u16string& initial) override;
     ArchiveListChoice runArchiveList(const ListRequest& request) override;
     void runAccountHistory(const AccountHistoryRequest& request) override;
+    ReconciliationChoice runReconciliation(ReconciliationPort& port) override;
 
 private:
     int messageBoxW(const MessageBoxSpec& box, UINT buttons);
     // Runs a modal dialog with the list views brought up to date before and after.
     template <class Run>
     void modal(Run run);
+    // The window the file dialogs and owned boxes belong to: a dialog that
+    // opens them while it runs, else the main window.
+    HWND owner() const;
     MainWindow& window_;
+    HWND openDialog_ = nullptr;
     HANDLE snapshotThread_ = nullptr;
 };
 

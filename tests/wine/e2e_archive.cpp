@@ -1,6 +1,7 @@
 // End-to-end check of the archive in the window: a saved report is archived,
 // "Korábbi jelentések..." lists it, "Felvétel..." adds an earlier report and
-// "Betöltés" loads a copy; "Számlatörténet..." finds an account's rows.
+// "Betöltés" loads a copy; "Számlatörténet..." finds an account's rows;
+// "Egyeztetés a cégjegyzékkel..." compares a registry list with the archive.
 #include <filesystem>
 
 #include "../../resources/resource.h"
@@ -72,6 +73,7 @@ void archiveAndHistory() {
                   "a number no report holds: \"" + narrow(App::text(h, IDT_HISTORY_COUNT)) + "\"");
     App::press(h, IDCANCEL);
     waitFor([&] { return !IsWindow(h); }, 5000);
+    reconcileInWindow(app, dir);
     app.kill();
 }
 

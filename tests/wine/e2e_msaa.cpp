@@ -188,6 +188,18 @@ void otherDialogs(App& app) {
         namesAre(d, l.what, {{l.list, l.caption}});
         close(d);
     }
+    // The reconciliation's window, after its registry list.
+    const std::wstring registryList = path(work, L"msaa-cegjegyzek.txt");
+    writeBytes(registryList, kOneAccountList);
+    app.command(IDM_RECONCILE);
+    openFile(app, kRegistryListTitle, registryList, "reconciliation");
+    d = app.waitDialog(L"Egyeztet\u00E9s a c\u00E9gjegyz\u00E9kkel");
+    results.check(d != nullptr, "reconciliation opens");
+    if (d) {
+        everyFieldNamed(d, "reconciliation");
+        namesAre(d, "reconciliation", {{IDC_RECON_LIST, L"Elt\u00E9r\u00E9sek"}});
+        close(d);
+    }
     app.command(IDM_ABOUT);
     d = app.waitDialog(L"Tervaly Kft.");
     results.check(d != nullptr && accName(GetDlgItem(d, IDOK)) == L"Bez\u00E1r", "About: its button is named");

@@ -57,6 +57,11 @@ std::string readBytes(const std::wstring& file) {
     return ss.str();
 }
 
+void writeBytes(const std::wstring& file, const std::string& bytes) {
+    std::ofstream out(std::filesystem::path(file), std::ios::binary);
+    out << bytes;
+}
+
 std::wstring freshFolder(const std::wstring& name, bool withSettings) {
     const std::wstring dir = path(work, name);
     std::error_code ec;

@@ -95,9 +95,12 @@ struct DialogCase {
     int firstField;
     int close;
     std::vector<int> tabs;  // the whole tab order, when checked
+    std::wstring registryList = {};  // the file the command asks for before its window
 };
 
 void checkDialogs(App& app) {
+    const std::wstring registryList = path(work, L"window-cegjegyzek.txt");
+    writeBytes(registryList, kOneAccountList);
     const std::vector<DialogCase> cases = {
         {"register editor", IDM_VIEW_REGISTER, IDM_NEW, kRegisterCaption, IDE_REG_AREA_CODE, IDB_REG_DISCARD, {}},
         {"institution editor", IDM_VIEW_INSTITUTION, IDM_NEW,
@@ -116,6 +119,9 @@ void checkDialogs(App& app) {
         {"search", 0, IDM_SEARCH, L"Keres\u00E9s", IDE_SEARCH_TEXT, IDCANCEL, {}},
         {"check list (F7)", 0, 0, L"Ellen\u0151rz\u00E9s", IDC_FAULT_LIST, IDCANCEL, {}},
         {"account history", 0, IDM_ACCOUNT_HISTORY, L"Sz\u00E1mlat\u00F6rt\u00E9net", IDE_HISTORY_NUMBER, IDCANCEL, {}},
+        {"reconciliation", 0, IDM_RECONCILE, L"Egyeztet\u00E9s a c\u00E9gjegyz\u00E9kkel", IDL_RECON_KIND, IDCANCEL,
+         {IDL_RECON_KIND, IDC_RECON_LIST, IDB_RECON_REGISTRY, IDB_RECON_BANK, IDB_RECON_APPEND, IDB_RECON_SAVE, IDCANCEL},
+         registryList},
         {"About box", 0, IDM_ABOUT, L"Tervaly Kft.", IDOK, IDCANCEL, {}},
     };
     for (const DialogCase& c : cases) {
@@ -123,6 +129,9 @@ void checkDialogs(App& app) {
         if (c.view != 0) app.command(c.view);
         if (c.command != 0) app.command(c.command);
         else pressKeys(app, {VK_F7});
+        if (!c.registryList.empty())
+            openFile(app, kRegistryListTitle, c.registryList,
+                     name + "'s list");
         HWND d = app.waitDialog(c.caption);
         results.check(d != nullptr, name + " opens");
         if (d == nullptr) continue;
@@ -155,6 +164,7 @@ void checkMenus(App& app) {
          {IDM_LOAD_APEH, L"&APEH \u00E1llom\u00E1ny bet\u00F6lt\u00E9se...\tCtrl+I"},
          {IDM_SAVE_REPORT, L"&Jelent\u00E9s ment\u00E9se...\tCtrl+S"},
          {IDM_EARLIER_REPORTS, L"Ko&r\u00E1bbi jelent\u00E9sek..."},
+         {IDM_RECONCILE, L"&Egyeztet\u00E9s a c\u00E9gjegyz\u00E9kkel..."},
          {IDM_EXIT, L"&Kil\u00E9p\u00E9s"}},
         {{IDM_VIEW_REGISTER, L"&C\u00E9gjegyz\u00E9k (Sz\u00E1mlasz\u00E1m nyit\u00E1s/z\u00E1r\u00E1s)"},
          {IDM_VIEW_INSTITUTION, L"C\u00E9g&nyilv\u00E1ntart\u00E1s (P\u00E9nzint\u00E9zeti alapadatok)"},
