@@ -20,7 +20,7 @@ for group in "${@:-all}"; do
         win64)  want+=(g++-mingw-w64-x86-64 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64) ;;
         wine)   want+=("${wine[@]}") ;;
         gui)    want+=(xvfb x11-utils xdotool imagemagick locales); hungarian=1 ;;
-        bench)  want+=(bc libxml2-utils) ;;
+        bench)  want+=(bc libxml2-utils time) ;;
         fuzz)   want+=(clang libclang-rt-14-dev) ;;
         lint)   want+=(cppcheck clang-tidy) ;;
         dist)   want+=(wixl msitools zip unzip osslsigncode openssl) ;;

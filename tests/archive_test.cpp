@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -437,6 +439,80 @@ TEST(Archive, ALineThatCannotBeWrittenLeavesNothingBehind) {
     EXPECT_FALSE(std::filesystem::exists(orphan));
     EXPECT_FALSE(std::filesystem::exists(folder / "naplo.csv.folyamatban"));
     EXPECT_TRUE(verified(folder).empty()) << findingText(verified(folder));
+}
+
+// A report larger than the room left in the address space (a 32-bit
+// program's rows fill most of it) is archived with its right SHA-256: the
+// copy goes a piece at a time. An earlier report too large to read for its
+// rows is refused with a message, never an abort.
+TEST(Archive, AReportLargerThanTheMemoryLeftIsArchivedInPieces) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers reserve more address space than any limit would leave";
+#else
+    const auto dir = freshTempDir("archive-large");
+    const auto report = dir / "nagy.xml";
+    constexpr std::uintmax_t kSize = std::uintmax_t{64} << 20;
+    {
+        std::string bytes = "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n";
+        for (int i = 0; bytes.size() < (3u << 20); ++i) bytes += "<Tulajdonos>" + std::to_string(i) + "</Tulajdonos>\r\n";
+        writeFile(report, bytes);
+        std::filesystem::resize_file(report, kSize - 4096);  // the rest sparse: written fast
+        std::FILE* f = std::fopen(report.c_str(), "ab");
+        ASSERT_NE(f, nullptr);
+        std::fputs(std::string(4096, 'z').c_str(), f);
+        std::fclose(f);
+    }
+    Sha256Digest expected{};
+    ASSERT_EQ(sha256OfFile(report, expected), 0);
+    const struct {
+        const char* what;
+        bool earlier;
+    } cases[] = {{"the written report", false}, {"an earlier report", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto folder = dir / (std::string("Archivum-") + (c.earlier ? "felvett" : "mentett"));
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // The address space this process has now, and 32 MB more: half the report.
+            long pages = 0;
+            if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+                if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+                std::fclose(statm);
+            }
+            const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (32u << 20);
+            const rlimit as{limit, limit};
+            if (pages == 0 || setrlimit(RLIMIT_AS, &as) != 0) _exit(10);
+            try {
+                if (c.earlier) {
+                    const ArchiveOutcome o = archiveEarlierReport(folder, report, "teszt");
+                    _exit(o.status == ArchiveStatus::CannotRead && o.errorCode == ENOMEM &&
+                                  archiveAddText(o).find("nem tudtam beolvasni") != std::string::npos
+                              ? 0
+                              : 11);
+                }
+                const ArchiveOutcome o =
+                    archiveReport(folder, report, {kActionSave, {1, 0, 0}, "teszt", ""}, noonOf("2026-12-01"));
+                _exit(!o.ok() ? 12 : o.sha256 != hexOf(expected) ? 13 : 0);
+            } catch (...) {
+                _exit(14);  // what aborts the program
+            }
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        // 10: no limit set; 11: not refused with its message; 12: not archived; 13: a wrong hash; 14: an exception
+        ASSERT_EQ(WEXITSTATUS(status), 0);
+        if (c.earlier) continue;
+        const std::vector<std::filesystem::path> copies = copiesIn(folder);
+        ASSERT_EQ(copies.size(), 1u);
+        EXPECT_EQ(std::filesystem::file_size(copies[0]), kSize);
+        Sha256Digest copied{};
+        ASSERT_EQ(sha256OfFile(copies[0], copied), 0);
+        EXPECT_EQ(hexOf(copied), hexOf(expected));
+        EXPECT_TRUE(verified(folder).empty()) << findingText(verified(folder));
+    }
+#endif
 }
 
 // The proof beside the log is compared before a line is appended: a last

@@ -2,13 +2,17 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <new>
+#include <optional>
 #include <set>
 #include <system_error>
 
 #include "archive/log_fields.h"
+#include "archive/report_copy.h"
 #include "import/report_reload.h"
 #include "records/memory_table.h"
 #include "text/cp1250.h"
@@ -17,7 +21,6 @@
 #include "util/os_file.h"
 #include "util/sha256.h"
 #include "util/system_log.h"
-#include "util/threads.h"
 
 namespace kovirant {
 
@@ -51,7 +54,8 @@ CopyName copyNameOf(const std::filesystem::path& report, const std::string& when
 
 // A free name for the copy, made exclusively: another officer's copy of
 // the same second takes another.
-int makeCopy(const std::filesystem::path& folder, const CopyName& name, std::string_view bytes,
+// The report is copied in pieces and hashed as they pass (`copied`).
+int makeCopy(const std::filesystem::path& folder, const CopyName& name, std::FILE* report, PieceCopy& copied,
              std::filesystem::path& copy) {
     const std::filesystem::path year = folder / name.folder;
     std::error_code ec;
@@ -62,7 +66,10 @@ int makeCopy(const std::filesystem::path& folder, const CopyName& name, std::str
         if (n > 1) file.append("_").append(std::to_string(n));
         file += name.extension;
         copy = year / std::filesystem::path(std::u8string(file.begin(), file.end()));
-        const int err = createExclusive(copy, bytes);
+        const int err = createExclusive(copy, [&](const PieceWriter& write) {
+            copied = copyHashing(report, write);
+            return copied.error();
+        });
         if (err == 0) {
             using std::filesystem::perms;
             std::filesystem::permissions(copy, perms::owner_write | perms::group_write | perms::others_write,
@@ -106,36 +113,21 @@ bool insideArchive(const std::filesystem::path& folder, const std::filesystem::p
     return false;
 }
 
-ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::filesystem::path& report,
-                             const ArchiveEntry& entry, std::time_t now) {
+namespace {
+
+ArchiveOutcome archiveInPieces(const std::filesystem::path& folder, const std::filesystem::path& report,
+                               const ArchiveEntry& entry, std::time_t now) {
     ArchiveOutcome out;
-    // The report's bytes mapped in place where it lies on this machine (a
-    // large report is not copied through the heap first); read from a share,
-    // where a mapping would fail as a crash when the share goes away.
+    // The report is copied and hashed a piece at a time under the lock;
+    // opened first, so that one that cannot be read takes no lock.
     std::error_code ec;
-    std::shared_ptr<const MappedFile> mapped;
-    if (!onNetworkDrive(std::filesystem::absolute(report, ec).parent_path())) mapped = MappedFile::open(report);
-    std::string read;
-    if (!mapped) {
-        if (const int err = readFile(report, read)) {
-            out.status = ArchiveStatus::CannotRead;
-            out.failed = report;
-            out.errorCode = err;
-            return out;
-        }
+    const OpenedFile source = openFile(report, "rb");
+    if (!source) {
+        out.status = ArchiveStatus::CannotRead;
+        out.failed = report;
+        out.errorCode = source.error;
+        return out;
     }
-    const std::string_view bytes = mapped ? mapped->bytes() : std::string_view(read);
-    // The report hashed on another core while the lock is taken and its copy written.
-#ifdef KOVIRANT_HAS_THREADS
-    std::future<std::string> hashed = std::async(std::launch::async, [bytes] { return hexOf(sha256(bytes)); });
-    auto digest = [&hashed, &out] {
-        if (hashed.valid()) out.sha256 = hashed.get();
-    };
-#else
-    auto digest = [&out, bytes] {
-        if (out.sha256.empty()) out.sha256 = hexOf(sha256(bytes));
-    };
-#endif
     std::filesystem::create_directories(folder, ec);
     // Only a real time names the copy's folder and file.
     const std::string when = validTime(entry.time) ? entry.time : stamp(now, "%Y-%m-%d %H:%M:%S");
@@ -144,7 +136,6 @@ ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::fil
     FileLock lock;
     const LockOutcome locked = lock.acquire(lockFileOf(logOf(folder)));
     if (!locked.held()) {
-        digest();
         out.status = locked.status == LockStatus::Busy ? ArchiveStatus::Busy : ArchiveStatus::LogFailed;
         out.holder = locked.other;
         out.failed = logOf(folder);
@@ -157,7 +148,6 @@ ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::fil
     }
     bool announced = false;  // this run's pending note is there
     auto failed = [&](ArchiveStatus status, const std::filesystem::path& file, int err) {
-        digest();
         if (!out.copy.empty() && status != ArchiveStatus::CannotCopy) removeCopy(out.copy);
         std::error_code gone;
         if (announced) std::filesystem::remove(pendingOf(folder), gone);
@@ -218,12 +208,13 @@ ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::fil
     if (const int err = replaceFile(pendingOf(folder), planned))
         return failed(ArchiveStatus::LogFailed, pendingOf(folder), err);
     announced = true;
-    if (const int err = makeCopy(folder, name, bytes, out.copy)) {
-        const std::filesystem::path where = out.copy.empty() ? folder : out.copy;
+    PieceCopy copied;
+    if (const int err = makeCopy(folder, name, source.file.get(), copied, out.copy)) {
+        const std::filesystem::path where = copied.readError != 0 ? report : out.copy.empty() ? folder : out.copy;
         out.copy.clear();
-        return failed(ArchiveStatus::CannotCopy, where, err);
+        return failed(copied.readError != 0 ? ArchiveStatus::CannotRead : ArchiveStatus::CannotCopy, where, err);
     }
-    digest();
+    out.sha256 = hexOf(copied.digest);
     std::string line;
     stampFields(line, entry.action);
     appendField(line, escapedName(utf8Path(std::filesystem::absolute(report, ec))));
@@ -255,6 +246,27 @@ ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::fil
         anchorSink()(cp1250ToUtf8("Kovirant archívum: sor SHA-256=") + a.sha256 + cp1250ToUtf8(" előző=") + a.previous +
                      " (" + where + ")");
     return out;
+}
+
+// An allocation that failed (a report too large for the 32-bit program's
+// address space beside its rows) is an outcome with its code, never an abort.
+ArchiveOutcome outOfMemory(ArchiveStatus status, const std::filesystem::path& file) {
+    ArchiveOutcome out;
+    out.status = status;
+    out.failed = file;
+    out.errorCode = ENOMEM;
+    return out;
+}
+
+}  // namespace
+
+ArchiveOutcome archiveReport(const std::filesystem::path& folder, const std::filesystem::path& report,
+                             const ArchiveEntry& entry, std::time_t now) {
+    try {
+        return archiveInPieces(folder, report, entry, now);
+    } catch (const std::bad_alloc&) {
+        return outOfMemory(ArchiveStatus::CannotCopy, folder);
+    }
 }
 
 ArchiveOutcome archiveWrittenReport(const std::filesystem::path& folder, const std::filesystem::path& report,
@@ -358,8 +370,10 @@ std::vector<ArchiveLogEntry> readArchiveLog(const std::filesystem::path& folder,
     return archiveLogEntries(log, stateLines);
 }
 
-ArchiveOutcome archiveEarlierReport(const std::filesystem::path& folder, const std::filesystem::path& report,
-                                    const std::string& program) {
+namespace {
+
+ArchiveOutcome addEarlierReport(const std::filesystem::path& folder, const std::filesystem::path& report,
+                                const std::string& program) {
     ArchiveOutcome out;
     out.failed = report;
     std::string bytes;
@@ -368,9 +382,11 @@ ArchiveOutcome archiveEarlierReport(const std::filesystem::path& folder, const s
         out.errorCode = err;
         return out;
     }
-    // A report in UTF-8 is read as the Windows-1250 it stands for; its copy keeps its bytes.
-    const std::string text = reportTextOf(bytes);
-    const std::string_view read = text;
+    // A report in UTF-8 is read as the Windows-1250 it stands for (another
+    // as it is, not copied); its copy keeps its bytes.
+    std::optional<std::string> converted;
+    if (declaresUtf8(bytes)) converted = reportTextOf(bytes);
+    const std::string_view read = converted ? std::string_view(*converted) : std::string_view(bytes);
     RecordTables tables;
     const ReloadOutcome loaded = ReloadReportBytes(read, tables);
     switch (loaded.status) {
@@ -402,9 +418,23 @@ ArchiveOutcome archiveEarlierReport(const std::filesystem::path& folder, const s
     const auto written = std::filesystem::last_write_time(report, ec);
     const std::time_t fallback = ec ? std::time(nullptr)
                                     : std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(written));
+    // The copy is made from the file in pieces: its bytes here are done with.
+    converted.reset();
+    std::string().swap(bytes);
     ArchiveOutcome archived = archiveReport(folder, report, entry, fallback);
     if (stamped.time.empty()) archived.refusedTime = stamped.found ? stamped.text : std::string("nincs");
     return archived;
+}
+
+}  // namespace
+
+ArchiveOutcome archiveEarlierReport(const std::filesystem::path& folder, const std::filesystem::path& report,
+                                    const std::string& program) {
+    try {
+        return addEarlierReport(folder, report, program);
+    } catch (const std::bad_alloc&) {
+        return outOfMemory(ArchiveStatus::CannotRead, report);
+    }
 }
 
 namespace {

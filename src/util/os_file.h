@@ -121,6 +121,12 @@ std::vector<T> largeVector(std::size_t n) {
 // other failures.
 int createExclusive(const std::filesystem::path& file, std::string_view bytes);
 bool isAlreadyThere(int errorCode);
+// The same with the content written piece by piece: once the file is made,
+// `fill` is called with a function that writes one piece (0 or the system
+// error code) and returns 0 or the code of what failed, which removes the
+// file. Flushed with its folder, as above.
+using PieceWriter = std::function<int(std::string_view piece)>;
+int createExclusive(const std::filesystem::path& file, const std::function<int(const PieceWriter&)>& fill);
 
 // Who this process is: the machine's name, the user's, the process id.
 struct ProcessIdentity {

@@ -136,11 +136,25 @@ int FileHold::take(const std::filesystem::path& file) {
 }
 
 int createExclusive(const std::filesystem::path& file, std::string_view bytes) {
+    return createExclusive(file, [bytes](const PieceWriter& write) { return write(bytes); });
+}
+
+int createExclusive(const std::filesystem::path& file, const std::function<int(const PieceWriter&)>& fill) {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return errno != 0 ? errno : EIO;
-    int err = 0;
-    if (::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) || ::fsync(fd) != 0)
-        err = errno != 0 ? errno : EIO;
+    // A short write (a full disk) is written on: the next one tells why.
+    const PieceWriter write = [fd](std::string_view piece) {
+        while (!piece.empty()) {
+            errno = 0;
+            const ssize_t n = ::write(fd, piece.data(), piece.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return errno != 0 ? errno : EIO;
+            piece.remove_prefix(static_cast<std::size_t>(n));
+        }
+        return 0;
+    };
+    int err = fill(write);
+    if (err == 0 && ::fsync(fd) != 0) err = errno != 0 ? errno : EIO;
     ::close(fd);
     if (err != 0) ::unlink(file.c_str());  // never a half file (a full disk, a share gone)
     return err != 0 ? err : syncFolder(folderOf(file));

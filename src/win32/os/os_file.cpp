@@ -1,6 +1,7 @@
 // Windows side of util/os_file.h, linked into the core of the Windows build.
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
 
@@ -182,14 +183,25 @@ std::wstring expanded(const std::wstring& value) {
 }  // namespace
 
 int createExclusive(const std::filesystem::path& file, std::string_view bytes) {
+    return createExclusive(file, [bytes](const PieceWriter& write) { return write(bytes); });
+}
+
+int createExclusive(const std::filesystem::path& file, const std::function<int(const PieceWriter&)>& fill) {
     HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return lastError();
-    DWORD written = 0;
-    int err = 0;
-    if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written != bytes.size() ||
-        !FlushFileBuffers(h))
-        err = lastError();
+    const PieceWriter write = [h](std::string_view piece) {
+        while (!piece.empty()) {
+            const DWORD size = static_cast<DWORD>(std::min<std::size_t>(piece.size(), std::size_t{1} << 30));
+            DWORD written = 0;
+            if (!WriteFile(h, piece.data(), size, &written, nullptr)) return lastError();
+            if (written == 0) return static_cast<int>(ERROR_HANDLE_DISK_FULL);
+            piece.remove_prefix(written);
+        }
+        return 0;
+    };
+    int err = fill(write);
+    if (err == 0 && !FlushFileBuffers(h)) err = lastError();
     CloseHandle(h);
     if (err != 0) DeleteFileW(file.c_str());  // never a half file (a full disk, a share gone)
     return err != 0 ? err : syncFolder(folderOf(file));
