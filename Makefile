@@ -57,18 +57,16 @@ winrun: win32 $(if $(filter win64,$(WINARCH)),win64)
 
 exe: winrun
 
-# Every test: the native unit tests, the same tests built with the address
-# and undefined-behaviour sanitizers, the threaded steps' tests under
-# ThreadSanitizer, and the Windows programs under Wine.
 lint:
 	scripts/install-deps.sh native lint
 	scripts/lint.sh
 
-test: winrun native sanitize tsan lint
-	scripts/install-deps.sh wine gui dist
-	cd $(SANITIZE) && ctest --output-on-failure -j$(JOBS) -E '^wine\.' > ctest.log 2>&1 \
-	  || { cat ctest.log; exit 1; }; tail -n 3 ctest.log
-	cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
+# Every test: the native unit tests, the same tests built with the address
+# and undefined-behaviour sanitizers, the threaded steps' tests under
+# ThreadSanitizer, the static checks, and the Windows programs under Wine
+# (scripts/test.sh runs those beside the other builds).
+test: winrun native
+	MAKE="$(MAKE)" JOBS=$(JOBS) scripts/test.sh
 
 # The fast inner loop: the native unit tests only.
 check:

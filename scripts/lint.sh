@@ -31,7 +31,7 @@ up=$(git grep -n -E '^#\s*include "' -- 'src/*.cpp' 'src/*.h' | awk '
           print path " includes " inc }')
 [ -n "$up" ] && { echo "Includes that point up the folder order:"; echo "$up"; failed=1; }
 
-out=$(cppcheck --enable=warning,performance,portability --std=c++20 --inline-suppr --quiet --error-exitcode=1 \
+out=$(cppcheck -j "$(nproc)" --enable=warning,performance,portability --std=c++20 --inline-suppr --quiet --error-exitcode=1 \
     -I src $sources 2>&1) || failed=1
 [ -n "$out" ] && { echo "$out"; failed=1; }
 
