@@ -21,7 +21,7 @@ stop_wine() { kill -- "-$wine" 2>/dev/null; wait "$wine" 2>/dev/null; }
 trap 'stop_wine; exit 130' INT TERM
 
 show() {  # show LOG STATUS: the whole log on a failure, else its summary
-    if [ "$2" -ne 0 ]; then cat "$1"; else tail -n 3 "$1"; fi
+    if [ "$2" -ne 0 ]; then cat "$1"; else echo "$1: $(grep -E 'tests passed' "$1")"; fi
 }
 
 if ! "$make" --no-print-directory sanitize tsan lint; then
