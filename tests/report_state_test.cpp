@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
 
 #include "archive/report_archive.h"
@@ -102,7 +103,12 @@ TEST(ReportState, EveryStepFromEveryStateAndTheSameUserRule) {
     using S = ReportState;
     using R = RoadStatus;
     const std::time_t now = noonOf("2026-12-09");
-    const std::string saver = thisProcess().user;
+    // Anyone can set $USER: the lines name the process's own account, so that the
+    // other officer's approvals below stand even when the variable claims to be them.
+    const char* user = std::getenv("USER");
+    const std::optional<std::string> userWas = user ? std::optional<std::string>(user) : std::nullopt;
+    setenv("USER", std::string(kOther).c_str(), 1);
+    const std::string saver = accountName();
     std::string shouted = saver;
     for (char& c : shouted) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     struct Case {
@@ -153,6 +159,53 @@ TEST(ReportState, EveryStepFromEveryStateAndTheSameUserRule) {
         EXPECT_EQ(readArchiveLog(dir / "Archivum", err).size(), 1u);  // the report read once
         EXPECT_EQ(findings(dir / "Archivum"), "");
     }
+    if (userWas) setenv("USER", userWas->c_str(), 1);
+    else unsetenv("USER");
+}
+
+// An approval whose copy for the outbox failed is given again and makes the
+// copy; once the file to sign is there, approving again is refused. A step
+// in an archive without a log says there is no report, not a failed write.
+TEST(ReportState, AnApprovalMakesItsOutboxCopyAgainAndNoLogIsNoReport) {
+    using R = RoadStatus;
+    const std::time_t now = noonOf("2026-12-09");
+    const auto dir = freshTempDir("road-outbox");
+    const std::string sha = archived(dir, now);
+    reach(dir, sha, ReportState::AwaitingApproval, now);
+    writeFile(dir / "nem-mappa", "");
+    auto approve = [&](const std::filesystem::path& outbox, std::string_view account = kOther) {
+        RoadStep s;
+        s.to = ReportState::Approved;
+        s.prefix = sha;
+        s.account = std::string(account);
+        s.approvalOn = true;
+        s.outbox = outbox;
+        s.program = "teszt";
+        return moveReport(dir / "Archivum", s, now);
+    };
+    const struct {
+        std::filesystem::path outbox;
+        std::string_view account;
+        R status;
+    } cases[] = {
+        {dir / "nem-mappa" / "Kimeno", kOther, R::OutboxFailed},
+        {dir / "Kimeno", accountName(), R::OwnReport},
+        {dir / "Kimeno", kOther, R::Done},
+        {dir / "Kimeno", kOther, R::NotAllowed},
+    };
+    for (const auto& c : cases) {
+        const RoadOutcome o = approve(c.outbox, c.account);
+        EXPECT_EQ(o.status, c.status) << roadText(o);
+        EXPECT_EQ(stateOf(dir), ReportState::Approved);
+    }
+    EXPECT_EQ(readFile(dir / "Kimeno" / "jelentes.xml"), kReport);
+    EXPECT_EQ(logLines(dir / "Archivum").size(), 4u);  // header, save, request, one approval
+    EXPECT_EQ(findings(dir / "Archivum"), "");
+
+    const RoadOutcome none = moveReport(dir / "nincs", {}, now);
+    EXPECT_EQ(none.status, R::NoLog);
+    EXPECT_EQ(roadText(none).find("nem tudtam"), std::string::npos) << roadText(none);
+    EXPECT_NE(roadText(none).find("nincs jelent"), std::string::npos) << roadText(none);
 }
 
 // A prefix names exactly one report: too short, not hex, none or several

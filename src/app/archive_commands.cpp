@@ -119,7 +119,7 @@ void showEarlierReports(AppState& state, Shell& shell) {
         ListRequest list;
         list.countText = u("Archivált jelentések: " + std::to_string(entries.size()) + " (" +
                            utf16ToCp1250(state.archiveFolder.u16string()) + ")" +
-                           (late > 0 ? "; " + overdueText(late) : std::string()));
+                           (late > 0 ? "; késik: " + std::to_string(late) : std::string()));
         list.headers = {u("Időpont"),    u("Művelet"),          u("Jelentés"),        u("Cégjegyzék"),
                         u("Cégnyilvántartás"), u("Számlaszámváltozás"), u("SHA-256"), u("Állapot"), u("Napja")};
         list.widths = {120, 62, 160, 75, 105, 120, 100, 130, 50};
