@@ -3,8 +3,12 @@
 #include <cstdlib>
 #include <optional>
 
+#include "app/archive_commands.h"
+#include "app/commands.h"
 #include "archive/report_archive.h"
 #include "archive/report_state.h"
+#include "fake_shell.h"
+#include "report/report_writer.h"
 #include "text/cp1250.h"
 #include "test_support.h"
 #include "util/os_file.h"
@@ -340,4 +344,107 @@ TEST(ReportState, OverdueReportsAndTheReceiptsReport) {
     EXPECT_EQ(reportOfReceipt("Hash: " + roads[1].report.sha256 + "\r\n", roads), std::optional<std::size_t>(1));
     EXPECT_EQ(reportOfReceipt("Csatolt: ELSO.XML\r\n", roads), std::optional<std::size_t>(0));
     EXPECT_EQ(reportOfReceipt("semmi", roads), std::nullopt);
+}
+
+namespace {
+
+// A report of register rows written and archived at `when`, awaiting
+// approval, saved as if by another officer (the log's user fields
+// rewritten and chained again); its SHA-256.
+std::string awaitingFromAnother(const std::filesystem::path& dir, AppState& state, const char* name,
+                                const std::vector<std::string>& accounts, std::time_t when) {
+    TestTables r;
+    for (const std::string& a : accounts) r.tables.appendRow(ViewRegister, registerRow("0109123456", "12345676", a, "2026-11-02"));
+    EXPECT_EQ(WriteReport(dir / name, r.tables, SettingsFile(dir / "Kovirant.ini")).status, ReportStatus::Written);
+    const ArchiveOutcome o = archiveReport(state.archiveFolder, dir / name, {kActionSave, {accounts.size(), 0, 0}, "teszt", ""}, when);
+    EXPECT_TRUE(o.ok()) << archiveText(o);
+    EXPECT_TRUE(requestApproval(state.archiveFolder, o.sha256, "teszt", when).ok());
+    std::vector<std::string> lines = logLines(state.archiveFolder);
+    for (std::size_t i = lines.size() - 2; i < lines.size(); ++i) {
+        const std::size_t user = lines[i].find(';', lines[i].find(';') + 1) + 1;
+        lines[i].replace(user, lines[i].find(';', user) - user, kOther);
+    }
+    rewriteChained(state.archiveFolder, lines);
+    return o.sha256;
+}
+
+}  // namespace
+
+// "Korábbi jelentések" takes a report along its road: each line offers the
+// steps its state allows; the approver sees the rows, the check and the
+// difference against the last approved report; the approval copies the file
+// to sign to the outbox; the sending takes the time offered; a receipt
+// proposes the report it names and opens from the list; the officer who
+// saved a report is refused its approval with the rule's own words.
+TEST(ReportState, TheListTakesAReportAlongItsRoad) {
+    using A = ArchiveListChoice::Action;
+    const auto dir = freshTempDir("road-window");
+    TestTables t;
+    AppState state{t.tables};
+    FakeShell shell;
+    onCreate(state, shell, dir);
+    state.approvalOn = true;
+    state.outboxFolder = dir / "Kimeno";
+    state.now = [] { return noonOf("2026-12-09"); };
+    const std::string first = awaitingFromAnother(dir, state, "elso.xml",
+                                                  {"111111110000000000000000", "222222220000000000000000"}, noonOf("2026-12-08"));
+    writeFile(dir / "nyugta.eml", "Subject: elso.xml\r\n\r\nhiba\r\n");
+    shell.files = {dir / "nyugta.eml"};
+    std::vector<ApprovalRequest> reviews;
+    shell.approval = [&](const ApprovalRequest& r) {
+        reviews.push_back(r);
+        return ApprovalAnswer{ApprovalAnswer::Action::Approve, {}};
+    };
+    shell.receipt = [](const ReceiptRequest& r) { return ReceiptAnswer{r.proposed, false, u"hibás cégszám"}; };
+    const A script[] = {A::Approve, A::MarkSent, A::Receipt, A::OpenReceipt, A::Close};
+    std::vector<unsigned> offered;
+    std::size_t run = 0;
+    shell.archiveList = [&](const ArchiveListRequest& r) {
+        offered.push_back(r.actions(0));
+        return ArchiveListChoice{script[run++], 0};
+    };
+    onCommand(state, shell, kCmdEarlierReports);
+    EXPECT_EQ(offered, (std::vector<unsigned>{kLineApprove, kLineMarkSent, kLineReceipt, kLineOpenReceipt, kLineOpenReceipt}));
+    int err = 0;
+    std::vector<ReportRoad> roads = readReportRoads(state.archiveFolder, err);
+    ASSERT_EQ(roads.size(), 1u);
+    EXPECT_EQ(roads[0].state, ReportState::Refused);
+    EXPECT_EQ(roads[0].note, cp1250ToUtf8("hibás cégszám"));
+    EXPECT_EQ(roads[0].since, "2026-12-09 12:00:00");  // the receipt's; the sending took the time offered
+    EXPECT_EQ(readFile(dir / "Kimeno" / "elso.xml"), readFile(dir / "elso.xml"));
+    ASSERT_EQ(shell.opened.size(), 1u);
+    EXPECT_EQ(shell.opened[0], copyPath(state.archiveFolder, roads[0].receiptCopy));
+    ASSERT_EQ(reviews.size(), 1u);
+    const std::string review = utf16ToCp1250(reviews[0].review);
+    EXPECT_NE(review.find("Sorok: Cégjegyzék: 2, "), std::string::npos) << review;
+    EXPECT_NE(review.find("Ellenőrzés: 0 hibás sor, 2 figyelmeztetés.\r\n   Cégjegyzék 1. sor: Figyelmeztetés: határidőn túl"),
+              std::string::npos) << review;
+    EXPECT_NE(review.find("Korábban jóváhagyott jelentés nincs"), std::string::npos) << review;
+
+    // The next report, one row kept, one gone, one new: the difference against the first.
+    awaitingFromAnother(dir, state, "masodik.xml", {"111111110000000000000000", "333333330000000000000000"},
+                        noonOf("2026-12-09"));
+    run = 0;
+    const A again[] = {A::Approve, A::Close};
+    shell.archiveList = [&](const ArchiveListRequest&) { return ArchiveListChoice{again[run++], 0}; };
+    onCommand(state, shell, kCmdEarlierReports);
+    ASSERT_EQ(reviews.size(), 2u);
+    const std::string diff = utf16ToCp1250(reviews[1].review);
+    EXPECT_NE(diff.find("Eltérés a legutóbb jóváhagyott jelentéstől (elso.xml (2026-12-08 12:00:00)):"), std::string::npos)
+        << diff;
+    EXPECT_NE(diff.find("Új sorok: 1\r\n   + Cégjegyzék: 0109123456 12345676 333333330000000000000000"),
+              std::string::npos) << diff;
+    EXPECT_NE(diff.find("Elmaradt sorok: 1\r\n   - Cégjegyzék: 0109123456 12345676 222222220000000000000000"),
+              std::string::npos) << diff;
+
+    // Saved by this very officer: refused before anything is shown.
+    archived(dir, noonOf("2026-12-09"), "sajat.xml");
+    const std::string own = readReportRoads(state.archiveFolder, err).back().report.sha256;
+    ASSERT_TRUE(requestApproval(state.archiveFolder, own, "teszt", noonOf("2026-12-09")).ok());
+    run = 0;
+    shell.archiveList = [&](const ArchiveListRequest&) { return ArchiveListChoice{again[run++], 0}; };
+    onCommand(state, shell, kCmdEarlierReports);
+    EXPECT_EQ(reviews.size(), 2u);
+    EXPECT_EQ(shell.lastText(), "A jelentést Ön készítette; jóváhagyását másik ügyintéző adhatja meg.");
+    EXPECT_EQ(findings(state.archiveFolder), "");
 }

@@ -194,12 +194,6 @@ int makeReceiptCopy(const std::filesystem::path& folder, const ReceiptName& name
 // "YYYY-MM-DD HH:MM" with a real day and time.
 bool validMinute(std::string_view t) { return t.size() == 16 && validTime(std::string(t) + ":00"); }
 
-// Where the file to sign of an approved report goes: the report's own file name.
-std::filesystem::path outboxFileOf(const ReportRoad& road, const std::filesystem::path& outbox) {
-    const std::string name = lastName(road.report.report);
-    return outbox / logPath(name.empty() ? lastName(road.report.copy) : name);
-}
-
 void copyToOutbox(const std::filesystem::path& folder, const ReportRoad& road, const RoadStep& step, RoadOutcome& out) {
     std::string bytes;
     int err = readFile(copyPath(folder, road.report.copy), bytes);
@@ -328,6 +322,11 @@ RoadOutcome appendStep(const std::filesystem::path& folder, const RoadStep& step
 
 }  // namespace
 
+std::filesystem::path outboxFileOf(const ReportRoad& road, const std::filesystem::path& outbox) {
+    const std::string name = lastName(road.report.report);
+    return outbox / logPath(name.empty() ? lastName(road.report.copy) : name);
+}
+
 RoadOutcome moveReport(const std::filesystem::path& folder, const RoadStep& step, std::time_t now) {
     return appendStep(folder, step, now, false);
 }
@@ -413,6 +412,8 @@ std::optional<std::time_t> localTimeOf(std::string_view text) {
     return v;
 }
 
+std::string minuteText(std::time_t now) { return stamp(now, "%Y-%m-%d %H:%M"); }
+
 long long daysSince(std::string_view time, std::time_t now) {
     const std::optional<std::time_t> t = localTimeOf(time);
     if (!t || *t > now) return 0;
@@ -434,39 +435,48 @@ bool isOverdue(const ReportRoad& road, const RoadLimits& limits, std::time_t now
     return false;
 }
 
-namespace {
+std::string rowKey(ViewKind kind, std::span<const std::string_view> cells) {
+    std::string row(1, static_cast<char>('0' + kind));
+    for (std::string_view c : cells) row.append("\x1F").append(c);
+    return row;
+}
 
-// A report's rows, each as its cells joined, or nothing when it cannot be read.
-std::optional<std::set<std::string>> rowsOfCopy(const std::filesystem::path& folder, const ArchiveLogEntry& e) {
-    if (!copyStaysInside(e.copy)) return std::nullopt;
-    std::string bytes;
-    if (readFile(copyPath(folder, e.copy), bytes) != 0) return std::nullopt;
-    const std::string text = reportTextOf(bytes);
-    RecordTables tables;
-    if (ReloadReportBytes(text, tables).status != ReloadStatus::Completed) return std::nullopt;
+std::set<std::string> rowKeys(const RecordTables& tables) {
     std::set<std::string> rows;
+    std::vector<std::string_view> cells;
     for (ViewKind k : kAllKinds) {
         const MemoryTable& t = tables.table(k);
         for (std::size_t r = 0; r < t.rowCount(); ++r) {
-            std::string row(1, static_cast<char>('0' + k));
-            for (std::size_t c = 0; c < columnCount(k); ++c) row.append("\x1F").append(t.cell(r, c));
-            rows.insert(std::move(row));
+            cells.clear();
+            for (std::size_t c = 0; c < columnCount(k); ++c) cells.push_back(t.cell(r, c));
+            rows.insert(rowKey(k, cells));
         }
     }
     return rows;
 }
 
-}  // namespace
+bool loadCopy(const std::filesystem::path& folder, const ArchiveLogEntry& e, RecordTables& tables) {
+    if (!copyStaysInside(e.copy)) return false;
+    std::string bytes;
+    if (readFile(copyPath(folder, e.copy), bytes) != 0) return false;
+    return ReloadReportBytes(reportTextOf(bytes), tables).status == ReloadStatus::Completed;
+}
+
+std::optional<std::set<std::string>> reportRows(const std::filesystem::path& folder, const ArchiveLogEntry& e) {
+    RecordTables tables;
+    if (!loadCopy(folder, e, tables)) return std::nullopt;
+    return rowKeys(tables);
+}
 
 std::vector<bool> mendedReports(const std::filesystem::path& folder, const std::vector<ReportRoad>& roads) {
     std::vector<bool> mended(roads.size(), false);
     for (std::size_t i = 0; i < roads.size(); ++i) {
         if (roads[i].state != ReportState::Refused) continue;
-        const auto refused = rowsOfCopy(folder, roads[i].report);
+        const auto refused = reportRows(folder, roads[i].report);
         if (!refused) continue;
         for (std::size_t j = 0; j < roads.size() && !mended[i]; ++j) {
             if (j == i || roads[j].report.time <= roads[i].report.time) continue;
-            if (const auto later = rowsOfCopy(folder, roads[j].report))
+            if (const auto later = reportRows(folder, roads[j].report))
                 mended[i] = std::includes(later->begin(), later->end(), refused->begin(), refused->end());
         }
     }

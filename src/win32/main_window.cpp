@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "../../resources/resource.h"
+#include "app/archive_commands.h"
 #include "app/commands.h"
 #include "app/recovery_commands.h"
 #include "win32/dialogs.h"
@@ -64,6 +65,7 @@ bool MainWindow::create(HINSTANCE inst) {
     SetFocus(lists[ViewRegister].hwnd());
     // Rows an earlier run left unsaved are offered before any input is taken.
     kovirant::offerRecovery(state, shell, std::time(nullptr));
+    kovirant::showOverdueLine(state, shell);
     refresh();
     return true;
 }
