@@ -5,6 +5,7 @@
 
 #include "app/archive_commands.h"
 #include "app/commands.h"
+#include "archive/account_history.h"
 #include "archive/report_archive.h"
 #include "archive/report_state.h"
 #include "fake_shell.h"
@@ -447,4 +448,55 @@ TEST(ReportState, TheListTakesAReportAlongItsRoad) {
     EXPECT_EQ(reviews.size(), 2u);
     EXPECT_EQ(shell.lastText(), "A jelentést Ön készítette; jóváhagyását másik ügyintéző adhatja meg.");
     EXPECT_EQ(findings(state.archiveFolder), "");
+}
+
+// The check warns of a late row whose only archived report is on its road
+// but not accepted; not of one in time, nor of one a report accepted since
+// holds, nor of one whose report is merely "mentve" (as every report of a
+// log from before the road is): that check says what it always said.
+TEST(ReportState, TheCheckWarnsOfALateRowWhoseOnlyReportWasNotAccepted) {
+    using S = ReportState;
+    const std::time_t saved = noonOf("2026-12-01");
+    const struct {
+        S state;
+        const char* opening;
+        bool acceptedSince;
+        bool warned;
+    } cases[] = {
+        {S::Refused, "2026-11-02", false, true},  {S::Sent, "2026-11-02", false, true},
+        {S::Returned, "2026-11-02", false, true}, {S::AwaitingApproval, "2026-11-02", false, true},
+        {S::Accepted, "2026-11-02", false, false}, {S::Saved, "2026-11-02", false, false},
+        {S::Refused, "2026-12-05", false, false}, {S::Refused, "2026-11-02", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(stateName(c.state)) + " " + c.opening + (c.acceptedSince ? " accepted since" : ""));
+        const auto dir = freshTempDir("road-check");
+        TestTables t;
+        t.tables.appendRow(ViewRegister, registerRow("0109123456", "12345676", "111111110000000000000000", c.opening));
+        ASSERT_EQ(WriteReport(dir / "r.xml", t.tables, SettingsFile(dir / "Kovirant.ini")).status, ReportStatus::Written);
+        const ArchiveOutcome o = archiveReport(dir / "Archivum", dir / "r.xml", {kActionSave, {1, 0, 0}, "teszt", ""}, saved);
+        ASSERT_TRUE(o.ok());
+        reach(dir, o.sha256, c.state, saved);
+        if (c.acceptedSince) {
+            writeFile(dir / "r2.xml", readFile(dir / "r.xml") + "<!-- ujra -->");
+            const ArchiveOutcome again =
+                archiveReport(dir / "Archivum", dir / "r2.xml", {kActionSave, {1, 0, 0}, "teszt", ""}, saved + 60);
+            reach(dir, again.sha256, S::Accepted, saved + 60);
+        }
+        int err = 0;
+        const AccountHistory h = AccountHistory::build(dir / "Archivum", err);
+        CheckOptions options;
+        options.checkDay = localDay(noonOf("2026-12-09"));
+        options.history = historyForCheck(h, historyRoads(dir / "Archivum", h));
+        const RowCheck check = checkAllRows(t.tables, 20, 18, options);
+        std::string warned;
+        for (const RowWarning& w : check.warnings)
+            if (w.what == WarningKind::NotAccepted) warned = warningText(check, w);
+        EXPECT_EQ(!warned.empty(), c.warned) << warned;
+        if (c.warned) {
+            EXPECT_EQ(warned, "Figyelmeztetés: határidőn túl, és az egyetlen archivált jelentés, amely tartalmazza, nincs "
+                              "elfogadva: 2026/2026-12-01_120000_r.xml (2026-12-01 12:00:00): " +
+                                  std::string(stateName(c.state)));
+        }
+    }
 }
