@@ -330,12 +330,15 @@ int wmain(int argc, wchar_t** argv) {
         {L"undo", undoAndRedo},         {L"journal", recoveryJournal},    {L"archive", archiveAndHistory},
         {L"window", windowAndKeyboard},     {L"msaa", screenReaderNames},
     };
-    // Run only when named: the installed program, by the package test.
+    // Run only when named: the installed program (the package test), the road's two runs
+    // around another officer's approval (scripts/wine-road-test.sh).
     const struct {
         const wchar_t* name;
         void (*run)();
     } onRequest[] = {
         {L"installed", installedProgram},
+        {L"road-save", roadSaveForApproval},
+        {L"road-send", roadSendAndReceipt},
     };
     // A scenario named as the fifth argument runs alone.
     bool ran = false;

@@ -52,6 +52,9 @@ void archiveAndHistory();
 // "Egyeztetés a cégjegyzékkel..." over the archive in `dir`, the register table holding an archived report.
 void reconcileInWindow(App& app, const std::wstring& dir);
 void installedProgram();
+// The report's road, before and after another officer's approval.
+void roadSaveForApproval();
+void roadSendAndReceipt();
 void windowAndKeyboard();
 void screenReaderNames();
 
