@@ -210,31 +210,56 @@ void copyToOutbox(const std::filesystem::path& folder, const ReportRoad& road, c
     }
 }
 
+// An approval whose file to sign is missing from the outbox (its copy failed, or it was
+// removed) is given again: the copy is made anew, the log holds the approval already.
+bool approvedWithoutItsCopy(const ReportRoad& road, const RoadStep& step) {
+    std::error_code ec;
+    return step.to == ReportState::Approved && road.state == ReportState::Approved && step.approvalOn &&
+           !step.outbox.empty() && !std::filesystem::exists(outboxFileOf(road, step.outbox), ec);
+}
+
+// Why the step cannot be taken from the report's state by `account`; Done when it can.
+RoadStatus refusal(const ReportRoad& road, const RoadStep& step, const std::string& account, bool afterSave,
+                   bool copyAgain) {
+    // Awaiting approval, or with the release on never asked for it: not to be sent.
+    if (step.to == ReportState::Sent &&
+        (road.state == ReportState::AwaitingApproval || (step.approvalOn && road.state == ReportState::Saved)))
+        return RoadStatus::NeedsApproval;
+    if (!copyAgain &&
+        (!allowedTransition(road.state, step.to) || (step.to == ReportState::AwaitingApproval && !afterSave)))
+        return RoadStatus::NotAllowed;
+    if (step.to == ReportState::Approved || step.to == ReportState::Returned)
+        for (const std::string& saver : road.savedBy)
+            if (sameAccount(saver, account)) return RoadStatus::OwnReport;
+    return RoadStatus::Done;
+}
+
+// What the step needs before the log's lock is taken; false: `out` says why not.
+bool readyToLock(const std::filesystem::path& folder, const RoadStep& step, bool withReceipt, std::string& receipt,
+                 RoadOutcome& out) {
+    auto fail = [&out](RoadStatus status, const std::filesystem::path& file, int err) {
+        out.status = status;
+        out.failed = file;
+        out.errorCode = err;
+        return false;
+    };
+    if (step.to == ReportState::Sent && !step.sentAt.empty() && !validMinute(step.sentAt))
+        return fail(RoadStatus::BadTime, {}, 0);
+    // The receipt read before the lock is taken: a slow share holds no one up.
+    if (withReceipt)
+        if (const int err = readFile(step.receipt, receipt)) return fail(RoadStatus::CannotRead, step.receipt, err);
+    // Without a log there is no report to move, nor a folder for the lock.
+    if (const OpenedFile probe = openFile(logOf(folder), "rb"); !probe && isMissingFile(probe.error))
+        return fail(RoadStatus::NoLog, logOf(folder), probe.error);
+    return true;
+}
+
 RoadOutcome appendStep(const std::filesystem::path& folder, const RoadStep& step, std::time_t now, bool afterSave) {
     RoadOutcome out;
     out.to = step.to;
-    if (step.to == ReportState::Sent && !step.sentAt.empty() && !validMinute(step.sentAt)) {
-        out.status = RoadStatus::BadTime;
-        return out;
-    }
-    // The receipt read before the lock is taken: a slow share holds no one up.
     std::string receipt;
     const bool withReceipt = step.to == ReportState::Accepted || step.to == ReportState::Refused;
-    if (withReceipt) {
-        if (const int err = readFile(step.receipt, receipt)) {
-            out.status = RoadStatus::CannotRead;
-            out.failed = step.receipt;
-            out.errorCode = err;
-            return out;
-        }
-    }
-    // Without a log there is no report to move, nor a folder for the lock.
-    if (const OpenedFile probe = openFile(logOf(folder), "rb"); !probe && isMissingFile(probe.error)) {
-        out.status = RoadStatus::NoLog;
-        out.failed = logOf(folder);
-        out.errorCode = probe.error;
-        return out;
-    }
+    if (!readyToLock(folder, step, withReceipt, receipt, out)) return out;
     FileLock lock;
     if (!lockLog(lock, folder, out, RoadStatus::Busy, RoadStatus::LogFailed)) return out;
     std::string log;
@@ -257,25 +282,11 @@ RoadOutcome appendStep(const std::filesystem::path& folder, const RoadStep& step
     out.sha256 = road.report.sha256;
     out.copy = road.report.copy;
     const std::string account = step.account.empty() ? accountName() : step.account;
-    auto refuse = [&out](RoadStatus s) {
-        out.status = s;
+    const bool copyAgain = approvedWithoutItsCopy(road, step);
+    if (const RoadStatus refused = refusal(road, step, account, afterSave, copyAgain); refused != RoadStatus::Done) {
+        out.status = refused;
         return out;
-    };
-    // Awaiting approval, or with the release on never asked for it: not to be sent.
-    if (step.to == ReportState::Sent &&
-        (road.state == ReportState::AwaitingApproval || (step.approvalOn && road.state == ReportState::Saved)))
-        return refuse(RoadStatus::NeedsApproval);
-    // An approval whose file to sign is missing from the outbox (its copy failed, or it was
-    // removed) is given again: the copy is made anew, the log holds the approval already.
-    std::error_code ec;
-    const bool copyAgain = step.to == ReportState::Approved && road.state == ReportState::Approved && step.approvalOn &&
-                           !step.outbox.empty() && !std::filesystem::exists(outboxFileOf(road, step.outbox), ec);
-    if (!copyAgain &&
-        (!allowedTransition(road.state, step.to) || (step.to == ReportState::AwaitingApproval && !afterSave)))
-        return refuse(RoadStatus::NotAllowed);
-    if (step.to == ReportState::Approved || step.to == ReportState::Returned)
-        for (const std::string& saver : road.savedBy)
-            if (sameAccount(saver, account)) return refuse(RoadStatus::OwnReport);
+    }
     if (copyAgain) {
         lock.release();
         copyToOutbox(folder, road, step, out);

@@ -70,6 +70,7 @@ void roadSaveForApproval() {
                                                                                         narrow(app.itemText(list, 0, 7)) + "\"");
     results.check(enabled(d, IDB_ARCHIVE_APPROVE) && !enabled(d, IDB_ARCHIVE_SENT) && !enabled(d, IDB_ARCHIVE_RECEIPT),
                   "only \"Jóváhagyás...\" is offered for it");
+    SendMessageW(list, LVM_SCROLL, 600, 0);  // the state in the picture
     Sleep(300);
     shot(L"road-awaiting");
     press(d, IDB_ARCHIVE_APPROVE);
@@ -139,6 +140,7 @@ void roadSendAndReceipt() {
     again.selectItem(list, 0);
     results.check(waitFor([&] { return again.itemText(list, 0, 7) == L"elfogadva" && enabled(d, IDB_ARCHIVE_OPEN_RECEIPT); }, 5000),
                   "the list shows it accepted and opens its receipt: \"" + narrow(again.itemText(list, 0, 7)) + "\"");
+    SendMessageW(list, LVM_SCROLL, 600, 0);
     Sleep(300);
     shot(L"road-accepted");
     press(d, IDCANCEL);
