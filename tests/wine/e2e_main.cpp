@@ -203,12 +203,7 @@ void hungarianLongPath() {
     results.check(report.size() >= 250, "a report path of " + std::to_string(report.size()) + " characters");
     App app;
     if (!app.start(exe, dir)) return;
-    app.command(IDM_LOAD_REPORT);
-    openFile(app, L"Kovirant forr\u00E1s file megnyit\u00E1sa", path(examples, L"report.xml"), "report load");
-    waitFor([&] { return app.menuEnabled(IDM_SAVE_REPORT); });
-    app.command(IDM_SAVE_REPORT);
-    openFile(app, L"Sz\u00E1mla ment\u00E9s file megad\u00E1sa", report, "save under a long Hungarian path");
-    answer(app, L"A jelent\u00E9s sikeresen elk\u00E9sz\u00FClt", IDOK, "saved under the long Hungarian path");
+    saveExampleReport(app, report, "save under a long Hungarian path", "saved under the long Hungarian path");
     app.command(IDM_LOAD_REPORT);
     openFile(app, L"Kovirant forr\u00E1s file megnyit\u00E1sa", report, "load from the long Hungarian path");
     answer(app, L"Hozz\u00E1f\u0171zz\u00FCk az \u00FAj \u00E1llom\u00E1nyt a megl\u00E9v\u0151 adatokhoz?", IDYES,

@@ -53,12 +53,7 @@ void roadSaveForApproval() {
     writeBytes(path(dir, L"Kovirant.ini"), ini);
     App app;
     if (!app.start(exe, dir)) return;
-    app.command(IDM_LOAD_REPORT);
-    openFile(app, L"Kovirant forr\u00E1s file megnyit\u00E1sa", path(examples, L"report.xml"), "report load");
-    waitFor([&] { return app.menuEnabled(IDM_SAVE_REPORT); });
-    app.command(IDM_SAVE_REPORT);
-    openFile(app, L"Sz\u00E1mla ment\u00E9s file megad\u00E1sa", path(dir, L"december.xml"), "report save");
-    answer(app, L"A jelent\u00E9s sikeresen elk\u00E9sz\u00FClt", IDOK, "the success message");
+    saveExampleReport(app, path(dir, L"december.xml"));
     answer(app,
            L"A jelent\u00E9st archiv\u00E1ltam, \u00E1llapota: \"j\u00F3v\u00E1hagy\u00E1sra v\u00E1r\"; m\u00E1sik "
            L"\u00FCgyint\u00E9z\u0151 hagyhatja j\u00F3v\u00E1.",

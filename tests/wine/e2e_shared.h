@@ -39,6 +39,9 @@ bool answer(App& app, const std::wstring& text, int button, const std::string& w
             const std::wstring& shotName = L"");
 // Waits for a file dialog titled `title` and chooses `file` in it.
 bool openFile(App& app, const std::wstring& title, const std::wstring& file, const std::string& what);
+// Loads the example report and saves it as `target`, its success message answered.
+void saveExampleReport(App& app, const std::wstring& target, const std::string& saveWhat = "report save",
+                       const std::string& savedWhat = "the success message");
 
 void editorsAndRoad();
 void mendedFaults();
