@@ -190,13 +190,13 @@ TEST(ReportState, AnApprovalMakesItsOutboxCopyAgainAndNoLogIsNoReport) {
     };
     const struct {
         std::filesystem::path outbox;
-        std::string_view account;
+        std::string account;
         R status;
     } cases[] = {
-        {dir / "nem-mappa" / "Kimeno", kOther, R::OutboxFailed},
+        {dir / "nem-mappa" / "Kimeno", std::string(kOther), R::OutboxFailed},
         {dir / "Kimeno", accountName(), R::OwnReport},
-        {dir / "Kimeno", kOther, R::Done},
-        {dir / "Kimeno", kOther, R::NotAllowed},
+        {dir / "Kimeno", std::string(kOther), R::Done},
+        {dir / "Kimeno", std::string(kOther), R::NotAllowed},
     };
     for (const auto& c : cases) {
         const RoadOutcome o = approve(c.outbox, c.account);
@@ -388,7 +388,7 @@ TEST(ReportState, TheListTakesAReportAlongItsRoad) {
     state.outboxFolder = dir / "Kimeno";
     state.now = [] { return noonOf("2026-12-09"); };
     const std::string first = awaitingFromAnother(dir, state, "elso.xml",
-                                                  {"111111110000000000000000", "222222220000000000000000"}, noonOf("2026-12-08"));
+                                                  {"111111110000000000000000", "222222220000000000000000"}, noonOf("2026-12-07"));
     writeFile(dir / "nyugta.eml", "Subject: elso.xml\r\n\r\nhiba\r\n");
     shell.files = {dir / "nyugta.eml"};
     std::vector<ApprovalRequest> reviews;
@@ -399,13 +399,19 @@ TEST(ReportState, TheListTakesAReportAlongItsRoad) {
     shell.receipt = [](const ReceiptRequest& r) { return ReceiptAnswer{r.proposed, false, u"hibás cégszám"}; };
     const A script[] = {A::Approve, A::MarkSent, A::Receipt, A::OpenReceipt, A::Close};
     std::vector<unsigned> offered;
+    std::vector<std::string> counts;
     std::size_t run = 0;
     shell.archiveList = [&](const ArchiveListRequest& r) {
         offered.push_back(r.actions(0));
+        counts.push_back(utf16ToCp1250(r.countText));
         return ArchiveListChoice{script[run++], 0};
     };
     onCommand(state, shell, kCmdEarlierReports);
     EXPECT_EQ(offered, (std::vector<unsigned>{kLineApprove, kLineMarkSent, kLineReceipt, kLineOpenReceipt, kLineOpenReceipt}));
+    // Awaiting approval for two days: late, said in the list without sending the officer to it.
+    ASSERT_EQ(counts.size(), 5u);
+    EXPECT_TRUE(counts[0].ends_with("Archivum); késik: 1")) << counts[0];
+    EXPECT_TRUE(counts[1].ends_with("Archivum)")) << counts[1];
     int err = 0;
     std::vector<ReportRoad> roads = readReportRoads(state.archiveFolder, err);
     ASSERT_EQ(roads.size(), 1u);
@@ -431,7 +437,7 @@ TEST(ReportState, TheListTakesAReportAlongItsRoad) {
     onCommand(state, shell, kCmdEarlierReports);
     ASSERT_EQ(reviews.size(), 2u);
     const std::string diff = utf16ToCp1250(reviews[1].review);
-    EXPECT_NE(diff.find("Eltérés a legutóbb jóváhagyott jelentéstől (elso.xml (2026-12-08 12:00:00)):"), std::string::npos)
+    EXPECT_NE(diff.find("Eltérés a legutóbb jóváhagyott jelentéstől (elso.xml (2026-12-07 12:00:00)):"), std::string::npos)
         << diff;
     EXPECT_NE(diff.find("Új sorok: 1\r\n   + Cégjegyzék: 0109123456 12345676 333333330000000000000000"),
               std::string::npos) << diff;

@@ -65,26 +65,25 @@ void approveFromList(AppState& state, Shell& shell, const std::vector<ReportRoad
         say(shell, "A jelentést Ön készítette; jóváhagyását másik ügyintéző adhatja meg.", MessageIcon::Warning);
         return;
     }
-    if (auto policy = policyPath(kOutboxPolicyValue))
-        if (const std::string fault = policyValueFault(kOutboxPolicyValue, *policy); !fault.empty()) {
-            say(shell, fault, MessageIcon::Warning);
-            return;
-        }
     RoadStep step;
     step.to = ReportState::Approved;
     step.prefix = road.report.sha256;
     step.outbox = state.outboxFolder;
     // Approved already, its file to sign missing: the copy is made again, there is nothing to review.
-    if (road.state == ReportState::Approved) {
-        take(state, shell, step);
-        return;
+    if (road.state != ReportState::Approved) {
+        const ApprovalAnswer answer = shell.runApproval({reportLine(road), u(approvalReview(state, roads, at))});
+        if (answer.action == ApprovalAnswer::Action::Cancel) return;
+        if (answer.action == ApprovalAnswer::Action::Return) {
+            step.to = ReportState::Returned;
+            step.note = cp1250ToUtf8(utf16ToCp1250(answer.reason));
+        }
     }
-    const ApprovalAnswer answer = shell.runApproval({reportLine(road), u(approvalReview(state, roads, at))});
-    if (answer.action == ApprovalAnswer::Action::Cancel) return;
-    if (answer.action == ApprovalAnswer::Action::Return) {
-        step.to = ReportState::Returned;
-        step.note = cp1250ToUtf8(utf16ToCp1250(answer.reason));
-    }
+    // An outbox policy value that cannot be used is said, and nothing approved.
+    if (auto policy = policyPath(kOutboxPolicyValue); policy && step.to == ReportState::Approved)
+        if (const std::string fault = policyValueFault(kOutboxPolicyValue, *policy); !fault.empty()) {
+            say(shell, fault, MessageIcon::Warning);
+            return;
+        }
     take(state, shell, step);
 }
 
