@@ -44,6 +44,12 @@ void press(HWND d, int id) {
     waitFor([&] { return !IsWindow(d); }, 5000);
 }
 
+// The same by the keyboard alone: a mnemonic, Enter.
+void keys(HWND d, std::initializer_list<WORD> down) {
+    pressKeys(d, down);
+    waitFor([&] { return !IsWindow(d); }, 5000);
+}
+
 }  // namespace
 
 void roadSaveForApproval() {
@@ -90,7 +96,7 @@ void roadSendAndReceipt() {
     results.check(app.itemText(list, 0, 7) == L"j\u00F3v\u00E1hagyva" && !enabled(d, IDB_ARCHIVE_APPROVE) &&
                       enabled(d, IDB_ARCHIVE_SENT),
                   "approved by the other officer, it may be marked sent: \"" + narrow(app.itemText(list, 0, 7)) + "\"");
-    press(d, IDB_ARCHIVE_SENT);
+    keys(d, {VK_MENU, 'E'});  // "&Elküldve"
     HWND when = app.waitDialog(L"Elk\u00FCldve");
     results.check(when != nullptr, "\"Elküldve\" asks the time, the present minute offered");
     if (!when) return;
@@ -100,7 +106,7 @@ void roadSendAndReceipt() {
     App::setText(when, IDE_SENT_TIME, typed);
     Sleep(300);
     shot(L"road-sent-time");
-    press(when, IDOK);
+    keys(when, {VK_RETURN});
     answer(app, L"A jelent\u00E9s (" + sha.substr(0, 12) + L") \u00E1llapota: elk\u00FCldve.", IDOK,
            "sent three days ago");
     d = app.waitDialog(kListCaption);
@@ -117,7 +123,7 @@ void roadSendAndReceipt() {
     writeBytes(receipt, "Subject: december.xml\r\n\r\nA bejelentes befogadva.\r\n");
     d = openList(again, list);
     if (!d) return;
-    press(d, IDB_ARCHIVE_RECEIPT);
+    keys(d, {VK_MENU, 'V'});  // "Térti&vevény..."
     openFile(again, L"A regisztr\u00E1ci\u00F3 t\u00E9rtivev\u00E9nye", receipt, "the receipt chosen");
     HWND r = again.waitDialog(L"T\u00E9rtivev\u00E9ny");
     results.check(r != nullptr, "\"Tértivevény\" asks whose it is and what it says");
@@ -127,7 +133,7 @@ void roadSendAndReceipt() {
                   "the report it names is proposed, as accepted");
     Sleep(300);
     shot(L"road-receipt");
-    press(r, IDOK);
+    keys(r, {VK_RETURN});
     answer(again, L"A jelent\u00E9s (" + sha.substr(0, 12) + L") \u00E1llapota: elfogadva.", IDOK, "the receipt attached");
     d = again.waitDialog(kListCaption);
     if (!d) return;
