@@ -13,7 +13,7 @@ target_include_directories(Kovirant PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_compile_definitions(Kovirant PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601)
 target_compile_options(Kovirant PRIVATE ${KOVIRANT_WARNINGS})
 target_link_options(Kovirant PRIVATE -municode ${KOVIRANT_LARGE_ADDRESS})
-target_link_libraries(Kovirant PRIVATE kovirant_core comctl32 comdlg32 advapi32 ${KOVIRANT_STATIC_LINK})
+target_link_libraries(Kovirant PRIVATE kovirant_core comctl32 comdlg32 advapi32 shell32 ${KOVIRANT_STATIC_LINK})
 # The manifest names the version of the file VERSION, as the About box does.
 configure_file(resources/Kovirant.manifest.in ${CMAKE_BINARY_DIR}/generated/Kovirant.exe.manifest @ONLY)
 set_source_files_properties(resources/Kovirant.rc PROPERTIES

@@ -86,11 +86,26 @@ struct FakeShell : Shell {
         ++faultListRuns;
         return faultList ? faultList(r) : std::nullopt;
     }
-    std::function<ArchiveListChoice(const ListRequest&)> archiveList;  // simulates the dialog
-    ArchiveListChoice runArchiveList(const ListRequest& r) override {
+    std::function<ArchiveListChoice(const ArchiveListRequest&)> archiveList;  // simulates the dialog
+    ArchiveListChoice runArchiveList(const ArchiveListRequest& r) override {
         ++archiveListRuns;
         return archiveList ? archiveList(r) : ArchiveListChoice{};
     }
+    std::function<ApprovalAnswer(const ApprovalRequest&)> approval;  // simulates the dialog
+    ApprovalAnswer runApproval(const ApprovalRequest& r) override { return approval ? approval(r) : ApprovalAnswer{}; }
+    std::deque<std::optional<std::u16string>> sentTimes;  // answers of the sending's time; empty: the time offered
+    std::optional<std::u16string> askSentTime(const std::u16string& now) override {
+        if (sentTimes.empty()) return now;
+        auto t = sentTimes.front();
+        sentTimes.pop_front();
+        return t;
+    }
+    std::function<std::optional<ReceiptAnswer>(const ReceiptRequest&)> receipt;  // simulates the dialog
+    std::optional<ReceiptAnswer> runReceipt(const ReceiptRequest& r) override {
+        return receipt ? receipt(r) : std::nullopt;
+    }
+    std::vector<std::filesystem::path> opened;  // openDocument's files
+    void openDocument(const std::filesystem::path& file) override { opened.push_back(file); }
     std::function<void(const AccountHistoryRequest&)> accountHistory;  // simulates the dialog
     void runAccountHistory(const AccountHistoryRequest& r) override {
         if (accountHistory) accountHistory(r);

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
 
+#include "app/archive_commands.h"
+#include "app/commands.h"
+#include "archive/account_history.h"
 #include "archive/report_archive.h"
 #include "archive/report_state.h"
+#include "fake_shell.h"
+#include "report/report_writer.h"
 #include "text/cp1250.h"
 #include "test_support.h"
 #include "util/os_file.h"
@@ -102,7 +108,12 @@ TEST(ReportState, EveryStepFromEveryStateAndTheSameUserRule) {
     using S = ReportState;
     using R = RoadStatus;
     const std::time_t now = noonOf("2026-12-09");
-    const std::string saver = thisProcess().user;
+    // Anyone can set $USER: the lines name the process's own account, so that the
+    // other officer's approvals below stand even when the variable claims to be them.
+    const char* user = std::getenv("USER");
+    const std::optional<std::string> userWas = user ? std::optional<std::string>(user) : std::nullopt;
+    setenv("USER", std::string(kOther).c_str(), 1);
+    const std::string saver = accountName();
     std::string shouted = saver;
     for (char& c : shouted) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     struct Case {
@@ -153,6 +164,53 @@ TEST(ReportState, EveryStepFromEveryStateAndTheSameUserRule) {
         EXPECT_EQ(readArchiveLog(dir / "Archivum", err).size(), 1u);  // the report read once
         EXPECT_EQ(findings(dir / "Archivum"), "");
     }
+    if (userWas) setenv("USER", userWas->c_str(), 1);
+    else unsetenv("USER");
+}
+
+// An approval whose copy for the outbox failed is given again and makes the
+// copy; once the file to sign is there, approving again is refused. A step
+// in an archive without a log says there is no report, not a failed write.
+TEST(ReportState, AnApprovalMakesItsOutboxCopyAgainAndNoLogIsNoReport) {
+    using R = RoadStatus;
+    const std::time_t now = noonOf("2026-12-09");
+    const auto dir = freshTempDir("road-outbox");
+    const std::string sha = archived(dir, now);
+    reach(dir, sha, ReportState::AwaitingApproval, now);
+    writeFile(dir / "nem-mappa", "");
+    auto approve = [&](const std::filesystem::path& outbox, std::string_view account = kOther) {
+        RoadStep s;
+        s.to = ReportState::Approved;
+        s.prefix = sha;
+        s.account = std::string(account);
+        s.approvalOn = true;
+        s.outbox = outbox;
+        s.program = "teszt";
+        return moveReport(dir / "Archivum", s, now);
+    };
+    const struct {
+        std::filesystem::path outbox;
+        std::string account;
+        R status;
+    } cases[] = {
+        {dir / "nem-mappa" / "Kimeno", std::string(kOther), R::OutboxFailed},
+        {dir / "Kimeno", accountName(), R::OwnReport},
+        {dir / "Kimeno", std::string(kOther), R::Done},
+        {dir / "Kimeno", std::string(kOther), R::NotAllowed},
+    };
+    for (const auto& c : cases) {
+        const RoadOutcome o = approve(c.outbox, c.account);
+        EXPECT_EQ(o.status, c.status) << roadText(o);
+        EXPECT_EQ(stateOf(dir), ReportState::Approved);
+    }
+    EXPECT_EQ(readFile(dir / "Kimeno" / "jelentes.xml"), kReport);
+    EXPECT_EQ(logLines(dir / "Archivum").size(), 4u);  // header, save, request, one approval
+    EXPECT_EQ(findings(dir / "Archivum"), "");
+
+    const RoadOutcome none = moveReport(dir / "nincs", {}, now);
+    EXPECT_EQ(none.status, R::NoLog);
+    EXPECT_EQ(roadText(none).find("nem tudtam"), std::string::npos) << roadText(none);
+    EXPECT_NE(roadText(none).find("nincs jelent"), std::string::npos) << roadText(none);
 }
 
 // A prefix names exactly one report: too short, not hex, none or several
@@ -287,4 +345,164 @@ TEST(ReportState, OverdueReportsAndTheReceiptsReport) {
     EXPECT_EQ(reportOfReceipt("Hash: " + roads[1].report.sha256 + "\r\n", roads), std::optional<std::size_t>(1));
     EXPECT_EQ(reportOfReceipt("Csatolt: ELSO.XML\r\n", roads), std::optional<std::size_t>(0));
     EXPECT_EQ(reportOfReceipt("semmi", roads), std::nullopt);
+}
+
+namespace {
+
+// A report of register rows written and archived at `when`, awaiting
+// approval, saved as if by another officer (the log's user fields
+// rewritten and chained again); its SHA-256.
+std::string awaitingFromAnother(const std::filesystem::path& dir, AppState& state, const char* name,
+                                const std::vector<std::string>& accounts, std::time_t when) {
+    TestTables r;
+    for (const std::string& a : accounts) r.tables.appendRow(ViewRegister, registerRow("0109123456", "12345676", a, "2026-11-02"));
+    EXPECT_EQ(WriteReport(dir / name, r.tables, SettingsFile(dir / "Kovirant.ini")).status, ReportStatus::Written);
+    const ArchiveOutcome o = archiveReport(state.archiveFolder, dir / name, {kActionSave, {accounts.size(), 0, 0}, "teszt", ""}, when);
+    EXPECT_TRUE(o.ok()) << archiveText(o);
+    EXPECT_TRUE(requestApproval(state.archiveFolder, o.sha256, "teszt", when).ok());
+    std::vector<std::string> lines = logLines(state.archiveFolder);
+    for (std::size_t i = lines.size() - 2; i < lines.size(); ++i) {
+        const std::size_t user = lines[i].find(';', lines[i].find(';') + 1) + 1;
+        lines[i].replace(user, lines[i].find(';', user) - user, kOther);
+    }
+    rewriteChained(state.archiveFolder, lines);
+    return o.sha256;
+}
+
+}  // namespace
+
+// "Korábbi jelentések" takes a report along its road: each line offers the
+// steps its state allows; the approver sees the rows, the check and the
+// difference against the last approved report; the approval copies the file
+// to sign to the outbox; the sending takes the time offered; a receipt
+// proposes the report it names and opens from the list; the officer who
+// saved a report is refused its approval with the rule's own words.
+TEST(ReportState, TheListTakesAReportAlongItsRoad) {
+    using A = ArchiveListChoice::Action;
+    const auto dir = freshTempDir("road-window");
+    TestTables t;
+    AppState state{t.tables};
+    FakeShell shell;
+    onCreate(state, shell, dir);
+    state.approvalOn = true;
+    state.outboxFolder = dir / "Kimeno";
+    state.now = [] { return noonOf("2026-12-09"); };
+    const std::string first = awaitingFromAnother(dir, state, "elso.xml",
+                                                  {"111111110000000000000000", "222222220000000000000000"}, noonOf("2026-12-07"));
+    writeFile(dir / "nyugta.eml", "Subject: elso.xml\r\n\r\nhiba\r\n");
+    shell.files = {dir / "nyugta.eml"};
+    std::vector<ApprovalRequest> reviews;
+    shell.approval = [&](const ApprovalRequest& r) {
+        reviews.push_back(r);
+        return ApprovalAnswer{ApprovalAnswer::Action::Approve, {}};
+    };
+    shell.receipt = [](const ReceiptRequest& r) { return ReceiptAnswer{r.proposed, false, u"hibás cégszám"}; };
+    const A script[] = {A::Approve, A::MarkSent, A::Receipt, A::OpenReceipt, A::Close};
+    std::vector<unsigned> offered;
+    std::vector<std::string> counts;
+    std::size_t run = 0;
+    shell.archiveList = [&](const ArchiveListRequest& r) {
+        offered.push_back(r.actions(0));
+        counts.push_back(utf16ToCp1250(r.countText));
+        return ArchiveListChoice{script[run++], 0};
+    };
+    onCommand(state, shell, kCmdEarlierReports);
+    EXPECT_EQ(offered, (std::vector<unsigned>{kLineApprove, kLineMarkSent, kLineReceipt, kLineOpenReceipt, kLineOpenReceipt}));
+    // Awaiting approval for two days: late, said in the list without sending the officer to it.
+    ASSERT_EQ(counts.size(), 5u);
+    EXPECT_TRUE(counts[0].ends_with("Archivum); késik: 1")) << counts[0];
+    EXPECT_TRUE(counts[1].ends_with("Archivum)")) << counts[1];
+    int err = 0;
+    std::vector<ReportRoad> roads = readReportRoads(state.archiveFolder, err);
+    ASSERT_EQ(roads.size(), 1u);
+    EXPECT_EQ(roads[0].state, ReportState::Refused);
+    EXPECT_EQ(roads[0].note, cp1250ToUtf8("hibás cégszám"));
+    EXPECT_EQ(roads[0].since, "2026-12-09 12:00:00");  // the receipt's; the sending took the time offered
+    EXPECT_EQ(readFile(dir / "Kimeno" / "elso.xml"), readFile(dir / "elso.xml"));
+    ASSERT_EQ(shell.opened.size(), 1u);
+    EXPECT_EQ(shell.opened[0], copyPath(state.archiveFolder, roads[0].receiptCopy));
+    ASSERT_EQ(reviews.size(), 1u);
+    const std::string review = utf16ToCp1250(reviews[0].review);
+    EXPECT_NE(review.find("Sorok: Cégjegyzék: 2, "), std::string::npos) << review;
+    EXPECT_NE(review.find("Ellenőrzés: 0 hibás sor, 2 figyelmeztetés.\r\n   Cégjegyzék 1. sor: Figyelmeztetés: határidőn túl"),
+              std::string::npos) << review;
+    EXPECT_NE(review.find("Korábban jóváhagyott jelentés nincs"), std::string::npos) << review;
+
+    // The next report, one row kept, one gone, one new: the difference against the first.
+    awaitingFromAnother(dir, state, "masodik.xml", {"111111110000000000000000", "333333330000000000000000"},
+                        noonOf("2026-12-09"));
+    run = 0;
+    const A again[] = {A::Approve, A::Close};
+    shell.archiveList = [&](const ArchiveListRequest&) { return ArchiveListChoice{again[run++], 0}; };
+    onCommand(state, shell, kCmdEarlierReports);
+    ASSERT_EQ(reviews.size(), 2u);
+    const std::string diff = utf16ToCp1250(reviews[1].review);
+    EXPECT_NE(diff.find("Eltérés a legutóbb jóváhagyott jelentéstől (elso.xml (2026-12-07 12:00:00)):"), std::string::npos)
+        << diff;
+    EXPECT_NE(diff.find("Új sorok: 1\r\n   + Cégjegyzék: 0109123456 12345676 333333330000000000000000"),
+              std::string::npos) << diff;
+    EXPECT_NE(diff.find("Elmaradt sorok: 1\r\n   - Cégjegyzék: 0109123456 12345676 222222220000000000000000"),
+              std::string::npos) << diff;
+
+    // Saved by this very officer: refused before anything is shown.
+    archived(dir, noonOf("2026-12-09"), "sajat.xml");
+    const std::string own = readReportRoads(state.archiveFolder, err).back().report.sha256;
+    ASSERT_TRUE(requestApproval(state.archiveFolder, own, "teszt", noonOf("2026-12-09")).ok());
+    run = 0;
+    shell.archiveList = [&](const ArchiveListRequest&) { return ArchiveListChoice{again[run++], 0}; };
+    onCommand(state, shell, kCmdEarlierReports);
+    EXPECT_EQ(reviews.size(), 2u);
+    EXPECT_EQ(shell.lastText(), "A jelentést Ön készítette; jóváhagyását másik ügyintéző adhatja meg.");
+    EXPECT_EQ(findings(state.archiveFolder), "");
+}
+
+// The check warns of a late row whose only archived report is on its road
+// but not accepted; not of one in time, nor of one a report accepted since
+// holds, nor of one whose report is merely "mentve" (as every report of a
+// log from before the road is): that check says what it always said.
+TEST(ReportState, TheCheckWarnsOfALateRowWhoseOnlyReportWasNotAccepted) {
+    using S = ReportState;
+    const std::time_t saved = noonOf("2026-12-01");
+    const struct {
+        S state;
+        const char* opening;
+        bool acceptedSince;
+        bool warned;
+    } cases[] = {
+        {S::Refused, "2026-11-02", false, true},  {S::Sent, "2026-11-02", false, true},
+        {S::Returned, "2026-11-02", false, true}, {S::AwaitingApproval, "2026-11-02", false, true},
+        {S::Accepted, "2026-11-02", false, false}, {S::Saved, "2026-11-02", false, false},
+        {S::Refused, "2026-12-05", false, false}, {S::Refused, "2026-11-02", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(stateName(c.state)) + " " + c.opening + (c.acceptedSince ? " accepted since" : ""));
+        const auto dir = freshTempDir("road-check");
+        TestTables t;
+        t.tables.appendRow(ViewRegister, registerRow("0109123456", "12345676", "111111110000000000000000", c.opening));
+        ASSERT_EQ(WriteReport(dir / "r.xml", t.tables, SettingsFile(dir / "Kovirant.ini")).status, ReportStatus::Written);
+        const ArchiveOutcome o = archiveReport(dir / "Archivum", dir / "r.xml", {kActionSave, {1, 0, 0}, "teszt", ""}, saved);
+        ASSERT_TRUE(o.ok());
+        reach(dir, o.sha256, c.state, saved);
+        if (c.acceptedSince) {
+            writeFile(dir / "r2.xml", readFile(dir / "r.xml") + "<!-- ujra -->");
+            const ArchiveOutcome again =
+                archiveReport(dir / "Archivum", dir / "r2.xml", {kActionSave, {1, 0, 0}, "teszt", ""}, saved + 60);
+            reach(dir, again.sha256, S::Accepted, saved + 60);
+        }
+        int err = 0;
+        const AccountHistory h = AccountHistory::build(dir / "Archivum", err);
+        CheckOptions options;
+        options.checkDay = localDay(noonOf("2026-12-09"));
+        options.history = historyForCheck(h, historyRoads(dir / "Archivum", h));
+        const RowCheck check = checkAllRows(t.tables, 20, 18, options);
+        std::string warned;
+        for (const RowWarning& w : check.warnings)
+            if (w.what == WarningKind::NotAccepted) warned = warningText(check, w);
+        EXPECT_EQ(!warned.empty(), c.warned) << warned;
+        if (c.warned) {
+            EXPECT_EQ(warned, "Figyelmeztetés: határidőn túl, és az egyetlen archivált jelentés, amely tartalmazza, nincs "
+                              "elfogadva: 2026/2026-12-01_120000_r.xml (2026-12-01 12:00:00): " +
+                                  std::string(stateName(c.state)));
+        }
+    }
 }

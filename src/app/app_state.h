@@ -54,6 +54,7 @@ struct AppState {
     std::shared_ptr<const AccountHistory> archived;  // the archive's history as last built
     bool approvalOn = false;  // the two-person release (policy "Jovahagyas" or jovahagyas=1)
     RoadLimits roadLimits;    // kuldesi_hatarido, tertiveveny_hatarido
+    std::filesystem::path outboxFolder;  // where an approved report's file to sign goes (policy or key "Kimeno")
     // Each load command's last file, and the last report saved.
     std::filesystem::path lastApehFile;
     std::filesystem::path lastXmlFile;

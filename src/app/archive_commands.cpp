@@ -4,6 +4,7 @@
 #include <map>
 
 #include "app/commands.h"
+#include "app/road_commands.h"
 #include "archive/report_archive.h"
 #include "archive/report_state.h"
 #include "text/cp1250.h"
@@ -81,6 +82,10 @@ std::shared_ptr<const AccountHistory> archivedHistory(AppState& state) {
     state.archived = err == 0 ? history : nullptr;
     return state.archived;
 }
+void showOverdueLine(const AppState& state, Shell& shell) {
+    if (const std::string line = overdueLine(state); !line.empty()) shell.setStatusText(0, u(line));
+}
+
 std::string overdueLine(const AppState& state) {
     if (state.archiveFolder.empty()) return {};
     int err = 0;
@@ -89,68 +94,107 @@ std::string overdueLine(const AppState& state) {
     return overdueText(overdueCount(state.archiveFolder, roads, state.roadLimits, state.now()));
 }
 
+namespace {
+
+// The list's lines: every report line of the log, newest first, each with
+// its report's state, its days since the save and whether it is overdue.
+struct EarlierReports {
+    std::vector<ArchiveLogEntry> entries;
+    std::vector<ReportRoad> roads;
+    std::map<std::string, std::size_t> roadOf;  // by SHA-256
+    std::vector<bool> overdue;                  // per road
+    std::size_t late = 0;
+};
+
+EarlierReports readEarlierReports(const AppState& state, int& err) {
+    EarlierReports r;
+    r.entries = readArchiveLog(state.archiveFolder, err);
+    // Newest first, by each report's time (an earlier report added keeps its own).
+    std::reverse(r.entries.begin(), r.entries.end());
+    std::stable_sort(r.entries.begin(), r.entries.end(),
+                     [](const ArchiveLogEntry& a, const ArchiveLogEntry& b) { return a.time > b.time; });
+    int roadErr = 0;
+    r.roads = readReportRoads(state.archiveFolder, roadErr);
+    const std::vector<bool> mended = mendedReports(state.archiveFolder, r.roads);
+    for (std::size_t i = 0; i < r.roads.size(); ++i) {
+        r.roadOf[r.roads[i].report.sha256] = i;
+        r.overdue.push_back(isOverdue(r.roads[i], state.roadLimits, state.now(), mended[i]));
+        r.late += r.overdue.back() ? 1 : 0;
+    }
+    return r;
+}
+
+ArchiveListRequest earlierReportsList(const AppState& state, const EarlierReports& r) {
+    ArchiveListRequest list;
+    list.countText = u("Archivált jelentések: " + std::to_string(r.entries.size()) + " (" +
+                       utf16ToCp1250(state.archiveFolder.u16string()) + ")" +
+                       (r.late > 0 ? "; késik: " + std::to_string(r.late) : std::string()));
+    list.headers = {u("Időpont"),    u("Művelet"),          u("Jelentés"),        u("Cégjegyzék"),
+                    u("Cégnyilvántartás"), u("Számlaszámváltozás"), u("SHA-256"), u("Állapot"), u("Napja")};
+    list.widths = {120, 62, 160, 75, 105, 120, 100, 130, 50};
+    list.rightAligned = {8};
+    list.count = r.entries.size();
+    const std::time_t now = state.now();
+    list.text = [&r, now](std::size_t line, int column) -> std::u16string {
+        const ArchiveLogEntry& e = r.entries[line];
+        switch (column) {
+            case 7: {
+                const auto it = r.roadOf.find(e.sha256);
+                if (it == r.roadOf.end()) return {};
+                return u(std::string(stateName(r.roads[it->second].state)) + (r.overdue[it->second] ? " (késik)" : ""));
+            }
+            case 8: return u(std::to_string(daysSince(e.time, now)));
+            case 0: return fromUtf8(e.time);
+            case 1: return fromUtf8(e.action);
+            case 2: return logPath(e.report).filename().u16string();
+            case 3:
+            case 4:
+            case 5: return fromUtf8(e.rows[static_cast<std::size_t>(column - 3)]);
+            case 6: return fromUtf8(e.sha256.substr(0, 12));
+            default: return {};
+        }
+    };
+    list.actions = [&r, &state](std::size_t line) -> unsigned {
+        const auto it = r.roadOf.find(r.entries[line].sha256);
+        return it == r.roadOf.end() ? 0u : roadActions(r.roads[it->second], state.approvalOn, state.outboxFolder);
+    };
+    return list;
+}
+
+}  // namespace
+
 void showEarlierReports(AppState& state, Shell& shell) {
     if (state.archiveFolder.empty()) return;
     for (;;) {
         int err = 0;
-        std::vector<ArchiveLogEntry> entries = readArchiveLog(state.archiveFolder, err);
+        const EarlierReports reports = readEarlierReports(state, err);
         if (err != 0 && !isMissingFile(err)) {
             notice(shell, "Az archívum naplója (" + utf16ToCp1250((state.archiveFolder / std::string(kArchiveLogName)).u16string()) +
                               ") nem olvasható. Hibakód=" + std::to_string(err),
                    MessageIcon::Error);
             return;
         }
-        // Newest first, by each report's time (an earlier report added keeps its own).
-        std::reverse(entries.begin(), entries.end());
-        std::stable_sort(entries.begin(), entries.end(),
-                         [](const ArchiveLogEntry& a, const ArchiveLogEntry& b) { return a.time > b.time; });
-        // Each report's state (its last state line), days since the save, and whether it is overdue.
-        int roadErr = 0;
-        const std::vector<ReportRoad> roads = readReportRoads(state.archiveFolder, roadErr);
-        const std::time_t now = state.now();
-        const std::vector<bool> mended = mendedReports(state.archiveFolder, roads);
-        std::map<std::string, std::string> stateOf;
-        std::size_t late = 0;
-        for (std::size_t i = 0; i < roads.size(); ++i) {
-            const bool overdue = isOverdue(roads[i], state.roadLimits, now, mended[i]);
-            late += overdue ? 1 : 0;
-            stateOf[roads[i].report.sha256] = std::string(stateName(roads[i].state)) + (overdue ? " (késik)" : "");
+        const ArchiveListChoice choice = shell.runArchiveList(earlierReportsList(state, reports));
+        using Action = ArchiveListChoice::Action;
+        if (choice.action == Action::Close) return;
+        if (choice.action == Action::Add) {
+            addEarlierReports(state, shell);
+            continue;
         }
-        ListRequest list;
-        list.countText = u("Archivált jelentések: " + std::to_string(entries.size()) + " (" +
-                           utf16ToCp1250(state.archiveFolder.u16string()) + ")" +
-                           (late > 0 ? "; " + overdueText(late) : std::string()));
-        list.headers = {u("Időpont"),    u("Művelet"),          u("Jelentés"),        u("Cégjegyzék"),
-                        u("Cégnyilvántartás"), u("Számlaszámváltozás"), u("SHA-256"), u("Állapot"), u("Napja")};
-        list.widths = {120, 62, 160, 75, 105, 120, 100, 130, 50};
-        list.rightAligned = {8};
-        list.count = entries.size();
-        list.text = [&entries, &stateOf, now](std::size_t line, int column) -> std::u16string {
-            const ArchiveLogEntry& e = entries[line];
-            switch (column) {
-                case 7: {
-                    const auto it = stateOf.find(e.sha256);
-                    return it == stateOf.end() ? std::u16string() : u(it->second);
-                }
-                case 8: return u(std::to_string(daysSince(e.time, now)));
-                case 0: return fromUtf8(e.time);
-                case 1: return fromUtf8(e.action);
-                case 2: return logPath(e.report).filename().u16string();
-                case 3:
-                case 4:
-                case 5: return fromUtf8(e.rows[static_cast<std::size_t>(column - 3)]);
-                case 6: return fromUtf8(e.sha256.substr(0, 12));
-                default: return {};
-            }
-        };
-        const ArchiveListChoice choice = shell.runArchiveList(list);
+        if (choice.line >= reports.entries.size()) return;
+        const ArchiveLogEntry& entry = reports.entries[choice.line];
+        if (choice.action == Action::Load) {
+            loadReportFile(state, shell, copyPath(state.archiveFolder, entry.copy));
+            return;
+        }
+        const auto road = reports.roadOf.find(entry.sha256);
+        if (road == reports.roadOf.end()) continue;
         switch (choice.action) {
-            case ArchiveListChoice::Action::Close: return;
-            case ArchiveListChoice::Action::Add: addEarlierReports(state, shell); break;
-            case ArchiveListChoice::Action::Load:
-                if (choice.line < entries.size())
-                    loadReportFile(state, shell, copyPath(state.archiveFolder, entries[choice.line].copy));
-                return;
+            case Action::Approve: approveFromList(state, shell, reports.roads, road->second); break;
+            case Action::MarkSent: markSentFromList(state, shell, reports.roads, road->second); break;
+            case Action::Receipt: receiptFromList(state, shell, reports.roads, road->second); break;
+            case Action::OpenReceipt: openReceipt(state, shell, reports.roads[road->second]); break;
+            default: break;
         }
     }
 }

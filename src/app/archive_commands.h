@@ -25,6 +25,8 @@ std::shared_ptr<const AccountHistory> archivedHistory(AppState& state);
 // The start-up line of the status bar's first part: "N jelentés késik: lásd
 // Korábbi jelentések" (Windows-1250), empty when none is overdue or there is no archive.
 std::string overdueLine(const AppState& state);
+// Shows it there, once at start-up, when there is one.
+void showOverdueLine(const AppState& state, Shell& shell);
 
 void showEarlierReports(AppState& state, Shell& shell);
 void showAccountHistory(AppState& state, Shell& shell);

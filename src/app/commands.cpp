@@ -375,6 +375,7 @@ void onCreate(AppState& state, Shell& shell, const std::optional<std::filesystem
     state.hataridoRefused = s.hataridoRefused;
     state.approvalOn = approvalRequired(s);
     state.roadLimits = roadLimits(s);
+    state.outboxFolder = outboxFolder(s);
     // The unsaved rows stay on this machine when the working folder is on the network.
     const std::filesystem::path working = state.settingsPath.parent_path();
     state.recoveryFolder = recoveryFolderFor(working, onNetworkDrive(working), localDataFolder());

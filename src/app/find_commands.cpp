@@ -26,7 +26,7 @@ CheckOptions checkOptions(AppState& state, std::shared_ptr<const LoadedDirectory
     options.checkDay = localDay(state.now());
     options.deadlineDays = state.hatarido;
     history = archivedHistory(state);
-    if (history) options.history = historyForCheck(*history);
+    if (history) options.history = historyForCheck(*history, historyRoads(state.archiveFolder, *history));
     if (state.settingsPath.empty()) return options;
     directory = currentDirectory(state);
     if (directory->status != DirectoryStatus::Read) return options;

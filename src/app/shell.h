@@ -108,10 +108,45 @@ struct ListRequest {
 };
 
 // What the officer did in "Korábbi jelentések": closed it, asked to add
-// earlier reports, or to load the copy of the line chosen.
+// earlier reports, to load the copy of the line chosen, or to take its
+// report a step on its road (approve it, mark it sent, attach the
+// registry's receipt, open the receipt attached).
 struct ArchiveListChoice {
-    enum class Action { Close, Add, Load } action = Action::Close;
+    enum class Action { Close, Add, Load, Approve, MarkSent, Receipt, OpenReceipt } action = Action::Close;
     std::size_t line = 0;
+};
+
+// The road's steps a line of "Korábbi jelentések" allows (its buttons).
+enum ArchiveLineAction : unsigned {
+    kLineApprove = 1,
+    kLineMarkSent = 2,
+    kLineReceipt = 4,
+    kLineOpenReceipt = 8,
+};
+struct ArchiveListRequest : ListRequest {
+    std::function<unsigned(std::size_t line)> actions;  // ArchiveLineAction bits; unset: none
+};
+
+// "Jóváhagyás": what the approver must see before approving or returning.
+struct ApprovalRequest {
+    std::u16string report;  // the report's line: its file, time and SHA-256
+    std::u16string review;  // rows per table, the check's findings, the difference (lines of text)
+};
+struct ApprovalAnswer {
+    enum class Action { Cancel, Approve, Return } action = Action::Cancel;
+    std::u16string reason;  // Return: never empty
+};
+
+// "Tértivevény": the receipt chosen, and the reports it may belong to.
+struct ReceiptRequest {
+    std::u16string file;
+    std::vector<std::u16string> reports;
+    std::size_t proposed = 0;  // the one its bytes name, else the line selected
+};
+struct ReceiptAnswer {
+    std::size_t report = 0;  // into the request's reports
+    bool accepted = true;
+    std::u16string note;
 };
 
 // "Számlatörténet": the number typed is looked up, and the rows found shown.
@@ -185,7 +220,15 @@ public:
     // Shows the faulty rows; gives the line the officer jumps to, if any.
     virtual std::optional<std::size_t> runFaultList(const ListRequest& request) = 0;
     // Lists the archive's reports until the officer closes it or chooses.
-    virtual ArchiveListChoice runArchiveList(const ListRequest& request) = 0;
+    virtual ArchiveListChoice runArchiveList(const ArchiveListRequest& request) = 0;
+    // Shows a report to approve; the approver's answer.
+    virtual ApprovalAnswer runApproval(const ApprovalRequest& request) = 0;
+    // Asks when the report was sent ("YYYY-MM-DD HH:MM", `now` offered); nothing when cancelled.
+    virtual std::optional<std::u16string> askSentTime(const std::u16string& now) = 0;
+    // Asks whose receipt it is, whether it accepts or refuses, and a note; nothing when cancelled.
+    virtual std::optional<ReceiptAnswer> runReceipt(const ReceiptRequest& request) = 0;
+    // Opens a file with the program the system has for it (a receipt: an e-mail, a PDF).
+    virtual void openDocument(const std::filesystem::path& file) = 0;
     // Asks for numbers and lists their history until the officer closes it.
     virtual void runAccountHistory(const AccountHistoryRequest& request) = 0;
     // Shows the reconciliation until the officer closes it or asks for the proposals.

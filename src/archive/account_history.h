@@ -9,11 +9,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "archive/report_state.h"
 #include "directory/company_directory.h"
 #include "editing/row_check.h"
 #include "records/record_tables.h"
@@ -184,8 +186,20 @@ private:
 
 // The check's view of the history: a row already reported, a conflict
 // that kept the fill from a cell the row leaves empty.
+// What the road says of the history's reports, for the check: each one's
+// state (nothing: the log names no such report), and the rows of the
+// accepted reports that came after the first one still on its road.
+struct HistoryRoads {
+    std::vector<std::optional<ReportState>> states;  // per reports()
+    std::set<std::string> acceptedRows;              // as rowKey() gives them
+};
+std::shared_ptr<const HistoryRoads> historyRoads(const std::filesystem::path& archiveFolder, const AccountHistory& history);
+
+// With `roads`, a row whose only holder is a report on its road but not
+// accepted is noted too (a report "mentve", as every one of a log from
+// before the road, is not: the check says of it what it always said).
 std::function<CheckOptions::HistoryNotes(ViewKind, std::span<const std::string_view>)> historyForCheck(
-    const AccountHistory& history);
+    const AccountHistory& history, std::shared_ptr<const HistoryRoads> roads = nullptr);
 
 struct HistoryFill {
     std::size_t companies = 0;  // company numbers filled from the history

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <map>
 #include <memory>
 
 #include "records/memory_table.h"
@@ -16,13 +17,42 @@
 
 namespace kovirant {
 
+std::shared_ptr<const HistoryRoads> historyRoads(const std::filesystem::path& archiveFolder, const AccountHistory& history) {
+    auto out = std::make_shared<HistoryRoads>();
+    int err = 0;
+    const std::vector<ReportRoad> roads = readReportRoads(archiveFolder, err);
+    std::map<std::string_view, const ReportRoad*> byCopy;
+    std::string firstOnRoad;  // the time of the first report on its road, not accepted
+    for (const ReportRoad& r : roads) {
+        byCopy[r.report.copy] = &r;
+        if (r.state != ReportState::Saved && r.state != ReportState::Accepted &&
+            (firstOnRoad.empty() || r.report.time < firstOnRoad))
+            firstOnRoad = r.report.time;
+    }
+    for (const HistoryReport& h : history.reports()) {
+        const auto it = byCopy.find(h.copy);
+        out->states.push_back(it == byCopy.end() ? std::nullopt : std::optional<ReportState>(it->second->state));
+    }
+    // Only the accepted reports since then can hold a row of one on its road a second time.
+    if (!firstOnRoad.empty())
+        for (const ReportRoad& r : roads)
+            if (r.state == ReportState::Accepted && r.report.time >= firstOnRoad)
+                if (const auto rows = reportRows(archiveFolder, r.report)) out->acceptedRows.insert(rows->begin(), rows->end());
+    return out;
+}
+
 std::function<CheckOptions::HistoryNotes(ViewKind, std::span<const std::string_view>)> historyForCheck(
-    const AccountHistory& history) {
-    return [&history](ViewKind kind, std::span<const std::string_view> cells) {
+    const AccountHistory& history, std::shared_ptr<const HistoryRoads> roads) {
+    return [&history, roads](ViewKind kind, std::span<const std::string_view> cells) {
         CheckOptions::HistoryNotes notes;
         if (const auto report = history.reportHolding(kind, cells)) {
             const HistoryReport& r = history.reports()[*report];
             notes.alreadyReported = utf8ToCp1250(r.copy) + " (" + r.time + ")";
+            const std::optional<ReportState> state =
+                roads && *report < roads->states.size() ? roads->states[*report] : std::nullopt;
+            if (state && *state != ReportState::Saved && *state != ReportState::Accepted &&
+                !roads->acceptedRows.count(rowKey(kind, cells)))
+                notes.notAccepted = *notes.alreadyReported + ": " + std::string(stateName(*state));
         }
         const bool registerRow = kind == ViewRegister;
         const std::size_t company = columnOf(kind, ColumnRole::CompanyNumber);

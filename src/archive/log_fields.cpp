@@ -8,6 +8,7 @@
 #include "text/cp1250.h"
 #include "text/format.h"
 #include "util/file_io.h"
+#include "util/sha256.h"
 #include "util/system_log.h"
 
 namespace kovirant::archive_log {
@@ -193,6 +194,70 @@ std::string finishInterrupted(const std::filesystem::path& folder, std::string_v
     }
     std::filesystem::remove(pendingOf(folder), ec);
     return removed;
+}
+
+LogAppend beginAppend(const std::filesystem::path& folder, std::string log, std::string when, std::string user,
+                      std::string machine, std::string program) {
+    LogAppend a{std::move(log), std::move(when), std::move(user), std::move(machine), std::move(program), {}, {}, {}, {}};
+    if (a.log.empty()) a.log = std::string(kMark) + headerLine() + "\r\n";
+    if (a.log.back() != '\n') a.log += "\r\n";  // a line cut by hand stays as it is, the new one on its own
+    const std::vector<std::string_view> lines = linesOf(a.log);
+    a.previous = hexOf(sha256(lines.empty() ? std::string_view() : lines.back()));
+    int headErr = 0;
+    const std::vector<std::string> head = headHashes(folder, headErr);
+    const bool hasLines = lines.size() > 1;
+    // (A log without lines is proven by no proof, or by the header's hash:
+    // its first archiving stopped before the log was written.)
+    const bool proven = std::find(head.begin(), head.end(), a.previous) != head.end() ||
+                        (!hasLines && head.empty() && isMissingFile(headErr));
+    if (proven) return a;
+    const std::string claimed = head.empty() ? std::string("(nincs)") : head.front();
+    a.headMismatch = hasLines ? "az utolsó sor SHA-256-ja " + a.previous + ", a " + std::string(kArchiveLogName) +
+                                    ".sha256 szerint " + claimed
+                              : "a napló üres vagy hiányzik, a " + std::string(kArchiveLogName) +
+                                    ".sha256 szerint utolsó sora " + claimed;
+    addLine(a, kActionMismatch, {cp1250ToUtf8(a.headMismatch), "", claimed, "", "", ""});
+    return a;
+}
+
+void addLine(LogAppend& a, std::string_view action, const std::array<std::string, 6>& fields) {
+    std::string line;
+    appendField(line, a.when);
+    appendField(line, cp1250ToUtf8(action));
+    appendField(line, escapedName(a.user));
+    appendField(line, escapedName(a.machine));
+    for (const std::string& f : fields) appendField(line, f);
+    appendField(line, a.program);
+    appendField(line, a.previous);
+    a.log += line + "\r\n";
+    a.previousOfLast = a.previous;
+    a.previous = hexOf(sha256(line));
+    a.anchored.push_back({a.previous, a.previousOfLast});
+}
+
+int commitAppend(const std::filesystem::path& folder, const LogAppend& a, std::filesystem::path& failed) {
+    // The proof names the new line before the log holds it: a stop between
+    // the two replacements leaves a log whose last line is still proven.
+    const std::string before = a.headMismatch.empty() ? a.previousOfLast : std::string();
+    if (const int err = replaceFile(headOf(folder), (before.empty() ? "" : before + "\r\n") + a.previous + "\r\n")) {
+        failed = headOf(folder);
+        return err;
+    }
+    // The whole log replaced at once: a line is there whole or not at all.
+    if (const int err = replaceFile(logOf(folder), a.log)) {
+        if (!before.empty()) replaceFile(headOf(folder), before + "\r\n");
+        failed = logOf(folder);
+        return err;
+    }
+    std::error_code ec;
+    std::filesystem::remove(pendingOf(folder), ec);
+    // The line is in the log: a failed last rewrite of the proof leaves both hashes, and both hold.
+    replaceFile(headOf(folder), a.previous + "\r\n");
+    const std::string where = utf8Path(std::filesystem::absolute(logOf(folder), ec));
+    for (const ArchiveAnchor& anchor : a.anchored)
+        anchorSink()(cp1250ToUtf8("Kovirant archívum: sor SHA-256=") + anchor.sha256 + cp1250ToUtf8(" előző=") +
+                     anchor.previous + " (" + where + ")");
+    return 0;
 }
 
 }  // namespace kovirant::archive_log

@@ -134,18 +134,7 @@ ArchiveOutcome archiveInPieces(const std::filesystem::path& folder, const std::f
     // The copy is made under the lock, so that one whose line cannot be
     // written is never left behind.
     FileLock lock;
-    const LockOutcome locked = lock.acquire(lockFileOf(logOf(folder)));
-    if (!locked.held()) {
-        out.status = locked.status == LockStatus::Busy ? ArchiveStatus::Busy : ArchiveStatus::LogFailed;
-        out.holder = locked.other;
-        out.failed = logOf(folder);
-        out.errorCode = locked.errorCode;
-        return out;
-    }
-    if (locked.status == LockStatus::TakenOver) {
-        out.tookOver = true;
-        out.holder = locked.other;
-    }
+    if (!lockLog(lock, folder, out, ArchiveStatus::Busy, ArchiveStatus::LogFailed)) return out;
     bool announced = false;  // this run's pending note is there
     auto failed = [&](ArchiveStatus status, const std::filesystem::path& file, int err) {
         if (!out.copy.empty() && status != ArchiveStatus::CannotCopy) removeCopy(out.copy);
@@ -160,46 +149,9 @@ ArchiveOutcome archiveInPieces(const std::filesystem::path& folder, const std::f
     const int readErr = readFile(logOf(folder), log);
     if (readErr != 0 && !isMissingFile(readErr)) return failed(ArchiveStatus::LogFailed, logOf(folder), readErr);
     out.interrupted = finishInterrupted(folder, log);
-    if (log.empty()) log = std::string(kMark) + headerLine() + "\r\n";
-    if (log.back() != '\n') log += "\r\n";  // a line cut by hand stays as it is, the new one on its own
-    std::vector<std::string_view> lines = linesOf(log);
-    std::string previous = hexOf(sha256(lines.empty() ? std::string_view() : lines.back()));
     const ProcessIdentity me = thisProcess();
-    auto stampFields = [&](std::string& line, std::string_view action) {
-        appendField(line, when);
-        appendField(line, cp1250ToUtf8(action));
-        appendField(line, escapedName(me.user));
-        appendField(line, escapedName(me.machine));
-    };
-    // The last line must be the one naplo.csv.sha256 proves: a log whose
-    // last line (and copy) was removed, or whose proof was rewritten, is said
-    // and recorded in the chain, never signed anew without a word.
-    std::vector<ArchiveAnchor> anchored;  // what goes to the system's log once the log holds it
-    int headErr = 0;
-    const std::vector<std::string> head = headHashes(folder, headErr);
-    const bool hasLines = lines.size() > 1;
-    // (A log without lines is proven by no proof, or by the header's hash:
-    // its first archiving stopped before the log was written.)
-    const bool proven = std::find(head.begin(), head.end(), previous) != head.end() ||
-                        (!hasLines && head.empty() && isMissingFile(headErr));
-    if (!proven) {
-        const std::string claimed = head.empty() ? std::string("(nincs)") : head.front();
-        out.headMismatch = hasLines ? "az utolsó sor SHA-256-ja " + previous + ", a " + std::string(kArchiveLogName) +
-                                          ".sha256 szerint " + claimed
-                                    : "a napló üres vagy hiányzik, a " + std::string(kArchiveLogName) +
-                                          ".sha256 szerint utolsó sora " + claimed;
-        std::string note;
-        stampFields(note, kActionMismatch);
-        appendField(note, cp1250ToUtf8(out.headMismatch));
-        appendField(note, "");
-        appendField(note, claimed);
-        for (int i = 0; i < 3; ++i) appendField(note, "");
-        appendField(note, entry.program);
-        appendField(note, previous);
-        log += note + "\r\n";
-        anchored.push_back({hexOf(sha256(note)), previous});
-        previous = hexOf(sha256(note));
-    }
+    LogAppend append = beginAppend(folder, std::move(log), when, accountName(), me.machine, entry.program);
+    out.headMismatch = append.headMismatch;
     // The copy's name announced in the pending file first: a kill from here
     // on leaves a copy the next archiving removes, not a finding for ever.
     const CopyName name = copyNameOf(report, when);
@@ -215,36 +167,14 @@ ArchiveOutcome archiveInPieces(const std::filesystem::path& folder, const std::f
         return failed(copied.readError != 0 ? ArchiveStatus::CannotRead : ArchiveStatus::CannotCopy, where, err);
     }
     out.sha256 = hexOf(copied.digest);
-    std::string line;
-    stampFields(line, entry.action);
-    appendField(line, escapedName(utf8Path(std::filesystem::absolute(report, ec))));
     // With '/': the log verifies on either system (an archive on a share).
     const std::u8string copy = std::filesystem::relative(out.copy, folder, ec).generic_u8string();
-    appendField(line, std::string(copy.begin(), copy.end()));
-    appendField(line, out.sha256);
-    for (std::size_t n : entry.rows) appendField(line, std::to_string(n));
-    appendField(line, entry.program);
-    appendField(line, previous);
-    log += line + "\r\n";
-    const std::string lineHash = hexOf(sha256(line));
-    anchored.push_back({lineHash, previous});
-    // The proof names the new line before the log holds it: a stop between
-    // the two replacements leaves a log whose last line is still proven.
-    const std::string before = out.headMismatch.empty() ? previous : std::string();
-    if (const int err = replaceFile(headOf(folder), (before.empty() ? "" : before + "\r\n") + lineHash + "\r\n"))
-        return failed(ArchiveStatus::LogFailed, headOf(folder), err);
-    // The whole log replaced at once: a line is there whole or not at all.
-    if (const int err = replaceFile(logOf(folder), log)) {
-        if (!before.empty()) replaceFile(headOf(folder), before + "\r\n");
-        return failed(ArchiveStatus::LogFailed, logOf(folder), err);
-    }
-    std::filesystem::remove(pendingOf(folder), ec);
-    // The line is in the log: a failed last rewrite of the proof leaves both hashes, and both hold.
-    replaceFile(headOf(folder), lineHash + "\r\n");
-    const std::string where = utf8Path(std::filesystem::absolute(logOf(folder), ec));
-    for (const ArchiveAnchor& a : anchored)
-        anchorSink()(cp1250ToUtf8("Kovirant archívum: sor SHA-256=") + a.sha256 + cp1250ToUtf8(" előző=") + a.previous +
-                     " (" + where + ")");
+    addLine(append, entry.action,
+            {escapedName(utf8Path(std::filesystem::absolute(report, ec))), std::string(copy.begin(), copy.end()),
+             out.sha256, std::to_string(entry.rows[0]), std::to_string(entry.rows[1]), std::to_string(entry.rows[2])});
+    std::filesystem::path failedFile;
+    if (const int err = commitAppend(folder, append, failedFile))
+        return failed(ArchiveStatus::LogFailed, failedFile, err);
     return out;
 }
 

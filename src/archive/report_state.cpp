@@ -194,37 +194,74 @@ int makeReceiptCopy(const std::filesystem::path& folder, const ReceiptName& name
 // "YYYY-MM-DD HH:MM" with a real day and time.
 bool validMinute(std::string_view t) { return t.size() == 16 && validTime(std::string(t) + ":00"); }
 
+void copyToOutbox(const std::filesystem::path& folder, const ReportRoad& road, const RoadStep& step, RoadOutcome& out) {
+    std::string bytes;
+    int err = readFile(copyPath(folder, road.report.copy), bytes);
+    out.outboxFile = outboxFileOf(road, step.outbox);
+    if (err == 0) {
+        std::error_code ec;
+        std::filesystem::create_directories(step.outbox, ec);
+        err = replaceFile(out.outboxFile, bytes);
+    }
+    if (err != 0) {
+        out.status = RoadStatus::OutboxFailed;
+        out.failed = out.outboxFile;
+        out.errorCode = err;
+    }
+}
+
+// An approval whose file to sign is missing from the outbox (its copy failed, or it was
+// removed) is given again: the copy is made anew, the log holds the approval already.
+bool approvedWithoutItsCopy(const ReportRoad& road, const RoadStep& step) {
+    std::error_code ec;
+    return step.to == ReportState::Approved && road.state == ReportState::Approved && step.approvalOn &&
+           !step.outbox.empty() && !std::filesystem::exists(outboxFileOf(road, step.outbox), ec);
+}
+
+// Why the step cannot be taken from the report's state by `account`; Done when it can.
+RoadStatus refusal(const ReportRoad& road, const RoadStep& step, const std::string& account, bool afterSave,
+                   bool copyAgain) {
+    // Awaiting approval, or with the release on never asked for it: not to be sent.
+    if (step.to == ReportState::Sent &&
+        (road.state == ReportState::AwaitingApproval || (step.approvalOn && road.state == ReportState::Saved)))
+        return RoadStatus::NeedsApproval;
+    if (!copyAgain &&
+        (!allowedTransition(road.state, step.to) || (step.to == ReportState::AwaitingApproval && !afterSave)))
+        return RoadStatus::NotAllowed;
+    if (step.to == ReportState::Approved || step.to == ReportState::Returned)
+        for (const std::string& saver : road.savedBy)
+            if (sameAccount(saver, account)) return RoadStatus::OwnReport;
+    return RoadStatus::Done;
+}
+
+// What the step needs before the log's lock is taken; false: `out` says why not.
+bool readyToLock(const std::filesystem::path& folder, const RoadStep& step, bool withReceipt, std::string& receipt,
+                 RoadOutcome& out) {
+    auto fail = [&out](RoadStatus status, const std::filesystem::path& file, int err) {
+        out.status = status;
+        out.failed = file;
+        out.errorCode = err;
+        return false;
+    };
+    if (step.to == ReportState::Sent && !step.sentAt.empty() && !validMinute(step.sentAt))
+        return fail(RoadStatus::BadTime, {}, 0);
+    // The receipt read before the lock is taken: a slow share holds no one up.
+    if (withReceipt)
+        if (const int err = readFile(step.receipt, receipt)) return fail(RoadStatus::CannotRead, step.receipt, err);
+    // Without a log there is no report to move, nor a folder for the lock.
+    if (const OpenedFile probe = openFile(logOf(folder), "rb"); !probe && isMissingFile(probe.error))
+        return fail(RoadStatus::NoLog, logOf(folder), probe.error);
+    return true;
+}
+
 RoadOutcome appendStep(const std::filesystem::path& folder, const RoadStep& step, std::time_t now, bool afterSave) {
     RoadOutcome out;
     out.to = step.to;
-    if (step.to == ReportState::Sent && !step.sentAt.empty() && !validMinute(step.sentAt)) {
-        out.status = RoadStatus::BadTime;
-        return out;
-    }
-    // The receipt read before the lock is taken: a slow share holds no one up.
     std::string receipt;
     const bool withReceipt = step.to == ReportState::Accepted || step.to == ReportState::Refused;
-    if (withReceipt) {
-        if (const int err = readFile(step.receipt, receipt)) {
-            out.status = RoadStatus::CannotRead;
-            out.failed = step.receipt;
-            out.errorCode = err;
-            return out;
-        }
-    }
+    if (!readyToLock(folder, step, withReceipt, receipt, out)) return out;
     FileLock lock;
-    const LockOutcome locked = lock.acquire(lockFileOf(logOf(folder)));
-    if (!locked.held()) {
-        out.status = locked.status == LockStatus::Busy ? RoadStatus::Busy : RoadStatus::LogFailed;
-        out.holder = locked.other;
-        out.failed = logOf(folder);
-        out.errorCode = locked.errorCode;
-        return out;
-    }
-    if (locked.status == LockStatus::TakenOver) {
-        out.tookOver = true;
-        out.holder = locked.other;
-    }
+    if (!lockLog(lock, folder, out, RoadStatus::Busy, RoadStatus::LogFailed)) return out;
     std::string log;
     if (const int err = readFile(logOf(folder), log)) {
         out.status = RoadStatus::NoLog;
@@ -245,51 +282,20 @@ RoadOutcome appendStep(const std::filesystem::path& folder, const RoadStep& step
     out.sha256 = road.report.sha256;
     out.copy = road.report.copy;
     const std::string account = step.account.empty() ? accountName() : step.account;
-    auto refuse = [&out](RoadStatus s) {
-        out.status = s;
+    const bool copyAgain = approvedWithoutItsCopy(road, step);
+    if (const RoadStatus refused = refusal(road, step, account, afterSave, copyAgain); refused != RoadStatus::Done) {
+        out.status = refused;
         return out;
-    };
-    // Awaiting approval, or with the release on never asked for it: not to be sent.
-    if (step.to == ReportState::Sent &&
-        (road.state == ReportState::AwaitingApproval || (step.approvalOn && road.state == ReportState::Saved)))
-        return refuse(RoadStatus::NeedsApproval);
-    if (!allowedTransition(road.state, step.to) || (step.to == ReportState::AwaitingApproval && !afterSave))
-        return refuse(RoadStatus::NotAllowed);
-    if (step.to == ReportState::Approved || step.to == ReportState::Returned)
-        for (const std::string& saver : road.savedBy)
-            if (sameAccount(saver, account)) return refuse(RoadStatus::OwnReport);
-    out.interrupted = finishInterrupted(folder, log);
-    if (log.back() != '\n') log += "\r\n";
-    std::vector<std::string_view> lines = linesOf(log);
-    std::string previous = hexOf(sha256(lines.empty() ? std::string_view() : lines.back()));
-    const ProcessIdentity me = thisProcess();
-    const std::string when = stamp(now, "%Y-%m-%d %H:%M:%S");
-    auto stampFields = [&](std::string& line, std::string_view action) {
-        appendField(line, when);
-        appendField(line, cp1250ToUtf8(action));
-        appendField(line, escapedName(account));
-        appendField(line, escapedName(me.machine));
-    };
-    std::vector<ArchiveAnchor> anchored;
-    // As an archiving does: a last line the proof does not name is recorded, never signed anew.
-    int headErr = 0;
-    const std::vector<std::string> head = headHashes(folder, headErr);
-    if (std::find(head.begin(), head.end(), previous) == head.end()) {
-        const std::string claimed = head.empty() ? std::string("(nincs)") : head.front();
-        out.headMismatch = "az utolsó sor SHA-256-ja " + previous + ", a " + std::string(kArchiveLogName) +
-                           ".sha256 szerint " + claimed;
-        std::string note;
-        stampFields(note, kActionMismatch);
-        appendField(note, cp1250ToUtf8(out.headMismatch));
-        appendField(note, "");
-        appendField(note, claimed);
-        for (int i = 0; i < 3; ++i) appendField(note, "");
-        appendField(note, step.program);
-        appendField(note, previous);
-        log += note + "\r\n";
-        anchored.push_back({hexOf(sha256(note)), previous});
-        previous = hexOf(sha256(note));
     }
+    if (copyAgain) {
+        lock.release();
+        copyToOutbox(folder, road, step, out);
+        return out;
+    }
+    out.interrupted = finishInterrupted(folder, log);
+    LogAppend append = beginAppend(folder, std::move(log), stamp(now, "%Y-%m-%d %H:%M:%S"), account,
+                                   thisProcess().machine, step.program);
+    out.headMismatch = append.headMismatch;
     bool announced = false;
     auto failed = [&](RoadStatus status, const std::filesystem::path& file, int err) {
         if (!out.receiptCopy.empty()) removeCopy(copyPath(folder, out.receiptCopy));
@@ -314,54 +320,23 @@ RoadOutcome appendStep(const std::filesystem::path& folder, const RoadStep& step
         }
         receiptSha = hexOf(sha256(receipt));
     }
-    std::string line;
-    stampFields(line, actionOf(step.to));
-    appendField(line, cp1250ToUtf8(stateName(step.to)));
-    appendField(line, out.receiptCopy);
-    appendField(line, road.report.sha256);
-    appendField(line, receiptSha);
-    appendField(line, step.to == ReportState::Sent ? step.sentAt : std::string());
-    appendField(line, escapedName(step.note));
-    appendField(line, step.program);
-    appendField(line, previous);
-    log += line + "\r\n";
-    const std::string lineHash = hexOf(sha256(line));
-    anchored.push_back({lineHash, previous});
-    const std::string before = out.headMismatch.empty() ? previous : std::string();
-    if (const int err = replaceFile(headOf(folder), (before.empty() ? "" : before + "\r\n") + lineHash + "\r\n"))
-        return failed(RoadStatus::LogFailed, headOf(folder), err);
-    if (const int err = replaceFile(logOf(folder), log)) {
-        if (!before.empty()) replaceFile(headOf(folder), before + "\r\n");
-        return failed(RoadStatus::LogFailed, logOf(folder), err);
-    }
-    std::error_code ec;
-    std::filesystem::remove(pendingOf(folder), ec);
-    replaceFile(headOf(folder), lineHash + "\r\n");
-    const std::string where = utf8Path(std::filesystem::absolute(logOf(folder), ec));
-    for (const ArchiveAnchor& a : anchored)
-        anchorSink()(cp1250ToUtf8("Kovirant archívum: sor SHA-256=") + a.sha256 + cp1250ToUtf8(" előző=") + a.previous +
-                     " (" + where + ")");
+    addLine(append, actionOf(step.to),
+            {cp1250ToUtf8(stateName(step.to)), out.receiptCopy, road.report.sha256, receiptSha,
+             step.to == ReportState::Sent ? step.sentAt : std::string(), escapedName(step.note)});
+    std::filesystem::path failedFile;
+    if (const int err = commitAppend(folder, append, failedFile)) return failed(RoadStatus::LogFailed, failedFile, err);
     lock.release();
     // Approved with the two-person release: only now the file to sign appears in the outbox.
-    if (step.to == ReportState::Approved && step.approvalOn && !step.outbox.empty()) {
-        std::string bytes;
-        int err = readFile(copyPath(folder, road.report.copy), bytes);
-        const std::string name = lastName(road.report.report);
-        out.outboxFile = step.outbox / logPath(name.empty() ? lastName(road.report.copy) : name);
-        if (err == 0) {
-            std::filesystem::create_directories(step.outbox, ec);
-            err = replaceFile(out.outboxFile, bytes);
-        }
-        if (err != 0) {
-            out.status = RoadStatus::OutboxFailed;
-            out.failed = out.outboxFile;
-            out.errorCode = err;
-        }
-    }
+    if (step.to == ReportState::Approved && step.approvalOn && !step.outbox.empty()) copyToOutbox(folder, road, step, out);
     return out;
 }
 
 }  // namespace
+
+std::filesystem::path outboxFileOf(const ReportRoad& road, const std::filesystem::path& outbox) {
+    const std::string name = lastName(road.report.report);
+    return outbox / logPath(name.empty() ? lastName(road.report.copy) : name);
+}
 
 RoadOutcome moveReport(const std::filesystem::path& folder, const RoadStep& step, std::time_t now) {
     return appendStep(folder, step, now, false);
@@ -388,7 +363,10 @@ std::string roadText(const RoadOutcome& o) {
             if (!o.outboxFile.empty())
                 text += " Az aláírandó állomány a kimenő mappában: " + utf16ToCp1250(o.outboxFile.u16string()) + ".";
             break;
-        case RoadStatus::NoLog: text = "Az archívum naplója (" + path + ") nem olvasható." + code; break;
+        case RoadStatus::NoLog:
+            text = isMissingFile(o.errorCode) ? "Az archívumban nincs jelentés: a naplója (" + path + ") nincs meg."
+                                              : "Az archívum naplója (" + path + ") nem olvasható." + code;
+            break;
         case RoadStatus::NoSuchReport: text = "Az archívumban nincs ilyen SHA-256-tal kezdődő jelentés."; break;
         case RoadStatus::SeveralReports:
             text = "Több archivált jelentés SHA-256-ja kezdődik így: adjon meg több számjegyet.";
@@ -445,6 +423,8 @@ std::optional<std::time_t> localTimeOf(std::string_view text) {
     return v;
 }
 
+std::string minuteText(std::time_t now) { return stamp(now, "%Y-%m-%d %H:%M"); }
+
 long long daysSince(std::string_view time, std::time_t now) {
     const std::optional<std::time_t> t = localTimeOf(time);
     if (!t || *t > now) return 0;
@@ -466,39 +446,48 @@ bool isOverdue(const ReportRoad& road, const RoadLimits& limits, std::time_t now
     return false;
 }
 
-namespace {
+std::string rowKey(ViewKind kind, std::span<const std::string_view> cells) {
+    std::string row(1, static_cast<char>('0' + kind));
+    for (std::string_view c : cells) row.append("\x1F").append(c);
+    return row;
+}
 
-// A report's rows, each as its cells joined, or nothing when it cannot be read.
-std::optional<std::set<std::string>> rowsOfCopy(const std::filesystem::path& folder, const ArchiveLogEntry& e) {
-    if (!copyStaysInside(e.copy)) return std::nullopt;
-    std::string bytes;
-    if (readFile(copyPath(folder, e.copy), bytes) != 0) return std::nullopt;
-    const std::string text = reportTextOf(bytes);
-    RecordTables tables;
-    if (ReloadReportBytes(text, tables).status != ReloadStatus::Completed) return std::nullopt;
+std::set<std::string> rowKeys(const RecordTables& tables) {
     std::set<std::string> rows;
+    std::vector<std::string_view> cells;
     for (ViewKind k : kAllKinds) {
         const MemoryTable& t = tables.table(k);
         for (std::size_t r = 0; r < t.rowCount(); ++r) {
-            std::string row(1, static_cast<char>('0' + k));
-            for (std::size_t c = 0; c < columnCount(k); ++c) row.append("\x1F").append(t.cell(r, c));
-            rows.insert(std::move(row));
+            cells.clear();
+            for (std::size_t c = 0; c < columnCount(k); ++c) cells.push_back(t.cell(r, c));
+            rows.insert(rowKey(k, cells));
         }
     }
     return rows;
 }
 
-}  // namespace
+bool loadCopy(const std::filesystem::path& folder, const ArchiveLogEntry& e, RecordTables& tables) {
+    if (!copyStaysInside(e.copy)) return false;
+    std::string bytes;
+    if (readFile(copyPath(folder, e.copy), bytes) != 0) return false;
+    return ReloadReportBytes(reportTextOf(bytes), tables).status == ReloadStatus::Completed;
+}
+
+std::optional<std::set<std::string>> reportRows(const std::filesystem::path& folder, const ArchiveLogEntry& e) {
+    RecordTables tables;
+    if (!loadCopy(folder, e, tables)) return std::nullopt;
+    return rowKeys(tables);
+}
 
 std::vector<bool> mendedReports(const std::filesystem::path& folder, const std::vector<ReportRoad>& roads) {
     std::vector<bool> mended(roads.size(), false);
     for (std::size_t i = 0; i < roads.size(); ++i) {
         if (roads[i].state != ReportState::Refused) continue;
-        const auto refused = rowsOfCopy(folder, roads[i].report);
+        const auto refused = reportRows(folder, roads[i].report);
         if (!refused) continue;
         for (std::size_t j = 0; j < roads.size() && !mended[i]; ++j) {
             if (j == i || roads[j].report.time <= roads[i].report.time) continue;
-            if (const auto later = rowsOfCopy(folder, roads[j].report))
+            if (const auto later = reportRows(folder, roads[j].report))
                 mended[i] = std::includes(later->begin(), later->end(), refused->begin(), refused->end());
         }
     }

@@ -9,11 +9,15 @@
 #include <ctime>
 #include <filesystem>
 #include <optional>
+#include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "archive/report_archive.h"
+#include "records/record_kinds.h"
+#include "records/record_tables.h"
 #include "util/file_lock.h"
 
 namespace kovirant {
@@ -119,6 +123,8 @@ struct RoadLimits {
 };
 // A "YYYY-MM-DD HH:MM:SS" (or "YYYY-MM-DD HH:MM") local time, or nothing.
 std::optional<std::time_t> localTimeOf(std::string_view text);
+// `now` as the sending's time is typed: "YYYY-MM-DD HH:MM", local.
+std::string minuteText(std::time_t now);
 // Whole days from the time to `now` (0 when it cannot be read or lies ahead).
 long long daysSince(std::string_view time, std::time_t now);
 
@@ -133,6 +139,21 @@ std::size_t overdueCount(const std::filesystem::path& folder, const std::vector<
                          const RoadLimits& limits, std::time_t now);
 // The window's start-up line: "N jelentés késik: lásd Korábbi jelentések" (empty for none).
 std::string overdueText(std::size_t count);
+
+// A row as a report's rows are compared: its table's digit, then its
+// cells, each after a '\x1F'.
+std::string rowKey(ViewKind kind, std::span<const std::string_view> cells);
+// Every row of the tables so.
+std::set<std::string> rowKeys(const RecordTables& tables);
+// An archived report's copy read into `tables`: false when it cannot be
+// read (or lies outside the archive) or is not a whole report.
+bool loadCopy(const std::filesystem::path& folder, const ArchiveLogEntry& report, RecordTables& tables);
+// A report's rows so (the copy read), or nothing when it cannot be read.
+std::optional<std::set<std::string>> reportRows(const std::filesystem::path& folder, const ArchiveLogEntry& report);
+
+// Where an approved report's file to sign goes in the outbox: under the
+// report's own file name.
+std::filesystem::path outboxFileOf(const ReportRoad& road, const std::filesystem::path& outbox);
 
 // The report a receipt's bytes point at: the one whose SHA-256 (any case)
 // or copy's or report's file name they hold, the SHA-256 first; nothing

@@ -274,6 +274,7 @@ public:
                 accountUnderOtherTax(r);
                 directoryContradiction(r);
             }
+            late_ = false;
             if (options_.checkDay) deadline(r);
             if (options_.history && kind_ != ViewInstitution) historyNotes(r);
         }
@@ -383,8 +384,10 @@ private:
         if (!day) return;  // no date, or one the check faults
         const DayNumber today = *options_.checkDay;
         if (*day > today) warn(r, WarningKind::FutureDate, static_cast<std::uint32_t>(*day));
-        else if (today - *day > options_.deadlineDays)
+        else if (today - *day > options_.deadlineDays) {
+            late_ = true;
             warn(r, closing ? WarningKind::LateClosing : WarningKind::LateOpening, static_cast<std::uint32_t>(today - *day));
+        }
     }
     void historyNotes(std::size_t r) {
         const CheckOptions::HistoryNotes notes = options_.history(kind_, std::span(row_.data(), columns_));
@@ -392,12 +395,17 @@ private:
             warn(r, WarningKind::AlreadyReported, out_.notes.size());
             out_.notes.push_back(*notes.alreadyReported);
         }
+        if (notes.notAccepted && late_) {
+            warn(r, WarningKind::NotAccepted, out_.notes.size());
+            out_.notes.push_back(*notes.notAccepted);
+        }
         if (notes.openingConflict) warn(r, WarningKind::HistoryOpeningConflict);
         if (notes.companyConflict) warn(r, WarningKind::HistoryCompanyConflict);
     }
 
     // The check's day and the first day still in time, as stored dates.
     std::string today_, lateBefore_;
+    bool late_ = false;  // the row in turn is past the deadline
 
     const RecordTables& tables_;
     ViewKind kind_;
@@ -539,6 +547,9 @@ std::string warningText(const RowCheck& check, const RowWarning& w) {
                    dateOfDay(static_cast<DayNumber>(static_cast<std::int32_t>(w.arg)));
         case WarningKind::AlreadyReported:
             return "Figyelmeztetés: ez a sor már szerepelt: " + check.notes[w.arg];
+        case WarningKind::NotAccepted:
+            return "Figyelmeztetés: határidőn túl, és az egyetlen archivált jelentés, amely tartalmazza, nincs elfogadva: " +
+                   check.notes[w.arg];
         case WarningKind::HistoryOpeningConflict:
             return "Figyelmeztetés: az archívum két különböző nyitás dátumot ismer erre a számlára, ezért nem töltöttem ki";
         case WarningKind::HistoryCompanyConflict:

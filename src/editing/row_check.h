@@ -40,6 +40,7 @@ enum class WarningKind : std::uint8_t {
     AlreadyReported,         // an archived report holds the same row: `arg` indexes notes
     HistoryOpeningConflict,  // the archive knows two opening dates for the account: none filled
     HistoryCompanyConflict,  // the archive knows two company numbers for the tax number: none filled
+    NotAccepted,             // late, and the archived report that holds it was not accepted: `arg` indexes notes
 };
 
 struct RowWarning {
@@ -55,7 +56,7 @@ struct RowCheck {
     std::vector<RowWarning> warnings;   // in table order, then row order, a row's in a fixed order
     std::vector<std::array<char, kCompanyNumberLength>> directoryNumbers;
     int deadlineDays = kDefaultDeadlineDays;  // for the late rows' text
-    std::vector<std::string> notes;           // "<copy> (<time>)" of AlreadyReported
+    std::vector<std::string> notes;           // "<copy> (<time>)" of AlreadyReported, "... : <state>" of NotAccepted
     // Rows past the deadline (LateOpening, LateClosing).
     std::size_t lateRows() const;
 };
@@ -74,6 +75,9 @@ struct CheckOptions {
     // (its cells in column order); unset: no archive.
     struct HistoryNotes {
         std::optional<std::string> alreadyReported;  // "<copy> (<time>)"
+        // The only report that holds it is on its road but not accepted (returned, refused, not
+        // yet sent or answered): "<copy> (<time>): <state>"; warned when the row is late.
+        std::optional<std::string> notAccepted;
         bool openingConflict = false;
         bool companyConflict = false;
     };

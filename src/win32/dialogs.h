@@ -13,7 +13,10 @@ void runInstitutionDialog(HINSTANCE instance, HWND owner, const EditorRequest<In
 void runAccountChangeDialog(HINSTANCE instance, HWND owner, const EditorRequest<AccountChangeForm>& request);
 void runDataSheetDialog(HINSTANCE instance, HWND owner, const EditorRequest<DataSheetForm>& request);
 std::optional<std::size_t> runFaultListDialog(HINSTANCE instance, HWND owner, const ListRequest& request);
-ArchiveListChoice runArchiveListDialog(HINSTANCE instance, HWND owner, const ListRequest& request);
+ArchiveListChoice runArchiveListDialog(HINSTANCE instance, HWND owner, const ArchiveListRequest& request);
+ApprovalAnswer runApprovalDialog(HINSTANCE instance, HWND owner, const ApprovalRequest& request);
+std::optional<std::u16string> runSentTimeDialog(HINSTANCE instance, HWND owner, const std::u16string& now);
+std::optional<ReceiptAnswer> runReceiptDialog(HINSTANCE instance, HWND owner, const ReceiptRequest& request);
 void runAccountHistoryDialog(HINSTANCE instance, HWND owner, const AccountHistoryRequest& request);
 // `open` holds the dialog while it runs.
 ReconciliationChoice runReconciliationDialog(HINSTANCE instance, HWND owner, ReconciliationPort& port, HWND& open);

@@ -1,10 +1,12 @@
 #include "win32/main_window.h"
 
 #include <process.h>
+#include <shellapi.h>
 
 #include <ctime>
 
 #include "../../resources/resource.h"
+#include "app/archive_commands.h"
 #include "app/commands.h"
 #include "app/recovery_commands.h"
 #include "win32/dialogs.h"
@@ -64,6 +66,7 @@ bool MainWindow::create(HINSTANCE inst) {
     SetFocus(lists[ViewRegister].hwnd());
     // Rows an earlier run left unsaved are offered before any input is taken.
     kovirant::offerRecovery(state, shell, std::time(nullptr));
+    kovirant::showOverdueLine(state, shell);
     refresh();
     return true;
 }
@@ -428,10 +431,38 @@ std::optional<std::size_t> Win32Shell::runFaultList(const ListRequest& request) 
     return chosen;
 }
 
-ArchiveListChoice Win32Shell::runArchiveList(const ListRequest& request) {
+ArchiveListChoice Win32Shell::runArchiveList(const ArchiveListRequest& request) {
     ArchiveListChoice choice;
     modal([&](HINSTANCE i, HWND owner) { choice = runArchiveListDialog(i, owner, request); });
     return choice;
+}
+
+ApprovalAnswer Win32Shell::runApproval(const ApprovalRequest& request) {
+    ApprovalAnswer answer;
+    modal([&](HINSTANCE i, HWND owner) { answer = runApprovalDialog(i, owner, request); });
+    return answer;
+}
+
+std::optional<std::u16string> Win32Shell::askSentTime(const std::u16string& now) {
+    std::optional<std::u16string> time;
+    modal([&](HINSTANCE i, HWND owner) { time = runSentTimeDialog(i, owner, now); });
+    return time;
+}
+
+std::optional<ReceiptAnswer> Win32Shell::runReceipt(const ReceiptRequest& request) {
+    std::optional<ReceiptAnswer> answer;
+    modal([&](HINSTANCE i, HWND owner) { answer = runReceiptDialog(i, owner, request); });
+    return answer;
+}
+
+void Win32Shell::openDocument(const std::filesystem::path& file) {
+    // The system's program for the file (a mail client, a PDF reader); one it has none for is said.
+    const auto opened = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(window_.hwnd, L"open", file.wstring().c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (opened <= 32)
+        showMessage(messageBox("A tértivevényt (" + utf16ToCp1250(file.u16string()) +
+                                   ") nem tudtam megnyitni: nincs hozzá program. Hibakód=" + std::to_string(opened) + ".",
+                               kProgramCaption, MessageIcon::Warning, true));
 }
 
 void Win32Shell::runAccountHistory(const AccountHistoryRequest& request) {

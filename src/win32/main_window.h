@@ -47,7 +47,11 @@ public:
     void finishSnapshot();
     std::optional<std::size_t> runFaultList(const ListRequest& request) override;
     std::optional<std::u16string> askSearchText(const std::u16string& initial) override;
-    ArchiveListChoice runArchiveList(const ListRequest& request) override;
+    ArchiveListChoice runArchiveList(const ArchiveListRequest& request) override;
+    ApprovalAnswer runApproval(const ApprovalRequest& request) override;
+    std::optional<std::u16string> askSentTime(const std::u16string& now) override;
+    std::optional<ReceiptAnswer> runReceipt(const ReceiptRequest& request) override;
+    void openDocument(const std::filesystem::path& file) override;
     void runAccountHistory(const AccountHistoryRequest& request) override;
     ReconciliationChoice runReconciliation(ReconciliationPort& port) override;
 

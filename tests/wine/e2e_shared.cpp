@@ -107,6 +107,15 @@ bool answer(App& app, const std::wstring& text, int button, const std::string& w
     return shown == text;
 }
 
+void saveExampleReport(App& app, const std::wstring& target, const std::string& saveWhat, const std::string& savedWhat) {
+    app.command(IDM_LOAD_REPORT);
+    openFile(app, L"Kovirant forr\u00E1s file megnyit\u00E1sa", path(examples, L"report.xml"), "report load");
+    waitFor([&] { return app.menuEnabled(IDM_SAVE_REPORT); });
+    app.command(IDM_SAVE_REPORT);
+    openFile(app, L"Sz\u00E1mla ment\u00E9s file megad\u00E1sa", target, saveWhat);
+    answer(app, L"A jelent\u00E9s sikeresen elk\u00E9sz\u00FClt", IDOK, savedWhat);
+}
+
 bool openFile(App& app, const std::wstring& title, const std::wstring& file, const std::string& what) {
     HWND dialog = app.waitDialog(title);
     results.check(dialog != nullptr, what + ": the dialog \"" + narrow(title) + "\" opens");

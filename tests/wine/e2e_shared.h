@@ -39,6 +39,9 @@ bool answer(App& app, const std::wstring& text, int button, const std::string& w
             const std::wstring& shotName = L"");
 // Waits for a file dialog titled `title` and chooses `file` in it.
 bool openFile(App& app, const std::wstring& title, const std::wstring& file, const std::string& what);
+// Loads the example report and saves it as `target`, its success message answered.
+void saveExampleReport(App& app, const std::wstring& target, const std::string& saveWhat = "report save",
+                       const std::string& savedWhat = "the success message");
 
 void editorsAndRoad();
 void mendedFaults();
@@ -52,6 +55,9 @@ void archiveAndHistory();
 // "Egyeztetés a cégjegyzékkel..." over the archive in `dir`, the register table holding an archived report.
 void reconcileInWindow(App& app, const std::wstring& dir);
 void installedProgram();
+// The report's road, before and after another officer's approval.
+void roadSaveForApproval();
+void roadSendAndReceipt();
 void windowAndKeyboard();
 void screenReaderNames();
 

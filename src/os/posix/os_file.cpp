@@ -166,8 +166,7 @@ ProcessIdentity thisProcess() {
     ProcessIdentity me;
     char host[256] = {};
     if (::gethostname(host, sizeof host - 1) == 0) me.machine = host;
-    if (const char* user = std::getenv("USER")) me.user = user;
-    else if (const passwd* pw = ::getpwuid(::getuid())) me.user = pw->pw_name;
+    me.user = accountName();
     me.process = ::getpid();
     return me;
 }
