@@ -77,7 +77,7 @@ check:
 	  || { cat check.log; exit 1; }; tail -n 3 check.log
 
 # The Windows packages: build/dist/Kovirant-<version>.msi and .zip.
-dist: winrun
+dist: winrun native
 	scripts/install-deps.sh wine gui dist
 	scripts/dist.sh
 

@@ -22,7 +22,7 @@ needed=$(grep -o '@@SHOT:[a-z0-9-]*@@' "$root/docs/Kovirant-utmutato.html" | sed
 for name in $needed; do
     if [ ! -f "$shots/$name.png" ]; then
         echo "dist: taking the screenshots with the end-to-end run"
-        "$root/scripts/wine-gui-test.sh" >/dev/null \
+        "$root/scripts/wine-gui-test.sh" >/dev/null && "$root/scripts/wine-road-test.sh" >/dev/null \
             || { echo "dist: the end-to-end run that takes the screenshots failed"; exit 1; }
         break
     fi
