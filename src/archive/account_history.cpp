@@ -404,34 +404,38 @@ std::vector<std::string> AccountHistory::copyWarnings() const {
     return out;
 }
 
-// The reconciliation's walk: an account's chain starts at its newest row.
+// The reconciliation's walk: an account's chain starts at its newest row,
+// the one reference no other names as its next. The rows are walked in
+// their order, so the pool is read in its order too (the slots' order read
+// it at random: a fifth of a whole reconciliation).
 void AccountHistory::eachLastState(const std::function<void(const AccountState&)>& visit) const {
-    constexpr std::size_t kAhead = 2 * kFetchAhead;  // the rows of the slots this far ahead, then half as far their cells
-    const std::span<const std::uint32_t> slots = accounts_.slots;
-    for (std::size_t i = 0; i < slots.size(); ++i) {
-        if (i + kAhead < slots.size() && slots[i + kAhead] != 0) prefetch(&rows_[(refIn(slots[i + kAhead]) - 1) / 2]);
-        if (i + kAhead / 2 < slots.size() && slots[i + kAhead / 2] != 0)
-            prefetch(pool_.data() + rows_[(refIn(slots[i + kAhead / 2]) - 1) / 2].at);
-        const std::uint32_t slot = slots[i];
-        if (slot == 0) continue;
-        const std::uint32_t newest = refIn(slot) - 1;
-        const std::uint32_t row = newest / 2;
-        AccountState state;
-        state.account = accountOf(newest);
-        state.tax = storedCell(row, kStoredTax);
-        state.closing = rows_[row].table == ViewRegister ? cellOfColumn(row, RegisterCol::closingDate)
-                        : newest % 2                     ? cellOfColumn(row, AccountChangeCol::originalClosingDate)
-                                                         : cellOfColumn(row, AccountChangeCol::newClosingDate);
-        for (std::uint32_t s = newest + 1; s != 0 && (state.opening.empty() || state.company.empty());
-             s = nextByAccount_[s - 1]) {
-            const std::uint32_t r = (s - 1) / 2;
-            if (storedCell(r, kStoredTax) != state.tax) continue;
-            if (state.opening.empty()) state.opening = openingOf(s - 1);
-            const std::string_view company =
-                cellOfColumn(r, columnOf(static_cast<ViewKind>(rows_[r].table), ColumnRole::CompanyNumber));
-            if (state.company.empty() && company.size() == kCompanyNumberLength) state.company = company;
+    std::vector<std::uint64_t> named((nextByAccount_.size() + 63) / 64, 0);
+    for (const std::uint32_t next : nextByAccount_)
+        if (next != 0 && next <= nextByAccount_.size()) named[(next - 1) / 64] |= std::uint64_t{1} << ((next - 1) % 64);
+    for (std::uint32_t row = 0; row < rows_.size(); ++row) {
+        const auto table = static_cast<ViewKind>(rows_[row].table);
+        if (table == ViewInstitution) continue;
+        for (std::uint32_t newest = row * 2; newest < row * 2 + (table == ViewAccountChange ? 2u : 1u); ++newest) {
+            if (named[newest / 64] >> (newest % 64) & 1) continue;
+            AccountState state;
+            state.account = accountOf(newest);
+            // What the index does not hold: an empty account, an account change's original that is its new one.
+            if (state.account.empty() || (newest % 2 && state.account == accountOf(newest - 1))) continue;
+            state.tax = storedCell(row, kStoredTax);
+            state.closing = table == ViewRegister ? cellOfColumn(row, RegisterCol::closingDate)
+                            : newest % 2          ? cellOfColumn(row, AccountChangeCol::originalClosingDate)
+                                                  : cellOfColumn(row, AccountChangeCol::newClosingDate);
+            for (std::uint32_t s = newest + 1; s != 0 && (state.opening.empty() || state.company.empty());
+                 s = nextByAccount_[s - 1]) {
+                const std::uint32_t r = (s - 1) / 2;
+                if (storedCell(r, kStoredTax) != state.tax) continue;
+                if (state.opening.empty()) state.opening = openingOf(s - 1);
+                const std::string_view company =
+                    cellOfColumn(r, columnOf(static_cast<ViewKind>(rows_[r].table), ColumnRole::CompanyNumber));
+                if (state.company.empty() && company.size() == kCompanyNumberLength) state.company = company;
+            }
+            visit(state);
         }
-        visit(state);
     }
 }
 

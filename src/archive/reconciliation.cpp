@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <functional>
 #include <numeric>
 #include <tuple>
 
@@ -32,7 +33,10 @@ std::uint32_t dateOf(std::string_view stored) {
 // table of each account's first line, its later lines chained after it in
 // the list's order (the list itself stays as read); each account of the
 // bank's side is compared with its lines, and the accounts no account of
-// the bank's side came to are what the bank does not know.
+// the bank's side came to are what the bank does not know. A difference
+// keeps, while the comparison lasts, the places of its register line and
+// bank state in the reconciliation (+ 1, 0 for none); finish() makes them
+// pointers once those vectors are whole.
 class Comparer {
 public:
     explicit Comparer(const std::vector<RegistryLine>& lines)
@@ -58,48 +62,69 @@ public:
 
     void compare(const BankAccount& bank) {
         ++out_.bankAccounts;
+        bankAt_ = 0;
         const std::uint32_t first = slots_[probe(bank.account)];
         if (first == 0) {
-            if (bank.closing == 0) add(DifferenceKind::MissingFromRegister, bank.account, nullptr, &bank);
+            if (bank.closing == 0) add(DifferenceKind::MissingFromRegister, bank.account, 0, &bank);
             else ++out_.agreeing;
             return;
         }
         seen_[first - 1] = true;
         if (disagree(first)) {
             for (std::uint32_t at = first; at != 0; at = next_[at - 1])
-                add(DifferenceKind::TwiceInRegister, bank.account, &lines_[at - 1], &bank);
+                add(DifferenceKind::TwiceInRegister, bank.account, at, &bank);
             return;
         }
         const RegistryLine& r = lines_[first - 1];
         const bool bankOpen = bank.closing == 0;
-        if (r.until != 0 && bankOpen) return add(DifferenceKind::MissingFromRegister, bank.account, &r, &bank);
-        if (r.closing == 0 && r.until == 0 && !bankOpen) return add(DifferenceKind::OpenInRegister, bank.account, &r, &bank);
+        if (r.until != 0 && bankOpen) return add(DifferenceKind::MissingFromRegister, bank.account, first, &bank);
+        if (r.closing == 0 && r.until == 0 && !bankOpen) return add(DifferenceKind::OpenInRegister, bank.account, first, &bank);
         bool differs = false;
         if ((bank.opening != 0 && bank.opening != r.opening) || bank.closing != r.closing) {
-            add(DifferenceKind::DatesDiffer, bank.account, &r, &bank);
+            add(DifferenceKind::DatesDiffer, bank.account, first, &bank);
             differs = true;
         }
         if ((bank.company != kNoCompany && bank.company != r.company) || bank.tax != r.tax) {
-            add(DifferenceKind::NumbersDiffer, bank.account, &r, &bank);
+            add(DifferenceKind::NumbersDiffer, bank.account, first, &bank);
             differs = true;
         }
         if (!differs) ++out_.agreeing;
     }
 
-    Reconciliation finish() {
+    // `reportedOf`: what the reports said of an account, when the bank's
+    // side is not the history itself.
+    Reconciliation finish(const std::function<std::optional<BankAccount>(const AccountKey&)>& reportedOf = {}) {
         for (const std::uint32_t first : slots_) {
             if (first == 0 || seen_[first - 1]) continue;
             const RegistryLine& r = lines_[first - 1];
             if (disagree(first))
                 for (std::uint32_t at = first; at != 0; at = next_[at - 1])
-                    add(DifferenceKind::TwiceInRegister, r.account, &lines_[at - 1], nullptr);
+                    add(DifferenceKind::TwiceInRegister, r.account, at, nullptr);
             else
-                add(DifferenceKind::UnknownHere, r.account, &r, nullptr);
+                add(DifferenceKind::UnknownHere, r.account, first, nullptr);
         }
+        std::vector<std::uint32_t> reported(out_.differences.size(), 0);
+        for (std::size_t i = 0; i < reported.size(); ++i) {
+            const AccountKey& account = out_.differences[i].account;
+            if (!reportedOf) reported[i] = places_[i].bank;
+            else if (i > 0 && out_.differences[i - 1].account == account) reported[i] = reported[i - 1];
+            else if (const auto state = reportedOf(account)) {
+                out_.bankStates.push_back(*state);
+                reported[i] = static_cast<std::uint32_t>(out_.bankStates.size());
+            }
+        }
+        auto at = [](auto& v, std::uint32_t place) { return place == 0 ? nullptr : &v[place - 1]; };
+        for (std::size_t i = 0; i < out_.differences.size(); ++i) {
+            Difference& d = out_.differences[i];
+            d.registry = at(out_.registryLines, places_[i].registry);
+            d.bank = at(out_.bankStates, places_[i].bank);
+            d.reported = at(out_.bankStates, reported[i]);
+        }
+        places_ = {};
+        // The kind last: one account's dates and numbers differ on the same line.
         std::sort(out_.differences.begin(), out_.differences.end(), [](const Difference& a, const Difference& b) {
-            if (a.account != b.account) return a.account < b.account;
             const std::uint32_t la = a.registry ? a.registry->line : 0, lb = b.registry ? b.registry->line : 0;
-            return la < lb;
+            return std::tie(a.account, la, a.kind) < std::tie(b.account, lb, b.kind);
         });
         return std::move(out_);
     }
@@ -116,20 +141,39 @@ private:
         while (slots_[i] != 0 && lines_[slots_[i] - 1].account != key) i = (i + 1) & (slots_.size() - 1);
         return i;
     }
-    void add(DifferenceKind kind, const AccountKey& account, const RegistryLine* r, const BankAccount* bank) {
-        Difference d;
-        d.kind = kind;
-        d.account = account;
-        if (r) d.registry = *r;
-        if (bank) d.bank = *bank;
-        out_.differences.push_back(d);
+    // `line`: the register's line + 1, 0 for none. The bank's state is
+    // kept once for all its differences, a line once for consecutive ones.
+    void add(DifferenceKind kind, const AccountKey& account, std::uint32_t line, const BankAccount* bank) {
+        Places p;
+        if (line != 0) {
+            if (line != lastLine_) {
+                out_.registryLines.push_back(lines_[line - 1]);
+                lastLine_ = line;
+            }
+            p.registry = static_cast<std::uint32_t>(out_.registryLines.size());
+        }
+        if (bank) {
+            if (bankAt_ == 0) {
+                out_.bankStates.push_back(*bank);
+                bankAt_ = static_cast<std::uint32_t>(out_.bankStates.size());
+            }
+            p.bank = bankAt_;
+        }
+        out_.differences.push_back({kind, account, nullptr, nullptr, nullptr});
+        places_.push_back(p);
         ++out_.perKind[static_cast<std::size_t>(kind) - 1];
     }
 
+    struct Places {
+        std::uint32_t registry = 0, bank = 0;
+    };
     const std::vector<RegistryLine>& lines_;
     std::vector<std::uint32_t> slots_;  // an account's first line + 1
     std::vector<std::uint32_t> next_;   // per line: the account's next line + 1
     std::vector<bool> seen_;            // per first line: an account of the bank's side came to it
+    std::vector<Places> places_;        // per difference
+    std::uint32_t lastLine_ = 0;        // the line last kept + 1
+    std::uint32_t bankAt_ = 0;          // the bank state being compared, once kept + 1
     Reconciliation out_;
 };
 
@@ -212,9 +256,7 @@ Reconciliation reconcile(const AccountHistory& history, const RegistryListOutcom
         }
     });
     comparer.compare(batch);
-    Reconciliation out = comparer.finish();
-    for (Difference& d : out.differences) d.reported = d.bank;
-    return out;
+    return comparer.finish();
 }
 
 namespace {
@@ -252,10 +294,8 @@ Reconciliation reconcile(const BankListOutcome& bank, const RegistryListOutcome&
     Comparer comparer(registry.accounts);
     for (std::size_t i = 0; i < bank.accounts.size(); i += Comparer::kBatch)
         comparer.compare(std::span(bank.accounts).subspan(i, std::min(Comparer::kBatch, bank.accounts.size() - i)));
-    Reconciliation out = comparer.finish();
-    if (history)
-        for (Difference& d : out.differences) d.reported = reportedState(*history, d.account);
-    return out;
+    if (!history) return comparer.finish([](const AccountKey&) { return std::optional<BankAccount>(); });
+    return comparer.finish([history](const AccountKey& key) { return reportedState(*history, key); });
 }
 
 std::string differenceText(const Difference& d) {
@@ -324,7 +364,7 @@ std::string differenceListCsv(const Reconciliation& r) {
         };
         field(differenceLabel(d.kind));
         field(hyphenated(accountText(d.account), {8, 16}));
-        const RegistryLine* g = d.registry ? &*d.registry : nullptr;
+        const RegistryLine* g = d.registry;
         field(g ? std::to_string(g->line) : "");
         field(g ? taxText(g->tax) : "");
         field(g ? hyphenated(companyText(g->company), {2, 4}) : "");
@@ -332,7 +372,7 @@ std::string differenceListCsv(const Reconciliation& r) {
         field(g ? dateText(g->closing) : "");
         field(g ? dateText(g->from) : "");
         field(g ? dateText(g->until) : "");
-        const BankAccount* b = d.bank ? &*d.bank : nullptr;
+        const BankAccount* b = d.bank;
         field(b ? taxText(b->tax) : "");
         field(b ? hyphenated(companyText(b->company), {2, 4}) : "");
         field(b ? dateText(b->opening) : "");
