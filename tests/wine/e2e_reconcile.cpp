@@ -63,14 +63,15 @@ void reconcileInWindow(App& app, const std::wstring& dir) {
                   "the unreadable line with its number and why");
     Sleep(300);  // the list drawn before the picture
     shot(L"reconciliation");
-    RECT was{}, list{}, dlg{}, close{};
+    RECT was{}, listed{}, dlg{}, close{};
     GetWindowRect(d, &was);
-    GetWindowRect(lines, &list);
+    GetWindowRect(lines, &listed);
     SetWindowPos(d, nullptr, 0, 0, was.right - was.left + 200, was.bottom - was.top + 120, SWP_NOMOVE | SWP_NOZORDER);
     results.check(waitFor([&] {
                       RECT now{};
                       GetWindowRect(lines, &now);
-                      return now.right - now.left >= list.right - list.left + 200 && now.bottom - now.top >= list.bottom - list.top + 120;
+                      return now.right - now.left >= listed.right - listed.left + 200 &&
+                             now.bottom - now.top >= listed.bottom - listed.top + 120;
                   }, 5000),
                   "the list follows the resized window");
     GetClientRect(d, &dlg);
