@@ -30,21 +30,22 @@ std::uint32_t dateOf(std::string_view stored) {
 }
 
 // The comparison: the register's lines found by account through a hash
-// table of each account's first line, its later lines chained after it in
-// the list's order (the list itself stays as read); each account of the
-// bank's side is compared with its lines, and the accounts no account of
-// the bank's side came to are what the bank does not know. A difference
-// keeps, while the comparison lasts, the places of its register line and
-// bank state in the reconciliation (+ 1, 0 for none); finish() makes them
-// pointers once those vectors are whole.
+// table of each account's first line, an account's later lines (rare)
+// listed apart in the list's order (the list itself stays as read); each
+// account of the bank's side is compared with its lines, and the accounts
+// no account of the bank's side came to are what the bank does not know. A
+// difference keeps, while the comparison lasts, the places of its register
+// line and bank state in the reconciliation (+ 1, 0 for none); finish()
+// makes them pointers once those vectors are whole.
 class Comparer {
 public:
     explicit Comparer(const std::vector<RegistryLine>& lines)
-        : lines_(lines), slots_(std::bit_ceil(lines.size() * 2 + 2), 0), next_(lines.size(), 0), seen_(lines.size(), false) {
+        : lines_(lines), slots_(std::bit_ceil(lines.size() * 2 + 2), 0), seen_(lines.size(), false) {
         for (std::size_t i = lines.size(); i-- > 0;) {
+            if (i >= kBatch) prefetch(&slots_[accountKeyHash(lines[i - kBatch].account) & (slots_.size() - 1)]);
             std::uint32_t& slot = slots_[probe(lines[i].account)];
             if (slot == 0) ++out_.registryAccounts;
-            next_[i] = slot;
+            else later_.push_back({static_cast<std::uint32_t>(i + 1), slot});
             slot = static_cast<std::uint32_t>(i + 1);
         }
     }
@@ -71,7 +72,7 @@ public:
         }
         seen_[first - 1] = true;
         if (disagree(first)) {
-            for (std::uint32_t at = first; at != 0; at = next_[at - 1])
+            for (std::uint32_t at = first; at != 0; at = nextOf(at))
                 add(DifferenceKind::TwiceInRegister, bank.account, at, &bank);
             return;
         }
@@ -98,7 +99,7 @@ public:
             if (first == 0 || seen_[first - 1]) continue;
             const RegistryLine& r = lines_[first - 1];
             if (disagree(first))
-                for (std::uint32_t at = first; at != 0; at = next_[at - 1])
+                for (std::uint32_t at = first; at != 0; at = nextOf(at))
                     add(DifferenceKind::TwiceInRegister, r.account, at, nullptr);
             else
                 add(DifferenceKind::UnknownHere, r.account, first, nullptr);
@@ -132,9 +133,15 @@ public:
 private:
     // Whether an account's lines (its first + 1) disagree.
     bool disagree(std::uint32_t first) const {
-        for (std::uint32_t at = next_[first - 1]; at != 0; at = next_[at - 1])
+        for (std::uint32_t at = nextOf(first); at != 0; at = nextOf(at))
             if (!sameState(lines_[at - 1], lines_[first - 1])) return true;
         return false;
+    }
+    // A line's (+ 1) account's next line + 1, 0 when it is its last.
+    std::uint32_t nextOf(std::uint32_t line) const {
+        const auto at = std::lower_bound(later_.begin(), later_.end(), line,
+                                         [](const std::array<std::uint32_t, 2>& l, std::uint32_t v) { return l[0] > v; });
+        return at != later_.end() && (*at)[0] == line ? (*at)[1] : 0;
     }
     std::size_t probe(const AccountKey& key) const {
         std::size_t i = accountKeyHash(key) & (slots_.size() - 1);
@@ -169,7 +176,7 @@ private:
     };
     const std::vector<RegistryLine>& lines_;
     std::vector<std::uint32_t> slots_;  // an account's first line + 1
-    std::vector<std::uint32_t> next_;   // per line: the account's next line + 1
+    std::vector<std::array<std::uint32_t, 2>> later_;  // a line + 1 and its account's next + 1, by line from the last
     std::vector<bool> seen_;            // per first line: an account of the bank's side came to it
     std::vector<Places> places_;        // per difference
     std::uint32_t lastLine_ = 0;        // the line last kept + 1
