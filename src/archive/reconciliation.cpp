@@ -40,31 +40,35 @@ std::uint32_t dateOf(std::string_view stored) {
 class Comparer {
 public:
     explicit Comparer(const std::vector<RegistryLine>& lines)
-        : lines_(lines), slots_(std::bit_ceil(lines.size() * 2 + 2), 0), seen_(lines.size(), false) {
+        : lines_(lines),
+          slots_(std::bit_ceil(lines.size() * 2 + 2), 0),
+          lineMask_(lines.size() < (std::size_t{1} << kLineBits) - 1 ? (std::uint32_t{1} << kLineBits) - 1 : ~std::uint32_t{0}),
+          seen_(lines.size(), false) {
         for (std::size_t i = lines.size(); i-- > 0;) {
             if (i >= kBatch) prefetch(&slots_[accountKeyHash(lines[i - kBatch].account) & (slots_.size() - 1)]);
-            std::uint32_t& slot = slots_[probe(lines[i].account)];
+            const std::uint64_t hash = accountKeyHash(lines[i].account);
+            std::uint32_t& slot = slots_[probe(lines[i].account, hash)];
             if (slot == 0) ++out_.registryAccounts;
-            else later_.push_back({static_cast<std::uint32_t>(i + 1), slot});
-            slot = static_cast<std::uint32_t>(i + 1);
+            else later_.push_back({static_cast<std::uint32_t>(i + 1), slot & lineMask_});
+            slot = (tagOf(hash) & ~lineMask_) | static_cast<std::uint32_t>(i + 1);
         }
     }
 
     // Many at once: each one's slot, then the line it names, is asked of
     // the memory before any is compared.
     void compare(std::span<const BankAccount> banks) {
-        std::array<std::size_t, kBatch> at;
-        for (std::size_t i = 0; i < banks.size(); ++i) prefetch(&slots_[at[i] = accountKeyHash(banks[i].account) & (slots_.size() - 1)]);
+        std::array<std::uint64_t, kBatch> hash;
+        for (std::size_t i = 0; i < banks.size(); ++i) prefetch(&slots_[(hash[i] = accountKeyHash(banks[i].account)) & (slots_.size() - 1)]);
         for (std::size_t i = 0; i < banks.size(); ++i)
-            if (slots_[at[i]] != 0) prefetch(&lines_[slots_[at[i]] - 1]);
-        for (const BankAccount& b : banks) compare(b);
+            if (const std::uint32_t slot = slots_[hash[i] & (slots_.size() - 1)]; slot != 0) prefetch(&lines_[(slot & lineMask_) - 1]);
+        for (std::size_t i = 0; i < banks.size(); ++i) compare(banks[i], hash[i]);
     }
     static constexpr std::size_t kBatch = 32;
 
-    void compare(const BankAccount& bank) {
+    void compare(const BankAccount& bank, std::uint64_t hash) {
         ++out_.bankAccounts;
         bankAt_ = 0;
-        const std::uint32_t first = slots_[probe(bank.account)];
+        const std::uint32_t first = slots_[probe(bank.account, hash)] & lineMask_;
         if (first == 0) {
             if (bank.closing == 0) add(DifferenceKind::MissingFromRegister, bank.account, 0, &bank);
             else ++out_.agreeing;
@@ -95,7 +99,8 @@ public:
     // `reportedOf`: what the reports said of an account, when the bank's
     // side is not the history itself.
     Reconciliation finish(const std::function<std::optional<BankAccount>(const AccountKey&)>& reportedOf = {}) {
-        for (const std::uint32_t first : slots_) {
+        for (const std::uint32_t slot : slots_) {
+            const std::uint32_t first = slot & lineMask_;
             if (first == 0 || seen_[first - 1]) continue;
             const RegistryLine& r = lines_[first - 1];
             if (disagree(first))
@@ -143,9 +148,14 @@ private:
                                          [](const std::array<std::uint32_t, 2>& l, std::uint32_t v) { return l[0] > v; });
         return at != later_.end() && (*at)[0] == line ? (*at)[1] : 0;
     }
-    std::size_t probe(const AccountKey& key) const {
-        std::size_t i = accountKeyHash(key) & (slots_.size() - 1);
-        while (slots_[i] != 0 && lines_[slots_[i] - 1].account != key) i = (i + 1) & (slots_.size() - 1);
+    // Where a slot holds the line's number, the bits above it hold the top
+    // of the key's hash: most other keys' slots are passed without their line.
+    static std::uint32_t tagOf(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
+    std::size_t probe(const AccountKey& key, std::uint64_t hash) const {
+        const std::uint32_t tag = tagOf(hash) & ~lineMask_;
+        std::size_t i = hash & (slots_.size() - 1);
+        while (slots_[i] != 0 && ((slots_[i] & ~lineMask_) != tag || lines_[(slots_[i] & lineMask_) - 1].account != key))
+            i = (i + 1) & (slots_.size() - 1);
         return i;
     }
     // `line`: the register's line + 1, 0 for none. The bank's state is
@@ -175,7 +185,9 @@ private:
         std::uint32_t registry = 0, bank = 0;
     };
     const std::vector<RegistryLine>& lines_;
-    std::vector<std::uint32_t> slots_;  // an account's first line + 1
+    std::vector<std::uint32_t> slots_;  // an account's first line + 1, below a tag of its hash
+    static constexpr unsigned kLineBits = 26;  // a list of more lines keeps no tag
+    std::uint32_t lineMask_;
     std::vector<std::array<std::uint32_t, 2>> later_;  // a line + 1 and its account's next + 1, by line from the last
     std::vector<bool> seen_;            // per first line: an account of the bank's side came to it
     std::vector<Places> places_;        // per difference
