@@ -412,20 +412,32 @@ void AccountHistory::eachLastState(const std::function<void(const AccountState&)
     std::vector<std::uint64_t> named((nextByAccount_.size() + 63) / 64, 0);
     for (const std::uint32_t next : nextByAccount_)
         if (next != 0 && next <= nextByAccount_.size()) named[(next - 1) / 64] |= std::uint64_t{1} << ((next - 1) % 64);
+    std::array<std::string_view, AccountChangeCol::count> cells;  // the row's stored cells, read once
     for (std::uint32_t row = 0; row < rows_.size(); ++row) {
         const auto table = static_cast<ViewKind>(rows_[row].table);
         if (table == ViewInstitution) continue;
+        const std::span<const std::size_t> columns = storedColumns(table);
+        const char* p = pool_.data() + rows_[row].at;
+        for (std::size_t k = 0; k < columns.size(); ++k) cells[k] = cellAt(p);
+        auto cell = [&](std::size_t column) {
+            return cells[static_cast<std::size_t>(std::find(columns.begin(), columns.end(), column) - columns.begin())];
+        };
         for (std::uint32_t newest = row * 2; newest < row * 2 + (table == ViewAccountChange ? 2u : 1u); ++newest) {
             if (named[newest / 64] >> (newest % 64) & 1) continue;
+            const bool original = newest % 2;
             AccountState state;
-            state.account = accountOf(newest);
+            state.account = cells[original ? kStoredOriginalAccount : kStoredAccount];
             // What the index does not hold: an empty account, an account change's original that is its new one.
-            if (state.account.empty() || (newest % 2 && state.account == accountOf(newest - 1))) continue;
-            state.tax = storedCell(row, kStoredTax);
-            state.closing = table == ViewRegister ? cellOfColumn(row, RegisterCol::closingDate)
-                            : newest % 2          ? cellOfColumn(row, AccountChangeCol::originalClosingDate)
-                                                  : cellOfColumn(row, AccountChangeCol::newClosingDate);
-            for (std::uint32_t s = newest + 1; s != 0 && (state.opening.empty() || state.company.empty());
+            if (state.account.empty() || (original && state.account == cells[kStoredAccount])) continue;
+            state.tax = cells[kStoredTax];
+            const bool reg = table == ViewRegister;
+            using namespace AccountChangeCol;
+            state.closing = reg ? cell(RegisterCol::closingDate) : cell(original ? originalClosingDate : newClosingDate);
+            state.opening = reg ? cell(RegisterCol::openingDate) : cell(original ? originalOpeningDate : newOpeningDate);
+            if (const std::string_view c = cell(columnOf(table, ColumnRole::CompanyNumber)); c.size() == kCompanyNumberLength)
+                state.company = c;
+            // What the row leaves empty, from the account's earlier rows.
+            for (std::uint32_t s = nextByAccount_[newest]; s != 0 && (state.opening.empty() || state.company.empty());
                  s = nextByAccount_[s - 1]) {
                 const std::uint32_t r = (s - 1) / 2;
                 if (storedCell(r, kStoredTax) != state.tax) continue;
