@@ -260,10 +260,8 @@ Reconciliation reconcile(const AccountHistory& history, const RegistryListOutcom
     std::vector<BankAccount> batch;
     batch.reserve(Comparer::kBatch);
     history.eachLastState([&](const AccountHistory::AccountState& s) {
-        const auto account = readAccountField(s.account);
-        if (!account) return;  // no account the register can hold
         BankAccount bank;
-        bank.account = *account;
+        if (!readAccountField(s.account, bank.account)) return;  // no account the register can hold
         bank.tax = readTaxField(s.tax).value_or(kNoTax);
         bank.company = s.company.empty() ? kNoCompany : readCompanyField(s.company).value_or(kNoCompany);
         bank.opening = dateOf(s.opening);

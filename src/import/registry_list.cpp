@@ -68,17 +68,21 @@ struct Token {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-void tokenize(std::string_view line, std::vector<Token>& out) {
+// The line's tokens; whether a byte of it is above 0x7F (seen on the way,
+// not in a pass of its own).
+bool tokenize(std::string_view line, std::vector<Token>& out) {
     out.clear();
+    unsigned char high = 0;
     for (std::size_t i = 0; i < line.size();) {
         if (isBlank(line[i])) {
             ++i;
             continue;
         }
         const std::size_t from = i;
-        while (i < line.size() && !isBlank(line[i])) ++i;
+        for (; i < line.size() && !isBlank(line[i]); ++i) high |= static_cast<unsigned char>(line[i]);
         out.push_back({line.substr(from, i - from), from});
     }
+    return high & 0x80;
 }
 
 bool isCgMark(std::string_view t) {
@@ -134,12 +138,10 @@ Lead readLead(const std::vector<Token>& tokens) {
         lead.fault = "hiányzik a számlaszám";
         return lead;
     }
-    const auto account = readAccountField(tokens[i].text);
-    if (!account) {
+    if (!readAccountField(tokens[i].text, lead.entry.account)) {
         lead.fault = "hibás számlaszám: " + std::string(tokens[i].text);
         return lead;
     }
-    lead.entry.account = *account;
     lead.accountAt = tokens[i++].at;
     lead.firstDate = i;
     lead.read = true;
@@ -211,6 +213,12 @@ std::optional<std::uint32_t> readTaxField(std::string_view text) {
 }
 
 std::optional<AccountKey> readAccountField(std::string_view text) {
+    AccountKey key;
+    if (!readAccountField(text, key)) return std::nullopt;
+    return key;
+}
+
+bool readAccountField(std::string_view text, AccountKey& key) {
     const char* p = text.data();
     std::int64_t group[3] = {-1, -1, 0};
     if (text.size() == 24 || text.size() == 16) {
@@ -218,10 +226,9 @@ std::optional<AccountKey> readAccountField(std::string_view text) {
     } else if ((text.size() == 26 && digitsAt(text, {8, 17}, '-')) || (text.size() == 17 && text[8] == '-')) {
         for (std::size_t g = 0; g < (text.size() + 1) / 9; ++g) group[g] = eightDigits(p + 9 * g);
     }
-    if (group[0] < 0 || group[1] < 0 || group[2] < 0) return std::nullopt;
-    AccountKey key;
+    if (group[0] < 0 || group[1] < 0 || group[2] < 0) return false;
     for (std::size_t g = 0; g < 3; ++g) key.group[g] = static_cast<std::uint32_t>(group[g]);
-    return key;
+    return true;
 }
 
 DateField readDateField(std::string_view text, std::uint32_t& date) {
@@ -331,11 +338,10 @@ RegistryListOutcome readLines(EachLine&& eachLine, std::size_t expectedLines) {
             }
         }
         ++out.lines;
-        if (valid && std::any_of(line.begin(), line.end(), [](char c) { return c & 0x80; })) {
+        if (tokenize(line, tokens) && valid) {
             high = true;
             valid = isValidUtf8(line);  // a character never spans a line end
         }
-        tokenize(line, tokens);
         if (tokens.empty()) {
             ++out.blank;
             return true;
