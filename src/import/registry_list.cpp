@@ -16,7 +16,7 @@
 namespace kovirant {
 namespace {
 
-std::uint64_t numberOf(std::string_view digits) {
+[[maybe_unused]] std::uint64_t numberOf(std::string_view digits) {  // the rule eightDigits keeps
     std::uint64_t n = 0;
     for (char c : digits) n = n * 10 + static_cast<std::uint64_t>(c - '0');
     return n;
@@ -42,8 +42,11 @@ std::int64_t eightDigits(const char* p) {
     return n;
 }
 
-// The digits of `text` at these places, when every other place holds `separator`.
-bool digitsAt(std::string_view text, std::initializer_list<std::size_t> separators, char separator) {
+// Two digits at `p` as their number, -1 when one is not a digit.
+std::int64_t twoDigits(const char* p) { return isDigit(p[0]) && isDigit(p[1]) ? (p[0] - '0') * 10 + (p[1] - '0') : -1; }
+
+// Whether `text` holds `separator` at these places.
+bool separatorsAt(std::string_view text, std::initializer_list<std::size_t> separators, char separator) {
     for (std::size_t at : separators)
         if (text[at] != separator) return false;
     return true;
@@ -191,22 +194,24 @@ void eachLine(std::string_view text, Visit&& visit) {
 // groups of them (never some separators and not others).
 std::optional<std::uint64_t> readCompanyField(std::string_view text) {
     if (isCgMark(text)) text.remove_prefix(3);
-    char digits[10];
-    if (text.size() == 10) std::memcpy(digits, text.data(), 10);
-    else if (text.size() == 12 && digitsAt(text, {2, 5}, '-')) {
-        std::memcpy(digits, text.data(), 2);
-        std::memcpy(digits + 2, text.data() + 3, 2);
-        std::memcpy(digits + 4, text.data() + 6, 6);
-    } else return std::nullopt;
-    const std::int64_t high = eightDigits(digits);
-    if (high < 0 || !isDigit(digits[8]) || !isDigit(digits[9])) return std::nullopt;
-    return static_cast<std::uint64_t>(high) * 100 + numberOf({digits + 8, 2});
+    const char* p = text.data();
+    std::int64_t n = -1;
+    if (text.size() == 10) {
+        const std::int64_t high = eightDigits(p), low = twoDigits(p + 8);
+        if (high >= 0 && low >= 0) n = high * 100 + low;
+    } else if (text.size() == 12 && separatorsAt(text, {2, 5}, '-')) {
+        const std::int64_t parts[] = {twoDigits(p), twoDigits(p + 3), twoDigits(p + 6), twoDigits(p + 8), twoDigits(p + 10)};
+        if (std::all_of(std::begin(parts), std::end(parts), [](std::int64_t v) { return v >= 0; }))
+            n = (((parts[0] * 100 + parts[1]) * 100 + parts[2]) * 100 + parts[3]) * 100 + parts[4];
+    }
+    if (n < 0) return std::nullopt;
+    return static_cast<std::uint64_t>(n);
 }
 
 std::optional<std::uint32_t> readTaxField(std::string_view text) {
     const char* p = text.data();
     const bool form = text.size() == 8 || (text.size() == 11 && allDigits(text.substr(8))) ||
-                      (text.size() == 13 && digitsAt(text, {8, 10}, '-') && isDigit(p[9]) && isDigit(p[11]) && isDigit(p[12]));
+                      (text.size() == 13 && separatorsAt(text, {8, 10}, '-') && isDigit(p[9]) && isDigit(p[11]) && isDigit(p[12]));
     const std::int64_t base = form ? eightDigits(p) : -1;
     if (base < 0) return std::nullopt;
     return static_cast<std::uint32_t>(base);
@@ -223,7 +228,7 @@ bool readAccountField(std::string_view text, AccountKey& key) {
     std::int64_t group[3] = {-1, -1, 0};
     if (text.size() == 24 || text.size() == 16) {
         for (std::size_t g = 0; g < text.size() / 8; ++g) group[g] = eightDigits(p + 8 * g);
-    } else if ((text.size() == 26 && digitsAt(text, {8, 17}, '-')) || (text.size() == 17 && text[8] == '-')) {
+    } else if ((text.size() == 26 && separatorsAt(text, {8, 17}, '-')) || (text.size() == 17 && text[8] == '-')) {
         for (std::size_t g = 0; g < (text.size() + 1) / 9; ++g) group[g] = eightDigits(p + 9 * g);
     }
     if (group[0] < 0 || group[1] < 0 || group[2] < 0) return false;
@@ -233,19 +238,16 @@ bool readAccountField(std::string_view text, AccountKey& key) {
 
 DateField readDateField(std::string_view text, std::uint32_t& date) {
     if (text == "-" || text == ".") return DateField::Empty;
-    char digits[8];
     const char* p = text.data();
+    std::int64_t ymd = -1;
     if (text.size() == 8) {
-        std::memcpy(digits, p, 8);
-    } else if ((text.size() == 11 && text.back() == '.' && digitsAt(text, {4, 7}, '.')) ||
+        ymd = eightDigits(p);
+    } else if ((text.size() == 11 && text.back() == '.' && separatorsAt(text, {4, 7}, '.')) ||
                (text.size() == 10 && text[4] == text[7] && (text[4] == '-' || text[4] == '.' || text[4] == '/'))) {
-        std::memcpy(digits, p, 4);
-        std::memcpy(digits + 4, p + 5, 2);
-        std::memcpy(digits + 6, p + 8, 2);
-    } else {
-        return DateField::NotADate;
+        const std::int64_t parts[] = {twoDigits(p), twoDigits(p + 2), twoDigits(p + 5), twoDigits(p + 8)};
+        if (std::all_of(std::begin(parts), std::end(parts), [](std::int64_t v) { return v >= 0; }))
+            ymd = ((parts[0] * 100 + parts[1]) * 100 + parts[2]) * 100 + parts[3];
     }
-    const std::int64_t ymd = eightDigits(digits);
     if (ymd < 0) return DateField::NotADate;
     if (ymd == 0) return DateField::Empty;
     const auto y = static_cast<std::uint32_t>(ymd);
