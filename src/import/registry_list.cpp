@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -33,23 +35,50 @@ struct Token {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
+// The 0x80 bit of each byte of `x` that is a blank.
+std::uint64_t blankBytes(std::uint64_t x) {
+    auto equal = [x](std::uint64_t c) {
+        const std::uint64_t t = x ^ c;
+        return ~(((t & 0x7F7F7F7F7F7F7F7Full) + 0x7F7F7F7F7F7F7F7Full) | t | 0x7F7F7F7F7F7F7F7Full);
+    };
+    return equal(0x2020202020202020ull) | equal(0x0909090909090909ull);
+}
+
 // The line's tokens; whether a byte of it is above 0x7F (seen on the way,
 // not in a pass of its own).
+// A token's end is sought eight bytes at a time: the byte loop was a tenth of a reconciliation's samples.
 bool tokenize(std::string_view line, std::vector<Token>& out) {
     out.clear();
-    unsigned char high = 0;
-    for (std::size_t i = 0; i < line.size();) {
-        if (isBlank(line[i])) {
+    std::uint64_t high = 0;
+    const char* p = line.data();
+    const std::size_t n = line.size();
+    for (std::size_t i = 0; i < n;) {
+        if (isBlank(p[i])) {
             ++i;
             continue;
         }
         const std::size_t from = i;
-        for (; i < line.size() && !isBlank(line[i]); ++i) high |= static_cast<unsigned char>(line[i]);
+        for (;;) {
+            if (i + 8 <= n) {
+                std::uint64_t x;
+                std::memcpy(&x, p + i, sizeof x);
+                high |= x;
+                if (const std::uint64_t blanks = blankBytes(x); blanks != 0) {
+                    i += static_cast<std::size_t>(std::countr_zero(blanks)) / 8;
+                    break;
+                }
+                i += 8;
+            } else {
+                while (i < n && !isBlank(p[i])) high |= static_cast<unsigned char>(p[i++]);
+                break;
+            }
+        }
+        assert(i == n || isBlank(p[i]));
+        assert(std::none_of(p + from, p + i, isBlank));
         out.push_back({line.substr(from, i - from), from});
     }
-    return high & 0x80;
+    return high & 0x8080808080808080ull;
 }
-
 
 // The first three fields of a line's tokens: the account line's lead.
 struct Lead {
