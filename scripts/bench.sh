@@ -67,7 +67,7 @@ printf '          built/reload of the 12 reports = %s (goal <= 1); later start/b
 printf '          fill of 1,000,000 closings/import of 1,000,000 lines = %s (goal <= 1); %s bytes per archived row (goal <= 150)\n' \
     "$(ratio "$filled" "$imp")" "$(echo "$out" | head -1 | field bytes_per_row)"
 
-echo "== Reconciliation: the registry's list of 1,000,000 lines (one core) =="
+echo "== Reconciliation: the registry's list of 1,000,000 lines (the step runs on one core) =="
 # Against a history of 1,000,000 accounts (12 archived reports), the goal's
 # case, and against the 1,200,000 of the history above (200,000 of them not
 # in the list: that many differences to keep). Each run reads the history
