@@ -280,7 +280,10 @@ void reconcileCost(const std::wstring& exe, const std::wstring& dir, const std::
     const double core = seconds(t);
 
     App app;
-    if (!app.start(exe, dir)) return;
+    if (!app.start(exe, dir)) {
+        std::printf("reconcile: the program did not start in %ls\n", dir.c_str());
+        return;
+    }
     app.command(IDM_RECONCILE);
     App::chooseFile(app.waitDialog(kRegistryListTitle), list);
     t = Clock::now();
