@@ -33,6 +33,16 @@ long peakKb() {
     return u.ru_maxrss;
 }
 
+// The resident size now (the peak so far may be a step's that freed its memory since).
+long residentKb() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
 double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 struct Tables {
@@ -203,9 +213,11 @@ int archiveBench(const char* report) {
     return o.ok() ? 0 : 1;
 }
 
-// An archive of `reports` reports of `n` register rows each, every row an
-// opening of an account of its own, as months of a bank's reports.
-int genArchive(const char* folder, long reports, long n) {
+// An archive of `reports` reports of `n` register rows each (of `total`
+// rows in all, when given), every row an opening of an account of its own,
+// as months of a bank's reports.
+int genArchive(const char* folder, long reports, long n, long total = 0) {
+    if (total <= 0) total = reports * n;
     const std::filesystem::path dir(folder);
     std::error_code ec;
     for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
@@ -216,14 +228,15 @@ int genArchive(const char* folder, long reports, long n) {
     char company[16];
     for (long k = 0; k < reports; ++k) {
         Tables t;
-        for (long i = k * n; i < (k + 1) * n; ++i) {
+        const long first = total * k / reports, last = total * (k + 1) / reports;
+        for (long i = first; i < last; ++i) {
             std::snprintf(company, sizeof company, "01%02ld%06ld", 1 + i % 18, i % 1000000);
             t.tables.appendRow(ViewRegister, RegisterEntry{company, benchTax(i), benchAccount(i), "2026-11-02", "",
                                                            "Bejegyzés"});
         }
         const std::filesystem::path report = dir / ("jelentes-" + std::to_string(k + 1) + ".xml");
         if (WriteReport(report, t.tables, SettingsFile(dir / "Kovirant.ini")).status != ReportStatus::Written) return 1;
-        const ArchiveEntry entry{kActionSave, {static_cast<std::size_t>(n), 0, 0}, "bench", ""};
+        const ArchiveEntry entry{kActionSave, {static_cast<std::size_t>(last - first), 0, 0}, "bench", ""};
         if (!archiveReport(dir / "Archivum", report, entry, std::time(nullptr) + k).ok()) return 1;
     }
     return 0;
@@ -285,13 +298,13 @@ int genRegistry(const char* path, long n) {
 // The registry's list read and compared with the history of the archive
 // (from its cache: a history built from the reports first starts the run
 // again, so its own peak is not counted): the time and the memory beyond
-// the history, per line of the list.
+// the history (the peak over what was resident before), per line of the list.
 int reconcileBench(char** argv) {
     int err = 0;
     const AccountHistory history = AccountHistory::build(std::filesystem::path(argv[2]) / "Archivum", err);
     if (err != 0) return 1;
     if (!history.fromCache()) return execv("/proc/self/exe", argv) == 0 ? 0 : 1;
-    const long before = peakKb();
+    const long before = residentKb();
     auto start = Clock::now();
     const RegistryListOutcome list = readRegistryList(argv[3]);
     const double read = since(start);
@@ -372,7 +385,7 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "reload-report") == 0) return reloadReport(argv[2]);
     if (argc >= 3 && std::strcmp(argv[1], "archive-report") == 0) return archiveBench(argv[2]);
     if (argc >= 5 && std::strcmp(argv[1], "gen-archive") == 0)
-        return genArchive(argv[2], std::atol(argv[3]), std::atol(argv[4]));
+        return genArchive(argv[2], std::atol(argv[3]), std::atol(argv[4]), argc >= 6 ? std::atol(argv[5]) : 0);
     if (argc >= 4 && std::strcmp(argv[1], "gen-registry") == 0) return genRegistry(argv[2], std::atol(argv[3]));
     if (argc >= 4 && std::strcmp(argv[1], "reconcile") == 0) return reconcileBench(argv);
     if (argc >= 4 && std::strcmp(argv[1], "history") == 0) return historyBench(argv[2], std::atol(argv[3]));

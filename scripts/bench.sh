@@ -67,12 +67,26 @@ printf '          built/reload of the 12 reports = %s (goal <= 1); later start/b
 printf '          fill of 1,000,000 closings/import of 1,000,000 lines = %s (goal <= 1); %s bytes per archived row (goal <= 150)\n' \
     "$(ratio "$filled" "$imp")" "$(echo "$out" | head -1 | field bytes_per_row)"
 
-echo "== Reconciliation: the registry's list of 1,000,000 lines against the history above =="
+echo "== Reconciliation: the registry's list of 1,000,000 lines (the step runs on one core) =="
+# Against a history of 1,000,000 accounts (12 archived reports), the goal's
+# case, and against the 1,200,000 of the history above (200,000 of them not
+# in the list: that many differences to keep). Each run reads the history
+# from its cache first, untimed; the import it is held against runs between
+# its runs, timed the same way (in the process, around the step alone).
+hist1m="$work/history-1000000"
+"$bench" gen-archive "$hist1m" 12 0 1000000
 "$bench" gen-registry "$work/jegyzek.txt" 1000000
-out=$(thrice "$bench" reconcile "$hist" "$work/jegyzek.txt")
-printf '   %s\n' "$(echo "$out" | head -1)"
-printf '          reading and comparing/import of 1,000,000 lines = %s; %s bytes per line beyond the history\n' \
-    "$(ratio "$(echo "$out" | least seconds)" "$imp")" "$(echo "$out" | head -1 | field bytes_per_line)"
+"$bench" reconcile "$hist1m" "$work/jegyzek.txt" >/dev/null  # writes the history's cache
+for h in "$hist1m" "$hist"; do
+    out="" base=""
+    for i in 1 2 3; do
+        out+="$("$bench" reconcile "$h" "$work/jegyzek.txt")"$'\n'
+        base+="$("$bench" import-apeh "$work/apeh-1000000.txt")"$'\n'
+    done
+    s=$(echo "$out" | least seconds) b=$(echo "$base" | least seconds)
+    printf '   %s\n          best of three: reading and comparing %.3f s, import of 1,000,000 lines %.3f s; ratio = %s (goal <= 1.5); %s bytes per line beyond the history (goal <= 64)\n' \
+        "$(echo "$out" | head -1)" "$s" "$b" "$(ratio "$s" "$b")" "$(echo "$out" | least bytes_per_line)"
+done
 
 echo "== Report write and reload =="
 for n in 10000 100000 1000000; do
@@ -175,6 +189,10 @@ fresh_archive
 wine_cli=$(seconds env -u DISPLAY wine "$KOVIRANT_WINRUN/kovirant-cli.exe" "$(w "$f")" -o "$(w "$cli_work/report-wine.xml")" \
     --settings "$(w "$cli_work/Kovirant.ini")" --no-learn --date 2005-03-01)
 printf '   kovirant-cli.exe under Wine %.3f s; wine/native = %s (goal <= 2)\n' "$wine_cli" "$(ratio "$wine_cli" "$native")"
+cp "$root/examples/Kovirant.ini" "$hist1m/"
+wine explorer /desktop=kovirant-bench,1024x768 "$KOVIRANT_WINRUN/exe_bench.exe" "$(w "$KOVIRANT_WINRUN/Kovirant.exe")" \
+    "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" reconcile "$(w "$hist1m")" \
+    "$(w "$work/jegyzek.txt")" 2>&1 | grep -v '^wine: '
 for part in "" recovery directory check undo; do
     wine explorer /desktop=kovirant-bench,1024x768 "$KOVIRANT_WINRUN/exe_bench.exe" "$(w "$KOVIRANT_WINRUN/Kovirant.exe")" \
         "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" $part 2>&1 | grep -v '^wine: '

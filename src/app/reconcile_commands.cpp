@@ -221,8 +221,8 @@ private:
             }
         }
         const Difference& d = result_.differences[s.index];
-        const RegistryLine* g = d.registry ? &*d.registry : nullptr;
-        const BankAccount* b = d.bank ? &*d.bank : nullptr;
+        const RegistryLine* g = d.registry;
+        const BankAccount* b = d.bank;
         switch (column) {
             case Kind: return u(differenceLabel(d.kind));
             case Line: return g ? u(std::to_string(g->line)) : std::u16string();

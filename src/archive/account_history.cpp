@@ -404,34 +404,50 @@ std::vector<std::string> AccountHistory::copyWarnings() const {
     return out;
 }
 
-// The reconciliation's walk: an account's chain starts at its newest row.
+// The reconciliation's walk: an account's chain starts at its newest row,
+// the one reference no other names as its next. The rows are walked in
+// their order, so the pool is read in its order too (the slots' order read
+// it at random: a fifth of a whole reconciliation).
 void AccountHistory::eachLastState(const std::function<void(const AccountState&)>& visit) const {
-    constexpr std::size_t kAhead = 2 * kFetchAhead;  // the rows of the slots this far ahead, then half as far their cells
-    const std::span<const std::uint32_t> slots = accounts_.slots;
-    for (std::size_t i = 0; i < slots.size(); ++i) {
-        if (i + kAhead < slots.size() && slots[i + kAhead] != 0) prefetch(&rows_[(refIn(slots[i + kAhead]) - 1) / 2]);
-        if (i + kAhead / 2 < slots.size() && slots[i + kAhead / 2] != 0)
-            prefetch(pool_.data() + rows_[(refIn(slots[i + kAhead / 2]) - 1) / 2].at);
-        const std::uint32_t slot = slots[i];
-        if (slot == 0) continue;
-        const std::uint32_t newest = refIn(slot) - 1;
-        const std::uint32_t row = newest / 2;
-        AccountState state;
-        state.account = accountOf(newest);
-        state.tax = storedCell(row, kStoredTax);
-        state.closing = rows_[row].table == ViewRegister ? cellOfColumn(row, RegisterCol::closingDate)
-                        : newest % 2                     ? cellOfColumn(row, AccountChangeCol::originalClosingDate)
-                                                         : cellOfColumn(row, AccountChangeCol::newClosingDate);
-        for (std::uint32_t s = newest + 1; s != 0 && (state.opening.empty() || state.company.empty());
-             s = nextByAccount_[s - 1]) {
-            const std::uint32_t r = (s - 1) / 2;
-            if (storedCell(r, kStoredTax) != state.tax) continue;
-            if (state.opening.empty()) state.opening = openingOf(s - 1);
-            const std::string_view company =
-                cellOfColumn(r, columnOf(static_cast<ViewKind>(rows_[r].table), ColumnRole::CompanyNumber));
-            if (state.company.empty() && company.size() == kCompanyNumberLength) state.company = company;
+    std::vector<std::uint64_t> named((nextByAccount_.size() + 63) / 64, 0);
+    for (const std::uint32_t next : nextByAccount_)
+        if (next != 0 && next <= nextByAccount_.size()) named[(next - 1) / 64] |= std::uint64_t{1} << ((next - 1) % 64);
+    std::array<std::string_view, AccountChangeCol::count> cells;  // the row's stored cells, read once
+    for (std::uint32_t row = 0; row < rows_.size(); ++row) {
+        const auto table = static_cast<ViewKind>(rows_[row].table);
+        if (table == ViewInstitution) continue;
+        const std::span<const std::size_t> columns = storedColumns(table);
+        const char* p = pool_.data() + rows_[row].at;
+        for (std::size_t k = 0; k < columns.size(); ++k) cells[k] = cellAt(p);
+        auto cell = [&](std::size_t column) {
+            return cells[static_cast<std::size_t>(std::find(columns.begin(), columns.end(), column) - columns.begin())];
+        };
+        for (std::uint32_t newest = row * 2; newest < row * 2 + (table == ViewAccountChange ? 2u : 1u); ++newest) {
+            if (named[newest / 64] >> (newest % 64) & 1) continue;
+            const bool original = newest % 2;
+            AccountState state;
+            state.account = cells[original ? kStoredOriginalAccount : kStoredAccount];
+            // What the index does not hold: an empty account, an account change's original that is its new one.
+            if (state.account.empty() || (original && state.account == cells[kStoredAccount])) continue;
+            state.tax = cells[kStoredTax];
+            const bool reg = table == ViewRegister;
+            using namespace AccountChangeCol;
+            state.closing = reg ? cell(RegisterCol::closingDate) : cell(original ? originalClosingDate : newClosingDate);
+            state.opening = reg ? cell(RegisterCol::openingDate) : cell(original ? originalOpeningDate : newOpeningDate);
+            if (const std::string_view c = cell(columnOf(table, ColumnRole::CompanyNumber)); c.size() == kCompanyNumberLength)
+                state.company = c;
+            // What the row leaves empty, from the account's earlier rows.
+            for (std::uint32_t s = nextByAccount_[newest]; s != 0 && (state.opening.empty() || state.company.empty());
+                 s = nextByAccount_[s - 1]) {
+                const std::uint32_t r = (s - 1) / 2;
+                if (storedCell(r, kStoredTax) != state.tax) continue;
+                if (state.opening.empty()) state.opening = openingOf(s - 1);
+                const std::string_view company =
+                    cellOfColumn(r, columnOf(static_cast<ViewKind>(rows_[r].table), ColumnRole::CompanyNumber));
+                if (state.company.empty() && company.size() == kCompanyNumberLength) state.company = company;
+            }
+            visit(state);
         }
-        visit(state);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <functional>
 #include <numeric>
 #include <tuple>
 
@@ -29,77 +30,107 @@ std::uint32_t dateOf(std::string_view stored) {
 }
 
 // The comparison: the register's lines found by account through a hash
-// table of each account's first line, its later lines chained after it in
-// the list's order (the list itself stays as read); each account of the
-// bank's side is compared with its lines, and the accounts no account of
-// the bank's side came to are what the bank does not know.
+// table of each account's first line, an account's later lines (rare)
+// listed apart in the list's order (the list itself stays as read); each
+// account of the bank's side is compared with its lines, and the accounts
+// no account of the bank's side came to are what the bank does not know. A
+// difference keeps, while the comparison lasts, the places of its register
+// line and bank state in the reconciliation (+ 1, 0 for none); finish()
+// makes them pointers once those vectors are whole.
 class Comparer {
 public:
     explicit Comparer(const std::vector<RegistryLine>& lines)
-        : lines_(lines), slots_(std::bit_ceil(lines.size() * 2 + 2), 0), next_(lines.size(), 0), seen_(lines.size(), false) {
+        : lines_(lines),
+          slots_(std::bit_ceil(lines.size() * 2 + 2), 0),
+          lineMask_(lines.size() < (std::size_t{1} << kLineBits) - 1 ? (std::uint32_t{1} << kLineBits) - 1 : ~std::uint32_t{0}),
+          seen_(lines.size(), false) {
         for (std::size_t i = lines.size(); i-- > 0;) {
-            std::uint32_t& slot = slots_[probe(lines[i].account)];
+            if (i >= kBatch) prefetch(&slots_[accountKeyHash(lines[i - kBatch].account) & (slots_.size() - 1)]);
+            const std::uint64_t hash = accountKeyHash(lines[i].account);
+            std::uint32_t& slot = slots_[probe(lines[i].account, hash)];
             if (slot == 0) ++out_.registryAccounts;
-            next_[i] = slot;
-            slot = static_cast<std::uint32_t>(i + 1);
+            else later_.push_back({static_cast<std::uint32_t>(i + 1), slot & lineMask_});
+            slot = (tagOf(hash) & ~lineMask_) | static_cast<std::uint32_t>(i + 1);
         }
     }
 
     // Many at once: each one's slot, then the line it names, is asked of
     // the memory before any is compared.
     void compare(std::span<const BankAccount> banks) {
-        std::array<std::size_t, kBatch> at;
-        for (std::size_t i = 0; i < banks.size(); ++i) prefetch(&slots_[at[i] = accountKeyHash(banks[i].account) & (slots_.size() - 1)]);
+        std::array<std::uint64_t, kBatch> hash;
+        for (std::size_t i = 0; i < banks.size(); ++i) prefetch(&slots_[(hash[i] = accountKeyHash(banks[i].account)) & (slots_.size() - 1)]);
         for (std::size_t i = 0; i < banks.size(); ++i)
-            if (slots_[at[i]] != 0) prefetch(&lines_[slots_[at[i]] - 1]);
-        for (const BankAccount& b : banks) compare(b);
+            if (const std::uint32_t slot = slots_[hash[i] & (slots_.size() - 1)]; slot != 0) prefetch(&lines_[(slot & lineMask_) - 1]);
+        for (std::size_t i = 0; i < banks.size(); ++i) compare(banks[i], hash[i]);
     }
     static constexpr std::size_t kBatch = 32;
 
-    void compare(const BankAccount& bank) {
+    void compare(const BankAccount& bank, std::uint64_t hash) {
         ++out_.bankAccounts;
-        const std::uint32_t first = slots_[probe(bank.account)];
+        bankAt_ = 0;
+        const std::uint32_t first = slots_[probe(bank.account, hash)] & lineMask_;
         if (first == 0) {
-            if (bank.closing == 0) add(DifferenceKind::MissingFromRegister, bank.account, nullptr, &bank);
+            if (bank.closing == 0) add(DifferenceKind::MissingFromRegister, bank.account, 0, &bank);
             else ++out_.agreeing;
             return;
         }
         seen_[first - 1] = true;
         if (disagree(first)) {
-            for (std::uint32_t at = first; at != 0; at = next_[at - 1])
-                add(DifferenceKind::TwiceInRegister, bank.account, &lines_[at - 1], &bank);
+            for (std::uint32_t at = first; at != 0; at = nextOf(at))
+                add(DifferenceKind::TwiceInRegister, bank.account, at, &bank);
             return;
         }
         const RegistryLine& r = lines_[first - 1];
         const bool bankOpen = bank.closing == 0;
-        if (r.until != 0 && bankOpen) return add(DifferenceKind::MissingFromRegister, bank.account, &r, &bank);
-        if (r.closing == 0 && r.until == 0 && !bankOpen) return add(DifferenceKind::OpenInRegister, bank.account, &r, &bank);
+        if (r.until != 0 && bankOpen) return add(DifferenceKind::MissingFromRegister, bank.account, first, &bank);
+        if (r.closing == 0 && r.until == 0 && !bankOpen) return add(DifferenceKind::OpenInRegister, bank.account, first, &bank);
         bool differs = false;
         if ((bank.opening != 0 && bank.opening != r.opening) || bank.closing != r.closing) {
-            add(DifferenceKind::DatesDiffer, bank.account, &r, &bank);
+            add(DifferenceKind::DatesDiffer, bank.account, first, &bank);
             differs = true;
         }
         if ((bank.company != kNoCompany && bank.company != r.company) || bank.tax != r.tax) {
-            add(DifferenceKind::NumbersDiffer, bank.account, &r, &bank);
+            add(DifferenceKind::NumbersDiffer, bank.account, first, &bank);
             differs = true;
         }
         if (!differs) ++out_.agreeing;
     }
 
-    Reconciliation finish() {
-        for (const std::uint32_t first : slots_) {
+    // `reportedOf`: what the reports said of an account, when the bank's
+    // side is not the history itself.
+    Reconciliation finish(const std::function<std::optional<BankAccount>(const AccountKey&)>& reportedOf = {}) {
+        for (const std::uint32_t slot : slots_) {
+            const std::uint32_t first = slot & lineMask_;
             if (first == 0 || seen_[first - 1]) continue;
             const RegistryLine& r = lines_[first - 1];
             if (disagree(first))
-                for (std::uint32_t at = first; at != 0; at = next_[at - 1])
-                    add(DifferenceKind::TwiceInRegister, r.account, &lines_[at - 1], nullptr);
+                for (std::uint32_t at = first; at != 0; at = nextOf(at))
+                    add(DifferenceKind::TwiceInRegister, r.account, at, nullptr);
             else
-                add(DifferenceKind::UnknownHere, r.account, &r, nullptr);
+                add(DifferenceKind::UnknownHere, r.account, first, nullptr);
         }
+        std::vector<std::uint32_t> reported(out_.differences.size(), 0);
+        for (std::size_t i = 0; i < reported.size(); ++i) {
+            const AccountKey& account = out_.differences[i].account;
+            if (!reportedOf) reported[i] = places_[i].bank;
+            else if (i > 0 && out_.differences[i - 1].account == account) reported[i] = reported[i - 1];
+            else if (const auto state = reportedOf(account)) {
+                out_.bankStates.push_back(*state);
+                reported[i] = static_cast<std::uint32_t>(out_.bankStates.size());
+            }
+        }
+        auto at = [](auto& v, std::uint32_t place) { return place == 0 ? nullptr : &v[place - 1]; };
+        for (std::size_t i = 0; i < out_.differences.size(); ++i) {
+            Difference& d = out_.differences[i];
+            d.registry = at(out_.registryLines, places_[i].registry);
+            d.bank = at(out_.bankStates, places_[i].bank);
+            d.reported = at(out_.bankStates, reported[i]);
+        }
+        places_ = {};
+        // The kind last: one account's dates and numbers differ on the same line.
         std::sort(out_.differences.begin(), out_.differences.end(), [](const Difference& a, const Difference& b) {
-            if (a.account != b.account) return a.account < b.account;
             const std::uint32_t la = a.registry ? a.registry->line : 0, lb = b.registry ? b.registry->line : 0;
-            return la < lb;
+            return std::tie(a.account, la, a.kind) < std::tie(b.account, lb, b.kind);
         });
         return std::move(out_);
     }
@@ -107,29 +138,61 @@ public:
 private:
     // Whether an account's lines (its first + 1) disagree.
     bool disagree(std::uint32_t first) const {
-        for (std::uint32_t at = next_[first - 1]; at != 0; at = next_[at - 1])
+        for (std::uint32_t at = nextOf(first); at != 0; at = nextOf(at))
             if (!sameState(lines_[at - 1], lines_[first - 1])) return true;
         return false;
     }
-    std::size_t probe(const AccountKey& key) const {
-        std::size_t i = accountKeyHash(key) & (slots_.size() - 1);
-        while (slots_[i] != 0 && lines_[slots_[i] - 1].account != key) i = (i + 1) & (slots_.size() - 1);
+    // A line's (+ 1) account's next line + 1, 0 when it is its last.
+    std::uint32_t nextOf(std::uint32_t line) const {
+        const auto at = std::lower_bound(later_.begin(), later_.end(), line,
+                                         [](const std::array<std::uint32_t, 2>& l, std::uint32_t v) { return l[0] > v; });
+        return at != later_.end() && (*at)[0] == line ? (*at)[1] : 0;
+    }
+    // Where a slot holds the line's number, the bits above it hold the top
+    // of the key's hash: most other keys' slots are passed without their line.
+    static std::uint32_t tagOf(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
+    std::size_t probe(const AccountKey& key, std::uint64_t hash) const {
+        const std::uint32_t tag = tagOf(hash) & ~lineMask_;
+        std::size_t i = hash & (slots_.size() - 1);
+        while (slots_[i] != 0 && ((slots_[i] & ~lineMask_) != tag || lines_[(slots_[i] & lineMask_) - 1].account != key))
+            i = (i + 1) & (slots_.size() - 1);
         return i;
     }
-    void add(DifferenceKind kind, const AccountKey& account, const RegistryLine* r, const BankAccount* bank) {
-        Difference d;
-        d.kind = kind;
-        d.account = account;
-        if (r) d.registry = *r;
-        if (bank) d.bank = *bank;
-        out_.differences.push_back(d);
+    // `line`: the register's line + 1, 0 for none. The bank's state is
+    // kept once for all its differences, a line once for consecutive ones.
+    void add(DifferenceKind kind, const AccountKey& account, std::uint32_t line, const BankAccount* bank) {
+        Places p;
+        if (line != 0) {
+            if (line != lastLine_) {
+                out_.registryLines.push_back(lines_[line - 1]);
+                lastLine_ = line;
+            }
+            p.registry = static_cast<std::uint32_t>(out_.registryLines.size());
+        }
+        if (bank) {
+            if (bankAt_ == 0) {
+                out_.bankStates.push_back(*bank);
+                bankAt_ = static_cast<std::uint32_t>(out_.bankStates.size());
+            }
+            p.bank = bankAt_;
+        }
+        out_.differences.push_back({kind, account, nullptr, nullptr, nullptr});
+        places_.push_back(p);
         ++out_.perKind[static_cast<std::size_t>(kind) - 1];
     }
 
+    struct Places {
+        std::uint32_t registry = 0, bank = 0;
+    };
     const std::vector<RegistryLine>& lines_;
-    std::vector<std::uint32_t> slots_;  // an account's first line + 1
-    std::vector<std::uint32_t> next_;   // per line: the account's next line + 1
+    std::vector<std::uint32_t> slots_;  // an account's first line + 1, below a tag of its hash
+    static constexpr unsigned kLineBits = 26;  // a list of more lines keeps no tag
+    std::uint32_t lineMask_;
+    std::vector<std::array<std::uint32_t, 2>> later_;  // a line + 1 and its account's next + 1, by line from the last
     std::vector<bool> seen_;            // per first line: an account of the bank's side came to it
+    std::vector<Places> places_;        // per difference
+    std::uint32_t lastLine_ = 0;        // the line last kept + 1
+    std::uint32_t bankAt_ = 0;          // the bank state being compared, once kept + 1
     Reconciliation out_;
 };
 
@@ -197,10 +260,8 @@ Reconciliation reconcile(const AccountHistory& history, const RegistryListOutcom
     std::vector<BankAccount> batch;
     batch.reserve(Comparer::kBatch);
     history.eachLastState([&](const AccountHistory::AccountState& s) {
-        const auto account = readAccountField(s.account);
-        if (!account) return;  // no account the register can hold
         BankAccount bank;
-        bank.account = *account;
+        if (!readAccountField(s.account, bank.account)) return;  // no account the register can hold
         bank.tax = readTaxField(s.tax).value_or(kNoTax);
         bank.company = s.company.empty() ? kNoCompany : readCompanyField(s.company).value_or(kNoCompany);
         bank.opening = dateOf(s.opening);
@@ -212,9 +273,7 @@ Reconciliation reconcile(const AccountHistory& history, const RegistryListOutcom
         }
     });
     comparer.compare(batch);
-    Reconciliation out = comparer.finish();
-    for (Difference& d : out.differences) d.reported = d.bank;
-    return out;
+    return comparer.finish();
 }
 
 namespace {
@@ -252,10 +311,8 @@ Reconciliation reconcile(const BankListOutcome& bank, const RegistryListOutcome&
     Comparer comparer(registry.accounts);
     for (std::size_t i = 0; i < bank.accounts.size(); i += Comparer::kBatch)
         comparer.compare(std::span(bank.accounts).subspan(i, std::min(Comparer::kBatch, bank.accounts.size() - i)));
-    Reconciliation out = comparer.finish();
-    if (history)
-        for (Difference& d : out.differences) d.reported = reportedState(*history, d.account);
-    return out;
+    if (!history) return comparer.finish([](const AccountKey&) { return std::optional<BankAccount>(); });
+    return comparer.finish([history](const AccountKey& key) { return reportedState(*history, key); });
 }
 
 std::string differenceText(const Difference& d) {
@@ -324,7 +381,7 @@ std::string differenceListCsv(const Reconciliation& r) {
         };
         field(differenceLabel(d.kind));
         field(hyphenated(accountText(d.account), {8, 16}));
-        const RegistryLine* g = d.registry ? &*d.registry : nullptr;
+        const RegistryLine* g = d.registry;
         field(g ? std::to_string(g->line) : "");
         field(g ? taxText(g->tax) : "");
         field(g ? hyphenated(companyText(g->company), {2, 4}) : "");
@@ -332,7 +389,7 @@ std::string differenceListCsv(const Reconciliation& r) {
         field(g ? dateText(g->closing) : "");
         field(g ? dateText(g->from) : "");
         field(g ? dateText(g->until) : "");
-        const BankAccount* b = d.bank ? &*d.bank : nullptr;
+        const BankAccount* b = d.bank;
         field(b ? taxText(b->tax) : "");
         field(b ? hyphenated(companyText(b->company), {2, 4}) : "");
         field(b ? dateText(b->opening) : "");

@@ -69,15 +69,18 @@ inline constexpr std::size_t kDifferenceKinds = 6;
 // Its Hungarian label, as the list and the CSV show it (Windows-1250).
 std::string_view differenceLabel(DifferenceKind kind);
 
+// A difference points into its reconciliation, which holds the register's
+// lines and the bank's states its differences name (each once): a million
+// differences stay small.
 struct Difference {
     DifferenceKind kind = DifferenceKind::DatesDiffer;
     AccountKey account;
-    std::optional<RegistryLine> registry;  // the register's line; none when it has no line
-    std::optional<BankAccount> bank;       // none when the bank's side does not know the account
+    const RegistryLine* registry = nullptr;  // the register's line; none when it has no line
+    const BankAccount* bank = nullptr;       // none when the bank's side does not know the account
     // What the archived reports last said of the account (with the bank's
     // list as the bank's side and a history given; from the history alone,
     // the bank's side itself); none when they never named it.
-    std::optional<BankAccount> reported;
+    const BankAccount* reported = nullptr;
 };
 
 // The register row that mends a difference, as the register editor stores
@@ -100,6 +103,14 @@ struct Reconciliation {
     std::size_t bankAccounts = 0;      // accounts of the bank's side
     std::size_t registryAccounts = 0;  // distinct accounts of the register's list
     std::size_t count(DifferenceKind kind) const { return perKind[static_cast<std::size_t>(kind) - 1]; }
+    // What the differences point to: moved with them, never copied.
+    std::vector<RegistryLine> registryLines;
+    std::vector<BankAccount> bankStates;
+    Reconciliation() = default;
+    Reconciliation(Reconciliation&&) = default;
+    Reconciliation& operator=(Reconciliation&&) = default;
+    Reconciliation(const Reconciliation&) = delete;
+    Reconciliation& operator=(const Reconciliation&) = delete;
 };
 
 // The bank's side from the history's last reported state of each account.

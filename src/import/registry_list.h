@@ -35,9 +35,11 @@ inline constexpr std::uint64_t kNoCompany = ~std::uint64_t{0};
 //   of 8; 16 digits are the 24 with eight zeros after them;
 // - date: YYYY-MM-DD, YYYY.MM.DD, YYYY.MM.DD., YYYY/MM/DD or YYYYMMDD, a day
 //   IsValidDate takes, as YYYYMMDD.
+bool isCompanyMark(std::string_view text);  // it starts with "Cg." (any case)
 std::optional<std::uint64_t> readCompanyField(std::string_view text);
 std::optional<std::uint32_t> readTaxField(std::string_view text);
 std::optional<AccountKey> readAccountField(std::string_view text);
+bool readAccountField(std::string_view text, AccountKey& account);  // the same, into `account` (untouched when not)
 enum class DateField { Date, Empty, NotADate, NoSuchDay };
 // Empty: a placeholder ("-", ".", or a date form of zeros: 0000-00-00,
 // 0000.00.00, 00000000, ...). `date` gets YYYYMMDD of a Date.

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "../../resources/resource.h"
+#include "win32/anchored_layout.h"
 #include "win32/dialog_support.h"
 #include "win32/dialogs.h"
 #include "win32/dpi.h"
@@ -14,22 +15,12 @@
 namespace kovirant::win32 {
 namespace {
 
-// How a control follows the dialog's edges as it is resized.
-enum Anchor : unsigned { Stretch = 1, Down = 2, Right = 4, Taller = 8 };
-
-struct Placed {
-    int id;
-    unsigned anchor;
-    RECT at{};  // in the client area of the dialog as first laid out
-};
-
 struct FaultListDialog {
     const ListRequest& request;
     HWND hwnd = nullptr;
     std::optional<std::size_t> chosen;
     VirtualList list;
-    SIZE first{};       // the client area as laid out by the template
-    POINT smallest{};   // the window's size as opened: the least it may shrink to
+    AnchoredLayout layout{};
     std::array<Placed, 5> controls{{{IDT_FAULT_COUNT, Stretch},
                                     {IDC_FAULT_LIST, Stretch | Taller},
                                     {IDE_FAULT_TEXT, Stretch | Down},
@@ -37,15 +28,7 @@ struct FaultListDialog {
                                     {IDCANCEL, Down | Right}}};
 
     BOOL onInit() {
-        RECT client{}, window{};
-        GetClientRect(hwnd, &client);
-        GetWindowRect(hwnd, &window);
-        first = {client.right, client.bottom};
-        smallest = {window.right - window.left, window.bottom - window.top};
-        for (Placed& p : controls) {
-            GetWindowRect(GetDlgItem(hwnd, p.id), &p.at);
-            MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&p.at), 2);
-        }
+        layout.capture(hwnd, controls);
         centerOverOwner(hwnd, GetWindow(hwnd, GW_OWNER));
         SetDlgItemTextW(hwnd, IDT_FAULT_COUNT, wide(request.countText).c_str());
         constexpr int kWidths[] = {125, 40, 80, 330};
@@ -68,20 +51,8 @@ struct FaultListDialog {
         ListView_SetColumnWidth(list.hwnd(), last, std::max(least, static_cast<int>(inside.right) - others));
     }
 
-    void layout(int width, int height) {
-        const int dx = width - first.cx, dy = height - first.cy;
-        HDWP moves = BeginDeferWindowPos(static_cast<int>(controls.size()));
-        for (const Placed& p : controls) {
-            RECT r = p.at;
-            if (p.anchor & Right) OffsetRect(&r, dx, 0);
-            if (p.anchor & Down) OffsetRect(&r, 0, dy);
-            if (p.anchor & Stretch) r.right += dx;
-            if (p.anchor & Taller) r.bottom += dy;
-            if (moves != nullptr)
-                moves = DeferWindowPos(moves, GetDlgItem(hwnd, p.id), nullptr, r.left, r.top, r.right - r.left,
-                                       r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
-        }
-        if (moves != nullptr) EndDeferWindowPos(moves);
+    void resized(int width, int height) {
+        layout.follow(hwnd, width, height);
         fitMessageColumn();
         // The buttons moved into what was the dialog's edge are drawn anew.
         RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
@@ -121,11 +92,11 @@ struct FaultListDialog {
 
     std::optional<INT_PTR> onMessage(UINT msg, WPARAM, LPARAM lParam) {
         if (msg == WM_SIZE) {
-            layout(LOWORD(lParam), HIWORD(lParam));
+            resized(LOWORD(lParam), HIWORD(lParam));
             return TRUE;
         }
         if (msg == WM_GETMINMAXINFO) {
-            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = smallest;
+            layout.limit(*reinterpret_cast<MINMAXINFO*>(lParam));
             return TRUE;
         }
         return std::nullopt;

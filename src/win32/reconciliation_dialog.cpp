@@ -3,8 +3,12 @@
 // and unreadable lines in a virtual list of several selectable lines.
 // "Cégjegyzék listája..." and "Banki számlalista..." compare again with
 // another file, "Mentés..." writes the difference list; "Javasolt sorok
-// felvétele" (the default button) ends it with the lines chosen.
+// felvétele" (the default button) ends it with the lines chosen. The dialog
+// can be resized: the list takes the room, the buttons keep to its lower edge.
+#include <array>
+
 #include "../../resources/resource.h"
+#include "win32/anchored_layout.h"
 #include "win32/dialog_support.h"
 #include "win32/dialogs.h"
 #include "win32/virtual_list.h"
@@ -18,6 +22,15 @@ struct ReconciliationDialog {
     HWND hwnd = nullptr;
     ReconciliationChoice choice;
     VirtualList list;
+    AnchoredLayout layout{};
+    std::array<Placed, 8> controls{{{IDT_RECON_FILES, Stretch},
+                                    {IDT_RECON_COUNT, Stretch},
+                                    {IDC_RECON_LIST, Stretch | Taller},
+                                    {IDB_RECON_REGISTRY, Down},
+                                    {IDB_RECON_BANK, Down},
+                                    {IDB_RECON_APPEND, Down | Right},
+                                    {IDB_RECON_SAVE, Down | Right},
+                                    {IDCANCEL, Down | Right}}};
 
     // The counts and the categories change with each comparison.
     void describe() {
@@ -41,6 +54,7 @@ struct ReconciliationDialog {
 
     BOOL onInit() {
         *open = hwnd;
+        layout.capture(hwnd, controls);
         centerOverOwner(hwnd, GetWindow(hwnd, GW_OWNER));
         list.attach(GetDlgItem(hwnd, IDC_RECON_LIST), port.view().list, {});
         describe();
@@ -81,6 +95,20 @@ struct ReconciliationDialog {
             case IDCANCEL: finish(false); return TRUE;
             default: return FALSE;
         }
+    }
+
+    std::optional<INT_PTR> onMessage(UINT msg, WPARAM, LPARAM lParam) {
+        if (msg == WM_SIZE) {
+            layout.follow(hwnd, LOWORD(lParam), HIWORD(lParam));
+            // The buttons moved into what was the dialog's edge are drawn anew.
+            RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+            return TRUE;
+        }
+        if (msg == WM_GETMINMAXINFO) {
+            layout.limit(*reinterpret_cast<MINMAXINFO*>(lParam));
+            return TRUE;
+        }
+        return std::nullopt;
     }
 
     LRESULT onNotify(const NMHDR& header) {

@@ -63,6 +63,23 @@ void reconcileInWindow(App& app, const std::wstring& dir) {
                   "the unreadable line with its number and why");
     Sleep(300);  // the list drawn before the picture
     shot(L"reconciliation");
+    RECT was{}, listed{}, dlg{}, close{};
+    GetWindowRect(d, &was);
+    GetWindowRect(lines, &listed);
+    SetWindowPos(d, nullptr, 0, 0, was.right - was.left + 200, was.bottom - was.top + 120, SWP_NOMOVE | SWP_NOZORDER);
+    results.check(waitFor([&] {
+                      RECT now{};
+                      GetWindowRect(lines, &now);
+                      return now.right - now.left >= listed.right - listed.left + 200 &&
+                             now.bottom - now.top >= listed.bottom - listed.top + 120;
+                  }, 5000),
+                  "the list follows the resized window");
+    GetClientRect(d, &dlg);
+    GetWindowRect(GetDlgItem(d, IDCANCEL), &close);
+    MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&close), 2);
+    results.check(close.right <= dlg.right && close.bottom <= dlg.bottom && close.bottom > dlg.bottom - 60,
+                  "\"Bez\u00E1r\" keeps to the resized window's corner");
+    SetWindowPos(d, nullptr, 0, 0, was.right - was.left, was.bottom - was.top, SWP_NOMOVE | SWP_NOZORDER);
 
     // "Mentés...": the whole list as the auditor gets it.
     const std::wstring csv = path(dir, L"elteresek.csv");
