@@ -265,6 +265,49 @@ int historyBench(const char* folder, long n) {
     return cached.fromCache() && f.openings == static_cast<std::size_t>(n) ? 0 : 1;
 }
 
+// The first look-up after a new report of `n` rows, against the reload of
+// that report: in a later start (the history from its caches, the report
+// added as a layer) and where the program holds the history (the window's).
+int historyGrowBench(const char* folder, long n) {
+    const std::filesystem::path dir(folder), archive = dir / "Archivum";
+    int err = 0;
+    AccountHistory::build(archive, err);  // the caches of the archive as it is
+    double reload = 0, grown[2] = {0, 0};
+    std::size_t read[2] = {0, 0}, reports = 0, rows = 0;
+    std::shared_ptr<const AccountHistory> held;
+    for (int round = 0; round < 2; ++round) {
+        const long first = static_cast<long>(held ? held->rows() : AccountHistory::build(archive, err).rows());
+        Tables t;
+        char company[16];
+        for (long i = first; i < first + n; ++i) {
+            std::snprintf(company, sizeof company, "01%02ld%06ld", 1 + i % 18, i % 1000000);
+            t.tables.appendRow(ViewRegister, RegisterEntry{company, benchTax(i), benchAccount(i), "2026-12-02", "", "Bejegyzés"});
+        }
+        const std::filesystem::path report = dir / "jelentes-uj.xml";
+        if (WriteReport(report, t.tables, SettingsFile(dir / "Kovirant.ini")).status != ReportStatus::Written) return 1;
+        const ArchiveEntry entry{kActionSave, {static_cast<std::size_t>(n), 0, 0}, "bench", ""};
+        const ArchiveOutcome o = archiveReport(archive, report, entry, std::time(nullptr) + 100000 + first / n);
+        if (!o.ok()) return 1;
+        auto start = Clock::now();
+        Tables again;
+        if (ReloadReport(o.copy, again.tables).rowsAppended != static_cast<std::size_t>(n)) return 1;
+        reload = since(start);
+        start = Clock::now();
+        auto h = std::make_shared<const AccountHistory>(AccountHistory::build(archive, err, held));
+        const std::vector<HistoryRow> found = h->rowsOf(benchAccount(first + n - 1));
+        grown[round] = since(start);
+        if (err != 0 || found.size() != 1 || h->rowsOf(benchAccount(0)).size() != 1) return 1;
+        read[round] = h->copiesRead();
+        reports = h->reports().size();
+        rows = h->rows();
+        held = std::move(h);
+    }
+    std::printf("history-grow reports=%zu rows=%zu reload_seconds=%.3f later_start_seconds=%.3f later_copies=%zu "
+                "held_seconds=%.3f held_copies=%zu\n",
+                reports, rows, reload, grown[0], read[0], grown[1], read[1]);
+    return read[0] == 1 && read[1] == 1 ? 0 : 1;
+}
+
 // The registry's list of the accounts gen-archive opened: `n` lines, the
 // fields in the forms of a register's export; every 1,000th line with
 // another opening date (a difference to find).
@@ -376,6 +419,7 @@ int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "gen-registry") == 0) return genRegistry(argv[2], std::atol(argv[3]));
     if (argc >= 4 && std::strcmp(argv[1], "reconcile") == 0) return reconcileBench(argv);
     if (argc >= 4 && std::strcmp(argv[1], "history") == 0) return historyBench(argv[2], std::atol(argv[3]));
+    if (argc >= 4 && std::strcmp(argv[1], "history-grow") == 0) return historyGrowBench(argv[2], std::atol(argv[3]));
     if (argc >= 4 && std::strcmp(argv[1], "gen-amp-report") == 0) return genAmpReport(argv[2], std::atol(argv[3]));
     if (argc >= 4 && std::strcmp(argv[1], "gen-directory") == 0) return genDirectory(argv[2], std::atol(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "check-rows") == 0) return checkBench(std::atol(argv[2]));
