@@ -304,19 +304,34 @@ bool AccountHistory::mergeOver(std::shared_ptr<const AccountHistory> keep) {
     auto account = [&m](std::uint32_t ref) { return m.accountOf(ref); };
     auto taxOf = [&m](std::uint32_t ref) { return m.storedCell(ref, kStoredTax); };
     auto cellsAt = [&m](std::uint32_t ref) { return m.cellsOf(ref); };
-    auto reindex = [](KeyIndex& into, const KeyIndexView& from, const auto& keyOf, bool newest) {
-        for (const std::uint32_t s : from.slots) {
-            if (s == 0) continue;
-            const std::string_view key = keyOf(refIn(s) - 1);
-            const std::uint64_t hash = stringHash(key);
-            std::uint32_t& slot = into.slot(hash, key, keyOf);
-            if (newest || slot == 0) slot = slotFor(hash, refIn(s));
+    // Each step fetched ahead (the row, its cells, the new slot: far apart
+    // in tables of millions); the hashes first, then the slots.
+    auto reindex = [&m](KeyIndex& into, const KeyIndexView& from, const auto& keyOf, std::uint32_t refsPerRow,
+                        bool newest) {
+        std::vector<std::uint32_t> refs;
+        for (const std::uint32_t s : from.slots)
+            if (s != 0) refs.push_back(refIn(s) - 1);
+        auto rowAt = [&](std::size_t j) -> const StoredRow& { return m.rows_[refs[j] / refsPerRow - m.first_]; };
+        auto fetchAhead = [&](std::size_t j) {
+            if (j + 2 * kFetchAhead < refs.size()) prefetch(&rowAt(j + 2 * kFetchAhead));
+            if (j + kFetchAhead < refs.size()) prefetch(m.pool_.data() + rowAt(j + kFetchAhead).at);
+        };
+        std::vector<std::uint64_t> hashes(refs.size());
+        for (std::size_t j = 0; j < refs.size(); ++j) {
+            fetchAhead(j);
+            hashes[j] = stringHash(keyOf(refs[j]));
+        }
+        for (std::size_t j = 0; j < refs.size(); ++j) {
+            fetchAhead(j);
+            if (j + kFetchAhead < refs.size()) into.prefetch(hashes[j + kFetchAhead]);
+            std::uint32_t& slot = into.slot(hashes[j], keyOf(refs[j]), keyOf);
+            if (newest || slot == 0) slot = slotFor(hashes[j], refs[j] + 1);
         }
     };
     for (const AccountHistory* h : layers) {
-        reindex(m.built_.accounts, h->accounts_, account, true);
-        reindex(m.built_.taxes, h->taxes_, taxOf, true);
-        reindex(m.built_.cells, h->cells_, cellsAt, false);
+        reindex(m.built_.accounts, h->accounts_, account, 2, true);
+        reindex(m.built_.taxes, h->taxes_, taxOf, 1, true);
+        reindex(m.built_.cells, h->cells_, cellsAt, 1, false);
     }
     m.bind();
     m.reports_ = std::move(reports_);

@@ -39,11 +39,22 @@ ReadReport readReport(const std::filesystem::path& copy, const std::string& sha2
         r.state = isMissingFile(err) ? CopyState::Missing : CopyState::Unreadable;
         return r;
     }
+#ifdef KOVIRANT_HAS_THREADS
+    // The hash on another core while the report is read (a copy that is not
+    // its line's is read for nothing, and then not used).
+    std::future<std::string> hashed = std::async(std::launch::async, [&bytes] { return hexOf(kovirant::sha256(bytes)); });
+    ReloadReportBytes(reportTextOf(bytes), *r.tables);
+    if (hashed.get() != sha256) {
+        r.tables = std::make_unique<RecordTables>();
+        r.state = CopyState::Changed;
+    }
+#else
     if (hexOf(kovirant::sha256(bytes)) != sha256) {
         r.state = CopyState::Changed;
         return r;
     }
     ReloadReportBytes(reportTextOf(bytes), *r.tables);
+#endif
     return r;
 }
 
@@ -106,10 +117,9 @@ bool coversPart(const std::filesystem::path& folder, std::string_view log, const
     return proofFrom(folder, part, partEntries) == proof;
 }
 
-// A history lies over at most this many layers (each a cache file of the
-// reports one build added): more are merged into one over the oldest, or
-// into one with it where they hold as many rows.
-constexpr std::size_t kMostLayers = 4;
+// A history lies over at most this many layers, each a cache file of the
+// reports one build added.
+constexpr std::size_t kMostLayers = 8;
 
 // Which of the log's lines name a copy an earlier line names too.
 std::vector<bool> repeatedCopies(const std::vector<ArchiveLogEntry>& entries) {
@@ -206,10 +216,16 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
         h.proof_ = proof;
         h.covered_ = log.size();
         bool fits = h.addReports(folder, entries, from, copiesBytes);
-        if (fits && h.layers() > kMostLayers) {
-            std::shared_ptr<const AccountHistory> oldest = h.below_;
-            while (oldest->below_) oldest = oldest->below_;
-            fits = h.mergeOver(h.rowCount() - oldest->rowCount() < oldest->rowCount() ? oldest : nullptr);
+        // The newest layer merged with the one below while that one holds no
+        // more rows (or there are too many): as a binary counter, each row is
+        // copied into a new layer some log2(reports) times, and most reports
+        // are added alone. Into the oldest only when it holds no more.
+        while (fits && h.below_) {
+            const AccountHistory& below = *h.below_;
+            const bool oldest = !below.below_;
+            if (oldest ? below.rows_.size() > h.rows_.size() : below.rows_.size() > h.rows_.size() && h.layers() <= kMostLayers)
+                break;
+            fits = h.mergeOver(below.below_);
         }
         if (!fits) {
             errorCode = EFBIG;
