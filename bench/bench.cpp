@@ -1,6 +1,7 @@
 // Benchmarks of the core: APEH import, report writing and report reload.
 // Each mode runs in a process of its own so its peak memory is its own.
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -187,6 +188,58 @@ int checkBench(long total) {
     return 0;
 }
 
+double cpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// A month's check: the protocol's openings imported, their company numbers
+// filled from the directory (the rows then pass), checked against the
+// directory and the archive's history (whose reports hold some of the
+// month's accounts under other company numbers and dates, and 1% of its
+// rows as they are: the warnings a month has). CPU seconds of the import
+// and of the check, on every core.
+int checkMonthBench(const char* apeh, const char* directoryFile, const char* archive) {
+    Tables t;
+    double cpu = cpuSeconds();
+    ImportApehFile(apeh, t.tables, [](const std::string&) { return true; });
+    const double importCpu = cpuSeconds() - cpu;
+    const LoadedDirectory d = loadDirectory(directoryFile);
+    if (d.status != DirectoryStatus::Read) return 1;
+    fillCompanyNumbers(d.directory, t.tables);
+    // A month sends some rows again: the first 1% were archived before (once).
+    const std::filesystem::path folder = std::filesystem::path(archive) / "Archivum";
+    int err = 0;
+    if (readArchiveLog(folder, err).size() <= 12) {
+        Tables sent;
+        RegisterEntry r;
+        for (std::size_t i = 0; i < t.tables.table(ViewRegister).rowCount() / 100; ++i) {
+            t.tables.readRow(ViewRegister, i, r);
+            sent.tables.appendRow(ViewRegister, r);
+        }
+        const std::filesystem::path report = std::filesystem::path(archive) / "elozo.xml";
+        if (WriteReport(report, sent.tables, SettingsFile(std::filesystem::path(archive) / "Kovirant.ini")).status !=
+                ReportStatus::Written ||
+            !archiveReport(folder, report, {kActionSave, {sent.reg.rowCount(), 0, 0}, "bench", ""}, std::time(nullptr)).ok())
+            return 1;
+    }
+    const AccountHistory history = AccountHistory::build(folder, err);
+    if (err != 0) return 1;
+    fillCompanies(t.tables, &d.directory, &history);
+    CheckOptions options;
+    options.history = historyForCheck(history);
+    options.directoryCompany = [&d](std::string_view tax) { return d.directory.companyOf(tax); };
+    cpu = cpuSeconds();
+    const auto start = Clock::now();
+    const RowCheck c = checkAllRows(t.tables, 20, 18, options);
+    const double checkWall = since(start), checkCpu = cpuSeconds() - cpu;
+    std::printf("check-month rows=%zu faults=%zu warnings=%zu import_cpu_seconds=%.3f check_cpu_seconds=%.3f "
+                "check_seconds=%.3f\n",
+                t.tables.totalRows(), c.faults.size(), c.warnings.size(), importCpu, checkCpu, checkWall);
+    return 0;
+}
+
 // Archives a written report (its copy and log line) into a fresh archive
 // beside it: the step every save adds.
 int archiveBench(const char* report) {
@@ -204,8 +257,8 @@ int archiveBench(const char* report) {
 }
 
 // An archive of `reports` reports of `n` register rows each, every row an
-// opening of an account of its own, as months of a bank's reports.
-int genArchive(const char* folder, long reports, long n) {
+// opening of an account of its own (from the `first`-th), as months of a bank's reports.
+int genArchive(const char* folder, long reports, long n, long first = 0) {
     const std::filesystem::path dir(folder);
     std::error_code ec;
     for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
@@ -216,7 +269,7 @@ int genArchive(const char* folder, long reports, long n) {
     char company[16];
     for (long k = 0; k < reports; ++k) {
         Tables t;
-        for (long i = k * n; i < (k + 1) * n; ++i) {
+        for (long i = first + k * n; i < first + (k + 1) * n; ++i) {
             std::snprintf(company, sizeof company, "01%02ld%06ld", 1 + i % 18, i % 1000000);
             t.tables.appendRow(ViewRegister, RegisterEntry{company, benchTax(i), benchAccount(i), "2026-11-02", "",
                                                            "Bejegyzés"});
@@ -417,7 +470,7 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "reload-report") == 0) return reloadReport(argv[2]);
     if (argc >= 3 && std::strcmp(argv[1], "archive-report") == 0) return archiveBench(argv[2]);
     if (argc >= 5 && std::strcmp(argv[1], "gen-archive") == 0)
-        return genArchive(argv[2], std::atol(argv[3]), std::atol(argv[4]));
+        return genArchive(argv[2], std::atol(argv[3]), std::atol(argv[4]), argc >= 6 ? std::atol(argv[5]) : 0);
     if (argc >= 4 && std::strcmp(argv[1], "gen-registry") == 0) return genRegistry(argv[2], std::atol(argv[3]));
     if (argc >= 4 && std::strcmp(argv[1], "reconcile") == 0) return reconcileBench(argv);
     if (argc >= 4 && std::strcmp(argv[1], "history") == 0) return historyBench(argv[2], std::atol(argv[3]));
@@ -425,6 +478,7 @@ int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "gen-amp-report") == 0) return genAmpReport(argv[2], std::atol(argv[3]));
     if (argc >= 4 && std::strcmp(argv[1], "gen-directory") == 0) return genDirectory(argv[2], std::atol(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "check-rows") == 0) return checkBench(std::atol(argv[2]));
+    if (argc >= 5 && std::strcmp(argv[1], "check-month") == 0) return checkMonthBench(argv[2], argv[3], argv[4]);
     if (argc >= 3 && std::strcmp(argv[1], "load-directory") == 0) return loadDirectoryBench(argv[2]);
     if (argc >= 4 && std::strcmp(argv[1], "fill-directory") == 0) return fillBench(argv[2], std::atol(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "example-report") == 0) return exampleReport(argv[2]);

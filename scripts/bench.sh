@@ -91,6 +91,21 @@ for k in 12 48; do
     chmod -R u+w "$grow" && rm -rf "$grow"
 done
 
+echo "== A month's check: 1,000,000 openings filled from the directory, the directory and the history attached =="
+# The history's 12 reports hold the month's last 10,000 accounts (under
+# other company numbers and dates). CPU seconds of the import and of the
+# check in one process: on one core (the shipped program's) and on two.
+f="$work/apeh-openings-1000000.txt"
+[ -f "$f" ] || "$bench" gen-apeh "$f" 1000000 openings
+"$bench" gen-archive "$work/month" 12 100000 990000
+for cores in 0 0,1; do
+    out=$(thrice taskset -c "$cores" "$bench" check-month "$f" "$work/Cegtar-1000000.csv" "$work/month")
+    printf '   %s\n          on %s core(s), best of three: check/import CPU = %s (goal <= 1 on one core)\n' \
+        "$(echo "$out" | head -1)" "$(echo "$cores" | tr ',' '\n' | wc -l)" \
+        "$(ratio "$(echo "$out" | least check_cpu_seconds)" "$(echo "$out" | least import_cpu_seconds)")"
+done
+chmod -R u+w "$work/month" && rm -rf "$work/month"
+
 echo "== Report write and reload =="
 for n in 10000 100000 1000000; do
     f="$work/report-$n.xml"
