@@ -424,9 +424,12 @@ std::shared_ptr<const AccountHistory> AccountHistory::partCache(const std::files
                                                                 const std::vector<ArchiveLogEntry>& entries) {
     // Each cache's head (its first MiB, where a proof of some 40,000 reports ends).
     constexpr std::size_t kHead = std::size_t{1} << 20;
-    std::filesystem::path best;
-    CacheHead bestHead;
-    std::string bestProof;
+    struct Candidate {
+        std::filesystem::path file;
+        std::string proof;
+        std::uint64_t covered = 0, reports = 0;
+    };
+    std::vector<Candidate> candidates;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         if (!isCacheName(it->path().filename().string())) continue;
@@ -436,17 +439,16 @@ std::shared_ptr<const AccountHistory> AccountHistory::partCache(const std::files
         head.resize(std::fread(head.data(), 1, head.size(), opened.file.get()));
         CacheReader r{head};
         CacheHead h;
-        if (h.read(r, sizeof(StoredRow)) && h.covered > bestHead.covered &&
-            coversPart(folder, log, entries, h.proof, h.covered, h.reports)) {
-            best = it->path();
-            bestHead = h;
-            bestProof = h.proof;
-        }
+        if (h.read(r, sizeof(StoredRow)) && coversPart(folder, log, entries, h.proof, h.covered, h.reports))
+            candidates.push_back({it->path(), std::string(h.proof), h.covered, h.reports});
     }
-    if (best.empty()) return nullptr;
-    auto part = std::make_shared<AccountHistory>();
-    if (!part->readCache(folder, best, bestProof, bestHead.reports)) return nullptr;
-    return part;
+    // The one of the most reports that reads whole (a layer whose layer below is gone does not).
+    std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) { return a.covered > b.covered; });
+    for (const Candidate& c : candidates) {
+        auto part = std::make_shared<AccountHistory>();
+        if (part->readCache(folder, c.file, c.proof, c.reports)) return part;
+    }
+    return nullptr;
 }
 
 bool AccountHistory::readCache(const std::filesystem::path& folder, const std::filesystem::path& file,
