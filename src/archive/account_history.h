@@ -190,6 +190,7 @@ private:
                    std::size_t reports, std::size_t depth = 0);
     bool holdsTogether() const;
     void writeCache(const std::filesystem::path& folder);
+    // The reports of entries[from...], read from their copies; false when the history cannot hold them.
     bool addReports(const std::filesystem::path& folder, const std::vector<ArchiveLogEntry>& entries, std::size_t from,
                     std::uintmax_t copiesBytes);
     // A cache beside the log of a part the log begins with, the one of the most reports.

@@ -1,5 +1,8 @@
 // Where an account history comes from: the cache beside the archive's log
-// while it is the log's, else the reports the log names (and a new cache).
+// while it is the log's; for a log that only gained lines, a cache (or the
+// history held) of the part it begins with and, as a layer over it, the
+// reports the new lines name (and a cache of that layer); else the reports
+// the log names (and a new cache).
 #include "archive/account_history.h"
 
 #include <algorithm>
@@ -131,7 +134,6 @@ std::vector<bool> repeatedCopies(const std::vector<ArchiveLogEntry>& entries) {
 
 }  // namespace
 
-// The reports of entries[from...] added to this history, read from their copies.
 bool AccountHistory::addReports(const std::filesystem::path& folder, const std::vector<ArchiveLogEntry>& entries,
                                 std::size_t from, std::uintmax_t copiesBytes) {
     // Room for the rows the log names, as far as the copies can hold them (a
