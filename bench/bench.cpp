@@ -1,6 +1,7 @@
 // Benchmarks of the core: APEH import, report writing and report reload.
 // Each mode runs in a process of its own so its peak memory is its own.
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -197,6 +198,58 @@ int checkBench(long total) {
     return 0;
 }
 
+double cpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// A month's check: the protocol's openings imported, their company numbers
+// filled from the directory (the rows then pass), checked against the
+// directory and the archive's history (whose reports hold some of the
+// month's accounts under other company numbers and dates, and 1% of its
+// rows as they are: the warnings a month has). CPU seconds of the import
+// and of the check, on every core.
+int checkMonthBench(const char* apeh, const char* directoryFile, const char* archive) {
+    Tables t;
+    double cpu = cpuSeconds();
+    ImportApehFile(apeh, t.tables, [](const std::string&) { return true; });
+    const double importCpu = cpuSeconds() - cpu;
+    const LoadedDirectory d = loadDirectory(directoryFile);
+    if (d.status != DirectoryStatus::Read) return 1;
+    fillCompanyNumbers(d.directory, t.tables);
+    // A month sends some rows again: the first 1% were archived before (once).
+    const std::filesystem::path folder = std::filesystem::path(archive) / "Archivum";
+    int err = 0;
+    if (readArchiveLog(folder, err).size() <= 12) {
+        Tables sent;
+        RegisterEntry r;
+        for (std::size_t i = 0; i < t.tables.table(ViewRegister).rowCount() / 100; ++i) {
+            t.tables.readRow(ViewRegister, i, r);
+            sent.tables.appendRow(ViewRegister, r);
+        }
+        const std::filesystem::path report = std::filesystem::path(archive) / "elozo.xml";
+        if (WriteReport(report, sent.tables, SettingsFile(std::filesystem::path(archive) / "Kovirant.ini")).status !=
+                ReportStatus::Written ||
+            !archiveReport(folder, report, {kActionSave, {sent.reg.rowCount(), 0, 0}, "bench", ""}, std::time(nullptr)).ok())
+            return 1;
+    }
+    const AccountHistory history = AccountHistory::build(folder, err);
+    if (err != 0) return 1;
+    fillCompanies(t.tables, &d.directory, &history);
+    CheckOptions options;
+    options.history = historyForCheck(history);
+    options.directoryCompany = [&d](std::string_view tax) { return d.directory.companyOf(tax); };
+    cpu = cpuSeconds();
+    const auto start = Clock::now();
+    const RowCheck c = checkAllRows(t.tables, 20, 18, options);
+    const double checkWall = since(start), checkCpu = cpuSeconds() - cpu;
+    std::printf("check-month rows=%zu faults=%zu warnings=%zu import_cpu_seconds=%.3f check_cpu_seconds=%.3f "
+                "check_seconds=%.3f\n",
+                t.tables.totalRows(), c.faults.size(), c.warnings.size(), importCpu, checkCpu, checkWall);
+    return 0;
+}
+
 // Archives a written report (its copy and log line) into a fresh archive
 // beside it: the step every save adds.
 int archiveBench(const char* report) {
@@ -214,9 +267,9 @@ int archiveBench(const char* report) {
 }
 
 // An archive of `reports` reports of `n` register rows each (of `total`
-// rows in all, when given), every row an opening of an account of its own,
-// as months of a bank's reports.
-int genArchive(const char* folder, long reports, long n, long total = 0) {
+// rows in all, when given), every row an opening of an account of its own
+// (from the `first`-th), as months of a bank's reports.
+int genArchive(const char* folder, long reports, long n, long total = 0, long first = 0) {
     if (total <= 0) total = reports * n;
     const std::filesystem::path dir(folder);
     std::error_code ec;
@@ -228,15 +281,15 @@ int genArchive(const char* folder, long reports, long n, long total = 0) {
     char company[16];
     for (long k = 0; k < reports; ++k) {
         Tables t;
-        const long first = total * k / reports, last = total * (k + 1) / reports;
-        for (long i = first; i < last; ++i) {
+        const long from = first + total * k / reports, to = first + total * (k + 1) / reports;
+        for (long i = from; i < to; ++i) {
             std::snprintf(company, sizeof company, "01%02ld%06ld", 1 + i % 18, i % 1000000);
             t.tables.appendRow(ViewRegister, RegisterEntry{company, benchTax(i), benchAccount(i), "2026-11-02", "",
                                                            "Bejegyzés"});
         }
         const std::filesystem::path report = dir / ("jelentes-" + std::to_string(k + 1) + ".xml");
         if (WriteReport(report, t.tables, SettingsFile(dir / "Kovirant.ini")).status != ReportStatus::Written) return 1;
-        const ArchiveEntry entry{kActionSave, {static_cast<std::size_t>(last - first), 0, 0}, "bench", ""};
+        const ArchiveEntry entry{kActionSave, {static_cast<std::size_t>(to - from), 0, 0}, "bench", ""};
         if (!archiveReport(dir / "Archivum", report, entry, std::time(nullptr) + k).ok()) return 1;
     }
     return 0;
@@ -276,6 +329,51 @@ int historyBench(const char* folder, long n) {
                 static_cast<double>(cached.bytes()) / static_cast<double>(std::max<std::size_t>(1, cached.rows())), n,
                 f.companies, f.openings, fill);
     return cached.fromCache() && f.openings == static_cast<std::size_t>(n) ? 0 : 1;
+}
+
+// The first look-up after each new report of `n` rows, against the reload
+// of that report: in a later start (the history from its caches, the report
+// added as a layer), then where the program holds the history (the
+// window's), four reports in a row (their layers merged as they come).
+int historyGrowBench(const char* folder, long n) {
+    const std::filesystem::path dir(folder), archive = dir / "Archivum";
+    int err = 0;
+    AccountHistory::build(archive, err);  // the caches of the archive as it is
+    constexpr int kRounds = 5;
+    double reload = 0, later = 0, held = 0, heldMost = 0;
+    bool alone = true;
+    std::shared_ptr<const AccountHistory> history;
+    for (int round = 0; round < kRounds; ++round) {
+        const long first = static_cast<long>(history ? history->rows() : AccountHistory::build(archive, err).rows());
+        Tables t;
+        char company[16];
+        for (long i = first; i < first + n; ++i) {
+            std::snprintf(company, sizeof company, "01%02ld%06ld", 1 + i % 18, i % 1000000);
+            t.tables.appendRow(ViewRegister, RegisterEntry{company, benchTax(i), benchAccount(i), "2026-12-02", "", "Bejegyzés"});
+        }
+        const std::filesystem::path report = dir / "jelentes-uj.xml";
+        if (WriteReport(report, t.tables, SettingsFile(dir / "Kovirant.ini")).status != ReportStatus::Written) return 1;
+        const ArchiveEntry entry{kActionSave, {static_cast<std::size_t>(n), 0, 0}, "bench", ""};
+        const ArchiveOutcome o = archiveReport(archive, report, entry, std::time(nullptr) + 100000 + first / n);
+        if (!o.ok()) return 1;
+        auto start = Clock::now();
+        Tables again;
+        if (ReloadReport(o.copy, again.tables).rowsAppended != static_cast<std::size_t>(n)) return 1;
+        reload += since(start) / kRounds;
+        start = Clock::now();
+        auto h = std::make_shared<const AccountHistory>(AccountHistory::build(archive, err, history));
+        const std::size_t found = h->rowsOf(benchAccount(first + n - 1)).size();
+        const double s = since(start);
+        if (err != 0 || found != 1 || h->rowsOf(benchAccount(0)).size() != 1) return 1;
+        alone = alone && h->copiesRead() == 1;
+        if (round == 0) later = s;
+        else held += s / (kRounds - 1), heldMost = std::max(heldMost, s);
+        history = std::move(h);
+    }
+    std::printf("history-grow reports=%zu rows=%zu reload_seconds=%.3f later_start_seconds=%.3f held_seconds=%.3f "
+                "held_most_seconds=%.3f alone=%d\n",
+                history->reports().size(), history->rows(), reload, later, held, heldMost, alone ? 1 : 0);
+    return alone ? 0 : 1;
 }
 
 // The registry's list of the accounts gen-archive opened: `n` lines, the
@@ -385,13 +483,16 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "reload-report") == 0) return reloadReport(argv[2]);
     if (argc >= 3 && std::strcmp(argv[1], "archive-report") == 0) return archiveBench(argv[2]);
     if (argc >= 5 && std::strcmp(argv[1], "gen-archive") == 0)
-        return genArchive(argv[2], std::atol(argv[3]), std::atol(argv[4]), argc >= 6 ? std::atol(argv[5]) : 0);
+        return genArchive(argv[2], std::atol(argv[3]), std::atol(argv[4]), argc >= 6 ? std::atol(argv[5]) : 0,
+                          argc >= 7 ? std::atol(argv[6]) : 0);
     if (argc >= 4 && std::strcmp(argv[1], "gen-registry") == 0) return genRegistry(argv[2], std::atol(argv[3]));
     if (argc >= 4 && std::strcmp(argv[1], "reconcile") == 0) return reconcileBench(argv);
     if (argc >= 4 && std::strcmp(argv[1], "history") == 0) return historyBench(argv[2], std::atol(argv[3]));
+    if (argc >= 4 && std::strcmp(argv[1], "history-grow") == 0) return historyGrowBench(argv[2], std::atol(argv[3]));
     if (argc >= 4 && std::strcmp(argv[1], "gen-amp-report") == 0) return genAmpReport(argv[2], std::atol(argv[3]));
     if (argc >= 4 && std::strcmp(argv[1], "gen-directory") == 0) return genDirectory(argv[2], std::atol(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "check-rows") == 0) return checkBench(std::atol(argv[2]));
+    if (argc >= 5 && std::strcmp(argv[1], "check-month") == 0) return checkMonthBench(argv[2], argv[3], argv[4]);
     if (argc >= 3 && std::strcmp(argv[1], "load-directory") == 0) return loadDirectoryBench(argv[2]);
     if (argc >= 4 && std::strcmp(argv[1], "fill-directory") == 0) return fillBench(argv[2], std::atol(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "example-report") == 0) return exampleReport(argv[2]);

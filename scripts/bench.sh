@@ -88,6 +88,38 @@ for h in "$hist1m" "$hist"; do
         "$(echo "$out" | head -1)" "$s" "$b" "$(ratio "$s" "$b")" "$(echo "$out" | least bytes_per_line)"
 done
 
+echo "== Account history after a new report of 100,000 rows: 12 and 48 archived reports =="
+# Five reports added in turn to each archive (gen-archive makes it anew):
+# the first in a later start, from the caches; four where the program holds
+# the history (the window's first look-up after a save).
+for k in 12 48; do
+    grow="$work/history-grow-$k"
+    "$bench" gen-archive "$grow" "$k" 100000
+    out=$("$bench" history-grow "$grow" 100000)
+    printf '   %s\n' "$out"
+    reload=$(echo "$out" | field reload_seconds)
+    printf '          %d reports: look-up held/reload of the new report = %s (goal <= 1; most %s); later start/reload = %s\n' \
+        "$k" "$(ratio "$(echo "$out" | field held_seconds)" "$reload")" \
+        "$(ratio "$(echo "$out" | field held_most_seconds)" "$reload")" \
+        "$(ratio "$(echo "$out" | field later_start_seconds)" "$reload")"
+    chmod -R u+w "$grow" && rm -rf "$grow"
+done
+
+echo "== A month's check: 1,000,000 openings filled from the directory, the directory and the history attached =="
+# The history's 12 reports hold the month's last 10,000 accounts (under
+# other company numbers and dates). CPU seconds of the import and of the
+# check in one process: on one core (the shipped program's) and on two.
+f="$work/apeh-openings-1000000.txt"
+[ -f "$f" ] || "$bench" gen-apeh "$f" 1000000 openings
+"$bench" gen-archive "$work/month" 12 100000 0 990000
+for cores in 0 0,1; do
+    out=$(thrice taskset -c "$cores" "$bench" check-month "$f" "$work/Cegtar-1000000.csv" "$work/month")
+    printf '   %s\n          on %s core(s), best of three: check/import CPU = %s (goal <= 1 on one core)\n' \
+        "$(echo "$out" | head -1)" "$(echo "$cores" | tr ',' '\n' | wc -l)" \
+        "$(ratio "$(echo "$out" | least check_cpu_seconds)" "$(echo "$out" | least import_cpu_seconds)")"
+done
+chmod -R u+w "$work/month" && rm -rf "$work/month"
+
 echo "== Report write and reload =="
 for n in 10000 100000 1000000; do
     f="$work/report-$n.xml"

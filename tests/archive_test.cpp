@@ -751,7 +751,10 @@ TEST(AccountHistory, ACacheOfAnotherBuildOrWithAFullTableIsRebuilt) {
     r.number();
     const std::uint64_t packed = r.number();
     r.text();
-    for (std::uint64_t n = r.number(); n > 0 && r.ok; --n) r.text(), r.text(), r.number();
+    r.number();
+    std::uint64_t reports = r.number();
+    r.text(), r.number(), r.number();  // the layer below: none
+    for (; reports > 0 && r.ok; --reports) r.text(), r.text(), r.number();
     for (std::size_t size : {std::size_t{1}, static_cast<std::size_t>(packed), std::size_t{4}, std::size_t{4}}) r.arrayBytes(size);
     const std::string_view slots = r.arrayBytes(4);
     ASSERT_TRUE(r.ok && !slots.empty());

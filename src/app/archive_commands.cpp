@@ -78,7 +78,8 @@ std::shared_ptr<const AccountHistory> archivedHistory(AppState& state) {
         return nullptr;
     if (state.archived && state.archived->proof() == AccountHistory::proofOf(state.archiveFolder)) return state.archived;
     int err = 0;
-    auto history = std::make_shared<const AccountHistory>(AccountHistory::build(state.archiveFolder, err));
+    // The history held adds only the reports the log gained since (a log changed otherwise is read anew).
+    auto history = std::make_shared<const AccountHistory>(AccountHistory::build(state.archiveFolder, err, state.archived));
     state.archived = err == 0 ? history : nullptr;
     return state.archived;
 }

@@ -115,19 +115,58 @@ void AccountHistory::bind() {
     cells_ = built_.cells.view();
 }
 
+const AccountHistory& AccountHistory::layerOf(std::uint32_t row) const {
+    const AccountHistory* h = this;
+    while (row < h->first_) h = h->below_.get();
+    return *h;
+}
+
+const AccountHistory::StoredRow& AccountHistory::rowOf(std::uint32_t row) const {
+    const AccountHistory& h = layerOf(row);
+    return h.rows_[row - h.first_];
+}
+
+std::uint32_t AccountHistory::nextOfAccount(std::uint32_t ref) const {
+    const AccountHistory& h = layerOf(ref / 2);
+    return h.nextByAccount_[ref - 2 * h.first_];
+}
+
+std::uint32_t AccountHistory::nextOfTax(std::uint32_t row) const {
+    const AccountHistory& h = layerOf(row);
+    return h.nextByTax_[row - h.first_];
+}
+
+template <class KeyOf>
+std::uint32_t AccountHistory::newest(KeyIndexView AccountHistory::*index, std::uint64_t hash, std::string_view key,
+                                     const KeyOf& keyOf) const {
+    for (const AccountHistory* h = this; h; h = h->below_.get())
+        if (const std::uint32_t found = (h->*index).find(hash, key, keyOf)) return found;
+    return 0;
+}
+
+template <class KeyOf>
+std::uint32_t AccountHistory::earliest(KeyIndexView AccountHistory::*index, std::uint64_t hash, std::string_view key,
+                                       const KeyOf& keyOf) const {
+    const std::uint32_t below = below_ ? below_->earliest(index, hash, key, keyOf) : 0;
+    return below != 0 ? below : (this->*index).find(hash, key, keyOf);
+}
+
 std::string_view AccountHistory::cellsOf(std::uint32_t row) const {
-    const std::size_t end = row + 1 < rows_.size() ? rows_[row + 1].at : pool_.size();
-    return pool_.substr(rows_[row].at, end - rows_[row].at);
+    const AccountHistory& h = layerOf(row);
+    const std::size_t at = row - h.first_;
+    const std::size_t end = at + 1 < h.rows_.size() ? h.rows_[at + 1].at : h.pool_.size();
+    return h.pool_.substr(h.rows_[at].at, end - h.rows_[at].at);
 }
 
 std::string_view AccountHistory::storedCell(std::uint32_t row, std::size_t index) const {
-    const char* p = pool_.data() + rows_[row].at;
+    const AccountHistory& h = layerOf(row);
+    const char* p = h.pool_.data() + h.rows_[row - h.first_].at;
     for (std::size_t i = 0; i < index; ++i) cellAt(p);
     return cellAt(p);
 }
 
 std::string_view AccountHistory::cellOfColumn(std::uint32_t row, std::size_t column) const {
-    const auto columns = storedColumns(static_cast<ViewKind>(rows_[row].table));
+    const auto columns = storedColumns(static_cast<ViewKind>(rowOf(row).table));
     const auto at = std::find(columns.begin(), columns.end(), column);
     return at == columns.end() ? std::string_view() : storedCell(row, static_cast<std::size_t>(at - columns.begin()));
 }
@@ -138,18 +177,24 @@ std::string_view AccountHistory::accountOf(std::uint32_t ref) const {
 
 std::string_view AccountHistory::openingOf(std::uint32_t ref) const {
     const std::uint32_t row = ref / 2;
-    if (rows_[row].table == ViewRegister) return cellOfColumn(row, RegisterCol::openingDate);
+    if (rowOf(row).table == ViewRegister) return cellOfColumn(row, RegisterCol::openingDate);
     return cellOfColumn(row, ref % 2 ? AccountChangeCol::originalOpeningDate : AccountChangeCol::newOpeningDate);
 }
 
+namespace {
+
+// A reference (row * 2 + 1, + 1) fits beside its slot's tag, a cell's place
+// in a layer's pool in 32 bits: an archive past either (some 50 million
+// rows) cannot be held, and is not taken in part.
+constexpr std::size_t kMostRows = (std::size_t{1} << 27) - 2;
+constexpr std::size_t kMostPool = std::size_t{0xFFFFFFFF} - (std::size_t{1} << 20);  // a row takes far less
+
+}  // namespace
+
 bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordTables& tables) {
-    // A reference (row * 2 + 1, + 1) fits beside its slot's tag, a cell's
-    // place in the pool in 32 bits: an archive past either (some 50 million
-    // rows) cannot be held, and is not taken in part.
-    constexpr std::size_t kMostRows = (std::size_t{1} << 27) - 2;
-    constexpr std::size_t kMostPool = std::size_t{0xFFFFFFFF} - (std::size_t{1} << 20);  // a row takes far less
     const std::size_t count = tables.table(kind).rowCount();
     if (count == 0) return true;
+    if (kMostRows - std::min<std::size_t>(kMostRows, first_) < count) return false;
     // First the rows' cells into the pool, and the hashes of their keys; then
     // the keys into the tables, each table's slot fetched a few rows ahead.
     struct Keys {
@@ -157,13 +202,13 @@ bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordT
         bool hasTax = false, hasAccount[2] = {false, false};
     };
     std::vector<Keys> keys(count);
-    const auto first = static_cast<std::uint32_t>(built_.rows.size());
+    const auto first = first_ + static_cast<std::uint32_t>(built_.rows.size());
     const std::span<const std::size_t> columns = storedColumns(kind);
     const std::uint32_t accounts = kind == ViewAccountChange ? 2u : kind == ViewRegister ? 1u : 0u;
     std::array<std::string_view, 16> cells;
     const std::span<std::string_view> rowCells(cells.data(), columnCount(kind));
     for (std::size_t r = 0; r < count; ++r) {
-        if (built_.rows.size() >= kMostRows || built_.pool.size() > kMostPool) return false;
+        if (first_ + built_.rows.size() >= kMostRows || built_.pool.size() > kMostPool) return false;
         tables.readViews(kind, r, rowCells);
         const std::size_t at = built_.pool.size();
         built_.rows.push_back({static_cast<std::uint32_t>(at), report, static_cast<std::uint8_t>(kind)});
@@ -192,10 +237,17 @@ bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordT
             if (ahead.hasTax) built_.taxes.prefetch(ahead.tax);
             for (std::uint32_t which = 0; which < accounts; ++which)
                 if (ahead.hasAccount[which]) built_.accounts.prefetch(ahead.account[which]);
+            for (const AccountHistory* h = below_.get(); h; h = h->below_.get()) {  // a new key is looked for there too
+                if (kind != ViewInstitution) h->cells_.prefetch(ahead.cells);
+                if (ahead.hasTax) h->taxes_.prefetch(ahead.tax);
+                for (std::uint32_t which = 0; which < accounts; ++which)
+                    if (ahead.hasAccount[which]) h->accounts_.prefetch(ahead.account[which]);
+            }
         }
         const Keys& k = keys[r];
         const auto row = first + static_cast<std::uint32_t>(r);
-        if (kind != ViewInstitution) {
+        // A key the layers below hold: its earliest row is theirs, its chain goes on into theirs.
+        if (kind != ViewInstitution && !(below_ && below_->earliest(&AccountHistory::cells_, k.cells, cellsOf(row), cellsAt))) {
             std::uint32_t& earliest = built_.cells.slot(k.cells, cellsOf(row), cellsAt);
             if (earliest == 0) earliest = slotFor(k.cells, row + 1);
         }
@@ -203,15 +255,90 @@ bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordT
             if (!k.hasAccount[which]) continue;
             const std::uint32_t ref = row * 2 + which;
             std::uint32_t& head = built_.accounts.slot(k.account[which], accountOf(ref), account);
-            built_.nextByAccount[ref] = refIn(head);
+            built_.nextByAccount[ref - 2 * first_] =
+                head != 0 || !below_ ? refIn(head)
+                                     : below_->newest(&AccountHistory::accounts_, k.account[which], accountOf(ref), account);
             head = slotFor(k.account[which], ref + 1);
         }
         if (k.hasTax) {
             std::uint32_t& head = built_.taxes.slot(k.tax, storedCell(row, kStoredTax), taxOf);
-            built_.nextByTax[row] = refIn(head);
+            built_.nextByTax[row - first_] =
+                head != 0 || !below_ ? refIn(head)
+                                     : below_->newest(&AccountHistory::taxes_, k.tax, storedCell(row, kStoredTax), taxOf);
             head = slotFor(k.tax, row + 1);
         }
     }
+    return true;
+}
+
+bool AccountHistory::mergeOver(std::shared_ptr<const AccountHistory> keep) {
+    std::vector<const AccountHistory*> layers;  // oldest first
+    for (const AccountHistory* h = this; h != keep.get(); h = h->below_.get()) layers.insert(layers.begin(), h);
+    AccountHistory m;
+    m.first_ = keep ? keep->rowCount() : 0;
+    m.below_ = std::move(keep);
+    std::size_t pool = 0, rows = 0, keys[3] = {0, 0, 0};
+    for (const AccountHistory* h : layers) {
+        pool += h->pool_.size();
+        rows += h->rows_.size();
+        for (std::size_t i = 0; const KeyIndexView* t : {&h->accounts_, &h->taxes_, &h->cells_}) keys[i++] += t->used;
+    }
+    if (pool > kMostPool) return false;
+    // The rows as they are (their references and chains are the whole
+    // history's), each pool's cells after the one before.
+    reserveLarge(m.built_.pool, pool);
+    reserveLarge(m.built_.rows, rows);
+    reserveLarge(m.built_.nextByAccount, rows * 2);
+    reserveLarge(m.built_.nextByTax, rows);
+    for (std::size_t i = 0; KeyIndex* t : {&m.built_.accounts, &m.built_.taxes, &m.built_.cells}) t->presize(keys[i++]);
+    for (const AccountHistory* h : layers) {
+        const auto at = static_cast<std::uint32_t>(m.built_.pool.size());
+        m.built_.pool.insert(m.built_.pool.end(), h->pool_.begin(), h->pool_.end());
+        for (StoredRow r : h->rows_) m.built_.rows.push_back({r.at + at, r.report, r.table});
+        m.built_.nextByAccount.insert(m.built_.nextByAccount.end(), h->nextByAccount_.begin(), h->nextByAccount_.end());
+        m.built_.nextByTax.insert(m.built_.nextByTax.end(), h->nextByTax_.begin(), h->nextByTax_.end());
+    }
+    m.bind();
+    // The keys indexed anew, oldest layer first: a chain's head is the
+    // newest layer's, the earliest row of some cells the oldest's.
+    auto account = [&m](std::uint32_t ref) { return m.accountOf(ref); };
+    auto taxOf = [&m](std::uint32_t ref) { return m.storedCell(ref, kStoredTax); };
+    auto cellsAt = [&m](std::uint32_t ref) { return m.cellsOf(ref); };
+    // Each step fetched ahead (the row, its cells, the new slot: far apart
+    // in tables of millions); the hashes first, then the slots.
+    auto reindex = [&m](KeyIndex& into, const KeyIndexView& from, const auto& keyOf, std::uint32_t refsPerRow,
+                        bool newest) {
+        std::vector<std::uint32_t> refs;
+        for (const std::uint32_t s : from.slots)
+            if (s != 0) refs.push_back(refIn(s) - 1);
+        auto rowAt = [&](std::size_t j) -> const StoredRow& { return m.rows_[refs[j] / refsPerRow - m.first_]; };
+        auto fetchAhead = [&](std::size_t j) {
+            if (j + 2 * kFetchAhead < refs.size()) prefetch(&rowAt(j + 2 * kFetchAhead));
+            if (j + kFetchAhead < refs.size()) prefetch(m.pool_.data() + rowAt(j + kFetchAhead).at);
+        };
+        std::vector<std::uint64_t> hashes(refs.size());
+        for (std::size_t j = 0; j < refs.size(); ++j) {
+            fetchAhead(j);
+            hashes[j] = stringHash(keyOf(refs[j]));
+        }
+        for (std::size_t j = 0; j < refs.size(); ++j) {
+            fetchAhead(j);
+            if (j + kFetchAhead < refs.size()) into.prefetch(hashes[j + kFetchAhead]);
+            std::uint32_t& slot = into.slot(hashes[j], keyOf(refs[j]), keyOf);
+            if (newest || slot == 0) slot = slotFor(hashes[j], refs[j] + 1);
+        }
+    };
+    for (const AccountHistory* h : layers) {
+        reindex(m.built_.accounts, h->accounts_, account, 2, true);
+        reindex(m.built_.taxes, h->taxes_, taxOf, 1, true);
+        reindex(m.built_.cells, h->cells_, cellsAt, 1, false);
+    }
+    m.bind();
+    m.reports_ = std::move(reports_);
+    m.proof_ = std::move(proof_);
+    m.covered_ = covered_;
+    m.copiesRead_ = copiesRead_;
+    *this = std::move(m);
     return true;
 }
 
@@ -223,7 +350,7 @@ std::size_t AccountHistory::bytes() const {
     if (mapped_) n += mapped_->bytes().size();
     n += copied_.capacity() * sizeof(std::uint64_t);
     for (const HistoryReport& r : reports_) n += sizeof r + r.time.capacity() + r.copy.capacity();
-    return n;
+    return n + (below_ ? below_->bytes() : 0);
 }
 
 namespace {
@@ -250,9 +377,10 @@ std::optional<std::uint32_t> AccountHistory::reportHolding(ViewKind kind, std::s
     if (kind == ViewInstitution) return std::nullopt;
     std::string key;
     for (std::size_t column : storedColumns(kind)) appendCell(key, column < cells.size() ? cells[column] : "");
-    const std::uint32_t found = cells_.find(stringHash(key), key, [this](std::uint32_t ref) { return cellsOf(ref); });
+    const std::uint32_t found =
+        earliest(&AccountHistory::cells_, stringHash(key), key, [this](std::uint32_t ref) { return cellsOf(ref); });
     if (found == 0) return std::nullopt;
-    return rows_[found - 1].report;
+    return rowOf(found - 1).report;
 }
 
 AccountHistory::Value AccountHistory::opening(std::string_view account, std::string_view tax) const {
@@ -261,8 +389,9 @@ AccountHistory::Value AccountHistory::opening(std::string_view account, std::str
 
 AccountHistory::Value AccountHistory::opening(std::string_view account, std::uint64_t accountHash, std::string_view tax) const {
     OneValue date;
-    for (std::uint32_t s = accounts_.find(accountHash, account, [this](std::uint32_t ref) { return accountOf(ref); }); s != 0;
-         s = nextByAccount_[s - 1]) {
+    for (std::uint32_t s = newest(&AccountHistory::accounts_, accountHash, account,
+                                  [this](std::uint32_t ref) { return accountOf(ref); });
+         s != 0; s = nextOfAccount(s - 1)) {
         const std::uint32_t row = (s - 1) / 2;
         if (storedCell(row, kStoredTax) != tax) continue;
         if (const std::string_view d = openingOf(s - 1); !d.empty()) date.add(d);
@@ -275,9 +404,9 @@ AccountHistory::Value AccountHistory::company(std::string_view tax) const { retu
 AccountHistory::Value AccountHistory::company(std::string_view tax, std::uint64_t taxHash) const {
     auto taxOf = [this](std::uint32_t row) { return storedCell(row, kStoredTax); };
     OneValue number;
-    for (std::uint32_t s = taxes_.find(taxHash, tax, taxOf); s != 0; s = nextByTax_[s - 1]) {
+    for (std::uint32_t s = newest(&AccountHistory::taxes_, taxHash, tax, taxOf); s != 0; s = nextOfTax(s - 1)) {
         const std::string_view c =
-            cellOfColumn(s - 1, columnOf(static_cast<ViewKind>(rows_[s - 1].table), ColumnRole::CompanyNumber));
+            cellOfColumn(s - 1, columnOf(static_cast<ViewKind>(rowOf(s - 1).table), ColumnRole::CompanyNumber));
         if (c.size() == kCompanyNumberLength) number.add(c);
     }
     return number.answer();
@@ -291,29 +420,40 @@ void AccountHistory::lookUp(std::span<Lookup> batch) const {
         const std::span<Lookup> part = batch.subspan(first, std::min(kMost, batch.size() - first));
         // The slots.
         for (std::size_t i = 0; i < part.size(); ++i) {
-            if (part[i].opening) accounts_.prefetch(hash[2 * i] = stringHash(part[i].account));
-            if (part[i].company) taxes_.prefetch(hash[2 * i + 1] = stringHash(part[i].tax));
+            if (part[i].opening) hash[2 * i] = stringHash(part[i].account);
+            if (part[i].company) hash[2 * i + 1] = stringHash(part[i].tax);
+            for (const AccountHistory* h = this; h; h = h->below_.get()) {
+                if (part[i].opening) h->accounts_.prefetch(hash[2 * i]);
+                if (part[i].company) h->taxes_.prefetch(hash[2 * i + 1]);
+            }
         }
-        // The rows they name (the first of each chain), then those rows' cells.
-        auto slotOf = [](const KeyIndexView& t, std::size_t h) {
-            std::size_t at = h & (t.slots.size() - 1);
-            return t.slots.empty() ? 0u : refIn(t.slots[at]);
+        // The rows they name (the first of each chain, in the newest layer
+        // that has one where the key's probe starts), then those rows' cells.
+        auto slotOf = [this](KeyIndexView AccountHistory::*index, std::size_t hash) {
+            for (const AccountHistory* h = this; h; h = h->below_.get()) {
+                const KeyIndexView& t = h->*index;
+                if (!t.slots.empty() && t.slots[hash & (t.slots.size() - 1)] != 0)
+                    return refIn(t.slots[hash & (t.slots.size() - 1)]);
+            }
+            return 0u;
         };
         for (std::size_t i = 0; i < part.size(); ++i) {
-            head[2 * i] = part[i].opening ? slotOf(accounts_, hash[2 * i]) : 0;
-            head[2 * i + 1] = part[i].company ? slotOf(taxes_, hash[2 * i + 1]) : 0;
+            head[2 * i] = part[i].opening ? slotOf(&AccountHistory::accounts_, hash[2 * i]) : 0;
+            head[2 * i + 1] = part[i].company ? slotOf(&AccountHistory::taxes_, hash[2 * i + 1]) : 0;
             if (head[2 * i]) {
-                prefetch(&rows_[(head[2 * i] - 1) / 2]);
-                prefetch(&nextByAccount_[head[2 * i] - 1]);
+                const AccountHistory& l = layerOf((head[2 * i] - 1) / 2);
+                prefetch(&l.rows_[(head[2 * i] - 1) / 2 - l.first_]);
+                prefetch(&l.nextByAccount_[head[2 * i] - 1 - 2 * l.first_]);
             }
             if (head[2 * i + 1]) {
-                prefetch(&rows_[head[2 * i + 1] - 1]);
-                prefetch(&nextByTax_[head[2 * i + 1] - 1]);
+                const AccountHistory& l = layerOf(head[2 * i + 1] - 1);
+                prefetch(&l.rows_[head[2 * i + 1] - 1 - l.first_]);
+                prefetch(&l.nextByTax_[head[2 * i + 1] - 1 - l.first_]);
             }
         }
         for (std::size_t i = 0; i < part.size(); ++i) {
-            if (head[2 * i]) prefetch(pool_.data() + rows_[(head[2 * i] - 1) / 2].at);
-            if (head[2 * i + 1]) prefetch(pool_.data() + rows_[head[2 * i + 1] - 1].at);
+            if (head[2 * i]) prefetch(layerOf((head[2 * i] - 1) / 2).pool_.data() + rowOf((head[2 * i] - 1) / 2).at);
+            if (head[2 * i + 1]) prefetch(layerOf(head[2 * i + 1] - 1).pool_.data() + rowOf(head[2 * i + 1] - 1).at);
         }
         for (std::size_t i = 0; i < part.size(); ++i) {
             Lookup& l = part[i];
@@ -325,8 +465,8 @@ void AccountHistory::lookUp(std::span<Lookup> batch) const {
 
 HistoryRow AccountHistory::rowAt(std::uint32_t row) const {
     HistoryRow out;
-    out.report = rows_[row].report;
-    out.table = static_cast<ViewKind>(rows_[row].table);
+    out.report = rowOf(row).report;
+    out.table = static_cast<ViewKind>(rowOf(row).table);
     auto s = [&](std::size_t column) { return std::string(cellOfColumn(row, column)); };
     switch (out.table) {
         case ViewRegister:
@@ -366,18 +506,20 @@ std::vector<HistoryRow> AccountHistory::rowsOf(std::string_view number) const {
     if (digits.size() == 11) taxes.push_back(digits.substr(0, 8));
     std::vector<std::uint32_t> found;
     for (const std::string& a : accounts)
-        for (std::uint32_t s = accounts_.find(stringHash(a), a, [this](std::uint32_t ref) { return accountOf(ref); }); s != 0;
-             s = nextByAccount_[s - 1])
+        for (std::uint32_t s =
+                 newest(&AccountHistory::accounts_, stringHash(a), a, [this](std::uint32_t ref) { return accountOf(ref); });
+             s != 0; s = nextOfAccount(s - 1))
             found.push_back((s - 1) / 2);
     auto taxOf = [this](std::uint32_t row) { return storedCell(row, kStoredTax); };
     for (const std::string& t : taxes)
-        for (std::uint32_t s = taxes_.find(stringHash(t), t, taxOf); s != 0; s = nextByTax_[s - 1]) found.push_back(s - 1);
+        for (std::uint32_t s = newest(&AccountHistory::taxes_, stringHash(t), t, taxOf); s != 0; s = nextOfTax(s - 1))
+            found.push_back(s - 1);
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
     // Oldest first by the report's own time (an earlier report added later
     // keeps its place), rows of one report in their order.
     std::stable_sort(found.begin(), found.end(), [this](std::uint32_t a, std::uint32_t b) {
-        return reports_[rows_[a].report].time < reports_[rows_[b].report].time;
+        return reports_[rowOf(a).report].time < reports_[rowOf(b).report].time;
     });
     std::vector<HistoryRow> out;
     out.reserve(found.size());
@@ -405,48 +547,60 @@ std::vector<std::string> AccountHistory::copyWarnings() const {
 }
 
 // The reconciliation's walk: an account's chain starts at its newest row,
-// the one reference no other names as its next. The rows are walked in
-// their order, so the pool is read in its order too (the slots' order read
-// it at random: a fifth of a whole reconciliation).
+// the one reference no other of its layer names as its next, in the newest
+// layer that holds the account. Each layer's rows are walked in their order,
+// so its pool is read in its order too (the slots' order read it at random:
+// a fifth of a whole reconciliation).
 void AccountHistory::eachLastState(const std::function<void(const AccountState&)>& visit) const {
-    std::vector<std::uint64_t> named((nextByAccount_.size() + 63) / 64, 0);
-    for (const std::uint32_t next : nextByAccount_)
-        if (next != 0 && next <= nextByAccount_.size()) named[(next - 1) / 64] |= std::uint64_t{1} << ((next - 1) % 64);
+    auto account = [this](std::uint32_t ref) { return accountOf(ref); };
     std::array<std::string_view, AccountChangeCol::count> cells;  // the row's stored cells, read once
-    for (std::uint32_t row = 0; row < rows_.size(); ++row) {
-        const auto table = static_cast<ViewKind>(rows_[row].table);
-        if (table == ViewInstitution) continue;
-        const std::span<const std::size_t> columns = storedColumns(table);
-        const char* p = pool_.data() + rows_[row].at;
-        for (std::size_t k = 0; k < columns.size(); ++k) cells[k] = cellAt(p);
-        auto cell = [&](std::size_t column) {
-            return cells[static_cast<std::size_t>(std::find(columns.begin(), columns.end(), column) - columns.begin())];
-        };
-        for (std::uint32_t newest = row * 2; newest < row * 2 + (table == ViewAccountChange ? 2u : 1u); ++newest) {
-            if (named[newest / 64] >> (newest % 64) & 1) continue;
-            const bool original = newest % 2;
-            AccountState state;
-            state.account = cells[original ? kStoredOriginalAccount : kStoredAccount];
-            // What the index does not hold: an empty account, an account change's original that is its new one.
-            if (state.account.empty() || (original && state.account == cells[kStoredAccount])) continue;
-            state.tax = cells[kStoredTax];
-            const bool reg = table == ViewRegister;
-            using namespace AccountChangeCol;
-            state.closing = reg ? cell(RegisterCol::closingDate) : cell(original ? originalClosingDate : newClosingDate);
-            state.opening = reg ? cell(RegisterCol::openingDate) : cell(original ? originalOpeningDate : newOpeningDate);
-            if (const std::string_view c = cell(columnOf(table, ColumnRole::CompanyNumber)); c.size() == kCompanyNumberLength)
-                state.company = c;
-            // What the row leaves empty, from the account's earlier rows.
-            for (std::uint32_t s = nextByAccount_[newest]; s != 0 && (state.opening.empty() || state.company.empty());
-                 s = nextByAccount_[s - 1]) {
-                const std::uint32_t r = (s - 1) / 2;
-                if (storedCell(r, kStoredTax) != state.tax) continue;
-                if (state.opening.empty()) state.opening = openingOf(s - 1);
-                const std::string_view company =
-                    cellOfColumn(r, columnOf(static_cast<ViewKind>(rows_[r].table), ColumnRole::CompanyNumber));
-                if (state.company.empty() && company.size() == kCompanyNumberLength) state.company = company;
+    for (const AccountHistory* layer = this; layer; layer = layer->below_.get()) {
+        const std::span<const std::uint32_t> next = layer->nextByAccount_;
+        const std::uint32_t firstRef = 2 * layer->first_;
+        std::vector<std::uint64_t> named((next.size() + 63) / 64, 0);
+        for (const std::uint32_t n : next)
+            if (n > firstRef && n - firstRef <= next.size())
+                named[(n - 1 - firstRef) / 64] |= std::uint64_t{1} << ((n - 1 - firstRef) % 64);
+        for (std::uint32_t local = 0; local < layer->rows_.size(); ++local) {
+            const auto table = static_cast<ViewKind>(layer->rows_[local].table);
+            if (table == ViewInstitution) continue;
+            const std::span<const std::size_t> columns = storedColumns(table);
+            const char* p = layer->pool_.data() + layer->rows_[local].at;
+            for (std::size_t k = 0; k < columns.size(); ++k) cells[k] = cellAt(p);
+            auto cell = [&](std::size_t column) {
+                return cells[static_cast<std::size_t>(std::find(columns.begin(), columns.end(), column) - columns.begin())];
+            };
+            for (std::uint32_t side = 0; side < (table == ViewAccountChange ? 2u : 1u); ++side) {
+                const std::uint32_t at = local * 2 + side;
+                if (named[at / 64] >> (at % 64) & 1) continue;
+                const bool original = side == 1;
+                AccountState state;
+                state.account = cells[original ? kStoredOriginalAccount : kStoredAccount];
+                // What the index does not hold: an empty account, an account change's original that is its new one.
+                if (state.account.empty() || (original && state.account == cells[kStoredAccount])) continue;
+                bool newer = false;  // the account in a layer above: its last state is there
+                for (const AccountHistory* h = this; h != layer && !newer; h = h->below_.get())
+                    newer = h->accounts_.find(stringHash(state.account), state.account, account) != 0;
+                if (newer) continue;
+                state.tax = cells[kStoredTax];
+                const bool reg = table == ViewRegister;
+                using namespace AccountChangeCol;
+                state.closing = reg ? cell(RegisterCol::closingDate) : cell(original ? originalClosingDate : newClosingDate);
+                state.opening = reg ? cell(RegisterCol::openingDate) : cell(original ? originalOpeningDate : newOpeningDate);
+                if (const std::string_view c = cell(columnOf(table, ColumnRole::CompanyNumber)); c.size() == kCompanyNumberLength)
+                    state.company = c;
+                // What the row leaves empty, from the account's earlier rows (in this layer or below).
+                for (std::uint32_t s = next[at]; s != 0 && (state.opening.empty() || state.company.empty());
+                     s = nextOfAccount(s - 1)) {
+                    const std::uint32_t r = (s - 1) / 2;
+                    if (storedCell(r, kStoredTax) != state.tax) continue;
+                    if (state.opening.empty()) state.opening = openingOf(s - 1);
+                    const std::string_view company =
+                        cellOfColumn(r, columnOf(static_cast<ViewKind>(rowOf(r).table), ColumnRole::CompanyNumber));
+                    if (state.company.empty() && company.size() == kCompanyNumberLength) state.company = company;
+                }
+                visit(state);
             }
-            visit(state);
         }
     }
 }

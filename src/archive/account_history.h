@@ -23,6 +23,8 @@
 
 namespace kovirant {
 
+struct ArchiveLogEntry;
+
 // What became of a line's copy: only a copy whose SHA-256 is its line's is used.
 enum class CopyState : std::uint8_t {
     Used,
@@ -54,7 +56,11 @@ public:
     // beside the log (which holds only copies proven by their logged hash)
     // is used while the log and every copy's size and time are as they were
     // when it was made, and written anew after a build from the reports.
-    static AccountHistory build(const std::filesystem::path& archiveFolder, int& errorCode);
+    // A log that only gained lines since a cache (or `previous`, a history
+    // built earlier) was made adds just the reports those lines name, as a
+    // layer over it; a log changed otherwise is built from the reports.
+    static AccountHistory build(const std::filesystem::path& archiveFolder, int& errorCode,
+                                std::shared_ptr<const AccountHistory> previous = nullptr);
 
     enum class Answer { Unknown, Known, Conflict };
     struct Value {
@@ -98,11 +104,13 @@ public:
     const std::vector<HistoryReport>& reports() const { return reports_; }
     // A warning (Windows-1250) for each copy that was not used, but for repeated names.
     std::vector<std::string> copyWarnings() const;
-    std::size_t rows() const { return rows_.size(); }
+    std::size_t rows() const { return rowCount(); }
     // The memory the history holds, for the figures of the benchmark.
     std::size_t bytes() const;
     // Whether it came from the cache rather than from the reports.
     bool fromCache() const { return fromCache_; }
+    // How many copies this build read (the rest came from a cache or an earlier history).
+    std::size_t copiesRead() const { return copiesRead_; }
     // What it was built from: the log's SHA-256 and each copy's size and
     // time. A history whose proof is the archive's now is current.
     const std::string& proof() const { return proof_; }
@@ -143,10 +151,28 @@ private:
         std::uint32_t report = 0;
         std::uint8_t table = 0;
     };
+    // The layer a row is in (this history, or one below it), and the row's place there.
+    const AccountHistory& layerOf(std::uint32_t row) const;
+    const StoredRow& rowOf(std::uint32_t row) const;
+    std::uint32_t nextOfAccount(std::uint32_t ref) const;
+    std::uint32_t nextOfTax(std::uint32_t row) const;
+    std::uint32_t rowCount() const { return first_ + static_cast<std::uint32_t>(rows_.size()); }
+    // The first entry for a key in an index: from the newest layer down
+    // (a chain's head), or from the oldest up (the earliest row).
+    template <class KeyOf>
+    std::uint32_t newest(KeyIndexView AccountHistory::*index, std::uint64_t hash, std::string_view key,
+                         const KeyOf& keyOf) const;
+    template <class KeyOf>
+    std::uint32_t earliest(KeyIndexView AccountHistory::*index, std::uint64_t hash, std::string_view key,
+                           const KeyOf& keyOf) const;
+    std::size_t layers() const { return below_ ? below_->layers() + 1 : 1; }
     void reserve(std::size_t rows);
     // A report's table, every row; false when the history cannot hold them.
     bool addTable(std::uint32_t report, ViewKind kind, const RecordTables& tables);
     void bind();
+    // The layers above `keep` (all: none kept) made one layer: their rows as
+    // they are, their keys indexed anew. False when one layer cannot hold them.
+    bool mergeOver(std::shared_ptr<const AccountHistory> keep);
     // A slot's reference + 1; the slot of a reference + 1 under a key's hash.
     static std::uint32_t refIn(std::uint32_t slot);
     static std::uint32_t slotFor(std::uint64_t hash, std::uint32_t ref);
@@ -159,9 +185,19 @@ private:
     Value opening(std::string_view account, std::uint64_t accountHash, std::string_view tax) const;
     Value company(std::string_view tax, std::uint64_t taxHash) const;
     HistoryRow rowAt(std::uint32_t row) const;
-    bool readCache(const std::filesystem::path& folder, const std::string& proof, std::size_t reports);
+    // The history a cache `file` holds, with the layers below it: `proof`
+    // its proof (empty: a layer below, any), `reports` how many reports it
+    // holds (a layer below: at most).
+    bool readCache(const std::filesystem::path& folder, const std::filesystem::path& file, std::string_view proof,
+                   std::size_t reports, std::size_t depth = 0);
     bool holdsTogether() const;
-    void writeCache(const std::filesystem::path& folder, const std::string& proof) const;
+    void writeCache(const std::filesystem::path& folder);
+    // The reports of entries[from...], read from their copies; false when the history cannot hold them.
+    bool addReports(const std::filesystem::path& folder, const std::vector<ArchiveLogEntry>& entries, std::size_t from,
+                    std::uintmax_t copiesBytes);
+    // A cache beside the log of a part the log begins with, the one of the most reports.
+    static std::shared_ptr<const AccountHistory> partCache(const std::filesystem::path& folder, std::string_view log,
+                                                           const std::vector<ArchiveLogEntry>& entries);
 
     // What a build from the reports holds.
     struct Built {
@@ -182,6 +218,14 @@ private:
     KeyIndexView accounts_, taxes_, cells_;          // cells_: a row's stored cells -> the earliest such row
     std::string proof_;
     bool fromCache_ = false;
+    std::size_t copiesRead_ = 0;
+    // The rows of earlier reports, numbered before this history's own
+    // (first_ of them): a layer a cache or an earlier build holds.
+    std::shared_ptr<const AccountHistory> below_;
+    std::uint32_t first_ = 0;
+    std::uint64_t covered_ = 0;   // the log's bytes the history holds the reports of
+    std::string cacheName_;       // the cache file that holds this layer, once written or read
+    std::uint64_t cacheSum_ = 0;  // and its checksum
 };
 
 // The check's view of the history: a row already reported, a conflict

@@ -1,5 +1,8 @@
 // Where an account history comes from: the cache beside the archive's log
-// while it is the log's, else the reports the log names (and a new cache).
+// while it is the log's; for a log that only gained lines, a cache (or the
+// history held) of the part it begins with and, as a layer over it, the
+// reports the new lines name (and a cache of that layer); else the reports
+// the log names (and a new cache).
 #include "archive/account_history.h"
 
 #include <algorithm>
@@ -10,6 +13,7 @@
 #include <limits>
 #include <memory>
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include "archive/history_layout.h"
@@ -38,11 +42,22 @@ ReadReport readReport(const std::filesystem::path& copy, const std::string& sha2
         r.state = isMissingFile(err) ? CopyState::Missing : CopyState::Unreadable;
         return r;
     }
+#ifdef KOVIRANT_HAS_THREADS
+    // The hash on another core while the report is read (a copy that is not
+    // its line's is read for nothing, and then not used).
+    std::future<std::string> hashed = std::async(std::launch::async, [&bytes] { return hexOf(kovirant::sha256(bytes)); });
+    ReloadReportBytes(reportTextOf(bytes), *r.tables);
+    if (hashed.get() != sha256) {
+        r.tables = std::make_unique<RecordTables>();
+        r.state = CopyState::Changed;
+    }
+#else
     if (hexOf(kovirant::sha256(bytes)) != sha256) {
         r.state = CopyState::Changed;
         return r;
     }
     ReloadReportBytes(reportTextOf(bytes), *r.tables);
+#endif
     return r;
 }
 
@@ -72,33 +87,66 @@ std::string proofFrom(const std::filesystem::path& folder, std::string_view log,
 
 }  // namespace
 
-AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& errorCode) {
-    AccountHistory h;
-    std::string log;
-    errorCode = readFile(folder / std::string(kArchiveLogName), log);
-    if (errorCode != 0) return h;
-    const std::vector<ArchiveLogEntry> entries = readArchiveLog(folder, errorCode);
-    if (errorCode != 0) return h;
-    std::uintmax_t copiesBytes = 0;
-    const std::string proof = proofFrom(folder, log, entries, &copiesBytes);
-    h.proof_ = proof;
-    if (h.readCache(folder, proof, entries.size())) return h;
-    h = AccountHistory();
-    h.proof_ = proof;
+// A cache's name carries its proof's digest: a new one never replaces a
+// file another program still reads.
+namespace {
+
+constexpr std::string_view kCachePrefix = "szamlatortenet-";
+constexpr std::string_view kCacheSuffix = ".cache";
+constexpr std::string_view kCacheMagic = "Kovirant számlatörténet 6";
+
+std::filesystem::path cacheOf(const std::filesystem::path& folder, const std::string& proof) {
+    return folder / (std::string(kCachePrefix) + hexOf(sha256(proof)).substr(0, 16) + std::string(kCacheSuffix));
+}
+
+bool isCacheName(std::string_view name) {
+    return name.starts_with(kCachePrefix) && name.ends_with(kCacheSuffix) &&
+           name.find_first_of("/\\:") == std::string_view::npos;
+}
+
+// Whether a history of `reports` reports made of the log's first `covered`
+// bytes under `proof` is one of the part of this log: the log begins with
+// those bytes, up to a line's end, and every copy they name is as it was.
+bool coversPart(const std::filesystem::path& folder, std::string_view log, const std::vector<ArchiveLogEntry>& entries,
+                std::string_view proof, std::uint64_t covered, std::size_t reports) {
+    if (covered == 0 || covered > log.size() || log[covered - 1] != '\n') return false;
+    const std::string_view part = log.substr(0, covered);
+    const std::vector<ArchiveLogEntry> partEntries = archiveLogEntries(part, false);
+    if (partEntries.size() != reports || reports > entries.size()) return false;
+    for (std::size_t i = 0; i < reports; ++i)
+        if (partEntries[i].line != entries[i].line || partEntries[i].copy != entries[i].copy ||
+            partEntries[i].sha256 != entries[i].sha256)
+            return false;
+    return proofFrom(folder, part, partEntries) == proof;
+}
+
+// A history lies over at most this many layers, each a cache file of the
+// reports one build added.
+constexpr std::size_t kMostLayers = 8;
+
+// Which of the log's lines name a copy an earlier line names too.
+std::vector<bool> repeatedCopies(const std::vector<ArchiveLogEntry>& entries) {
+    std::vector<bool> repeated(entries.size(), false);
+    std::set<std::string_view> seen;
+    for (std::size_t i = 0; i < entries.size(); ++i) repeated[i] = !seen.insert(entries[i].copy).second;
+    return repeated;
+}
+
+}  // namespace
+
+bool AccountHistory::addReports(const std::filesystem::path& folder, const std::vector<ArchiveLogEntry>& entries,
+                                std::size_t from, std::uintmax_t copiesBytes) {
     // Room for the rows the log names, as far as the copies can hold them (a
     // row of a report takes well over this many bytes): a log line edited to
     // name a billion rows reserves nothing it could not fill.
     constexpr std::uintmax_t kLeastBytesPerRow = 100;
     std::uintmax_t named = 0;
-    for (const ArchiveLogEntry& e : entries)
-        for (const std::string& n : e.rows) named += std::min<std::uintmax_t>(std::strtoull(n.c_str(), nullptr, 10), 1u << 26);
-    h.reserve(static_cast<std::size_t>(std::min(named, copiesBytes / kLeastBytesPerRow)));
+    for (std::size_t i = from; i < entries.size(); ++i)
+        for (const std::string& n : entries[i].rows)
+            named += std::min<std::uintmax_t>(std::strtoull(n.c_str(), nullptr, 10), 1u << 26);
+    reserve(static_cast<std::size_t>(std::min(named, copiesBytes / kLeastBytesPerRow)));
     // A copy named by an earlier line too is not read again.
-    std::vector<bool> repeated(entries.size(), false);
-    {
-        std::set<std::string_view> seen;
-        for (std::size_t i = 0; i < entries.size(); ++i) repeated[i] = !seen.insert(entries[i].copy).second;
-    }
+    const std::vector<bool> repeated = repeatedCopies(entries);
     auto readAt = [&](std::size_t i) {
         if (repeated[i]) {
             ReadReport r;
@@ -109,22 +157,23 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
     };
     bool fits = true;
     auto addReport = [&](std::size_t i, const ReadReport& read) {
-        const auto report = static_cast<std::uint32_t>(h.reports_.size());
-        h.reports_.push_back({entries[i].time, entries[i].copy, read.state});
+        const auto report = static_cast<std::uint32_t>(reports_.size());
+        reports_.push_back({entries[i].time, entries[i].copy, read.state});
+        if (read.state != CopyState::Repeated) ++copiesRead_;
         if (read.state == CopyState::Used)
-            for (ViewKind k : kAllKinds) fits = fits && h.addTable(report, k, *read.tables);
+            for (ViewKind k : kAllKinds) fits = fits && addTable(report, k, *read.tables);
     };
 #ifdef KOVIRANT_HAS_THREADS
     // The reports are read two at a time on other threads (reading is most of
     // the work) and added here in the log's order as they come.
     constexpr std::size_t kReadAhead = 2;
     std::deque<std::future<ReadReport>> reading;
-    std::size_t started = 0;
+    std::size_t started = from;
     auto readAhead = [&] {
         for (; started < entries.size() && reading.size() < kReadAhead; ++started)
             reading.push_back(std::async(std::launch::async, [&readAt, i = started] { return readAt(i); }));
     };
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    for (std::size_t i = from; i < entries.size(); ++i) {
         readAhead();
         const ReadReport read = reading.front().get();
         reading.pop_front();
@@ -132,16 +181,71 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
         addReport(i, read);
     }
 #else
-    for (std::size_t i = 0; i < entries.size(); ++i) addReport(i, readAt(i));
+    for (std::size_t i = from; i < entries.size(); ++i) addReport(i, readAt(i));
 #endif
-    if (!fits) {
+    // (Room reserved beyond what the rows took is left as it is: never
+    // touched, it holds no memory, while a shrink would copy every array.)
+    bind();
+    return fits;
+}
+
+AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& errorCode,
+                                     std::shared_ptr<const AccountHistory> previous) {
+    AccountHistory h;
+    std::string log;
+    errorCode = readFile(folder / std::string(kArchiveLogName), log);
+    if (errorCode != 0) return h;
+    const std::vector<ArchiveLogEntry> entries = archiveLogEntries(log, false);
+    std::uintmax_t copiesBytes = 0;
+    const std::string proof = proofFrom(folder, log, entries, &copiesBytes);
+    if (h.readCache(folder, cacheOf(folder, proof), proof, entries.size())) return h;
+    h = AccountHistory();
+    // A history of a part of the log the log still begins with: only what
+    // the log gained since is added, as a layer over it.
+    if (!(previous && coversPart(folder, log, entries, previous->proof_, previous->covered_, previous->reports_.size())))
+        previous = partCache(folder, log, entries);
+    if (previous && previous->rows_.empty() && previous->below_) {
+        auto reports = previous->reports_;
+        previous = previous->below_;  // an empty layer (the log gained no rows) is passed over
+        h.reports_ = std::move(reports);
+    } else if (previous) {
+        h.reports_ = previous->reports_;
+    }
+    if (previous) {
+        const std::size_t from = h.reports_.size();
+        h.first_ = previous->rowCount();
+        h.below_ = std::move(previous);
+        h.proof_ = proof;
+        h.covered_ = log.size();
+        bool fits = h.addReports(folder, entries, from, copiesBytes);
+        // The newest layer merged with the one below while that one holds no
+        // more rows (or there are too many): as a binary counter, each row is
+        // copied into a new layer some log2(reports) times, and most reports
+        // are added alone. Into the oldest only when it holds no more.
+        while (fits && h.below_) {
+            const AccountHistory& below = *h.below_;
+            const bool oldest = !below.below_;
+            if (oldest ? below.rows_.size() > h.rows_.size() : below.rows_.size() > h.rows_.size() && h.layers() <= kMostLayers)
+                break;
+            fits = h.mergeOver(below.below_);
+        }
+        if (!fits) {
+            errorCode = EFBIG;
+            return AccountHistory();
+        }
+        // A log that gained no rows (only lines of the reports' states) keeps its cache as it is.
+        if (!h.rows_.empty()) h.writeCache(folder);
+        h.fromCache_ = h.copiesRead_ == 0;
+        return h;
+    }
+    h = AccountHistory();
+    h.proof_ = proof;
+    h.covered_ = log.size();
+    if (!h.addReports(folder, entries, 0, copiesBytes)) {
         errorCode = EFBIG;
         return AccountHistory();
     }
-    // (Room reserved beyond what the rows took is left as it is: never
-    // touched, it holds no memory, while a shrink would copy every array.)
-    h.bind();
-    h.writeCache(folder, proof);
+    h.writeCache(folder);
     return h;
 }
 
@@ -153,20 +257,11 @@ std::string AccountHistory::proofOf(const std::filesystem::path& folder) {
     return err != 0 ? std::string() : proofFrom(folder, log, entries);
 }
 
-// The cache: what it was made from (the proof), the reports, the history's
-// arrays as they are in memory (each at a multiple of 8 bytes, so that a
-// later start uses them in place), and a checksum of everything before it.
-// Its name carries the proof's digest: a new one never replaces a file
-// another program still reads.
+// The cache: what it was made from (the proof, the log's length), the
+// layer below it (its file and checksum), the reports, the history's arrays
+// as they are in memory (each at a multiple of 8 bytes, so that a later
+// start uses them in place), and a checksum of everything before it.
 namespace {
-
-constexpr std::string_view kCachePrefix = "szamlatortenet-";
-constexpr std::string_view kCacheSuffix = ".cache";
-constexpr std::string_view kCacheMagic = "Kovirant számlatörténet 5";
-
-std::filesystem::path cacheOf(const std::filesystem::path& folder, const std::string& proof) {
-    return folder / (std::string(kCachePrefix) + hexOf(sha256(proof)).substr(0, 16) + std::string(kCacheSuffix));
-}
 
 struct CacheWriter {
     explicit CacheWriter(std::FILE* file) : f(file) {}
@@ -225,8 +320,10 @@ struct CacheWriter {
 
 }  // namespace
 
-void AccountHistory::writeCache(const std::filesystem::path& folder, const std::string& proof) const {
-    const std::filesystem::path cache = cacheOf(folder, proof);
+void AccountHistory::writeCache(const std::filesystem::path& folder) {
+    // A layer is kept only over a layer that is kept.
+    if (below_ && below_->cacheName_.empty()) return;
+    const std::filesystem::path cache = cacheOf(folder, proof_);
     std::filesystem::path temp = cache;
     const std::string suffix = std::to_string(thisProcess().process);
     temp += ".";
@@ -240,8 +337,12 @@ void AccountHistory::writeCache(const std::filesystem::path& folder, const std::
         w.text(kStringHashName);
         w.number(sizeof(void*));
         w.number(sizeof(StoredRow));
-        w.text(proof);
+        w.text(proof_);
+        w.number(covered_);
         w.number(reports_.size());
+        w.text(below_ ? below_->cacheName_ : std::string());
+        w.number(below_ ? below_->cacheSum_ : 0);
+        w.number(first_);
         for (const HistoryReport& r : reports_) {
             w.text(r.time);
             w.text(r.copy);
@@ -261,16 +362,20 @@ void AccountHistory::writeCache(const std::filesystem::path& folder, const std::
         w.ok = w.ok && std::fwrite(&sum, 1, sizeof sum, opened.file.get()) == sizeof sum;
         if (std::fclose(opened.file.release()) != 0) w.ok = false;
         written = w.ok && renameReplacing(temp, cache) == 0;
+        cacheSum_ = sum;
     }
     std::error_code ec;
     if (!written) {
         std::filesystem::remove(temp, ec);
         return;
     }
-    // The caches of earlier logs go (one another program still reads stays).
+    cacheName_ = cache.filename().string();
+    // The caches of earlier logs go but the layers of this one (one another program still reads stays).
+    std::set<std::string> kept;
+    for (const AccountHistory* h = this; h; h = h->below_.get()) kept.insert(h->cacheName_);
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.starts_with(kCachePrefix) && name.ends_with(kCacheSuffix) && it->path() != cache) {
+        if (name.starts_with(kCachePrefix) && name.ends_with(kCacheSuffix) && !kept.contains(name)) {
             std::error_code gone;
             std::filesystem::remove(it->path(), gone);
         }
@@ -298,12 +403,61 @@ std::string_view cacheBytes(const std::filesystem::path& file, bool onNetwork, s
     return {reinterpret_cast<const char*>(copied.data()), bytes};
 }
 
+// The cache's head: whether this build wrote it, and what it holds.
+struct CacheHead {
+    std::string_view proof;
+    std::uint64_t covered = 0, reports = 0;
+    bool read(CacheReader& r, std::size_t storedRow) {
+        // The slots' places follow the string hash, the arrays' layout this
+        // build's word size: a cache of another build is not read.
+        if (r.text() != kCacheMagic || r.text() != kStringHashName || r.number() != sizeof(void*) ||
+            r.number() != storedRow)
+            return false;
+        proof = r.text();
+        covered = r.number();
+        reports = r.number();
+        return r.ok;
+    }
+};
+
 }  // namespace
 
-bool AccountHistory::readCache(const std::filesystem::path& folder, const std::string& proof, std::size_t reports) {
+std::shared_ptr<const AccountHistory> AccountHistory::partCache(const std::filesystem::path& folder, std::string_view log,
+                                                                const std::vector<ArchiveLogEntry>& entries) {
+    // Each cache's head (its first MiB, where a proof of some 40,000 reports ends).
+    constexpr std::size_t kHead = std::size_t{1} << 20;
+    struct Candidate {
+        std::filesystem::path file;
+        std::string proof;
+        std::uint64_t covered = 0, reports = 0;
+    };
+    std::vector<Candidate> candidates;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!isCacheName(it->path().filename().string())) continue;
+        OpenedFile opened = openFile(it->path(), "rb");
+        if (!opened) continue;
+        std::string head(kHead, '\0');
+        head.resize(std::fread(head.data(), 1, head.size(), opened.file.get()));
+        CacheReader r{head};
+        CacheHead h;
+        if (h.read(r, sizeof(StoredRow)) && coversPart(folder, log, entries, h.proof, h.covered, h.reports))
+            candidates.push_back({it->path(), std::string(h.proof), h.covered, h.reports});
+    }
+    // The one of the most reports that reads whole (a layer whose layer below is gone does not).
+    std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) { return a.covered > b.covered; });
+    for (const Candidate& c : candidates) {
+        auto part = std::make_shared<AccountHistory>();
+        if (part->readCache(folder, c.file, c.proof, c.reports)) return part;
+    }
+    return nullptr;
+}
+
+bool AccountHistory::readCache(const std::filesystem::path& folder, const std::filesystem::path& file,
+                               std::string_view proof, std::size_t reports, std::size_t depth) {
     std::shared_ptr<const MappedFile> mapped;
     std::vector<std::uint64_t> copied;
-    const std::string_view all = cacheBytes(cacheOf(folder, proof), onNetworkDrive(folder), mapped, copied);
+    const std::string_view all = cacheBytes(file, onNetworkDrive(folder), mapped, copied);
     if (all.size() < sizeof(std::uint64_t)) return false;
     std::uint64_t sum = 0;
     std::memcpy(&sum, all.data() + all.size() - sizeof sum, sizeof sum);
@@ -322,15 +476,19 @@ bool AccountHistory::readCache(const std::filesystem::path& folder, const std::s
     auto holds = checksumHolds;
 #endif
     CacheReader r{summed};
-    // The slots' places follow the string hash, the arrays' layout this
-    // build's word size: a cache of another build is not read.
-    if (r.text() != kCacheMagic || r.text() != kStringHashName || r.number() != sizeof(void*) ||
-        r.number() != sizeof(StoredRow) || r.text() != proof)
-        return false;
-    // One report per line of the log (the proof's), before the checksum
-    // has said whether anything here is what was written.
-    if (r.number() != reports || !r.ok) return false;
-    reports_.resize(reports);
+    CacheHead head;
+    if (!head.read(r, sizeof(StoredRow)) || (!proof.empty() && head.proof != proof)) return false;
+    // One report per line of the log (the proof's; a layer below, at most
+    // as many), before the checksum has said whether anything here is what
+    // was written.
+    if (depth == 0 ? head.reports != reports : head.reports > reports) return false;
+    const std::string_view belowName = r.text();
+    const std::uint64_t belowSum = r.number(), first = r.number();
+    if (!r.ok || first > std::numeric_limits<std::uint32_t>::max()) return false;
+    proof_ = head.proof;
+    covered_ = head.covered;
+    first_ = static_cast<std::uint32_t>(first);
+    reports_.resize(head.reports);
     for (HistoryReport& rep : reports_) {
         rep.time = r.text();
         rep.copy = r.text();
@@ -347,12 +505,25 @@ bool AccountHistory::readCache(const std::filesystem::path& folder, const std::s
         t->slots = r.array<std::uint32_t>();
         t->used = r.number();
     }
+    // The layer below: the cache this one was written over, as it was then.
+    if (!belowName.empty()) {
+        auto below = std::make_shared<AccountHistory>();
+        if (depth + 1 < kMostLayers && isCacheName(belowName) &&
+            below->readCache(folder, folder / std::string(belowName), {}, reports_.size(), depth + 1) &&
+            below->cacheSum_ == belowSum && below->rowCount() == first_)
+            below_ = std::move(below);
+        else
+            r.ok = false;
+    } else if (first_ != 0) {
+        r.ok = false;
+    }
     const bool sound = r.ok && holdsTogether();
     if (!holds() || !sound) {
         *this = AccountHistory();
-        proof_ = proof;
         return false;
     }
+    cacheName_ = file.filename().string();
+    cacheSum_ = sum;
     mapped_ = std::move(mapped);
     copied_ = std::move(copied);  // the arrays' spans point into it, and stay where they are
     fromCache_ = true;
@@ -366,23 +537,25 @@ bool AccountHistory::readCache(const std::filesystem::path& folder, const std::s
 // chain pointing back to an earlier row (so that no walk can go round).
 bool AccountHistory::holdsTogether() const {
     if (nextByAccount_.size() != rows_.size() * 2 || nextByTax_.size() != rows_.size()) return false;
-    const std::pair<const KeyIndexView*, std::size_t> tables[] = {
-        {&accounts_, nextByAccount_.size()}, {&taxes_, rows_.size()}, {&cells_, rows_.size()}};
-    for (const auto& table : tables) {
-        const KeyIndexView* t = table.first;
-        const std::size_t refs = table.second;
+    // A slot names a row of its own layer; a chain goes on into the layers below.
+    const std::size_t first = first_;
+    const std::tuple<const KeyIndexView*, std::size_t, std::size_t> tables[] = {
+        {&accounts_, 2 * first, nextByAccount_.size()}, {&taxes_, first, rows_.size()}, {&cells_, first, rows_.size()}};
+    for (const auto& [t, before, refs] : tables) {
         const std::size_t size = t->slots.size();
         if (size == 0 || (size & (size - 1)) != 0) return false;
         const auto empty = static_cast<std::size_t>(std::count(t->slots.begin(), t->slots.end(), 0u));
         if (empty == 0 || t->used != size - empty) return false;
-        if (!std::all_of(t->slots.begin(), t->slots.end(), [refs](std::uint32_t s) { return refIn(s) <= refs; }))
+        if (!std::all_of(t->slots.begin(), t->slots.end(), [before, refs](std::uint32_t s) {
+                return s == 0 || (refIn(s) > before && refIn(s) <= before + refs);
+            }))
             return false;
     }
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const std::size_t end = i + 1 < rows_.size() ? rows_[i + 1].at : pool_.size();
         if (rows_[i].at > end || end > pool_.size() || rows_[i].report >= reports_.size() ||
-            rows_[i].table >= kViewKindCount || nextByTax_[i] > i || nextByAccount_[2 * i] > 2 * i ||
-            nextByAccount_[2 * i + 1] > 2 * i + 1)
+            rows_[i].table >= kViewKindCount || nextByTax_[i] > first + i || nextByAccount_[2 * i] > 2 * (first + i) ||
+            nextByAccount_[2 * i + 1] > 2 * (first + i) + 1)
             return false;
         std::size_t at = rows_[i].at;
         for (std::size_t c = 0; c < storedColumns(static_cast<ViewKind>(rows_[i].table)).size(); ++c) {

@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "archive/account_history.h"
+#include "archive/report_archive.h"
+#include "archive/report_state.h"
+#include "report/report_writer.h"
+#include "test_support.h"
+
+using namespace kovirant;
+
+namespace {
+
+const std::string kTax = "12345676";
+const std::string kFirst = "111111110000000000000000", kSecond = "222222220000000000000000";
+
+// Archives a report of `rows`; its SHA-256.
+std::string archiveRows(const std::filesystem::path& dir, const std::vector<RegisterEntry>& rows, int second) {
+    TestTables t;
+    for (const RegisterEntry& r : rows) t.tables.appendRow(ViewRegister, r);
+    const auto report = dir / "jelentes.xml";
+    EXPECT_EQ(WriteReport(report, t.tables, SettingsFile(dir / "Kovirant.ini")).status, ReportStatus::Written);
+    const ArchiveOutcome o = archiveReport(dir / "Archivum", report, {kActionSave, {rows.size(), 0, 0}, "teszt", ""},
+                                           noonOf("2026-12-01") + second);
+    EXPECT_TRUE(o.ok()) << archiveText(o);
+    return o.sha256;
+}
+
+std::set<std::string> cacheFiles(const std::filesystem::path& folder) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().extension() == ".cache") names.insert(e.path().filename().string());
+    return names;
+}
+
+// The answers of a history of the two reports below: the first opens the
+// first account (company 0109123456), the second closes it with another
+// opening date and opens the second, both under another company number
+// (each conflict is one only where the older report is reached).
+void expectBothReports(const AccountHistory& h) {
+    EXPECT_EQ(h.rows(), 3u);
+    EXPECT_EQ(h.opening(kFirst, kTax).answer, AccountHistory::Answer::Conflict);  // the older report's date too
+    EXPECT_EQ(h.opening(kSecond, kTax).text, "2026-11-03");
+    EXPECT_EQ(h.company(kTax).answer, AccountHistory::Answer::Conflict);
+    const std::vector<HistoryRow> rows = h.rowsOf(kTax);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].opening, "2026-11-02");
+    EXPECT_EQ(rows[1].closing, "2026-12-01");
+    const std::string_view again[] = {"0109654321", kTax, kSecond, "2026-11-03", "", "Bejegyzés"};
+    EXPECT_EQ(h.reportHolding(ViewRegister, again), std::optional<std::uint32_t>(1));
+    std::map<std::string, std::string> last;  // account -> its closing and opening
+    h.eachLastState([&](const AccountHistory::AccountState& s) {
+        EXPECT_TRUE(last.emplace(std::string(s.account), std::string(s.closing) + "/" + std::string(s.opening)).second);
+    });
+    EXPECT_EQ(last, (std::map<std::string, std::string>{{kFirst, "2026-12-01/2026-11-01"}, {kSecond, "/2026-11-03"}}));
+}
+
+}  // namespace
+
+// A report added to an archive with a history (its cache, or one this
+// program holds) is read alone: the rows of the older reports come from
+// the history, answered with the new ones as one; a later start reads it
+// all from the caches; lines of a report's state read no copy and write
+// no cache.
+TEST(AccountHistory, ANewReportIsAddedToTheHistoryAlone) {
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "the history held" : "the cache");
+        const auto dir = freshTempDir("history-layers");
+        const auto folder = dir / "Archivum";
+        archiveRows(dir, {registerRow("0109123456", kTax, kFirst, "2026-11-02")}, 0);
+        int err = 0;
+        auto first = std::make_shared<const AccountHistory>(AccountHistory::build(folder, err));
+        ASSERT_EQ(first->copiesRead(), 1u);
+        const std::string sha = archiveRows(dir, {registerRow("0109654321", kTax, kFirst, "2026-11-01", "2026-12-01", "Törlés"),
+                                                  registerRow("0109654321", kTax, kSecond, "2026-11-03")},
+                                            1);
+        const AccountHistory grown = AccountHistory::build(folder, err, held ? first : nullptr);
+        ASSERT_EQ(err, 0);
+        EXPECT_EQ(grown.copiesRead(), 1u);
+        EXPECT_FALSE(grown.fromCache());
+        EXPECT_EQ(grown.proof(), AccountHistory::proofOf(folder));
+        expectBothReports(grown);
+        first.reset();
+        const AccountHistory later = AccountHistory::build(folder, err);
+        EXPECT_TRUE(later.fromCache());
+        expectBothReports(later);
+
+        const std::set<std::string> caches = cacheFiles(folder);
+        RoadStep sent;
+        sent.to = ReportState::Sent;
+        sent.prefix = sha;
+        sent.program = "teszt";
+        ASSERT_TRUE(moveReport(folder, sent, noonOf("2026-12-02")).ok());
+        const AccountHistory afterState = AccountHistory::build(folder, err);
+        EXPECT_EQ(afterState.copiesRead(), 0u);
+        EXPECT_EQ(afterState.proof(), AccountHistory::proofOf(folder));
+        EXPECT_EQ(cacheFiles(folder), caches);
+        expectBothReports(afterState);
+    }
+}
+
+// A log whose older lines changed is never answered from the layers made
+// of it: the history is built again from the reports the log names now.
+TEST(AccountHistory, AnOlderLineChangedRebuildsTheLayeredHistory) {
+    const struct {
+        const char* what;
+        std::function<std::string(const std::string&)> edit;
+        std::size_t copies;
+        AccountHistory::Answer firstOpening;
+    } cases[] = {
+        {"the first report's line removed",
+         [](const std::string& log) {
+             const std::size_t second = log.find('\n') + 1;
+             return log.substr(0, second) + log.substr(log.find('\n', second) + 1);
+         },
+         1, AccountHistory::Answer::Known},
+        {"the first report's line rewritten",
+         [](const std::string& log) {
+             std::string edited = log;
+             const std::size_t at = edited.find("teszt");
+             edited.replace(at, 5, "TESZT");
+             return edited;
+         },
+         2, AccountHistory::Answer::Conflict},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto dir = freshTempDir("history-layers-edited");
+        const auto folder = dir / "Archivum";
+        archiveRows(dir, {registerRow("0109123456", kTax, kFirst, "2026-11-02")}, 0);
+        int err = 0;
+        AccountHistory::build(folder, err);
+        archiveRows(dir, {registerRow("0109654321", kTax, kFirst, "2026-11-01", "2026-12-01", "Törlés"),
+                          registerRow("0109654321", kTax, kSecond, "2026-11-03")},
+                    1);
+        ASSERT_EQ(AccountHistory::build(folder, err).copiesRead(), 1u);  // a layer over the first report's cache
+        const auto log = folder / std::string(kArchiveLogName);
+        std::filesystem::permissions(log, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+        writeFile(log, c.edit(readFile(log)));
+        const AccountHistory h = AccountHistory::build(folder, err);
+        ASSERT_EQ(err, 0);
+        EXPECT_EQ(h.copiesRead(), c.copies);
+        EXPECT_EQ(h.opening(kFirst, kTax).answer, c.firstOpening);
+        EXPECT_EQ(h.opening(kSecond, kTax).text, "2026-11-03");
+        EXPECT_EQ(h.rows(), c.copies + 1);
+    }
+}
+
+// Report after report added alone, by the history held and from the caches
+// in turn, past the layers a history keeps apart (they are merged): every
+// answer stays that of all the reports.
+TEST(AccountHistory, ReportAfterReportIsAddedAlone) {
+    const auto dir = freshTempDir("history-layers-many");
+    const auto folder = dir / "Archivum";
+    auto accountOf = [](int k) { return std::to_string(10000000 + k) + "0000000000000000"; };
+    std::shared_ptr<const AccountHistory> held;
+    for (int k = 0; k < 12; ++k) {
+        SCOPED_TRACE(k);
+        // Each report opens an account of its own and reports the first one again.
+        archiveRows(dir, {registerRow("0109123456", kTax, accountOf(0), "2026-11-02"),
+                          registerRow("0109123456", kTax, accountOf(k), "2026-11-02")},
+                    k);
+        int err = 0;
+        held = std::make_shared<const AccountHistory>(AccountHistory::build(folder, err, k % 2 ? held : nullptr));
+        ASSERT_EQ(err, 0);
+        EXPECT_EQ(held->copiesRead(), 1u);
+        EXPECT_EQ(held->rows(), 2u * (k + 1));
+        EXPECT_EQ(held->rowsOf(accountOf(0)).size(), 2u * (k + 1) - static_cast<std::size_t>(k));
+        EXPECT_EQ(held->opening(accountOf(k), kTax).text, "2026-11-02");
+        EXPECT_EQ(held->company(kTax).text, "0109123456");
+        const std::string firstAccount = accountOf(0);
+        const std::string_view first[] = {"0109123456", kTax, firstAccount, "2026-11-02", "", "Bejegyzés"};
+        EXPECT_EQ(held->reportHolding(ViewRegister, first), std::optional<std::uint32_t>(0));
+        std::size_t accounts = 0;
+        held->eachLastState([&](const AccountHistory::AccountState&) { ++accounts; });
+        EXPECT_EQ(accounts, static_cast<std::size_t>(k == 0 ? 1 : k + 1));
+    }
+}
