@@ -1,7 +1,9 @@
 // Times Kovirant.exe under Wine against the core built for Windows, on the
 // same files: the APEH import, the report reload and the report save.
 // Arguments (Windows paths): Kovirant.exe, a work folder, an APEH protocol
-// file, a report file.
+// file, a report file; then a part to time instead, "steps" with the files
+// of the whole-table steps (a protocol of openings, a directory, an archive
+// folder, the registry's list) timing those steps in this build.
 #include <chrono>
 #include <algorithm>
 #include <cstring>
@@ -10,6 +12,7 @@
 
 #include "../resources/resource.h"
 #include "../tests/wine/driver.h"
+#include "core_steps.h"
 // After windows.h:
 #include <psapi.h>
 #include "import/apeh_import.h"
@@ -255,6 +258,15 @@ void undoCost(const std::wstring& exe, const std::wstring& work, int rows) {
     app.kill();
 }
 
+// The Wine this runs under, if any: ntdll's wine_get_version.
+std::string wineVersion() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    auto version = ntdll ? reinterpret_cast<const char* (*)()>(
+                               reinterpret_cast<void*>(GetProcAddress(ntdll, "wine_get_version")))
+                         : nullptr;
+    return version ? std::string(" under Wine ") + version() : std::string();
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -271,6 +283,10 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 6 && std::wstring(argv[5]) == L"directory") {
         for (int rows : {100000}) directoryFill(exe, work, rows);
         return 0;
+    }
+    if (argc >= 10 && std::wstring(argv[5]) == L"steps") {
+        return kovirant::bench::timeWholeTableSteps({argv[6], argv[7], argv[8], argv[9], work},
+                                                    kovirant::bench::buildLabel() + wineVersion());
     }
     if (argc >= 6 && std::wstring(argv[5]) == L"recovery") {
         for (int rows : {1000, 100000, 1000000}) recoveryCost(exe, work, rows);
@@ -333,5 +349,7 @@ int wmain(int argc, wchar_t** argv) {
                 imported, exeImport, coreImport, exeImport / coreImport, reloaded, exeReload, coreReloadS,
                 exeReload / coreReloadS, exeWrite, coreWrite, exeWrite / coreWrite, importPeak, reloadPeak, savePeak,
                 corePeak, reloadPeak / corePeak);
+    std::printf("exe import=%.3f reload=%.3f save=%.3f\nbuild %s%s\n", exeImport, exeReload, exeWrite,
+                kovirant::bench::buildLabel().c_str(), wineVersion().c_str());
     return 0;
 }
