@@ -227,9 +227,9 @@ fresh_archive "$exe_work"
 for part in "" recovery directory check undo; do
     wine explorer /desktop=kovirant-bench,1024x768 "$KOVIRANT_WINRUN/exe_bench.exe" "$(w "$KOVIRANT_WINRUN/Kovirant.exe")" \
         "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" $part 2>&1 \
-        | { grep -v '^wine: ' || true; } | tee "$exe_work/part.txt" | { grep -v '^exe \|^build ' || true; }
+        | tr -d '\r' | { grep -v '^wine: ' || true; } | tee "$exe_work/part.txt" | { grep -v '^exe import=\|^build ' || true; }
     if [ -z "$part" ]; then
-        gui=$(grep '^exe ' "$exe_work/part.txt")
+        gui=$(grep '^exe import=' "$exe_work/part.txt")
         printf '   Kovirant.exe (%s) against the native core on one core (goal <= 1.5 each):\n' \
             "$(grep '^build ' "$exe_work/part.txt" | sed 's/^build //')"
         printf '      import of 1,000,000 lines %.3f s / %.3f s = %s; reload of the 1,000,000-row report %.3f s / %.3f s = %s; its save (write and archive) %.3f s / %.3f s = %s\n' \
@@ -253,21 +253,22 @@ wine_steps() { # the exe_bench of a Windows build folder
     local files=() x
     for x in "${step_files[@]}"; do files+=("$(w "$x")"); done
     # A run that hangs (seen once in a build with threads) fails the bench.
-    "$@" timeout 900 env -u DISPLAY wine "$build/exe_bench.exe" - "$(w "$steps_work")" - - steps "${files[@]}"
+    "$@" timeout 900 env -u DISPLAY wine "$build/exe_bench.exe" - "$(w "$steps_work")" - - steps "${files[@]}" | tr -d '\r'
 }
 # Each the best of two, one core and two in turns.
 n1=$(for _ in 1 2; do native_steps one_core; done)
 n2=$(for _ in 1 2; do native_steps env; done)
 x1=$(for _ in 1 2; do wine_steps "$KOVIRANT_WINRUN" one_core; done)
 # A build without threads runs on one core wherever it runs.
-if echo "$x1" | grep -q '^build .*threads off'; then x2=$x1; else x2=$(for _ in 1 2; do wine_steps "$KOVIRANT_WINRUN" env; done); fi
+x2=""
+if ! echo "$x1" | grep -q '^build .*threads off'; then x2=$(for _ in 1 2; do wine_steps "$KOVIRANT_WINRUN" env; done); fi
 printf '   native: the %s; Windows: the %s\n' "$(echo "$n1" | sed -n 's/^build //p' | head -1)" \
     "$(echo "$x1" | sed -n 's/^build //p' | head -1)"
 printf '   %-10s %12s %12s %12s %12s   %s\n' step "native 1 core" "2 cores" "Windows 1 core" "2 cores" \
     "Windows/native, 1 core (goal <= 1.5); 2 cores"
 for name in "${step_names[@]}"; do
     a=$(echo "$n1" | least "$name") b=$(echo "$n2" | least "$name")
-    c=$(echo "$x1" | least "$name") d=$(echo "$x2" | least "$name")
-    printf '   %-10s %10.3f s %10.3f s %12.3f s %10.3f s   %s; %s\n' "$name" "$a" "$b" "$c" "$d" \
-        "$(ratio "$c" "$a")" "$(ratio "$d" "$b")"
+    c=$(echo "$x1" | least "$name") d="no threads" r2="-"
+    if [ -n "$x2" ]; then d=$(echo "$x2" | least "$name"); r2=$(ratio "$d" "$b"); d="$d s"; fi
+    printf '   %-10s %10.3f s %10.3f s %12.3f s %12s   %s; %s\n' "$name" "$a" "$b" "$c" "$d" "$(ratio "$c" "$a")" "$r2"
 done
