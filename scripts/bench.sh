@@ -29,7 +29,9 @@ seconds() {
 }
 one_core() { taskset -c 0 "$@"; }
 field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p"; }
-ratio() { echo "scale=2; $1 / $2" | bc -l; }
+# A baseline below the timing's resolution (a 3 MB copy takes about what
+# the empty run does) gives no ratio.
+ratio() { if [ "$(echo "$2 <= 0" | bc -l)" = 1 ]; then echo "- (baseline too small to time)"; else echo "scale=2; $1 / $2" | bc -l; fi; }
 # The machine's noise is large beside some differences: each figure and
 # its baseline is the best of three runs.
 thrice() { local i; for i in 1 2 3; do "$@"; done; }
@@ -141,7 +143,7 @@ out=$("$bench" reload-report "$f")
 s=$(echo "$out" | field seconds)
 # Against a read of every byte (`wc -c` reads none: it takes the size from fstat).
 rd=$("$bench" read-bytes "$f" | field seconds)
-printf '   %s MB: %s\n          a read of its bytes %.3f s; reload/read = %s\n' "$(( $(stat -c %s "$f") / 1000000 ))" "$out" "$rd" "$(ratio "$s" "$rd")"
+printf '   %s MB: %s\n          a read of its bytes %.4f s; reload/read = %s\n' "$(( $(stat -c %s "$f") / 1000000 ))" "$out" "$rd" "$(ratio "$s" "$rd")"
 
 echo "== kovirant-cli: a 1,000,000-line protocol, a directory of every company (import, directory, fill, check, write, archive) =="
 cli="$root/build/native/kovirant-cli"
