@@ -1,7 +1,9 @@
 // Times Kovirant.exe under Wine against the core built for Windows, on the
 // same files: the APEH import, the report reload and the report save.
 // Arguments (Windows paths): Kovirant.exe, a work folder, an APEH protocol
-// file, a report file.
+// file, a report file; then a part to time instead, "steps" with the files
+// of the whole-table steps (a protocol of openings, a directory, an archive
+// folder, the registry's list) timing those steps in this build.
 #include <chrono>
 #include <algorithm>
 #include <cstring>
@@ -11,6 +13,7 @@
 #include "../resources/resource.h"
 #include "../tests/wine/driver.h"
 #include "../tests/wine/e2e_shared.h"
+#include "core_steps.h"
 // After windows.h:
 #include <psapi.h>
 #include "archive/account_history.h"
@@ -298,6 +301,15 @@ void reconcileCost(const std::wstring& exe, const std::wstring& dir, const std::
     app.kill();
 }
 
+// The Wine this runs under, if any: ntdll's wine_get_version.
+std::string wineVersion() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    auto version = ntdll ? reinterpret_cast<const char* (*)()>(
+                               reinterpret_cast<void*>(GetProcAddress(ntdll, "wine_get_version")))
+                         : nullptr;
+    return version ? std::string(" under Wine ") + version() : std::string();
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -318,6 +330,10 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 6 && std::wstring(argv[5]) == L"directory") {
         for (int rows : {100000}) directoryFill(exe, work, rows);
         return 0;
+    }
+    if (argc >= 10 && std::wstring(argv[5]) == L"steps") {
+        return kovirant::bench::timeWholeTableSteps({argv[6], argv[7], argv[8], argv[9], work},
+                                                    kovirant::bench::buildLabel() + wineVersion());
     }
     if (argc >= 6 && std::wstring(argv[5]) == L"recovery") {
         for (int rows : {1000, 100000, 1000000}) recoveryCost(exe, work, rows);
@@ -380,5 +396,7 @@ int wmain(int argc, wchar_t** argv) {
                 imported, exeImport, coreImport, exeImport / coreImport, reloaded, exeReload, coreReloadS,
                 exeReload / coreReloadS, exeWrite, coreWrite, exeWrite / coreWrite, importPeak, reloadPeak, savePeak,
                 corePeak, reloadPeak / corePeak);
+    std::printf("exe import=%.3f reload=%.3f save=%.3f\nbuild %s%s\n", exeImport, exeReload, exeWrite,
+                kovirant::bench::buildLabel().c_str(), wineVersion().c_str());
     return 0;
 }

@@ -31,7 +31,7 @@ target_link_libraries(e2e PRIVATE kovirant_core comctl32 version advapi32 oleacc
 target_compile_options(e2e PRIVATE ${KOVIRANT_WARNINGS} -Wno-restrict)
 target_include_directories(e2e PRIVATE ${CMAKE_BINARY_DIR}/generated)  # the version the About box shows
 
-add_executable(exe_bench bench/exe_bench.cpp tests/wine/driver.cpp)
+add_executable(exe_bench bench/exe_bench.cpp bench/core_steps.cpp tests/wine/driver.cpp)
 target_compile_definitions(exe_bench PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0601)
 target_link_options(exe_bench PRIVATE -municode)
 target_link_libraries(exe_bench PRIVATE kovirant_core comctl32 psapi ${KOVIRANT_STATIC_LINK})

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Prints the core's figures beside baselines measured in the same run:
 # the APEH import against `wc -l`, the report writer against `cp`, the
-# reload against `xmllint --stream`.
+# reload against `xmllint --stream`; then the Windows programs under Wine,
+# each whole-table step against the same step of the native core. A step
+# that runs on two cores where there are two is timed on one core too
+# (taskset -c 0), and its goal holds for that figure: the shipped program
+# runs it on one.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bench="$root/build/native/bench/kovirant_bench"
@@ -9,19 +13,32 @@ work="${KOVIRANT_BENCH_DIR:-$root/build/bench}"
 mkdir -p "$work"
 
 now() { date +%s.%N; }
-seconds() { # runs a command, prints its wall time
+raw_seconds() { # runs a command, prints its wall time; fails as it fails
     local s e
-    s=$(now); "$@" >/dev/null; e=$(now)
+    s=$(now); "$@" >/dev/null || { echo "bench: failed: $*" >&2; return 1; }; e=$(now)
     echo "$e - $s" | bc -l
 }
+# The timing's own cost (two `date`s and a program's start: 2-3 ms, a third
+# of `wc -l` at 100,000 lines) is taken off every command timed from
+# outside, as the core's figures are timed inside their process.
+empty=$(for _ in 1 2 3 4 5; do raw_seconds /bin/true; done | sort -g | head -1)
+seconds() {
+    local r
+    r=$(raw_seconds "$@") || return 1
+    echo "r = $r - $empty; if (r < 0) 0 else r" | bc -l
+}
+one_core() { taskset -c 0 "$@"; }
 field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p"; }
-ratio() { echo "scale=2; $1 / $2" | bc -l; }
+# A baseline below the timing's resolution (a 3 MB copy takes about what
+# the empty run does) gives no ratio.
+ratio() { if [ "$(echo "$2 <= 0" | bc -l)" = 1 ]; then echo "- (baseline too small to time)"; else echo "scale=2; $1 / $2" | bc -l; fi; }
 # The machine's noise is large beside some differences: each figure and
 # its baseline is the best of three runs.
 thrice() { local i; for i in 1 2 3; do "$@"; done; }
 least() { field "$1" | sort -g | head -1; }   # the least of a field over the runs' lines
 best_seconds() { thrice seconds "$@" | sort -g | head -1; }
 
+echo "The native figures: the $("$bench" build) (build/native, $(nproc) cores)"
 echo "== APEH import =="
 for n in 100000 1000000; do
     f="$work/apeh-$n.txt"
@@ -47,25 +64,40 @@ s=$(echo "$out" | field seconds)
 printf '   %s\n          fill/import of 1,000,000 lines = %s (import %.3f s in this run)\n' "$out" "$(ratio "$s" "$imp")" "$imp"
 
 echo "== Check of every row: 1,000,000 rows =="
-out=$("$bench" check-rows 1000000)
-s=$(echo "$out" | field seconds)
-ds=$(echo "$out" | field deadline_seconds)
-printf '   %s\n          check/import of 1,000,000 lines = %s (goal <= 1; import %.3f s in this run)\n' "$out" "$(ratio "$s" "$imp")" "$imp"
-printf '          with the deadline rule / without = %s (goal <= 1.05)\n' "$(ratio "$ds" "$s")"
+# Each the first check in a process of its own, as each import is.
+out=$(thrice one_core "$bench" check-rows 1000000 0)
+s=$(echo "$out" | least seconds)
+s2=$(thrice "$bench" check-rows 1000000 0 | least seconds)
+printf '   %s\n          best of three: check %.3f s on one core, %.3f s on two; check/import of 1,000,000 lines = %s on one core (goal <= 1), %s on two (import %.3f s in this run)\n' \
+    "$(echo "$out" | head -1)" "$s" "$s2" "$(ratio "$s" "$imp")" "$(ratio "$s2" "$imp")" "$imp"
+# The deadline rule's cost is below the noise between runs: the least of
+# warm rounds in one process, with and without it in turns, until the least
+# of each is known to 2% (at most 25 rounds). A goal of 5% is judged only
+# where the rounds resolve it.
+out=$(one_core "$bench" check-rows 1000000 25)
+resolution=$(echo "$out" | field resolution)
+if [ "$(echo "$resolution <= 0.025" | bc -l)" = 1 ]; then goal="goal <= 1.05"; else goal="not judged against 1.05"; fi
+printf '          one core, the least of %s warm rounds each: with the deadline rule %.3f s / without %.3f s = %s (%s: the least of each known to %.1f%%)\n' \
+    "$(echo "$out" | field rounds)" "$(echo "$out" | field deadline_seconds)" "$(echo "$out" | field warm_seconds)" \
+    "$(ratio "$(echo "$out" | field deadline_seconds)" "$(echo "$out" | field warm_seconds)")" "$goal" \
+    "$(echo "$resolution * 100" | bc -l)"
 
 echo "== Account history: 12 archived reports of 100,000 rows each =="
 hist="$work/history"
 "$bench" gen-archive "$hist" 12 100000
-out=$(thrice "$bench" history "$hist" 1000000)
+# The build and the fill use both cores where there are two.
+out=$(thrice one_core "$bench" history "$hist" 1000000)
+out2=$(thrice "$bench" history "$hist" 1000000)
 printf '   %s\n' "$(echo "$out" | head -1)"
 built=$(echo "$out" | least seconds) reload=$(echo "$out" | least reload_seconds)
 later=$(echo "$out" | least later_seconds) filled=$(echo "$out" | least fill_seconds)
-printf '          best of three: reload %.3f s, built %.3f s, later start %.3f s, fill %.3f s\n' \
-    "$reload" "$built" "$later" "$filled"
-printf '          built/reload of the 12 reports = %s (goal <= 1); later start/built = %s (goal <= 0.1)\n' \
-    "$(ratio "$built" "$reload")" "$(ratio "$later" "$built")"
-printf '          fill of 1,000,000 closings/import of 1,000,000 lines = %s (goal <= 1); %s bytes per archived row (goal <= 150)\n' \
-    "$(ratio "$filled" "$imp")" "$(echo "$out" | head -1 | field bytes_per_row)"
+built2=$(echo "$out2" | least seconds) filled2=$(echo "$out2" | least fill_seconds)
+printf '          best of three, one core: reload %.3f s, built %.3f s, later start %.3f s, fill %.3f s; two cores: built %.3f s, fill %.3f s\n' \
+    "$reload" "$built" "$later" "$filled" "$built2" "$filled2"
+printf '          built/reload of the 12 reports = %s on one core (goal <= 1), %s on two; later start/built = %s (goal <= 0.1)\n' \
+    "$(ratio "$built" "$reload")" "$(ratio "$built2" "$reload")" "$(ratio "$later" "$built")"
+printf '          fill of 1,000,000 closings/import of 1,000,000 lines = %s on one core (goal <= 1), %s on two; %s bytes per archived row (goal <= 150)\n' \
+    "$(ratio "$filled" "$imp")" "$(ratio "$filled2" "$imp")" "$(echo "$out" | head -1 | field bytes_per_row)"
 
 echo "== Reconciliation: the registry's list of 1,000,000 lines (the step runs on one core) =="
 # Against a history of 1,000,000 accounts (12 archived reports), the goal's
@@ -139,9 +171,11 @@ for n in 10000 100000 1000000; do
     xl=$(seconds xmllint --stream --noout "$f")
     out=$("$bench" reload-report "$f")
     s=$(echo "$out" | field seconds)
+    reload_last=$s write_last=$ws
     printf '          %s\n          xmllint --stream %.3f s; reload/xmllint = %s\n' "$out" "$xl" "$(ratio "$s" "$xl")"
     if [ "$n" = 1000000 ]; then
         a=$(thrice "$bench" archive-report "$f" | least seconds)
+        archive_last=$a
         # One core: the copy is hashed a piece at a time as it passes.
         printf '          best of three: archive of the report %.3f s; archive/write = %s (goal <= 0.5, one core; write %.3f s)\n' \
             "$a" "$(ratio "$a" "$ws")" "$ws"
@@ -153,10 +187,11 @@ f="$work/amp-report.xml"
 "$bench" gen-amp-report "$f" 7
 out=$("$bench" reload-report "$f")
 s=$(echo "$out" | field seconds)
-wc=$(seconds wc -c "$f")
-printf '   %s MB: %s\n          wc -c %.3f s; reload/wc = %s\n' "$(( $(stat -c %s "$f") / 1000000 ))" "$out" "$wc" "$(ratio "$s" "$wc")"
+# Against a read of every byte (`wc -c` reads none: it takes the size from fstat).
+rd=$("$bench" read-bytes "$f" | field seconds)
+printf '   %s MB: %s\n          a read of its bytes %.4f s; reload/read = %s\n' "$(( $(stat -c %s "$f") / 1000000 ))" "$out" "$rd" "$(ratio "$s" "$rd")"
 
-echo "== kovirant-cli: a 1,000,000-line protocol, a directory of every company (import, fill, check, write, archive) =="
+echo "== kovirant-cli: a 1,000,000-line protocol, a directory of every company (import, directory, fill, check, write, archive) =="
 cli="$root/build/native/kovirant-cli"
 f="$work/apeh-openings-1000000.txt"
 [ -f "$f" ] || "$bench" gen-apeh "$f" 1000000 openings
@@ -164,11 +199,12 @@ cli_work="$work/cli"
 mkdir -p "$cli_work"
 cp "$root/examples/Kovirant.ini" "$cli_work/"
 cp "$work/Cegtar-1000000.csv" "$cli_work/Cegtar.csv"
+# The steps the run takes, the directory's load among them, each on one core.
 steps=0
-for step in "import-apeh $f" "fill-directory $work/Cegtar-1000000.csv 1000000" "check-rows 1000000" \
-            "write-report $work/cli-core.xml 1000000" "archive-report $work/cli-core.xml"; do
+for step in "import-apeh $f" "load-directory $work/Cegtar-1000000.csv" "fill-directory $work/Cegtar-1000000.csv 1000000" \
+            "check-rows 1000000 0" "write-report $work/cli-core.xml 1000000" "archive-report $work/cli-core.xml"; do
     # shellcheck disable=SC2086
-    s=$("$bench" $step | field seconds)
+    s=$(one_core "$bench" $step | field seconds)
     steps=$(echo "$steps + $s" | bc -l)
 done
 # Judged on the day the generated protocol's openings were made (2005-03-01):
@@ -180,14 +216,16 @@ fresh_archive() {
     if [ -d "$d/Archivum" ]; then chmod -R u+w "$d/Archivum"; fi
     rm -rf "$d/Archivum"
 }
+cli_args=("$f" -o "$cli_work/report.xml" --settings "$cli_work/Kovirant.ini" --no-learn --format json --date 2005-03-01)
 fresh_archive
-native=$(seconds "$cli" "$f" -o "$cli_work/report.xml" --settings "$cli_work/Kovirant.ini" --no-learn --format json \
-    --date 2005-03-01)
+native=$(seconds one_core "$cli" "${cli_args[@]}")
+fresh_archive
+native2=$(seconds "$cli" "${cli_args[@]}")
 fresh_archive
 status=$("$cli" "$f" -o "$cli_work/report.xml" --settings "$cli_work/Kovirant.ini" --no-learn --date 2005-03-01 \
     >/dev/null 2>&1; echo $?)
-printf '   native kovirant-cli %.3f s (exit %s); the core steps %.3f s; cli/steps = %s (goal <= 1.2)\n' \
-    "$native" "$status" "$steps" "$(ratio "$native" "$steps")"
+printf '   native kovirant-cli %.3f s on one core, %.3f s on two (exit %s); the core steps %.3f s on one core; cli/steps = %s on one core (goal <= 1.2)\n' \
+    "$native" "$native2" "$status" "$steps" "$(ratio "$native" "$steps")"
 # A whole run's peak memory (the kernel's count of the process's largest
 # resident size) per row of the protocol: the rows, the directory, the
 # report's write and its archiving, which copies in pieces of a fixed size.
@@ -209,23 +247,80 @@ for n in 1000000 4000000; do
     rm -f "$run/report.xml"
 done
 
-echo "== Kovirant.exe under Wine against the core built for Windows =="
+echo "== The Windows programs under Wine =="
 . "$root/scripts/wine-env.sh"
 kovirant_virtual_display
 kovirant_wine_prefix
+if [ "$WINEARCH" = win64 ]; then
+    which_build="build/win64: a 64-bit build standing in for the shipped 32-bit one (this machine's kernel runs no 32-bit programs)"
+else
+    which_build="build/win32: the shipped 32-bit build"
+fi
+echo "   the programs of $which_build"
+# Starting Wine (its server, the prefix's first process: most of a second)
+# is no program's time: the server stays while the bench runs, and a first
+# program has run before any figure.
+wineserver -p60 2>/dev/null || true  # one may be running still
+wine cmd /c exit 0 >/dev/null 2>&1
 exe_work="$work/exe"
 mkdir -p "$exe_work"
 cp "$root/examples/Kovirant.ini" "$exe_work/"
 w() { winepath -w "$1" 2>/dev/null; }
 fresh_archive
+# The shipped programs have no threads: against the native run on one core.
 wine_cli=$(seconds env -u DISPLAY wine "$KOVIRANT_WINRUN/kovirant-cli.exe" "$(w "$f")" -o "$(w "$cli_work/report-wine.xml")" \
     --settings "$(w "$cli_work/Kovirant.ini")" --no-learn --date 2005-03-01)
-printf '   kovirant-cli.exe under Wine %.3f s; wine/native = %s (goal <= 2)\n' "$wine_cli" "$(ratio "$wine_cli" "$native")"
+printf '   kovirant-cli.exe under Wine %.3f s; wine/native on one core = %s (goal <= 2)\n' "$wine_cli" "$(ratio "$wine_cli" "$native")"
 cp "$root/examples/Kovirant.ini" "$hist1m/"
 wine explorer /desktop=kovirant-bench,1024x768 "$KOVIRANT_WINRUN/exe_bench.exe" "$(w "$KOVIRANT_WINRUN/Kovirant.exe")" \
     "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" reconcile "$(w "$hist1m")" \
-    "$(w "$work/jegyzek.txt")" 2>&1 | grep -v '^wine: '
+    "$(w "$work/jegyzek.txt")" 2>&1 | tr -d '\r' | { grep -v '^wine: ' || true; }
+fresh_archive "$exe_work"
 for part in "" recovery directory check undo; do
     wine explorer /desktop=kovirant-bench,1024x768 "$KOVIRANT_WINRUN/exe_bench.exe" "$(w "$KOVIRANT_WINRUN/Kovirant.exe")" \
-        "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" $part 2>&1 | grep -v '^wine: '
+        "$(w "$exe_work")" "$(w "$work/apeh-1000000.txt")" "$(w "$work/report-1000000.xml")" $part 2>&1 \
+        | tr -d '\r' | { grep -v '^wine: ' || true; } | tee "$exe_work/part.txt" | { grep -v '^exe import=\|^build ' || true; }
+    if [ -z "$part" ]; then
+        gui=$(grep '^exe import=' "$exe_work/part.txt")
+        printf '   Kovirant.exe (%s) against the native core on one core (goal <= 1.5 each):\n' \
+            "$(grep '^build ' "$exe_work/part.txt" | sed 's/^build //')"
+        printf '      import of 1,000,000 lines %.3f s / %.3f s = %s; reload of the 1,000,000-row report %.3f s / %.3f s = %s; its save (write and archive) %.3f s / %.3f s = %s\n' \
+            "$(echo "$gui" | field import)" "$imp" "$(ratio "$(echo "$gui" | field import)" "$imp")" \
+            "$(echo "$gui" | field reload)" "$reload_last" "$(ratio "$(echo "$gui" | field reload)" "$reload_last")" \
+            "$(echo "$gui" | field save)" "$(echo "$write_last + $archive_last" | bc -l)" \
+            "$(ratio "$(echo "$gui" | field save)" "$(echo "$write_last + $archive_last" | bc -l)")"
+    fi
+done
+fresh_archive "$exe_work"
+
+echo "== Whole-table steps of the Windows build under Wine against the native core, on the same files =="
+steps_work="$work/steps"
+mkdir -p "$steps_work"
+cp "$root/examples/Kovirant.ini" "$steps_work/"
+step_names=(import directory history fill check write archive reload reconcile)
+step_files=("$f" "$work/Cegtar-1000000.csv" "$hist/Archivum" "$work/jegyzek.txt")
+native_steps() { "$@" "$bench" steps "${step_files[@]}" "$steps_work"; }
+wine_steps() { # the exe_bench of a Windows build folder
+    local build="$1"; shift
+    local files=() x
+    for x in "${step_files[@]}"; do files+=("$(w "$x")"); done
+    # A run that hangs (seen once in a build with threads) fails the bench.
+    "$@" timeout 900 env -u DISPLAY wine "$build/exe_bench.exe" - "$(w "$steps_work")" - - steps "${files[@]}" | tr -d '\r'
+}
+# Each the best of two, one core and two in turns.
+n1=$(for _ in 1 2; do native_steps one_core; done)
+n2=$(for _ in 1 2; do native_steps env; done)
+x1=$(for _ in 1 2; do wine_steps "$KOVIRANT_WINRUN" one_core; done)
+# A build without threads runs on one core wherever it runs.
+x2=""
+if ! echo "$x1" | grep -q '^build .*threads off'; then x2=$(for _ in 1 2; do wine_steps "$KOVIRANT_WINRUN" env; done); fi
+printf '   native: the %s; Windows: the %s\n' "$(echo "$n1" | sed -n 's/^build //p' | head -1)" \
+    "$(echo "$x1" | sed -n 's/^build //p' | head -1)"
+printf '   %-10s %12s %12s %12s %12s   %s\n' step "native 1 core" "2 cores" "Windows 1 core" "2 cores" \
+    "Windows/native, 1 core (goal <= 1.5); 2 cores"
+for name in "${step_names[@]}"; do
+    a=$(echo "$n1" | least "$name") b=$(echo "$n2" | least "$name")
+    c=$(echo "$x1" | least "$name") d="no threads" r2="-"
+    if [ -n "$x2" ]; then d=$(echo "$x2" | least "$name"); r2=$(ratio "$d" "$b"); d="$d s"; fi
+    printf '   %-10s %10.3f s %10.3f s %12.3f s %12s   %s; %s\n' "$name" "$a" "$b" "$c" "$d" "$(ratio "$c" "$a")" "$r2"
 done
