@@ -541,7 +541,8 @@ bool AccountHistory::holdsTogether() const {
     const std::size_t first = first_;
     const std::tuple<const KeyIndexView*, std::size_t, std::size_t> tables[] = {
         {&accounts_, 2 * first, nextByAccount_.size()}, {&taxes_, first, rows_.size()}, {&cells_, first, rows_.size()}};
-    for (const auto& [t, before, refs] : tables) {
+    for (const auto& [t, firstRef, count] : tables) {
+        const std::size_t before = firstRef, refs = count;  // copies: a lambda cannot capture a binding in C++17 tools
         const std::size_t size = t->slots.size();
         if (size == 0 || (size & (size - 1)) != 0) return false;
         const auto empty = static_cast<std::size_t>(std::count(t->slots.begin(), t->slots.end(), 0u));
