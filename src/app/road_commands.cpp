@@ -25,7 +25,7 @@ void say(Shell& shell, std::string_view text, MessageIcon icon) {
 RoadOutcome take(AppState& state, Shell& shell, RoadStep step) {
     step.approvalOn = state.approvalOn;
     step.program = std::string(kProgram);
-    const RoadOutcome o = moveReport(state.archiveFolder, step, state.now());
+    RoadOutcome o = moveReport(state.archiveFolder, step, state.now());
     const bool fine = o.ok() && o.headMismatch.empty() && !o.tookOver;
     say(shell, roadText(o), fine ? MessageIcon::Information : MessageIcon::Warning);
     return o;

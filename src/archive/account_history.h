@@ -243,7 +243,7 @@ std::shared_ptr<const HistoryRoads> historyRoads(const std::filesystem::path& ar
 // accepted is noted too (a report "mentve", as every one of a log from
 // before the road, is not: the check says of it what it always said).
 std::function<CheckOptions::HistoryNotes(ViewKind, std::span<const std::string_view>)> historyForCheck(
-    const AccountHistory& history, std::shared_ptr<const HistoryRoads> roads = nullptr);
+    const AccountHistory& history, const std::shared_ptr<const HistoryRoads>& roads = nullptr);
 
 struct HistoryFill {
     std::size_t companies = 0;  // company numbers filled from the history

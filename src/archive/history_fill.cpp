@@ -42,7 +42,7 @@ std::shared_ptr<const HistoryRoads> historyRoads(const std::filesystem::path& ar
 }
 
 std::function<CheckOptions::HistoryNotes(ViewKind, std::span<const std::string_view>)> historyForCheck(
-    const AccountHistory& history, std::shared_ptr<const HistoryRoads> roads) {
+    const AccountHistory& history, const std::shared_ptr<const HistoryRoads>& roads) {
     return [&history, roads](ViewKind kind, std::span<const std::string_view> cells) {
         CheckOptions::HistoryNotes notes;
         if (const auto report = history.reportHolding(kind, cells)) {
