@@ -1,7 +1,7 @@
 // The account history's store: the rows' cells in one pool, the hash
-// tables of references to them, the look-ups and the walk of every
-// account's last state. Where a history comes from is history_cache.cpp,
-// the fill and the check's look-ups history_fill.cpp.
+// tables of references to them and the look-ups. The walk of every
+// account's last state is history_walk.cpp, where a history comes from
+// history_cache.cpp, the fill and the check's look-ups history_fill.cpp.
 #include "archive/account_history.h"
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include <functional>
 #include <utility>
 
+#include "archive/history_keys.h"
 #include "archive/history_layout.h"
 #include "editing/rules.h"
 #include "text/cp1250.h"
@@ -32,29 +33,10 @@ std::string digitsOf(std::string_view s) {
 // far from the last in a table of millions, then overlap.
 constexpr std::size_t kFetchAhead = 8;
 
-// A slot holds a reference + 1 in its low bits and four bits of its key's
-// hash above them: most slots of other keys met on the way are passed over
-// without reading their row (which is far away in memory).
-constexpr std::uint32_t kRefMask = (std::uint32_t{1} << 28) - 1;
-std::uint32_t tagOf(std::uint64_t hash) { return static_cast<std::uint32_t>(static_cast<std::uint64_t>(hash) >> 60) << 28; }
-
-// Where `key` is in `slots` (a power of two of them): its own slot, or the
-// empty one where it would go; slots.size() when a whole round met neither
-// (a table this program builds is never full, a cache's is refused when it
-// is: the bound is for what it could not check).
-template <class KeyOf>
-std::size_t probe(std::span<const std::uint32_t> slots, std::uint64_t hash, std::string_view key, const KeyOf& keyOf) {
-    const std::uint32_t tag = tagOf(hash);
-    std::size_t i = static_cast<std::size_t>(hash) & (slots.size() - 1);
-    for (std::size_t step = 0; step < slots.size(); ++step, i = (i + 1) & (slots.size() - 1))
-        if (slots[i] == 0 || ((slots[i] & ~kRefMask) == tag && keyOf((slots[i] & kRefMask) - 1) == key)) return i;
-    return slots.size();
-}
-
 }  // namespace
 
 std::uint32_t AccountHistory::refIn(std::uint32_t slot) { return slot & kRefMask; }
-std::uint32_t AccountHistory::slotFor(std::uint64_t hash, std::uint32_t ref) { return tagOf(hash) | ref; }
+std::uint32_t AccountHistory::slotFor(std::uint64_t hash, std::uint32_t ref) { return slotTag(hash) | ref; }
 
 template <class KeyOf>
 std::uint32_t& AccountHistory::KeyIndex::slot(std::uint64_t hash, std::string_view key, const KeyOf& keyOf) {
@@ -68,7 +50,7 @@ std::uint32_t& AccountHistory::KeyIndex::slot(std::uint64_t hash, std::string_vi
             slots[i] = s;
         }
     }
-    const std::size_t i = probe(slots, hash, key, keyOf);
+    const std::size_t i = probeSlots(slots, hash, key, keyOf);
     if (slots[i] == 0) ++used;
     return slots[i];
 }
@@ -77,13 +59,6 @@ void AccountHistory::KeyIndex::prefetch(std::uint64_t hash) const { view().prefe
 
 void AccountHistory::KeyIndexView::prefetch(std::uint64_t hash) const {
     if (!slots.empty()) kovirant::prefetch(&slots[hash & (slots.size() - 1)]);
-}
-
-template <class KeyOf>
-std::uint32_t AccountHistory::KeyIndexView::find(std::uint64_t hash, std::string_view key, const KeyOf& keyOf) const {
-    if (slots.empty()) return 0;
-    const std::size_t i = probe(slots, hash, key, keyOf);
-    return i == slots.size() ? 0 : refIn(slots[i]);
 }
 
 void AccountHistory::KeyIndex::presize(std::size_t entries) {
@@ -544,65 +519,6 @@ std::vector<std::string> AccountHistory::copyWarnings() const {
         }
     }
     return out;
-}
-
-// The reconciliation's walk: an account's chain starts at its newest row,
-// the one reference no other of its layer names as its next, in the newest
-// layer that holds the account. Each layer's rows are walked in their order,
-// so its pool is read in its order too (the slots' order read it at random:
-// a fifth of a whole reconciliation).
-void AccountHistory::eachLastState(const std::function<void(const AccountState&)>& visit) const {
-    auto account = [this](std::uint32_t ref) { return accountOf(ref); };
-    std::array<std::string_view, AccountChangeCol::count> cells;  // the row's stored cells, read once
-    for (const AccountHistory* layer = this; layer; layer = layer->below_.get()) {
-        const std::span<const std::uint32_t> next = layer->nextByAccount_;
-        const std::uint32_t firstRef = 2 * layer->first_;
-        std::vector<std::uint64_t> named((next.size() + 63) / 64, 0);
-        for (const std::uint32_t n : next)
-            if (n > firstRef && n - firstRef <= next.size())
-                named[(n - 1 - firstRef) / 64] |= std::uint64_t{1} << ((n - 1 - firstRef) % 64);
-        for (std::uint32_t local = 0; local < layer->rows_.size(); ++local) {
-            const auto table = static_cast<ViewKind>(layer->rows_[local].table);
-            if (table == ViewInstitution) continue;
-            const std::span<const std::size_t> columns = storedColumns(table);
-            const char* p = layer->pool_.data() + layer->rows_[local].at;
-            for (std::size_t k = 0; k < columns.size(); ++k) cells[k] = cellAt(p);
-            auto cell = [&](std::size_t column) {
-                return cells[static_cast<std::size_t>(std::find(columns.begin(), columns.end(), column) - columns.begin())];
-            };
-            for (std::uint32_t side = 0; side < (table == ViewAccountChange ? 2u : 1u); ++side) {
-                const std::uint32_t at = local * 2 + side;
-                if (named[at / 64] >> (at % 64) & 1) continue;
-                const bool original = side == 1;
-                AccountState state;
-                state.account = cells[original ? kStoredOriginalAccount : kStoredAccount];
-                // What the index does not hold: an empty account, an account change's original that is its new one.
-                if (state.account.empty() || (original && state.account == cells[kStoredAccount])) continue;
-                bool newer = false;  // the account in a layer above: its last state is there
-                for (const AccountHistory* h = this; h != layer && !newer; h = h->below_.get())
-                    newer = h->accounts_.find(stringHash(state.account), state.account, account) != 0;
-                if (newer) continue;
-                state.tax = cells[kStoredTax];
-                const bool reg = table == ViewRegister;
-                using namespace AccountChangeCol;
-                state.closing = reg ? cell(RegisterCol::closingDate) : cell(original ? originalClosingDate : newClosingDate);
-                state.opening = reg ? cell(RegisterCol::openingDate) : cell(original ? originalOpeningDate : newOpeningDate);
-                if (const std::string_view c = cell(columnOf(table, ColumnRole::CompanyNumber)); c.size() == kCompanyNumberLength)
-                    state.company = c;
-                // What the row leaves empty, from the account's earlier rows (in this layer or below).
-                for (std::uint32_t s = next[at]; s != 0 && (state.opening.empty() || state.company.empty());
-                     s = nextOfAccount(s - 1)) {
-                    const std::uint32_t r = (s - 1) / 2;
-                    if (storedCell(r, kStoredTax) != state.tax) continue;
-                    if (state.opening.empty()) state.opening = openingOf(s - 1);
-                    const std::string_view company =
-                        cellOfColumn(r, columnOf(static_cast<ViewKind>(rowOf(r).table), ColumnRole::CompanyNumber));
-                    if (state.company.empty() && company.size() == kCompanyNumberLength) state.company = company;
-                }
-                visit(state);
-            }
-        }
-    }
 }
 
 }  // namespace kovirant
