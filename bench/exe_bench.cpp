@@ -198,8 +198,8 @@ void faultList(const std::wstring& exe, const std::wstring& work, int rows) {
     HWND list = app.waitDialog(L"Ellen\u0151rz\u00E9s", 600000);
     const double s = seconds(t);
     const LRESULT count = list ? SendDlgItemMessageW(list, IDC_FAULT_LIST, LVM_GETITEMCOUNT, 0, 0) : 0;
-    std::printf("fault list of %ld faulty rows in the exe: %.3f s from the command to the list on the screen\n",
-                static_cast<long>(count), s);
+    std::printf("fault list of %d faulty rows (%ld faults) in the exe: %.3f s from the command to the list on the screen\n",
+                rows, static_cast<long>(count), s);
     app.kill();
 }
 

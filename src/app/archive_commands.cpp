@@ -16,19 +16,15 @@ namespace {
 
 constexpr std::string_view kProgram = "Kovirant " KOVIRANT_VERSION_STRING;
 
-std::u16string u(std::string_view cp1250) { return cp1250ToUtf16(cp1250); }
 std::u16string fromUtf8(std::string_view utf8) { return cp1250ToUtf16(utf8ToCp1250(utf8)); }
 
-void notice(Shell& shell, std::string_view text, MessageIcon icon) {
-    shell.showMessage(messageBox(text, kProgramCaption, icon, true));
-}
 
 
 // "Felvétel...": the reports chosen go into the archive, each once.
 void addEarlierReports(AppState& state, Shell& shell) {
     FileDialogSpec request;
-    request.title = u("Korábbi jelentések felvétele az archívumba");
-    request.filters = {{u("Minden állomány"), u"*.*"}, {u"XML", u"*.XML"}};
+    request.title = shellText("Korábbi jelentések felvétele az archívumba");
+    request.filters = {{shellText("Minden állomány"), u"*.*"}, {u"XML", u"*.XML"}};
     request.filterIndex = 2;
     request.defaultExtension = u"xml";
     request.initialDirectory = state.lastXmlFile.parent_path();
@@ -84,7 +80,7 @@ std::shared_ptr<const AccountHistory> archivedHistory(AppState& state) {
     return state.archived;
 }
 void showOverdueLine(const AppState& state, Shell& shell) {
-    if (const std::string line = overdueLine(state); !line.empty()) shell.setStatusText(0, u(line));
+    if (const std::string line = overdueLine(state); !line.empty()) shell.setStatusText(0, shellText(line));
 }
 
 std::string overdueLine(const AppState& state) {
@@ -127,12 +123,12 @@ EarlierReports readEarlierReports(const AppState& state, int& err) {
 
 ArchiveListRequest earlierReportsList(const AppState& state, const EarlierReports& r) {
     ArchiveListRequest list;
-    list.countText = u("Archivált jelentések: " + std::to_string(r.entries.size()) + " (" +
+    list.countText = shellText("Archivált jelentések: " + std::to_string(r.entries.size()) + " (" +
                        utf16ToCp1250(state.archiveFolder.u16string()) + ")" +
                        (r.late > 0 ? "; késik: " + std::to_string(r.late) : std::string()));
-    list.headers = {u("Időpont"),    u("Művelet"),          u("Jelentés"),        u("Cégjegyzék"),
-                    u("Cégnyilvántartás"), u("Számlaszámváltozás"), u("SHA-256"), u("Állapot"), u("Napja")};
-    list.widths = {120, 62, 160, 75, 105, 120, 100, 130, 50};
+    list.headers = {shellText("Időpont"),    shellText("Művelet"),          shellText("Jelentés"),        shellText("Cégjegyzék"),
+                    shellText("Cégnyilvántartás"), shellText("Számlaszámváltozás"), shellText("SHA-256"), shellText("Állapot"), shellText("Napja")};
+    list.widths = {115, 60, 150, 70, 100, 115, 80, 125, 45};  // within the list's 586 dialog units
     list.rightAligned = {8};
     list.count = r.entries.size();
     const std::time_t now = state.now();
@@ -142,9 +138,9 @@ ArchiveListRequest earlierReportsList(const AppState& state, const EarlierReport
             case 7: {
                 const auto it = r.roadOf.find(e.sha256);
                 if (it == r.roadOf.end()) return {};
-                return u(std::string(stateName(r.roads[it->second].state)) + (r.overdue[it->second] ? " (késik)" : ""));
+                return shellText(std::string(stateName(r.roads[it->second].state)) + (r.overdue[it->second] ? " (késik)" : ""));
             }
-            case 8: return u(std::to_string(daysSince(e.time, now)));
+            case 8: return shellText(std::to_string(daysSince(e.time, now)));
             case 0: return fromUtf8(e.time);
             case 1: return fromUtf8(e.action);
             case 2: return logPath(e.report).filename().u16string();
@@ -204,21 +200,21 @@ void showAccountHistory(AppState& state, Shell& shell) {
     const std::shared_ptr<const AccountHistory> history = archivedHistory(state);
     std::vector<HistoryRow> rows;
     AccountHistoryRequest request;
-    request.headers = {u("Időpont"),  u("Tábla"),     u("Kód"),   u("Cégszám"),           u("Törzsszám"),
-                       u("Számlaszám"), u("Nyitás"), u("Zárás"), u("Eredeti számlaszám"), u("Másolat")};
+    request.headers = {shellText("Időpont"),  shellText("Tábla"),     shellText("Kód"),   shellText("Cégszám"),           shellText("Törzsszám"),
+                       shellText("Számlaszám"), shellText("Nyitás"), shellText("Zárás"), shellText("Eredeti számlaszám"), shellText("Másolat")};
     request.widths = {120, 200, 70, 80, 70, 170, 75, 75, 170, 240};
     request.lookup = [&](const std::u16string& typed) {
         const std::string number = utf16ToCp1250(typed);
         rows = history ? history->rowsOf(number) : std::vector<HistoryRow>();
         ListRequest list;
         if (!history)
-            list.countText = u("Az archívum üres: még egyetlen jelentés sincs benne.");
+            list.countText = shellText("Az archívum üres: még egyetlen jelentés sincs benne.");
         else if (number.empty())
-            list.countText = u("Írjon be egy számlaszámot vagy törzsszámot.");
+            list.countText = shellText("Írjon be egy számlaszámot vagy törzsszámot.");
         else if (rows.empty())
-            list.countText = u("Az archivált jelentések egyike sem tartalmazza: " + number);
+            list.countText = shellText("Az archivált jelentések egyike sem tartalmazza: " + number);
         else
-            list.countText = u("Az archivált jelentések " + std::to_string(rows.size()) + " sora tartalmazza: " + number);
+            list.countText = shellText("Az archivált jelentések " + std::to_string(rows.size()) + " sora tartalmazza: " + number);
         // A copy not used is named (the first; how many more).
         if (history && !number.empty()) {
             const std::vector<std::string> warnings = history->copyWarnings();
@@ -226,7 +222,7 @@ void showAccountHistory(AppState& state, Shell& shell) {
                 std::string more = " Figyelmeztetés: ";
                 more += warnings.front();
                 if (warnings.size() > 1) more.append(" (és még ").append(std::to_string(warnings.size() - 1)).append(")");
-                list.countText += u(more);
+                list.countText += shellText(more);
             }
         }
         list.count = rows.size();
@@ -235,14 +231,14 @@ void showAccountHistory(AppState& state, Shell& shell) {
             const HistoryReport& rep = history->reports()[r.report];
             switch (column) {
                 case 0: return fromUtf8(rep.time);
-                case 1: return u(tableName(r.table));
-                case 2: return u(r.code);
-                case 3: return u(r.company);
-                case 4: return u(r.tax);
-                case 5: return u(r.account);
-                case 6: return u(r.opening);
-                case 7: return u(r.closing);
-                case 8: return u(r.originalAccount);
+                case 1: return shellText(tableName(r.table));
+                case 2: return shellText(r.code);
+                case 3: return shellText(r.company);
+                case 4: return shellText(r.tax);
+                case 5: return shellText(r.account);
+                case 6: return shellText(r.opening);
+                case 7: return shellText(r.closing);
+                case 8: return shellText(r.originalAccount);
                 case 9: return fromUtf8(rep.copy);
                 default: return {};
             }

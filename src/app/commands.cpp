@@ -28,11 +28,7 @@ namespace {
 
 constexpr int kVkDelete = 0x2E;
 
-std::u16string u(std::string_view cp1250) { return cp1250ToUtf16(cp1250); }
 
-void notice(Shell& shell, std::string_view text, MessageIcon icon, bool owned, std::string_view caption = kProgramCaption) {
-    shell.showMessage(messageBox(text, caption, icon, owned));
-}
 
 bool ask(Shell& shell, std::string_view text) {
     return shell.askYesNo(messageBox(text, kProgramCaption, MessageIcon::Question, true));
@@ -96,8 +92,8 @@ void saveReport(AppState& state, Shell& shell) {
     }
     FileDialogSpec request;
     request.save = true;
-    request.title = u("Számla mentés file megadása");
-    request.filters = {{u("Minden állomány"), u"*.*"}, {u"xml", u"*.xml"}};
+    request.title = shellText("Számla mentés file megadása");
+    request.filters = {{shellText("Minden állomány"), u"*.*"}, {u"xml", u"*.xml"}};
     request.filterIndex = 2;
     // The folder of the last report saved, else the working folder: one the
     // officer may write to.
@@ -151,12 +147,12 @@ FileDialogSpec loadRequest(const AppState& state, bool apeh) {
     request.initialName = last.filename();
     request.filterIndex = 2;
     if (apeh) {
-        request.filters = {{u("Minden állomány"), u"*.*"}, {u("szöveg"), u"*.txt"}};
-        request.title = u("APEH protokoll forrás file megnyitása");
+        request.filters = {{shellText("Minden állomány"), u"*.*"}, {shellText("szöveg"), u"*.txt"}};
+        request.title = shellText("APEH protokoll forrás file megnyitása");
         request.defaultExtension = u"txt";
     } else {
-        request.filters = {{u("Minden állomány"), u"*.*"}, {u"XML", u"*.XML"}};
-        request.title = u("Kovirant forrás file megnyitása");
+        request.filters = {{shellText("Minden állomány"), u"*.*"}, {u"XML", u"*.XML"}};
+        request.title = shellText("Kovirant forrás file megnyitása");
         request.defaultExtension = u"xml";
     }
     return request;
@@ -309,7 +305,7 @@ void showUndoItems(AppState& state, Shell& shell) {
         std::string text = name;
         if (step) text += ": " + std::string(*step);
         text += std::string("\t") + key;
-        shell.setMenuText(id, u(text));
+        shell.setMenuText(id, shellText(text));
         shell.enableMenuItem(id, step.has_value());
     };
     item(kCmdUndo, "&Visszavonás", "Ctrl+Z", state.history.undoLabel());

@@ -14,12 +14,8 @@
 namespace kovirant {
 namespace {
 
-std::u16string u(std::string_view cp1250) { return cp1250ToUtf16(cp1250); }
 std::string named(const std::filesystem::path& file) { return utf16ToCp1250(file.u16string()); }
 
-void notice(Shell& shell, std::string_view text, MessageIcon icon) {
-    shell.showMessage(messageBox(text, kProgramCaption, icon, true));
-}
 
 // The list's columns: the register's line, the bank's side, the proposal;
 // an unreadable line's reason and text in the last.
@@ -35,10 +31,10 @@ struct Shown {
 class Session final : public ReconciliationPort {
 public:
     Session(AppState& state, Shell& shell) : state_(state), shell_(shell) {
-        view_.list.headers = {u("Eltérés"),          u("Sor"),          u("Számlaszám"),    u("Törzsszám"),
-                              u("Cégszám"),          u("Nyitás"),       u("Zárás"),         u("Hattól"),
-                              u("Hatig"),            u("Törzsszám nálunk"), u("Cégszám nálunk"), u("Nyitás nálunk"),
-                              u("Zárás nálunk"),     u("Javasolt kód"), u("Megjegyzés")};
+        view_.list.headers = {shellText("Eltérés"),          shellText("Sor"),          shellText("Számlaszám"),    shellText("Törzsszám"),
+                              shellText("Cégszám"),          shellText("Nyitás"),       shellText("Zárás"),         shellText("Hattól"),
+                              shellText("Hatig"),            shellText("Törzsszám nálunk"), shellText("Cégszám nálunk"), shellText("Nyitás nálunk"),
+                              shellText("Zárás nálunk"),     shellText("Javasolt kód"), shellText("Megjegyzés")};
         view_.list.widths = {230, 40, 190, 70, 80, 75, 75, 75, 75, 100, 100, 85, 85, 80, 260};
         view_.list.rightAligned = {Line};
         view_.list.text = [this](std::size_t line, int column) { return cell(line, column); };
@@ -48,8 +44,8 @@ public:
     const ReconciliationView& view() const override { return view_; }
 
     void chooseRegistryList() override {
-        const auto file = shell_.chooseFile(openRequest(u("A cégjegyzék számlalistájának megnyitása"), state_.lastRegistryList,
-                                                        {{u("Minden állomány"), u"*.*"}, {u("szöveg"), u"*.txt"}}, u"txt"));
+        const auto file = shell_.chooseFile(openRequest(shellText("A cégjegyzék számlalistájának megnyitása"), state_.lastRegistryList,
+                                                        {{shellText("Minden állomány"), u"*.*"}, {shellText("szöveg"), u"*.txt"}}, u"txt"));
         if (!file) return;
         state_.lastRegistryList = *file;
         RegistryListOutcome read = readRegistryList(*file);
@@ -65,8 +61,8 @@ public:
     }
 
     void chooseBankList() override {
-        const auto file = shell_.chooseFile(openRequest(u("A bank számlalistájának megnyitása"), state_.lastBankList,
-                                                        {{u("Minden állomány"), u"*.*"}, {u"CSV", u"*.csv"}}, u"csv"));
+        const auto file = shell_.chooseFile(openRequest(shellText("A bank számlalistájának megnyitása"), state_.lastBankList,
+                                                        {{shellText("Minden állomány"), u"*.*"}, {u"CSV", u"*.csv"}}, u"csv"));
         if (!file) return;
         state_.lastBankList = *file;
         BankListOutcome read = readBankAccountList(*file);
@@ -102,8 +98,8 @@ public:
         if (!view_.compared) return;
         FileDialogSpec request;
         request.save = true;
-        request.title = u("Az eltérések listájának mentése");
-        request.filters = {{u("Minden állomány"), u"*.*"}, {u"CSV", u"*.csv"}};
+        request.title = shellText("Az eltérések listájának mentése");
+        request.filters = {{shellText("Minden állomány"), u"*.*"}, {u"CSV", u"*.csv"}};
         request.filterIndex = 2;
         request.defaultExtension = u"csv";
         request.initialDirectory = registryFile_.parent_path();
@@ -165,7 +161,7 @@ private:
 
     void describe() {
         if (!view_.compared) {
-            view_.files = u("Válassza ki a cégjegyzék számlalistáját.");
+            view_.files = shellText("Válassza ki a cégjegyzék számlalistáját.");
             view_.countText.clear();
         } else {
             std::string files = "Cégjegyzék: ";
@@ -179,7 +175,7 @@ private:
                 files.append(". Figyelmeztetés: ").append(warnings.front());
                 if (warnings.size() > 1) files.append(" (és még ").append(std::to_string(warnings.size() - 1)).append(")");
             }
-            view_.files = u(files);
+            view_.files = shellText(files);
             std::string counts = "Cégjegyzék listája: ";
             counts.append(registryListCounts(registry_)).append(".");
             if (bank_)
@@ -191,15 +187,15 @@ private:
                     .append(std::to_string(bank_->unreadable))
                     .append(" olvashatatlan sor.");
             counts.append("\n").append(reconciliationCounts(result_)).append(".");
-            view_.countText = u(counts);
+            view_.countText = shellText(counts);
         }
         view_.choices.clear();
-        view_.choices.push_back(u("Minden eltérés és olvashatatlan sor (" + std::to_string(result_.differences.size()) + ")"));
+        view_.choices.push_back(shellText("Minden eltérés és olvashatatlan sor (" + std::to_string(result_.differences.size()) + ")"));
         for (std::size_t k = 1; k <= kDifferenceKinds; ++k)
-            view_.choices.push_back(u(std::string(differenceLabel(static_cast<DifferenceKind>(k))) + " (" +
+            view_.choices.push_back(shellText(std::string(differenceLabel(static_cast<DifferenceKind>(k))) + " (" +
                                       std::to_string(result_.perKind[k - 1]) + ")"));
         const std::size_t unreadable = registry_.unreadable + (bank_ ? bank_->unused.size() : 0);
-        view_.choices.push_back(u("olvashatatlan sorok (" + std::to_string(unreadable) + ")"));
+        view_.choices.push_back(shellText("olvashatatlan sorok (" + std::to_string(unreadable) + ")"));
         showChoice(view_.choice);
     }
 
@@ -212,11 +208,11 @@ private:
             switch (column) {
                 // A bank line a later line of the same account answers keeps no text.
                 case Kind:
-                    return u(!bank ? "olvashatatlan sor"
+                    return shellText(!bank ? "olvashatatlan sor"
                              : l.text.empty() ? "nem használt sor (banki lista)"
                                               : "olvashatatlan sor (banki lista)");
-                case Line: return u(std::to_string(l.line));
-                case Note: return u(l.text.empty() ? l.reason : l.reason + ": " + l.text);
+                case Line: return shellText(std::to_string(l.line));
+                case Note: return shellText(l.text.empty() ? l.reason : l.reason + ": " + l.text);
                 default: return {};
             }
         }
@@ -224,22 +220,22 @@ private:
         const RegistryLine* g = d.registry;
         const BankAccount* b = d.bank;
         switch (column) {
-            case Kind: return u(differenceLabel(d.kind));
-            case Line: return g ? u(std::to_string(g->line)) : std::u16string();
-            case Account: return u(accountText(d.account));
-            case Tax: return g ? u(taxText(g->tax)) : std::u16string();
-            case Company: return g ? u(companyText(g->company)) : std::u16string();
-            case Opening: return g ? u(dateText(g->opening)) : std::u16string();
-            case Closing: return g ? u(dateText(g->closing)) : std::u16string();
-            case From: return g ? u(dateText(g->from)) : std::u16string();
-            case Until: return g ? u(dateText(g->until)) : std::u16string();
-            case BankTax: return b ? u(taxText(b->tax)) : std::u16string();
-            case BankCompany: return b ? u(companyText(b->company)) : std::u16string();
-            case BankOpening: return b ? u(dateText(b->opening)) : std::u16string();
-            case BankClosing: return b ? u(dateText(b->closing)) : std::u16string();
+            case Kind: return shellText(differenceLabel(d.kind));
+            case Line: return g ? shellText(std::to_string(g->line)) : std::u16string();
+            case Account: return shellText(accountText(d.account));
+            case Tax: return g ? shellText(taxText(g->tax)) : std::u16string();
+            case Company: return g ? shellText(companyText(g->company)) : std::u16string();
+            case Opening: return g ? shellText(dateText(g->opening)) : std::u16string();
+            case Closing: return g ? shellText(dateText(g->closing)) : std::u16string();
+            case From: return g ? shellText(dateText(g->from)) : std::u16string();
+            case Until: return g ? shellText(dateText(g->until)) : std::u16string();
+            case BankTax: return b ? shellText(taxText(b->tax)) : std::u16string();
+            case BankCompany: return b ? shellText(companyText(b->company)) : std::u16string();
+            case BankOpening: return b ? shellText(dateText(b->opening)) : std::u16string();
+            case BankClosing: return b ? shellText(dateText(b->closing)) : std::u16string();
             case Code: {
                 const auto row = proposalOf(d);
-                return row ? u((*row)[RegisterCol::accountCode]) : std::u16string();
+                return row ? shellText((*row)[RegisterCol::accountCode]) : std::u16string();
             }
             default: return {};
         }

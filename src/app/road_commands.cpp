@@ -15,11 +15,7 @@ namespace {
 
 constexpr std::string_view kProgram = "Kovirant " KOVIRANT_VERSION_STRING;
 
-std::u16string u(std::string_view cp1250) { return cp1250ToUtf16(cp1250); }
 
-void say(Shell& shell, std::string_view text, MessageIcon icon) {
-    shell.showMessage(messageBox(text, kProgramCaption, icon, true));
-}
 
 // The step taken, and what came of it said.
 RoadOutcome take(AppState& state, Shell& shell, RoadStep step) {
@@ -27,12 +23,12 @@ RoadOutcome take(AppState& state, Shell& shell, RoadStep step) {
     step.program = std::string(kProgram);
     RoadOutcome o = moveReport(state.archiveFolder, step, state.now());
     const bool fine = o.ok() && o.headMismatch.empty() && !o.tookOver;
-    say(shell, roadText(o), fine ? MessageIcon::Information : MessageIcon::Warning);
+    notice(shell, roadText(o), fine ? MessageIcon::Information : MessageIcon::Warning);
     return o;
 }
 
 std::u16string reportLine(const ReportRoad& road) {
-    return logPath(road.report.report).filename().u16string() + u(" (" + road.report.time + ", SHA-256: " +
+    return logPath(road.report.report).filename().u16string() + shellText(" (" + road.report.time + ", SHA-256: " +
                                                                 road.report.sha256.substr(0, 12) + ", " +
                                                                 std::string(stateName(road.state)) + ")");
 }
@@ -62,7 +58,7 @@ unsigned roadActions(const ReportRoad& road, bool approvalOn, const std::filesys
 void approveFromList(AppState& state, Shell& shell, const std::vector<ReportRoad>& roads, std::size_t at) {
     const ReportRoad& road = roads[at];
     if (ownReport(road)) {
-        say(shell, "A jelentést Ön készítette; jóváhagyását másik ügyintéző adhatja meg.", MessageIcon::Warning);
+        notice(shell, "A jelentést Ön készítette; jóváhagyását másik ügyintéző adhatja meg.", MessageIcon::Warning);
         return;
     }
     RoadStep step;
@@ -71,7 +67,7 @@ void approveFromList(AppState& state, Shell& shell, const std::vector<ReportRoad
     step.outbox = state.outboxFolder;
     // Approved already, its file to sign missing: the copy is made again, there is nothing to review.
     if (road.state != ReportState::Approved) {
-        const ApprovalAnswer answer = shell.runApproval({reportLine(road), u(approvalReview(state, roads, at))});
+        const ApprovalAnswer answer = shell.runApproval({reportLine(road), shellText(approvalReview(state, roads, at))});
         if (answer.action == ApprovalAnswer::Action::Cancel) return;
         if (answer.action == ApprovalAnswer::Action::Return) {
             step.to = ReportState::Returned;
@@ -81,7 +77,7 @@ void approveFromList(AppState& state, Shell& shell, const std::vector<ReportRoad
     // An outbox policy value that cannot be used is said, and nothing approved.
     if (auto policy = policyPath(kOutboxPolicyValue); policy && step.to == ReportState::Approved)
         if (const std::string fault = policyValueFault(kOutboxPolicyValue, *policy); !fault.empty()) {
-            say(shell, fault, MessageIcon::Warning);
+            notice(shell, fault, MessageIcon::Warning);
             return;
         }
     take(state, shell, step);
@@ -92,7 +88,7 @@ void markSentFromList(AppState& state, Shell& shell, const std::vector<ReportRoa
     step.to = ReportState::Sent;
     step.prefix = roads[at].report.sha256;
     const std::string now = minuteText(state.now());
-    std::u16string offered = u(now);
+    std::u16string offered = shellText(now);
     for (;;) {
         const std::optional<std::u16string> typed = shell.askSentTime(offered);
         if (!typed) return;
@@ -106,13 +102,13 @@ void markSentFromList(AppState& state, Shell& shell, const std::vector<ReportRoa
 
 void receiptFromList(AppState& state, Shell& shell, const std::vector<ReportRoad>& roads, std::size_t at) {
     FileDialogSpec request;
-    request.title = u("A regisztráció tértivevénye");
-    request.filters = {{u("Minden állomány"), u"*.*"}};
+    request.title = shellText("A regisztráció tértivevénye");
+    request.filters = {{shellText("Minden állomány"), u"*.*"}};
     const std::optional<std::filesystem::path> chosen = shell.chooseFile(request);
     if (!chosen) return;
     std::string bytes;
     if (const int err = readFile(*chosen, bytes)) {
-        say(shell, "A tértivevényt (" + utf16ToCp1250(chosen->u16string()) + ") nem tudtam beolvasni. Hibakód=" +
+        notice(shell, "A tértivevényt (" + utf16ToCp1250(chosen->u16string()) + ") nem tudtam beolvasni. Hibakód=" +
                        std::to_string(err) + ".",
             MessageIcon::Warning);
         return;

@@ -246,4 +246,11 @@ inline constexpr std::string_view kProgramCaption = "Kovirant";
 // A message box of the core's Windows-1250 texts.
 MessageBoxSpec messageBox(std::string_view text, std::string_view caption, MessageIcon icon, bool owned);
 
+// Shows a message of the core's Windows-1250 text (owned: above the dialog open, else the main window).
+void notice(Shell& shell, std::string_view text, MessageIcon icon, bool owned = true,
+            std::string_view caption = kProgramCaption);
+
+// The core's Windows-1250 text as the shell shows it.
+std::u16string shellText(std::string_view cp1250);
+
 }  // namespace kovirant

@@ -64,19 +64,89 @@ int readAnchors(const std::filesystem::path& file, std::vector<ArchiveAnchor>& a
     return 0;
 }
 
+namespace {
+
+struct Verification {
+    const std::filesystem::path& folder;
+    std::vector<ArchiveFinding> findings;
+    std::set<std::filesystem::path> named;
+    std::map<std::string, long long> copies;  // a copy's name -> the first line that names it
+
+    void finding(long long line, std::string text) { findings.push_back({line, std::move(text)}); }
+
+    // The copy a line names (a report's, or a state line's receipt): inside
+    // the archive, named by no earlier line, there, and of the line's SHA-256.
+    void checkCopy(long long n, const std::string& name, const std::string& sha, bool receipt) {
+        const std::string what = receipt ? "a tértivevény" : "a másolat";
+        if (!copyStaysInside(name) || !insideArchive(folder, copyPath(folder, name))) {
+            finding(n, cp1250ToUtf8(what + " útvonala kivezet az archívumból: ") + name);
+            return;
+        }
+        if (const auto [first, fresh] = copies.emplace(name, n); !fresh) {
+            finding(n, cp1250ToUtf8("a másolatot már a(z) ") + std::to_string(first->second) +
+                           cp1250ToUtf8(". sor is megnevezi: ") + name);
+            return;
+        }
+        const std::filesystem::path copy = copyPath(folder, name);
+        named.insert(std::filesystem::weakly_canonical(copy));
+        Sha256Digest digest{};
+        if (const int err = sha256OfFile(copy, digest))
+            finding(n, cp1250ToUtf8("hiányzik " + what + (receipt ? " másolata: " : ": ")) + name +
+                           cp1250ToUtf8(" (Hibakód=") + std::to_string(err) + ")");
+        else if (hexOf(digest) != sha)
+            finding(n, cp1250ToUtf8(what + (receipt ? " másolata megváltozott: " : " megváltozott: ")) + name);
+    }
+
+    // Every file of the folder that no line names, but the log's own and the
+    // copy of an archiving under way or stopped (the next one removes it).
+    void findUnnamedFiles() {
+        std::string pending;
+        if (readFile(pendingOf(folder), pending) == 0) pending.resize(std::min(pending.size(), pending.find_first_of("\r\n")));
+        else pending.clear();
+        std::error_code ec;
+        for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+            if (!it->is_regular_file(ec)) continue;
+            const std::u8string relative = std::filesystem::relative(it->path(), folder, ec).generic_u8string();
+            const std::string name(relative.begin(), relative.end());
+            if (it.depth() == 0 && logsOwnFile(utf8Path(it->path().filename()))) continue;
+            if (named.count(std::filesystem::weakly_canonical(it->path()))) continue;
+            if (!pending.empty() && name.starts_with(pending)) continue;
+            finding(0, cp1250ToUtf8("a naplóban nem szereplő állomány: ") + name);
+        }
+    }
+
+    // Every line among the anchors kept elsewhere, and no anchored line missing after its previous one.
+    void checkAnchors(const std::vector<ArchiveAnchor>& anchors, const std::map<std::string, long long>& lineOf) {
+        std::set<std::string> anchored;
+        for (const ArchiveAnchor& a : anchors) anchored.insert(a.sha256);
+        for (const auto& [hash, n] : lineOf)
+            if (!anchored.count(hash))
+                finding(n, cp1250ToUtf8("a sor nem szerepel a külső horgonyok között (SHA-256=") + hash + ")");
+        for (const ArchiveAnchor& a : anchors) {
+            const auto before = lineOf.find(a.previous);
+            if (before != lineOf.end() && !lineOf.count(a.sha256))
+                finding(before->second, cp1250ToUtf8("a külső horgony szerint e sor után következő sor hiányzik a naplóból (SHA-256=") +
+                                            a.sha256 + ")");
+        }
+        std::stable_sort(findings.begin(), findings.end(),
+                         [](const ArchiveFinding& x, const ArchiveFinding& y) { return x.line < y.line; });
+    }
+};
+
+}  // namespace
+
 std::vector<ArchiveFinding> verifyArchive(const std::filesystem::path& folder, int& errorCode,
                                           const std::vector<ArchiveAnchor>* anchors) {
-    std::vector<ArchiveFinding> findings;
-    auto finding = [&](long long line, std::string text) { findings.push_back({line, std::move(text)}); };
+    Verification v{folder, {}, {}, {}};
+    auto finding = [&v](long long line, std::string text) { v.finding(line, std::move(text)); };
     std::string log;
     errorCode = readFile(logOf(folder), log);
-    if (errorCode != 0) return findings;
+    if (errorCode != 0) return v.findings;
     if (!log.starts_with(kMark)) finding(1, cp1250ToUtf8("a napló nem UTF-8 jelöléssel kezdődik"));
     const std::vector<std::string_view> lines = linesOf(log);
     if (lines.empty() || lines[0] != headerLine()) finding(1, cp1250ToUtf8("a napló fejléce nem a programé"));
     const std::string mismatch = cp1250ToUtf8(kActionMismatch);
-    std::set<std::filesystem::path> named;
-    std::map<std::string, long long> copies;  // a copy's name -> the first line that names it
     std::map<std::string, long long> lineOf;  // a line's SHA-256 -> its line
     std::map<std::string, ReportState> states;  // an archived report's SHA-256 -> its state so far
     // A state line names a report archived before it, in an allowed order;
@@ -93,24 +163,7 @@ std::vector<ArchiveFinding> verifyArchive(const std::filesystem::path& folder, i
                            cp1250ToUtf8("\" után nem következhet \"") + f[4] + "\"");
         else
             it->second = *to;
-        if (f[5].empty()) return;
-        if (!copyStaysInside(f[5]) || !insideArchive(folder, copyPath(folder, f[5]))) {
-            finding(n, cp1250ToUtf8("a tértivevény útvonala kivezet az archívumból: ") + f[5]);
-            return;
-        }
-        if (const auto [first, fresh] = copies.emplace(f[5], n); !fresh) {
-            finding(n, cp1250ToUtf8("a másolatot már a(z) ") + std::to_string(first->second) +
-                           cp1250ToUtf8(". sor is megnevezi: ") + f[5]);
-            return;
-        }
-        const std::filesystem::path copy = copyPath(folder, f[5]);
-        named.insert(std::filesystem::weakly_canonical(copy));
-        Sha256Digest digest{};
-        if (const int err = sha256OfFile(copy, digest))
-            finding(n, cp1250ToUtf8("hiányzik a tértivevény másolata: ") + f[5] + cp1250ToUtf8(" (Hibakód=") +
-                           std::to_string(err) + ")");
-        else if (hexOf(digest) != f[7])
-            finding(n, cp1250ToUtf8("a tértivevény másolata megváltozott: ") + f[5]);
+        if (!f[5].empty()) v.checkCopy(n, f[5], f[7], true);
     };
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const long long n = static_cast<long long>(i) + 1;
@@ -132,23 +185,7 @@ std::vector<ArchiveFinding> verifyArchive(const std::filesystem::path& folder, i
             continue;
         }
         states.emplace(f[6], ReportState::Saved);
-        if (!copyStaysInside(f[5]) || !insideArchive(folder, copyPath(folder, f[5]))) {
-            finding(n, cp1250ToUtf8("a másolat útvonala kivezet az archívumból: ") + f[5]);
-            continue;
-        }
-        if (const auto [first, fresh] = copies.emplace(f[5], n); !fresh) {
-            finding(n, cp1250ToUtf8("a másolatot már a(z) ") + std::to_string(first->second) +
-                           cp1250ToUtf8(". sor is megnevezi: ") + f[5]);
-            continue;
-        }
-        const std::filesystem::path copy = copyPath(folder, f[5]);
-        named.insert(std::filesystem::weakly_canonical(copy));
-        Sha256Digest digest{};
-        if (const int err = sha256OfFile(copy, digest)) {
-            finding(n, cp1250ToUtf8("hiányzik a másolat: ") + f[5] + cp1250ToUtf8(" (Hibakód=") + std::to_string(err) + ")");
-        } else if (hexOf(digest) != f[6]) {
-            finding(n, cp1250ToUtf8("a másolat megváltozott: ") + f[5]);
-        }
+        v.checkCopy(n, f[5], f[6], false);
     }
     int headErr = 0;
     const std::vector<std::string> head = headHashes(folder, headErr);
@@ -157,37 +194,9 @@ std::vector<ArchiveFinding> verifyArchive(const std::filesystem::path& folder, i
         finding(static_cast<long long>(lines.size()),
                 cp1250ToUtf8("a napló utolsó sora megváltozott vagy hiányzik (") + std::string(kArchiveLogName) +
                     ".sha256)");
-    // The copy of an archiving under way or stopped (the next one removes it) is no finding.
-    std::string pending;
-    if (readFile(pendingOf(folder), pending) == 0) pending.resize(std::min(pending.size(), pending.find_first_of("\r\n")));
-    else pending.clear();
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        if (!it->is_regular_file(ec)) continue;
-        const std::u8string relative = std::filesystem::relative(it->path(), folder, ec).generic_u8string();
-        const std::string name(relative.begin(), relative.end());
-        if (it.depth() == 0 && logsOwnFile(utf8Path(it->path().filename()))) continue;
-        if (named.count(std::filesystem::weakly_canonical(it->path()))) continue;
-        if (!pending.empty() && name.starts_with(pending)) continue;
-        finding(0, cp1250ToUtf8("a naplóban nem szereplő állomány: ") + name);
-    }
-    if (anchors) {
-        std::set<std::string> anchored;
-        for (const ArchiveAnchor& a : *anchors) anchored.insert(a.sha256);
-        for (const auto& [hash, n] : lineOf)
-            if (!anchored.count(hash))
-                finding(n, cp1250ToUtf8("a sor nem szerepel a külső horgonyok között (SHA-256=") + hash + ")");
-        for (const ArchiveAnchor& a : *anchors) {
-            const auto before = lineOf.find(a.previous);
-            if (before != lineOf.end() && !lineOf.count(a.sha256))
-                finding(before->second, cp1250ToUtf8("a külső horgony szerint e sor után következő sor hiányzik a naplóból (SHA-256=") +
-                                            a.sha256 + ")");
-        }
-        std::stable_sort(findings.begin(), findings.end(),
-                  [](const ArchiveFinding& x, const ArchiveFinding& y) { return x.line < y.line; });
-    }
-    return findings;
+    v.findUnnamedFiles();
+    if (anchors) v.checkAnchors(*anchors, lineOf);
+    return std::move(v.findings);
 }
 
 }  // namespace kovirant

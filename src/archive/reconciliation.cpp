@@ -411,6 +411,69 @@ DifferenceListSaveResult saveDifferenceList(const std::filesystem::path& target,
     return out;
 }
 
+namespace {
+
+// The bank's list's columns, each found by one of its names in the header.
+enum BankCol { BankTax, BankAccountNumber, BankOpening, BankClosing, BankCompany, kBankCols };
+using BankColumns = std::array<std::size_t, kBankCols>;
+constexpr std::size_t kNoColumn = static_cast<std::size_t>(-1);
+
+// Where the header names each column; the columns it lacks, named, or nothing.
+std::string findBankColumns(const SeparatedRecord& header, BankColumns& at) {
+    static constexpr std::string_view kNames[kBankCols][2] = {
+        {"Törzsszám", "Adószám"}, {"Számlaszám", "Jelzőszám"}, {"Nyitás", ""}, {"Zárás", ""}, {"Cégszám", ""}};
+    at.fill(kNoColumn);
+    for (std::size_t f = 0; f < header.fields.size(); ++f)
+        for (std::size_t c = 0; c < kBankCols; ++c)
+            for (std::string_view name : kNames[c])
+                if (!name.empty() && at[c] == kNoColumn && sameHeader(header.fields[f], name)) at[c] = f;
+    std::string missing;
+    for (std::size_t c = 0; c < kBankCols; ++c) {
+        if (at[c] != kNoColumn) continue;
+        if (!missing.empty()) missing += ", ";
+        missing += kNames[c][0];
+        if (!kNames[c][1].empty()) missing += std::string(" vagy ") + std::string(kNames[c][1]);
+    }
+    return missing;
+}
+
+// One data line of the bank's list into `b`; why it cannot be used, or nothing.
+std::optional<std::string> readBankLine(const SeparatedRecord& record, const BankColumns& at, BankAccount& b) {
+    auto cell = [&](BankCol c) { return at[c] < record.fields.size() ? trimmed(record.fields[at[c]]) : std::string_view(); };
+    const auto account = readAccountField(cell(BankAccountNumber));
+    if (!account) return "hibás számlaszám: " + std::string(cell(BankAccountNumber));
+    b.account = *account;
+    const auto tax = readTaxField(cell(BankTax));
+    if (!tax) return "hibás törzsszám: " + std::string(cell(BankTax));
+    b.tax = *tax;
+    if (!cell(BankCompany).empty()) {
+        const auto company = readCompanyField(cell(BankCompany));
+        if (!company) return "hibás cégszám: " + std::string(cell(BankCompany));
+        b.company = *company;
+    }
+    for (const auto& [c, date, name] :
+         {std::tuple{BankOpening, &b.opening, "nyitás"}, std::tuple{BankClosing, &b.closing, "zárás"}})
+        if (!cell(c).empty() && readDateField(cell(c), *date) != DateField::Date)
+            return std::string("hibás ") + name + ": " + std::string(cell(c));
+    return std::nullopt;
+}
+
+// Each account once: a later line answers, an earlier one is listed.
+void keepLastOfEachAccount(std::vector<BankAccount>& read, BankListOutcome& out) {
+    std::stable_sort(read.begin(), read.end(), [](const BankAccount& a, const BankAccount& b) { return a.account < b.account; });
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        if (i + 1 < read.size() && read[i + 1].account == read[i].account) {
+            out.unused.push_back({read[i].line, false,
+                                  "a számla a " + std::to_string(read[i + 1].line) + ". sorban ismét szerepel", {}});
+            continue;
+        }
+        out.accounts.push_back(read[i]);
+    }
+    std::sort(out.unused.begin(), out.unused.end(), [](const UnusedLine& a, const UnusedLine& b) { return a.line < b.line; });
+}
+
+}  // namespace
+
 BankListOutcome parseBankAccountList(std::string_view bytes) {
     BankListOutcome out;
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
@@ -432,10 +495,7 @@ BankListOutcome parseBankAccountList(std::string_view bytes) {
 
     RecordReader reader(text, 0, separator, eol, looksLikeBankLine);
     SeparatedRecord record;
-    enum Col { Tax, Account, Opening, Closing, Company, kCols };
-    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-    std::array<std::size_t, kCols> at;
-    at.fill(kNone);
+    BankColumns at{};
     bool header = false;
     std::size_t lineNumber = 1, counted = 0;  // the line of text[counted]
     auto lineOf = [&](std::string_view raw) {
@@ -454,18 +514,7 @@ BankListOutcome parseBankAccountList(std::string_view bytes) {
         if (!header) {
             if (trimmed(record.raw).empty() || separatorLine(record.raw)) continue;
             header = true;
-            static constexpr std::string_view kNames[kCols][2] = {
-                {"Törzsszám", "Adószám"}, {"Számlaszám", "Jelzőszám"}, {"Nyitás", ""}, {"Zárás", ""}, {"Cégszám", ""}};
-            for (std::size_t f = 0; f < record.fields.size(); ++f)
-                for (std::size_t c = 0; c < kCols; ++c)
-                    for (std::string_view name : kNames[c])
-                        if (!name.empty() && at[c] == kNone && sameHeader(record.fields[f], name)) at[c] = f;
-            for (std::size_t c = 0; c < kCols; ++c) {
-                if (at[c] != kNone) continue;
-                if (!out.missingColumns.empty()) out.missingColumns += ", ";
-                out.missingColumns += kNames[c][0];
-                if (!kNames[c][1].empty()) out.missingColumns += std::string(" vagy ") + std::string(kNames[c][1]);
-            }
+            out.missingColumns = findBankColumns(record, at);
             if (!out.missingColumns.empty()) {
                 out.status = BankListStatus::MissingColumns;
                 return out;
@@ -479,58 +528,17 @@ BankListOutcome parseBankAccountList(std::string_view bytes) {
             unusable(line, record.raw, "lezáratlan idézőjel");
             continue;
         }
-        auto cell = [&](Col c) {
-            return at[c] < record.fields.size() ? trimmed(record.fields[at[c]]) : std::string_view();
-        };
         BankAccount b;
         b.line = line;
-        const auto account = readAccountField(cell(Account));
-        if (!account) {
-            unusable(line, record.raw, "hibás számlaszám: " + std::string(cell(Account)));
-            continue;
-        }
-        b.account = *account;
-        const auto tax = readTaxField(cell(Tax));
-        if (!tax) {
-            unusable(line, record.raw, "hibás törzsszám: " + std::string(cell(Tax)));
-            continue;
-        }
-        b.tax = *tax;
-        if (!cell(Company).empty()) {
-            const auto company = readCompanyField(cell(Company));
-            if (!company) {
-                unusable(line, record.raw, "hibás cégszám: " + std::string(cell(Company)));
-                continue;
-            }
-            b.company = *company;
-        }
-        bool bad = false;
-        for (const auto& [c, date, name] : {std::tuple{Opening, &b.opening, "nyitás"}, std::tuple{Closing, &b.closing, "zárás"}}) {
-            if (cell(c).empty()) continue;
-            if (readDateField(cell(c), *date) != DateField::Date) {
-                unusable(line, record.raw, std::string("hibás ") + name + ": " + std::string(cell(c)));
-                bad = true;
-                break;
-            }
-        }
-        if (!bad) read.push_back(b);
+        if (std::optional<std::string> fault = readBankLine(record, at, b)) unusable(line, record.raw, std::move(*fault));
+        else read.push_back(b);
     }
     if (!header) {
         out.status = BankListStatus::MissingColumns;
         out.missingColumns = "Törzsszám vagy Adószám, Számlaszám vagy Jelzőszám, Nyitás, Zárás, Cégszám";
         return out;
     }
-    // Each account once: a later line answers, an earlier one is listed.
-    std::stable_sort(read.begin(), read.end(), [](const BankAccount& a, const BankAccount& b) { return a.account < b.account; });
-    for (std::size_t i = 0; i < read.size(); ++i) {
-        if (i + 1 < read.size() && read[i + 1].account == read[i].account) {
-            out.unused.push_back({read[i].line, false,
-                                  "a számla a " + std::to_string(read[i + 1].line) + ". sorban ismét szerepel", {}});
-            continue;
-        }
-        out.accounts.push_back(read[i]);
-    }
-    std::sort(out.unused.begin(), out.unused.end(), [](const UnusedLine& a, const UnusedLine& b) { return a.line < b.line; });
+    keepLastOfEachAccount(read, out);
     return out;
 }
 

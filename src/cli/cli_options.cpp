@@ -5,6 +5,85 @@
 
 namespace kovirant::cli {
 
+namespace {
+
+// The switches that only set a flag, and those that take a path or a text.
+struct FlagSwitch {
+    std::string_view name;
+    bool Options::*flag;
+    bool value;
+};
+constexpr FlagSwitch kFlags[] = {
+    {"--help", &Options::help, true},          {"-h", &Options::help, true},
+    {"--version", &Options::version, true},    {"--archive-add", &Options::archiveAdd, true},
+    {"--archive-status", &Options::archiveStatus, true}, {"--no-archive", &Options::noArchive, true},
+    {"--no-fill", &Options::fill, false},      {"--no-learn", &Options::learn, false},
+    {"--skip-faulty-lines", &Options::skipFaultyLines, true}, {"--check", &Options::checkOnly, true},
+    {"--strict", &Options::strict, true},
+};
+struct PathSwitch {
+    std::string_view name;
+    std::optional<std::filesystem::path> Options::*path;
+};
+constexpr PathSwitch kPaths[] = {
+    {"-o", &Options::output},       {"--output", &Options::output},   {"--settings", &Options::settings},
+    {"--directory", &Options::directory}, {"--archive", &Options::archive}, {"--anchors", &Options::anchors},
+    {"--log", &Options::log},       {"--reconcile", &Options::reconcile}, {"--accounts", &Options::accounts},
+};
+struct TextSwitch {
+    std::string_view name;
+    std::optional<std::string> Options::*text;
+};
+constexpr TextSwitch kTexts[] = {
+    {"--history", &Options::history}, {"--approve", &Options::approve}, {"--return", &Options::returnReport},
+    {"--mark-sent", &Options::markSent}, {"--reason", &Options::reason}, {"--at", &Options::at},
+    {"--note", &Options::note},
+};
+
+template <class Switch, std::size_t N>
+const Switch* named(const Switch (&table)[N], std::string_view a) {
+    for (const Switch& s : table)
+        if (s.name == a) return &s;
+    return nullptr;
+}
+
+// What is wrong with the switches taken together (UTF-8), or nothing.
+std::string combinationFault(const Options& o) {
+    if (o.anchors && !o.verifyArchive) return cp1250ToUtf8("az --anchors csak a --verify-archive kapcsolóval együtt használható");
+    if (o.accounts && !o.reconcile) return cp1250ToUtf8("az --accounts csak a --reconcile kapcsolóval együtt használható");
+    if (o.reason && !o.returnReport) return cp1250ToUtf8("a --reason csak a --return kapcsolóval együtt használható");
+    if (o.at && !o.markSent) return cp1250ToUtf8("az --at csak a --mark-sent kapcsolóval együtt használható");
+    if ((o.note || o.accepted) && !o.receiptFor)
+        return cp1250ToUtf8("a --note, --accepted, --refused csak a --receipt kapcsolóval együtt használható");
+    if (o.help || o.version) return {};
+    const int steps = (o.approve ? 1 : 0) + (o.returnReport ? 1 : 0) + (o.markSent ? 1 : 0) + (o.receiptFor ? 1 : 0) +
+                      (o.archiveStatus ? 1 : 0);
+    if (steps > 0) {
+        if (steps > 1 || o.verifyArchive || o.history || o.archiveAdd || o.reconcile || o.output || o.checkOnly ||
+            !o.inputs.empty())
+            return cp1250ToUtf8("az --approve, --return, --mark-sent, --receipt, --archive-status egyedül adható meg");
+        if (o.returnReport && (!o.reason || o.reason->empty()))
+            return cp1250ToUtf8("a --return mellé adja meg a visszaadás okát (--reason)");
+        if (o.receiptFor && !o.accepted) return cp1250ToUtf8("a --receipt mellé adja meg: --accepted vagy --refused");
+        return {};
+    }
+    if (o.reconcile) {
+        if (o.verifyArchive || o.history || o.archiveAdd)
+            return cp1250ToUtf8("a --reconcile nem használható a --verify-archive, --history, --archive-add kapcsolóval");
+        // Without a report the list is only compared; with one, inputs may come before the proposals.
+        if (!o.output && !o.checkOnly && !o.inputs.empty())
+            return cp1250ToUtf8("a --reconcile mellett bemenő állomány csak -o vagy --check kapcsolóval adható");
+        return {};
+    }
+    if (o.verifyArchive || o.history) return {};
+    if (o.inputs.empty()) return cp1250ToUtf8("nincs bemenő állomány");
+    if (o.archiveAdd) return {};
+    if (!o.checkOnly && !o.output) return cp1250ToUtf8("adja meg a jelentés állományát (-o) vagy a --check kapcsolót");
+    return {};
+}
+
+}  // namespace
+
 ParsedOptions parseOptions(const std::vector<Argument>& args) {
     ParsedOptions parsed;
     Options& o = parsed.options;
@@ -15,17 +94,19 @@ ParsedOptions parseOptions(const std::vector<Argument>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i].text;
         auto value = [&]() -> const Argument* { return i + 1 < args.size() ? &args[++i] : nullptr; };
-        if (a == "--help" || a == "-h") {
-            o.help = true;
-        } else if (a == "--version") {
-            o.version = true;
+        if (const FlagSwitch* f = named(kFlags, a)) {
+            o.*(f->flag) = f->value;
+        } else if (const PathSwitch* p = named(kPaths, a)) {
+            const Argument* v = value();
+            if (v == nullptr) return fail(cp1250ToUtf8("hiányzik az érték: ") + a);
+            o.*(p->path) = v->path;
+        } else if (const TextSwitch* t = named(kTexts, a)) {
+            const Argument* v = value();
+            if (v == nullptr) return fail(cp1250ToUtf8("hiányzik az érték: ") + a);
+            o.*(t->text) = v->text;
         } else if (a == "--verify-archive") {
             o.verifyArchive = true;
             if (i + 1 < args.size() && !args[i + 1].text.starts_with("-")) o.archive = args[++i].path;
-        } else if (a == "--archive-add") {
-            o.archiveAdd = true;
-        } else if (a == "--archive-status") {
-            o.archiveStatus = true;
         } else if (a == "--accepted" || a == "--refused") {
             if (o.accepted) return fail(cp1250ToUtf8("az --accepted és a --refused közül csak egy adható meg"));
             o.accepted = a == "--accepted";
@@ -35,94 +116,26 @@ ParsedOptions parseOptions(const std::vector<Argument>& args) {
             if (file == nullptr) return fail(cp1250ToUtf8("a --receipt után a jelentés SHA-256-ja és a tértivevény állománya kell"));
             o.receiptFor = prefix->text;
             o.receipt = file->path;
-        } else if (a == "--approve" || a == "--return" || a == "--mark-sent" || a == "--reason" || a == "--at" ||
-                   a == "--note") {
+        } else if (a == "--date" || a == "--format") {
             const Argument* v = value();
             if (v == nullptr) return fail(cp1250ToUtf8("hiányzik az érték: ") + a);
-            std::optional<std::string>& target = a == "--approve" ? o.approve : a == "--return" ? o.returnReport
-                                                 : a == "--mark-sent" ? o.markSent : a == "--reason" ? o.reason
-                                                 : a == "--at" ? o.at : o.note;
-            target = v->text;
-        } else if (a == "--no-archive") {
-            o.noArchive = true;
-        } else if (a == "-o" || a == "--output" || a == "--settings" || a == "--directory" || a == "--format" ||
-                   a == "--date" || a == "--archive" || a == "--history" || a == "--anchors" || a == "--log" ||
-                   a == "--reconcile" || a == "--accounts") {
-            const Argument* v = value();
-            if (v == nullptr) return fail(cp1250ToUtf8("hiányzik az érték: ") + a);
-            if (a == "--log") {
-                o.log = v->path;
-            } else if (a == "--reconcile") {
-                o.reconcile = v->path;
-            } else if (a == "--accounts") {
-                o.accounts = v->path;
-            } else if (a == "--history") {
-                o.history = v->text;
-            } else if (a == "--anchors") {
-                o.anchors = v->path;
-            } else if (a == "--archive") {
-                o.archive = v->path;
-            } else if (a == "--date") {
+            if (a == "--date") {
                 o.date = dayNumber(v->text);
                 if (!o.date) return fail(cp1250ToUtf8("hibás dátum (ÉÉÉÉ-HH-NN): ") + v->text);
-            } else if (a == "--format") {
-                if (v->text == "text") o.format = Format::Text;
-                else if (v->text == "json") o.format = Format::Json;
-                else return fail(cp1250ToUtf8("ismeretlen formátum: ") + v->text);
-            } else if (a == "--settings") {
-                o.settings = v->path;
-            } else if (a == "--directory") {
-                o.directory = v->path;
+            } else if (v->text == "text") {
+                o.format = Format::Text;
+            } else if (v->text == "json") {
+                o.format = Format::Json;
             } else {
-                o.output = v->path;
+                return fail(cp1250ToUtf8("ismeretlen formátum: ") + v->text);
             }
-        } else if (a == "--no-fill") {
-            o.fill = false;
-        } else if (a == "--no-learn") {
-            o.learn = false;
-        } else if (a == "--skip-faulty-lines") {
-            o.skipFaultyLines = true;
-        } else if (a == "--check") {
-            o.checkOnly = true;
-        } else if (a == "--strict") {
-            o.strict = true;
         } else if (a.size() > 1 && a[0] == '-') {
             return fail(cp1250ToUtf8("ismeretlen kapcsoló: ") + a);
         } else {
             o.inputs.push_back(args[i].path);
         }
     }
-    if (o.anchors && !o.verifyArchive) return fail(cp1250ToUtf8("az --anchors csak a --verify-archive kapcsolóval együtt használható"));
-    if (o.accounts && !o.reconcile) return fail(cp1250ToUtf8("az --accounts csak a --reconcile kapcsolóval együtt használható"));
-    if (o.reason && !o.returnReport) return fail(cp1250ToUtf8("a --reason csak a --return kapcsolóval együtt használható"));
-    if (o.at && !o.markSent) return fail(cp1250ToUtf8("az --at csak a --mark-sent kapcsolóval együtt használható"));
-    if ((o.note || o.accepted) && !o.receiptFor)
-        return fail(cp1250ToUtf8("a --note, --accepted, --refused csak a --receipt kapcsolóval együtt használható"));
-    if (o.help || o.version) return parsed;
-    const int steps = (o.approve ? 1 : 0) + (o.returnReport ? 1 : 0) + (o.markSent ? 1 : 0) + (o.receiptFor ? 1 : 0) +
-                      (o.archiveStatus ? 1 : 0);
-    if (steps > 0) {
-        if (steps > 1 || o.verifyArchive || o.history || o.archiveAdd || o.reconcile || o.output || o.checkOnly ||
-            !o.inputs.empty())
-            return fail(cp1250ToUtf8("az --approve, --return, --mark-sent, --receipt, --archive-status egyedül adható meg"));
-        if (o.returnReport && (!o.reason || o.reason->empty()))
-            return fail(cp1250ToUtf8("a --return mellé adja meg a visszaadás okát (--reason)"));
-        if (o.receiptFor && !o.accepted)
-            return fail(cp1250ToUtf8("a --receipt mellé adja meg: --accepted vagy --refused"));
-        return parsed;
-    }
-    if (o.reconcile) {
-        if (o.verifyArchive || o.history || o.archiveAdd)
-            return fail(cp1250ToUtf8("a --reconcile nem használható a --verify-archive, --history, --archive-add kapcsolóval"));
-        // Without a report the list is only compared; with one, inputs may come before the proposals.
-        if (!o.output && !o.checkOnly && !o.inputs.empty())
-            return fail(cp1250ToUtf8("a --reconcile mellett bemenő állomány csak -o vagy --check kapcsolóval adható"));
-        return parsed;
-    }
-    if (o.verifyArchive || o.history) return parsed;
-    if (o.inputs.empty()) return fail(cp1250ToUtf8("nincs bemenő állomány"));
-    if (o.archiveAdd) return parsed;
-    if (!o.checkOnly && !o.output) return fail(cp1250ToUtf8("adja meg a jelentés állományát (-o) vagy a --check kapcsolót"));
+    parsed.error = combinationFault(o);
     return parsed;
 }
 

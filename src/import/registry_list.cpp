@@ -201,23 +201,18 @@ std::string dateFaultText(const DateFault& f, std::size_t slot) {
     return std::string(f.noSuchDay ? "nincs ilyen nap (" : "hibás dátum (") + kDateNames[slot] + "): " + f.text;
 }
 
-// The list from a source of its lines: `eachLine(visit)` calls
-// `visit(number, line)` for every line from the first, until it returns
-// false, and returns 0 or the system's error code of a read that failed.
-// One pass reads every line; what the layout of all the data lines decides
-// (fixed columns, placeholders) is settled after it, and only a list of
-// lines that cannot be placed is read a second time for their text.
-template <class EachLine>
-RegistryListOutcome readLines(EachLine&& eachLine, std::size_t expectedLines) {
+// One reading of a list: the first pass over every line, then what the
+// layout of all the data lines decides (fixed columns, placeholders).
+struct ListReading {
     RegistryListOutcome out;
-    out.accounts.reserve(expectedLines);
     Layout layout;
     std::vector<Token> tokens;
     std::vector<DateFault> dateFaults;
     std::size_t placed = 0;  // lines of fewer dates than fields
     bool valid = true, high = false;
     bool seenData = false;
-    auto unused = [&](std::size_t number, std::string_view line, bool header, std::string reason) {
+
+    void unused(std::size_t number, std::string_view line, bool header, std::string reason) {
         UnusedLine u;
         u.line = static_cast<std::uint32_t>(number);
         u.header = header;
@@ -225,8 +220,10 @@ RegistryListOutcome readLines(EachLine&& eachLine, std::size_t expectedLines) {
         u.text = std::string(line.substr(0, kTextMost));  // in the program's code page once that is known
         ++(header ? out.headers : out.unreadable);
         out.unused.push_back(std::move(u));
-    };
-    int error = eachLine([&](std::size_t number, std::string_view line) {
+    }
+
+    // The first pass's look at one line; false ends the reading.
+    bool take(std::size_t number, std::string_view line) {
         if (number == 1) {
             if (line.starts_with("\xFF\xFE") || line.starts_with("\xFE\xFF")) {
                 out.status = RegistryListStatus::NotText;
@@ -257,7 +254,13 @@ RegistryListOutcome readLines(EachLine&& eachLine, std::size_t expectedLines) {
             unused(number, line, false, lead.fault);
             return true;
         }
-        // The layout of every data line.
+        noteLayout(line, lead);
+        takeDates(number, line, lead);
+        return true;
+    }
+
+    // The layout of every data line.
+    void noteLayout(std::string_view line, const Lead& lead) {
         if (!layout.any) {
             layout.any = true;
             layout.length = line.size();
@@ -266,6 +269,10 @@ RegistryListOutcome readLines(EachLine&& eachLine, std::size_t expectedLines) {
         } else if (line.size() != layout.length || lead.taxAt != layout.taxAt || lead.accountAt != layout.accountAt) {
             layout.sameLength = false;
         }
+    }
+
+    // A data line's dates: the line is an account, or a line not used.
+    void takeDates(std::size_t number, std::string_view line, Lead& lead) {
         const std::size_t count = tokens.size() - lead.firstDate;
         std::array<std::uint32_t, kDates> columns{};
         for (std::size_t k = 0; k < count; ++k) {
@@ -282,7 +289,7 @@ RegistryListOutcome readLines(EachLine&& eachLine, std::size_t expectedLines) {
                 if (readDateField(tokens[k].text, date) == DateField::Empty) layout.marksEmpty = true;
             }
             unused(number, line, false, "túl sok mező (" + std::to_string(count) + " dátum a négy helyén)");
-            return true;
+            return;
         }
         std::array<std::uint32_t, kDates> dates{};
         std::optional<DateFault> fault;  // the first date that cannot be read
@@ -299,7 +306,7 @@ RegistryListOutcome readLines(EachLine&& eachLine, std::size_t expectedLines) {
         if (fault) {
             unused(number, line, false, dateFaultText(*fault, fault->position));
             dateFaults.push_back(std::move(*fault));
-            return true;
+            return;
         }
         lead.entry.opening = dates[0];
         lead.entry.closing = dates[1];
@@ -311,75 +318,99 @@ RegistryListOutcome readLines(EachLine&& eachLine, std::size_t expectedLines) {
         }
         lead.entry.line = static_cast<std::uint32_t>(number);
         out.accounts.push_back(lead.entry);
-        return true;
-    });
-    if (out.status == RegistryListStatus::NotText) return out;
-    if (error != 0) {
-        out.status = RegistryListStatus::ReadFailed;
-        out.errorCode = error;
     }
-    out.utf8 = out.utf8 || (valid && high);
-    if (out.utf8)
-        for (UnusedLine& u : out.unused) u.text = utf8ToCp1250(u.text);
-    out.fixedColumns = layout.fixed();
-    // A column met as the i-th is the slot-th of the fields.
-    std::array<std::size_t, kDates + 1> slotOf{};
-    if (out.fixedColumns) {
-        std::vector<std::size_t> sorted = layout.dateColumns;
-        std::sort(sorted.begin(), sorted.end());
-        for (std::size_t i = 0; i < layout.dateColumns.size(); ++i)
-            slotOf[i] = static_cast<std::size_t>(std::find(sorted.begin(), sorted.end(), layout.dateColumns[i]) - sorted.begin());
-        for (const DateFault& f : dateFaults)
-            if (f.column < layout.dateColumns.size()) out.unused[f.unused].reason = dateFaultText(f, slotOf[f.column]);
+
+    // After the first pass: the text's code page, whether the columns are
+    // fixed, and (then) each date column's field by its place on the line.
+    std::array<std::size_t, kDates + 1> settleLayout() {
+        out.utf8 = out.utf8 || (valid && high);
+        if (out.utf8)
+            for (UnusedLine& u : out.unused) u.text = utf8ToCp1250(u.text);
+        out.fixedColumns = layout.fixed();
+        // A column met as the i-th is the slot-th of the fields.
+        std::array<std::size_t, kDates + 1> slotOf{};
+        if (out.fixedColumns) {
+            std::vector<std::size_t> sorted = layout.dateColumns;
+            std::sort(sorted.begin(), sorted.end());
+            for (std::size_t i = 0; i < layout.dateColumns.size(); ++i)
+                slotOf[i] = static_cast<std::size_t>(std::find(sorted.begin(), sorted.end(), layout.dateColumns[i]) - sorted.begin());
+            for (const DateFault& f : dateFaults)
+                if (f.column < layout.dateColumns.size()) out.unused[f.unused].reason = dateFaultText(f, slotOf[f.column]);
+        }
+        return slotOf;
     }
-    if (placed == 0) return out;
 
     // Fewer dates than fields: the missing ones are the last only where
     // the file marks empty fields; in fixed columns the blanks say which.
-    const bool ambiguous = !out.fixedColumns && !layout.marksEmpty;
-    std::vector<std::uint32_t> unplaced;  // their lines
-    std::size_t kept = 0;
-    for (RegistryLine& a : out.accounts) {
-        if (a.until & kPlaced) {
-            const std::uint32_t code = a.until;
-            a.until = 0;
-            if (ambiguous) {
-                unplaced.push_back(a.line);
-                continue;
+    // Gives the lines where neither tells (they leave the accounts).
+    std::vector<std::uint32_t> placeDates(const std::array<std::size_t, kDates + 1>& slotOf) {
+        const bool ambiguous = !out.fixedColumns && !layout.marksEmpty;
+        std::vector<std::uint32_t> unplaced;  // their lines
+        std::size_t kept = 0;
+        for (RegistryLine& a : out.accounts) {
+            if (a.until & kPlaced) {
+                const std::uint32_t code = a.until;
+                a.until = 0;
+                if (ambiguous) {
+                    unplaced.push_back(a.line);
+                    continue;
+                }
+                if (out.fixedColumns) {
+                    const std::array<std::uint32_t, kDates> was = {a.opening, a.closing, a.from, 0};
+                    std::array<std::uint32_t, kDates> now{};
+                    for (std::uint32_t k = 0; k < ((code >> 9) & 7); ++k) now[slotOf[(code >> (3 * k)) & 7]] = was[k];
+                    a.opening = now[0];
+                    a.closing = now[1];
+                    a.from = now[2];
+                    a.until = now[3];
+                }
             }
-            if (out.fixedColumns) {
-                const std::array<std::uint32_t, kDates> was = {a.opening, a.closing, a.from, 0};
-                std::array<std::uint32_t, kDates> now{};
-                for (std::uint32_t k = 0; k < ((code >> 9) & 7); ++k) now[slotOf[(code >> (3 * k)) & 7]] = was[k];
-                a.opening = now[0];
-                a.closing = now[1];
-                a.from = now[2];
-                a.until = now[3];
-            }
+            out.accounts[kept++] = a;
         }
-        out.accounts[kept++] = a;
+        out.accounts.resize(kept);
+        return unplaced;
     }
-    out.accounts.resize(kept);
-    if (unplaced.empty()) return out;
-    // Their text, for the list of lines not used.
-    std::size_t next = 0;
-    const std::size_t before = out.unused.size();
-    error = eachLine([&](std::size_t number, std::string_view line) {
-        if (number == 1 && line.starts_with(kUtf8ByteOrderMark)) line.remove_prefix(kUtf8ByteOrderMark.size());
-        if (number != unplaced[next]) return true;
-        tokenize(line, tokens);
-        const std::size_t count = tokens.size() - readLead(tokens).firstDate;
-        unused(number, line, false, std::to_string(count) + " dátum a négy helyén: nem dönthető el, melyik mező üres");
-        if (out.utf8) out.unused.back().text = utf8ToCp1250(out.unused.back().text);
-        return ++next < unplaced.size();
-    });
-    if (error != 0 && out.status == RegistryListStatus::Read) {
+
+    void readFailed(int error) {
+        if (error == 0 || out.status != RegistryListStatus::Read) return;
         out.status = RegistryListStatus::ReadFailed;
         out.errorCode = error;
     }
+};
+
+// The list from a source of its lines: `eachLine(visit)` calls
+// `visit(number, line)` for every line from the first, until it returns
+// false, and returns 0 or the system's error code of a read that failed.
+// One pass reads every line; what the layout of all the data lines decides
+// (fixed columns, placeholders) is settled after it, and only a list of
+// lines that cannot be placed is read a second time for their text.
+template <class EachLine>
+RegistryListOutcome readLines(EachLine&& eachLine, std::size_t expectedLines) {
+    ListReading r;
+    r.out.accounts.reserve(expectedLines);
+    const int error = eachLine([&r](std::size_t number, std::string_view line) { return r.take(number, line); });
+    if (r.out.status == RegistryListStatus::NotText) return std::move(r.out);
+    r.readFailed(error);
+    const std::array<std::size_t, kDates + 1> slotOf = r.settleLayout();
+    if (r.placed == 0) return std::move(r.out);
+    const std::vector<std::uint32_t> unplaced = r.placeDates(slotOf);
+    if (unplaced.empty()) return std::move(r.out);
+    // Their text, for the list of lines not used.
+    RegistryListOutcome& out = r.out;
+    std::size_t next = 0;
+    const std::size_t before = out.unused.size();
+    r.readFailed(eachLine([&](std::size_t number, std::string_view line) {
+        if (number == 1 && line.starts_with(kUtf8ByteOrderMark)) line.remove_prefix(kUtf8ByteOrderMark.size());
+        if (number != unplaced[next]) return true;
+        tokenize(line, r.tokens);
+        const std::size_t count = r.tokens.size() - readLead(r.tokens).firstDate;
+        r.unused(number, line, false, std::to_string(count) + " dátum a négy helyén: nem dönthető el, melyik mező üres");
+        if (out.utf8) out.unused.back().text = utf8ToCp1250(out.unused.back().text);
+        return ++next < unplaced.size();
+    }));
     std::inplace_merge(out.unused.begin(), out.unused.begin() + static_cast<std::ptrdiff_t>(before), out.unused.end(),
                        [](const UnusedLine& x, const UnusedLine& y) { return x.line < y.line; });
-    return out;
+    return std::move(r.out);
 }
 
 // About how many lines a text of `size` bytes holds whose start is `sample`
