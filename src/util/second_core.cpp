@@ -1,5 +1,7 @@
 #include "util/second_core.h"
 
+#include <optional>
+#include <system_error>
 #include <vector>
 
 #include "util/threads.h"
@@ -33,13 +35,17 @@ LaterTask::LaterTask(std::function<void()> task) : task_(std::move(task)) {
 #ifdef KOVIRANT_HAS_THREADS
     if (!hasSecondCore()) return;
     thread_ = std::make_unique<Thread>();
-    thread_->thread = std::thread([this] {
-        try {
-            task_();
-        } catch (...) {
-            error_ = std::current_exception();
-        }
-    });
+    try {
+        thread_->thread = std::thread([this] {
+            try {
+                task_();
+            } catch (...) {
+                error_ = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        thread_.reset();  // no thread to be had: here, when asked
+    }
 #endif
 }
 
@@ -176,7 +182,13 @@ void inOrder(std::size_t count, const std::function<void(std::size_t)>& work, co
 #ifdef KOVIRANT_HAS_THREADS
     if (options.share && hasSecondCore() && (count > 1 || (count == 1 && hereFirst))) {
         Shared shared(count, work, options.ahead);
-        const Helper helper(shared);
+        std::optional<Helper> helper;
+        try {
+            helper.emplace(shared);
+        } catch (const std::system_error&) {
+            allHere(count, work, then, hereFirst);  // no thread to be had
+            return;
+        }
         if (hereFirst) hereFirst();
         for (std::size_t k = 0; k < count; ++k) {
             shared.await(k);
