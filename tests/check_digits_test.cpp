@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <random>
+#include <thread>
 
 #include "app/commands.h"
 #include "editing/check_digits.h"
@@ -156,7 +158,17 @@ TEST(CheckDigits, ALargeTableChecksAsItsRowsDoAlone) {
     for (std::size_t i = 0; i < kRows; ++i) t.tables.appendRow(ViewRegister, rowOf(i));
     const AccountChangeEntry change{"12345676", "0109123456", good, "2001-1-01", "2002-01-01", good, "2003-01-01", ""};
     t.tables.appendRow(ViewAccountChange, change);
-    const RowCheck check = checkAllRows(t.tables, 20, 18);
+    // The callbacks on this thread, though a second core checks the faults.
+    std::atomic<std::size_t> asked{0}, askedElsewhere{0};
+    CheckOptions options;
+    options.directoryCompany = [&, caller = std::this_thread::get_id()](std::string_view) {
+        ++asked;
+        if (std::this_thread::get_id() != caller) ++askedElsewhere;
+        return std::optional<std::string_view>();
+    };
+    const RowCheck check = checkAllRows(t.tables, 20, 18, options);
+    EXPECT_GT(asked.load(), 0u);
+    EXPECT_EQ(askedElsewhere.load(), 0u);
     // A row's cells depend only on which of 7, 11 and 13 divide its index:
     // each of the eight kinds is checked alone once.
     std::map<int, RowCheck> aloneOf;

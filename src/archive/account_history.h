@@ -251,7 +251,8 @@ struct HistoryFill {
 };
 // Fills a register row's missing opening date (a closing's) and a missing
 // company number the directory does not know (register and account-change
-// rows); a conflict in the history fills nothing.
+// rows); a conflict in the history fills nothing. Where there is a second
+// core, `history` and `directory` are looked up from two threads at once.
 HistoryFill fillFromHistory(const AccountHistory& history, RecordTables& tables, const CompanyDirectory* directory);
 
 // The fill both front ends make ("Cégszámok kitöltése a cégtárból", the

@@ -9,21 +9,22 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <set>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "archive/history_layout.h"
 #include "archive/report_archive.h"
 #include "import/report_reload.h"
 #include "util/file_io.h"
 #include "util/os_file.h"
+#include "util/second_core.h"
 #include "util/sha256.h"
 #include "util/string_hash.h"
-#include "util/threads.h"
 
 namespace kovirant {
 namespace {
@@ -42,22 +43,14 @@ ReadReport readReport(const std::filesystem::path& copy, const std::string& sha2
         r.state = isMissingFile(err) ? CopyState::Missing : CopyState::Unreadable;
         return r;
     }
-#ifdef KOVIRANT_HAS_THREADS
     // The hash on another core while the report is read (a copy that is not
     // its line's is read for nothing, and then not used).
-    std::future<std::string> hashed = std::async(std::launch::async, [&bytes] { return hexOf(kovirant::sha256(bytes)); });
+    Later<std::string> hashed([&bytes] { return hexOf(kovirant::sha256(bytes)); });
     ReloadReportBytes(reportTextOf(bytes), *r.tables);
     if (hashed.get() != sha256) {
         r.tables = std::make_unique<RecordTables>();
         r.state = CopyState::Changed;
     }
-#else
-    if (hexOf(kovirant::sha256(bytes)) != sha256) {
-        r.state = CopyState::Changed;
-        return r;
-    }
-    ReloadReportBytes(reportTextOf(bytes), *r.tables);
-#endif
     return r;
 }
 
@@ -163,26 +156,17 @@ bool AccountHistory::addReports(const std::filesystem::path& folder, const std::
         if (read.state == CopyState::Used)
             for (ViewKind k : kAllKinds) fits = fits && addTable(report, k, *read.tables);
     };
-#ifdef KOVIRANT_HAS_THREADS
-    // The reports are read two at a time on other threads (reading is most of
-    // the work) and added here in the log's order as they come.
+    // The reports read on either core (reading is most of the work), at most
+    // two ahead of the one added here, in the log's order, as they come.
     constexpr std::size_t kReadAhead = 2;
-    std::deque<std::future<ReadReport>> reading;
-    std::size_t started = from;
-    auto readAhead = [&] {
-        for (; started < entries.size() && reading.size() < kReadAhead; ++started)
-            reading.push_back(std::async(std::launch::async, [&readAt, i = started] { return readAt(i); }));
-    };
-    for (std::size_t i = from; i < entries.size(); ++i) {
-        readAhead();
-        const ReadReport read = reading.front().get();
-        reading.pop_front();
-        readAhead();
-        addReport(i, read);
-    }
-#else
-    for (std::size_t i = from; i < entries.size(); ++i) addReport(i, readAt(i));
-#endif
+    std::vector<std::optional<ReadReport>> read(entries.size() - from);
+    inOrder(
+        read.size(), [&](std::size_t k) { read[k] = readAt(from + k); },
+        [&](std::size_t k) {
+            addReport(from + k, *read[k]);
+            read[k].reset();
+        },
+        {.ahead = kReadAhead});
     // (Room reserved beyond what the rows took is left as it is: never
     // touched, it holds no memory, while a shrink would copy every array.)
     bind();
@@ -469,12 +453,7 @@ bool AccountHistory::readCache(const std::filesystem::path& folder, const std::f
     };
     // The checksum on another core while the arrays are checked here (every
     // read below stays inside the file, whatever it holds).
-#ifdef KOVIRANT_HAS_THREADS
-    std::future<bool> checked = std::async(std::launch::async, checksumHolds);
-    auto holds = [&checked] { return checked.get(); };
-#else
-    auto holds = checksumHolds;
-#endif
+    Later<bool> checked(checksumHolds);
     CacheReader r{summed};
     CacheHead head;
     if (!head.read(r, sizeof(StoredRow)) || (!proof.empty() && head.proof != proof)) return false;
@@ -518,7 +497,7 @@ bool AccountHistory::readCache(const std::filesystem::path& folder, const std::f
         r.ok = false;
     }
     const bool sound = r.ok && holdsTogether();
-    if (!holds() || !sound) {
+    if (!checked.get() || !sound) {
         *this = AccountHistory();
         return false;
     }

@@ -6,14 +6,13 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <map>
 #include <memory>
 
 #include "records/memory_table.h"
 #include "text/cp1250.h"
 #include "text/format.h"
-#include "util/threads.h"
+#include "util/second_core.h"
 
 namespace kovirant {
 
@@ -114,9 +113,9 @@ void findInHistory(const AccountHistory& history, const MemoryTable::Reader& row
 HistoryFill fillFromHistory(const AccountHistory& history, RecordTables& tables, const CompanyDirectory* directory) {
     HistoryFill out;
     // The register rows go in stretches. A stretch's findings are found on
-    // either core (the history and the rows not yet written are only read)
-    // and written by this thread, in the rows' order, as soon as they are
-    // there, while the other core finds the stretches after it.
+    // either core (the history, the directory and the rows not yet written
+    // are only read) and written by this thread, in the rows' order, as soon
+    // as they are there, while the other core finds the stretches after it.
     constexpr std::size_t kStretch = std::size_t{1} << 15;
     const MemoryTable& reg = tables.table(ViewRegister);
     const std::size_t count = reg.rowCount();
@@ -139,32 +138,7 @@ HistoryFill fillFromHistory(const AccountHistory& history, RecordTables& tables,
         }
         std::vector<RowFound>().swap(part);
     };
-#ifdef KOVIRANT_HAS_THREADS
-    std::atomic<std::size_t> next{0};
-    const auto done = std::make_unique<std::atomic<bool>[]>(stretches);
-    const auto findNext = [&] {
-        const std::size_t k = next.fetch_add(1);
-        if (k >= stretches) return false;
-        find(k);
-        done[k].store(true, std::memory_order_release);
-        done[k].notify_one();
-        return true;
-    };
-    {
-        std::jthread helper;
-        if (stretches > 1) helper = std::jthread([&] { while (findNext()) {} });
-        for (std::size_t w = 0; w < stretches; ++w) {
-            while (!done[w].load(std::memory_order_acquire))
-                if (!findNext()) done[w].wait(false, std::memory_order_acquire);  // the helper is finding it
-            write(found[w]);
-        }
-    }
-#else
-    for (std::size_t k = 0; k < stretches; ++k) {
-        find(k);
-        write(found[k]);
-    }
-#endif
+    inOrder(stretches, find, [&](std::size_t k) { write(found[k]); });
     for (std::size_t r = 0; r < tables.table(ViewAccountChange).rowCount(); ++r) {
         if (!tables.cell(ViewAccountChange, r, AccountChangeCol::companyNumber).empty()) continue;
         const std::string_view tax = tables.cell(ViewAccountChange, r, AccountChangeCol::taxBaseNumber);

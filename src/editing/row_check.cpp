@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <bit>
 #include <cstring>
 #include <optional>
@@ -19,8 +18,8 @@
 #include "text/format.h"
 #include "util/os_file.h"
 #include "util/prefetch.h"
+#include "util/second_core.h"
 #include "util/string_hash.h"
-#include "util/threads.h"
 
 namespace kovirant {
 namespace {
@@ -438,16 +437,11 @@ void merge(RowCheck& out, RowCheck&& part) {
 }  // namespace
 
 RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const CheckOptions& options) {
-    // Large tables are checked on two cores at once (the rows are only
-    // read): the warnings on one; the faults in stretches of rows, taken in
-    // turn by both cores (the one with the warnings once they are done),
-    // each stretch's kept apart and all put together in the rows' order.
-#ifdef KOVIRANT_HAS_THREADS
+    // The faults in stretches of rows, each stretch's kept apart and all put
+    // together in the rows' order; from 50,000 rows, a second core takes
+    // stretches while this thread gives the warnings (and so every call of
+    // `options`' callbacks), then joins it. The rows are only read.
     constexpr std::size_t kSplitAt = 50000;
-    const bool twoCores = std::thread::hardware_concurrency() > 1 && tables.totalRows() >= kSplitAt;
-#else
-    const bool twoCores = false;  // a C++ runtime without threads
-#endif
     constexpr std::size_t kStretch = std::size_t{1} << 16;
     struct Stretch {
         ViewKind kind;
@@ -458,29 +452,16 @@ RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const Ch
         for (std::size_t from = 0, n = tables.table(kind).rowCount(); from < n; from += kStretch)
             stretches.push_back({kind, from, std::min(n, from + kStretch)});
     std::vector<RowCheck> parts(stretches.size());
-    std::atomic<std::size_t> next{0};
     RowCheck warned;  // the warnings, their notes and directory numbers
-    const auto warnings = [&] {
-        for (ViewKind kind : kAllKinds) TableWarnings(tables, kind, options, warned).run();
-    };
-    const auto faults = [&] {
-        for (std::size_t i; (i = next.fetch_add(1)) < stretches.size();)
+    inOrder(
+        stretches.size(),
+        [&](std::size_t i) {
             checkRange(tables, stretches[i].kind, stretches[i].from, stretches[i].to, maxtk, maxcf, parts[i]);
-    };
-#ifdef KOVIRANT_HAS_THREADS
-    if (twoCores) {
-        std::thread helper([&] {
-            warnings();
-            faults();
+        },
+        [](std::size_t) {}, {.share = tables.totalRows() >= kSplitAt},
+        [&] {
+            for (ViewKind kind : kAllKinds) TableWarnings(tables, kind, options, warned).run();
         });
-        faults();
-        helper.join();
-    }
-#endif
-    if (!twoCores) {
-        faults();
-        warnings();
-    }
     RowCheck out;
     out.deadlineDays = options.deadlineDays;
     std::size_t faultCount = 0;

@@ -61,6 +61,9 @@ struct RowCheck {
     std::size_t lateRows() const;
 };
 
+// Both callbacks are called on checkAllRows' caller's thread, one row after
+// another, at any size of the tables: a second core, where the check takes
+// one (50,000 rows and more), checks only the faults.
 struct CheckOptions {
     // The company number (10 digits) the company directory holds for a tax
     // base number; unset or nothing: no comparison.
