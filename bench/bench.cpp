@@ -257,6 +257,7 @@ int checkMonthBench(const char* apeh, const char* directoryFile, const char* arc
     fillCompanies(t.tables, &d.directory, &history);
     CheckOptions options;
     options.history = historyForCheck(history);
+    options.historyAhead = historyAheadForCheck(history);
     options.directoryCompany = [&d](std::string_view tax) { return d.directory.companyOf(tax); };
     cpu = cpuSeconds();
     const auto start = Clock::now();

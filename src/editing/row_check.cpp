@@ -15,6 +15,7 @@
 #include "editing/check_warnings.h"
 #include "editing/institution_editor.h"
 #include "editing/register_entry_editor.h"
+#include "editing/register_verdicts.h"
 #include "editing/messages.h"
 #include "text/format.h"
 #include "util/os_file.h"
@@ -144,6 +145,7 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
         case ViewRegister: {
             RegisterEntry reg;
             CellViews cells;
+            RegisterVerdicts verdicts;
             for (std::size_t r = from; r < to; ++r) {
                 readViews(tables, ViewRegister, r, cells);
                 if (const auto stored = storedFormFault(cells, ViewRegister)) {
@@ -156,12 +158,17 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
                     checker.fault(ViewRegister, r, kMsgMissingCompanyNumber);
                     continue;
                 }
-                copyCells(cells, reg);
-                const auto result = ValidateRegisterEntry(registerEntryFormOf(reg), maxtk, maxcf);
-                if (!result.ok()) checker.fault(ViewRegister, r, missingOrFaulty(ViewRegister, cells, result.error->text));
-                // The editor's 8-character field could never hold a longer tax number.
-                else if (reg[RegisterCol::taxBaseNumber].size() > kTaxBaseLength) checker.fault(ViewRegister, r, "Hibás törzsszám");
-                else if (reg[RegisterCol::companyNumber].size() < kCompanyNumberLength) checker.fault(ViewRegister, r, kMsgFaultyRow);
+                const auto judge = [&]() -> std::optional<std::string> {
+                    copyCells(cells, reg);
+                    const auto result = ValidateRegisterEntry(registerEntryFormOf(reg), maxtk, maxcf);
+                    if (!result.ok()) return std::string(missingOrFaulty(ViewRegister, cells, result.error->text));
+                    // The editor's 8-character field could never hold a longer tax number.
+                    if (reg[RegisterCol::taxBaseNumber].size() > kTaxBaseLength) return "Hibás törzsszám";
+                    if (reg[RegisterCol::companyNumber].size() < kCompanyNumberLength) return std::string(kMsgFaultyRow);
+                    return std::nullopt;
+                };
+                if (const auto fault = verdicts.of(std::span(cells.data(), RegisterCol::count), judge))
+                    checker.fault(ViewRegister, r, *fault);
             }
             break;
         }
@@ -300,6 +307,8 @@ private:
             a.accountHash = stringHash(a.cells[RegisterCol::accountNumber]);
             accounts_.prefetch(a.accountHash);
         }
+        if (options_.history && options_.historyAhead && kind_ != ViewInstitution)
+            options_.historyAhead(kind_, std::span(a.cells.data(), columns_));
     }
     void readViews(std::size_t r, Views& out) const { kovirant::readViews(tables_, kind_, r, out); }
     std::string_view cell(std::size_t r, std::size_t c) const { return tables_.cell(kind_, r, c); }
