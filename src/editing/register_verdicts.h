@@ -49,7 +49,7 @@ std::optional<std::string_view> RegisterVerdicts::of(std::span<const std::string
         last_ = shape;
         lastVerdict_ = &it->second;  // a node's place stays while the map grows
     }
-    // Speed: the verdict is a function of the shape (ValidateRegisterEntry reads nothing else), 1M rows 0.27 s -> 0.03 s.
+    // Speed: the verdict is a function of the shape (ValidateRegisterEntry reads nothing else): a month of 1M rows 0.27 s -> 0.05 s of CPU.
     assert(*lastVerdict_ == judge());
     return remembered(*lastVerdict_);
 }

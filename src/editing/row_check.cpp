@@ -82,9 +82,8 @@ bool inStoredForm(std::string_view v, bool date) {
            v[kDayAt - 1] == '-' && allDigits(v.substr(kDayAt, 2));
 }
 
-// Cuts the row's company number and dates to what the writer writes (the
-// editor then judges exactly that) and returns the message of the first
-// filled one not in its stored form.
+// Cuts the row's company number and dates to what the writer writes (the editor then judges
+// exactly that) and returns the message of the first filled one not in its stored form.
 using CellViews = std::array<std::string_view, InstitutionCol::count>;  // the widest row
 std::optional<std::string_view> storedFormFault(CellViews& row, ViewKind kind) {
     std::optional<std::string_view> fault;
@@ -130,8 +129,7 @@ void readViews(const RecordTables& tables, ViewKind kind, std::size_t row, CellV
     tables.readViews(kind, row, std::span(out.data(), columnCount(kind)));
 }
 
-// The record the editor judges, from the cells (its strings keep their room
-// from row to row).
+// The record the editor judges, from the cells (its strings keep their room from row to row).
 template <std::size_t N>
 void copyCells(const CellViews& cells, std::array<std::string, N>& record) {
     for (std::size_t c = 0; c < N; ++c) record[c].assign(cells[c]);
@@ -276,10 +274,11 @@ public:
             if (r + kAhead < rows_) lookAhead(r + kAhead);
             if (taxNumberFailsCheck(row_[tax])) warn(r, WarningKind::TaxCheckDigit);
             checkDigits(r);
-            repeatedRow(r);
             if (kind_ == ViewRegister) {
-                accountUnderOtherTax(r);
+                registerRepeats(r);
                 directoryContradiction(r);
+            } else {
+                repeatedRow(r);
             }
             late_ = false;
             if (options_.checkDay) deadline(r);
@@ -299,18 +298,22 @@ private:
     void lookAhead(std::size_t r) {
         Ahead& a = ahead_[r % kAhead];
         readViews(r, a.cells);
-        std::uint64_t h = kStringHashSeed;
-        for (std::size_t c = 0; c < columns_; ++c) h = continueHash(a.cells[c], h ^ (c + 1) * 0x9E3779B97F4A7C15ULL);
-        a.rowHash = spreadHash(h);
-        seenRows_.prefetch(a.rowHash);
         if (kind_ == ViewRegister) {
             a.accountHash = stringHash(a.cells[RegisterCol::accountNumber]);
             accounts_.prefetch(a.accountHash);
+        } else {
+            a.rowHash = rowHashOf(a.cells);
+            seenRows_.prefetch(a.rowHash);
         }
         if (options_.history && options_.historyAhead && kind_ != ViewInstitution)
             options_.historyAhead(kind_, std::span(a.cells.data(), columns_));
     }
     void readViews(std::size_t r, Views& out) const { kovirant::readViews(tables_, kind_, r, out); }
+    std::uint64_t rowHashOf(const Views& cells) const {
+        std::uint64_t h = kStringHashSeed;
+        for (std::size_t c = 0; c < columns_; ++c) h = continueHash(cells[c], h ^ (c + 1) * 0x9E3779B97F4A7C15ULL);
+        return spreadHash(h);
+    }
     std::string_view cell(std::size_t r, std::size_t c) const { return tables_.cell(kind_, r, c); }
     void warn(std::size_t r, WarningKind what, std::size_t arg = 0) {
         out_.warnings.push_back({kind_, static_cast<std::uint32_t>(r), what, static_cast<std::uint32_t>(arg)});
@@ -333,28 +336,48 @@ private:
         }
     }
 
-    void repeatedRow(std::size_t r) {
+    // The earliest recorded row with every cell as `cells`; else `r` is recorded.
+    std::optional<std::uint32_t> sameRowBefore(std::size_t r, const Views& cells, std::uint64_t hash) {
         bool found = false;
-        const std::size_t slot = seenRows_.find(rowHash_, static_cast<std::uint32_t>(r), found, [&](std::uint32_t other) {
+        const std::size_t slot = seenRows_.find(hash, static_cast<std::uint32_t>(r), found, [&](std::uint32_t other) {
             Views earlier;
             readViews(other, earlier);
             for (std::size_t c = 0; c < columns_; ++c)
-                if (earlier[c] != row_[c]) return false;
+                if (earlier[c] != cells[c]) return false;
             return true;
         });
-        if (found) warn(r, WarningKind::RepeatedRow, seenRows_.rowAt(slot));
+        return found ? std::optional<std::uint32_t>(seenRows_.rowAt(slot)) : std::nullopt;
+    }
+    void repeatedRow(std::size_t r) {
+        if (const auto earlier = sameRowBefore(r, row_, rowHash_)) warn(r, WarningKind::RepeatedRow, *earlier);
     }
 
-    // An account seen before: its first row (whose tax number is the first
-    // one), and the first row that had it under another tax number.
-    void accountUnderOtherTax(std::size_t r) {
+    // A register row repeats only a row of its account: it is recorded among the whole rows
+    // (the account's first row before it, so a repeat finds the earliest) only once its account
+    // came before, or when it has none. A month's rows so take one look-up each, not two.
+    void registerRepeats(std::size_t r) {
         const std::string_view account = row_[RegisterCol::accountNumber];
-        if (account.empty()) return;
+        if (account.empty()) {
+            rowHash_ = rowHashOf(row_);
+            repeatedRow(r);
+            return;
+        }
         bool found = false;
         const std::size_t slot = accounts_.find(accountHash_, static_cast<std::uint32_t>(r), found,
                                                 [&](std::uint32_t other) { return cell(other, RegisterCol::accountNumber) == account; });
         if (!found) return;
         const std::uint32_t first = accounts_.rowAt(slot);
+        Views firstCells;
+        readViews(first, firstCells);
+        sameRowBefore(first, firstCells, rowHashOf(firstCells));  // recorded, or found as itself
+        rowHash_ = rowHashOf(row_);
+        repeatedRow(r);
+        accountUnderOtherTax(r, slot, first);
+    }
+
+    // An account seen before: its first row (whose tax number is the first
+    // one), and the first row that had it under another tax number.
+    void accountUnderOtherTax(std::size_t r, std::size_t slot, std::uint32_t first) {
         std::uint32_t& otherTax = accounts_.other(slot);
         if (row_[RegisterCol::taxBaseNumber] != cell(first, RegisterCol::taxBaseNumber)) {
             warn(r, WarningKind::AccountUnderOtherTax, first);
