@@ -290,7 +290,7 @@ private:
     using Views = CellViews;
     // A row read and its keys hashed a few rows before its turn, their
     // slots asked for (each far from the last in a table of millions).
-    static constexpr std::size_t kAhead = 8;
+    static constexpr std::size_t kAhead = 16;
     struct Ahead {
         Views cells;
         std::uint64_t rowHash = 0, accountHash = 0;
