@@ -3,6 +3,7 @@
 #include <atomic>
 #include <map>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "app/commands.h"
@@ -204,6 +205,53 @@ TEST(CheckDigits, ALargeTableChecksAsItsRowsDoAlone) {
     for (const RowWarning& w : check.warnings)
         if (w.kind == ViewRegister && w.what == WarningKind::AccountCheckDigit) ++own;
     EXPECT_EQ(own, warnings);
+}
+
+// The check remembers the editor's verdict per kind of row: rows that differ
+// only in what the editor reads (the codes of the company number, a date,
+// the code, the tax or account number's length) get each their own, in one
+// table as alone, whatever came before them.
+TEST(CheckDigits, EachRowGetsTheVerdictItGetsAlone) {
+    const std::string good = "111111110000000000000000";
+    const std::vector<RegisterEntry> rows = {
+        {"0109123456", "12345676", good, "2005-03-01", "", "Bejegyzés"},
+        {"0009123456", "12345676", good, "2005-03-01", "", "Bejegyzés"},
+        {"2109123456", "12345676", good, "2005-03-01", "", "Bejegyzés"},
+        {"0100123456", "12345676", good, "2005-03-01", "", "Bejegyzés"},
+        {"0119123456", "12345676", good, "2005-03-01", "", "Bejegyzés"},
+        {"0109123456", "1234567", good, "2005-03-01", "", "Bejegyzés"},
+        {"0109123456", "123456789", good, "2005-03-01", "", "Bejegyzés"},
+        {"0109123456", "12345676", good.substr(1), "2005-03-01", "", "Bejegyzés"},
+        {"0109123456", "12345676", good, "2005-02-29", "", "Bejegyzés"},
+        {"0109123456", "12345676", good, "", "", "Bejegyzés"},
+        {"0109123456", "12345676", good, "2005-03-01", "2005-04-01", "Bejegyzés"},
+        {"0109123456", "12345676", good, "2005-03-01", "2005-04-01", "Törlés"},
+        {"0109123456", "12345676", good, "2005-03-01", "2005-02-01", "Törlés"},
+        {"0109123456", "12345676", good, "2005-03-01", "2005-04-31", "Törlés"},
+        {"0109123456", "12345676", good, "2005-03-01", "", "Törlés"},
+        {"0109123456", "12345676", good, "2005-03-01", "", "Módosítás"},
+        {"0109123456", "12345676", good, "2005-03-01", "", "x"},
+        {"1718999999", "87654321", good, "2005-03-01", "", "Bejegyzés"},
+    };
+    auto faultsOf = [](const RowCheck& c, std::size_t row) {
+        std::string out;
+        for (const RowFault& f : c.faults)
+            if (f.row == row) out += c.messages[f.message] + ";";
+        return out;
+    };
+    TestTables all;
+    for (int round = 0; round < 2; ++round)
+        for (const RegisterEntry& r : rows) all.tables.appendRow(ViewRegister, r);
+    const RowCheck check = checkAllRows(all.tables, 20, 18);
+    std::set<std::string> verdicts;
+    for (std::size_t i = 0; i < 2 * rows.size(); ++i) {
+        TestTables one;
+        one.tables.appendRow(ViewRegister, rows[i % rows.size()]);
+        const std::string alone = faultsOf(checkAllRows(one.tables, 20, 18), 0);
+        EXPECT_EQ(faultsOf(check, i), alone) << "row " << i;
+        verdicts.insert(alone);
+    }
+    EXPECT_GE(verdicts.size(), 10u);  // the rows tell the editor's messages apart
 }
 
 TEST(CheckDigits, EditorsHintTheFirstFailingField) {

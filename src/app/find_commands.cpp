@@ -26,7 +26,10 @@ CheckOptions checkOptions(AppState& state, std::shared_ptr<const LoadedDirectory
     options.checkDay = localDay(state.now());
     options.deadlineDays = state.hatarido;
     history = archivedHistory(state);
-    if (history) options.history = historyForCheck(*history, historyRoads(state.archiveFolder, *history));
+    if (history) {
+        options.history = historyForCheck(*history, historyRoads(state.archiveFolder, *history));
+        options.historyAhead = historyAheadForCheck(*history);
+    }
     if (state.settingsPath.empty()) return options;
     directory = currentDirectory(state);
     if (directory->status != DirectoryStatus::Read) return options;

@@ -350,7 +350,8 @@ struct OneValue {
 
 std::optional<std::uint32_t> AccountHistory::reportHolding(ViewKind kind, std::span<const std::string_view> cells) const {
     if (kind == ViewInstitution) return std::nullopt;
-    std::string key;
+    thread_local std::string key;  // its room kept for the thread's next row
+    key.clear();
     for (std::size_t column : storedColumns(kind)) appendCell(key, column < cells.size() ? cells[column] : "");
     const std::uint32_t found =
         earliest(&AccountHistory::cells_, stringHash(key), key, [this](std::uint32_t ref) { return cellsOf(ref); });

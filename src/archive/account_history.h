@@ -90,6 +90,9 @@ public:
     // The earliest report that holds a register or account-change row with
     // exactly these cells (the table's columns in order), if any.
     std::optional<std::uint32_t> reportHolding(ViewKind kind, std::span<const std::string_view> cells) const;
+    // Asks the processor for the slots reportHolding reads for these cells
+    // (the check asks a few rows before their turn).
+    void prefetchHolding(ViewKind kind, std::span<const std::string_view> cells) const;
 
     // Every account's last reported state, each account once, in no order:
     // the newest row that holds it (an account change closes its original
@@ -244,6 +247,8 @@ std::shared_ptr<const HistoryRoads> historyRoads(const std::filesystem::path& ar
 // before the road, is not: the check says of it what it always said).
 std::function<CheckOptions::HistoryNotes(ViewKind, std::span<const std::string_view>)> historyForCheck(
     const AccountHistory& history, const std::shared_ptr<const HistoryRoads>& roads = nullptr);
+// The check's request for what historyForCheck's look-up will read, a few rows ahead.
+std::function<void(ViewKind, std::span<const std::string_view>)> historyAheadForCheck(const AccountHistory& history);
 
 struct HistoryFill {
     std::size_t companies = 0;  // company numbers filled from the history

@@ -9,10 +9,12 @@
 #include <map>
 #include <memory>
 
+#include "archive/history_layout.h"
 #include "records/memory_table.h"
 #include "text/cp1250.h"
 #include "text/format.h"
 #include "util/second_core.h"
+#include "util/string_hash.h"
 
 namespace kovirant {
 
@@ -38,6 +40,19 @@ std::shared_ptr<const HistoryRoads> historyRoads(const std::filesystem::path& ar
             if (r.state == ReportState::Accepted && r.report.time >= firstOnRoad)
                 if (const auto rows = reportRows(archiveFolder, r.report)) out->acceptedRows.insert(rows->begin(), rows->end());
     return out;
+}
+
+void AccountHistory::prefetchHolding(ViewKind kind, std::span<const std::string_view> cells) const {
+    if (kind == ViewInstitution) return;
+    thread_local std::string key;  // as reportHolding makes it
+    key.clear();
+    for (std::size_t column : storedColumns(kind)) appendCell(key, column < cells.size() ? cells[column] : "");
+    const std::uint64_t hash = stringHash(key);
+    for (const AccountHistory* h = this; h; h = h->below_.get()) h->cells_.prefetch(hash);
+}
+
+std::function<void(ViewKind, std::span<const std::string_view>)> historyAheadForCheck(const AccountHistory& history) {
+    return [&history](ViewKind kind, std::span<const std::string_view> cells) { history.prefetchHolding(kind, cells); };
 }
 
 std::function<CheckOptions::HistoryNotes(ViewKind, std::span<const std::string_view>)> historyForCheck(

@@ -216,7 +216,10 @@ private:
         CheckOptions options;
         options.checkDay = o_.date ? *o_.date : localDay(std::time(nullptr));
         options.deadlineDays = settings_.hatarido;
-        if (history_) options.history = historyForCheck(*history_, historyRoads(archiveFolderOf(o_, settingsFile_), *history_));
+        if (history_) {
+            options.history = historyForCheck(*history_, historyRoads(archiveFolderOf(o_, settingsFile_), *history_));
+            options.historyAhead = historyAheadForCheck(*history_);
+        }
         if (settings_.hataridoRefused)
             findings_.push_back(fileFinding(pathText(settingsFile_), 0, true, deadlineRefusal(*settings_.hataridoRefused)));
         if (directory_) options.directoryCompany = [this](std::string_view tax) { return directory_->companyOf(tax); };

@@ -85,6 +85,9 @@ struct CheckOptions {
         bool companyConflict = false;
     };
     std::function<HistoryNotes(ViewKind, std::span<const std::string_view>)> history;
+    // Told of each row a few rows before `history` is asked of it (so that
+    // the history's memory is fetched meanwhile); optional.
+    std::function<void(ViewKind, std::span<const std::string_view>)> historyAhead;
 };
 
 RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const CheckOptions& options = {});

@@ -1,5 +1,6 @@
 #include "import/apeh_import.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -112,6 +113,12 @@ ApehOutcome ImportApehFile(const std::filesystem::path& path, RecordTables& tabl
         outcome.errorCode = opened.error;
         return outcome;
     }
+    // The row list sized once from the file (a line and its CR LF a row), not
+    // grown by copies as the rows come; a hint at most a few million rows.
+    constexpr std::uintmax_t kMostHinted = std::uintmax_t{1} << 22;
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec) tables.reserveRows(ViewRegister, static_cast<std::size_t>(std::min(kMostHinted, size / (kApehLineLength + 2))));
     return importLines(opened.file.get(), tables, handle, rowLines);
 }
 

@@ -120,6 +120,15 @@ void MemoryTable::compact() {
     current_ = blocks_.empty() ? 0 : blocks_.size() - 1;
 }
 
+void MemoryTable::reserveRows(std::size_t rows) {
+    if (rows <= rows_.capacity()) return;
+    std::vector<RowRef> grown;
+    if (rows >= kLargeRowsFrom) reserveLarge(grown, rows);
+    else grown.reserve(rows);
+    grown.assign(rows_.begin(), rows_.end());
+    rows_.swap(grown);
+}
+
 void MemoryTable::insertRow(std::size_t index, std::span<const std::string> cells) {
     const RowRef ref = store(cells);
     if (rows_.size() == rows_.capacity() && rows_.size() >= kLargeRowsFrom) {

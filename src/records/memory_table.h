@@ -22,6 +22,9 @@ public:
     explicit MemoryTable(ViewKind kind) : MemoryTable(kovirant::columnCount(kind), kovirant::singleSelection(kind)) {}
 
     std::size_t rowCount() const { return rows_.size(); }
+    // Room for `rows` rows in all without growing the row list (an import
+    // that knows its file's size asks before its first row).
+    void reserveRows(std::size_t rows);
     // Inserts a row at `index` (0..rowCount) with no marks set.
     void insertRow(std::size_t index, std::span<const std::string> cells);
     // Replaces every cell of an existing row; the marks stay.

@@ -40,6 +40,9 @@ public:
     // Adds the record as the last row of its table and makes the status text
     // show that table's new row count.
     void appendRow(ViewKind kind, std::span<const std::string> record);
+    // Room for `more` rows after the table's last without growing its row
+    // list; changes nothing.
+    void reserveRows(ViewKind kind, std::size_t more) { tables_[kind]->reserveRows(tables_[kind]->rowCount() + more); }
     // Inserts the record at `index` (0..rows); the status text stays.
     void insertRow(ViewKind kind, std::size_t index, std::span<const std::string> record);
     // Removes `count` rows from `first` at once.
