@@ -93,6 +93,23 @@ TEST(CompanyDirectory, NewLinesFollowTheFilesOwnForm) {
 // its letters, extra columns, comments, blank and unreadable lines, each
 // line's own end; a learnt line keeps its other columns and a new line has
 // as many fields as the header.
+// The slots grow from their least as companies are learnt: every tax number
+// (runs of neighbours, whose homes are neighbours, and numbers far apart)
+// is found again with its own company, and learnt once.
+TEST(CompanyDirectory, EveryCompanyIsFoundAfterTheSlotsGrow) {
+    CompanyDirectory d = CompanyDirectory::parse("");
+    auto taxOf = [](int i) { return std::to_string(10000000 + (i % 2 ? i : i * 4999) % 90000000); };
+    auto companyOf = [](int i) { return "0109" + std::to_string(100000 + i); };
+    constexpr int kCompanies = 5000;
+    for (int i = 0; i < kCompanies; ++i) ASSERT_TRUE(d.learn(taxOf(i), companyOf(i), "", LearnMode::AddOnly)) << i;
+    ASSERT_EQ(d.size(), static_cast<std::size_t>(kCompanies));
+    for (int i = 0; i < kCompanies; ++i) {
+        EXPECT_EQ(d.companyOf(taxOf(i)), std::optional<std::string_view>(companyOf(i))) << i;
+        EXPECT_FALSE(d.learn(taxOf(i), companyOf(i), "", LearnMode::AddOnly)) << i;
+    }
+    EXPECT_FALSE(d.companyOf("99999998").has_value());
+}
+
 TEST(CompanyDirectory, ARewriteChangesOnlyTheLinesItLearnt) {
     struct Case {
         const char* name;

@@ -35,38 +35,8 @@ constexpr std::size_t kFetchAhead = 8;
 
 }  // namespace
 
-std::uint32_t AccountHistory::refIn(std::uint32_t slot) { return slot & kRefMask; }
-std::uint32_t AccountHistory::slotFor(std::uint64_t hash, std::uint32_t ref) { return slotTag(hash) | ref; }
-
-template <class KeyOf>
-std::uint32_t& AccountHistory::KeyIndex::slot(std::uint64_t hash, std::string_view key, const KeyOf& keyOf) {
-    if ((used + 1) * 2 > slots.size()) {
-        std::vector<std::uint32_t> old = std::move(slots);
-        slots.assign(std::max<std::size_t>(16, old.size() * 2), 0);
-        for (std::uint32_t s : old) {
-            if (s == 0) continue;
-            std::size_t i = stringHash(keyOf(refIn(s) - 1)) & (slots.size() - 1);
-            while (slots[i] != 0) i = (i + 1) & (slots.size() - 1);
-            slots[i] = s;
-        }
-    }
-    const std::size_t i = probeSlots(slots, hash, key, keyOf);
-    if (slots[i] == 0) ++used;
-    return slots[i];
-}
-
-void AccountHistory::KeyIndex::prefetch(std::uint64_t hash) const { view().prefetch(hash); }
-
-void AccountHistory::KeyIndexView::prefetch(std::uint64_t hash) const {
-    if (!slots.empty()) kovirant::prefetch(&slots[hash & (slots.size() - 1)]);
-}
-
-void AccountHistory::KeyIndex::presize(std::size_t entries) {
-    if (used != 0) return;
-    std::size_t size = 16;
-    while (size < entries * 2 + 2) size *= 2;
-    slots = largeVector<std::uint32_t>(size);
-}
+std::uint32_t AccountHistory::refIn(std::uint32_t slot) { return KeyIndex::entryIn(slot); }
+std::uint32_t AccountHistory::slotFor(std::uint64_t hash, std::uint32_t ref) { return KeyIndex::slotOf(hash, ref); }
 
 // Room for the rows the log says its reports hold (a hint: the reports are the truth).
 void AccountHistory::reserve(std::size_t rows) {
@@ -115,7 +85,7 @@ template <class KeyOf>
 std::uint32_t AccountHistory::newest(KeyIndexView AccountHistory::*index, std::uint64_t hash, std::string_view key,
                                      const KeyOf& keyOf) const {
     for (const AccountHistory* h = this; h; h = h->below_.get())
-        if (const std::uint32_t found = (h->*index).find(hash, key, keyOf)) return found;
+        if (const std::uint32_t found = findKey(h->*index, hash, key, keyOf)) return found;
     return 0;
 }
 
@@ -123,7 +93,7 @@ template <class KeyOf>
 std::uint32_t AccountHistory::earliest(KeyIndexView AccountHistory::*index, std::uint64_t hash, std::string_view key,
                                        const KeyOf& keyOf) const {
     const std::uint32_t below = below_ ? below_->earliest(index, hash, key, keyOf) : 0;
-    return below != 0 ? below : (this->*index).find(hash, key, keyOf);
+    return below != 0 ? below : findKey(this->*index, hash, key, keyOf);
 }
 
 std::string_view AccountHistory::cellsOf(std::uint32_t row) const {
@@ -162,6 +132,7 @@ namespace {
 // in a layer's pool in 32 bits: an archive past either (some 50 million
 // rows) cannot be held, and is not taken in part.
 constexpr std::size_t kMostRows = (std::size_t{1} << 27) - 2;
+static_assert(2 * kMostRows <= AccountHistory::KeyIndex::kEntryMask);  // the last row's second reference + 1
 constexpr std::size_t kMostPool = std::size_t{0xFFFFFFFF} - (std::size_t{1} << 20);  // a row takes far less
 
 }  // namespace
@@ -223,20 +194,20 @@ bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordT
         const auto row = first + static_cast<std::uint32_t>(r);
         // A key the layers below hold: its earliest row is theirs, its chain goes on into theirs.
         if (kind != ViewInstitution && !(below_ && below_->earliest(&AccountHistory::cells_, k.cells, cellsOf(row), cellsAt))) {
-            std::uint32_t& earliest = built_.cells.slot(k.cells, cellsOf(row), cellsAt);
+            std::uint32_t& earliest = keySlot(built_.cells, k.cells, cellsOf(row), cellsAt);
             if (earliest == 0) earliest = slotFor(k.cells, row + 1);
         }
         for (std::uint32_t which = 0; which < accounts; ++which) {
             if (!k.hasAccount[which]) continue;
             const std::uint32_t ref = row * 2 + which;
-            std::uint32_t& head = built_.accounts.slot(k.account[which], accountOf(ref), account);
+            std::uint32_t& head = keySlot(built_.accounts, k.account[which], accountOf(ref), account);
             built_.nextByAccount[ref - 2 * first_] =
                 head != 0 || !below_ ? refIn(head)
                                      : below_->newest(&AccountHistory::accounts_, k.account[which], accountOf(ref), account);
             head = slotFor(k.account[which], ref + 1);
         }
         if (k.hasTax) {
-            std::uint32_t& head = built_.taxes.slot(k.tax, storedCell(row, kStoredTax), taxOf);
+            std::uint32_t& head = keySlot(built_.taxes, k.tax, storedCell(row, kStoredTax), taxOf);
             built_.nextByTax[row - first_] =
                 head != 0 || !below_ ? refIn(head)
                                      : below_->newest(&AccountHistory::taxes_, k.tax, storedCell(row, kStoredTax), taxOf);
@@ -299,7 +270,7 @@ bool AccountHistory::mergeOver(std::shared_ptr<const AccountHistory> keep) {
         for (std::size_t j = 0; j < refs.size(); ++j) {
             fetchAhead(j);
             if (j + kFetchAhead < refs.size()) into.prefetch(hashes[j + kFetchAhead]);
-            std::uint32_t& slot = into.slot(hashes[j], keyOf(refs[j]), keyOf);
+            std::uint32_t& slot = keySlot(into, hashes[j], keyOf(refs[j]), keyOf);
             if (newest || slot == 0) slot = slotFor(hashes[j], refs[j] + 1);
         }
     };
@@ -321,7 +292,7 @@ std::size_t AccountHistory::bytes() const {
     std::size_t n = sizeof *this + built_.pool.size() + built_.rows.size() * sizeof(StoredRow) +
                     (built_.nextByAccount.size() + built_.nextByTax.size()) * sizeof(std::uint32_t);
     for (const KeyIndex* t : {&built_.accounts, &built_.taxes, &built_.cells})
-        n += t->slots.capacity() * sizeof(std::uint32_t);
+        n += t->bytes();
     if (mapped_) n += mapped_->bytes().size();
     n += copied_.capacity() * sizeof(std::uint64_t);
     for (const HistoryReport& r : reports_) n += sizeof r + r.time.capacity() + r.copy.capacity();
@@ -408,8 +379,8 @@ void AccountHistory::lookUp(std::span<Lookup> batch) const {
         auto slotOf = [this](KeyIndexView AccountHistory::*index, std::size_t hash) {
             for (const AccountHistory* h = this; h; h = h->below_.get()) {
                 const KeyIndexView& t = h->*index;
-                if (!t.slots.empty() && t.slots[hash & (t.slots.size() - 1)] != 0)
-                    return refIn(t.slots[hash & (t.slots.size() - 1)]);
+                if (!t.slots.empty() && t.slots[KeyIndex::homeOf(t.slots.size(), hash)] != 0)
+                    return refIn(t.slots[KeyIndex::homeOf(t.slots.size(), hash)]);
             }
             return 0u;
         };

@@ -20,6 +20,7 @@
 #include "editing/row_check.h"
 #include "records/record_tables.h"
 #include "util/os_file.h"
+#include "util/tagged_slots.h"
 
 namespace kovirant {
 
@@ -124,28 +125,10 @@ public:
     AccountHistory& operator=(AccountHistory&&) = default;
 
     // A hash index of references to rows, found by a text each reference
-    // gives (open addressing; a slot holds the reference + 1 and a tag of the
-    // key's hash, 0 when empty), and a view of one (its slots may be a cache's).
-    struct KeyIndexView {
-        std::span<const std::uint32_t> slots;
-        std::uint64_t used = 0;
-        template <class KeyOf>
-        std::uint32_t find(std::uint64_t hash, std::string_view key, const KeyOf& keyOf) const;
-        void prefetch(std::uint64_t hash) const;
-    };
-    class KeyIndex {
-    public:
-        // The slot of `key`; an empty one (0) the caller fills.
-        template <class KeyOf>
-        std::uint32_t& slot(std::uint64_t hash, std::string_view key, const KeyOf& keyOf);
-        // Asks the processor for the slot of a hash, to be used shortly.
-        void prefetch(std::uint64_t hash) const;
-        // Room for `entries` without a rehash (an empty table).
-        void presize(std::size_t entries);
-        KeyIndexView view() const { return {slots, used}; }
-        std::vector<std::uint32_t> slots;
-        std::size_t used = 0;
-    };
+    // gives: a slot holds the reference + 1 under four bits of the key's
+    // hash, 0 when empty; and a view of one (its slots may be a cache's).
+    using KeyIndex = TaggedSlots<std::uint32_t, 4>;
+    using KeyIndexView = KeyIndex::View;
 
 private:
     // A row's stored cells follow each other in the pool, each after its length.

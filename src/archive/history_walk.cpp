@@ -47,7 +47,7 @@ void AccountHistory::eachLastState(const std::function<void(const AccountState&)
                 if (state.account.empty() || (original && state.account == cells[kStoredAccount])) continue;
                 bool newer = false;  // the account in a layer above: its last state is there
                 for (const AccountHistory* h = this; h != layer && !newer; h = h->below_.get())
-                    newer = h->accounts_.find(stringHash(state.account), state.account, account) != 0;
+                    newer = findKey(h->accounts_, stringHash(state.account), state.account, account) != 0;
                 if (newer) continue;
                 state.tax = cells[kStoredTax];
                 const bool reg = table == ViewRegister;

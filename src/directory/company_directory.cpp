@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstring>
 #include <utility>
 
@@ -38,6 +37,13 @@ std::uint32_t taxKey(std::string_view eightDigits) {
     for (char c : eightDigits) v = v * 10 + static_cast<std::uint32_t>(c - '0');
     return v;
 }
+
+// The slots' hash of a tax number: the number itself above (the tag), its
+// home slot below, where nearby numbers get nearby slots (a sorted file
+// fills the table in order); equal tags are equal numbers.
+std::uint64_t slotHash(std::uint32_t tax) { return std::uint64_t{tax} << 32 | (tax ^ (tax >> 21)); }
+constexpr auto kSameTax = [](std::uint64_t) { return true; };
+constexpr std::size_t kLeastSlots = 64;
 
 // A line that would be read as an entry on its own.
 bool looksLikeEntry(std::string_view line, char separator) {
@@ -142,7 +148,7 @@ CompanyDirectory CompanyDirectory::parse(std::string bytes, CompanyNumberLimits 
     const char eol = d.lineEnd_ == "\r" ? '\r' : '\n';
     d.separator_ = detectSeparator(text.substr(from), eol, looksLikeEntry);
     reserveLarge(d.entries_, text.size() / 32);
-    d.slots_ = largeVector<std::uint64_t>(std::max<std::size_t>(64, std::bit_ceil(text.size() / 24 + 1)));
+    d.slots_.presize(text.size() / 48, kLeastSlots);  // a key per 48 bytes; more grow the slots
     RecordReader reader(text, from, d.separator_, eol, looksLikeEntry);
     SeparatedRecord r;
     bool first = true;
@@ -170,7 +176,7 @@ CompanyDirectory CompanyDirectory::parse(std::string bytes, CompanyNumberLimits 
         }
         std::uint64_t& slot = d.slotFor(taxKey(tax));
         if (slot != 0) ++d.duplicates_;  // both lines stay; the later one answers
-        slot = (static_cast<std::uint64_t>(taxKey(tax)) + 1) << 32 | d.entries_.size();
+        slot = Slots::slotOf(slotHash(taxKey(tax)), d.entries_.size() + 1);
         DirectoryEntry& e =
             d.entries_.emplace_back(tax, company, std::string(r.fields.size() > 2 ? r.fields[2] : std::string_view()));
         e.begin_ = static_cast<std::size_t>(r.raw.data() - text.data());
@@ -253,31 +259,16 @@ std::string CompanyDirectory::serialize() const {
     return out;
 }
 
-std::size_t CompanyDirectory::slotOf(std::uint32_t tax) const {
-    const std::size_t mask = slots_.size() - 1;
-    // Nearby tax numbers get nearby slots: a sorted file fills the table in order.
-    std::size_t i = (tax ^ (tax >> 21)) & mask;
-    while (slots_[i] != 0 && static_cast<std::uint32_t>((slots_[i] >> 32) - 1) != tax) i = (i + 1) & mask;
-    return i;
-}
-
 std::uint64_t& CompanyDirectory::slotFor(std::uint32_t tax) {
-    if (slots_.empty() || (keys_ + 1) * 2 > slots_.size()) {
-        std::vector<std::uint64_t> old = std::move(slots_);
-        slots_.assign(std::max<std::size_t>(64, old.size() * 2), 0);
-        for (std::uint64_t s : old)
-            if (s != 0) slots_[slotOf(static_cast<std::uint32_t>((s >> 32) - 1))] = s;
-    }
-    std::uint64_t& slot = slots_[slotOf(tax)];
-    if (slot == 0) ++keys_;
-    return slot;
+    slots_.makeRoom([](std::uint64_t s) { return slotHash(static_cast<std::uint32_t>(s >> 32)); }, kLeastSlots);
+    return slots_[slots_.place(slotHash(tax), kSameTax)];
 }
 
 std::optional<std::string_view> CompanyDirectory::companyOf(std::string_view taxNumber) const {
-    if (slots_.empty() || taxNumber.size() != kTaxBaseLength || !allDigits(taxNumber)) return std::nullopt;
-    const std::uint64_t slot = slots_[slotOf(taxKey(taxNumber))];
-    if (slot == 0) return std::nullopt;
-    return entries_[static_cast<std::size_t>(slot & 0xFFFFFFFFu)].companyNumber();
+    if (taxNumber.size() != kTaxBaseLength || !allDigits(taxNumber)) return std::nullopt;
+    const std::uint64_t entry = slots_.find(slotHash(taxKey(taxNumber)), kSameTax);
+    if (entry == 0) return std::nullopt;
+    return entries_[static_cast<std::size_t>(entry - 1)].companyNumber();
 }
 
 bool CompanyDirectory::learn(std::string_view taxNumber, std::string_view companyNumber, std::string_view name,
@@ -285,12 +276,12 @@ bool CompanyDirectory::learn(std::string_view taxNumber, std::string_view compan
     const std::string inFile = encoding_ == DirectoryEncoding::Windows1250 ? std::string(name) : cp1250ToUtf8(name);
     std::uint64_t& slot = slotFor(taxKey(taxNumber));
     if (slot == 0) {
-        slot = (static_cast<std::uint64_t>(taxKey(taxNumber)) + 1) << 32 | entries_.size();
+        slot = Slots::slotOf(slotHash(taxKey(taxNumber)), entries_.size() + 1);
         entries_.emplace_back(taxNumber, companyNumber, inFile);
         return true;
     }
     if (mode == LearnMode::AddOnly) return false;
-    DirectoryEntry& e = entries_[static_cast<std::size_t>(slot & 0xFFFFFFFFu)];
+    DirectoryEntry& e = entries_[static_cast<std::size_t>(Slots::entryIn(slot) - 1)];
     bool changed = false;
     if (e.companyNumber() != companyNumber) {
         e.setCompanyNumber(companyNumber);

@@ -23,6 +23,7 @@
 
 #include "editing/rules.h"
 #include "records/record_tables.h"
+#include "util/tagged_slots.h"
 
 namespace kovirant {
 
@@ -109,14 +110,12 @@ private:
     bool plainNumbers_ = false;     // the file writes company numbers as 10 plain digits
     std::size_t columns_ = 3;       // fields of a new line: the header's count
     std::vector<DirectoryEntry> entries_;
-    // Open addressing by tax number: a slot holds (tax + 1) << 32 | entry
-    // index, 0 when free; at most half the slots are used.
-    std::vector<std::uint64_t> slots_;
-    // The slot of `tax`: its entry's, or the free one where it would go.
-    std::size_t slotOf(std::uint32_t tax) const;
+    // Open addressing by tax number: a slot holds the tax number as its tag
+    // (so a probe reads no entry) and its entry's index + 1, 0 when free.
+    using Slots = TaggedSlots<std::uint64_t, 32>;
+    Slots slots_;
     // The slot of `tax`, made when it has none (then holding 0).
     std::uint64_t& slotFor(std::uint32_t tax);
-    std::size_t keys_ = 0;  // tax numbers in the slots
     std::size_t unreadable_ = 0;
     std::size_t duplicates_ = 0;
     std::string renderChanged(const DirectoryEntry& e) const;

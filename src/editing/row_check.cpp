@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cassert>
 #include <cstring>
 #include <optional>
@@ -22,6 +21,7 @@
 #include "util/prefetch.h"
 #include "util/second_core.h"
 #include "util/string_hash.h"
+#include "util/tagged_slots.h"
 
 namespace kovirant {
 namespace {
@@ -211,41 +211,33 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
 }
 
 // Rows by a 64-bit hash, for finding an earlier row with the same key in one
-// walk: open addressing, each slot the hash's high half and row + 1.
+// walk: each slot the hash's high half and row + 1, room for every row.
 class RowIndex {
+    using Slots = TaggedSlots<std::uint64_t, 32>;
+
 public:
-    explicit RowIndex(std::size_t rows)
-        : slots_(largeVector<std::uint64_t>(std::bit_ceil(rows * 2 + 16))), other_(largeVector<std::uint32_t>(slots_.size())) {}
+    explicit RowIndex(std::size_t rows) {
+        slots_.presize(rows);
+        other_ = largeVector<std::uint32_t>(slots_.size());
+    }
 
     // The earlier row whose key `same` says equals this one's, or the free
     // slot where row `row` is now recorded. Returns the slot.
     template <class Same>
     std::size_t find(std::uint64_t hash, std::uint32_t row, bool& found, const Same& same) {
-        const std::size_t mask = slots_.size() - 1;
-        const std::uint64_t tag = hash >> 32;
-        for (std::size_t i = static_cast<std::size_t>(hash) & mask;; i = (i + 1) & mask) {
-            const std::uint64_t s = slots_[i];
-            if (s == 0) {
-                slots_[i] = tag << 32 | (static_cast<std::uint64_t>(row) + 1);
-                found = false;
-                return i;
-            }
-            if ((s >> 32) == tag && same(static_cast<std::uint32_t>(s) - 1)) {
-                found = true;
-                return i;
-            }
-        }
+        const std::size_t i = slots_.place(hash, same);
+        found = slots_[i] != 0;
+        if (!found) slots_[i] = Slots::slotOf(hash, std::uint64_t{row} + 1);
+        return i;
     }
-    std::uint32_t rowAt(std::size_t slot) const { return static_cast<std::uint32_t>(slots_[slot]) - 1; }
+    std::uint32_t rowAt(std::size_t slot) const { return static_cast<std::uint32_t>(Slots::entryIn(slots_[slot]) - 1); }
     // Asks for the slot where a find of `hash` starts.
-    void prefetch(std::uint64_t hash) const {
-        if (!slots_.empty()) kovirant::prefetch(&slots_[static_cast<std::size_t>(hash) & (slots_.size() - 1)]);
-    }
+    void prefetch(std::uint64_t hash) const { slots_.prefetch(hash); }
     // A second row kept per key (+ 1; 0 none).
     std::uint32_t& other(std::size_t slot) { return other_[slot]; }
 
 private:
-    std::vector<std::uint64_t> slots_;
+    Slots slots_;
     std::vector<std::uint32_t> other_;
 };
 
