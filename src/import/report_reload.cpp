@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <initializer_list>
 
 #include "import/line_reader.h"
 #include "text/cp1250.h"
@@ -148,41 +149,134 @@ void clearAll(std::array<std::string, N>& record) {
     for (std::string& f : record) f.clear();
 }
 
+// The lines the reload knows, made once from the column table: per kind its
+// part's start and end, its row's start (the row's attributes scanned in the
+// report's order) and end, and its cells' elements and group attributes.
+struct ReloadTags {
+    struct Scan {
+        std::string literal;  // what comes before the value
+        std::size_t column;
+    };
+    // An element's start tag and the cells it may fill: while a group of
+    // theirs is open the first such, else the last (the original account
+    // outside "EredetiSzámla" is the new one).
+    struct Element {
+        std::string startTag;
+        bool word = false;
+        std::vector<std::pair<std::size_t, int>> cells;  // column, its group's place in `groups` (-1: not kept)
+    };
+    struct Kind {
+        std::string sectionStart, sectionEnd, rowStart, rowEnd;
+        std::vector<Scan> rowAttributes;
+        std::vector<std::vector<Scan>> groupAttributes;  // of each group that has any
+        std::vector<Element> elements;
+        bool needsCompany = false;
+        std::size_t company = 0;
+    };
+    struct Group {
+        std::string startTag, endTag;
+    };
+    PerKind<Kind> kinds;
+    std::vector<Group> groups;  // the groups whose cells share names with another group's: they decide where values go
+};
+
+std::string joined(std::initializer_list<std::string_view> parts) {
+    std::string s;
+    for (std::string_view p : parts) s += p;
+    return s;
+}
+
+// The groups of a kind that hold a name another of its groups holds too.
+void keepSharedGroups(std::span<const Column> columns, ReloadTags& tags) {
+    for (const Column& a : columns)
+        for (const Column& b : columns) {
+            if (&a == &b || a.report.name != b.report.name || a.report.group == b.report.group) continue;
+            const std::string start = joined({"<", a.report.group, ">"});
+            const bool kept = std::any_of(tags.groups.begin(), tags.groups.end(),
+                                          [&](const ReloadTags::Group& g) { return g.startTag == start; });
+            if (!kept) tags.groups.push_back({start, joined({"</", a.report.group, ">"})});
+        }
+}
+
+ReloadTags::Kind kindTags(ViewKind kind, const std::vector<ReloadTags::Group>& groups) {
+    const ReportRows& frame = reportRowsOf(kind);
+    const std::span<const Column> columns = columnsOf(kind);
+    ReloadTags::Kind k;
+    const std::string_view section = frame.inner.empty() ? frame.section : frame.inner;
+    const std::string_view close = frame.reloadByNameStart ? "" : ">";
+    k.sectionStart = joined({"<", section, close});
+    k.sectionEnd = joined({"</", section, close});
+    k.rowStart = joined({"<", frame.row, " "});
+    k.rowEnd = joined({"</", frame.row, ">"});
+    k.needsCompany = frame.reloadNeedsCompany;
+    k.company = columnOf(kind, ColumnRole::CompanyNumber);
+    std::vector<std::size_t> inOrder(columns.size());
+    for (std::size_t c = 0; c < columns.size(); ++c) inOrder[static_cast<std::size_t>(columns[c].report.order)] = c;
+    std::string_view group;
+    for (std::size_t c : inOrder) {
+        const ReportCell& r = columns[c].report;
+        if (r.form == CellForm::Attribute || r.form == CellForm::AttributeIfWhole) {
+            std::vector<ReloadTags::Scan>* scans = &k.rowAttributes;
+            if (!r.group.empty()) {
+                if (r.group != group) k.groupAttributes.emplace_back();
+                scans = &k.groupAttributes.back();
+            }
+            const std::string_view element = r.group.empty() ? frame.row : r.group;
+            scans->push_back({scans->empty() ? joined({"<", element, " ", r.name, "=\""}) : joined({"\" ", r.name, "=\""}), c});
+        } else {
+            const std::string start = joined({"<", r.name, ">"});
+            auto e = std::find_if(k.elements.begin(), k.elements.end(),
+                                  [&](const ReloadTags::Element& x) { return x.startTag == start; });
+            if (e == k.elements.end()) e = k.elements.insert(e, {start, r.word, {}});
+            const std::string groupStart = joined({"<", r.group, ">"});
+            const auto g = std::find_if(groups.begin(), groups.end(),
+                                        [&](const ReloadTags::Group& x) { return x.startTag == groupStart; });
+            e->cells.emplace_back(c, g == groups.end() ? -1 : static_cast<int>(g - groups.begin()));
+        }
+        group = r.group;
+    }
+    return k;
+}
+
+const ReloadTags& reloadTags() {
+    static const ReloadTags tags = [] {
+        ReloadTags t;
+        for (ViewKind kind : kReportOrder) keepSharedGroups(columnsOf(kind), t);
+        for (ViewKind kind : kReportOrder) t.kinds[kind] = kindTags(kind, t.groups);
+        return t;
+    }();
+    return tags;
+}
+
 class Reloader {
 public:
-    Reloader(RecordTables& tables, const ReloadOptions& options) : tables_(tables), options_(options) {}
+    Reloader(RecordTables& tables, const ReloadOptions& options)
+        : tables_(tables), options_(options), tags_(reloadTags()), groupOpen_(tags_.groups.size(), false) {}
 
     void line(std::string_view line) {
         while (!line.empty() && line.front() == '\t') line.remove_prefix(1);
         if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
 
-        if (startsWith(line, "<Törzsadatok")) { inInstitutionData_ = true; return; }
-        if (startsWith(line, "</Törzsadatok")) { inInstitutionData_ = false; return; }
-        if (startsWith(line, "<Cégjegyzék>")) { inRegister_ = true; return; }
-        if (startsWith(line, "</Cégjegyzék>")) { inRegister_ = false; return; }
-        if (startsWith(line, "<SzámlaszámVáltozás>")) { inAccountChange_ = true; return; }
-        if (startsWith(line, "</SzámlaszámVáltozás>")) { inAccountChange_ = false; return; }
-        if (startsWith(line, "<EredetiSzámla>")) { inOriginalAccount_ = true; return; }
-        if (startsWith(line, "</EredetiSzámla>")) { inOriginalAccount_ = false; return; }
-        if (startsWith(line, "</Pénzintézet>") &&
-            (options_.everyRecord || !institution_[InstitutionCol::companyNumber].empty())) {
-            append(ViewInstitution, institution_);
-            return;
+        for (ViewKind kind : kReportOrder) {
+            const ReloadTags::Kind& k = tags_.kinds[kind];
+            if (startsWith(line, k.sectionStart)) { inSection_[kind] = true; return; }
+            if (startsWith(line, k.sectionEnd)) { inSection_[kind] = false; return; }
         }
-        if (startsWith(line, "</CégMutató>") && (options_.everyRecord || !register_[RegisterCol::companyNumber].empty())) {
-            append(ViewRegister, register_);
-            return;
+        for (std::size_t g = 0; g < tags_.groups.size(); ++g) {
+            if (startsWith(line, tags_.groups[g].startTag)) { groupOpen_[g] = true; return; }
+            if (startsWith(line, tags_.groups[g].endTag)) { groupOpen_[g] = false; return; }
         }
-        if (startsWith(line, "</Tulajdonos>")) {
-            append(ViewAccountChange, accountChange_);
-            return;
+        for (ViewKind kind : kReportOrder) {
+            const ReloadTags::Kind& k = tags_.kinds[kind];
+            if (startsWith(line, k.rowEnd) && (options_.everyRecord || !k.needsCompany || !records_[kind][k.company].empty())) {
+                append(kind);
+                return;
+            }
         }
-        if (institutionStart(line)) return;
-        if (inInstitutionData_ && institutionField(line)) return;
-        if (registerStart(line)) return;
-        if (inRegister_ && registerField(line)) return;
-        if (ownerStart(line)) return;
-        if (inAccountChange_) accountChangeField(line);
+        for (ViewKind kind : kReportOrder) {
+            if (rowStart(kind, line)) return;
+            if (inSection_[kind] && field(kind, line)) return;
+        }
     }
 
     std::size_t appended() const { return appended_; }
@@ -190,95 +284,59 @@ public:
     void at(long long fileLine) { line_ = fileLine; }
 
 private:
-    template <std::size_t N>
-    void append(ViewKind kind, std::array<std::string, N>& record) {
-        tables_.appendRow(kind, record);
+    void append(ViewKind kind) {
+        tables_.appendRow(kind, std::span<const std::string>(records_[kind].data(), columnCount(kind)));
         if (std::vector<std::uint32_t>* lines = options_.rowLines[kind])
             lines->push_back(static_cast<std::uint32_t>(start_[kind]));
         ++appended_;
-        clearAll(record);
+        clearAll(records_[kind]);
     }
 
-    bool institutionStart(std::string_view line) {
-        if (!startsWith(line, "<Pénzintézet ")) return false;
-        clearAll(institution_);  // every record starts empty
-        start_[ViewInstitution] = line_;
+    // A row's start tag: the record starts empty and takes the attributes
+    // as far as they are as the writer writes them.
+    bool rowStart(ViewKind kind, std::string_view line) {
+        const ReloadTags::Kind& k = tags_.kinds[kind];
+        if (!startsWith(line, k.rowStart)) return false;
+        clearAll(records_[kind]);
+        start_[kind] = line_;
         Scanner s(line);
-        if (!s.literal("<Pénzintézet Cégszám=\"")) return false;
-        s.attribute(institution_[InstitutionCol::companyNumber]);
-        if (!s.literal("\" Törzsszám=\"")) return false;
-        s.attribute(institution_[InstitutionCol::taxBaseNumber]);
-        if (!s.literal("\" kód=\"")) return false;
-        s.attribute(institution_[InstitutionCol::operationCode]);
+        for (const ReloadTags::Scan& a : k.rowAttributes) {
+            if (!s.literal(a.literal)) return false;
+            s.attribute(records_[kind][a.column]);
+        }
         return true;
     }
 
-    bool institutionField(std::string_view line) {
-        using namespace InstitutionCol;
-        return wordElement(line, "<Számjel>", institution_[codeNumber]) ||
-               textElement(line, "<Név>", institution_[name]) ||
-               wordElement(line, "<Irsz>", institution_[postalCode]) ||
-               textElement(line, "<Hely>", institution_[place]) ||
-               textElement(line, "<Terület>", institution_[area]) ||
-               textElement(line, "<Jelleg>", institution_[areaType]) ||
-               textElement(line, "<Hsz>", institution_[houseNumber]) ||
-               textElement(line, "<Épület>", institution_[building]) ||
-               textElement(line, "<Ajtó>", institution_[door]);
-    }
-
-    bool registerStart(std::string_view line) {
-        if (!startsWith(line, "<CégMutató ")) return false;
-        clearAll(register_);
-        start_[ViewRegister] = line_;
-        Scanner s(line);
-        if (!s.literal("<CégMutató Cégszám=\"")) return false;
-        s.attribute(register_[RegisterCol::companyNumber]);
-        if (!s.literal("\" Törzsszám=\"")) return false;
-        s.attribute(register_[RegisterCol::taxBaseNumber]);
-        return true;
-    }
-
-    bool registerField(std::string_view line) {
-        using namespace RegisterCol;
-        Scanner s(line);
-        if (s.literal("<Számlaszám kód=\"")) {
-            s.attribute(register_[accountCode]);
+    bool field(ViewKind kind, std::string_view line) {
+        const ReloadTags::Kind& k = tags_.kinds[kind];
+        std::array<std::string, kMostColumns>& record = records_[kind];
+        for (const std::vector<ReloadTags::Scan>& group : k.groupAttributes) {
+            Scanner s(line);
+            if (!s.literal(group.front().literal)) continue;
+            s.attribute(record[group.front().column]);
+            for (std::size_t a = 1; a < group.size() && s.literal(group[a].literal); ++a) s.attribute(record[group[a].column]);
             return true;
         }
-        return wordElement(line, "<Jelzőszám>", register_[accountNumber]) ||
-               wordElement(line, "<Nyitás>", register_[openingDate]) ||
-               wordElement(line, "<Zárás>", register_[closingDate]);
-    }
-
-    bool ownerStart(std::string_view line) {
-        if (!startsWith(line, "<Tulajdonos ")) return false;
-        clearAll(accountChange_);
-        start_[ViewAccountChange] = line_;
-        Scanner s(line);
-        if (!s.literal("<Tulajdonos Törzsszám=\"")) return false;
-        s.attribute(accountChange_[AccountChangeCol::taxBaseNumber]);
-        if (!s.literal("\" Cégszám=\"")) return false;
-        s.attribute(accountChange_[AccountChangeCol::companyNumber]);
-        return true;
-    }
-
-    void accountChangeField(std::string_view line) {
-        using namespace AccountChangeCol;
-        const bool original = inOriginalAccount_;
-        wordElement(line, "<Jelzőszám>", accountChange_[original ? originalAccountNumber : newAccountNumber]) ||
-            wordElement(line, "<Nyitás>", accountChange_[original ? originalOpeningDate : newOpeningDate]) ||
-            wordElement(line, "<Zárás>", accountChange_[original ? originalClosingDate : newClosingDate]);
+        for (const ReloadTags::Element& e : k.elements) {
+            if (!startsWith(line, e.startTag)) continue;
+            std::size_t column = e.cells.back().first;
+            for (const auto& [c, g] : e.cells)
+                if (g >= 0 && groupOpen_[static_cast<std::size_t>(g)]) {
+                    column = c;
+                    break;
+                }
+            if (e.word ? wordElement(line, e.startTag, record[column]) : textElement(line, e.startTag, record[column]))
+                return true;
+        }
+        return false;
     }
 
     RecordTables& tables_;
     const ReloadOptions options_;
-    RegisterEntry register_;
-    InstitutionEntry institution_;
-    AccountChangeEntry accountChange_;
-    bool inInstitutionData_ = false;
-    bool inRegister_ = false;
-    bool inAccountChange_ = false;
-    bool inOriginalAccount_ = false;
+    const ReloadTags& tags_;
+    PerKind<std::array<std::string, kMostColumns>> records_;
+    PerKind<bool> inSection_{};
+    std::vector<bool> groupOpen_;
     std::size_t appended_ = 0;
     long long line_ = 0;
     long long start_[kViewKindCount] = {};
