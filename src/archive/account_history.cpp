@@ -151,7 +151,7 @@ bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordT
     const auto first = first_ + static_cast<std::uint32_t>(built_.rows.size());
     const std::span<const std::size_t> columns = storedColumns(kind);
     const std::uint32_t accounts = kind == ViewAccountChange ? 2u : kind == ViewRegister ? 1u : 0u;
-    std::array<std::string_view, 16> cells;
+    std::array<std::string_view, kMostColumns> cells;
     const std::span<std::string_view> rowCells(cells.data(), columnCount(kind));
     for (std::size_t r = 0; r < count; ++r) {
         if (first_ + built_.rows.size() >= kMostRows || built_.pool.size() > kMostPool) return false;

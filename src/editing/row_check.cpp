@@ -84,7 +84,7 @@ bool inStoredForm(std::string_view v, bool date) {
 
 // Cuts the row's company number and dates to what the writer writes (the editor then judges
 // exactly that) and returns the message of the first filled one not in its stored form.
-using CellViews = std::array<std::string_view, InstitutionCol::count>;  // the widest row
+using CellViews = std::array<std::string_view, kMostColumns>;
 std::optional<std::string_view> storedFormFault(CellViews& row, ViewKind kind) {
     std::optional<std::string_view> fault;
     for (const StoredValue& v : storedValuesOf(kind)) {

@@ -24,7 +24,9 @@ constexpr std::size_t kLargeRowsFrom = std::size_t{1} << 16;
 }  // namespace
 
 MemoryTable::MemoryTable(std::size_t columns, bool singleSelection)
-    : columns_(columns), singleSelection_(singleSelection) {}
+    : columns_(columns), singleSelection_(singleSelection) {
+    assert(columns <= kMostCells);
+}
 
 namespace {
 // A cell's stored length: up to its first NUL byte, as a cell ends there.
@@ -37,17 +39,17 @@ std::size_t cellLength(std::string_view cell) {
 
 template <class Cell>
 MemoryTable::RowRef MemoryTable::store(std::span<const Cell> cells) {
-    std::size_t lengths[32] = {};
+    std::size_t lengths[kMostCells] = {};
     const std::size_t given = cells.size() < columns_ ? cells.size() : columns_;
     std::size_t total = columns_;
-    for (std::size_t c = 0; c < given && c < 32; ++c) {
+    for (std::size_t c = 0; c < given && c < kMostCells; ++c) {
         lengths[c] = cellLength(cells[c]);
         total += lengths[c];
     }
     RowRef ref{};
     char* out = reserve(total, ref);
     for (std::size_t c = 0; c < columns_; ++c) {
-        if (c < given && c < 32) {
+        if (c < given && c < kMostCells) {
             std::memcpy(out, cells[c].data(), lengths[c]);
             out += lengths[c];
         }

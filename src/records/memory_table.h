@@ -17,6 +17,9 @@ namespace kovirant {
 
 class MemoryTable {
 public:
+    // The most cells a row holds.
+    static constexpr std::size_t kMostCells = 32;
+    static_assert(kMostColumns <= kMostCells, "a row must hold the widest kind's cells");
     MemoryTable(std::size_t columns, bool singleSelection);
     // The store of one kind's table: its columns and selection rule.
     explicit MemoryTable(ViewKind kind) : MemoryTable(kovirant::columnCount(kind), kovirant::singleSelection(kind)) {}

@@ -1,6 +1,7 @@
 // The three record kinds, their columns and field positions.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <span>
 #include <string>
@@ -28,16 +29,56 @@ enum class ColumnRole {
     Name,           // a company's name
 };
 
+// How the report holds a column's cell.
+enum class CellForm : unsigned char {
+    Attribute,        // an attribute of its element
+    AttributeIfWhole, // an attribute only at the cell's whole length (the tables kept for recovery: when not empty)
+    Element,          // an element of its own, also when empty
+    ElementIfGiven,   // an element only when not empty
+};
+
+// The most characters of a cell the report holds (the tables kept for
+// recovery hold every cell whole); the lengths are the editors' rules.
+enum class CellLength : unsigned char { Any, CompanyNumber, TaxBaseNumber, AccountNumber, Date, PostalCode, AddressPart };
+
+// A column's cell in the report. A row is its kind's element with the row's
+// attributes, then its cells in `order`; a cell with a `group` stands in
+// that element inside the row's, the group's attributes on its start tag.
+struct ReportCell {
+    std::string_view name;        // its element or attribute (Windows-1250)
+    int order = 0;                // its place among the row's cells in the report
+    std::string_view group = {};  // the element it stands in inside the row's (empty: the row's own)
+    CellForm form = CellForm::Element;
+    CellLength length = CellLength::Any;
+    bool word = false;  // an element of one word (no blanks): read back up to its first blank
+};
+
 struct Column {
     std::string_view header;  // header text (Windows-1250)
     int width;                // pixels
     ColumnRole role = ColumnRole::Other;
-    std::string_view element = {};  // its element or attribute in the report (Windows-1250)
+    ReportCell report = {};   // where the report holds it
     // A company number or a date is written in its stored form (10 digits,
     // YYYY-MM-DD): the editor's message for a filled one that is not, and
     // where the check judges it among the row's others (the editor's order).
     std::string_view storedFault = {};
     int storedRank = 0;
+};
+
+// The elements around a kind's rows in the report.
+struct ReportRows {
+    std::string_view section;       // the kind's part of the report
+    std::string_view inner = {};    // the element inside it that holds the rows (empty: none)
+    std::string_view row;           // each row's element
+    // A row without its whole company number is a faulty row the report
+    // stops at (the tables kept for recovery write it).
+    bool needsWholeCompany = false;
+    // The reload appends a row only with a company number (unless asked for
+    // every record).
+    bool reloadNeedsCompany = false;
+    // The reload knows the rows' part by the start of its name alone (as it
+    // always has: "<Törzsadatok" and "</Törzsadatok" with anything after).
+    bool reloadByNameStart = false;
 };
 
 // Field positions: field i of a record is the text of column i.
@@ -57,6 +98,10 @@ enum : std::size_t {
 };
 }
 
+// The widest kind's column count: every buffer of a row's cells holds this many.
+inline constexpr std::size_t kMostColumns =
+    std::max({std::size_t{RegisterCol::count}, std::size_t{InstitutionCol::count}, std::size_t{AccountChangeCol::count}});
+
 using RegisterEntry = std::array<std::string, RegisterCol::count>;
 using InstitutionEntry = std::array<std::string, InstitutionCol::count>;
 using AccountChangeEntry = std::array<std::string, AccountChangeCol::count>;
@@ -72,7 +117,10 @@ inline bool hasRole(ViewKind kind, std::size_t column, ColumnRole role) {
     return column < columnCount(kind) && columnsOf(kind)[column].role == role;
 }
 // The report's element or attribute name of a column.
-inline std::string_view elementOf(ViewKind kind, std::size_t column) { return columnsOf(kind)[column].element; }
+inline std::string_view elementOf(ViewKind kind, std::size_t column) { return columnsOf(kind)[column].report.name; }
+// The kinds in the report's order, and the elements around each kind's rows.
+inline constexpr ViewKind kReportOrder[kViewKindCount] = {ViewInstitution, ViewRegister, ViewAccountChange};
+const ReportRows& reportRowsOf(ViewKind kind);
 
 // Register and institution rows show the program icon in column 0.
 inline bool showsIcon(ViewKind kind) { return kind != ViewAccountChange; }

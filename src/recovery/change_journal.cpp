@@ -19,7 +19,8 @@ constexpr std::string_view kMagic = "KOVNAPLO";
 constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 constexpr std::size_t kInsertHeadSize = 10;  // op, kind, first, count
 constexpr std::size_t kRowLengthSize = 4;
-constexpr std::size_t kMaxColumns = 16;
+constexpr std::size_t kMaxColumns = 16;  // a row's cells a record holds
+static_assert(kMostColumns <= kMaxColumns, "a record must hold the widest kind's row");
 
 enum Op : std::uint8_t { kInsert = 1, kRemove, kClear, kSetRow, kSetCell };
 
@@ -440,7 +441,6 @@ bool walkRecord(std::string_view payload, RecordTables& tables, bool apply) {
         const auto kind = static_cast<ViewKind>(kindByte);
         std::size_t& count = rows[kind];
         const std::size_t columns = columnCount(kind);
-        if (columns > kMaxColumns) return false;
         const std::span<const std::string> row(cells.data(), columns);
         std::uint32_t at = 0, n = 0;  // the (first) row; the count or the column
         std::string_view bytes;

@@ -1,11 +1,13 @@
 #include "report/report_writer.h"
 
 #include <array>
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -79,6 +81,19 @@ void appendEscaped(std::string& out, std::string_view value) {
     out.resize(static_cast<std::size_t>(putEscaped(out.data() + at, value) - out.data()));
 }
 
+std::size_t reportLengthOf(CellLength length) {
+    switch (length) {
+        case CellLength::CompanyNumber: return kCompanyNumberLength;
+        case CellLength::TaxBaseNumber: return kTaxBaseLength;
+        case CellLength::AccountNumber: return kAccountNumberLength;
+        case CellLength::Date: return kDateLength;
+        case CellLength::PostalCode: return kPostalCodeLength;
+        case CellLength::AddressPart: return kAddressPartLength;
+        case CellLength::Any: break;
+    }
+    return kFieldMax;
+}
+
 std::string reportStamp(std::time_t moment) {
 #ifdef _WIN32
     _tzset();
@@ -128,6 +143,9 @@ public:
     using Attribute = std::pair<std::string_view, std::string_view>;
     void startTag(int tabs, std::string_view tag, std::initializer_list<Attribute> attributes,
                   std::string_view gap = " ") {
+        startTag(tabs, tag, std::span(attributes.begin(), attributes.size()), gap);
+    }
+    void startTag(int tabs, std::string_view tag, std::span<const Attribute> attributes, std::string_view gap = " ") {
         std::size_t most = tag.size() + 2;
         for (const auto& [name, v] : attributes) most += gap.size() + name.size() + 3 + v.size() * kMostPerByte;
         char* p = begin(tabs, most);
@@ -143,6 +161,15 @@ public:
             p = putEscaped(p, v);
             *p++ = '"';
         }
+        *p++ = '>';
+        end(p);
+    }
+    // </tag>
+    void endTag(int tabs, std::string_view tag) {
+        char* p = begin(tabs, tag.size() + 3);
+        *p++ = '<';
+        *p++ = '/';
+        p = put(p, tag);
         *p++ = '>';
         end(p);
     }
@@ -254,115 +281,148 @@ void writeHeader(ReportStream& out, const Profile& profile, std::time_t now, con
     out.line(1, "</Adatlap>");
 }
 
-// A cell of a row cut to the report's maximum for it, or whole for recovery;
+// A row's cells, cut to the report's maximum for each or whole for recovery;
 // the row's cells are found in one pass over it.
 struct Cells {
     const RecordTables& tables;
     ViewKind kind;
     bool whole;
-    std::array<std::string_view, InstitutionCol::count> views{};  // the widest row
+    std::array<std::string_view, kMostColumns> views{};
     void at(std::size_t row) { tables.table(kind).cellViews(row, std::span(views.data(), columnCount(kind))); }
     std::string_view operator()(std::size_t column, std::size_t max) const {
         return cut(views[column], whole ? kFieldMax : max);
     }
-    // The report's name for the column.
-    std::string_view name(std::size_t column) const { return columns[column].element; }
-    std::span<const Column> columns = columnsOf(kind);
 };
 
-void writeInstitutions(ReportStream& out, const RecordTables& tables, std::size_t rows, bool whole) {
-    if (rows == 0) return;
-    out.line(2, "<Cégnyilvántartás>");
-    out.line(3, "<Törzsadatok>");
-    Cells cell{tables, ViewInstitution, whole};
-    for (std::size_t r = 0; r < rows; ++r) {
-        cell.at(r);
-        out.startTag(4, "Pénzintézet",
-                     {{cell.name(InstitutionCol::companyNumber), cell(InstitutionCol::companyNumber, kCompanyNumberLength)},
-                      {cell.name(InstitutionCol::taxBaseNumber), cell(InstitutionCol::taxBaseNumber, kTaxBaseLength)},
-                      {cell.name(InstitutionCol::operationCode), cell(InstitutionCol::operationCode, kFieldMax)}});
-        out.element(5, cell.name(InstitutionCol::codeNumber), cell(InstitutionCol::codeNumber, kFieldMax));
-        out.element(5, cell.name(InstitutionCol::name), cell(InstitutionCol::name, kFieldMax));
-        out.line(5, "<TagoltCím>");
-        out.element(6, cell.name(InstitutionCol::postalCode), cell(InstitutionCol::postalCode, kPostalCodeLength));
-        out.element(6, cell.name(InstitutionCol::place), cell(InstitutionCol::place, kFieldMax));
-        out.elementIf(6, cell.name(InstitutionCol::area), cell(InstitutionCol::area, kFieldMax));
-        out.elementIf(6, cell.name(InstitutionCol::areaType), cell(InstitutionCol::areaType, kFieldMax));
-        out.elementIf(6, cell.name(InstitutionCol::houseNumber), cell(InstitutionCol::houseNumber, kAddressPartLength));
-        out.elementIf(6, cell.name(InstitutionCol::building), cell(InstitutionCol::building, kAddressPartLength));
-        out.elementIf(6, cell.name(InstitutionCol::door), cell(InstitutionCol::door, kAddressPartLength));
-        out.line(5, "</TagoltCím>");
-        out.line(4, "</Pénzintézet>");
+// A kind's rows as the column table lays them out: the lines around them,
+// the row's attributes, then its cells in the report's order with each
+// group's start tag (its attributes on it) and end tag between them.
+struct RowPlan {
+    struct Cell {
+        std::string_view name;
+        std::size_t column = 0;
+        std::size_t max = 0;
+        CellForm form = CellForm::Element;
+    };
+    enum class Op : unsigned char { OpenGroup, CloseGroup, Element };
+    struct Step {
+        Op op;
+        std::string_view group;        // the group it opens, closes or stands in (empty: the row's own)
+        Cell cell = {};                // Element
+        std::size_t from = 0, to = 0;  // OpenGroup: its attributes in `attributes`
+    };
+    std::string sectionStart, innerStart, innerEnd, sectionEnd, rowEnd;
+    std::vector<Cell> attributes;  // the row's [0, rowAttributes), then each group's
+    std::size_t rowAttributes = 0;
+    std::vector<Step> steps;
+    std::size_t company = 0, companyMax = 0;  // the company number column, for a row that needs it whole
+};
+
+RowPlan planOf(ViewKind kind) {
+    const ReportRows& frame = reportRowsOf(kind);
+    auto tag = [](std::string_view open, std::string_view name) {
+        std::string t(open);
+        return t.append(name).append(">");
+    };
+    RowPlan plan;
+    plan.sectionStart = tag("<", frame.section);
+    plan.sectionEnd = tag("</", frame.section);
+    if (!frame.inner.empty()) {
+        plan.innerStart = tag("<", frame.inner);
+        plan.innerEnd = tag("</", frame.inner);
     }
-    out.line(3, "</Törzsadatok>");
-    out.line(2, "</Cégnyilvántartás>");
+    plan.rowEnd = tag("</", frame.row);
+    const std::span<const Column> columns = columnsOf(kind);
+    std::vector<std::size_t> inOrder(columns.size());
+    for (std::size_t c = 0; c < columns.size(); ++c) inOrder[static_cast<std::size_t>(columns[c].report.order)] = c;
+    std::string_view group;
+    for (std::size_t c : inOrder) {
+        const ReportCell& r = columns[c].report;
+        const RowPlan::Cell cell{r.name, c, reportLengthOf(r.length), r.form};
+        if (r.group != group) {
+            if (!group.empty()) plan.steps.push_back({RowPlan::Op::CloseGroup, group});
+            group = r.group;
+            plan.steps.push_back({RowPlan::Op::OpenGroup, group, {}, plan.attributes.size(), plan.attributes.size()});
+        }
+        if (r.form == CellForm::Attribute || r.form == CellForm::AttributeIfWhole) {
+            plan.attributes.push_back(cell);
+            if (group.empty()) ++plan.rowAttributes;
+            else plan.steps.back().to = plan.attributes.size();
+        } else {
+            plan.steps.push_back({RowPlan::Op::Element, group, cell});
+        }
+    }
+    if (!group.empty()) plan.steps.push_back({RowPlan::Op::CloseGroup, group});
+    plan.company = columnOf(kind, ColumnRole::CompanyNumber);
+    plan.companyMax = reportLengthOf(columns[plan.company].report.length);
+    return plan;
 }
 
-// An account's number, opening date (also when empty) and closing date
-// (only when given), one tab deeper than its parent element: the three
-// columns from `account` on.
-static_assert(RegisterCol::openingDate == RegisterCol::accountNumber + 1 && RegisterCol::closingDate == RegisterCol::accountNumber + 2);
-static_assert(AccountChangeCol::originalClosingDate == AccountChangeCol::originalAccountNumber + 2 &&
-              AccountChangeCol::newClosingDate == AccountChangeCol::newAccountNumber + 2);
-void writeAccount(ReportStream& out, int tabs, const Cells& cell, std::size_t account) {
-    out.element(tabs, cell.name(account), cell(account, kAccountNumberLength));
-    out.element(tabs, cell.name(account + 1), cell(account + 1, kDateLength));
-    out.elementIf(tabs, cell.name(account + 2), cell(account + 2, kDateLength));
+const RowPlan& rowPlan(ViewKind kind) {
+    static const PerKind<RowPlan> plans{planOf(ViewRegister), planOf(ViewInstitution), planOf(ViewAccountChange)};
+    return plans[kind];
 }
 
-// Returns the index of a register row without a 10-character company number
-// (unless every row is written whole).
-std::optional<std::size_t> writeRegister(ReportStream& out, const RecordTables& tables, std::size_t rows, bool whole) {
+// A start tag with those of `cells` the row has: an attribute only at its
+// whole length is left out at any other (for recovery: when empty).
+using Attributes = std::array<ReportStream::Attribute, kMostColumns>;
+void startTag(ReportStream& out, int tabs, std::string_view tag, std::span<const RowPlan::Cell> cells,
+              const Cells& cell, Attributes& attributes) {
+    assert(cells.size() <= attributes.size());
+    std::size_t n = 0;
+    for (const RowPlan::Cell& a : cells) {
+        const std::string_view v = cell(a.column, a.max);
+        if (a.form == CellForm::AttributeIfWhole && v.size() != a.max && !(cell.whole && !v.empty())) continue;
+        attributes[n++] = {a.name, v};
+    }
+    out.startTag(tabs, tag, std::span<const ReportStream::Attribute>(attributes.data(), n));
+}
+
+// Writes a kind's rows, if it has any. Returns the index of a row without
+// its whole company number where the kind needs it (unless every row is
+// written whole).
+std::optional<std::size_t> writeRows(ReportStream& out, const RecordTables& tables, ViewKind kind, std::size_t rows,
+                                     bool whole) {
     if (rows == 0) return std::nullopt;
-    out.line(2, "<Cégjegyzék>");
-    Cells cell{tables, ViewRegister, whole};
+    const ReportRows& frame = reportRowsOf(kind);
+    const RowPlan& plan = rowPlan(kind);
+    const int depth = frame.inner.empty() ? 3 : 4;
+    out.line(2, plan.sectionStart);
+    if (!frame.inner.empty()) out.line(3, plan.innerStart);
+    Cells cell{tables, kind, whole};
+    const std::span<const RowPlan::Cell> attributes = plan.attributes;
+    Attributes scratch;  // made once a kind: made for each tag, its views' zeroing was a tenth of the write's profile
     for (std::size_t r = 0; r < rows; ++r) {
         cell.at(r);
-        const std::string_view company = cell(RegisterCol::companyNumber, kCompanyNumberLength);
-        if (company.size() < kCompanyNumberLength && !whole) return r;
-        out.startTag(3, "CégMutató",
-                     {{cell.name(RegisterCol::companyNumber), company},
-                      {cell.name(RegisterCol::taxBaseNumber), cell(RegisterCol::taxBaseNumber, kTaxBaseLength)}});
-        out.startTag(4, "Számlaszám", {{cell.name(RegisterCol::accountCode), cell(RegisterCol::accountCode, kFieldMax)}});
-        writeAccount(out, 5, cell, RegisterCol::accountNumber);
-        out.line(4, "</Számlaszám>");
-        out.line(3, "</CégMutató>");
+        if (frame.needsWholeCompany && !whole && cell(plan.company, plan.companyMax).size() < plan.companyMax) return r;
+        startTag(out, depth, frame.row, attributes.first(plan.rowAttributes), cell, scratch);
+        for (const RowPlan::Step& step : plan.steps) {
+            switch (step.op) {
+                case RowPlan::Op::OpenGroup:
+                    startTag(out, depth + 1, step.group, attributes.subspan(step.from, step.to - step.from), cell,
+                             scratch);
+                    break;
+                case RowPlan::Op::CloseGroup: out.endTag(depth + 1, step.group); break;
+                case RowPlan::Op::Element: {
+                    const int tabs = step.group.empty() ? depth + 1 : depth + 2;
+                    const std::string_view v = cell(step.cell.column, step.cell.max);
+                    if (step.cell.form == CellForm::ElementIfGiven) out.elementIf(tabs, step.cell.name, v);
+                    else out.element(tabs, step.cell.name, v);
+                    break;
+                }
+            }
+        }
+        out.line(depth, plan.rowEnd);
     }
-    out.line(2, "</Cégjegyzék>");
+    if (!frame.inner.empty()) out.line(3, plan.innerEnd);
+    out.line(2, plan.sectionEnd);
     return std::nullopt;
-}
-
-void writeAccountChanges(ReportStream& out, const RecordTables& tables, std::size_t rows, bool whole) {
-    if (rows == 0) return;
-    out.line(2, "<SzámlaszámVáltozás>");
-    Cells cell{tables, ViewAccountChange, whole};
-    for (std::size_t r = 0; r < rows; ++r) {
-        cell.at(r);
-        const std::string_view company = cell(AccountChangeCol::companyNumber, kCompanyNumberLength);
-        const std::string_view tax = cell(AccountChangeCol::taxBaseNumber, kTaxBaseLength);
-        const std::string_view taxName = cell.name(AccountChangeCol::taxBaseNumber);
-        if (company.size() == kCompanyNumberLength || (whole && !company.empty()))
-            out.startTag(3, "Tulajdonos", {{taxName, tax}, {cell.name(AccountChangeCol::companyNumber), company}});
-        else out.startTag(3, "Tulajdonos", {{taxName, tax}});
-        out.line(4, "<EredetiSzámla>");
-        writeAccount(out, 5, cell, AccountChangeCol::originalAccountNumber);
-        out.line(4, "</EredetiSzámla>");
-        out.line(4, "<ÚjSzámla>");
-        writeAccount(out, 5, cell, AccountChangeCol::newAccountNumber);
-        out.line(4, "</ÚjSzámla>");
-        out.line(3, "</Tulajdonos>");
-    }
-    out.line(2, "</SzámlaszámVáltozás>");
 }
 
 }  // namespace
 
 ReportOutcome WriteReport(const std::filesystem::path& target, const RecordTables& tables, const SettingsFile& settings,
                           const ReportOptions& options) {
-    const std::size_t registerRows = tables.table(ViewRegister).rowCount();
-    const std::size_t institutionRows = tables.table(ViewInstitution).rowCount();
-    const std::size_t accountChangeRows = tables.table(ViewAccountChange).rowCount();
-
     AtomicFile file(target);
     if (const int err = file.open()) return {ReportStatus::CannotOpen, 0, err};
 
@@ -371,10 +431,9 @@ ReportOutcome WriteReport(const std::filesystem::path& target, const RecordTable
     writeHeader(out, options.profile ? *options.profile : read, options.clock ? options.clock() : std::time(nullptr),
                 options);
     out.line(1, "<VáltozásBejegyzés>");
-    writeInstitutions(out, tables, institutionRows, options.wholeTables);
-    if (auto faulty = writeRegister(out, tables, registerRows, options.wholeTables))
-        return {ReportStatus::FaultyRow, *faulty, 0};
-    writeAccountChanges(out, tables, accountChangeRows, options.wholeTables);
+    for (ViewKind kind : kReportOrder)
+        if (auto faulty = writeRows(out, tables, kind, tables.table(kind).rowCount(), options.wholeTables))
+            return {ReportStatus::FaultyRow, *faulty, 0};
     out.line(1, "</VáltozásBejegyzés>");
     out.line(0, "</PénzintézetiJelentés>");
 

@@ -70,6 +70,10 @@ ReportOutcome WriteReport(const std::filesystem::path& target, const RecordTable
 // numeric character reference.
 void appendEscaped(std::string& out, std::string_view value);
 
+// The most characters of a cell the report holds: a longer one is cut there
+// (the tables kept for recovery hold it whole).
+std::size_t reportLengthOf(CellLength length);
+
 // The time stamp of the header: local time, "%Y-%m-%dT%H:%M:%S-00:00".
 std::string reportStamp(std::time_t moment);
 
