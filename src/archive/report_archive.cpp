@@ -262,6 +262,12 @@ std::string reportTextOf(std::string_view bytes) {
     return utf8ToCp1250(bytes.substr(bytes.starts_with(kMark) ? kMark.size() : 0));
 }
 
+std::string_view reportTextOf(std::string_view bytes, std::string& converted) {
+    if (!declaresUtf8(bytes)) return bytes;
+    converted = reportTextOf(bytes);
+    return converted;
+}
+
 namespace {
 
 bool logHolds(const std::filesystem::path& folder, const std::string& sha) {

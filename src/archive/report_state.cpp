@@ -470,7 +470,8 @@ bool loadCopy(const std::filesystem::path& folder, const ArchiveLogEntry& e, Rec
     if (!copyStaysInside(e.copy)) return false;
     std::string bytes;
     if (readFile(copyPath(folder, e.copy), bytes) != 0) return false;
-    return ReloadReportBytes(reportTextOf(bytes), tables).status == ReloadStatus::Completed;
+    std::string converted;
+    return ReloadReportBytes(reportTextOf(bytes, converted), tables).status == ReloadStatus::Completed;
 }
 
 std::optional<std::set<std::string>> reportRows(const std::filesystem::path& folder, const ArchiveLogEntry& e) {
