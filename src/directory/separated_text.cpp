@@ -151,36 +151,17 @@ bool RecordReader::next(SeparatedRecord& r) {
     scratch_.clear();
     bool unclosed = false;
     for (;;) {
-        std::size_t fieldEnd;
         if (pos_ < text_.size() && text_[pos_] == '"') {
-            const std::size_t from = scratch_.size();
-            ++pos_;
-            unclosed = true;
-            while (pos_ < text_.size()) {
-                const char c = text_[pos_++];
-                if (c != '"') {
-                    scratch_.push_back(c);
-                } else if (pos_ < text_.size() && text_[pos_] == '"') {
-                    scratch_.push_back('"');
-                    ++pos_;
-                } else {
-                    unclosed = false;
-                    break;
-                }
+            if (!readQuoted(r)) {
+                unclosed = true;
+                break;
             }
-            if (unclosed) break;
-            // Text after the closing quote up to the separator belongs to the field.
-            while (pos_ < text_.size() && text_[pos_] != sep_ && text_[pos_] != '\r' && text_[pos_] != '\n')
-                scratch_.push_back(text_[pos_++]);
-            quoted_.push_back({r.fields.size(), from, scratch_.size() - from});
-            r.fields.emplace_back();
-            fieldEnd = pos_;
         } else {
             const std::size_t from = pos_;
             while (pos_ < text_.size() && text_[pos_] != sep_ && text_[pos_] != '\r' && text_[pos_] != '\n') ++pos_;
             r.fields.push_back(text_.substr(from, pos_ - from));
-            fieldEnd = pos_;
         }
+        const std::size_t fieldEnd = pos_;
         if (fieldEnd < text_.size() && text_[fieldEnd] == sep_) {
             ++pos_;
             continue;
@@ -203,6 +184,28 @@ bool RecordReader::next(SeparatedRecord& r) {
     for (const Quoted& q : quoted_) r.fields[q.field] = std::string_view(scratch_).substr(q.from, q.length);
     quoted_.clear();
     r.raw = text_.substr(start, end - start);
+    return true;
+}
+
+bool RecordReader::readQuoted(SeparatedRecord& r) {
+    const std::size_t from = scratch_.size();
+    ++pos_;
+    for (;;) {
+        if (pos_ >= text_.size()) return false;
+        const char c = text_[pos_++];
+        if (c != '"') {
+            scratch_.push_back(c);
+        } else if (pos_ < text_.size() && text_[pos_] == '"') {
+            scratch_.push_back('"');
+            ++pos_;
+        } else {
+            break;
+        }
+    }
+    while (pos_ < text_.size() && text_[pos_] != sep_ && text_[pos_] != '\r' && text_[pos_] != '\n')
+        scratch_.push_back(text_[pos_++]);
+    quoted_.push_back({r.fields.size(), from, scratch_.size() - from});
+    r.fields.emplace_back();
     return true;
 }
 

@@ -47,6 +47,9 @@ private:
     // Whether a line from `from` up to the record's end at `to` reads as an
     // entry of its own.
     bool swallowsEntries(std::size_t from, std::size_t to) const;
+    // The quoted field at pos_ (a doubled quote is one, text after the
+    // closing quote up to the separator is the field's); false when no quote closes it.
+    bool readQuoted(SeparatedRecord& r);
 
     struct Quoted {
         std::size_t field, from, length;
