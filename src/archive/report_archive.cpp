@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <map>
 #include <new>
-#include <optional>
 #include <set>
 #include <system_error>
 
@@ -257,14 +256,9 @@ std::size_t rowElementsOf(std::string_view text) {
 
 }  // namespace
 
-std::string reportTextOf(std::string_view bytes) {
-    if (!declaresUtf8(bytes)) return std::string(bytes);
-    return utf8ToCp1250(bytes.substr(bytes.starts_with(kMark) ? kMark.size() : 0));
-}
-
 std::string_view reportTextOf(std::string_view bytes, std::string& converted) {
     if (!declaresUtf8(bytes)) return bytes;
-    converted = reportTextOf(bytes);
+    converted = utf8ToCp1250(bytes.substr(bytes.starts_with(kMark) ? kMark.size() : 0));
     return converted;
 }
 
@@ -318,11 +312,9 @@ ArchiveOutcome addEarlierReport(const std::filesystem::path& folder, const std::
         out.errorCode = err;
         return out;
     }
-    // A report in UTF-8 is read as the Windows-1250 it stands for (another
-    // as it is, not copied); its copy keeps its bytes.
-    std::optional<std::string> converted;
-    if (declaresUtf8(bytes)) converted = reportTextOf(bytes);
-    const std::string_view read = converted ? std::string_view(*converted) : std::string_view(bytes);
+    // A report in UTF-8 is read as the Windows-1250 it stands for; its copy keeps its bytes.
+    std::string converted;
+    const std::string_view read = reportTextOf(bytes, converted);
     RecordTables tables;
     const ReloadOutcome loaded = ReloadReportBytes(read, tables);
     switch (loaded.status) {
@@ -355,7 +347,7 @@ ArchiveOutcome addEarlierReport(const std::filesystem::path& folder, const std::
     const std::time_t fallback = ec ? std::time(nullptr)
                                     : std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(written));
     // The copy is made from the file in pieces: its bytes here are done with.
-    converted.reset();
+    std::string().swap(converted);
     std::string().swap(bytes);
     ArchiveOutcome archived = archiveReport(folder, report, entry, fallback);
     if (stamped.time.empty()) archived.refusedTime = stamped.found ? stamped.text : std::string("nincs");

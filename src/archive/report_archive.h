@@ -101,10 +101,8 @@ ArchiveOutcome archiveEarlierReport(const std::filesystem::path& folder, const s
                                     const std::string& program);
 
 // A report's text as its readers take it (Windows-1250): a report that
-// declares UTF-8 (or starts with its mark) converted, another as it is.
-std::string reportTextOf(std::string_view bytes);
-// The same without copying a report that needs no conversion: its own
-// bytes, else the text converted into `converted`.
+// declares UTF-8 (or starts with its mark) converted into `converted`,
+// another its own bytes, not copied.
 std::string_view reportTextOf(std::string_view bytes, std::string& converted);
 
 // What could not be archived and why, or what an archiving found on the
