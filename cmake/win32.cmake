@@ -21,14 +21,14 @@ set_source_files_properties(resources/Kovirant.rc PROPERTIES
 
 add_executable(profile_diff tests/wine/profile_diff.cpp)
 target_link_libraries(profile_diff PRIVATE kovirant_core ${KOVIRANT_STATIC_LINK})
-target_compile_options(profile_diff PRIVATE ${KOVIRANT_WARNINGS})
+target_compile_options(profile_diff PRIVATE ${KOVIRANT_WARNINGS} ${KOVIRANT_TEST_OPTIMIZE})
 
 file(GLOB KOVIRANT_E2E_SOURCES CONFIGURE_DEPENDS tests/wine/e2e_*.cpp)
 add_executable(e2e ${KOVIRANT_E2E_SOURCES} tests/wine/driver.cpp)
 target_compile_definitions(e2e PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0601)
 target_link_options(e2e PRIVATE -municode)
 target_link_libraries(e2e PRIVATE kovirant_core comctl32 version advapi32 oleacc ole32 oleaut32 uuid ${KOVIRANT_STATIC_LINK})
-target_compile_options(e2e PRIVATE ${KOVIRANT_WARNINGS} -Wno-restrict)
+target_compile_options(e2e PRIVATE ${KOVIRANT_WARNINGS} -Wno-restrict ${KOVIRANT_TEST_OPTIMIZE})
 target_include_directories(e2e PRIVATE ${CMAKE_BINARY_DIR}/generated)  # the version the About box shows
 
 add_executable(exe_bench bench/exe_bench.cpp bench/core_steps.cpp tests/wine/driver.cpp)
