@@ -29,32 +29,6 @@
 namespace kovirant {
 namespace {
 
-// One archived report read into tables of its own, when its bytes are the
-// ones its line's SHA-256 proves.
-struct ReadReport {
-    std::unique_ptr<RecordTables> tables = std::make_unique<RecordTables>();
-    CopyState state = CopyState::Used;
-};
-
-ReadReport readReport(const std::filesystem::path& copy, const std::string& sha256) {
-    ReadReport r;
-    std::string bytes;
-    if (const int err = readFile(copy, bytes)) {
-        r.state = isMissingFile(err) ? CopyState::Missing : CopyState::Unreadable;
-        return r;
-    }
-    // The hash on another core while the report is read (a copy that is not
-    // its line's is read for nothing, and then not used).
-    Later<std::string> hashed([&bytes] { return hexOf(kovirant::sha256(bytes)); });
-    std::string converted;  // Speed: read in place, not copied into fresh memory (100,000 rows: parse 0.50 s -> 0.20 s)
-    ReloadReportBytes(reportTextOf(bytes, converted), *r.tables);
-    if (hashed.get() != sha256) {
-        r.tables = std::make_unique<RecordTables>();
-        r.state = CopyState::Changed;
-    }
-    return r;
-}
-
 // What the cache was made from: the log's bytes and every copy's size and
 // time; and the bytes of the copies there are.
 std::string proofFrom(const std::filesystem::path& folder, std::string_view log, const std::vector<ArchiveLogEntry>& entries,
@@ -128,6 +102,38 @@ std::vector<bool> repeatedCopies(const std::vector<ArchiveLogEntry>& entries) {
 
 }  // namespace
 
+AccountHistory::StagedReport AccountHistory::readCopy(const std::filesystem::path& copy, const std::string& sha256,
+                                                     bool mapped) {
+    StagedReport r;
+    // Mapped, the copy's bytes are read where the system keeps them (no
+    // fresh memory the size of the report); from a network drive, where a
+    // file cut under the program would kill it, into memory.
+    std::shared_ptr<const MappedFile> map = mapped ? MappedFile::open(copy) : nullptr;
+    std::string read;
+    if (!map) {
+        if (const int err = readFile(copy, read)) {
+            r.state = isMissingFile(err) ? CopyState::Missing : CopyState::Unreadable;
+            return r;
+        }
+    }
+    const std::string_view bytes = map ? map->bytes() : std::string_view(read);
+    // The hash on another core while the report is read (a copy that is not
+    // its line's is read for nothing, and then not used).
+    Later<std::string> hashed([bytes] { return hexOf(kovirant::sha256(bytes)); });
+    struct Sink final : ReloadRowSink {
+        StagedReport& into;
+        explicit Sink(StagedReport& r) : into(r) {}
+        void row(ViewKind kind, std::span<const std::string> cells) override { stage(into.tables[kind], kind, cells); }
+    } sink(r);
+    std::string converted;
+    ReloadReportBytes(reportTextOf(bytes, converted), sink);
+    if (hashed.get() != sha256) {
+        r = StagedReport();
+        r.state = CopyState::Changed;
+    }
+    return r;
+}
+
 bool AccountHistory::addReports(const std::filesystem::path& folder, const std::vector<ArchiveLogEntry>& entries,
                                 std::size_t from, std::uintmax_t copiesBytes) {
     // Room for the rows the log names, as far as the copies can hold them (a
@@ -141,26 +147,27 @@ bool AccountHistory::addReports(const std::filesystem::path& folder, const std::
     reserve(static_cast<std::size_t>(std::min(named, copiesBytes / kLeastBytesPerRow)));
     // A copy named by an earlier line too is not read again.
     const std::vector<bool> repeated = repeatedCopies(entries);
+    const bool mapped = !onNetworkDrive(folder);
     auto readAt = [&](std::size_t i) {
         if (repeated[i]) {
-            ReadReport r;
+            StagedReport r;
             r.state = CopyState::Repeated;
             return r;
         }
-        return readReport(copyPath(folder, entries[i].copy), entries[i].sha256);
+        return readCopy(copyPath(folder, entries[i].copy), entries[i].sha256, mapped);
     };
     bool fits = true;
-    auto addReport = [&](std::size_t i, const ReadReport& read) {
+    auto addReport = [&](std::size_t i, const StagedReport& read) {
         const auto report = static_cast<std::uint32_t>(reports_.size());
         reports_.push_back({entries[i].time, entries[i].copy, read.state});
         if (read.state != CopyState::Repeated) ++copiesRead_;
         if (read.state == CopyState::Used)
-            for (ViewKind k : kAllKinds) fits = fits && addTable(report, k, *read.tables);
+            for (ViewKind k : kAllKinds) fits = fits && addTable(report, k, read.tables[k]);
     };
     // The reports read on either core (reading is most of the work), at most
     // two ahead of the one added here, in the log's order, as they come.
     constexpr std::size_t kReadAhead = 2;
-    std::vector<std::optional<ReadReport>> read(entries.size() - from);
+    std::vector<std::optional<StagedReport>> read(entries.size() - from);
     inOrder(
         read.size(), [&](std::size_t k) { read[k] = readAt(from + k); },
         [&](std::size_t k) {
