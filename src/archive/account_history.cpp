@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <functional>
 #include <utility>
@@ -162,7 +163,7 @@ void AccountHistory::stage(StagedTable& into, ViewKind kind, std::span<const std
     }
 }
 
-bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, const StagedTable& table) {
+bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, StagedTable& table) {
     const std::size_t count = table.at.size();
     if (count == 0) return true;
     if (table.overflow || first_ + built_.rows.size() + count > kMostRows || built_.pool.size() + table.pool.size() > kMostPool)
@@ -171,7 +172,8 @@ bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, const StagedT
     // into the tables, each table's slot fetched a few rows ahead.
     const auto first = first_ + static_cast<std::uint32_t>(built_.rows.size());
     const auto base = static_cast<std::uint32_t>(built_.pool.size());
-    built_.pool.insert(built_.pool.end(), table.pool.begin(), table.pool.end());
+    if (built_.pool.empty() && built_.pool.capacity() < table.pool.capacity()) built_.pool.swap(table.pool);  // no room reserved lost
+    else built_.pool.insert(built_.pool.end(), table.pool.begin(), table.pool.end());
     for (const std::uint32_t at : table.at) built_.rows.push_back({base + at, report, static_cast<std::uint8_t>(kind)});
     built_.nextByAccount.resize(built_.rows.size() * 2, 0);
     built_.nextByTax.resize(built_.rows.size(), 0);
@@ -254,34 +256,31 @@ bool AccountHistory::mergeOver(std::shared_ptr<const AccountHistory> keep) {
     auto account = [&m](std::uint32_t ref) { return m.accountOf(ref); };
     auto taxOf = [&m](std::uint32_t ref) { return m.storedCell(ref, kStoredTax); };
     auto cellsAt = [&m](std::uint32_t ref) { return m.cellsOf(ref); };
-    // Each step fetched ahead (the row, its cells, the new slot: far apart
-    // in tables of millions); the hashes first, then the slots.
-    auto reindex = [&m](KeyIndex& into, const KeyIndexView& from, const auto& keyOf, std::uint32_t refsPerRow,
-                        bool newest) {
-        std::vector<std::uint32_t> refs;
+    // A layer's keys in the order of their references, so that their cells
+    // are read in the pool's order (the slots' order read them at random);
+    // their hashes first, then their slots, each fetched a few keys ahead.
+    auto reindex = [](KeyIndex& into, const KeyIndexView& from, const auto& keyOf, std::size_t firstRef,
+                      std::size_t refs, bool newest) {
+        std::vector<std::uint64_t> present((refs + 63) / 64, 0);
         for (const std::uint32_t s : from.slots)
-            if (s != 0) refs.push_back(refIn(s) - 1);
-        auto rowAt = [&](std::size_t j) -> const StoredRow& { return m.rows_[refs[j] / refsPerRow - m.first_]; };
-        auto fetchAhead = [&](std::size_t j) {
-            if (j + 2 * kFetchAhead < refs.size()) prefetch(&rowAt(j + 2 * kFetchAhead));
-            if (j + kFetchAhead < refs.size()) prefetch(m.pool_.data() + rowAt(j + kFetchAhead).at);
-        };
-        std::vector<std::uint64_t> hashes(refs.size());
-        for (std::size_t j = 0; j < refs.size(); ++j) {
-            fetchAhead(j);
-            hashes[j] = stringHash(keyOf(refs[j]));
-        }
-        for (std::size_t j = 0; j < refs.size(); ++j) {
-            fetchAhead(j);
-            if (j + kFetchAhead < refs.size()) into.prefetch(hashes[j + kFetchAhead]);
-            std::uint32_t& slot = keySlot(into, hashes[j], keyOf(refs[j]), keyOf);
-            if (newest || slot == 0) slot = slotFor(hashes[j], refs[j] + 1);
+            if (s != 0) present[(refIn(s) - 1 - firstRef) / 64] |= std::uint64_t{1} << ((refIn(s) - 1 - firstRef) % 64);
+        std::vector<std::uint32_t> order;
+        order.reserve(from.used);
+        for (std::size_t w = 0; w < present.size(); ++w)
+            for (std::uint64_t bits = present[w]; bits != 0; bits &= bits - 1)
+                order.push_back(static_cast<std::uint32_t>(firstRef + w * 64 + static_cast<std::size_t>(std::countr_zero(bits))));
+        std::vector<std::uint64_t> hashes(order.size());
+        for (std::size_t j = 0; j < order.size(); ++j) hashes[j] = stringHash(keyOf(order[j]));
+        for (std::size_t j = 0; j < order.size(); ++j) {
+            if (j + kFetchAhead < order.size()) into.prefetch(hashes[j + kFetchAhead]);
+            std::uint32_t& slot = keySlot(into, hashes[j], keyOf(order[j]), keyOf);
+            if (newest || slot == 0) slot = slotFor(hashes[j], order[j] + 1);
         }
     };
     for (const AccountHistory* h : layers) {
-        reindex(m.built_.accounts, h->accounts_, account, 2, true);
-        reindex(m.built_.taxes, h->taxes_, taxOf, 1, true);
-        reindex(m.built_.cells, h->cells_, cellsAt, 1, false);
+        reindex(m.built_.accounts, h->accounts_, account, 2 * std::size_t{h->first_}, h->nextByAccount_.size(), true);
+        reindex(m.built_.taxes, h->taxes_, taxOf, h->first_, h->rows_.size(), true);
+        reindex(m.built_.cells, h->cells_, cellsAt, h->first_, h->rows_.size(), false);
     }
     m.bind();
     m.reports_ = std::move(reports_);

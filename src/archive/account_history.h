@@ -174,12 +174,15 @@ private:
     // SHA-256 is `sha256` (mapped: read where the system maps it).
     static StagedReport readCopy(const std::filesystem::path& copy, const std::string& sha256, bool mapped);
     static void stage(StagedTable& into, ViewKind kind, std::span<const std::string> cells);
-    // A report's table, every row; false when the history cannot hold them.
-    bool addTable(std::uint32_t report, ViewKind kind, const StagedTable& table);
+    // A report's table, every row (its pool taken over by a layer that has
+    // less room); false when the history cannot hold them.
+    bool addTable(std::uint32_t report, ViewKind kind, StagedTable& table);
     void bind();
     // The layers above `keep` (all: none kept) made one layer: their rows as
     // they are, their keys indexed anew. False when one layer cannot hold them.
     bool mergeOver(std::shared_ptr<const AccountHistory> keep);
+    // The layer the newest ones are to be merged over (below_: none are).
+    std::shared_ptr<const AccountHistory> mergedOver() const;
     // A slot's reference + 1; the slot of a reference + 1 under a key's hash.
     static std::uint32_t refIn(std::uint32_t slot);
     static std::uint32_t slotFor(std::uint64_t hash, std::uint32_t ref);

@@ -90,7 +90,9 @@ bool coversPart(const std::filesystem::path& folder, std::string_view log, const
 
 // A history lies over at most this many layers, each a cache file of the
 // reports one build added.
-constexpr std::size_t kMostLayers = 8;
+constexpr std::size_t kMostLayers = 10;
+// The newest layers are merged kFanIn of a size at a time.
+constexpr std::size_t kFanIn = 4;
 
 // Which of the log's lines name a copy an earlier line names too.
 std::vector<bool> repeatedCopies(const std::vector<ArchiveLogEntry>& entries) {
@@ -101,6 +103,9 @@ std::vector<bool> repeatedCopies(const std::vector<ArchiveLogEntry>& entries) {
 }
 
 }  // namespace
+
+// A register row takes some 200 bytes of a report's lines.
+constexpr std::size_t kLeastReportBytesPerRow = 150;
 
 AccountHistory::StagedReport AccountHistory::readCopy(const std::filesystem::path& copy, const std::string& sha256,
                                                      bool mapped) {
@@ -120,6 +125,12 @@ AccountHistory::StagedReport AccountHistory::readCopy(const std::filesystem::pat
     // The hash on another core while the report is read (a copy that is not
     // its line's is read for nothing, and then not used).
     Later<std::string> hashed([bytes] { return hexOf(kovirant::sha256(bytes)); });
+    // Room for the register's rows (a row's stored cells take well under half
+    // its lines in the report): never touched beyond them, it holds no memory.
+    StagedTable& registers = r.tables[ViewRegister];
+    reserveLarge(registers.pool, bytes.size() / 2);
+    registers.at.reserve(bytes.size() / kLeastReportBytesPerRow);
+    registers.keys.reserve(bytes.size() / kLeastReportBytesPerRow);
     struct Sink final : ReloadRowSink {
         StagedReport& into;
         explicit Sink(StagedReport& r) : into(r) {}
@@ -157,7 +168,7 @@ bool AccountHistory::addReports(const std::filesystem::path& folder, const std::
         return readCopy(copyPath(folder, entries[i].copy), entries[i].sha256, mapped);
     };
     bool fits = true;
-    auto addReport = [&](std::size_t i, const StagedReport& read) {
+    auto addReport = [&](std::size_t i, StagedReport& read) {
         const auto report = static_cast<std::uint32_t>(reports_.size());
         reports_.push_back({entries[i].time, entries[i].copy, read.state});
         if (read.state != CopyState::Repeated) ++copiesRead_;
@@ -179,6 +190,27 @@ bool AccountHistory::addReports(const std::filesystem::path& folder, const std::
     // touched, it holds no memory, while a shrink would copy every array.)
     bind();
     return fits;
+}
+
+// What the newest layers are merged over, tiered so that a merge copies
+// rows some log4(reports) times and most reports are added alone: the run
+// of kFanIn layers from the newest down, each of fewer than kFanIn times
+// the newest's rows (a layer of many more ends it, as does the oldest);
+// into the oldest only when it holds no more rows than the newest; two
+// layers into one while there are too many. below_: nothing to merge.
+std::shared_ptr<const AccountHistory> AccountHistory::mergedOver() const {
+    if (!below_) return below_;
+    const std::size_t top = rows_.size();
+    std::shared_ptr<const AccountHistory> l = below_;
+    std::size_t run = 1;
+    while (l->below_ && l->rows_.size() < kFanIn * top && run < kFanIn) {
+        ++run;
+        l = l->below_;
+    }
+    if (run >= kFanIn) return l;
+    if (!below_->below_ && below_->rows_.size() <= top) return nullptr;
+    if (layers() > kMostLayers) return below_->below_;
+    return below_;
 }
 
 AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& errorCode,
@@ -210,16 +242,10 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
         h.proof_ = proof;
         h.covered_ = log.size();
         bool fits = h.addReports(folder, entries, from, copiesBytes);
-        // The newest layer merged with the one below while that one holds no
-        // more rows (or there are too many): as a binary counter, each row is
-        // copied into a new layer some log2(reports) times, and most reports
-        // are added alone. Into the oldest only when it holds no more.
-        while (fits && h.below_) {
-            const AccountHistory& below = *h.below_;
-            const bool oldest = !below.below_;
-            if (oldest ? below.rows_.size() > h.rows_.size() : below.rows_.size() > h.rows_.size() && h.layers() <= kMostLayers)
-                break;
-            fits = h.mergeOver(below.below_);
+        while (fits) {
+            const std::shared_ptr<const AccountHistory> keep = h.mergedOver();
+            if (keep == h.below_) break;
+            fits = h.mergeOver(keep);
         }
         if (!fits) {
             errorCode = EFBIG;
