@@ -126,11 +126,14 @@ AccountHistory::StagedReport AccountHistory::readCopy(const std::filesystem::pat
     // its line's is read for nothing, and then not used).
     Later<std::string> hashed([bytes] { return hexOf(kovirant::sha256(bytes)); });
     // Room for the register's rows (a row's stored cells take well under half
-    // its lines in the report): never touched beyond them, it holds no memory.
+    // its lines in the report): never touched beyond them, it holds no memory
+    // (but address space: a report of millions of rows grows the rest as it comes).
+    constexpr std::size_t kMostReservedRows = std::size_t{1} << 21;
+    const std::size_t rows = std::min(bytes.size() / kLeastReportBytesPerRow, kMostReservedRows);
     StagedTable& registers = r.tables[ViewRegister];
-    reserveLarge(registers.pool, bytes.size() / 2);
-    registers.at.reserve(bytes.size() / kLeastReportBytesPerRow);
-    registers.keys.reserve(bytes.size() / kLeastReportBytesPerRow);
+    reserveLarge(registers.pool, std::min(bytes.size() / 2, rows * kLeastReportBytesPerRow / 2));
+    registers.at.reserve(rows);
+    registers.keys.reserve(rows);
     struct Sink final : ReloadRowSink {
         StagedReport& into;
         explicit Sink(StagedReport& r) : into(r) {}
