@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -176,5 +177,107 @@ TEST(AccountHistory, ReportAfterReportIsAddedAlone) {
         std::size_t accounts = 0;
         held->eachLastState([&](const AccountHistory::AccountState&) { ++accounts; });
         EXPECT_EQ(accounts, static_cast<std::size_t>(k == 0 ? 1 : k + 1));
+    }
+}
+
+namespace {
+
+// Every answer a history gives of the numbers and rows asked, as text.
+std::vector<std::string> answersOf(const AccountHistory& h, const std::vector<std::string>& accounts,
+                                   const std::vector<std::string>& taxes, const TableRows& rows) {
+    std::vector<std::string> out;
+    auto value = [](const AccountHistory::Value& v) {
+        return std::to_string(static_cast<int>(v.answer)) + ":" + std::string(v.text);
+    };
+    auto rowText = [](const HistoryRow& r) {
+        return std::to_string(r.report) + "/" + std::to_string(r.table) + "/" + r.code + "/" + r.company + "/" + r.tax + "/" +
+               r.account + "/" + r.opening + "/" + r.closing + "/" + r.originalAccount + "/" + r.originalOpening + "/" +
+               r.originalClosing;
+    };
+    std::vector<std::string> numbers = taxes;
+    for (const std::string& a : accounts) numbers.insert(numbers.end(), {a, a.substr(0, 16)});
+    for (const std::string& n : numbers)
+        for (const HistoryRow& r : h.rowsOf(n)) out.push_back(n + " " + rowText(r));
+    std::vector<AccountHistory::Lookup> batch;
+    for (const std::string& t : taxes) {
+        out.push_back(t + " " + value(h.company(t)));
+        for (const std::string& a : accounts) {
+            out.push_back(a + " " + t + " " + value(h.opening(a, t)));
+            batch.push_back({a, t, true, true, {}, {}});
+        }
+    }
+    h.lookUp(batch);
+    for (const AccountHistory::Lookup& l : batch) out.push_back(value(l.openingFound) + " " + value(l.companyFound));
+    for (ViewKind kind : {ViewRegister, ViewAccountChange})
+        for (const std::vector<std::string>& row : rows[kind]) {
+            const std::vector<std::string_view> cells(row.begin(), row.end());
+            const std::optional<std::uint32_t> holder = h.reportHolding(kind, cells);
+            out.push_back(holder ? std::to_string(*holder) : "-");
+        }
+    std::vector<std::string> states;
+    h.eachLastState([&](const AccountHistory::AccountState& s) {
+        states.push_back(std::string(s.account) + "/" + std::string(s.tax) + "/" + std::string(s.company) + "/" +
+                         std::string(s.opening) + "/" + std::string(s.closing));
+    });
+    std::sort(states.begin(), states.end());
+    out.insert(out.end(), states.begin(), states.end());
+    return out;
+}
+
+}  // namespace
+
+// Reports of every kind and size added one by one, by the history held
+// and from the caches in turn, through every merge of its layers: each
+// answer is the one of a history built whole from the same archive.
+TEST(AccountHistory, ALayeredHistoryAnswersAsOneBuiltWhole) {
+    const auto dir = freshTempDir("history-layers-whole");
+    const auto folder = dir / "Archivum";
+    std::vector<std::string> accounts, taxes;
+    for (int i = 0; i < 12; ++i) accounts.push_back(std::to_string(30000000 + i * 7) + "0000000000000000");
+    for (int i = 0; i < 4; ++i) taxes.push_back(std::to_string(12345670 + i));
+    TableRows all;
+    std::shared_ptr<const AccountHistory> held;
+    unsigned seed = 7;
+    auto next = [&seed](unsigned n) { return (seed = seed * 1103515245u + 12345u) / 65536u % n; };
+    for (int k = 0; k < 14; ++k) {
+        SCOPED_TRACE(k);
+        TestTables t;
+        for (unsigned r = 0, n = 1 + static_cast<unsigned>(k * 7 % 11); r < n; ++r) {
+            const std::string tax = taxes[next(4)], company = "01091234" + std::to_string(10 + next(3));
+            const std::string day = "2026-11-" + std::to_string(10 + next(3));
+            if (next(4) == 0) {
+                t.tables.appendRow(ViewAccountChange, AccountChangeEntry{tax, company, accounts[next(12)], day, "2026-12-01",
+                                                                         accounts[next(12)], next(2) ? day : "", ""});
+            } else {
+                t.tables.appendRow(ViewRegister, registerRow(company, tax, accounts[next(12)],
+                                                             next(3) ? day : "", next(4) ? "" : "2026-12-01"));
+            }
+        }
+        if (k % 5 == 2) {
+            InstitutionEntry inst{"Bank", "0110041234", taxes[0], "1000", "Budapest", "Fő", "utca", "1", "11773017"};
+            inst[InstitutionCol::operationCode] = "Bejegyzés";
+            t.tables.appendRow(ViewInstitution, inst);
+        }
+        const TableRows rows = tableRows(t.tables);
+        for (ViewKind kind : kAllKinds) all[kind].insert(all[kind].end(), rows[kind].begin(), rows[kind].end());
+        const auto report = dir / "jelentes.xml";
+        ASSERT_EQ(WriteReport(report, t.tables, SettingsFile(dir / "Kovirant.ini")).status, ReportStatus::Written);
+        ASSERT_TRUE(archiveReport(folder, report, {kActionSave, {rows[0].size(), 0, 0}, "teszt", ""}, noonOf("2026-12-01") + k)
+                        .ok());
+        int err = 0;
+        held = std::make_shared<const AccountHistory>(AccountHistory::build(folder, err, k % 3 ? held : nullptr));
+        ASSERT_EQ(err, 0);
+        EXPECT_EQ(held->copiesRead(), 1u);
+        // The same archive without its caches.
+        const auto whole = freshTempDir("history-layers-whole-copy") / "Archivum";
+        for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
+            const auto to = whole / std::filesystem::relative(e.path(), folder);
+            if (e.is_directory()) std::filesystem::create_directories(to);
+            else if (e.path().extension() != ".cache") std::filesystem::copy_file(e.path(), to);
+        }
+        const AccountHistory built = AccountHistory::build(whole, err);
+        ASSERT_EQ(err, 0);
+        ASSERT_EQ(built.copiesRead(), static_cast<std::size_t>(k + 1));
+        EXPECT_EQ(answersOf(*held, accounts, taxes, all), answersOf(built, accounts, taxes, all));
     }
 }

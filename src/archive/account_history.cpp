@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <functional>
 #include <utility>
@@ -137,66 +138,71 @@ constexpr std::size_t kMostPool = std::size_t{0xFFFFFFFF} - (std::size_t{1} << 2
 
 }  // namespace
 
-bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, const RecordTables& tables) {
-    const std::size_t count = tables.table(kind).rowCount();
-    if (count == 0) return true;
-    if (kMostRows - std::min<std::size_t>(kMostRows, first_) < count) return false;
-    // First the rows' cells into the pool, and the hashes of their keys; then
-    // the keys into the tables, each table's slot fetched a few rows ahead.
-    struct Keys {
-        std::uint64_t cells = 0, tax = 0, account[2] = {0, 0};
-        bool hasTax = false, hasAccount[2] = {false, false};
-    };
-    std::vector<Keys> keys(count);
-    const auto first = first_ + static_cast<std::uint32_t>(built_.rows.size());
-    const std::span<const std::size_t> columns = storedColumns(kind);
-    const std::uint32_t accounts = kind == ViewAccountChange ? 2u : kind == ViewRegister ? 1u : 0u;
-    std::array<std::string_view, kMostColumns> cells;
-    const std::span<std::string_view> rowCells(cells.data(), columnCount(kind));
-    for (std::size_t r = 0; r < count; ++r) {
-        if (first_ + built_.rows.size() >= kMostRows || built_.pool.size() > kMostPool) return false;
-        tables.readViews(kind, r, rowCells);
-        const std::size_t at = built_.pool.size();
-        built_.rows.push_back({static_cast<std::uint32_t>(at), report, static_cast<std::uint8_t>(kind)});
-        for (std::size_t column : columns) appendCell(built_.pool, cells[column]);
-        Keys& k = keys[r];
-        if (kind != ViewInstitution) k.cells = stringHash(std::string_view(built_.pool.data() + at, built_.pool.size() - at));
-        const std::string_view tax = cells[columns[kStoredTax]];
-        k.hasTax = !tax.empty();
-        if (k.hasTax) k.tax = stringHash(tax);
-        for (std::uint32_t which = 0; which < accounts; ++which) {
-            const std::string_view a = cells[columns[which == 0 ? kStoredAccount : kStoredOriginalAccount]];
-            k.hasAccount[which] = !a.empty() && (which == 0 || a != cells[columns[kStoredAccount]]);
-            if (k.hasAccount[which]) k.account[which] = stringHash(a);
-        }
+void AccountHistory::stage(StagedTable& into, ViewKind kind, std::span<const std::string> cells) {
+    if (into.pool.size() > kMostPool) {
+        into.overflow = true;
+        return;
     }
+    // Each cell as the tables would hand it on: up to a NUL, cut to a field's length.
+    std::array<std::string_view, kMostColumns> views;
+    for (std::size_t c = 0; c < cells.size() && c < views.size(); ++c) views[c] = cut(cells[c].c_str(), kFieldMax);
+    const std::span<const std::size_t> columns = storedColumns(kind);
+    const std::size_t at = into.pool.size();
+    into.at.push_back(static_cast<std::uint32_t>(at));
+    for (std::size_t column : columns) appendCell(into.pool, views[column]);
+    Keys& k = into.keys.emplace_back();
+    if (kind != ViewInstitution) k.cells = stringHash(std::string_view(into.pool.data() + at, into.pool.size() - at));
+    const std::string_view tax = views[columns[kStoredTax]];
+    k.hasTax = !tax.empty();
+    if (k.hasTax) k.tax = stringHash(tax);
+    const std::uint32_t accounts = kind == ViewAccountChange ? 2u : kind == ViewRegister ? 1u : 0u;
+    for (std::uint32_t which = 0; which < accounts; ++which) {
+        const std::string_view a = views[columns[which == 0 ? kStoredAccount : kStoredOriginalAccount]];
+        k.hasAccount[which] = !a.empty() && (which == 0 || a != views[columns[kStoredAccount]]);
+        if (k.hasAccount[which]) k.account[which] = stringHash(a);
+    }
+}
+
+bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, StagedTable& table) {
+    const std::size_t count = table.at.size();
+    if (count == 0) return true;
+    if (table.overflow || first_ + built_.rows.size() + count > kMostRows || built_.pool.size() + table.pool.size() > kMostPool)
+        return false;
+    // First the rows' cells into the pool as they were staged; then the keys
+    // into the tables, each table's slot fetched a few rows ahead.
+    const auto first = first_ + static_cast<std::uint32_t>(built_.rows.size());
+    const auto base = static_cast<std::uint32_t>(built_.pool.size());
+    if (built_.pool.empty() && built_.pool.capacity() < table.pool.capacity()) built_.pool.swap(table.pool);  // no room reserved lost
+    else built_.pool.insert(built_.pool.end(), table.pool.begin(), table.pool.end());
+    for (const std::uint32_t at : table.at) built_.rows.push_back({base + at, report, static_cast<std::uint8_t>(kind)});
     built_.nextByAccount.resize(built_.rows.size() * 2, 0);
     built_.nextByTax.resize(built_.rows.size(), 0);
     bind();  // the keys below read the rows
     auto account = [this](std::uint32_t ref) { return accountOf(ref); };
     auto taxOf = [this](std::uint32_t ref) { return storedCell(ref, kStoredTax); };
     auto cellsAt = [this](std::uint32_t ref) { return cellsOf(ref); };
+    const std::uint32_t accounts = kind == ViewAccountChange ? 2u : kind == ViewRegister ? 1u : 0u;
     for (std::size_t r = 0; r < count; ++r) {
         if (r + kFetchAhead < count) {
-            const Keys& ahead = keys[r + kFetchAhead];
+            const Keys& ahead = table.keys[r + kFetchAhead];
             if (kind != ViewInstitution) built_.cells.prefetch(ahead.cells);
             if (ahead.hasTax) built_.taxes.prefetch(ahead.tax);
             for (std::uint32_t which = 0; which < accounts; ++which)
                 if (ahead.hasAccount[which]) built_.accounts.prefetch(ahead.account[which]);
-            for (const AccountHistory* h = below_.get(); h; h = h->below_.get()) {  // a new key is looked for there too
-                if (kind != ViewInstitution) h->cells_.prefetch(ahead.cells);
+            for (const AccountHistory* h = below_.get(); h; h = h->below_.get()) {  // a chain goes on into the layers below
                 if (ahead.hasTax) h->taxes_.prefetch(ahead.tax);
                 for (std::uint32_t which = 0; which < accounts; ++which)
                     if (ahead.hasAccount[which]) h->accounts_.prefetch(ahead.account[which]);
             }
         }
-        const Keys& k = keys[r];
+        const Keys& k = table.keys[r];
         const auto row = first + static_cast<std::uint32_t>(r);
-        // A key the layers below hold: its earliest row is theirs, its chain goes on into theirs.
-        if (kind != ViewInstitution && !(below_ && below_->earliest(&AccountHistory::cells_, k.cells, cellsOf(row), cellsAt))) {
+        // The earliest row of these cells in this layer (earliest() asks the layers below first).
+        if (kind != ViewInstitution) {
             std::uint32_t& earliest = keySlot(built_.cells, k.cells, cellsOf(row), cellsAt);
             if (earliest == 0) earliest = slotFor(k.cells, row + 1);
         }
+        // A key the layers below hold: its chain goes on into theirs.
         for (std::uint32_t which = 0; which < accounts; ++which) {
             if (!k.hasAccount[which]) continue;
             const std::uint32_t ref = row * 2 + which;
@@ -250,34 +256,31 @@ bool AccountHistory::mergeOver(std::shared_ptr<const AccountHistory> keep) {
     auto account = [&m](std::uint32_t ref) { return m.accountOf(ref); };
     auto taxOf = [&m](std::uint32_t ref) { return m.storedCell(ref, kStoredTax); };
     auto cellsAt = [&m](std::uint32_t ref) { return m.cellsOf(ref); };
-    // Each step fetched ahead (the row, its cells, the new slot: far apart
-    // in tables of millions); the hashes first, then the slots.
-    auto reindex = [&m](KeyIndex& into, const KeyIndexView& from, const auto& keyOf, std::uint32_t refsPerRow,
-                        bool newest) {
-        std::vector<std::uint32_t> refs;
+    // A layer's keys in the order of their references, so that their cells
+    // are read in the pool's order (the slots' order read them at random);
+    // their hashes first, then their slots, each fetched a few keys ahead.
+    auto reindex = [](KeyIndex& into, const KeyIndexView& from, const auto& keyOf, std::size_t firstRef,
+                      std::size_t refs, bool newest) {
+        std::vector<std::uint64_t> present((refs + 63) / 64, 0);
         for (const std::uint32_t s : from.slots)
-            if (s != 0) refs.push_back(refIn(s) - 1);
-        auto rowAt = [&](std::size_t j) -> const StoredRow& { return m.rows_[refs[j] / refsPerRow - m.first_]; };
-        auto fetchAhead = [&](std::size_t j) {
-            if (j + 2 * kFetchAhead < refs.size()) prefetch(&rowAt(j + 2 * kFetchAhead));
-            if (j + kFetchAhead < refs.size()) prefetch(m.pool_.data() + rowAt(j + kFetchAhead).at);
-        };
-        std::vector<std::uint64_t> hashes(refs.size());
-        for (std::size_t j = 0; j < refs.size(); ++j) {
-            fetchAhead(j);
-            hashes[j] = stringHash(keyOf(refs[j]));
-        }
-        for (std::size_t j = 0; j < refs.size(); ++j) {
-            fetchAhead(j);
-            if (j + kFetchAhead < refs.size()) into.prefetch(hashes[j + kFetchAhead]);
-            std::uint32_t& slot = keySlot(into, hashes[j], keyOf(refs[j]), keyOf);
-            if (newest || slot == 0) slot = slotFor(hashes[j], refs[j] + 1);
+            if (s != 0) present[(refIn(s) - 1 - firstRef) / 64] |= std::uint64_t{1} << ((refIn(s) - 1 - firstRef) % 64);
+        std::vector<std::uint32_t> order;
+        order.reserve(from.used);
+        for (std::size_t w = 0; w < present.size(); ++w)
+            for (std::uint64_t bits = present[w]; bits != 0; bits &= bits - 1)
+                order.push_back(static_cast<std::uint32_t>(firstRef + w * 64 + static_cast<std::size_t>(std::countr_zero(bits))));
+        std::vector<std::uint64_t> hashes(order.size());
+        for (std::size_t j = 0; j < order.size(); ++j) hashes[j] = stringHash(keyOf(order[j]));
+        for (std::size_t j = 0; j < order.size(); ++j) {
+            if (j + kFetchAhead < order.size()) into.prefetch(hashes[j + kFetchAhead]);
+            std::uint32_t& slot = keySlot(into, hashes[j], keyOf(order[j]), keyOf);
+            if (newest || slot == 0) slot = slotFor(hashes[j], order[j] + 1);
         }
     };
     for (const AccountHistory* h : layers) {
-        reindex(m.built_.accounts, h->accounts_, account, 2, true);
-        reindex(m.built_.taxes, h->taxes_, taxOf, 1, true);
-        reindex(m.built_.cells, h->cells_, cellsAt, 1, false);
+        reindex(m.built_.accounts, h->accounts_, account, 2 * std::size_t{h->first_}, h->nextByAccount_.size(), true);
+        reindex(m.built_.taxes, h->taxes_, taxOf, h->first_, h->rows_.size(), true);
+        reindex(m.built_.cells, h->cells_, cellsAt, h->first_, h->rows_.size(), false);
     }
     m.bind();
     m.reports_ = std::move(reports_);

@@ -153,12 +153,36 @@ private:
                            const KeyOf& keyOf) const;
     std::size_t layers() const { return below_ ? below_->layers() + 1 : 1; }
     void reserve(std::size_t rows);
-    // A report's table, every row; false when the history cannot hold them.
-    bool addTable(std::uint32_t report, ViewKind kind, const RecordTables& tables);
+    // A row's keys' hashes: its stored cells (not an institution's), its tax number, its accounts.
+    struct Keys {
+        std::uint64_t cells = 0, tax = 0, account[2] = {0, 0};
+        bool hasTax = false, hasAccount[2] = {false, false};
+    };
+    // One table of a report as its copy gave it, before it joins a layer:
+    // the rows' stored cells as the pool holds them, where each row's start, their keys.
+    struct StagedTable {
+        std::vector<char> pool;
+        std::vector<std::uint32_t> at;
+        std::vector<Keys> keys;
+        bool overflow = false;  // more than a layer's pool can hold
+    };
+    struct StagedReport {
+        PerKind<StagedTable> tables;
+        CopyState state = CopyState::Used;
+    };
+    // A report's copy read straight into its staged tables, when its
+    // SHA-256 is `sha256` (mapped: read where the system maps it).
+    static StagedReport readCopy(const std::filesystem::path& copy, const std::string& sha256, bool mapped);
+    static void stage(StagedTable& into, ViewKind kind, std::span<const std::string> cells);
+    // A report's table, every row (its pool taken over by a layer that has
+    // less room); false when the history cannot hold them.
+    bool addTable(std::uint32_t report, ViewKind kind, StagedTable& table);
     void bind();
     // The layers above `keep` (all: none kept) made one layer: their rows as
     // they are, their keys indexed anew. False when one layer cannot hold them.
     bool mergeOver(std::shared_ptr<const AccountHistory> keep);
+    // The layer the newest ones are to be merged over (below_: none are).
+    std::shared_ptr<const AccountHistory> mergedOver() const;
     // A slot's reference + 1; the slot of a reference + 1 under a key's hash.
     static std::uint32_t refIn(std::uint32_t slot);
     static std::uint32_t slotFor(std::uint64_t hash, std::uint32_t ref);

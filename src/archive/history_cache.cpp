@@ -29,32 +29,6 @@
 namespace kovirant {
 namespace {
 
-// One archived report read into tables of its own, when its bytes are the
-// ones its line's SHA-256 proves.
-struct ReadReport {
-    std::unique_ptr<RecordTables> tables = std::make_unique<RecordTables>();
-    CopyState state = CopyState::Used;
-};
-
-ReadReport readReport(const std::filesystem::path& copy, const std::string& sha256) {
-    ReadReport r;
-    std::string bytes;
-    if (const int err = readFile(copy, bytes)) {
-        r.state = isMissingFile(err) ? CopyState::Missing : CopyState::Unreadable;
-        return r;
-    }
-    // The hash on another core while the report is read (a copy that is not
-    // its line's is read for nothing, and then not used).
-    Later<std::string> hashed([&bytes] { return hexOf(kovirant::sha256(bytes)); });
-    std::string converted;  // Speed: read in place, not copied into fresh memory (100,000 rows: parse 0.50 s -> 0.20 s)
-    ReloadReportBytes(reportTextOf(bytes, converted), *r.tables);
-    if (hashed.get() != sha256) {
-        r.tables = std::make_unique<RecordTables>();
-        r.state = CopyState::Changed;
-    }
-    return r;
-}
-
 // What the cache was made from: the log's bytes and every copy's size and
 // time; and the bytes of the copies there are.
 std::string proofFrom(const std::filesystem::path& folder, std::string_view log, const std::vector<ArchiveLogEntry>& entries,
@@ -116,7 +90,9 @@ bool coversPart(const std::filesystem::path& folder, std::string_view log, const
 
 // A history lies over at most this many layers, each a cache file of the
 // reports one build added.
-constexpr std::size_t kMostLayers = 8;
+constexpr std::size_t kMostLayers = 10;
+// The newest layers are merged kFanIn of a size at a time.
+constexpr std::size_t kFanIn = 4;
 
 // Which of the log's lines name a copy an earlier line names too.
 std::vector<bool> repeatedCopies(const std::vector<ArchiveLogEntry>& entries) {
@@ -127,6 +103,50 @@ std::vector<bool> repeatedCopies(const std::vector<ArchiveLogEntry>& entries) {
 }
 
 }  // namespace
+
+// A register row takes some 200 bytes of a report's lines.
+constexpr std::size_t kLeastReportBytesPerRow = 150;
+
+AccountHistory::StagedReport AccountHistory::readCopy(const std::filesystem::path& copy, const std::string& sha256,
+                                                     bool mapped) {
+    StagedReport r;
+    // Mapped, the copy's bytes are read where the system keeps them (no
+    // fresh memory the size of the report); from a network drive, where a
+    // file cut under the program would kill it, into memory.
+    std::shared_ptr<const MappedFile> map = mapped ? MappedFile::open(copy) : nullptr;
+    std::string read;
+    if (!map) {
+        if (const int err = readFile(copy, read)) {
+            r.state = isMissingFile(err) ? CopyState::Missing : CopyState::Unreadable;
+            return r;
+        }
+    }
+    const std::string_view bytes = map ? map->bytes() : std::string_view(read);
+    // The hash on another core while the report is read (a copy that is not
+    // its line's is read for nothing, and then not used).
+    Later<std::string> hashed([bytes] { return hexOf(kovirant::sha256(bytes)); });
+    // Room for the register's rows (a row's stored cells take well under half
+    // its lines in the report): never touched beyond them, it holds no memory
+    // (but address space: a report of millions of rows grows the rest as it comes).
+    constexpr std::size_t kMostReservedRows = std::size_t{1} << 21;
+    const std::size_t rows = std::min(bytes.size() / kLeastReportBytesPerRow, kMostReservedRows);
+    StagedTable& registers = r.tables[ViewRegister];
+    reserveLarge(registers.pool, std::min(bytes.size() / 2, rows * kLeastReportBytesPerRow / 2));
+    registers.at.reserve(rows);
+    registers.keys.reserve(rows);
+    struct Sink final : ReloadRowSink {
+        StagedReport& into;
+        explicit Sink(StagedReport& r) : into(r) {}
+        void row(ViewKind kind, std::span<const std::string> cells) override { stage(into.tables[kind], kind, cells); }
+    } sink(r);
+    std::string converted;
+    ReloadReportBytes(reportTextOf(bytes, converted), sink);
+    if (hashed.get() != sha256) {
+        r = StagedReport();
+        r.state = CopyState::Changed;
+    }
+    return r;
+}
 
 bool AccountHistory::addReports(const std::filesystem::path& folder, const std::vector<ArchiveLogEntry>& entries,
                                 std::size_t from, std::uintmax_t copiesBytes) {
@@ -141,26 +161,27 @@ bool AccountHistory::addReports(const std::filesystem::path& folder, const std::
     reserve(static_cast<std::size_t>(std::min(named, copiesBytes / kLeastBytesPerRow)));
     // A copy named by an earlier line too is not read again.
     const std::vector<bool> repeated = repeatedCopies(entries);
+    const bool mapped = !onNetworkDrive(folder);
     auto readAt = [&](std::size_t i) {
         if (repeated[i]) {
-            ReadReport r;
+            StagedReport r;
             r.state = CopyState::Repeated;
             return r;
         }
-        return readReport(copyPath(folder, entries[i].copy), entries[i].sha256);
+        return readCopy(copyPath(folder, entries[i].copy), entries[i].sha256, mapped);
     };
     bool fits = true;
-    auto addReport = [&](std::size_t i, const ReadReport& read) {
+    auto addReport = [&](std::size_t i, StagedReport& read) {
         const auto report = static_cast<std::uint32_t>(reports_.size());
         reports_.push_back({entries[i].time, entries[i].copy, read.state});
         if (read.state != CopyState::Repeated) ++copiesRead_;
         if (read.state == CopyState::Used)
-            for (ViewKind k : kAllKinds) fits = fits && addTable(report, k, *read.tables);
+            for (ViewKind k : kAllKinds) fits = fits && addTable(report, k, read.tables[k]);
     };
     // The reports read on either core (reading is most of the work), at most
     // two ahead of the one added here, in the log's order, as they come.
     constexpr std::size_t kReadAhead = 2;
-    std::vector<std::optional<ReadReport>> read(entries.size() - from);
+    std::vector<std::optional<StagedReport>> read(entries.size() - from);
     inOrder(
         read.size(), [&](std::size_t k) { read[k] = readAt(from + k); },
         [&](std::size_t k) {
@@ -172,6 +193,27 @@ bool AccountHistory::addReports(const std::filesystem::path& folder, const std::
     // touched, it holds no memory, while a shrink would copy every array.)
     bind();
     return fits;
+}
+
+// What the newest layers are merged over, tiered so that a merge copies
+// rows some log4(reports) times and most reports are added alone: the run
+// of kFanIn layers from the newest down, each of fewer than kFanIn times
+// the newest's rows (a layer of many more ends it, as does the oldest);
+// into the oldest only when it holds no more rows than the newest; two
+// layers into one while there are too many. below_: nothing to merge.
+std::shared_ptr<const AccountHistory> AccountHistory::mergedOver() const {
+    if (!below_) return below_;
+    const std::size_t top = rows_.size();
+    std::shared_ptr<const AccountHistory> l = below_;
+    std::size_t run = 1;
+    while (l->below_ && l->rows_.size() < kFanIn * top && run < kFanIn) {
+        ++run;
+        l = l->below_;
+    }
+    if (run >= kFanIn) return l;
+    if (!below_->below_ && below_->rows_.size() <= top) return nullptr;
+    if (layers() > kMostLayers) return below_->below_;
+    return below_;
 }
 
 AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& errorCode,
@@ -203,16 +245,10 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
         h.proof_ = proof;
         h.covered_ = log.size();
         bool fits = h.addReports(folder, entries, from, copiesBytes);
-        // The newest layer merged with the one below while that one holds no
-        // more rows (or there are too many): as a binary counter, each row is
-        // copied into a new layer some log2(reports) times, and most reports
-        // are added alone. Into the oldest only when it holds no more.
-        while (fits && h.below_) {
-            const AccountHistory& below = *h.below_;
-            const bool oldest = !below.below_;
-            if (oldest ? below.rows_.size() > h.rows_.size() : below.rows_.size() > h.rows_.size() && h.layers() <= kMostLayers)
-                break;
-            fits = h.mergeOver(below.below_);
+        while (fits) {
+            const std::shared_ptr<const AccountHistory> keep = h.mergedOver();
+            if (keep == h.below_) break;
+            fits = h.mergeOver(keep);
         }
         if (!fits) {
             errorCode = EFBIG;
@@ -346,7 +382,10 @@ void AccountHistory::writeCache(const std::filesystem::path& folder) {
         const std::uint64_t sum = w.sum.value();
         w.ok = w.ok && std::fwrite(&sum, 1, sizeof sum, opened.file.get()) == sizeof sum;
         if (std::fclose(opened.file.release()) != 0) w.ok = false;
-        written = w.ok && renameReplacing(temp, cache) == 0;
+        // Speed: not flushed to the disk, as a cut one fails its checksum and is built anew (a round: 20-100 ms less)
+        std::error_code moved;
+        if (w.ok) std::filesystem::rename(temp, cache, moved);
+        written = w.ok && !moved;
         cacheSum_ = sum;
     }
     std::error_code ec;

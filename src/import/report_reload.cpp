@@ -288,10 +288,17 @@ const ReloadTags& reloadTags() {
     return tags;
 }
 
+// The tables as a sink, called directly (the window's reload pays no indirection).
+struct TablesSink {
+    RecordTables& tables;
+    void row(ViewKind kind, std::span<const std::string> cells) { tables.appendRow(kind, cells); }
+};
+
+template <class Sink>
 class Reloader {
 public:
-    Reloader(RecordTables& tables, const ReloadOptions& options)
-        : tables_(tables), options_(options), tags_(reloadTags()), groupOpen_(tags_.groups.size(), false) {}
+    Reloader(Sink& sink, const ReloadOptions& options)
+        : sink_(sink), options_(options), tags_(reloadTags()), groupOpen_(tags_.groups.size(), false) {}
 
     void line(std::string_view line) {
         while (!line.empty() && line.front() == '\t') line.remove_prefix(1);
@@ -308,7 +315,7 @@ public:
 
 private:
     void append(ViewKind kind) {
-        tables_.appendRow(kind, std::span<const std::string>(records_[kind].data(), columnCount(kind)));
+        sink_.row(kind, std::span<const std::string>(records_[kind].data(), columnCount(kind)));
         if (std::vector<std::uint32_t>* lines = options_.rowLines[kind])
             lines->push_back(static_cast<std::uint32_t>(start_[kind]));
         ++appended_;
@@ -374,7 +381,7 @@ private:
         return e.word ? wordElement(line, e.startTag, record[column]) : textElement(line, e.startTag, record[column]);
     }
 
-    RecordTables& tables_;
+    Sink& sink_;
     const ReloadOptions options_;
     const ReloadTags& tags_;
     PerKind<std::array<std::string, kMostColumns>> records_;
@@ -466,9 +473,9 @@ private:
     std::string_view rest_;
 };
 
-template <class Reader>
-ReloadOutcome reloadFrom(Reader& reader, RecordTables& tables, const ReloadOptions& options) {
-    Reloader reloader(tables, options);
+template <class Reader, class Sink>
+ReloadOutcome reloadFrom(Reader& reader, Sink& sink, const ReloadOptions& options) {
+    Reloader<Sink> reloader(sink, options);
     Framing framing;
     ReloadOutcome out;
     long long lines = 0;
@@ -498,12 +505,19 @@ ReloadOutcome reloadFrom(Reader& reader, RecordTables& tables, const ReloadOptio
 
 ReloadOutcome ReloadReportStream(std::FILE* file, RecordTables& tables, const ReloadOptions& options) {
     TextLineReader reader(file, 1 << 20, kReloadPieceMax);
-    return reloadFrom(reader, tables, options);
+    TablesSink sink{tables};
+    return reloadFrom(reader, sink, options);
 }
 
 ReloadOutcome ReloadReportBytes(std::string_view bytes, RecordTables& tables, const ReloadOptions& options) {
     BytesLineReader reader(bytes);
-    return reloadFrom(reader, tables, options);
+    TablesSink sink{tables};
+    return reloadFrom(reader, sink, options);
+}
+
+ReloadOutcome ReloadReportBytes(std::string_view bytes, ReloadRowSink& sink, const ReloadOptions& options) {
+    BytesLineReader reader(bytes);
+    return reloadFrom(reader, sink, options);
 }
 
 }  // namespace kovirant

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,11 +50,23 @@ struct ReloadOptions {
     std::array<std::vector<std::uint32_t>*, kViewKindCount> rowLines{};
 };
 
+// Where a reload's rows go when not into the tables (the account history
+// keeps them its own way): each row's cells by its table's columns, as the
+// tables would take them, in the report's order.
+class ReloadRowSink {
+public:
+    virtual void row(ViewKind kind, std::span<const std::string> cells) = 0;
+
+protected:
+    ~ReloadRowSink() = default;
+};
+
 ReloadOutcome ReloadReport(const std::filesystem::path& path, RecordTables& tables, const ReloadOptions& options = {});
 // The same over an open stream.
 ReloadOutcome ReloadReportStream(std::FILE* file, RecordTables& tables, const ReloadOptions& options = {});
 // The same over a report's bytes in memory (Windows-1250).
 ReloadOutcome ReloadReportBytes(std::string_view bytes, RecordTables& tables, const ReloadOptions& options = {});
+ReloadOutcome ReloadReportBytes(std::string_view bytes, ReloadRowSink& sink, const ReloadOptions& options = {});
 
 // Undoes the report's escaping: the five predefined entities and numeric
 // character references back to Windows-1250; a '&' that starts no known
