@@ -1,4 +1,4 @@
-// The Windows build's memchr, memmove and memcmp, held to the C library's
+// The Windows build's memchr, memmove, memcmp and strlen, held to the C library's
 // results over every length to 80 and a few longer, every alignment of a
 // 16-byte block, and overlaps in both directions.
 #include <gtest/gtest.h>
@@ -70,6 +70,17 @@ TEST(ByteRoutines, CompareBytesGivesMemcmpsSignAtEveryPlace) {
             ASSERT_EQ(compareBytes(a.data(), b.data(), n), 0) << "a difference past the length is not seen";
         }
     }
+}
+
+TEST(ByteRoutines, StringLengthStopsAtTheFirstNulFromEveryAlignment) {
+    for (std::size_t offset = 0; offset < 32; ++offset)
+        for (std::size_t n = 0; n <= 80; ++n) {
+            std::vector<char> buffer(offset + n + 40, 'q');
+            buffer[offset + n] = '\0';
+            buffer[offset + n + 5] = '\0';
+            if (offset > 0) buffer[offset - 1] = '\0';  // a NUL just before is not this string's
+            ASSERT_EQ(stringLength(buffer.data() + offset), n) << "offset " << offset;
+        }
 }
 
 }  // namespace
