@@ -6,26 +6,27 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
 namespace {
 
-// Every block starts with its usable size; 16 bytes keep new's alignment.
+// Before every block given out: where its allocation starts and how large
+// that is; 16 bytes keep new's alignment.
+struct Header {
+    char* start;
+    std::size_t size;
+};
 constexpr std::size_t kHeader = 16;
-static_assert(kHeader >= sizeof(std::size_t) && kHeader % alignof(std::max_align_t) == 0);
-// Blocks from this size on are kept when freed, up to kKeptMost bytes in all.
+static_assert(sizeof(Header) <= kHeader && kHeader % alignof(std::max_align_t) == 0);
+// Allocations from this size on are kept when freed, up to kKeptMost bytes in all.
 constexpr std::size_t kLarge = std::size_t{1} << 20;
 constexpr std::size_t kKeptMost = sizeof(void*) == 8 ? std::size_t{512} << 20 : std::size_t{128} << 20;
 constexpr int kSlots = 64;
 
-struct Kept {
-    char* block = nullptr;
-    std::size_t size = 0;
-};
-
 SRWLOCK lock = SRWLOCK_INIT;
-Kept kept[kSlots];
+Header kept[kSlots];
 std::size_t keptBytes = 0;
 
 struct Locked {
@@ -33,57 +34,63 @@ struct Locked {
     ~Locked() { ReleaseSRWLockExclusive(&lock); }
 };
 
-// The smallest kept block that holds n bytes and wastes no more than n.
-char* takeKept(std::size_t n) {
+// The smallest kept allocation that holds n bytes and wastes no more than n.
+Header takeKept(std::size_t n) {
     const Locked hold;
     int best = -1;
     for (int i = 0; i < kSlots; ++i)
-        if (kept[i].block && kept[i].size >= n && kept[i].size / 2 <= n && (best < 0 || kept[i].size < kept[best].size))
+        if (kept[i].start && kept[i].size >= n && kept[i].size / 2 <= n && (best < 0 || kept[i].size < kept[best].size))
             best = i;
-    if (best < 0) return nullptr;
-    char* const block = kept[best].block;
-    keptBytes -= kept[best].size;
+    if (best < 0) return {};
+    const Header taken = kept[best];
+    keptBytes -= taken.size;
     kept[best] = {};
-    return block;
+    return taken;
 }
 
-// Keeps the block, or frees it where no room is left.
-void keep(char* block, std::size_t size) {
+// Keeps the allocation, or frees it where no room is left.
+void keep(Header h) {
     {
         const Locked hold;
-        if (keptBytes + size <= kKeptMost)
-            for (Kept& k : kept)
-                if (!k.block) {
-                    k = {block, size};
-                    keptBytes += size;
+        if (keptBytes + h.size <= kKeptMost)
+            for (Header& k : kept)
+                if (!k.start) {
+                    k = h;
+                    keptBytes += h.size;
                     return;
                 }
     }
-    std::free(block);
+    std::free(h.start);
 }
 
-void* allocate(std::size_t n) {
-    if (n > static_cast<std::size_t>(-1) - kHeader) throw std::bad_alloc();
-    char* block = n >= kLarge ? takeKept(n) : nullptr;
-    if (block) return block + kHeader;
-    block = static_cast<char*>(std::malloc(n + kHeader));
-    if (!block) throw std::bad_alloc();
-    *reinterpret_cast<std::size_t*>(block) = n;
-    return block + kHeader;
+void* allocate(std::size_t n, std::size_t alignment = kHeader) {
+    const std::size_t extra = kHeader + (alignment > kHeader ? alignment : 0);
+    if (n > static_cast<std::size_t>(-1) - extra) throw std::bad_alloc();
+    Header h = n + extra >= kLarge ? takeKept(n + extra) : Header{};
+    if (!h.start) {
+        h = {static_cast<char*>(std::malloc(n + extra)), n + extra};
+        if (!h.start) throw std::bad_alloc();
+    }
+    std::uintptr_t at = reinterpret_cast<std::uintptr_t>(h.start) + kHeader;
+    if (alignment > kHeader) at = (at + alignment - 1) & ~(std::uintptr_t{alignment} - 1);
+    char* const block = reinterpret_cast<char*>(at);
+    *reinterpret_cast<Header*>(block - kHeader) = h;
+    return block;
 }
 
 void release(void* p) noexcept {
     if (!p) return;
-    char* const block = static_cast<char*>(p) - kHeader;
-    const std::size_t size = *reinterpret_cast<std::size_t*>(block);
-    if (size >= kLarge) return keep(block, size);
-    std::free(block);
+    const Header h = *reinterpret_cast<const Header*>(static_cast<char*>(p) - kHeader);
+    if (h.size >= kLarge) return keep(h);
+    std::free(h.start);
 }
 
 }  // namespace
 
 void* operator new(std::size_t n) { return allocate(n); }
 void* operator new[](std::size_t n) { return allocate(n); }
+void* operator new(std::size_t n, std::align_val_t a) { return allocate(n, static_cast<std::size_t>(a)); }
+void* operator new[](std::size_t n, std::align_val_t a) { return allocate(n, static_cast<std::size_t>(a)); }
 void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
     try {
         return allocate(n);
@@ -98,3 +105,7 @@ void operator delete(void* p, std::size_t) noexcept { release(p); }
 void operator delete[](void* p, std::size_t) noexcept { release(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
+void operator delete(void* p, std::align_val_t) noexcept { release(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { release(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { release(p); }
