@@ -1,8 +1,8 @@
 // The Windows build's operator new and delete: a freed large block is kept
 // and given to a later request it fits, rather than handed back to the
-// system. Why: each fresh 4 KB page costs a fault (25 us under Wine here);
-// the history's twelve report reads, tables and indexes take blocks of
-// the same sizes over and over.
+// system (the history's twelve report reads, tables and indexes take blocks
+// of the same sizes over and over).
+// Why: a fresh 4 KB page costs a fault (about 25 us under Wine here); the whole-table steps fault 291,000 pages -> 172,000.
 #include <windows.h>
 
 #include <cstddef>
