@@ -24,6 +24,8 @@ static_assert(sizeof(Header) <= kHeader && kHeader % alignof(std::max_align_t) =
 constexpr std::size_t kLarge = std::size_t{1} << 20;
 constexpr std::size_t kKeptMost = sizeof(void*) == 8 ? std::size_t{512} << 20 : std::size_t{128} << 20;
 constexpr int kSlots = 64;
+// What the runtime's malloc aligns to (msvcrt: 16 bytes on 64-bit Windows, 8 on 32-bit).
+constexpr std::size_t kMallocAlignment = sizeof(void*) == 8 ? 16 : 8;
 
 SRWLOCK lock = SRWLOCK_INIT;
 Header kept[kSlots];
@@ -63,8 +65,9 @@ void keep(Header h) {
     std::free(h.start);
 }
 
-void* allocate(std::size_t n, std::size_t alignment = kHeader) {
-    const std::size_t extra = kHeader + (alignment > kHeader ? alignment : 0);
+void* allocate(std::size_t n, std::size_t alignment = kMallocAlignment) {
+    const bool aligned = alignment > kMallocAlignment;
+    const std::size_t extra = kHeader + (aligned ? alignment : 0);
     if (n > static_cast<std::size_t>(-1) - extra) throw std::bad_alloc();
     Header h = n + extra >= kLarge ? takeKept(n + extra) : Header{};
     if (!h.start) {
@@ -72,7 +75,7 @@ void* allocate(std::size_t n, std::size_t alignment = kHeader) {
         if (!h.start) throw std::bad_alloc();
     }
     std::uintptr_t at = reinterpret_cast<std::uintptr_t>(h.start) + kHeader;
-    if (alignment > kHeader) at = (at + alignment - 1) & ~(std::uintptr_t{alignment} - 1);
+    if (aligned) at = (at + alignment - 1) & ~(std::uintptr_t{alignment} - 1);
     char* const block = reinterpret_cast<char*>(at);
     *reinterpret_cast<Header*>(block - kHeader) = h;
     return block;
