@@ -16,15 +16,15 @@ hungarian=0  # the end-to-end run's desktop is Hungarian
 for group in "${@:-all}"; do
     case "$group" in
         native) want+=(cmake make g++ groff-base libgtest-dev libxml2-dev libxml2-utils nlohmann-json3-dev libssl-dev) ;;
-        win32)  want+=(g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 libgcrypt-mingw-w64-dev) ;;
-        win64)  want+=(g++-mingw-w64-x86-64 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 libgcrypt-mingw-w64-dev) ;;
+        win32)  want+=(g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686) ;;
+        win64)  want+=(g++-mingw-w64-x86-64 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64) ;;
         wine)   want+=("${wine[@]}") ;;
         gui)    want+=(xvfb x11-utils xdotool imagemagick locales); hungarian=1 ;;
         bench)  want+=(bc libxml2-utils time) ;;
         fuzz)   want+=(clang libclang-rt-14-dev) ;;
         lint)   want+=(cppcheck clang-tidy) ;;
         dist)   want+=(wixl msitools zip unzip osslsigncode openssl) ;;
-        all)    want+=(cmake make g++ groff-base libgtest-dev libxml2-dev libxml2-utils nlohmann-json3-dev libssl-dev g++-mingw-w64-i686 libgcrypt-mingw-w64-dev
+        all)    want+=(cmake make g++ groff-base libgtest-dev libxml2-dev libxml2-utils nlohmann-json3-dev libssl-dev g++-mingw-w64-i686
                        mingw-w64-i686-dev binutils-mingw-w64-i686 "${wine[@]}" xvfb x11-utils
                        xdotool imagemagick locales bc cppcheck clang-tidy wixl msitools zip unzip osslsigncode openssl)
                 hungarian=1 ;;

@@ -1,6 +1,6 @@
 // SHA-256 from a well-kept implementation: OpenSSL's libcrypto natively,
-// libgcrypt (linked statically) in the Windows build. The archive's proof
-// rests on it, so it is never written by hand.
+// Windows' own CNG (bcrypt) in the Windows build. The archive's proof rests
+// on it, so it is never written by hand.
 #pragma once
 
 #include <array>

@@ -65,6 +65,21 @@ void keep(Header h) {
     std::free(h.start);
 }
 
+// Every kept allocation back to the system: what a request that the system
+// refused is retried after (32-bit address space is scarce near its end).
+bool releaseKept() {
+    Header freed[kSlots];
+    int count = 0;
+    {
+        const Locked hold;
+        for (Header& k : kept)
+            if (k.start) freed[count++] = k, k = {};
+        keptBytes = 0;
+    }
+    for (int i = 0; i < count; ++i) std::free(freed[i].start);
+    return count > 0;
+}
+
 void* allocate(std::size_t n, std::size_t alignment = kMallocAlignment) {
     const bool aligned = alignment > kMallocAlignment;
     const std::size_t extra = kHeader + (aligned ? alignment : 0);
@@ -72,6 +87,7 @@ void* allocate(std::size_t n, std::size_t alignment = kMallocAlignment) {
     Header h = n + extra >= kLarge ? takeKept(n + extra) : Header{};
     if (!h.start) {
         h = {static_cast<char*>(std::malloc(n + extra)), n + extra};
+        if (!h.start && releaseKept()) h.start = static_cast<char*>(std::malloc(n + extra));
         if (!h.start) throw std::bad_alloc();
     }
     std::uintptr_t at = reinterpret_cast<std::uintptr_t>(h.start) + kHeader;
