@@ -42,24 +42,22 @@ std::shared_ptr<const HistoryRoads> historyRoads(const std::filesystem::path& ar
     return out;
 }
 
-void AccountHistory::prefetchHolding(ViewKind kind, std::span<const std::string_view> cells) const {
-    if (kind == ViewInstitution) return;
-    thread_local std::string key;  // as reportHolding makes it
-    key.clear();
-    for (std::size_t column : storedColumns(kind)) appendCell(key, column < cells.size() ? cells[column] : "");
-    const std::uint64_t hash = stringHash(key);
+std::uint64_t AccountHistory::prefetchHolding(ViewKind kind, std::span<const std::string_view> cells) const {
+    if (kind == ViewInstitution) return 0;
+    const std::uint64_t hash = stringHash(holdingKey(kind, cells));
     for (const AccountHistory* h = this; h; h = h->below_.get()) h->cells_.prefetch(hash);
+    return hash;
 }
 
-std::function<void(ViewKind, std::span<const std::string_view>)> historyAheadForCheck(const AccountHistory& history) {
-    return [&history](ViewKind kind, std::span<const std::string_view> cells) { history.prefetchHolding(kind, cells); };
+decltype(CheckOptions::historyAhead) historyAheadForCheck(const AccountHistory& history) {
+    return [&history](ViewKind kind, std::span<const std::string_view> cells) { return history.prefetchHolding(kind, cells); };
 }
 
-std::function<CheckOptions::HistoryNotes(ViewKind, std::span<const std::string_view>)> historyForCheck(
-    const AccountHistory& history, const std::shared_ptr<const HistoryRoads>& roads) {
-    return [&history, roads](ViewKind kind, std::span<const std::string_view> cells) {
+decltype(CheckOptions::history) historyForCheck(const AccountHistory& history,
+                                               const std::shared_ptr<const HistoryRoads>& roads) {
+    return [&history, roads](ViewKind kind, std::span<const std::string_view> cells, std::optional<std::uint64_t> ahead) {
         CheckOptions::HistoryNotes notes;
-        if (const auto report = history.reportHolding(kind, cells)) {
+        if (const auto report = ahead ? history.reportHolding(kind, cells, *ahead) : history.reportHolding(kind, cells)) {
             const HistoryReport& r = history.reports()[*report];
             notes.alreadyReported = utf8ToCp1250(r.copy) + " (" + r.time + ")";
             const std::optional<ReportState> state =

@@ -211,20 +211,20 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
 }
 
 // Rows by a 64-bit hash, for finding an earlier row with the same key in one
-// walk: each slot the hash's high half and row + 1, room for every row.
+// walk: each slot the hash's high half and row + 1.
 class RowIndex {
     using Slots = TaggedSlots<std::uint64_t, 32>;
 
 public:
-    explicit RowIndex(std::size_t rows) {
-        slots_.presize(rows);
-        other_ = largeVector<std::uint32_t>(slots_.size());
-    }
+    // Room for `rows` keys at once; with none, room made as keys come.
+    explicit RowIndex(std::size_t rows) { slots_.presize(rows); }
 
     // The earlier row whose key `same` says equals this one's, or the free
-    // slot where row `row` is now recorded. Returns the slot.
-    template <class Same>
-    std::size_t find(std::uint64_t hash, std::uint32_t row, bool& found, const Same& same) {
+    // slot where row `row` is now recorded. Returns the slot, valid until
+    // the next find; `hashOf(row)` gives a recorded row's hash again.
+    template <class Same, class HashOf>
+    std::size_t find(std::uint64_t hash, std::uint32_t row, bool& found, const Same& same, const HashOf& hashOf) {
+        slots_.makeRoom([&](std::uint64_t slot) { return hashOf(static_cast<std::uint32_t>(Slots::entryIn(slot) - 1)); });
         const std::size_t i = slots_.place(hash, same);
         found = slots_[i] != 0;
         if (!found) slots_[i] = Slots::slotOf(hash, std::uint64_t{row} + 1);
@@ -233,12 +233,13 @@ public:
     std::uint32_t rowAt(std::size_t slot) const { return static_cast<std::uint32_t>(Slots::entryIn(slots_[slot]) - 1); }
     // Asks for the slot where a find of `hash` starts.
     void prefetch(std::uint64_t hash) const { slots_.prefetch(hash); }
-    // A second row kept per key (+ 1; 0 none).
+    // A second row kept per key (+ 1; 0 none), of a presized index (its
+    // slots stay); few keys have one.
     std::uint32_t& other(std::size_t slot) { return other_[slot]; }
 
 private:
     Slots slots_;
-    std::vector<std::uint32_t> other_;
+    std::unordered_map<std::size_t, std::uint32_t> other_;
 };
 
 // The warnings of one table's rows, in one walk: check digits per row,
@@ -247,7 +248,8 @@ class TableWarnings {
 public:
     TableWarnings(const RecordTables& tables, ViewKind kind, const CheckOptions& options, RowCheck& out)
         : tables_(tables), kind_(kind), options_(options), out_(out), columns_(columnCount(kind)),
-          rows_(tables.table(kind).rowCount()), seenRows_(rows_), accounts_(kind == ViewRegister ? rows_ : 0) {
+          rows_(tables.table(kind).rowCount()), seenRows_(kind == ViewRegister ? 0 : rows_),
+          accounts_(kind == ViewRegister ? rows_ : 0) {
         if (options.checkDay) {
             today_ = dateOfDay(*options.checkDay);
             lateBefore_ = dateOfDay(*options.checkDay - options.deadlineDays);
@@ -262,6 +264,7 @@ public:
             row_ = a.cells;
             rowHash_ = a.rowHash;
             accountHash_ = a.accountHash;
+            historyHash_ = a.historyHash;
             if (r + kAhead < rows_) lookAhead(r + kAhead);
             if (taxNumberFailsCheck(row_[tax])) warn(r, WarningKind::TaxCheckDigit);
             checkDigits(r);
@@ -284,7 +287,7 @@ private:
     static constexpr std::size_t kAhead = 16;
     struct Ahead {
         Views cells;
-        std::uint64_t rowHash = 0, accountHash = 0;
+        std::uint64_t rowHash = 0, accountHash = 0, historyHash = 0;
     };
     void lookAhead(std::size_t r) {
         Ahead& a = ahead_[r % kAhead];
@@ -297,7 +300,7 @@ private:
             seenRows_.prefetch(a.rowHash);
         }
         if (options_.history && options_.historyAhead && kind_ != ViewInstitution)
-            options_.historyAhead(kind_, std::span(a.cells.data(), columns_));
+            a.historyHash = options_.historyAhead(kind_, std::span(a.cells.data(), columns_));
     }
     void readViews(std::size_t r, Views& out) const { kovirant::readViews(tables_, kind_, r, out); }
     std::uint64_t rowHashOf(const Views& cells) const {
@@ -330,13 +333,19 @@ private:
     // The earliest recorded row with every cell as `cells`; else `r` is recorded.
     std::optional<std::uint32_t> sameRowBefore(std::size_t r, const Views& cells, std::uint64_t hash) {
         bool found = false;
-        const std::size_t slot = seenRows_.find(hash, static_cast<std::uint32_t>(r), found, [&](std::uint32_t other) {
+        const auto same = [&](std::uint32_t other) {
             Views earlier;
             readViews(other, earlier);
             for (std::size_t c = 0; c < columns_; ++c)
                 if (earlier[c] != cells[c]) return false;
             return true;
-        });
+        };
+        const auto hashOf = [&](std::uint32_t other) {
+            Views earlier;
+            readViews(other, earlier);
+            return rowHashOf(earlier);
+        };
+        const std::size_t slot = seenRows_.find(hash, static_cast<std::uint32_t>(r), found, same, hashOf);
         return found ? std::optional<std::uint32_t>(seenRows_.rowAt(slot)) : std::nullopt;
     }
     void repeatedRow(std::size_t r) {
@@ -353,8 +362,10 @@ private:
             return;
         }
         bool found = false;
-        const std::size_t slot = accounts_.find(accountHash_, static_cast<std::uint32_t>(r), found,
-                                                [&](std::uint32_t other) { return cell(other, RegisterCol::accountNumber) == account; });
+        const std::size_t slot = accounts_.find(
+            accountHash_, static_cast<std::uint32_t>(r), found,
+            [&](std::uint32_t other) { return cell(other, RegisterCol::accountNumber) == account; },
+            [&](std::uint32_t other) { return stringHash(cell(other, RegisterCol::accountNumber)); });
         if (!found) return;
         const std::uint32_t first = accounts_.rowAt(slot);
         Views firstCells;
@@ -413,7 +424,9 @@ private:
         }
     }
     void historyNotes(std::size_t r) {
-        const CheckOptions::HistoryNotes notes = options_.history(kind_, std::span(row_.data(), columns_));
+        const CheckOptions::HistoryNotes notes =
+            options_.history(kind_, std::span(row_.data(), columns_),
+                             options_.historyAhead ? std::optional<std::uint64_t>(historyHash_) : std::nullopt);
         if (notes.alreadyReported) {
             warn(r, WarningKind::AlreadyReported, out_.notes.size());
             out_.notes.push_back(*notes.alreadyReported);
@@ -439,7 +452,7 @@ private:
     RowIndex seenRows_;
     RowIndex accounts_;
     Views row_;
-    std::uint64_t rowHash_ = 0, accountHash_ = 0;  // row_'s
+    std::uint64_t rowHash_ = 0, accountHash_ = 0, historyHash_ = 0;  // row_'s
     std::array<Ahead, kAhead> ahead_{};
 };
 

@@ -84,10 +84,12 @@ struct CheckOptions {
         bool openingConflict = false;
         bool companyConflict = false;
     };
-    std::function<HistoryNotes(ViewKind, std::span<const std::string_view>)> history;
+    // `ahead`: what `historyAhead` returned for the row, when it is set.
+    std::function<HistoryNotes(ViewKind, std::span<const std::string_view>, std::optional<std::uint64_t> ahead)> history;
     // Told of each row a few rows before `history` is asked of it (so that
-    // the history's memory is fetched meanwhile); optional.
-    std::function<void(ViewKind, std::span<const std::string_view>)> historyAhead;
+    // the history's memory is fetched meanwhile), its answer handed to
+    // `history` with the row (the look-up's hash, made once); optional.
+    std::function<std::uint64_t(ViewKind, std::span<const std::string_view>)> historyAhead;
 };
 
 RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const CheckOptions& options = {});
