@@ -94,9 +94,10 @@ public:
     std::optional<std::uint32_t> reportHolding(ViewKind kind, std::span<const std::string_view> cells) const;
     std::optional<std::uint32_t> reportHolding(ViewKind kind, std::span<const std::string_view> cells,
                                                std::uint64_t hash) const;
-    // Asks the processor for the slots reportHolding reads for these cells
-    // (the check asks a few rows before their turn); returns the hash it finds them by.
-    std::uint64_t prefetchHolding(ViewKind kind, std::span<const std::string_view> cells) const;
+    // Asks the processor for the slots reportHolding reads for these rows,
+    // all of them at once (the check asks some rows before their turn); puts
+    // in `hashes` the hash it finds each row by.
+    void prefetchHolding(ViewKind kind, std::span<const RowViews> rows, std::span<std::uint64_t> hashes) const;
 
     // Every account's last reported state, each account once, in no order:
     // the newest row that holds it (an account change closes its original

@@ -84,7 +84,7 @@ bool inStoredForm(std::string_view v, bool date) {
 
 // Cuts the row's company number and dates to what the writer writes (the editor then judges
 // exactly that) and returns the message of the first filled one not in its stored form.
-using CellViews = std::array<std::string_view, kMostColumns>;
+using CellViews = RowViews;
 std::optional<std::string_view> storedFormFault(CellViews& row, ViewKind kind) {
     std::optional<std::string_view> fault;
     for (const StoredValue& v : storedValuesOf(kind)) {
@@ -260,14 +260,14 @@ public:
 
     void run() {
         const std::size_t tax = columnOf(kind_, ColumnRole::TaxBaseNumber);
-        for (std::size_t r = 0; r < std::min(rows_, kAhead); ++r) lookAhead(r);
+        lookAhead(0);
         for (std::size_t r = 0; r < rows_; ++r) {
-            const Ahead& a = ahead_[r % kAhead];
-            row_ = a.cells;
-            rowHash_ = a.rowHash;
-            accountHash_ = a.accountHash;
-            historyHash_ = a.historyHash;
-            if (r + kAhead < rows_) lookAhead(r + kAhead);
+            const std::size_t at = r % (2 * kAhead);
+            if (at % kAhead == 0) lookAhead(r + kAhead);
+            row_ = cells_[at];
+            rowHash_ = rowHashes_[at];
+            accountHash_ = accountHashes_[at];
+            historyHash_ = historyHashes_[at];
             if (taxNumberFailsCheck(row_[tax])) warn(r, WarningKind::TaxCheckDigit);
             checkDigits(r);
             if (kind_ == ViewRegister) {
@@ -284,25 +284,25 @@ public:
 
 private:
     using Views = CellViews;
-    // A row read and its keys hashed a few rows before its turn, their
-    // slots asked for (each far from the last in a table of millions).
-    static constexpr std::size_t kAhead = 16;
-    struct Ahead {
-        Views cells;
-        std::uint64_t rowHash = 0, accountHash = 0, historyHash = 0;
-    };
-    void lookAhead(std::size_t r) {
-        Ahead& a = ahead_[r % kAhead];
-        readViews(r, a.cells);
-        if (kind_ == ViewRegister) {
-            a.accountHash = stringHash(a.cells[RegisterCol::accountNumber]);
-            accounts_.prefetch(a.accountHash);
-        } else {
-            a.rowHash = rowHashOf(a.cells);
-            seenRows_.prefetch(a.rowHash);
+    // Rows read and their keys hashed kAhead rows before their turn, kAhead
+    // at a time, their slots asked for together (each far from the last in
+    // a table of millions): two halves, one in turn while the other is read.
+    static constexpr std::size_t kAhead = 32;
+    void lookAhead(std::size_t from) {
+        const std::size_t n = std::min(kAhead, rows_ - std::min(rows_, from));
+        if (n == 0) return;
+        const std::size_t at = from % (2 * kAhead);
+        for (std::size_t i = at; i < at + n; ++i) {
+            readViews(from + i - at, cells_[i]);
+            if (kind_ == ViewRegister) accountHashes_[i] = stringHash(cells_[i][RegisterCol::accountNumber]);
+            else rowHashes_[i] = rowHashOf(cells_[i]);
+        }
+        for (std::size_t i = at; i < at + n; ++i) {
+            if (kind_ == ViewRegister) accounts_.prefetch(accountHashes_[i]);
+            else seenRows_.prefetch(rowHashes_[i]);
         }
         if (options_.history && options_.historyAhead && kind_ != ViewInstitution)
-            a.historyHash = options_.historyAhead(kind_, std::span(a.cells.data(), columns_));
+            options_.historyAhead(kind_, std::span(cells_).subspan(at, n), std::span(historyHashes_).subspan(at, n));
     }
     void readViews(std::size_t r, Views& out) const { kovirant::readViews(tables_, kind_, r, out); }
     std::uint64_t rowHashOf(const Views& cells) const {
@@ -455,7 +455,8 @@ private:
     RowIndex accounts_;
     Views row_;
     std::uint64_t rowHash_ = 0, accountHash_ = 0, historyHash_ = 0;  // row_'s
-    std::array<Ahead, kAhead> ahead_{};
+    std::array<Views, 2 * kAhead> cells_{};
+    std::array<std::uint64_t, 2 * kAhead> rowHashes_{}, accountHashes_{}, historyHashes_{};
 };
 
 // Appends `part` to `out`, its message numbers made `out`'s.
