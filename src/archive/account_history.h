@@ -90,7 +90,7 @@ public:
 
     // The earliest report that holds a register or account-change row with
     // exactly these cells (the table's columns in order), if any; `hash`,
-    // when given, is what prefetchHolding returned for the same cells.
+    // when given, is what prefetchHolding put in `hashes` for the same cells.
     std::optional<std::uint32_t> reportHolding(ViewKind kind, std::span<const std::string_view> cells) const;
     std::optional<std::uint32_t> reportHolding(ViewKind kind, std::span<const std::string_view> cells,
                                                std::uint64_t hash) const;

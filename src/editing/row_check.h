@@ -64,8 +64,8 @@ struct RowCheck {
 // A row's cells as views, the kind's columns first.
 using RowViews = std::array<std::string_view, kMostColumns>;
 
-// Both callbacks are called on checkAllRows' caller's thread, one row after
-// another, at any size of the tables: a second core, where the check takes
+// The callbacks are called on checkAllRows' caller's thread, in the rows'
+// order, at any size of the tables: a second core, where the check takes
 // one (50,000 rows and more), checks only the faults.
 struct CheckOptions {
     // The company number (10 digits) the company directory holds for a tax
