@@ -281,3 +281,36 @@ TEST(AccountHistory, ALayeredHistoryAnswersAsOneBuiltWhole) {
         EXPECT_EQ(answersOf(*held, accounts, taxes, all), answersOf(built, accounts, taxes, all));
     }
 }
+
+// The check's look-up of a row already reported gives the same warnings with
+// the rows' hashes made ahead, a batch at a time (the last one short), as
+// without.
+TEST(HistoryLayers, TheCheckFindsTheReportedRowsWithTheirHashesMadeAhead) {
+    const auto dir = freshTempDir("history-ahead");
+    auto row = [](std::size_t i) {
+        return registerRow("0109123456", kTax, "11111111" + std::string(14, '0') + std::to_string(10 + i), "2026-11-02");
+    };
+    std::vector<RegisterEntry> sent;
+    std::set<std::uint32_t> reported;
+    TestTables month;
+    for (std::size_t i = 0; i < 70; ++i) {
+        month.tables.appendRow(ViewRegister, row(i));
+        if (i % 7 == 3) sent.push_back(row(i)), reported.insert(static_cast<std::uint32_t>(i));
+    }
+    archiveRows(dir, sent, 0);
+    int err = 0;
+    const AccountHistory h = AccountHistory::build(dir / "Archivum", err);
+    ASSERT_EQ(err, 0);
+    CheckOptions options;
+    options.history = historyForCheck(h);
+    const RowCheck alone = checkAllRows(month.tables, 20, 18, options);
+    options.historyAhead = historyAheadForCheck(h);
+    const RowCheck ahead = checkAllRows(month.tables, 20, 18, options);
+    std::set<std::uint32_t> found;
+    for (const RowWarning& w : ahead.warnings)
+        if (w.what == WarningKind::AlreadyReported) found.insert(w.row);
+    EXPECT_EQ(found, reported);
+    ASSERT_EQ(alone.warnings.size(), ahead.warnings.size());
+    for (std::size_t i = 0; i < alone.warnings.size(); ++i)
+        EXPECT_EQ(warningText(alone, alone.warnings[i]), warningText(ahead, ahead.warnings[i]));
+}

@@ -89,11 +89,15 @@ public:
     std::vector<HistoryRow> rowsOf(std::string_view number) const;
 
     // The earliest report that holds a register or account-change row with
-    // exactly these cells (the table's columns in order), if any.
+    // exactly these cells (the table's columns in order), if any; `hash`,
+    // when given, is what prefetchHolding put in `hashes` for the same cells.
     std::optional<std::uint32_t> reportHolding(ViewKind kind, std::span<const std::string_view> cells) const;
-    // Asks the processor for the slots reportHolding reads for these cells
-    // (the check asks a few rows before their turn).
-    void prefetchHolding(ViewKind kind, std::span<const std::string_view> cells) const;
+    std::optional<std::uint32_t> reportHolding(ViewKind kind, std::span<const std::string_view> cells,
+                                               std::uint64_t hash) const;
+    // Asks the processor for the slots reportHolding reads for these rows,
+    // all of them at once (the check asks some rows before their turn); puts
+    // in `hashes` the hash it finds each row by.
+    void prefetchHolding(ViewKind kind, std::span<const RowViews> rows, std::span<std::uint64_t> hashes) const;
 
     // Every account's last reported state, each account once, in no order:
     // the newest row that holds it (an account change closes its original
@@ -192,6 +196,8 @@ private:
     std::string_view accountOf(std::uint32_t ref) const;  // ref: row * 2 + (0 the account, 1 the original)
     std::string_view openingOf(std::uint32_t ref) const;
     std::string_view cellsOf(std::uint32_t row) const;
+    // A register or account-change row's cells as cellsOf gives a stored one (in a buffer of the thread's).
+    static std::string_view holdingKey(ViewKind kind, std::span<const std::string_view> cells);
     Value opening(std::string_view account, std::uint64_t accountHash, std::string_view tax) const;
     Value company(std::string_view tax, std::uint64_t taxHash) const;
     HistoryRow rowAt(std::uint32_t row) const;
@@ -252,10 +258,10 @@ std::shared_ptr<const HistoryRoads> historyRoads(const std::filesystem::path& ar
 // With `roads`, a row whose only holder is a report on its road but not
 // accepted is noted too (a report "mentve", as every one of a log from
 // before the road, is not: the check says of it what it always said).
-std::function<CheckOptions::HistoryNotes(ViewKind, std::span<const std::string_view>)> historyForCheck(
-    const AccountHistory& history, const std::shared_ptr<const HistoryRoads>& roads = nullptr);
+decltype(CheckOptions::history) historyForCheck(const AccountHistory& history,
+                                               const std::shared_ptr<const HistoryRoads>& roads = nullptr);
 // The check's request for what historyForCheck's look-up will read, a few rows ahead.
-std::function<void(ViewKind, std::span<const std::string_view>)> historyAheadForCheck(const AccountHistory& history);
+decltype(CheckOptions::historyAhead) historyAheadForCheck(const AccountHistory& history);
 
 struct HistoryFill {
     std::size_t companies = 0;  // company numbers filled from the history

@@ -84,7 +84,7 @@ bool inStoredForm(std::string_view v, bool date) {
 
 // Cuts the row's company number and dates to what the writer writes (the editor then judges
 // exactly that) and returns the message of the first filled one not in its stored form.
-using CellViews = std::array<std::string_view, kMostColumns>;
+using CellViews = RowViews;
 std::optional<std::string_view> storedFormFault(CellViews& row, ViewKind kind) {
     std::optional<std::string_view> fault;
     for (const StoredValue& v : storedValuesOf(kind)) {
@@ -211,20 +211,20 @@ void checkRange(const RecordTables& tables, ViewKind kind, std::size_t from, std
 }
 
 // Rows by a 64-bit hash, for finding an earlier row with the same key in one
-// walk: each slot the hash's high half and row + 1, room for every row.
+// walk: each slot the hash's high half and row + 1.
 class RowIndex {
     using Slots = TaggedSlots<std::uint64_t, 32>;
 
 public:
-    explicit RowIndex(std::size_t rows) {
-        slots_.presize(rows);
-        other_ = largeVector<std::uint32_t>(slots_.size());
-    }
+    // Room for `rows` keys at once; with none, room made as keys come.
+    explicit RowIndex(std::size_t rows) { slots_.presize(rows); }
 
     // The earlier row whose key `same` says equals this one's, or the free
-    // slot where row `row` is now recorded. Returns the slot.
-    template <class Same>
-    std::size_t find(std::uint64_t hash, std::uint32_t row, bool& found, const Same& same) {
+    // slot where row `row` is now recorded. Returns the slot, valid until
+    // the next find; `hashOf(row)` gives a recorded row's hash again.
+    template <class Same, class HashOf>
+    std::size_t find(std::uint64_t hash, std::uint32_t row, bool& found, const Same& same, const HashOf& hashOf) {
+        slots_.makeRoom([&](std::uint64_t slot) { return hashOf(static_cast<std::uint32_t>(Slots::entryIn(slot) - 1)); });
         const std::size_t i = slots_.place(hash, same);
         found = slots_[i] != 0;
         if (!found) slots_[i] = Slots::slotOf(hash, std::uint64_t{row} + 1);
@@ -233,21 +233,25 @@ public:
     std::uint32_t rowAt(std::size_t slot) const { return static_cast<std::uint32_t>(Slots::entryIn(slots_[slot]) - 1); }
     // Asks for the slot where a find of `hash` starts.
     void prefetch(std::uint64_t hash) const { slots_.prefetch(hash); }
-    // A second row kept per key (+ 1; 0 none).
+    // A second row kept per key (+ 1; 0 none), of a presized index (its
+    // slots stay); few keys have one.
     std::uint32_t& other(std::size_t slot) { return other_[slot]; }
 
 private:
     Slots slots_;
-    std::vector<std::uint32_t> other_;
+    std::unordered_map<std::size_t, std::uint32_t> other_;
 };
 
 // The warnings of one table's rows, in one walk: check digits per row,
 // repeated rows and repeated register accounts by hashing.
 class TableWarnings {
 public:
+    // The register rows' index of whole rows starts empty and grows, as a row is recorded there only once
+    // its account came before; no index keeps a second row for every slot: a month of 1M rows 32 MB less.
     TableWarnings(const RecordTables& tables, ViewKind kind, const CheckOptions& options, RowCheck& out)
         : tables_(tables), kind_(kind), options_(options), out_(out), columns_(columnCount(kind)),
-          rows_(tables.table(kind).rowCount()), seenRows_(rows_), accounts_(kind == ViewRegister ? rows_ : 0) {
+          rows_(tables.table(kind).rowCount()), seenRows_(kind == ViewRegister ? 0 : rows_),
+          accounts_(kind == ViewRegister ? rows_ : 0) {
         if (options.checkDay) {
             today_ = dateOfDay(*options.checkDay);
             lateBefore_ = dateOfDay(*options.checkDay - options.deadlineDays);
@@ -256,13 +260,14 @@ public:
 
     void run() {
         const std::size_t tax = columnOf(kind_, ColumnRole::TaxBaseNumber);
-        for (std::size_t r = 0; r < std::min(rows_, kAhead); ++r) lookAhead(r);
+        lookAhead(0);
         for (std::size_t r = 0; r < rows_; ++r) {
-            const Ahead& a = ahead_[r % kAhead];
-            row_ = a.cells;
-            rowHash_ = a.rowHash;
-            accountHash_ = a.accountHash;
-            if (r + kAhead < rows_) lookAhead(r + kAhead);
+            const std::size_t at = r % (2 * kAhead);
+            if (at % kAhead == 0) lookAhead(r + kAhead);
+            row_ = cells_[at];
+            rowHash_ = rowHashes_[at];
+            accountHash_ = accountHashes_[at];
+            historyHash_ = historyHashes_[at];
             if (taxNumberFailsCheck(row_[tax])) warn(r, WarningKind::TaxCheckDigit);
             checkDigits(r);
             if (kind_ == ViewRegister) {
@@ -279,25 +284,25 @@ public:
 
 private:
     using Views = CellViews;
-    // A row read and its keys hashed a few rows before its turn, their
-    // slots asked for (each far from the last in a table of millions).
-    static constexpr std::size_t kAhead = 16;
-    struct Ahead {
-        Views cells;
-        std::uint64_t rowHash = 0, accountHash = 0;
-    };
-    void lookAhead(std::size_t r) {
-        Ahead& a = ahead_[r % kAhead];
-        readViews(r, a.cells);
-        if (kind_ == ViewRegister) {
-            a.accountHash = stringHash(a.cells[RegisterCol::accountNumber]);
-            accounts_.prefetch(a.accountHash);
-        } else {
-            a.rowHash = rowHashOf(a.cells);
-            seenRows_.prefetch(a.rowHash);
+    // Rows read and their keys hashed kAhead rows before their turn, kAhead
+    // at a time, their slots asked for together (each far from the last in
+    // a table of millions): two halves, one in turn while the other is read.
+    static constexpr std::size_t kAhead = 32;
+    void lookAhead(std::size_t from) {
+        const std::size_t n = std::min(kAhead, rows_ - std::min(rows_, from));
+        if (n == 0) return;
+        const std::size_t at = from % (2 * kAhead);
+        for (std::size_t i = at; i < at + n; ++i) {
+            readViews(from + i - at, cells_[i]);
+            if (kind_ == ViewRegister) accountHashes_[i] = stringHash(cells_[i][RegisterCol::accountNumber]);
+            else rowHashes_[i] = rowHashOf(cells_[i]);
+        }
+        for (std::size_t i = at; i < at + n; ++i) {
+            if (kind_ == ViewRegister) accounts_.prefetch(accountHashes_[i]);
+            else seenRows_.prefetch(rowHashes_[i]);
         }
         if (options_.history && options_.historyAhead && kind_ != ViewInstitution)
-            options_.historyAhead(kind_, std::span(a.cells.data(), columns_));
+            options_.historyAhead(kind_, std::span(cells_).subspan(at, n), std::span(historyHashes_).subspan(at, n));
     }
     void readViews(std::size_t r, Views& out) const { kovirant::readViews(tables_, kind_, r, out); }
     std::uint64_t rowHashOf(const Views& cells) const {
@@ -330,13 +335,19 @@ private:
     // The earliest recorded row with every cell as `cells`; else `r` is recorded.
     std::optional<std::uint32_t> sameRowBefore(std::size_t r, const Views& cells, std::uint64_t hash) {
         bool found = false;
-        const std::size_t slot = seenRows_.find(hash, static_cast<std::uint32_t>(r), found, [&](std::uint32_t other) {
+        const auto same = [&](std::uint32_t other) {
             Views earlier;
             readViews(other, earlier);
             for (std::size_t c = 0; c < columns_; ++c)
                 if (earlier[c] != cells[c]) return false;
             return true;
-        });
+        };
+        const auto hashOf = [&](std::uint32_t other) {
+            Views earlier;
+            readViews(other, earlier);
+            return rowHashOf(earlier);
+        };
+        const std::size_t slot = seenRows_.find(hash, static_cast<std::uint32_t>(r), found, same, hashOf);
         return found ? std::optional<std::uint32_t>(seenRows_.rowAt(slot)) : std::nullopt;
     }
     void repeatedRow(std::size_t r) {
@@ -353,8 +364,10 @@ private:
             return;
         }
         bool found = false;
-        const std::size_t slot = accounts_.find(accountHash_, static_cast<std::uint32_t>(r), found,
-                                                [&](std::uint32_t other) { return cell(other, RegisterCol::accountNumber) == account; });
+        const std::size_t slot = accounts_.find(
+            accountHash_, static_cast<std::uint32_t>(r), found,
+            [&](std::uint32_t other) { return cell(other, RegisterCol::accountNumber) == account; },
+            [&](std::uint32_t other) { return stringHash(cell(other, RegisterCol::accountNumber)); });
         if (!found) return;
         const std::uint32_t first = accounts_.rowAt(slot);
         Views firstCells;
@@ -413,7 +426,9 @@ private:
         }
     }
     void historyNotes(std::size_t r) {
-        const CheckOptions::HistoryNotes notes = options_.history(kind_, std::span(row_.data(), columns_));
+        const CheckOptions::HistoryNotes notes =
+            options_.history(kind_, std::span(row_.data(), columns_),
+                             options_.historyAhead ? std::optional<std::uint64_t>(historyHash_) : std::nullopt);
         if (notes.alreadyReported) {
             warn(r, WarningKind::AlreadyReported, out_.notes.size());
             out_.notes.push_back(*notes.alreadyReported);
@@ -439,8 +454,9 @@ private:
     RowIndex seenRows_;
     RowIndex accounts_;
     Views row_;
-    std::uint64_t rowHash_ = 0, accountHash_ = 0;  // row_'s
-    std::array<Ahead, kAhead> ahead_{};
+    std::uint64_t rowHash_ = 0, accountHash_ = 0, historyHash_ = 0;  // row_'s
+    std::array<Views, 2 * kAhead> cells_{};
+    std::array<std::uint64_t, 2 * kAhead> rowHashes_{}, accountHashes_{}, historyHashes_{};
 };
 
 // Appends `part` to `out`, its message numbers made `out`'s.

@@ -61,8 +61,11 @@ struct RowCheck {
     std::size_t lateRows() const;
 };
 
-// Both callbacks are called on checkAllRows' caller's thread, one row after
-// another, at any size of the tables: a second core, where the check takes
+// A row's cells as views, the kind's columns first.
+using RowViews = std::array<std::string_view, kMostColumns>;
+
+// The callbacks are called on checkAllRows' caller's thread, in the rows'
+// order, at any size of the tables: a second core, where the check takes
 // one (50,000 rows and more), checks only the faults.
 struct CheckOptions {
     // The company number (10 digits) the company directory holds for a tax
@@ -84,10 +87,13 @@ struct CheckOptions {
         bool openingConflict = false;
         bool companyConflict = false;
     };
-    std::function<HistoryNotes(ViewKind, std::span<const std::string_view>)> history;
-    // Told of each row a few rows before `history` is asked of it (so that
-    // the history's memory is fetched meanwhile); optional.
-    std::function<void(ViewKind, std::span<const std::string_view>)> historyAhead;
+    // `ahead`: what `historyAhead` gave for the row, when it is set.
+    std::function<HistoryNotes(ViewKind, std::span<const std::string_view>, std::optional<std::uint64_t> ahead)> history;
+    // Told of rows some rows before `history` is asked of them, several at
+    // once (so that the history's memory is fetched for all of them
+    // together), each row's answer put in `ahead` and handed to `history`
+    // with the row (the look-up's hash, made once); optional.
+    std::function<void(ViewKind, std::span<const RowViews> rows, std::span<std::uint64_t> ahead)> historyAhead;
 };
 
 RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const CheckOptions& options = {});
