@@ -140,13 +140,17 @@ constexpr std::size_t kMostPool = std::size_t{0xFFFFFFFF} - (std::size_t{1} << 2
 }  // namespace
 
 void AccountHistory::stage(StagedTable& into, ViewKind kind, std::span<const std::string> cells) {
+    // Each cell as the tables would hand it on: up to a NUL, cut to a field's length.
+    std::array<std::string_view, kMostColumns> views;
+    for (std::size_t c = 0; c < cells.size() && c < views.size(); ++c) views[c] = cut(cells[c].c_str(), kFieldMax);
+    stage(into, kind, std::span<const std::string_view>(views));
+}
+
+void AccountHistory::stage(StagedTable& into, ViewKind kind, std::span<const std::string_view> views) {
     if (into.pool.size() > kMostPool) {
         into.overflow = true;
         return;
     }
-    // Each cell as the tables would hand it on: up to a NUL, cut to a field's length.
-    std::array<std::string_view, kMostColumns> views;
-    for (std::size_t c = 0; c < cells.size() && c < views.size(); ++c) views[c] = cut(cells[c].c_str(), kFieldMax);
     const std::span<const std::size_t> columns = storedColumns(kind);
     const std::size_t at = into.pool.size();
     into.at.push_back(static_cast<std::uint32_t>(at));

@@ -41,6 +41,27 @@ struct HistoryReport {
     CopyState state = CopyState::Used;
 };
 
+// A report this program has just written and archived itself: its tables'
+// rows as the writer wrote them (frozen copies, which later changes leave
+// alone), its copy, the SHA-256 the archive step took of its bytes, and the
+// copy's size and time then. A build that adds that copy takes its rows from
+// here, when a reload of the copy gives each of them exactly, rather than
+// reading the copy back and hashing it again.
+using SavedTables = PerKind<std::shared_ptr<const MemoryTable>>;
+struct SavedReport {
+    std::filesystem::path copy;
+    std::string sha256;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type time{};
+    SavedTables tables;
+};
+// The tables as they are now (taken when the report is written: the table
+// may change before it is archived).
+SavedTables frozenTables(const RecordTables& tables);
+// The saved report of an archiving `copy` of `sha256`; nothing when the copy
+// cannot be looked at.
+std::shared_ptr<const SavedReport> savedReport(SavedTables tables, const std::filesystem::path& copy, std::string sha256);
+
 struct HistoryRow {
     std::uint32_t report = 0;  // into reports()
     ViewKind table = ViewRegister;
@@ -60,8 +81,11 @@ public:
     // A log that only gained lines since a cache (or `previous`, a history
     // built earlier) was made adds just the reports those lines name, as a
     // layer over it; a log changed otherwise is built from the reports.
+    // `saved`: a report this program archived, whose rows a build that adds
+    // its copy may take from its tables.
     static AccountHistory build(const std::filesystem::path& archiveFolder, int& errorCode,
-                                std::shared_ptr<const AccountHistory> previous = nullptr);
+                                std::shared_ptr<const AccountHistory> previous = nullptr,
+                                std::shared_ptr<const SavedReport> saved = nullptr);
 
     enum class Answer { Unknown, Known, Conflict };
     struct Value {
@@ -177,7 +201,14 @@ private:
     // A report's copy read straight into its staged tables, when its
     // SHA-256 is `sha256` (mapped: read where the system maps it).
     static StagedReport readCopy(const std::filesystem::path& copy, const std::string& sha256, bool mapped);
+    // A saved report's rows as a reload of its copy gives them, when `entry`
+    // names its copy as it was archived; nothing when it does not, or when a
+    // cell is one the round trip might change (the copy is read then).
+    static std::optional<StagedReport> stageSaved(const SavedReport& saved, const std::filesystem::path& folder,
+                                                  const ArchiveLogEntry& entry);
     static void stage(StagedTable& into, ViewKind kind, std::span<const std::string> cells);
+    // The same from the cells as the tables would hand them on (up to a NUL, at most a field's length).
+    static void stage(StagedTable& into, ViewKind kind, std::span<const std::string_view> cells);
     // A report's table, every row (its pool taken over by a layer that has
     // less room); false when the history cannot hold them.
     bool addTable(std::uint32_t report, ViewKind kind, StagedTable& table);
@@ -210,7 +241,7 @@ private:
     void writeCache(const std::filesystem::path& folder);
     // The reports of entries[from...], read from their copies; false when the history cannot hold them.
     bool addReports(const std::filesystem::path& folder, const std::vector<ArchiveLogEntry>& entries, std::size_t from,
-                    std::uintmax_t copiesBytes);
+                    std::uintmax_t copiesBytes, const SavedReport* saved);
     // A cache beside the log of a part the log begins with, the one of the most reports.
     static std::shared_ptr<const AccountHistory> partCache(const std::filesystem::path& folder, std::string_view log,
                                                            const std::vector<ArchiveLogEntry>& entries);

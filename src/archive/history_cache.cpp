@@ -149,7 +149,7 @@ AccountHistory::StagedReport AccountHistory::readCopy(const std::filesystem::pat
 }
 
 bool AccountHistory::addReports(const std::filesystem::path& folder, const std::vector<ArchiveLogEntry>& entries,
-                                std::size_t from, std::uintmax_t copiesBytes) {
+                                std::size_t from, std::uintmax_t copiesBytes, const SavedReport* saved) {
     // Room for the rows the log names, as far as the copies can hold them (a
     // row of a report takes well over this many bytes): a log line edited to
     // name a billion rows reserves nothing it could not fill.
@@ -159,7 +159,7 @@ bool AccountHistory::addReports(const std::filesystem::path& folder, const std::
         for (const std::string& n : entries[i].rows)
             named += std::min<std::uintmax_t>(std::strtoull(n.c_str(), nullptr, 10), 1u << 26);
     reserve(static_cast<std::size_t>(std::min(named, copiesBytes / kLeastBytesPerRow)));
-    // A copy named by an earlier line too is not read again.
+    // A copy named by an earlier line too is not read again; the report this program saved comes from its tables.
     const std::vector<bool> repeated = repeatedCopies(entries);
     const bool mapped = !onNetworkDrive(folder);
     auto readAt = [&](std::size_t i) {
@@ -168,6 +168,7 @@ bool AccountHistory::addReports(const std::filesystem::path& folder, const std::
             r.state = CopyState::Repeated;
             return r;
         }
+        if (std::optional<StagedReport> r = saved ? stageSaved(*saved, folder, entries[i]) : std::nullopt) return std::move(*r);
         return readCopy(copyPath(folder, entries[i].copy), entries[i].sha256, mapped);
     };
     bool fits = true;
@@ -189,9 +190,7 @@ bool AccountHistory::addReports(const std::filesystem::path& folder, const std::
             read[k].reset();
         },
         {.ahead = kReadAhead});
-    // (Room reserved beyond what the rows took is left as it is: never
-    // touched, it holds no memory, while a shrink would copy every array.)
-    bind();
+    bind();  // (room reserved beyond what the rows took is kept: never touched, it holds no memory)
     return fits;
 }
 
@@ -217,7 +216,8 @@ std::shared_ptr<const AccountHistory> AccountHistory::mergedOver() const {
 }
 
 AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& errorCode,
-                                     std::shared_ptr<const AccountHistory> previous) {
+                                     std::shared_ptr<const AccountHistory> previous,
+                                     std::shared_ptr<const SavedReport> saved) {
     AccountHistory h;
     std::string log;
     errorCode = readFile(folder / std::string(kArchiveLogName), log);
@@ -244,7 +244,7 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
         h.below_ = std::move(previous);
         h.proof_ = proof;
         h.covered_ = log.size();
-        bool fits = h.addReports(folder, entries, from, copiesBytes);
+        bool fits = h.addReports(folder, entries, from, copiesBytes, saved.get());
         while (fits) {
             const std::shared_ptr<const AccountHistory> keep = h.mergedOver();
             if (keep == h.below_) break;
@@ -262,7 +262,7 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
     h = AccountHistory();
     h.proof_ = proof;
     h.covered_ = log.size();
-    if (!h.addReports(folder, entries, 0, copiesBytes)) {
+    if (!h.addReports(folder, entries, 0, copiesBytes, saved.get())) {
         errorCode = EFBIG;
         return AccountHistory();
     }
