@@ -76,12 +76,18 @@ std::shared_ptr<const AccountHistory> archivedHistory(AppState& state) {
     if (state.archived && state.archived->proof() == AccountHistory::proofOf(state.archiveFolder)) return state.archived;
     int err = 0;
     // The history held adds only the reports the log gained since (a log changed otherwise is read anew).
-    auto history =
-        std::make_shared<const AccountHistory>(AccountHistory::build(state.archiveFolder, err, state.archived, state.saved));
+    // Its layers merged and its cache written after the answer (settleArchivedHistory).
+    auto history = std::make_shared<const AccountHistory>(
+        AccountHistory::build(state.archiveFolder, err, state.archived, state.saved, AccountHistory::Settle::Later));
     state.archived = err == 0 ? history : nullptr;
     state.saved = nullptr;  // its rows are in the history now (or its copy was read)
     return state.archived;
 }
+void settleArchivedHistory(AppState& state) {
+    if (state.archived && state.archived->unsettled())
+        state.archived = AccountHistory::settled(state.archived, state.archiveFolder);
+}
+
 void showOverdueLine(const AppState& state, Shell& shell) {
     if (const std::string line = overdueLine(state); !line.empty()) shell.setStatusText(0, shellText(line));
 }

@@ -22,6 +22,9 @@ void archiveSaved(AppState& state, Shell& shell, const std::filesystem::path& re
 // copy changed since; none without an archive's log (or when the log cannot
 // be read).
 std::shared_ptr<const AccountHistory> archivedHistory(AppState& state);
+// What the history's last build left for after its answer: its layers
+// merged, its cache written (each command ends with it).
+void settleArchivedHistory(AppState& state);
 
 // The start-up line of the status bar's first part: "N jelentés késik: lásd
 // Korábbi jelentések" (Windows-1250), empty when none is overdue or there is no archive.

@@ -438,6 +438,7 @@ void onCommand(AppState& state, Shell& shell, int id) {
             break;
         default: break;
     }
+    settleArchivedHistory(state);  // after the command's answer
 }
 
 void onNotify(AppState& state, Shell& shell, ListNotification code) {

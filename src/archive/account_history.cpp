@@ -229,8 +229,22 @@ bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, StagedTable& 
 }
 
 bool AccountHistory::mergeOver(std::shared_ptr<const AccountHistory> keep) {
+    std::optional<AccountHistory> m = merged(*this, std::move(keep));
+    if (m) *this = std::move(*m);
+    return m.has_value();
+}
+
+bool AccountHistory::mergeAll() {
+    for (;;) {
+        const std::shared_ptr<const AccountHistory> keep = mergedOver();
+        if (keep == below_) return true;
+        if (!mergeOver(keep)) return false;
+    }
+}
+
+std::optional<AccountHistory> AccountHistory::merged(const AccountHistory& top, std::shared_ptr<const AccountHistory> keep) {
     std::vector<const AccountHistory*> layers;  // oldest first
-    for (const AccountHistory* h = this; h != keep.get(); h = h->below_.get()) layers.insert(layers.begin(), h);
+    for (const AccountHistory* h = &top; h != keep.get(); h = h->below_.get()) layers.insert(layers.begin(), h);
     AccountHistory m;
     m.first_ = keep ? keep->rowCount() : 0;
     m.below_ = std::move(keep);
@@ -240,7 +254,7 @@ bool AccountHistory::mergeOver(std::shared_ptr<const AccountHistory> keep) {
         rows += h->rows_.size();
         for (std::size_t i = 0; const KeyIndexView* t : {&h->accounts_, &h->taxes_, &h->cells_}) keys[i++] += t->used;
     }
-    if (pool > kMostPool) return false;
+    if (pool > kMostPool) return std::nullopt;
     // The rows as they are (their references and chains are the whole
     // history's), each pool's cells after the one before.
     reserveLarge(m.built_.pool, pool);
@@ -288,12 +302,51 @@ bool AccountHistory::mergeOver(std::shared_ptr<const AccountHistory> keep) {
         reindex(m.built_.cells, h->cells_, cellsAt, h->first_, h->rows_.size(), false);
     }
     m.bind();
-    m.reports_ = std::move(reports_);
-    m.proof_ = std::move(proof_);
-    m.covered_ = covered_;
-    m.copiesRead_ = copiesRead_;
-    *this = std::move(m);
-    return true;
+    m.reports_ = top.reports_;
+    m.proof_ = top.proof_;
+    m.covered_ = top.covered_;
+    m.copiesRead_ = top.copiesRead_;
+    return m;
+}
+
+// The newest layers are merged kFanIn of a size at a time.
+constexpr std::size_t kFanIn = 4;
+
+// What the newest layers are merged over, tiered so that a merge copies
+// rows some log4(reports) times and most reports are added alone: the run
+// of kFanIn layers from the newest down, each of fewer than kFanIn times
+// the newest's rows (a layer of many more ends it, as does the oldest);
+// into the oldest only when it holds no more rows than the newest; two
+// layers into one while there are too many. below_: nothing to merge.
+std::shared_ptr<const AccountHistory> AccountHistory::mergedOver() const {
+    if (!below_) return below_;
+    const std::size_t top = rows_.size();
+    std::shared_ptr<const AccountHistory> l = below_;
+    std::size_t run = 1;
+    while (l->below_ && l->rows_.size() < kFanIn * top && run < kFanIn) {
+        ++run;
+        l = l->below_;
+    }
+    if (run >= kFanIn) return l;
+    if (!below_->below_ && below_->rows_.size() <= top) return nullptr;
+    if (layers() > kMostLayers) return below_->below_;
+    return below_;
+}
+
+std::shared_ptr<const AccountHistory> AccountHistory::settled(std::shared_ptr<const AccountHistory> history,
+                                                             const std::filesystem::path& folder) {
+    if (!history || !history->unsettled_) return history;
+    history->unsettled_ = false;
+    std::optional<AccountHistory> m;
+    if (const auto keep = history->mergedOver(); keep != history->below_) m = merged(*history, keep);
+    if (!m) {  // nothing to merge (or more than one layer holds: the layers stay)
+        if (!history->rows_.empty()) history->writeCache(folder);
+        return history;
+    }
+    m->mergeAll();  // (as far as one layer holds them)
+    if (!m->rows_.empty()) m->writeCache(folder);
+    m->fromCache_ = history->fromCache_;
+    return std::make_shared<const AccountHistory>(std::move(*m));
 }
 
 std::size_t AccountHistory::bytes() const {

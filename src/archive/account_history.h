@@ -82,10 +82,20 @@ public:
     // built earlier) was made adds just the reports those lines name, as a
     // layer over it; a log changed otherwise is built from the reports.
     // `saved`: a report this program archived, whose rows a build that adds
-    // its copy may take from its tables.
+    // its copy may take from its tables. `settle`: whether a build that adds
+    // a layer merges the newest layers and writes the cache before it
+    // returns (a program that ends after its answer), or leaves that to
+    // settled() (the window's, after the answer).
+    enum class Settle { Now, Later };
     static AccountHistory build(const std::filesystem::path& archiveFolder, int& errorCode,
                                 std::shared_ptr<const AccountHistory> previous = nullptr,
-                                std::shared_ptr<const SavedReport> saved = nullptr);
+                                std::shared_ptr<const SavedReport> saved = nullptr, Settle settle = Settle::Now);
+    // The history with what its build left for later done: its newest layers
+    // merged as a build merges them (a history of the same answers), their
+    // cache written; the history itself when nothing was left.
+    static std::shared_ptr<const AccountHistory> settled(std::shared_ptr<const AccountHistory> history,
+                                                         const std::filesystem::path& archiveFolder);
+    bool unsettled() const { return unsettled_; }
 
     enum class Answer { Unknown, Known, Conflict };
     struct Value {
@@ -216,6 +226,9 @@ private:
     // The layers above `keep` (all: none kept) made one layer: their rows as
     // they are, their keys indexed anew. False when one layer cannot hold them.
     bool mergeOver(std::shared_ptr<const AccountHistory> keep);
+    static std::optional<AccountHistory> merged(const AccountHistory& top, std::shared_ptr<const AccountHistory> keep);
+    // The merges a build makes after adding a layer; false when one layer cannot hold them.
+    bool mergeAll();
     // The layer the newest ones are to be merged over (below_: none are).
     std::shared_ptr<const AccountHistory> mergedOver() const;
     // A slot's reference + 1; the slot of a reference + 1 under a key's hash.
@@ -238,7 +251,7 @@ private:
     bool readCache(const std::filesystem::path& folder, const std::filesystem::path& file, std::string_view proof,
                    std::size_t reports, std::size_t depth = 0);
     bool holdsTogether() const;
-    void writeCache(const std::filesystem::path& folder);
+    void writeCache(const std::filesystem::path& folder) const;
     // The reports of entries[from...], read from their copies; false when the history cannot hold them.
     bool addReports(const std::filesystem::path& folder, const std::vector<ArchiveLogEntry>& entries, std::size_t from,
                     std::uintmax_t copiesBytes, const SavedReport* saved);
@@ -271,8 +284,13 @@ private:
     std::shared_ptr<const AccountHistory> below_;
     std::uint32_t first_ = 0;
     std::uint64_t covered_ = 0;   // the log's bytes the history holds the reports of
-    std::string cacheName_;       // the cache file that holds this layer, once written or read
-    std::uint64_t cacheSum_ = 0;  // and its checksum
+    // What of the layer is on the disk, no part of its answers (so set on a
+    // history already handed out, by settled()): the cache file that holds
+    // it, once written or read, and its checksum; whether the merges and the
+    // cache its build left are still to come.
+    mutable std::string cacheName_;
+    mutable std::uint64_t cacheSum_ = 0;
+    mutable bool unsettled_ = false;
 };
 
 // The check's view of the history: a row already reported, a conflict

@@ -88,11 +88,6 @@ bool coversPart(const std::filesystem::path& folder, std::string_view log, const
     return proofFrom(folder, part, partEntries) == proof;
 }
 
-// A history lies over at most this many layers, each a cache file of the
-// reports one build added.
-constexpr std::size_t kMostLayers = 10;
-// The newest layers are merged kFanIn of a size at a time.
-constexpr std::size_t kFanIn = 4;
 
 // Which of the log's lines name a copy an earlier line names too.
 std::vector<bool> repeatedCopies(const std::vector<ArchiveLogEntry>& entries) {
@@ -194,30 +189,10 @@ bool AccountHistory::addReports(const std::filesystem::path& folder, const std::
     return fits;
 }
 
-// What the newest layers are merged over, tiered so that a merge copies
-// rows some log4(reports) times and most reports are added alone: the run
-// of kFanIn layers from the newest down, each of fewer than kFanIn times
-// the newest's rows (a layer of many more ends it, as does the oldest);
-// into the oldest only when it holds no more rows than the newest; two
-// layers into one while there are too many. below_: nothing to merge.
-std::shared_ptr<const AccountHistory> AccountHistory::mergedOver() const {
-    if (!below_) return below_;
-    const std::size_t top = rows_.size();
-    std::shared_ptr<const AccountHistory> l = below_;
-    std::size_t run = 1;
-    while (l->below_ && l->rows_.size() < kFanIn * top && run < kFanIn) {
-        ++run;
-        l = l->below_;
-    }
-    if (run >= kFanIn) return l;
-    if (!below_->below_ && below_->rows_.size() <= top) return nullptr;
-    if (layers() > kMostLayers) return below_->below_;
-    return below_;
-}
-
 AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& errorCode,
                                      std::shared_ptr<const AccountHistory> previous,
-                                     std::shared_ptr<const SavedReport> saved) {
+                                     std::shared_ptr<const SavedReport> saved, Settle settle) {
+    previous = settled(std::move(previous), folder);  // a layer goes only over one whose cache is written
     AccountHistory h;
     std::string log;
     errorCode = readFile(folder / std::string(kArchiveLogName), log);
@@ -244,18 +219,13 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
         h.below_ = std::move(previous);
         h.proof_ = proof;
         h.covered_ = log.size();
-        bool fits = h.addReports(folder, entries, from, copiesBytes, saved.get());
-        while (fits) {
-            const std::shared_ptr<const AccountHistory> keep = h.mergedOver();
-            if (keep == h.below_) break;
-            fits = h.mergeOver(keep);
-        }
-        if (!fits) {
+        h.unsettled_ = settle == Settle::Later;
+        if (!h.addReports(folder, entries, from, copiesBytes, saved.get()) || (!h.unsettled_ && !h.mergeAll())) {
             errorCode = EFBIG;
             return AccountHistory();
         }
         // A log that gained no rows (only lines of the reports' states) keeps its cache as it is.
-        if (!h.rows_.empty()) h.writeCache(folder);
+        if (!h.rows_.empty() && !h.unsettled_) h.writeCache(folder);
         h.fromCache_ = h.copiesRead_ == 0;
         return h;
     }
@@ -341,7 +311,7 @@ struct CacheWriter {
 
 }  // namespace
 
-void AccountHistory::writeCache(const std::filesystem::path& folder) {
+void AccountHistory::writeCache(const std::filesystem::path& folder) const {
     // A layer is kept only over a layer that is kept.
     if (below_ && below_->cacheName_.empty()) return;
     const std::filesystem::path cache = cacheOf(folder, proof_);

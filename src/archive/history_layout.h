@@ -41,6 +41,10 @@ inline constexpr std::size_t kStoredTax = 0;
 inline constexpr std::size_t kStoredAccount = 1;         // register: its account; account change: the new one
 inline constexpr std::size_t kStoredOriginalAccount = 2;  // account change
 
+// A history lies over at most this many layers, each a cache file of the
+// reports one build added.
+inline constexpr std::size_t kMostLayers = 10;
+
 // A cell in the pool: its length in one byte, or 255 and four bytes.
 inline constexpr unsigned char kLongCell = 255;
 
