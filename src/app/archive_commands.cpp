@@ -83,6 +83,7 @@ std::shared_ptr<const AccountHistory> archivedHistory(AppState& state) {
     state.saved = nullptr;  // its rows are in the history now (or its copy was read)
     return state.archived;
 }
+
 void settleArchivedHistory(AppState& state) {
     if (state.archived && state.archived->unsettled())
         state.archived = AccountHistory::settled(state.archived, state.archiveFolder);

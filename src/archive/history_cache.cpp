@@ -88,7 +88,6 @@ bool coversPart(const std::filesystem::path& folder, std::string_view log, const
     return proofFrom(folder, part, partEntries) == proof;
 }
 
-
 // Which of the log's lines name a copy an earlier line names too.
 std::vector<bool> repeatedCopies(const std::vector<ArchiveLogEntry>& entries) {
     std::vector<bool> repeated(entries.size(), false);
