@@ -222,6 +222,10 @@ private:
     // A report's table, every row (its pool taken over by a layer that has
     // less room); false when the history cannot hold them.
     bool addTable(std::uint32_t report, ViewKind kind, StagedTable& table);
+    // Where the chains of a table's keys (per row: its tax number, its
+    // accounts) go on in the layers below, its rows numbered from `first`
+    // (0: none holds the key; nothing without a layer below).
+    std::vector<std::uint32_t> headsBelow(const StagedTable& table, std::uint32_t first, std::uint32_t accounts) const;
     void bind();
     // The layers above `keep` (all: none kept) made one layer: their rows as
     // they are, their keys indexed anew. False when one layer cannot hold them.
