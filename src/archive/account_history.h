@@ -216,6 +216,8 @@ private:
     // cell is one the round trip might change (the copy is read then).
     static std::optional<StagedReport> stageSaved(const SavedReport& saved, const std::filesystem::path& folder,
                                                   const ArchiveLogEntry& entry);
+    // Whether the copy read back gives those rows (the rule stageSaved keeps, asserted in a debug build).
+    static bool readsAsCopy(const StagedReport& staged, const std::filesystem::path& copy, const std::string& sha256);
     static void stage(StagedTable& into, ViewKind kind, std::span<const std::string> cells);
     // The same from the cells as the tables would hand them on (up to a NUL, at most a field's length).
     static void stage(StagedTable& into, ViewKind kind, std::span<const std::string_view> cells);

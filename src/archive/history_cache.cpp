@@ -153,7 +153,7 @@ bool AccountHistory::addReports(const std::filesystem::path& folder, const std::
         for (const std::string& n : entries[i].rows)
             named += std::min<std::uintmax_t>(std::strtoull(n.c_str(), nullptr, 10), 1u << 26);
     reserve(static_cast<std::size_t>(std::min(named, copiesBytes / kLeastBytesPerRow)));
-    // A copy named by an earlier line too is not read again; the report this program saved comes from its tables.
+    // A copy named by an earlier line too is not read again.
     const std::vector<bool> repeated = repeatedCopies(entries);
     const bool mapped = !onNetworkDrive(folder);
     auto readAt = [&](std::size_t i) {
@@ -162,6 +162,7 @@ bool AccountHistory::addReports(const std::filesystem::path& folder, const std::
             r.state = CopyState::Repeated;
             return r;
         }
+        // Speed: the saved report from its tables, its copy not read back nor hashed (the window's first look-up after a save: half).
         if (std::optional<StagedReport> r = saved ? stageSaved(*saved, folder, entries[i]) : std::nullopt) return std::move(*r);
         return readCopy(copyPath(folder, entries[i].copy), entries[i].sha256, mapped);
     };

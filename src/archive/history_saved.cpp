@@ -3,6 +3,7 @@
 // only where a reload of the copy gives each stored cell exactly.
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <system_error>
 
 #include "archive/account_history.h"
@@ -136,7 +137,16 @@ std::optional<AccountHistory::StagedReport> AccountHistory::stageSaved(const Sav
         }
     }
     r.state = CopyState::Used;
+    assert(readsAsCopy(r, copy, saved.sha256));
     return r;
+}
+
+bool AccountHistory::readsAsCopy(const StagedReport& staged, const std::filesystem::path& copy, const std::string& sha256) {
+    const StagedReport read = readCopy(copy, sha256, false);
+    if (read.state != CopyState::Used) return true;  // a copy changed since (as its size and time do not show): nothing to compare
+    for (ViewKind k : kAllKinds)
+        if (read.tables[k].pool != staged.tables[k].pool || read.tables[k].at != staged.tables[k].at) return false;
+    return true;
 }
 
 }  // namespace kovirant
