@@ -89,7 +89,7 @@ public:
     enum class Settle { Now, Later };
     static AccountHistory build(const std::filesystem::path& archiveFolder, int& errorCode,
                                 std::shared_ptr<const AccountHistory> previous = nullptr,
-                                std::shared_ptr<const SavedReport> saved = nullptr, Settle settle = Settle::Now);
+                                const std::shared_ptr<const SavedReport>& saved = nullptr, Settle settle = Settle::Now);
     // The history with what its build left for later done: its newest layers
     // merged as a build merges them (a history of the same answers), their
     // cache written; the history itself when nothing was left.

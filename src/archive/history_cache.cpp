@@ -191,7 +191,7 @@ bool AccountHistory::addReports(const std::filesystem::path& folder, const std::
 
 AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& errorCode,
                                      std::shared_ptr<const AccountHistory> previous,
-                                     std::shared_ptr<const SavedReport> saved, Settle settle) {
+                                     const std::shared_ptr<const SavedReport>& saved, Settle settle) {
     previous = settled(std::move(previous), folder);  // a layer goes only over one whose cache is written
     AccountHistory h;
     std::string log;
