@@ -242,6 +242,10 @@ private:
     std::unordered_map<std::size_t, std::uint32_t> other_;
 };
 
+[[maybe_unused]] bool saysNothing(const CheckOptions::HistoryNotes& n) {
+    return !n.alreadyReported && !n.notAccepted && !n.openingConflict && !n.companyConflict;
+}
+
 // The warnings of one table's rows, in one walk: check digits per row,
 // repeated rows and repeated register accounts by hashing.
 class TableWarnings {
@@ -263,7 +267,10 @@ public:
         lookAhead(0);
         for (std::size_t r = 0; r < rows_; ++r) {
             const std::size_t at = r % (2 * kAhead);
-            if (at % kAhead == 0) lookAhead(r + kAhead);
+            if (at % kAhead == 0) {
+                lookAhead(r + kAhead);
+                quietRows(r, at);
+            }
             row_ = cells_[at];
             rowHash_ = rowHashes_[at];
             accountHash_ = accountHashes_[at];
@@ -278,7 +285,10 @@ public:
             }
             late_ = false;
             if (options_.checkDay) deadline(r);
-            if (options_.history && kind_ != ViewInstitution) historyNotes(r);
+            if (options_.history && kind_ != ViewInstitution) {
+                if (!quiet_[at]) historyNotes(r);
+                else assert(saysNothing(options_.history(kind_, std::span(row_.data(), columns_), historyHash_)));
+            }
         }
     }
 
@@ -302,7 +312,15 @@ private:
             else seenRows_.prefetch(rowHashes_[i]);
         }
         if (options_.history && options_.historyAhead && kind_ != ViewInstitution)
-            options_.historyAhead(kind_, std::span(cells_).subspan(at, n), std::span(historyHashes_).subspan(at, n));
+            options_.historyAhead.hash(kind_, std::span(cells_).subspan(at, n), std::span(historyHashes_).subspan(at, n));
+    }
+    // The rows from `from` (at `at` in the ring) of which the history says nothing, by the slots asked for a turn ago.
+    // Speed: their probes in a loop of their own, the look-up not asked of the quiet ones: a month of 1M rows 10% less CPU.
+    void quietRows(std::size_t from, std::size_t at) {
+        if (!options_.history || !options_.historyAhead || kind_ == ViewInstitution) return;
+        const std::size_t n = std::min(kAhead, rows_ - from);
+        options_.historyAhead.quiet(kind_, std::span(cells_).subspan(at, n), std::span(historyHashes_).subspan(at, n),
+                                    std::span(quiet_).subspan(at, n));
     }
     void readViews(std::size_t r, Views& out) const { kovirant::readViews(tables_, kind_, r, out); }
     std::uint64_t rowHashOf(const Views& cells) const {
@@ -457,6 +475,7 @@ private:
     std::uint64_t rowHash_ = 0, accountHash_ = 0, historyHash_ = 0;  // row_'s
     std::array<Views, 2 * kAhead> cells_{};
     std::array<std::uint64_t, 2 * kAhead> rowHashes_{}, accountHashes_{}, historyHashes_{};
+    std::array<std::uint8_t, 2 * kAhead> quiet_{};  // 0 but where historyAhead marks it
 };
 
 // Appends `part` to `out`, its message numbers made `out`'s.
