@@ -86,6 +86,7 @@ struct CheckOptions {
         std::optional<std::string> notAccepted;
         bool openingConflict = false;
         bool companyConflict = false;
+        bool none() const { return !alreadyReported && !notAccepted && !openingConflict && !companyConflict; }
     };
     // `ahead`: the hash `historyAhead` gave for the row, when it is set.
     std::function<HistoryNotes(ViewKind, std::span<const std::string_view>, std::optional<std::uint64_t> ahead)> history;
