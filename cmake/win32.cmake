@@ -25,6 +25,7 @@ target_compile_options(profile_diff PRIVATE ${KOVIRANT_WARNINGS} ${KOVIRANT_TEST
 
 file(GLOB KOVIRANT_E2E_SOURCES CONFIGURE_DEPENDS tests/wine/e2e_*.cpp)
 add_executable(e2e ${KOVIRANT_E2E_SOURCES} tests/wine/driver.cpp)
+kovirant_batched(e2e)
 target_compile_definitions(e2e PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0601)
 target_link_options(e2e PRIVATE -municode)
 target_link_libraries(e2e PRIVATE kovirant_core comctl32 version advapi32 oleacc ole32 oleaut32 uuid ${KOVIRANT_STATIC_LINK})

@@ -11,7 +11,7 @@ using namespace kovirant;
 
 namespace {
 
-std::string apehLine(char code = '1') {
+std::string apehLineOfCode(char code = '1') {
     return "000001" "12345678" "ABC" "111111112222222233333333" "050301" + std::string(168, '.') + code;
 }
 
@@ -276,7 +276,7 @@ TEST_F(CommandsTest, LoadGreysSaveReportAndCancelKeepsItGrey) {
 }
 
 TEST_F(CommandsTest, ApehImportSetsPendingBeepsAndWarns) {
-    writeFile(dir / "a.txt", apehLine() + "\r\n" + apehLine('2') + "\r\n");
+    writeFile(dir / "a.txt", apehLineOfCode() + "\r\n" + apehLineOfCode('2') + "\r\n");
     shell.files = {dir / "a.txt"};
     command(kCmdLoadApeh);
     EXPECT_EQ(t.tables.rowCounter(ViewRegister), 2);
@@ -290,7 +290,7 @@ TEST_F(CommandsTest, ApehImportSetsPendingBeepsAndWarns) {
 }
 
 TEST_F(CommandsTest, ApehImportStoppedKeepsItsRowsPendingAndTheMenuGrey) {
-    writeFile(dir / "a.txt", apehLine() + "\r\nbad\r\n" + apehLine() + "\r\n");
+    writeFile(dir / "a.txt", apehLineOfCode() + "\r\nbad\r\n" + apehLineOfCode() + "\r\n");
     shell.files = {dir / "a.txt"};
     shell.answers = {false};
     command(kCmdLoadApeh);
@@ -302,7 +302,7 @@ TEST_F(CommandsTest, ApehImportStoppedKeepsItsRowsPendingAndTheMenuGrey) {
 }
 
 TEST_F(CommandsTest, AppendOrReplaceQuestions) {
-    writeFile(dir / "a.txt", apehLine() + "\r\n");
+    writeFile(dir / "a.txt", apehLineOfCode() + "\r\n");
     t.tables.appendRow(ViewRegister, registerRow("0109123456"));
     t.tables.appendRow(ViewInstitution, InstitutionEntry{"Bank"});
     state.tables.ReportPending = true;
@@ -475,7 +475,7 @@ TEST_F(CommandsTest, AReplacingLoadClearsPendingAndAnAppendingOneKeepsIt) {
 }
 
 TEST_F(CommandsTest, NoThenNoLeavesTheMenuAndTheStatusAsTheyWere) {
-    writeFile(dir / "a.txt", apehLine() + "\r\n");
+    writeFile(dir / "a.txt", apehLineOfCode() + "\r\n");
     t.tables.appendRow(ViewRegister, registerRow("0109123456"));
     state.tables.ReportPending = true;
     shell.status[0] = u"before";
@@ -640,7 +640,7 @@ TEST_F(CommandsTest, TheDeleteQuestionNamesTheRowOfEachTable) {
 // offered to skip the rest without a question, and those are listed at the end.
 TEST_F(CommandsTest, ManyFaultyProtocolLinesAskOnceForTheRest) {
     std::string protocol;
-    for (int i = 1; i <= 8; ++i) protocol += (i % 2 == 0 ? apehLine() : std::string("rossz")) + "\r\n";
+    for (int i = 1; i <= 8; ++i) protocol += (i % 2 == 0 ? apehLineOfCode() : std::string("rossz")) + "\r\n";
     writeFile(dir / "a.txt", protocol);
     const std::string offer = "A fájlban további hibás sorok lehetnek. Átlépjem őket kérdés nélkül?";
 

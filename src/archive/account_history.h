@@ -132,6 +132,8 @@ public:
     // all of them at once (the check asks some rows before their turn); puts
     // in `hashes` the hash it finds each row by.
     void prefetchHolding(ViewKind kind, std::span<const RowViews> rows, std::span<std::uint64_t> hashes) const;
+    // Whether some layer has a slot of the hash's tag (else reportHolding finds nothing).
+    bool mayHold(std::uint64_t hash) const;
 
     // Every account's last reported state, each account once, in no order:
     // the newest row that holds it (an account change closes its original

@@ -53,10 +53,40 @@ void AccountHistory::prefetchHolding(ViewKind kind, std::span<const RowViews> ro
         for (std::size_t i = 0; i < rows.size(); ++i) h->cells_.prefetch(hashes[i]);
 }
 
+bool AccountHistory::mayHold(std::uint64_t hash) const {
+    bool met = false;
+    for (const AccountHistory* h = this; h && !met; h = h->below_.get())
+        KeyIndex::probe(h->cells_.slots, hash, [&](std::uint32_t) { return met = true; });
+    return met;
+}
+
+namespace {
+
+// The rows whose cell the fill would take from the history, so that the
+// check tells of a conflict there: a missing company number, a register
+// row's closing without its opening.
+bool companyMissing(ViewKind kind, std::span<const std::string_view> cells) {
+    return cells[columnOf(kind, ColumnRole::CompanyNumber)].empty();
+}
+bool openingMissing(ViewKind kind, std::span<const std::string_view> cells) {
+    return kind == ViewRegister && !cells[RegisterCol::closingDate].empty() && cells[RegisterCol::openingDate].empty();
+}
+
+}  // namespace
+
 decltype(CheckOptions::historyAhead) historyAheadForCheck(const AccountHistory& history) {
-    return [&history](ViewKind kind, std::span<const RowViews> rows, std::span<std::uint64_t> hashes) {
+    CheckOptions::HistoryAhead ahead;
+    ahead.hash = [&history](ViewKind kind, std::span<const RowViews> rows, std::span<std::uint64_t> hashes) {
         history.prefetchHolding(kind, rows, hashes);
     };
+    ahead.quiet = [&history](ViewKind kind, std::span<const RowViews> rows, std::span<const std::uint64_t> hashes,
+                             std::span<std::uint8_t> quiet) {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const std::span<const std::string_view> cells(rows[i].data(), columnCount(kind));
+            quiet[i] = !companyMissing(kind, cells) && !openingMissing(kind, cells) && !history.mayHold(hashes[i]);
+        }
+    };
+    return ahead;
 }
 
 decltype(CheckOptions::history) historyForCheck(const AccountHistory& history,
@@ -72,12 +102,10 @@ decltype(CheckOptions::history) historyForCheck(const AccountHistory& history,
                 !roads->acceptedRows.count(rowKey(kind, cells)))
                 notes.notAccepted = *notes.alreadyReported + ": " + std::string(stateName(*state));
         }
-        const bool registerRow = kind == ViewRegister;
-        const std::size_t company = columnOf(kind, ColumnRole::CompanyNumber);
         const std::size_t tax = columnOf(kind, ColumnRole::TaxBaseNumber);
-        if (cells[company].empty())
+        if (companyMissing(kind, cells))
             notes.companyConflict = history.company(cells[tax]).answer == AccountHistory::Answer::Conflict;
-        if (registerRow && !cells[RegisterCol::closingDate].empty() && cells[RegisterCol::openingDate].empty())
+        if (openingMissing(kind, cells))
             notes.openingConflict =
                 history.opening(cells[RegisterCol::accountNumber], cells[tax]).answer == AccountHistory::Answer::Conflict;
         return notes;

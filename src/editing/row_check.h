@@ -86,14 +86,24 @@ struct CheckOptions {
         std::optional<std::string> notAccepted;
         bool openingConflict = false;
         bool companyConflict = false;
+        bool none() const { return !alreadyReported && !notAccepted && !openingConflict && !companyConflict; }
     };
-    // `ahead`: what `historyAhead` gave for the row, when it is set.
+    // `ahead`: the hash `historyAhead` gave for the row, when it is set.
     std::function<HistoryNotes(ViewKind, std::span<const std::string_view>, std::optional<std::uint64_t> ahead)> history;
-    // Told of rows some rows before `history` is asked of them, several at
-    // once (so that the history's memory is fetched for all of them
-    // together), each row's answer put in `ahead` and handed to `history`
-    // with the row (the look-up's hash, made once); optional.
-    std::function<void(ViewKind, std::span<const RowViews> rows, std::span<std::uint64_t> ahead)> historyAhead;
+    // The history's look-ups made several rows at once; optional.
+    struct HistoryAhead {
+        // Told of rows some rows before their turn: puts each row's hash in
+        // `hashes` (handed to `history` with the row) and asks for the
+        // memory its look-up reads first.
+        std::function<void(ViewKind, std::span<const RowViews> rows, std::span<std::uint64_t> hashes)> hash;
+        // Then, just before their turn, marks (`quiet` = 1) the rows of
+        // which `history` would say nothing: it is not asked of them.
+        std::function<void(ViewKind, std::span<const RowViews> rows, std::span<const std::uint64_t> hashes,
+                           std::span<std::uint8_t> quiet)>
+            quiet;
+        explicit operator bool() const { return hash && quiet; }
+    };
+    HistoryAhead historyAhead;
 };
 
 RowCheck checkAllRows(const RecordTables& tables, int maxtk, int maxcf, const CheckOptions& options = {});

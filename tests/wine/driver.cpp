@@ -117,6 +117,13 @@ std::wstring App::menuText(int id) const {
 
 void pressKeys(const App& app, std::initializer_list<WORD> down) { pressKeys(app.main(), down); }
 
+HWND focusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
+}
+
 void pressKeys(HWND window, std::initializer_list<WORD> down) {
     SetForegroundWindow(window);
     waitFor([&] { return GetForegroundWindow() == window; }, 3000);

@@ -116,6 +116,9 @@ void writeProtocol(const std::wstring& file, int lines);
 // warning answered.
 bool startAndImport(App& app, const std::wstring& exe, const std::wstring& dir);
 
+// The control that has the focus in the thread of `window`.
+HWND focusOf(HWND window);
+
 // Saves the screen as a BMP file.
 void screenshot(const std::wstring& path);
 

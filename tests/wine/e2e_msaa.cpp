@@ -30,7 +30,7 @@ std::wstring accName(HWND control) {
     return text;
 }
 
-bool isField(HWND control) {
+bool needsName(HWND control) {
     wchar_t cls[64] = {};
     GetClassNameW(control, cls, 64);
     for (const wchar_t* field : {L"Edit", L"ListBox", L"ComboBox", WC_LISTVIEWW})
@@ -43,7 +43,7 @@ void everyFieldNamed(HWND d, const std::string& dialog) {
     int fields = 0;
     std::string unnamed;
     for (HWND c = GetWindow(d, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
-        if (!isField(c)) continue;
+        if (!needsName(c)) continue;
         ++fields;
         const std::wstring name = accName(c);
         if (name.empty() || name == L"-" || name.rfind(L"(no object", 0) == 0)

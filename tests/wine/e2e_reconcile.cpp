@@ -11,13 +11,6 @@ namespace {
 
 constexpr wchar_t kCaption[] = L"Egyeztet\u00E9s a c\u00E9gjegyz\u00E9kkel";
 
-HWND focusOf(HWND window) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-    return info.hwndFocus;
-}
-
 // The first line of the list whose column `column` reads `text`, or -1.
 int lineWith(const App& app, HWND list, int column, const std::wstring& text) {
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));

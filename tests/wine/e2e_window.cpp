@@ -27,14 +27,6 @@ std::wstring textOf(HWND w) {
     return buf;
 }
 
-// The control that has the focus in the program's thread.
-HWND focusOf(HWND window) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-    return info.hwndFocus;
-}
-
 wchar_t lower(wchar_t c) {
     CharLowerBuffW(&c, 1);
     return c;
