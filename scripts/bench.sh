@@ -135,6 +135,8 @@ for k in 12 48; do
         "$k" "$(ratio "$(echo "$out" | field held_seconds)" "$reload")" \
         "$(ratio "$(echo "$out" | field held_most_seconds)" "$reload")" \
         "$(ratio "$(echo "$out" | field later_start_seconds)" "$reload")"
+    printf '          after the answer (layers merged, cache written)/reload = %s (most %s)\n' \
+        "$(ratio "$(echo "$out" | field settle_seconds)" "$reload")" "$(ratio "$(echo "$out" | field settle_most_seconds)" "$reload")"
     chmod -R u+w "$grow" && rm -rf "$grow"
 done
 

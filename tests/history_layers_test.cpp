@@ -227,8 +227,9 @@ std::vector<std::string> answersOf(const AccountHistory& h, const std::vector<st
 }  // namespace
 
 // Reports of every kind and size added one by one, by the history held
-// and from the caches in turn, through every merge of its layers: each
-// answer is the one of a history built whole from the same archive.
+// and from the caches in turn, through every merge of its layers (made by
+// the build, or after its answer): each answer is the one of a history
+// built whole from the same archive, before those merges too.
 TEST(AccountHistory, ALayeredHistoryAnswersAsOneBuiltWhole) {
     const auto dir = freshTempDir("history-layers-whole");
     const auto folder = dir / "Archivum";
@@ -265,9 +266,14 @@ TEST(AccountHistory, ALayeredHistoryAnswersAsOneBuiltWhole) {
         ASSERT_TRUE(archiveReport(folder, report, {kActionSave, {rows[0].size(), 0, 0}, "teszt", ""}, noonOf("2026-12-01") + k)
                         .ok());
         int err = 0;
-        held = std::make_shared<const AccountHistory>(AccountHistory::build(folder, err, k % 3 ? held : nullptr));
+        // Every other build leaves its merges and cache for after its answer (as the window's).
+        const auto settle = k % 2 ? AccountHistory::Settle::Later : AccountHistory::Settle::Now;
+        held = std::make_shared<const AccountHistory>(AccountHistory::build(folder, err, k % 3 ? held : nullptr, nullptr, settle));
         ASSERT_EQ(err, 0);
         EXPECT_EQ(held->copiesRead(), 1u);
+        const auto unsettled = held;
+        held = AccountHistory::settled(held, folder);
+        EXPECT_FALSE(held->unsettled());
         // The same archive without its caches.
         const auto whole = freshTempDir("history-layers-whole-copy") / "Archivum";
         for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
@@ -279,6 +285,7 @@ TEST(AccountHistory, ALayeredHistoryAnswersAsOneBuiltWhole) {
         ASSERT_EQ(err, 0);
         ASSERT_EQ(built.copiesRead(), static_cast<std::size_t>(k + 1));
         EXPECT_EQ(answersOf(*held, accounts, taxes, all), answersOf(built, accounts, taxes, all));
+        EXPECT_EQ(answersOf(*unsettled, accounts, taxes, all), answersOf(built, accounts, taxes, all));
     }
 }
 
@@ -313,4 +320,98 @@ TEST(HistoryLayers, TheCheckFindsTheReportedRowsWithTheirHashesMadeAhead) {
     ASSERT_EQ(alone.warnings.size(), ahead.warnings.size());
     for (std::size_t i = 0; i < alone.warnings.size(); ++i)
         EXPECT_EQ(warningText(alone, alone.warnings[i]), warningText(ahead, ahead.warnings[i]));
+}
+
+namespace {
+
+// Every row the history holds of any number in the tables' cells, each cell of it.
+std::string rowsOfCells(const AccountHistory& h, const RecordTables& tables) {
+    std::string out;
+    for (ViewKind kind : kAllKinds)
+        for (std::size_t r = 0; r < tables.table(kind).rowCount(); ++r)
+            for (std::size_t c = 0; c < columnCount(kind); ++c) {
+                const std::size_t length = reportLengthOf(columnsOf(kind)[c].report.length);  // as the report holds it
+                for (const HistoryRow& row : h.rowsOf(tables.cell(kind, r, c).substr(0, length)))
+                    for (const std::string* cell : {&row.code, &row.company, &row.tax, &row.account, &row.opening, &row.closing,
+                                                    &row.originalAccount, &row.originalOpening, &row.originalClosing})
+                        out += *cell + "|";
+            }
+    return out;
+}
+
+}  // namespace
+
+// A report the program saved and archived comes into the history from the
+// tables it was written from only where a reload of its copy gives every
+// row's stored cells back exactly: then its rows are the ones its copy read
+// back gives. A row whose cells might come
+// back otherwise has the copy read (seen here by a copy overwritten with
+// bytes of its size and time, which only a read of it notices).
+TEST(HistoryLayers, ASavedReportsRowsComeFromItsTablesOnlyAsItsCopyGivesThem) {
+    const std::string acc = "111111112222222233333333", acc2 = "444444445555555566666666";
+    InstitutionEntry bank{"Bank & <Társa> \"Zrt\"", "0110041234", "11773017", "1000", "Budapest", "Fő", "utca", "1", "11773017"};
+    bank[InstitutionCol::operationCode] = "Bejegyzés";
+    auto changed = [&](std::string company, std::string newAccount) {
+        return AccountChangeEntry{kTax, std::move(company), acc, "2026-11-02", "2026-12-01", std::move(newAccount), "2026-12-01", ""};
+    };
+    struct Case {
+        const char* what;
+        std::vector<RegisterEntry> rows;
+        std::vector<AccountChangeEntry> changes;
+        std::vector<InstitutionEntry> institutions;
+        bool fromTables;
+    };
+    InstitutionEntry noCompany = bank;
+    noCompany[InstitutionCol::companyNumber] = "";
+    const Case cases[] = {
+        {"plain rows of every kind", {registerRow("0109123456", kTax, acc, "2026-11-02", "", "Bejegyzés"),
+                                      registerRow("0109123456", kTax, acc2, "", "2026-12-01", "Törlés")},
+         {changed("0109123456", acc2), changed("", acc2)}, {bank}, true},
+        {"cells cut to the report's length", {registerRow("01091234567", "123456789", acc + "12", "2026-11-02x")}, {}, {}, true},
+        {"a blank in an attribute", {registerRow("0109123456", kTax, acc, "2026-11-02", "", "Bejegy zés")}, {}, {}, true},
+        {"a blank in a word", {registerRow("0109123456", kTax, "11111111 2222", "2026-11-02")}, {}, {}, false},
+        {"a markup character", {registerRow("0109123456", kTax, acc, "2026-11-02", "", "B&j")}, {}, {}, false},
+        {"a quote", {registerRow("0109123456", "1234\"678", acc, "2026-11-02")}, {}, {}, false},
+        {"a tab", {registerRow("0109123456", kTax, acc, "2026\t11-02")}, {}, {}, false},
+        {"a control character", {registerRow("0109123456", kTax, acc, "2026-11-02", "", "Bej\x01")}, {}, {}, false},
+        {"a character ISO-8859-2 holds elsewhere", {registerRow("0109123456", kTax, acc, "2026-11-02", "", "\x8A")}, {}, {}, false},
+        {"a company number left out", {}, {changed("01091234", acc2)}, {}, false},
+        {"a row not read back", {}, {}, {noCompany}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto dir = freshTempDir("history-saved"), other = freshTempDir("history-saved-copy");
+        TestTables t;
+        for (const RegisterEntry& r : c.rows) t.tables.appendRow(ViewRegister, r);
+        for (const AccountChangeEntry& r : c.changes) t.tables.appendRow(ViewAccountChange, r);
+        for (const InstitutionEntry& r : c.institutions) t.tables.appendRow(ViewInstitution, r);
+        ASSERT_EQ(WriteReport(dir / "jelentes.xml", t.tables, SettingsFile(dir / "Kovirant.ini")).status, ReportStatus::Written);
+        SavedTables written = frozenTables(t.tables);
+        t.tables.appendRow(ViewRegister, registerRow("0109999999", kTax, acc2, "2026-11-09"));  // a change after the save
+        const ArchiveOutcome o = archiveReport(dir / "Archivum", dir / "jelentes.xml",
+                                               {kActionSave, {c.rows.size(), 0, 0}, "teszt", ""}, noonOf("2026-12-01"));
+        ASSERT_TRUE(o.ok()) << archiveText(o);
+        // The same archive elsewhere (every file's time kept), read from its copy.
+        for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "Archivum")) {
+            const auto to = other / "Archivum" / std::filesystem::relative(e.path(), dir / "Archivum");
+            if (e.is_directory()) std::filesystem::create_directories(to);
+            else std::filesystem::copy_file(e.path(), to), std::filesystem::last_write_time(to, e.last_write_time());
+        }
+        int err = 0;
+        const AccountHistory fromCopy = AccountHistory::build(other / "Archivum", err);
+        ASSERT_EQ(err, 0);
+        ASSERT_TRUE(fromCopy.copyWarnings().empty());
+        const auto time = std::filesystem::last_write_time(o.copy);
+        std::filesystem::permissions(o.copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+        writeFile(o.copy, std::string(std::filesystem::file_size(o.copy), ' '));
+        std::filesystem::last_write_time(o.copy, time);
+        const AccountHistory saved = AccountHistory::build(dir / "Archivum", err, nullptr,
+                                                           savedReport(std::move(written), o.copy, o.sha256));
+        ASSERT_EQ(err, 0);
+        EXPECT_EQ(saved.copyWarnings().empty(), c.fromTables);
+        if (c.fromTables) {
+            EXPECT_NE(rowsOfCells(fromCopy, t.tables), "");
+            EXPECT_EQ(rowsOfCells(saved, t.tables), rowsOfCells(fromCopy, t.tables));
+        }
+    }
 }

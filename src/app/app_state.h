@@ -52,6 +52,7 @@ struct AppState {
     DirectoryCache directoryCache;
     std::filesystem::path archiveFolder;  // where every saved report is kept (empty: no archive)
     std::shared_ptr<const AccountHistory> archived;  // the archive's history as last built
+    std::shared_ptr<const SavedReport> saved;        // the report last saved and archived, until a build takes it
     bool approvalOn = false;  // the two-person release (policy "Jovahagyas" or jovahagyas=1)
     RoadLimits roadLimits;    // kuldesi_hatarido, tertiveveny_hatarido
     std::filesystem::path outboxFolder;  // where an approved report's file to sign goes (policy or key "Kimeno")

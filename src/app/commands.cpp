@@ -111,6 +111,10 @@ void saveReport(AppState& state, Shell& shell) {
     removeStaleTemporaries(target->parent_path(), isRecoveryFile);  // a killed save's; unsaved rows are read at start-up
 
     const ReportOutcome outcome = WriteReport(*target, state.tables, state.settings());
+    // The rows as written, for the archive's history (the tables may change while the box below is open).
+    SavedTables written = outcome.status == ReportStatus::Written && !state.archiveFolder.empty()
+                              ? frozenTables(state.tables)
+                              : SavedTables{};
     switch (outcome.status) {
         case ReportStatus::CannotOpen:
             notice(shell, kMsgReportCreateFailed, MessageIcon::Error, false, kCaptionReport);
@@ -135,7 +139,7 @@ void saveReport(AppState& state, Shell& shell) {
     state.lastReportFile = *target;  // the next save starts in its folder
     shell.enableMenuItem(kCmdSaveReport, false);
     notice(shell, "A jelentés sikeresen elkészült", MessageIcon::Information, false);
-    archiveSaved(state, shell, *target);
+    archiveSaved(state, shell, *target, std::move(written));
     learnDirectory(state, shell, LearnMode::Replace);
 }
 
@@ -434,6 +438,7 @@ void onCommand(AppState& state, Shell& shell, int id) {
             break;
         default: break;
     }
+    settleArchivedHistory(state);  // after the command's answer
 }
 
 void onNotify(AppState& state, Shell& shell, ListNotification code) {

@@ -31,9 +31,6 @@ std::string digitsOf(std::string_view s) {
     return out;
 }
 
-// How many rows ahead the hash tables' slots are fetched: their loads, each
-// far from the last in a table of millions, then overlap.
-constexpr std::size_t kFetchAhead = 8;
 
 }  // namespace
 
@@ -135,18 +132,21 @@ namespace {
 // rows) cannot be held, and is not taken in part.
 constexpr std::size_t kMostRows = (std::size_t{1} << 27) - 2;
 static_assert(2 * kMostRows <= AccountHistory::KeyIndex::kEntryMask);  // the last row's second reference + 1
-constexpr std::size_t kMostPool = std::size_t{0xFFFFFFFF} - (std::size_t{1} << 20);  // a row takes far less
 
 }  // namespace
 
 void AccountHistory::stage(StagedTable& into, ViewKind kind, std::span<const std::string> cells) {
+    // Each cell as the tables would hand it on: up to a NUL, cut to a field's length.
+    std::array<std::string_view, kMostColumns> views;
+    for (std::size_t c = 0; c < cells.size() && c < views.size(); ++c) views[c] = cut(cells[c].c_str(), kFieldMax);
+    stage(into, kind, std::span<const std::string_view>(views));
+}
+
+void AccountHistory::stage(StagedTable& into, ViewKind kind, std::span<const std::string_view> views) {
     if (into.pool.size() > kMostPool) {
         into.overflow = true;
         return;
     }
-    // Each cell as the tables would hand it on: up to a NUL, cut to a field's length.
-    std::array<std::string_view, kMostColumns> views;
-    for (std::size_t c = 0; c < cells.size() && c < views.size(); ++c) views[c] = cut(cells[c].c_str(), kFieldMax);
     const std::span<const std::size_t> columns = storedColumns(kind);
     const std::size_t at = into.pool.size();
     into.at.push_back(static_cast<std::uint32_t>(at));
@@ -162,6 +162,37 @@ void AccountHistory::stage(StagedTable& into, ViewKind kind, std::span<const std
         k.hasAccount[which] = !a.empty() && (which == 0 || a != views[columns[kStoredAccount]]);
         if (k.hasAccount[which]) k.account[which] = stringHash(a);
     }
+}
+
+std::vector<std::uint32_t> AccountHistory::headsBelow(const StagedTable& table, std::uint32_t first,
+                                                      std::uint32_t accounts) const {
+    std::vector<std::uint32_t> heads;
+    if (!below_) return heads;
+    heads.assign(table.at.size() * 3, 0);
+    auto account = [this](std::uint32_t ref) { return accountOf(ref); };
+    auto taxOf = [this](std::uint32_t ref) { return storedCell(ref, kStoredTax); };
+    // Speed: a batch's slots in every layer below asked for at once, then probed (one key at a time: 3/4 of adding a report to 48).
+    constexpr std::size_t kBatch = 32;
+    for (std::size_t from = 0; from < table.at.size(); from += kBatch) {
+        const std::size_t to = std::min(table.at.size(), from + kBatch);
+        for (const AccountHistory* h = below_.get(); h; h = h->below_.get())
+            for (std::size_t r = from; r < to; ++r) {
+                const Keys& k = table.keys[r];
+                if (k.hasTax) h->taxes_.prefetch(k.tax);
+                for (std::uint32_t which = 0; which < accounts; ++which)
+                    if (k.hasAccount[which]) h->accounts_.prefetch(k.account[which]);
+            }
+        for (std::size_t r = from; r < to; ++r) {
+            const Keys& k = table.keys[r];
+            const auto row = first + static_cast<std::uint32_t>(r);
+            if (k.hasTax) heads[3 * r] = below_->newest(&AccountHistory::taxes_, k.tax, storedCell(row, kStoredTax), taxOf);
+            for (std::uint32_t which = 0; which < accounts; ++which)
+                if (k.hasAccount[which])
+                    heads[3 * r + 1 + which] =
+                        below_->newest(&AccountHistory::accounts_, k.account[which], accountOf(row * 2 + which), account);
+        }
+    }
+    return heads;
 }
 
 bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, StagedTable& table) {
@@ -183,6 +214,7 @@ bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, StagedTable& 
     auto taxOf = [this](std::uint32_t ref) { return storedCell(ref, kStoredTax); };
     auto cellsAt = [this](std::uint32_t ref) { return cellsOf(ref); };
     const std::uint32_t accounts = kind == ViewAccountChange ? 2u : kind == ViewRegister ? 1u : 0u;
+    const std::vector<std::uint32_t> below = headsBelow(table, first, accounts);
     for (std::size_t r = 0; r < count; ++r) {
         if (r + kFetchAhead < count) {
             const Keys& ahead = table.keys[r + kFetchAhead];
@@ -190,11 +222,6 @@ bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, StagedTable& 
             if (ahead.hasTax) built_.taxes.prefetch(ahead.tax);
             for (std::uint32_t which = 0; which < accounts; ++which)
                 if (ahead.hasAccount[which]) built_.accounts.prefetch(ahead.account[which]);
-            for (const AccountHistory* h = below_.get(); h; h = h->below_.get()) {  // a chain goes on into the layers below
-                if (ahead.hasTax) h->taxes_.prefetch(ahead.tax);
-                for (std::uint32_t which = 0; which < accounts; ++which)
-                    if (ahead.hasAccount[which]) h->accounts_.prefetch(ahead.account[which]);
-            }
         }
         const Keys& k = table.keys[r];
         const auto row = first + static_cast<std::uint32_t>(r);
@@ -208,87 +235,15 @@ bool AccountHistory::addTable(std::uint32_t report, ViewKind kind, StagedTable& 
             if (!k.hasAccount[which]) continue;
             const std::uint32_t ref = row * 2 + which;
             std::uint32_t& head = keySlot(built_.accounts, k.account[which], accountOf(ref), account);
-            built_.nextByAccount[ref - 2 * first_] =
-                head != 0 || !below_ ? refIn(head)
-                                     : below_->newest(&AccountHistory::accounts_, k.account[which], accountOf(ref), account);
+            built_.nextByAccount[ref - 2 * first_] = head != 0 || !below_ ? refIn(head) : below[3 * r + 1 + which];
             head = slotFor(k.account[which], ref + 1);
         }
         if (k.hasTax) {
             std::uint32_t& head = keySlot(built_.taxes, k.tax, storedCell(row, kStoredTax), taxOf);
-            built_.nextByTax[row - first_] =
-                head != 0 || !below_ ? refIn(head)
-                                     : below_->newest(&AccountHistory::taxes_, k.tax, storedCell(row, kStoredTax), taxOf);
+            built_.nextByTax[row - first_] = head != 0 || !below_ ? refIn(head) : below[3 * r];
             head = slotFor(k.tax, row + 1);
         }
     }
-    return true;
-}
-
-bool AccountHistory::mergeOver(std::shared_ptr<const AccountHistory> keep) {
-    std::vector<const AccountHistory*> layers;  // oldest first
-    for (const AccountHistory* h = this; h != keep.get(); h = h->below_.get()) layers.insert(layers.begin(), h);
-    AccountHistory m;
-    m.first_ = keep ? keep->rowCount() : 0;
-    m.below_ = std::move(keep);
-    std::size_t pool = 0, rows = 0, keys[3] = {0, 0, 0};
-    for (const AccountHistory* h : layers) {
-        pool += h->pool_.size();
-        rows += h->rows_.size();
-        for (std::size_t i = 0; const KeyIndexView* t : {&h->accounts_, &h->taxes_, &h->cells_}) keys[i++] += t->used;
-    }
-    if (pool > kMostPool) return false;
-    // The rows as they are (their references and chains are the whole
-    // history's), each pool's cells after the one before.
-    reserveLarge(m.built_.pool, pool);
-    reserveLarge(m.built_.rows, rows);
-    reserveLarge(m.built_.nextByAccount, rows * 2);
-    reserveLarge(m.built_.nextByTax, rows);
-    for (std::size_t i = 0; KeyIndex* t : {&m.built_.accounts, &m.built_.taxes, &m.built_.cells}) t->presize(keys[i++]);
-    for (const AccountHistory* h : layers) {
-        const auto at = static_cast<std::uint32_t>(m.built_.pool.size());
-        m.built_.pool.insert(m.built_.pool.end(), h->pool_.begin(), h->pool_.end());
-        for (StoredRow r : h->rows_) m.built_.rows.push_back({r.at + at, r.report, r.table});
-        m.built_.nextByAccount.insert(m.built_.nextByAccount.end(), h->nextByAccount_.begin(), h->nextByAccount_.end());
-        m.built_.nextByTax.insert(m.built_.nextByTax.end(), h->nextByTax_.begin(), h->nextByTax_.end());
-    }
-    m.bind();
-    // The keys indexed anew, oldest layer first: a chain's head is the
-    // newest layer's, the earliest row of some cells the oldest's.
-    auto account = [&m](std::uint32_t ref) { return m.accountOf(ref); };
-    auto taxOf = [&m](std::uint32_t ref) { return m.storedCell(ref, kStoredTax); };
-    auto cellsAt = [&m](std::uint32_t ref) { return m.cellsOf(ref); };
-    // A layer's keys in the order of their references, so that their cells
-    // are read in the pool's order (the slots' order read them at random);
-    // their hashes first, then their slots, each fetched a few keys ahead.
-    auto reindex = [](KeyIndex& into, const KeyIndexView& from, const auto& keyOf, std::size_t firstRef,
-                      std::size_t refs, bool newest) {
-        std::vector<std::uint64_t> present((refs + 63) / 64, 0);
-        for (const std::uint32_t s : from.slots)
-            if (s != 0) present[(refIn(s) - 1 - firstRef) / 64] |= std::uint64_t{1} << ((refIn(s) - 1 - firstRef) % 64);
-        std::vector<std::uint32_t> order;
-        order.reserve(from.used);
-        for (std::size_t w = 0; w < present.size(); ++w)
-            for (std::uint64_t bits = present[w]; bits != 0; bits &= bits - 1)
-                order.push_back(static_cast<std::uint32_t>(firstRef + w * 64 + static_cast<std::size_t>(std::countr_zero(bits))));
-        std::vector<std::uint64_t> hashes(order.size());
-        for (std::size_t j = 0; j < order.size(); ++j) hashes[j] = stringHash(keyOf(order[j]));
-        for (std::size_t j = 0; j < order.size(); ++j) {
-            if (j + kFetchAhead < order.size()) into.prefetch(hashes[j + kFetchAhead]);
-            std::uint32_t& slot = keySlot(into, hashes[j], keyOf(order[j]), keyOf);
-            if (newest || slot == 0) slot = slotFor(hashes[j], order[j] + 1);
-        }
-    };
-    for (const AccountHistory* h : layers) {
-        reindex(m.built_.accounts, h->accounts_, account, 2 * std::size_t{h->first_}, h->nextByAccount_.size(), true);
-        reindex(m.built_.taxes, h->taxes_, taxOf, h->first_, h->rows_.size(), true);
-        reindex(m.built_.cells, h->cells_, cellsAt, h->first_, h->rows_.size(), false);
-    }
-    m.bind();
-    m.reports_ = std::move(reports_);
-    m.proof_ = std::move(proof_);
-    m.covered_ = covered_;
-    m.copiesRead_ = copiesRead_;
-    *this = std::move(m);
     return true;
 }
 

@@ -41,6 +41,27 @@ struct HistoryReport {
     CopyState state = CopyState::Used;
 };
 
+// A report this program has just written and archived itself: its tables'
+// rows as the writer wrote them (frozen copies, which later changes leave
+// alone), its copy, the SHA-256 the archive step took of its bytes, and the
+// copy's size and time then. A build that adds that copy takes its rows from
+// here, when a reload of the copy gives each of them exactly, rather than
+// reading the copy back and hashing it again.
+using SavedTables = PerKind<std::shared_ptr<const MemoryTable>>;
+struct SavedReport {
+    std::filesystem::path copy;
+    std::string sha256;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type time{};
+    SavedTables tables;
+};
+// The tables as they are now (taken when the report is written: the table
+// may change before it is archived).
+SavedTables frozenTables(const RecordTables& tables);
+// The saved report of an archiving `copy` of `sha256`; nothing when the copy
+// cannot be looked at.
+std::shared_ptr<const SavedReport> savedReport(SavedTables tables, const std::filesystem::path& copy, std::string sha256);
+
 struct HistoryRow {
     std::uint32_t report = 0;  // into reports()
     ViewKind table = ViewRegister;
@@ -60,8 +81,21 @@ public:
     // A log that only gained lines since a cache (or `previous`, a history
     // built earlier) was made adds just the reports those lines name, as a
     // layer over it; a log changed otherwise is built from the reports.
+    // `saved`: a report this program archived, whose rows a build that adds
+    // its copy may take from its tables. `settle`: whether a build that adds
+    // a layer merges the newest layers and writes the cache before it
+    // returns (a program that ends after its answer), or leaves that to
+    // settled() (the window's, after the answer).
+    enum class Settle { Now, Later };
     static AccountHistory build(const std::filesystem::path& archiveFolder, int& errorCode,
-                                std::shared_ptr<const AccountHistory> previous = nullptr);
+                                std::shared_ptr<const AccountHistory> previous = nullptr,
+                                const std::shared_ptr<const SavedReport>& saved = nullptr, Settle settle = Settle::Now);
+    // The history with what its build left for later done: its newest layers
+    // merged as a build merges them (a history of the same answers), their
+    // cache written; the history itself when nothing was left.
+    static std::shared_ptr<const AccountHistory> settled(std::shared_ptr<const AccountHistory> history,
+                                                         const std::filesystem::path& archiveFolder);
+    bool unsettled() const { return unsettled_; }
 
     enum class Answer { Unknown, Known, Conflict };
     struct Value {
@@ -179,14 +213,30 @@ private:
     // A report's copy read straight into its staged tables, when its
     // SHA-256 is `sha256` (mapped: read where the system maps it).
     static StagedReport readCopy(const std::filesystem::path& copy, const std::string& sha256, bool mapped);
+    // A saved report's rows as a reload of its copy gives them, when `entry`
+    // names its copy as it was archived; nothing when it does not, or when a
+    // cell is one the round trip might change (the copy is read then).
+    static std::optional<StagedReport> stageSaved(const SavedReport& saved, const std::filesystem::path& folder,
+                                                  const ArchiveLogEntry& entry);
+    // Whether the copy read back gives those rows (the rule stageSaved keeps, asserted in a debug build).
+    static bool readsAsCopy(const StagedReport& staged, const std::filesystem::path& copy, const std::string& sha256);
     static void stage(StagedTable& into, ViewKind kind, std::span<const std::string> cells);
+    // The same from the cells as the tables would hand them on (up to a NUL, at most a field's length).
+    static void stage(StagedTable& into, ViewKind kind, std::span<const std::string_view> cells);
     // A report's table, every row (its pool taken over by a layer that has
     // less room); false when the history cannot hold them.
     bool addTable(std::uint32_t report, ViewKind kind, StagedTable& table);
+    // Where the chains of a table's keys (per row: its tax number, its
+    // accounts) go on in the layers below, its rows numbered from `first`
+    // (0: none holds the key; nothing without a layer below).
+    std::vector<std::uint32_t> headsBelow(const StagedTable& table, std::uint32_t first, std::uint32_t accounts) const;
     void bind();
     // The layers above `keep` (all: none kept) made one layer: their rows as
     // they are, their keys indexed anew. False when one layer cannot hold them.
     bool mergeOver(std::shared_ptr<const AccountHistory> keep);
+    static std::optional<AccountHistory> merged(const AccountHistory& top, std::shared_ptr<const AccountHistory> keep);
+    // The merges a build makes after adding a layer; false when one layer cannot hold them.
+    bool mergeAll();
     // The layer the newest ones are to be merged over (below_: none are).
     std::shared_ptr<const AccountHistory> mergedOver() const;
     // A slot's reference + 1; the slot of a reference + 1 under a key's hash.
@@ -209,10 +259,10 @@ private:
     bool readCache(const std::filesystem::path& folder, const std::filesystem::path& file, std::string_view proof,
                    std::size_t reports, std::size_t depth = 0);
     bool holdsTogether() const;
-    void writeCache(const std::filesystem::path& folder);
+    void writeCache(const std::filesystem::path& folder) const;
     // The reports of entries[from...], read from their copies; false when the history cannot hold them.
     bool addReports(const std::filesystem::path& folder, const std::vector<ArchiveLogEntry>& entries, std::size_t from,
-                    std::uintmax_t copiesBytes);
+                    std::uintmax_t copiesBytes, const SavedReport* saved);
     // A cache beside the log of a part the log begins with, the one of the most reports.
     static std::shared_ptr<const AccountHistory> partCache(const std::filesystem::path& folder, std::string_view log,
                                                            const std::vector<ArchiveLogEntry>& entries);
@@ -242,8 +292,13 @@ private:
     std::shared_ptr<const AccountHistory> below_;
     std::uint32_t first_ = 0;
     std::uint64_t covered_ = 0;   // the log's bytes the history holds the reports of
-    std::string cacheName_;       // the cache file that holds this layer, once written or read
-    std::uint64_t cacheSum_ = 0;  // and its checksum
+    // What of the layer is on the disk, no part of its answers (so set on a
+    // history already handed out, by settled()): the cache file that holds
+    // it, once written or read, and its checksum; whether the merges and the
+    // cache its build left are still to come.
+    mutable std::string cacheName_;
+    mutable std::uint64_t cacheSum_ = 0;
+    mutable bool unsettled_ = false;
 };
 
 // The check's view of the history: a row already reported, a conflict

@@ -88,12 +88,6 @@ bool coversPart(const std::filesystem::path& folder, std::string_view log, const
     return proofFrom(folder, part, partEntries) == proof;
 }
 
-// A history lies over at most this many layers, each a cache file of the
-// reports one build added.
-constexpr std::size_t kMostLayers = 10;
-// The newest layers are merged kFanIn of a size at a time.
-constexpr std::size_t kFanIn = 4;
-
 // Which of the log's lines name a copy an earlier line names too.
 std::vector<bool> repeatedCopies(const std::vector<ArchiveLogEntry>& entries) {
     std::vector<bool> repeated(entries.size(), false);
@@ -149,7 +143,7 @@ AccountHistory::StagedReport AccountHistory::readCopy(const std::filesystem::pat
 }
 
 bool AccountHistory::addReports(const std::filesystem::path& folder, const std::vector<ArchiveLogEntry>& entries,
-                                std::size_t from, std::uintmax_t copiesBytes) {
+                                std::size_t from, std::uintmax_t copiesBytes, const SavedReport* saved) {
     // Room for the rows the log names, as far as the copies can hold them (a
     // row of a report takes well over this many bytes): a log line edited to
     // name a billion rows reserves nothing it could not fill.
@@ -168,6 +162,8 @@ bool AccountHistory::addReports(const std::filesystem::path& folder, const std::
             r.state = CopyState::Repeated;
             return r;
         }
+        // Speed: the saved report from its tables, its copy not read back nor hashed (the window's first look-up after a save: half).
+        if (std::optional<StagedReport> r = saved ? stageSaved(*saved, folder, entries[i]) : std::nullopt) return std::move(*r);
         return readCopy(copyPath(folder, entries[i].copy), entries[i].sha256, mapped);
     };
     bool fits = true;
@@ -189,35 +185,14 @@ bool AccountHistory::addReports(const std::filesystem::path& folder, const std::
             read[k].reset();
         },
         {.ahead = kReadAhead});
-    // (Room reserved beyond what the rows took is left as it is: never
-    // touched, it holds no memory, while a shrink would copy every array.)
-    bind();
+    bind();  // (room reserved beyond what the rows took is kept: never touched, it holds no memory)
     return fits;
 }
 
-// What the newest layers are merged over, tiered so that a merge copies
-// rows some log4(reports) times and most reports are added alone: the run
-// of kFanIn layers from the newest down, each of fewer than kFanIn times
-// the newest's rows (a layer of many more ends it, as does the oldest);
-// into the oldest only when it holds no more rows than the newest; two
-// layers into one while there are too many. below_: nothing to merge.
-std::shared_ptr<const AccountHistory> AccountHistory::mergedOver() const {
-    if (!below_) return below_;
-    const std::size_t top = rows_.size();
-    std::shared_ptr<const AccountHistory> l = below_;
-    std::size_t run = 1;
-    while (l->below_ && l->rows_.size() < kFanIn * top && run < kFanIn) {
-        ++run;
-        l = l->below_;
-    }
-    if (run >= kFanIn) return l;
-    if (!below_->below_ && below_->rows_.size() <= top) return nullptr;
-    if (layers() > kMostLayers) return below_->below_;
-    return below_;
-}
-
 AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& errorCode,
-                                     std::shared_ptr<const AccountHistory> previous) {
+                                     std::shared_ptr<const AccountHistory> previous,
+                                     const std::shared_ptr<const SavedReport>& saved, Settle settle) {
+    previous = settled(std::move(previous), folder);  // a layer goes only over one whose cache is written
     AccountHistory h;
     std::string log;
     errorCode = readFile(folder / std::string(kArchiveLogName), log);
@@ -244,25 +219,20 @@ AccountHistory AccountHistory::build(const std::filesystem::path& folder, int& e
         h.below_ = std::move(previous);
         h.proof_ = proof;
         h.covered_ = log.size();
-        bool fits = h.addReports(folder, entries, from, copiesBytes);
-        while (fits) {
-            const std::shared_ptr<const AccountHistory> keep = h.mergedOver();
-            if (keep == h.below_) break;
-            fits = h.mergeOver(keep);
-        }
-        if (!fits) {
+        h.unsettled_ = settle == Settle::Later;
+        if (!h.addReports(folder, entries, from, copiesBytes, saved.get()) || (!h.unsettled_ && !h.mergeAll())) {
             errorCode = EFBIG;
             return AccountHistory();
         }
         // A log that gained no rows (only lines of the reports' states) keeps its cache as it is.
-        if (!h.rows_.empty()) h.writeCache(folder);
+        if (!h.rows_.empty() && !h.unsettled_) h.writeCache(folder);
         h.fromCache_ = h.copiesRead_ == 0;
         return h;
     }
     h = AccountHistory();
     h.proof_ = proof;
     h.covered_ = log.size();
-    if (!h.addReports(folder, entries, 0, copiesBytes)) {
+    if (!h.addReports(folder, entries, 0, copiesBytes, saved.get())) {
         errorCode = EFBIG;
         return AccountHistory();
     }
@@ -341,7 +311,7 @@ struct CacheWriter {
 
 }  // namespace
 
-void AccountHistory::writeCache(const std::filesystem::path& folder) {
+void AccountHistory::writeCache(const std::filesystem::path& folder) const {
     // A layer is kept only over a layer that is kept.
     if (below_ && below_->cacheName_.empty()) return;
     const std::filesystem::path cache = cacheOf(folder, proof_);

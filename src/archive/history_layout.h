@@ -41,6 +41,16 @@ inline constexpr std::size_t kStoredTax = 0;
 inline constexpr std::size_t kStoredAccount = 1;         // register: its account; account change: the new one
 inline constexpr std::size_t kStoredOriginalAccount = 2;  // account change
 
+// A history lies over at most this many layers, each a cache file of the
+// reports one build added.
+inline constexpr std::size_t kMostLayers = 10;
+// A cell's place in a layer's pool is 32 bits: a layer holds at most this
+// much (a row takes far less than the room left).
+inline constexpr std::size_t kMostPool = std::size_t{0xFFFFFFFF} - (std::size_t{1} << 20);
+// How many rows ahead the hash tables' slots are fetched: their loads, each
+// far from the last in a table of millions, then overlap.
+inline constexpr std::size_t kFetchAhead = 8;
+
 // A cell in the pool: its length in one byte, or 255 and four bytes.
 inline constexpr unsigned char kLongCell = 255;
 
